@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds in Release and starts the tool.
+# With a display: the printer simulator (unless --no-sim) and the application.
+# Without one: the simulator and a short headless session with the `plenar` command.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+use_sim=1
+for arg in "$@"; do
+  case "$arg" in
+    --no-sim) use_sim=0 ;;
+    --headless) unset DISPLAY WAYLAND_DISPLAY ;;
+  esac
+done
+
+./scripts/install-deps.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLENAR_BUILD_BENCH=OFF >/dev/null
+cmake --build build/release -j "$(nproc)"
+bin=build/release/bin
+
+exec scripts/main-job.sh "$bin" "$use_sim"

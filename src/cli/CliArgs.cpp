@@ -1,0 +1,157 @@
+#include "cli/CliArgs.h"
+
+#include <charconv>
+
+#include "app/ProgramDir.h"
+
+namespace plenar::cli {
+
+long long parseInteger(const std::string& text, const std::string& what, long long min,
+                       long long max) {
+  long long value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
+    throw UsageError(what + ": '" + text + "' is not a number");
+  }
+  if (value < min || value > max) {
+    throw UsageError(what + ": " + text + " is outside " + std::to_string(min) + ".." +
+                     std::to_string(max));
+  }
+  return value;
+}
+
+std::optional<std::string> ArgList::takeOption(const std::string& name) {
+  for (size_t i = 0; i < args_.size(); ++i) {
+    if (args_[i] == name) {
+      if (i + 1 >= args_.size()) throw UsageError(name + " needs a value");
+      std::string value = args_[i + 1];
+      args_.erase(args_.begin() + i, args_.begin() + i + 2);
+      return value;
+    }
+    if (args_[i].rfind(name + "=", 0) == 0) {
+      std::string value = args_[i].substr(name.size() + 1);
+      args_.erase(args_.begin() + i);
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+bool ArgList::takeFlag(const std::string& name) {
+  for (size_t i = 0; i < args_.size(); ++i) {
+    if (args_[i] == name) {
+      args_.erase(args_.begin() + i);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::optional<long long> ArgList::takeInt(const std::string& name, long long min, long long max) {
+  auto v = takeOption(name);
+  if (!v) return std::nullopt;
+  return parseInteger(*v, name, min, max);
+}
+
+std::vector<std::string> ArgList::positionals() const {
+  std::vector<std::string> out;
+  bool onlyPositional = false;
+  for (const auto& a : args_) {
+    if (!onlyPositional && a == "--") {
+      onlyPositional = true;
+      continue;
+    }
+    if (!onlyPositional && a.size() > 2 && a.rfind("--", 0) == 0) {
+      throw UsageError("unknown option " + a);
+    }
+    out.push_back(a);
+  }
+  return out;
+}
+
+std::vector<std::string> ArgList::expect(std::size_t count, const std::string& usage) const {
+  auto p = positionals();
+  if (p.size() != count) throw UsageError("usage: plenar " + usage);
+  return p;
+}
+
+void parseNetAddress(const std::string& text, LinkSnapshot& link) {
+  auto colon = text.rfind(':');
+  link.kind = LinkKind::Network;
+  if (colon == std::string::npos) {
+    link.ipAddress = text;
+    link.udpPort = 5100;
+  } else {
+    link.ipAddress = text.substr(0, colon);
+    link.udpPort = static_cast<int>(parseInteger(text.substr(colon + 1), "--net port", 1, 65535));
+  }
+  if (link.ipAddress.empty()) throw UsageError("--net needs an address");
+}
+
+CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
+  CommonOptions o;
+  ArgList args(argv);
+  int links = 0;
+  if (auto v = args.takeOption("--serial")) {
+    o.link.kind = LinkKind::Serial;
+    o.link.serialPort = *v;
+    ++links;
+  }
+  if (auto v = args.takeOption("--net")) {
+    parseNetAddress(*v, o.link);
+    ++links;
+  }
+  if (auto v = args.takeOption("--usb")) {
+    o.link.kind = LinkKind::Usb;
+    o.link.usbDevice = *v;
+    ++links;
+  }
+  if (auto v = args.takeInt("--lpt", 1, 255)) {
+    o.link.kind = LinkKind::Parallel;
+    o.link.lptNumber = static_cast<int>(*v);
+    ++links;
+  }
+  if (links > 1) throw UsageError("choose one link: --serial, --net, --usb or --lpt");
+  o.linkGiven = links == 1;
+  // Rates travel as typed, like the window's rate boxes; the worker refuses what is not a rate.
+  if (auto v = args.takeOption("--device-baud")) o.link.deviceBaudText = *v;
+  if (auto v = args.takeOption("--transfer-baud")) o.link.transferBaudText = *v;
+  o.programDir = args.takeOption("--dir").value_or(executableDir());
+  if (auto v = args.takeOption("--lang")) {
+    if (*v == "zh") {
+      o.language = 0;
+    } else if (*v == "en") {
+      o.language = 1;
+    } else {
+      throw UsageError("--lang takes zh or en");
+    }
+  }
+  o.help = args.takeFlag("--help") || args.takeFlag("-h");
+  // What is left starts with the command's name; the rest is the command's own.
+  std::vector<std::string> left = args.remaining();
+  if (!left.empty()) {
+    if (left.front().rfind("--", 0) == 0 && left.front() != "--") {
+      throw UsageError("unknown option " + left.front());
+    }
+    o.command = left.front();
+    o.rest.assign(left.begin() + 1, left.end());
+  }
+  return o;
+}
+
+const char* commonOptionsHelp() {
+  return "Link and program options (any command that talks to the printer):\n"
+         "  --serial PORT         serial port, a device path such as /dev/ttyUSB0 (COMn means\n"
+         "                        /dev/ttyS(n-1))\n"
+         "  --device-baud N       the printer's stored rate (default 9600)\n"
+         "  --transfer-baud N     the rate used during a command (default 115200)\n"
+         "  --net ADDR[:PORT]     network link over UDP (port default 5100)\n"
+         "  --usb ID              USB printer, VID_xxxx&PID_yyyy\n"
+         "  --lpt N               parallel port N (LPTn, /dev/lp(n-1))\n"
+         "  --dir DIR             program folder: sysconfig.ini, debug.log, language files,\n"
+         "                        1.bin, 2.bin (default: the executable's folder)\n"
+         "  --lang zh|en          language of the texts (default: Language in sysconfig.ini)\n"
+         "  --help                this text\n";
+}
+
+}  // namespace plenar::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/CliArgs.h"
+
+namespace plenar::cli {
+
+// One `plenar` command: its name, a one-line usage, and what it does with its arguments.
+// `run` returns the exit code; it throws UsageError or InputRefused for bad input.
+struct CliCommand {
+  std::string name;
+  std::string usage;  // e.g. "set-baud RATE"
+  std::string summary;
+  bool needsLink = true;  // talks to the printer through --serial/--net/--usb/--lpt
+  std::function<int(const CommonOptions&, ArgList&)> run;
+};
+
+// Every command, in the order `--help` lists them.
+const std::vector<CliCommand>& cliCommands();
+// Each command module adds its commands here.
+void addGeneralCommands(std::vector<CliCommand>& out);
+
+int runCli(const std::vector<std::string>& argv);
+
+}  // namespace plenar::cli

@@ -1,0 +1,94 @@
+#include "cli/CliSession.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "app/Engine.h"
+#include "app/Language.h"
+#include "app/MainDefault.h"
+#include "app/ProgramDir.h"
+#include "platform/HeadlessDispatcher.h"
+#include "platform/HeadlessReportWindow.h"
+#include "platform/IniFile.h"
+#include "platform/ReportWindow.h"
+
+namespace plenar::cli {
+
+struct CliSession::Impl {
+  HeadlessDispatcher dispatcher;
+  std::unique_ptr<HeadlessReportWindow> window;
+  std::unique_ptr<Engine> engine;
+  std::optional<int> outcome;
+  bool progressLineOpen = false;  // a "Finish" line is being redrawn in place
+  bool stderrIsTerminal = ::isatty(STDERR_FILENO) == 1;
+
+  void printStatus(const std::string& text) {
+    bool redraw = stderrIsTerminal && text.find("Finish ") != std::string::npos;
+    if (redraw) {
+      std::fprintf(stderr, "\r\033[K%s", text.c_str());
+      progressLineOpen = true;
+    } else {
+      endProgressLine();
+      std::fprintf(stderr, "%s\n", text.c_str());
+    }
+    std::fflush(stderr);
+  }
+  void endProgressLine() {
+    if (progressLineOpen) std::fputc('\n', stderr);
+    progressLineOpen = false;
+  }
+  void handle(int msg, std::intptr_t wParam) {
+    TCommThread& worker = engine->worker();
+    switch (msg) {
+      case kMsgProgress:
+        printStatus(worker.mainTexts().statusText());
+        break;
+      case kMsgDone:
+        outcome = 0;
+        dispatcher.quit();
+        break;
+      case kMsgFailed: {
+        endProgressLine();
+        std::string error = worker.mainTexts().errorText();
+        std::fprintf(stderr, "%s\n", error.empty() ? "Failed" : error.c_str());
+        outcome = static_cast<int>(wParam) == 1 ? kExitFailed : kExitUndefined;
+        dispatcher.quit();
+        break;
+      }
+      default:  // 1024 and 1028: the outcome follows as 1026 or 1027
+        break;
+    }
+  }
+};
+
+CliSession::CliSession(const CommonOptions& options)
+    : options_(options), impl_(std::make_unique<Impl>()) {
+  int language = options_.language.value_or(
+      readMainDefault(IniFile(pathIn(options_.programDir, kSettingsFileName))).language);
+  applyLanguageTexts(options_.programDir, language);
+  impl_->window = std::make_unique<HeadlessReportWindow>(
+      impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
+  impl_->engine = std::make_unique<Engine>(options_.programDir, *impl_->window, impl_->dispatcher);
+}
+
+CliSession::~CliSession() {
+  // Handlers still queued for the owner thread (late progress posts) must run or be dropped
+  // before the engine goes.
+  impl_->engine.reset();
+  impl_->dispatcher.processPending();
+}
+
+TCommThread& CliSession::worker() { return impl_->engine->worker(); }
+
+int CliSession::run(CommandRequest request) {
+  request.link = options_.link;
+  impl_->outcome.reset();
+  if (!worker().postCommand(std::move(request))) return kExitUndefined;
+  while (!impl_->outcome) impl_->dispatcher.exec();
+  impl_->endProgressLine();
+  return *impl_->outcome;
+}
+
+}  // namespace plenar::cli

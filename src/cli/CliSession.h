@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cli/CliArgs.h"
+#include "engine/CommandRequest.h"
+
+namespace plenar {
+class Engine;
+class TCommThread;
+}  // namespace plenar
+
+namespace plenar::cli {
+
+// One `plenar` run: the engine with the main thread playing the UI thread. Progress and status
+// texts go to stderr as they arrive, the failure text too; stdout stays for data.
+// Threads: construct and call run() on the main thread.
+class CliSession {
+ public:
+  explicit CliSession(const CommonOptions& options);
+  ~CliSession();
+
+  // Posts `request` (its link is replaced by the session's) and runs the owner loop until the
+  // worker reports; returns the exit code (0, 1 or 2).
+  int run(CommandRequest request);
+  TCommThread& worker();
+  const CommonOptions& options() const { return options_; }
+
+ private:
+  struct Impl;
+  CommonOptions options_;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace plenar::cli

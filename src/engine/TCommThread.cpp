@@ -1,0 +1,168 @@
+#include "engine/TCommThread.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "app/ProgramDir.h"
+#include "platform/OwnerDispatcher.h"
+#include "platform/ReportWindow.h"
+#include "shared/Errors.h"
+#include "shared/SharedTexts.h"
+
+namespace plenar {
+
+namespace {
+constexpr auto kProgressInterval = std::chrono::milliseconds(70);
+}
+
+std::optional<int> parseRateText(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (text.empty()) return std::nullopt;
+  int value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+TCommThread::TCommThread(std::string programDir, ReportWindow& reportWindow,
+                         OwnerDispatcher& owner)
+    : programDir_(std::move(programDir)), owner_(owner), reportWindow_(&reportWindow) {
+  thread_ = std::thread([this] { run(); });
+}
+
+TCommThread::~TCommThread() {
+  {
+    std::lock_guard lock(mutex_);
+    terminated_ = true;
+  }
+  wake_.notify_all();
+  // A routine waiting for a reply ends its wait at once instead of running out its time.
+  replyEvent.set();
+  thread_.join();
+}
+
+bool TCommThread::postCommand(CommandRequest request) {
+  {
+    std::lock_guard lock(mutex_);
+    if (busy_.load() || terminated_) return false;
+    request_ = std::move(request);
+    pending_ = true;
+    busy_.store(true);
+  }
+  wake_.notify_all();
+  return true;
+}
+
+bool TCommThread::waitIdle(std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return wake_.wait_for(lock, timeout, [this] { return !busy_.load(); });
+}
+
+void TCommThread::setRoutine(int code, Routine routine) {
+  if (code < 0 || code > kMaxCommandCode) return;
+  routines_[code] = std::move(routine);
+}
+
+void TCommThread::setCommandHooks(std::function<void()> before, std::function<void()> after) {
+  beforeCommand_ = std::move(before);
+  afterCommand_ = std::move(after);
+}
+
+void TCommThread::setReportWindow(ReportWindow* window) { reportWindow_.store(window); }
+
+void TCommThread::setParaStatusPanel(std::function<void(const std::string&)> show) {
+  std::lock_guard lock(paraPanelMutex_);
+  paraStatusPanel_ = std::move(show);
+}
+
+bool TCommThread::shouldStop() {
+  std::unique_lock lock(mutex_);
+  wake_.wait(lock, [this] { return pending_ || terminated_; });
+  if (terminated_) return true;
+  pending_ = false;
+  return false;
+}
+
+void TCommThread::run() {
+  while (!shouldStop()) {
+    runCommand();
+    {
+      std::lock_guard lock(mutex_);
+      busy_.store(false);
+    }
+    wake_.notify_all();
+  }
+}
+
+void TCommThread::runCommand() {
+  const int code = request_.code;
+  trace_.clear();
+  deviceBaud_ = parseRateText(request_.link.deviceBaudText);
+  transferBaud_ = parseRateText(request_.link.transferBaudText);
+  failureCode_ = 0;
+  commandCode_.store(code);
+  if (beforeCommand_) beforeCommand_();
+
+  if (code > 0 && code <= kMaxCommandCode && routines_[code]) {
+    // Routines catch their own failures; one that escapes must not end the worker.
+    runGuarded([&] { routines_[code](*this); });
+  }
+
+  if (!trace_.save(pathIn(programDir_, "debug.log")) && !traceSaveWarned_) {
+    traceSaveWarned_ = true;
+    std::fprintf(stderr, "debug.log cannot be written in %s\n", programDir_.c_str());
+  }
+  ReportWindow* window = reportWindow_.load();
+  if (failureCode_ != 0) {
+    if (window) window->post(kMsgFailed, failureCode_);
+  } else if (window) {
+    window->send(kMsgDone, 0);
+  }
+  failureCode_ = 0;
+  commandCode_.store(0);
+  if (afterCommand_) afterCommand_();
+}
+
+void TCommThread::runGuarded(const std::function<void()>& body) {
+  try {
+    body();
+  } catch (const EPrinterError& e) {
+    setFailure(1, e.what());
+  } catch (...) {
+    setFailure(2, "Undefined Error");
+  }
+}
+
+void TCommThread::reportProgress(std::string_view text, long long done, long long total,
+                                 bool paraWindow) {
+  std::string shown = progressText(text, done, total);
+  if (paraWindow) {
+    std::function<void(const std::string&)> show;
+    {
+      std::lock_guard lock(paraPanelMutex_);
+      show = paraStatusPanel_;
+    }
+    if (show) owner_.post([show, shown] { show(shown); });
+    return;
+  }
+  mainTexts_.setStatusText(shown);
+  paraTexts_.setStatusText(shown);
+  auto now = std::chrono::steady_clock::now();
+  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastProgressPost_);
+  if (elapsed > kProgressInterval || done >= total) {
+    lastProgressPost_ = now;
+    if (ReportWindow* window = reportWindow_.load()) window->post(kMsgProgress, 0);
+  }
+}
+
+void TCommThread::setFailureText(const std::string& text) {
+  mainTexts_.setErrorText(text);
+  paraTexts_.setErrorText(text);
+}
+
+void TCommThread::sendToReportWindow(int msg) {
+  if (ReportWindow* window = reportWindow_.load()) window->send(msg, 0);
+}
+
+}  // namespace plenar

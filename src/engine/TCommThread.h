@@ -1,0 +1,140 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "engine/CommandRequest.h"
+#include "engine/TraceList.h"
+#include "engine/WindowTexts.h"
+#include "platform/ManualResetEvent.h"
+
+namespace plenar {
+
+class ReportWindow;
+class OwnerDispatcher;
+
+inline constexpr int kMaxCommandCode = 49;
+inline constexpr std::size_t kReplyBufferSize = 4096;
+
+// The worker: runs one numbered printer command at a time and reports its outcome by messages
+// 1025..1027 to the report window.
+// Threads: postCommand, setReportWindow and the flag accessors may be called from any thread;
+// the routines run on the worker thread; request() and the reply fields' writers are described
+// at each member.
+class TCommThread {
+ public:
+  using Routine = std::function<void(TCommThread&)>;
+
+  // `programDir` receives debug.log. The thread starts idle, waiting for the first post.
+  TCommThread(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner);
+  ~TCommThread();
+  TCommThread(const TCommThread&) = delete;
+  TCommThread& operator=(const TCommThread&) = delete;
+
+  // Copies the request into the worker and wakes it. A post while a command runs is ignored as
+  // a whole and returns false.
+  bool postCommand(CommandRequest request);
+  // True from an accepted post until the command has been reported.
+  bool isBusy() const { return busy_.load(); }
+  // Blocks until no command runs or the time-out passes; true when idle. For the CLI and tests.
+  bool waitIdle(std::chrono::milliseconds timeout) const;
+
+  // Routines are registered per code by the command modules; a code without one runs nothing.
+  void setRoutine(int code, Routine routine);
+  // Runs before and after each command on the worker thread (the serial read time-outs).
+  void setCommandHooks(std::function<void()> before, std::function<void()> after);
+
+  // The report window: the connection window, or the parameter window while that is shown.
+  void setReportWindow(ReportWindow* window);
+  // StatusText/ErrorText of the two windows; the parameter window's may be null until it exists.
+  WindowTexts& mainTexts() { return mainTexts_; }
+  WindowTexts& paraTexts() { return paraTexts_; }
+  // Shows a text at once in the parameter window's status panel; called on the owner thread.
+  void setParaStatusPanel(std::function<void(const std::string&)> show);
+
+  // ---- used by routines, on the worker thread ----
+  CommandRequest& request() { return request_; }
+  int commandCode() const { return commandCode_.load(); }
+  TraceList& trace() { return trace_; }
+  OwnerDispatcher& owner() { return owner_; }
+  const std::string& programDir() const { return programDir_; }
+  // The parsed rate boxes of the running command; nullopt when a box holds no number.
+  std::optional<int> deviceBaud() const { return deviceBaud_; }
+  std::optional<int> transferBaud() const { return transferBaud_; }
+  void setDeviceBaud(int rate) { deviceBaud_ = rate; }
+
+  void reportProgress(std::string_view text, long long done = 0, long long total = 0,
+                      bool paraWindow = false);
+  void setFailureText(const std::string& text);
+  void setFailure(int code, const std::string& text) {
+    failureCode_ = code;
+    setFailureText(text);
+  }
+  int failureCode() const { return failureCode_; }
+  void setFailureCode(int code) { failureCode_ = code; }
+  // Runs `body`; a failure with a message becomes failure code 1 and its text, anything else 2
+  // and "Undefined Error". Never throws.
+  void runGuarded(const std::function<void()>& body);
+  // Sends message 1024 or 1028 synchronously (the link test's outcome).
+  void sendToReportWindow(int msg);
+
+  // ---- link and reply state (the link layer and the reply assembler) ----
+  // Written on the UI thread by the reply assembler before replyEvent is set; read by the worker
+  // after it. Reset by the worker before each send.
+  std::array<std::uint8_t, kReplyBufferSize> replyBuffer{};
+  int receivePosition = 0;
+  std::atomic<int> replyLength{0};
+  ManualResetEvent replyEvent;
+  std::atomic<bool> linkOpen{false};
+  std::atomic<int> bootFlag{0};
+  std::atomic<bool> bootQuiet{false};
+  std::mutex bootReplyMutex;
+  std::string bootReply;  // "151" once the printer confirmed boot mode
+
+ private:
+  void run();
+  void runCommand();
+  bool shouldStop();
+
+  std::string programDir_;
+  OwnerDispatcher& owner_;
+  std::atomic<ReportWindow*> reportWindow_;
+  WindowTexts mainTexts_;
+  WindowTexts paraTexts_;
+  std::mutex paraPanelMutex_;
+  std::function<void(const std::string&)> paraStatusPanel_;
+
+  std::array<Routine, kMaxCommandCode + 1> routines_;
+  std::function<void()> beforeCommand_;
+  std::function<void()> afterCommand_;
+
+  TraceList trace_;
+  CommandRequest request_;
+  std::atomic<int> commandCode_{0};
+  int failureCode_ = 0;
+  std::optional<int> deviceBaud_;
+  std::optional<int> transferBaud_;
+  std::chrono::steady_clock::time_point lastProgressPost_{};
+  bool traceSaveWarned_ = false;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable wake_;
+  std::atomic<bool> busy_{false};
+  bool pending_ = false;
+  bool terminated_ = false;
+  std::thread thread_;
+};
+
+// Parses a rate box: the whole text must be a decimal number.
+std::optional<int> parseRateText(std::string_view text);
+
+}  // namespace plenar

@@ -1,0 +1,88 @@
+#include "platform/Gbk.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace plenar {
+namespace {
+
+// One iconv descriptor per call keeps the functions reentrant; opening one is cheap next to the
+// file and line I/O around every use.
+class Iconv {
+ public:
+  Iconv(const char* to, const char* from) : cd_(iconv_open(to, from)) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
+  }
+  ~Iconv() { iconv_close(cd_); }
+  Iconv(const Iconv&) = delete;
+  Iconv& operator=(const Iconv&) = delete;
+
+  // Converts as much as possible; on an invalid or unconvertible sequence writes `replacement`
+  // and skips `skip(in)` input bytes.
+  template <typename Skip>
+  std::string convert(std::string_view input, std::string_view replacement, Skip skip) {
+    std::string out;
+    out.reserve(input.size() * 2 + 8);
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    char buffer[1024];
+    while (inLeft > 0) {
+      char* outPtr = buffer;
+      size_t outLeft = sizeof buffer;
+      size_t rc = iconv(cd_, &in, &inLeft, &outPtr, &outLeft);
+      out.append(buffer, outPtr - buffer);
+      if (rc != static_cast<size_t>(-1)) continue;
+      if (errno == E2BIG) continue;
+      // EILSEQ or EINVAL (truncated sequence at the end): replace and skip.
+      out.append(replacement);
+      size_t n = skip(std::string_view(in, inLeft));
+      in += n;
+      inLeft -= n;
+      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    }
+    return out;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+size_t utf8SequenceLength(std::string_view s) {
+  unsigned char c = static_cast<unsigned char>(s[0]);
+  size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 1;
+  if (n > s.size()) return 1;
+  for (size_t i = 1; i < n; ++i) {
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 1;
+  }
+  return n;
+}
+
+bool isGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+}  // namespace
+
+std::string gbkToUtf8(std::string_view gbk) {
+  Iconv cd("UTF-8", "GB18030");
+  return cd.convert(gbk, "\xEF\xBF\xBD", [](std::string_view rest) {
+    return rest.size() >= 2 && isGbkLead(static_cast<unsigned char>(rest[0])) ? 2 : 1;
+  });
+}
+
+std::string utf8ToGbk(std::string_view utf8) {
+  Iconv cd("GBK", "UTF-8");
+  return cd.convert(utf8, "?", utf8SequenceLength);
+}
+
+std::string_view gbkPrefix(std::string_view gbk, std::size_t maxBytes) {
+  size_t i = 0;
+  while (i < gbk.size()) {
+    size_t width = isGbkLead(static_cast<unsigned char>(gbk[i])) && i + 1 < gbk.size() ? 2 : 1;
+    if (i + width > maxBytes) break;
+    i += width;
+  }
+  return gbk.substr(0, i);
+}
+
+}  // namespace plenar

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace plenar {
+
+// The printer's frame: 02 00, command (16-bit), value 1 (32-bit), value 2 (32-bit), data length N
+// (16-bit), XOR of bytes 0..13, 00; then, when N >= 1, N data bytes and their XOR. Little-endian.
+inline constexpr std::size_t kFrameHeaderSize = 16;
+inline constexpr std::size_t kMaxRequestData = 1016;  // a request frame fits 1033 bytes
+inline constexpr std::size_t kMaxReadData = 2032;     // a read frame fits 2049 bytes
+
+struct FrameHeader {
+  std::uint16_t command = 0;
+  std::uint32_t value1 = 0;
+  std::uint32_t value2 = 0;
+  std::uint16_t dataLength = 0;
+};
+
+std::uint8_t xorOf(std::span<const std::uint8_t> bytes);
+
+// Builds a complete frame. The caller keeps `data` within the limit of its kind of request
+// (kMaxRequestData or kMaxReadData); larger data throws std::length_error.
+std::vector<std::uint8_t> buildFrame(std::uint16_t command, std::uint32_t value1,
+                                     std::uint32_t value2, std::span<const std::uint8_t> data,
+                                     std::size_t maxData = kMaxRequestData);
+
+// Total size of a frame whose header announces `dataLength` bytes.
+inline std::size_t frameSize(std::uint16_t dataLength) {
+  return dataLength == 0 ? kFrameHeaderSize : kFrameHeaderSize + dataLength + 1;
+}
+
+// Reads the header fields of at least 16 bytes (no checks).
+FrameHeader parseHeader(std::span<const std::uint8_t> bytes);
+// The validity rule of a reply on serial and USB: starts with 0x02 and bytes 0..15 XOR to 0.
+bool headerValid(std::span<const std::uint8_t> header16);
+// Data bytes plus their check byte XOR to 0 (`dataAndCheck` holds N + 1 bytes).
+bool dataValid(std::span<const std::uint8_t> dataAndCheck);
+
+void putLe16(std::uint8_t* p, std::uint16_t v);
+void putLe32(std::uint8_t* p, std::uint32_t v);
+std::uint16_t getLe16(const std::uint8_t* p);
+std::uint32_t getLe32(const std::uint8_t* p);
+
+}  // namespace plenar

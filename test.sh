@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs the whole suite with CTest. Exits non-zero on any
+# failure. With CI=true (or --sanitizers) it also runs the suite under AddressSanitizer +
+# UndefinedBehaviorSanitizer, and the core tests under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+sanitizers=0
+[ "${CI:-}" = "true" ] && sanitizers=1
+[ "${1:-}" = "--sanitizers" ] && sanitizers=1
+
+./scripts/install-deps.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+
+build_and_test() {
+  local dir=$1 label=$2
+  shift 2
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  if [ -n "$label" ]; then
+    ctest --test-dir "$dir" -j "$jobs" --timeout 300 -L "$label"
+  else
+    ctest --test-dir "$dir" -j "$jobs" --timeout 300
+  fi
+}
+
+status=0
+if [ "$sanitizers" = 1 ]; then
+  echo "== AddressSanitizer + UndefinedBehaviorSanitizer =="
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    build_and_test build/asan "" -DCMAKE_BUILD_TYPE=Debug -DPLENAR_SANITIZE=address \
+    -DPLENAR_BUILD_BENCH=OFF || status=1
+  echo "== ThreadSanitizer (core) =="
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    build_and_test build/tsan core -DCMAKE_BUILD_TYPE=Debug -DPLENAR_SANITIZE=thread \
+    -DPLENAR_BUILD_GUI=OFF -DPLENAR_BUILD_BENCH=OFF || status=1
+fi
+
+echo "== Test suite =="
+build_and_test build/test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
+exit $status
