@@ -42,6 +42,10 @@ void addGeneralCommands(std::vector<CliCommand>& out) {
 const std::vector<CliCommand>& cliCommands() {
   static const std::vector<CliCommand> commands = [] {
     std::vector<CliCommand> all;
+    addLinkCommands(all);
+    addSettingsCommands(all);
+    addFileCommands(all);
+    addPortCommands(all);
     addGeneralCommands(all);
     return all;
   }();

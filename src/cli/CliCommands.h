@@ -20,8 +20,12 @@ struct CliCommand {
 
 // Every command, in the order `--help` lists them.
 const std::vector<CliCommand>& cliCommands();
-// Each command module adds its commands here.
-void addGeneralCommands(std::vector<CliCommand>& out);
+// Each command module adds its commands, in its own file.
+void addGeneralCommands(std::vector<CliCommand>& out);   // CliCommands.cpp
+void addPortCommands(std::vector<CliCommand>& out);      // PortCommands.cpp: list-ports
+void addLinkCommands(std::vector<CliCommand>& out);      // LinkCommands.cpp: test
+void addSettingsCommands(std::vector<CliCommand>& out);  // SettingsCommands.cpp: set-*, ...
+void addFileCommands(std::vector<CliCommand>& out);      // FileCommands.cpp: font, logo, ...
 
 int runCli(const std::vector<std::string>& argv);
 

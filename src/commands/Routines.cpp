@@ -1,11 +1,15 @@
 #include "commands/Routines.h"
 
-#include "engine/TCommThread.h"
+#include "engine/LinkTest.h"
 
 namespace plenar {
 
-void registerRoutines(TCommThread& worker) {
-  (void)worker;  // each command module adds its registrations here
+void registerRoutines(TCommThread& worker, LinkLayer& link) {
+  registerLinkTestRoutine(worker, link);
+  registerSettingsRoutines(worker, link);
+  registerDirectRoutines(worker, link);
+  registerFileRoutines(worker, link);
+  registerFirmwareRoutines(worker, link);
 }
 
 }  // namespace plenar

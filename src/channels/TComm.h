@@ -1,0 +1,119 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace plenar {
+
+class OwnerDispatcher;
+
+enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
+enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
+enum class TByteSize { _5, _6, _7, _8 };  // data bits = ordinal + 5
+enum class TParity { None, Odd, Even, Mark, Space };
+enum class TStopBits { _1, _1_5, _2 };
+
+// The serial channel: one open port, a reader thread and a writer thread. Writing never blocks
+// the caller: SendBytes queues a copy for the writer. Received bytes, line errors, modem events,
+// hang-ups and "send queue empty" are delivered as events on the owner thread through the
+// OwnerDispatcher.
+// Threads: OpenPort, ClosePort, SendBytes and the setters are called from one thread at a time
+// (the worker); events run on the owner thread; bind the events before OpenPort.
+class TComm {
+ public:
+  using ReceiveDataEvent =
+      std::function<void(TComm& sender, const std::uint8_t* buffer, std::uint16_t bufferLength)>;
+  using ReceiveErrorEvent = std::function<void(TComm& sender, std::uint32_t eventMask)>;
+  using ModemStateChangeEvent = std::function<void(TComm& sender, std::uint32_t modemEvent)>;
+  using NotifyEvent = std::function<void(TComm& sender)>;
+
+  explicit TComm(OwnerDispatcher& owner);
+  // Closes the port if it is still open; events still queued for the owner are dropped.
+  ~TComm();
+  TComm(const TComm&) = delete;
+  TComm& operator=(const TComm&) = delete;
+
+  // Opens CommName (a device path; COMn means /dev/ttyS(n-1)) and starts both threads.
+  // Throws ECommsError with the exact texts: "This serial port already opened",
+  // "Error opening serial port", "File handle is not a comm handle ", "Cannot setup comm buffer",
+  // "Unable to create event", "Unable to create read thread", "Unable to create write thread".
+  void OpenPort();
+  // Stops both threads within bounded time and closes the port; nothing when closed.
+  void ClosePort();
+  // Queues a copy; false when closed or count is 0.
+  bool SendBytes(const std::uint8_t* data, std::uint16_t count);
+  bool isOpen() const;
+  // False from a successful SendBytes until the writer has found its queue empty.
+  bool SendDataEmpty() const;
+
+  // Properties. A setter with a new value re-applies the port state (or the time-outs) at once
+  // while open; Parity reaches the port only at the next apply.
+  const std::string& CommName() const;
+  void setCommName(const std::string& name);
+  std::uint32_t BaudRate() const;
+  void setBaudRate(std::uint32_t rate);
+  bool ParityCheck() const;
+  void setParityCheck(bool on);
+  bool Outx_CtsFlow() const;
+  void setOutx_CtsFlow(bool on);
+  bool Outx_DsrFlow() const;
+  void setOutx_DsrFlow(bool on);
+  TDtrControl DtrControl() const;
+  void setDtrControl(TDtrControl v);
+  bool DsrSensitivity() const;
+  void setDsrSensitivity(bool on);
+  bool TxContinueOnXoff() const;
+  void setTxContinueOnXoff(bool on);
+  bool Outx_XonXoffFlow() const;
+  void setOutx_XonXoffFlow(bool on);
+  bool Inx_XonXoffFlow() const;
+  void setInx_XonXoffFlow(bool on);
+  bool ReplaceWhenParityError() const;
+  void setReplaceWhenParityError(bool on);
+  bool IgnoreNullChar() const;
+  void setIgnoreNullChar(bool on);
+  TRtsControl RtsControl() const;
+  void setRtsControl(TRtsControl v);
+  std::uint16_t XonLimit() const;
+  void setXonLimit(std::uint16_t v);
+  std::uint16_t XoffLimit() const;
+  void setXoffLimit(std::uint16_t v);
+  TByteSize ByteSize() const;
+  void setByteSize(TByteSize v);
+  TParity Parity() const;
+  void setParity(TParity v);
+  TStopBits StopBits() const;
+  void setStopBits(TStopBits v);
+  char XonChar() const;
+  void setXonChar(char c);
+  char XoffChar() const;
+  void setXoffChar(char c);
+  char ReplacedChar() const;
+  void setReplacedChar(char c);
+  std::uint32_t ReadIntervalTimeout() const;
+  void setReadIntervalTimeout(std::uint32_t ms);
+  std::uint32_t ReadTotalTimeoutMultiplier() const;
+  void setReadTotalTimeoutMultiplier(std::uint32_t ms);
+  std::uint32_t ReadTotalTimeoutConstant() const;
+  void setReadTotalTimeoutConstant(std::uint32_t ms);
+  std::uint32_t WriteTotalTimeoutMultiplier() const;
+  void setWriteTotalTimeoutMultiplier(std::uint32_t ms);
+  std::uint32_t WriteTotalTimeoutConstant() const;
+  void setWriteTotalTimeoutConstant(std::uint32_t ms);
+
+  // Events (unset ones are skipped). The bytes of OnReceiveData are valid only during the call.
+  ReceiveDataEvent OnReceiveData;
+  ReceiveErrorEvent OnReceiveError;
+  ModemStateChangeEvent OnModemStateChange;
+  NotifyEvent OnRequestHangup;
+  NotifyEvent OnSendDataEmpty;
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace plenar

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace plenar {
+
+class TCommThread;
+class LinkLayer;
+
+// Command 1: checks that the printer answers on the chosen link.
+void registerLinkTestRoutine(TCommThread& worker, LinkLayer& link);
+
+}  // namespace plenar
