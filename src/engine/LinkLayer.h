@@ -45,6 +45,11 @@ class LinkLayer {
   // Boot loader handshake: 0x32, three attempts; throws ESetBaudRateException "Connecting Failed".
   void connectHandshake();
 
+  // The serial channel itself, for the routines that refresh the port without opening the link.
+  TComm& serialChannel() { return serial_; }
+  // Snapshot helpers of the running command.
+  bool serialChosen() const;
+
   // ---- framed protocol ----
   // Sends the frame up to `attempts` times until acknowledged; returns ReplyLength. Throws
   // ECommunicationException "Download Data Failed" unless BootQuiet. More than 1016 data bytes

@@ -76,6 +76,21 @@ void TCommThread::setParaStatusPanel(std::function<void(const std::string&)> sho
   paraStatusPanel_ = std::move(show);
 }
 
+void TCommThread::setDeviceBaud(int rate) {
+  deviceBaud_ = rate;
+  std::function<void(int)> listener;
+  {
+    std::lock_guard lock(paraPanelMutex_);
+    listener = deviceBaudListener_;
+  }
+  if (listener) owner_.post([listener, rate] { listener(rate); });
+}
+
+void TCommThread::setDeviceBaudListener(std::function<void(int)> listener) {
+  std::lock_guard lock(paraPanelMutex_);
+  deviceBaudListener_ = std::move(listener);
+}
+
 bool TCommThread::shouldStop() {
   std::unique_lock lock(mutex_);
   wake_.wait(lock, [this] { return pending_ || terminated_; });

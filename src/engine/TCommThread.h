@@ -70,7 +70,10 @@ class TCommThread {
   // The parsed rate boxes of the running command; nullopt when a box holds no number.
   std::optional<int> deviceBaud() const { return deviceBaud_; }
   std::optional<int> transferBaud() const { return transferBaud_; }
-  void setDeviceBaud(int rate) { deviceBaud_ = rate; }
+  // Code 8 makes the new rate the device rate and shows it in the connection window's device
+  // rate box (through the listener, run on the owner thread).
+  void setDeviceBaud(int rate);
+  void setDeviceBaudListener(std::function<void(int)> listener);
 
   void reportProgress(std::string_view text, long long done = 0, long long total = 0,
                       bool paraWindow = false);
@@ -112,6 +115,7 @@ class TCommThread {
   WindowTexts paraTexts_;
   std::mutex paraPanelMutex_;
   std::function<void(const std::string&)> paraStatusPanel_;
+  std::function<void(int)> deviceBaudListener_;
 
   std::array<Routine, kMaxCommandCode + 1> routines_;
   std::function<void()> beforeCommand_;
