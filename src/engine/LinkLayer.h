@@ -50,6 +50,18 @@ class LinkLayer {
   // Snapshot helpers of the running command.
   bool serialChosen() const;
 
+  // The firmware update's wait for the printer to restart: suspend closes the chosen link's
+  // channel without clearing LinkOpen (socket deactivated, USB device closed, parallel channel
+  // deactivated, serial port closed); resume reopens it with its current settings (serial at
+  // the rate it had, parallel with the remembered port, 0x378, then 100 ms).
+  void suspendLink();
+  void resumeLink();
+
+  // Boot handshake support: the first byte collected in the reply buffer, and filling the
+  // buffer (read and written under the reply lock, so the worker's polling is race-free).
+  std::uint8_t replyFirstByte() const;
+  void fillReplyBuffer(std::uint8_t value);
+
   // ---- framed protocol ----
   // Sends the frame up to `attempts` times until acknowledged; returns ReplyLength. Throws
   // ECommunicationException "Download Data Failed" unless BootQuiet. More than 1016 data bytes
