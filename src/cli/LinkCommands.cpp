@@ -1,7 +1,17 @@
 #include "cli/CliCommands.h"
+#include "cli/CliSession.h"
 
 namespace plenar::cli {
 
-void addLinkCommands(std::vector<CliCommand>& out) { (void)out; }
+void addLinkCommands(std::vector<CliCommand>& out) {
+  out.push_back({"test", "test", "check that the printer answers on the chosen link", true,
+                 [](const CommonOptions& o, ArgList& args) {
+                   args.expect(0, "test");
+                   CommandRequest r;
+                   r.code = 1;
+                   CliSession session(o);
+                   return session.run(std::move(r));
+                 }});
+}
 
 }  // namespace plenar::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -82,9 +83,22 @@ class LinkLayer {
   void usbReceive(const std::uint8_t* bytes, std::uint16_t count);
   // Assembles a reply frame from received bytes (owner thread, while a command runs).
   void replyAssembler(const std::uint8_t* bytes, std::size_t count);
+  // Receives the text lines of bytes that arrive while no command runs (owner thread).
+  void setTextAreaSink(std::function<void(const std::string&)> sink);
 
  private:
-  struct Impl;
+  struct ReadOutcome {
+    bool answered = false;
+    int length = 0;
+  };
+  ReadOutcome framedReadOnce(std::uint16_t command, std::uint32_t value1, std::uint32_t value2,
+                             std::span<const std::uint8_t> requestData,
+                             std::span<std::uint8_t> reply, int attempts);
+  void openLinkWith(const std::string& serialPort, std::optional<int> transferRate);
+  int checkedRate(std::optional<int> rate, const std::string& boxText) const;
+  void showInTextArea(const std::uint8_t* bytes, std::size_t count);
+
+  std::function<void(const std::string&)> textAreaSink_;
   TCommThread& worker_;
   TComm& serial_;
   UdpSocket& udp_;

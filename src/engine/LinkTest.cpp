@@ -1,10 +1,61 @@
 #include "engine/LinkTest.h"
 
+#include "engine/LinkLayer.h"
+#include "engine/TCommThread.h"
+#include "platform/ReportWindow.h"
+
 namespace plenar {
+namespace {
+
+void testLink(TCommThread& worker, LinkLayer& link) {
+  const LinkSnapshot& snapshot = worker.request().link;
+  bool found = false;
+  try {
+    switch (snapshot.kind) {
+      case LinkKind::Network: {
+        std::string where = snapshot.ipAddress + ":" + std::to_string(snapshot.udpPort);
+        worker.reportProgress("Checking" + where);
+        link.openLink();
+        worker.reportProgress(where + " Found");
+        break;
+      }
+      case LinkKind::Parallel: {
+        std::string where = "LPT" + std::to_string(snapshot.lptNumber);
+        worker.reportProgress("Checking" + where);
+        link.openLink();
+        worker.reportProgress(where + " Found");
+        break;
+      }
+      case LinkKind::Usb:
+        link.openLink();
+        break;
+      case LinkKind::Serial:
+        worker.reportProgress("Checking" + snapshot.serialPort);
+        link.openLink(snapshot.serialPort, worker.transferBaud());
+        link.restoreDeviceRate();
+        worker.reportProgress(snapshot.serialPort + "Found");
+        break;
+    }
+    found = true;
+  } catch (...) {
+    // Why the test failed (no answer, port in use, rate refused) shows in debug.log only.
+  }
+  try {
+    link.closeLink();
+  } catch (...) {
+  }
+  if (found) {
+    worker.sendToReportWindow(kMsgLinkFound);
+  } else {
+    worker.setFailure(1, "Connecting Failed");
+    worker.sendToReportWindow(kMsgLinkNotFound);
+  }
+}
+
+}  // namespace
 
 void registerLinkTestRoutine(TCommThread& worker, LinkLayer& link) {
-  (void)worker;
-  (void)link;
+  worker.setRoutine(1, [&link](TCommThread& w) { testLink(w, link); });
 }
 
 }  // namespace plenar

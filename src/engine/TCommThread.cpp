@@ -25,8 +25,7 @@ std::optional<int> parseRateText(std::string_view text) {
   return value;
 }
 
-TCommThread::TCommThread(std::string programDir, ReportWindow& reportWindow,
-                         OwnerDispatcher& owner)
+TCommThread::TCommThread(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner)
     : programDir_(std::move(programDir)), owner_(owner), reportWindow_(&reportWindow) {
   thread_ = std::thread([this] { run(); });
 }
@@ -69,7 +68,9 @@ void TCommThread::setCommandHooks(std::function<void()> before, std::function<vo
   afterCommand_ = std::move(after);
 }
 
-void TCommThread::setReportWindow(ReportWindow* window) { reportWindow_.store(window); }
+void TCommThread::setReportWindow(ReportWindow* window) {
+  reportWindow_.store(window);
+}
 
 void TCommThread::setParaStatusPanel(std::function<void(const std::string&)> show) {
   std::lock_guard lock(paraPanelMutex_);

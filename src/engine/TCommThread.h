@@ -93,6 +93,7 @@ class TCommThread {
   // ---- link and reply state (the link layer and the reply assembler) ----
   // Written on the UI thread by the reply assembler before replyEvent is set; read by the worker
   // after it. Reset by the worker before each send.
+  std::mutex replyMutex;  // guards replyBuffer, receivePosition and replyLength together
   std::array<std::uint8_t, kReplyBufferSize> replyBuffer{};
   int receivePosition = 0;
   std::atomic<int> replyLength{0};
