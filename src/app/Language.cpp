@@ -6,7 +6,9 @@
 
 namespace plenar {
 
-std::string languageFileName(int index) { return index == 1 ? "English.lng" : "Chinese.lng"; }
+std::string languageFileName(int index) {
+  return index == 1 ? "English.lng" : "Chinese.lng";
+}
 
 void applyLanguageTexts(const IniDocument& doc) {
   for (const auto& list : optionListDefs()) {

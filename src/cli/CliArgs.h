@@ -14,7 +14,7 @@ enum ExitCode : int {
   kExitFailed = 1,     // failed with a message
   kExitUndefined = 2,  // failed without one
   kExitUsage = 64,
-  kExitRefused = 65,   // a field check refused the input
+  kExitRefused = 65,  // a field check refused the input
 };
 
 // A wrong command line: printed with the usage hint, exit 64.
@@ -54,10 +54,10 @@ class ArgList {
 struct CommonOptions {
   LinkSnapshot link;
   bool linkGiven = false;
-  std::string programDir;   // --dir, default the executable's folder
+  std::string programDir;       // --dir, default the executable's folder
   std::optional<int> language;  // --lang: 0 zh, 1 en; default from sysconfig.ini
   bool help = false;
-  std::string command;      // first positional
+  std::string command;  // first positional
   std::vector<std::string> rest;
 };
 

@@ -69,8 +69,7 @@ int runCli(const std::vector<std::string>& argv) {
     }
     throw UsageError("unknown command '" + options.command + "'");
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "plenar: %s\n(plenar --help lists the commands and options)\n",
-                 e.what());
+    std::fprintf(stderr, "plenar: %s\n(plenar --help lists the commands and options)\n", e.what());
     return kExitUsage;
   } catch (const InputRefused& e) {
     std::fprintf(stderr, "%s\n", e.what());

@@ -80,7 +80,9 @@ CliSession::~CliSession() {
   impl_->dispatcher.processPending();
 }
 
-TCommThread& CliSession::worker() { return impl_->engine->worker(); }
+TCommThread& CliSession::worker() {
+  return impl_->engine->worker();
+}
 
 int CliSession::run(CommandRequest request) {
   request.link = options_.link;

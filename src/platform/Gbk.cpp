@@ -59,7 +59,9 @@ size_t utf8SequenceLength(std::string_view s) {
   return n;
 }
 
-bool isGbkLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool isGbkLead(unsigned char c) {
+  return c >= 0x81 && c <= 0xFE;
+}
 
 }  // namespace
 

@@ -2,7 +2,9 @@
 
 namespace plenar {
 
-HeadlessDispatcher::~HeadlessDispatcher() { stop(); }
+HeadlessDispatcher::~HeadlessDispatcher() {
+  stop();
+}
 
 void HeadlessDispatcher::post(std::function<void()> callback) {
   {
@@ -17,7 +19,9 @@ bool HeadlessDispatcher::isOwnerThread() const {
   return owner_ == std::this_thread::get_id();
 }
 
-void HeadlessDispatcher::exec() { runUntil({}, true); }
+void HeadlessDispatcher::exec() {
+  runUntil({}, true);
+}
 
 bool HeadlessDispatcher::runFor(std::chrono::milliseconds duration) {
   return runUntil(std::chrono::steady_clock::now() + duration, false);

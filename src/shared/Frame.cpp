@@ -66,6 +66,8 @@ bool headerValid(std::span<const std::uint8_t> header16) {
          xorOf(header16.first(kFrameHeaderSize)) == 0;
 }
 
-bool dataValid(std::span<const std::uint8_t> dataAndCheck) { return xorOf(dataAndCheck) == 0; }
+bool dataValid(std::span<const std::uint8_t> dataAndCheck) {
+  return xorOf(dataAndCheck) == 0;
+}
 
 }  // namespace plenar

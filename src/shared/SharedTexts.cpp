@@ -73,10 +73,10 @@ constexpr std::array<OptionListDef, kOptionListCount> kLists{{
 // The language order differs from the declaration order in one place: "Flow control" comes
 // before "Dark description" when a file is applied.
 constexpr std::array<OptionList, kOptionListCount> kApplyOrder{
-    OptionList::PaperSizeType,  OptionList::BluetoothSeek,     OptionList::BluetoothMode,
-    OptionList::BluetoothPswCheck, OptionList::FlowControl,    OptionList::DarkDescription,
-    OptionList::BluetoothWorkMode, OptionList::IrdaProtocol,   OptionList::UsbDeviceType,
-    OptionList::PaperType,      OptionList::PrinterOrder,      OptionList::TransMode};
+    OptionList::PaperSizeType,     OptionList::BluetoothSeek, OptionList::BluetoothMode,
+    OptionList::BluetoothPswCheck, OptionList::FlowControl,   OptionList::DarkDescription,
+    OptionList::BluetoothWorkMode, OptionList::IrdaProtocol,  OptionList::UsbDeviceType,
+    OptionList::PaperType,         OptionList::PrinterOrder,  OptionList::TransMode};
 
 struct Store {
   std::mutex mutex;
@@ -107,7 +107,9 @@ std::array<OptionListDef, kOptionListCount> listsInApplyOrder() {
 
 }  // namespace
 
-const std::array<TextDef, kTextCount>& textDefs() { return kTexts; }
+const std::array<TextDef, kTextCount>& textDefs() {
+  return kTexts;
+}
 
 const std::array<OptionListDef, kOptionListCount>& optionListDefs() {
   static const auto ordered = listsInApplyOrder();
@@ -142,7 +144,9 @@ void setOptionEntry(OptionList list, int index, std::string value) {
   v[index] = std::move(value);
 }
 
-int optionCount(OptionList list) { return kLists[static_cast<size_t>(list)].size; }
+int optionCount(OptionList list) {
+  return kLists[static_cast<size_t>(list)].size;
+}
 
 void resetTexts() {
   auto& s = store();

@@ -53,9 +53,9 @@ inline constexpr std::size_t kTextCount = static_cast<std::size_t>(TextId::Count
 
 struct TextDef {
   TextId id;
-  const char* name;          // identifier, e.g. "sMsg17"
-  bool hasKey;               // read from a language file's "String" section
-  const char* chineseText;   // built-in default, UTF-8
+  const char* name;         // identifier, e.g. "sMsg17"
+  bool hasKey;              // read from a language file's "String" section
+  const char* chineseText;  // built-in default, UTF-8
 };
 
 const std::array<TextDef, kTextCount>& textDefs();
