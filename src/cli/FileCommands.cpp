@@ -1,7 +1,164 @@
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <string>
+
 #include "cli/CliCommands.h"
+#include "cli/CliSession.h"
+#include "engine/TCommThread.h"
+#include "logo/LogoFiles.h"
+#include "logo/LogoImage.h"
+#include "requests/FileActions.h"
+#include "shared/SharedTexts.h"
 
 namespace plenar::cli {
 
-void addFileCommands(std::vector<CliCommand>& out) { (void)out; }
+namespace {
+
+// Runs `request` with the parameter window's status panel shown on stderr as well.
+int runWithPanel(const CommonOptions& o, CommandRequest request, const std::string& panelText) {
+  CliSession session(o);
+  session.worker().setParaStatusPanel(
+      [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
+  if (!panelText.empty()) std::fprintf(stderr, "%s\n", panelText.c_str());
+  return session.run(std::move(request));
+}
+
+// The address boxes take hexadecimal digits only; a typing error must not send a font to
+// address 0, so the command refuses what the box would have read as 0.
+std::string hexAddressText(std::string text) {
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.erase(0, 2);
+  if (!parseIntText("$" + text) || text.find_first_of(" +-") != std::string::npos) {
+    throw InputRefused(notAnIntegerText("$" + text));
+  }
+  return text;
+}
+
+void warnMissing(const std::vector<std::string>& paths) {
+  for (const auto& p : paths) {
+    std::error_code ec;
+    if (!std::filesystem::exists(p, ec)) {
+      std::fprintf(stderr, "File %s not Exist, skipped\n", p.c_str());
+    }
+  }
+}
+
+int fontCommand(const CommonOptions& o, ArgList& args) {
+  static const char* usage = "font FILE --address HEX";
+  auto address = args.takeOption("--address");
+  if (!address) throw UsageError(std::string("missing --address: ") + usage);
+  auto p = args.expect(1, usage);
+  std::string addressText = hexAddressText(*address);
+  auto request = fontDownloadRequest(p[0], addressText);
+  if (!request) throw InputRefused(text(TextId::sMsg24) + ": " + p[0]);
+  return runWithPanel(o, std::move(*request), {});
+}
+
+int logoDownloadCommand(const CommonOptions& o, ArgList& args) {
+  bool raw = args.takeFlag("--raw");
+  auto paths = args.positionals();
+  if (paths.empty()) throw UsageError("logo-download [--raw] BMP...");
+  warnMissing(paths);
+  std::optional<CommandRequest> request;
+  try {
+    request = raw ? prepareRawLogoDownload(paths, o.programDir)
+                  : prepareLogoDownload(paths, o.programDir);
+  } catch (const LogoError& e) {
+    throw InputRefused(e.what());
+  }
+  return runWithPanel(o, std::move(*request), {});
+}
+
+int logoPrintCommand(const CommonOptions& o, ArgList& args) {
+  static const char* usage = "logo-print N[,N...]";
+  auto p = args.expect(1, usage);
+  CommandRequest request;
+  request.code = 17;
+  std::size_t start = 0;
+  while (start <= p[0].size()) {
+    std::size_t comma = p[0].find(',', start);
+    if (comma == std::string::npos) comma = p[0].size();
+    // The printer takes the logo number as one byte (1C 70 n 00).
+    long long n = parseInteger(p[0].substr(start, comma - start), "logo number", 1, 255);
+    if (!request.logoNumbers.empty()) request.logoNumbers += ",";
+    request.logoNumbers += std::to_string(n);
+    start = comma + 1;
+  }
+  CliSession session(o);
+  return session.run(std::move(request));
+}
+
+int readBackCommand(const CommonOptions& o, ArgList& args) {
+  static const char* usage = "read-back --address HEX --length N OUTFILE";
+  auto address = args.takeOption("--address");
+  auto length = args.takeInt("--length", 0, INT32_MAX);
+  if (!address || !length) throw UsageError(std::string("missing option: ") + usage);
+  auto p = args.expect(1, usage);
+  std::string panel;
+  CommandRequest request;
+  try {
+    request = readBackRequest(hexAddressText(*address), std::to_string(*length), p[0], &panel);
+  } catch (const FileActionRefused& e) {
+    throw InputRefused(e.what());
+  }
+  return runWithPanel(o, std::move(request), panel);
+}
+
+int firmwareCommand(const CommonOptions& o, ArgList& args) {
+  static const char* usage = "firmware FILE [--wait SECONDS]";
+  std::string wait = args.takeOption("--wait").value_or("5");
+  auto p = args.expect(1, usage);
+  std::string panel;
+  CommandRequest request;
+  try {
+    request = firmwareRequest(p[0], wait, &panel);
+  } catch (const FileActionRefused& e) {
+    throw InputRefused(e.what());
+  }
+  return runWithPanel(o, std::move(request), panel);
+}
+
+int bootCommand(const CommonOptions& o, ArgList& args) {
+  auto passes = args.takeInt("--passes", 1, kBootHandshakePasses);
+  args.expect(0, "boot [--passes N]");
+  CliSession session(o);
+  int rc = session.run(bootHandshakeRequest(static_cast<int>(passes.value_or(0))));
+  TCommThread& worker = session.worker();
+  bool answered;
+  {
+    std::lock_guard lock(worker.bootReplyMutex);
+    answered = worker.bootReply == "151";
+    worker.bootReply.clear();
+  }
+  // Leaving boot mode, as the connection window does once the printer has answered.
+  worker.bootFlag.store(0);
+  if (rc != kExitDone) return rc;
+  if (!answered) {
+    std::fprintf(stderr, "The printer did not answer the boot handshake\n");
+    return kExitFailed;
+  }
+  std::fprintf(stderr, "The printer is in boot mode\n");
+  return kExitDone;
+}
+
+}  // namespace
+
+void addFileCommands(std::vector<CliCommand>& out) {
+  out.push_back({"font", "font FILE --address HEX",
+                 "download a font file to the hexadecimal start address (code 3)", true,
+                 fontCommand});
+  out.push_back({"logo-download", "logo-download [--raw] BMP...",
+                 "store logos: builds 1.bin in --dir (code 7), or 2.bin with --raw (code 46)", true,
+                 logoDownloadCommand});
+  out.push_back({"logo-print", "logo-print N[,N...]", "print stored logos by number (code 17)",
+                 true, logoPrintCommand});
+  out.push_back({"read-back", "read-back --address HEX --length N OUTFILE",
+                 "read printer memory into a file (code 16)", true, readBackCommand});
+  out.push_back({"firmware", "firmware FILE [--wait SECONDS]",
+                 "update the printer's program (code 4)", true, firmwareCommand});
+  out.push_back({"boot", "boot [--passes N]",
+                 "boot handshake until the printer answers; exit 0 when it did (code 28)", true,
+                 bootCommand});
+}
 
 }  // namespace plenar::cli

@@ -1,10 +1,135 @@
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <optional>
+#include <span>
+#include <string>
+#include <thread>
+
+#include "channels/TComm.h"
 #include "commands/Routines.h"
+#include "engine/LinkLayer.h"
+#include "engine/TCommThread.h"
+#include "requests/FileActions.h"
+#include "shared/Errors.h"
+#include "shared/SharedTexts.h"
 
 namespace plenar {
 
+namespace {
+
+constexpr std::size_t kProgramBlock = 256;
+constexpr std::uint16_t kBlockCommand = 0x33;
+constexpr std::uint16_t kEndCommand = 0x2E;
+constexpr int kAttempts = 3;
+constexpr std::uint8_t kBootByte = 0x61;  // 'a': sent until the boot loader echoes it
+constexpr auto kHandshakePass = std::chrono::milliseconds(50);
+
+void sleepMs(long long ms) {
+  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+// The program file's tag; a file that ends inside its tag matches no printer.
+std::optional<std::string> programTag(std::span<const std::uint8_t> program) {
+  try {
+    return prgModelTag(program);
+  } catch (const FileActionRefused&) {
+    return std::nullopt;
+  }
+}
+
+// Code 4. The program file is in dataStream, the wait after the connect frame in value2.
+void updateFirmware(TCommThread& worker, LinkLayer& link) {
+  worker.setFailureCode(0);
+  bool keepLinkOpen = false;
+  worker.runGuarded([&] {
+    link.openLink();
+    const CommandRequest& r = worker.request();
+    const std::vector<std::uint8_t>& program = r.dataStream;
+    // The parallel port has no return channel, so the printer's tag is unknown there.
+    if (r.link.kind != LinkKind::Parallel && link.printerModelTag() != programTag(program)) {
+      // A program built for another model must not reach the boot loader. The tool reported
+      // this as done; it is a refusal, so the caller sees a failure with the same text.
+      worker.reportProgress(text(TextId::sMsg23));
+      link.restoreDeviceRate();
+      keepLinkOpen = true;
+      throw EPrinterError(text(TextId::sMsg23));
+    }
+    link.connectHandshake();
+    // The printer restarts into its boot loader: the channel is released while it does.
+    link.suspendLink();
+    worker.reportProgress(text(TextId::sWaitMsg));
+    sleepMs(r.value2);
+    link.resumeLink();
+
+    std::array<std::uint8_t, kProgramBlock> block;
+    for (std::size_t pos = 0; pos < program.size();) {
+      std::size_t n = std::min(kProgramBlock, program.size() - pos);
+      block.fill(0xFF);
+      std::copy_n(program.begin() + static_cast<std::ptrdiff_t>(pos), n, block.begin());
+      link.framedRequest(kBlockCommand, static_cast<std::uint32_t>(pos), 0, block, kAttempts);
+      pos += n;
+      worker.reportProgress("", static_cast<long long>(pos),
+                            static_cast<long long>(program.size()));
+    }
+    link.framedRequest(kEndCommand, 0, 0, {}, kAttempts);
+    worker.reportProgress(text(TextId::sFinishPrg));
+  });
+  // An update ends the quiet mode of the boot handshake, so that a later command to a printer
+  // that does not answer fails instead of reporting success.
+  worker.bootQuiet.store(false);
+  // After a refused program file the link stays open, as the tool has always left it; the next
+  // command's open link closes and reopens it.
+  if (!keepLinkOpen) {
+    try {
+      link.closeLink();
+    } catch (...) {
+      // Closing only releases the port or socket; the routine's own outcome stands.
+    }
+  }
+}
+
+// Code 28: sends 'a' every 50 ms until the boot loader answers with the same byte. The answer
+// is looked for in the serial receive path only. Value1 > 0 limits the passes (the window
+// always runs the full 1001).
+void bootHandshake(TCommThread& worker, LinkLayer& link) {
+  worker.bootQuiet.store(true);
+  worker.bootFlag.store(1);
+  const int passes = worker.request().value1 > 0 ? worker.request().value1 : kBootHandshakePasses;
+  worker.runGuarded([&] {
+    if (link.serialChosen()) {
+      // Open at the device rate whatever state an earlier run left the port in: the boot
+      // loader listens at the device rate, and a port left closed would send nothing.
+      link.serialChannel().ClosePort();
+      sleepMs(10);
+      link.reopenSerialPort(worker.request().link.serialPort);
+      sleepMs(100);
+    }
+    const std::uint8_t boot[1] = {kBootByte};
+    for (int pass = 0; pass < passes; ++pass) {
+      if (link.replyFirstByte() == kBootByte) {
+        link.serialChannel().ClosePort();
+        sleepMs(10);
+        break;
+      }
+      link.sendRaw(boot);
+      std::this_thread::sleep_for(kHandshakePass);
+    }
+    if (link.replyFirstByte() == kBootByte) {
+      {
+        std::lock_guard lock(worker.bootReplyMutex);
+        worker.bootReply = "151";
+      }
+      link.fillReplyBuffer(0xFF);
+    }
+  });
+}
+
+}  // namespace
+
 void registerFirmwareRoutines(TCommThread& worker, LinkLayer& link) {
-  (void)worker;
-  (void)link;
+  worker.setRoutine(4, [&link](TCommThread& w) { updateFirmware(w, link); });
+  worker.setRoutine(28, [&link](TCommThread& w) { bootHandshake(w, link); });
 }
 
 }  // namespace plenar

@@ -1,0 +1,116 @@
+#include "logo/LogoFiles.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "app/ProgramDir.h"
+#include "logo/LogoImage.h"
+#include "platform/IniFile.h"
+#include "requests/FileActions.h"
+#include "shared/Frame.h"
+#include "shared/SharedTexts.h"
+
+namespace plenar {
+
+namespace {
+
+// Neither limit has a language key; the texts follow sDnLogFileMsg.
+std::string tooManyImagesText(std::size_t limit) {
+  return "BMP 图像不能超过" + std::to_string(limit) + "个 (at most " + std::to_string(limit) +
+         " images)";
+}
+
+void checkImageCount(std::size_t written, std::size_t limit) {
+  if (written > limit) throw LogoError(tooManyImagesText(limit));
+}
+
+void appendLe16(std::vector<std::uint8_t>& out, std::uint16_t v) {
+  out.push_back(static_cast<std::uint8_t>(v & 0xFF));
+  out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+
+// The printer's size fields are 16 bits wide; an image that needs more could never be stored.
+std::uint16_t sizeField(std::uint32_t value, const std::string& path) {
+  if (value > 0xFFFF) throw LogoError("BMP image too large: " + path);
+  return static_cast<std::uint16_t>(value);
+}
+
+void saveLogoFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (!replaceFileAtomically(path, view, 0644)) {
+    throw LogoError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+  }
+}
+
+}  // namespace
+
+std::string logoTooLargeText() {
+  // The language file may hold any text here: only its first %d is filled, never passed to a
+  // formatting function.
+  std::string message = text(TextId::sDnLogFileMsg);
+  auto at = message.find("%d");
+  if (at != std::string::npos) message.replace(at, 2, std::to_string(kLogoFileLimit / 1024));
+  return message;
+}
+
+LogoFile buildFramedLogoFile(const std::vector<std::string>& bmpPaths) {
+  LogoFile file;
+  file.bytes.assign(kLogoDirectorySize, 0);
+  std::uint32_t rasterAddress = kLogoRasterAddress;
+  for (const std::string& path : bmpPaths) {
+    std::optional<LogoImage> image = LogoImage::load(path);
+    if (!image) continue;
+    checkImageCount(static_cast<std::size_t>(file.imagesWritten) + 1, kLogoDirectoryEntries);
+    std::uint8_t* entry = file.bytes.data() + 8 * static_cast<std::size_t>(file.imagesWritten);
+    putLe32(entry, rasterAddress);
+    putLe16(entry + 4, sizeField(image->widthBytes(), path));
+    putLe16(entry + 6, sizeField(image->heightBands(), path));
+    std::vector<std::uint8_t> raster = image->rowRaster();
+    file.bytes.insert(file.bytes.end(), raster.begin(), raster.end());
+    rasterAddress += static_cast<std::uint32_t>(raster.size());
+    ++file.imagesWritten;
+  }
+  return file;
+}
+
+LogoFile buildNvLogoFile(const std::vector<std::string>& bmpPaths) {
+  LogoFile file;
+  file.bytes = {0x1C, 0x71, 0};
+  for (const std::string& path : bmpPaths) {
+    std::optional<LogoImage> image = LogoImage::load(path);
+    if (!image) continue;
+    checkImageCount(static_cast<std::size_t>(file.imagesWritten) + 1, kNvLogoMaxImages);
+    appendLe16(file.bytes, sizeField(image->widthBytes(), path));
+    appendLe16(file.bytes, sizeField(image->heightBands(), path));
+    std::vector<std::uint8_t> raster = image->columnRaster();
+    file.bytes.insert(file.bytes.end(), raster.begin(), raster.end());
+    ++file.imagesWritten;
+  }
+  // The printer stores as many images as the count byte says and reads their sizes in turn, so
+  // it counts only the images written, not the list entries.
+  file.bytes[2] = static_cast<std::uint8_t>(file.imagesWritten);
+  return file;
+}
+
+std::optional<CommandRequest> prepareLogoDownload(const std::vector<std::string>& bmpPaths,
+                                                  const std::string& programDir) {
+  if (bmpPaths.empty()) return std::nullopt;
+  LogoFile file = buildFramedLogoFile(bmpPaths);
+  const std::string path = pathIn(programDir, "1.bin");
+  saveLogoFile(path, file.bytes);
+  if (file.bytes.size() > kLogoFileLimit) throw LogoError(logoTooLargeText());
+  return logoDownloadRequest(path);
+}
+
+std::optional<CommandRequest> prepareRawLogoDownload(const std::vector<std::string>& bmpPaths,
+                                                     const std::string& programDir) {
+  if (bmpPaths.empty()) return std::nullopt;
+  LogoFile file = buildNvLogoFile(bmpPaths);
+  const std::string path = pathIn(programDir, "2.bin");
+  saveLogoFile(path, file.bytes);
+  if (file.bytes.size() > kLogoFileLimit) throw LogoError(logoTooLargeText());
+  return rawLogoRequest(path);
+}
+
+}  // namespace plenar

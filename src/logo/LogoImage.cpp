@@ -1,0 +1,73 @@
+#include "logo/LogoImage.h"
+
+#include <QFileInfo>
+#include <QImage>
+#include <QImageReader>
+
+namespace plenar {
+
+LogoImage::LogoImage(int width, int height)
+    : width_(width < 0 ? 0 : width),
+      height_(height < 0 ? 0 : height),
+      dots_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0) {}
+
+std::optional<LogoImage> LogoImage::load(const std::string& path) {
+  const QString name = QString::fromStdString(path);
+  QFileInfo info(name);
+  if (!info.exists() || info.isDir()) return std::nullopt;
+
+  // Only the BMP decoder is asked: a PNG or a text file renamed to .bmp is not a logo.
+  QImageReader reader(name, "bmp");
+  reader.setAutoDetectImageFormat(false);
+  QImage image = reader.read();
+  if (image.isNull()) {
+    throw LogoError("Bitmap image is not valid: " + path + " (" +
+                    reader.errorString().toStdString() + ")");
+  }
+  // 1-bit images keep their own two colours; any other depth is reduced by a plain threshold,
+  // so that dark colours become black and light ones white.
+  QImage mono = image.format() == QImage::Format_Mono
+                    ? image
+                    : image.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+  if (mono.isNull()) throw LogoError("Bitmap image is not valid: " + path);
+
+  const QList<QRgb> colours = mono.colorTable();
+  bool black[2] = {false, false};
+  for (int i = 0; i < 2 && i < colours.size(); ++i) black[i] = (colours[i] & 0xFFFFFFu) == 0;
+
+  LogoImage logo(mono.width(), mono.height());
+  for (int y = 0; y < logo.height_; ++y) {
+    const uchar* line = mono.constScanLine(y);
+    for (int x = 0; x < logo.width_; ++x) {
+      int index = (line[x >> 3] >> (7 - (x & 7))) & 1;  // Format_Mono: bit 7 is the leftmost
+      logo.setDot(x, y, black[index]);
+    }
+  }
+  return logo;
+}
+
+std::vector<std::uint8_t> LogoImage::rowRaster() const {
+  const std::uint32_t wb = widthBytes();
+  std::vector<std::uint8_t> out(rasterSize(), 0);
+  for (int y = 0; y < height_; ++y) {
+    std::uint8_t* row = out.data() + static_cast<std::size_t>(y) * wb;
+    for (int x = 0; x < width_; ++x) {
+      if (dot(x, y)) row[x >> 3] |= static_cast<std::uint8_t>(0x80 >> (x & 7));
+    }
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> LogoImage::columnRaster() const {
+  const std::uint32_t hb = heightBands();
+  std::vector<std::uint8_t> out(rasterSize(), 0);
+  for (int x = 0; x < width_; ++x) {
+    std::uint8_t* column = out.data() + static_cast<std::size_t>(x) * hb;
+    for (int y = 0; y < height_; ++y) {
+      if (dot(x, y)) column[y >> 3] |= static_cast<std::uint8_t>(0x80 >> (y & 7));
+    }
+  }
+  return out;
+}
+
+}  // namespace plenar

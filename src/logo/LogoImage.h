@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace plenar {
+
+// A logo file that cannot become a printer raster; what() is the text shown to the user.
+class LogoError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// One BMP image as the printer's 1-bit dots. The raster is padded to whole bytes in both
+// directions: wb = ceil(W / 8) bytes per row, hb = ceil(H / 8) bands of 8 rows; padding dots are
+// never printed.
+// Threads: a plain value; loading uses QImage and may run on any one thread at a time.
+class LogoImage {
+ public:
+  LogoImage(int width, int height);
+
+  // Loads a BMP of any depth. A pixel is a dot when it is pure black after Qt's conversion to
+  // 1 bit with threshold dithering (so dark colours print, light ones do not). nullopt when the
+  // file does not exist; LogoError when it exists but is not a readable BMP.
+  static std::optional<LogoImage> load(const std::string& path);
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  std::uint32_t widthBytes() const { return (static_cast<std::uint32_t>(width_) + 7) / 8; }
+  std::uint32_t heightBands() const { return (static_cast<std::uint32_t>(height_) + 7) / 8; }
+  // wb x hb x 8 bytes, the same in both layouts.
+  std::size_t rasterSize() const { return std::size_t{widthBytes()} * heightBands() * 8; }
+
+  bool dot(int x, int y) const { return dots_[static_cast<std::size_t>(y) * width_ + x] != 0; }
+  void setDot(int x, int y, bool on) {
+    dots_[static_cast<std::size_t>(y) * width_ + x] = on ? 1 : 0;
+  }
+
+  // Row by row from the top (hb x 8 rows), wb bytes per row, bit 7 the leftmost dot.
+  std::vector<std::uint8_t> rowRaster() const;
+  // Column by column from the left (wb x 8 columns), hb bytes per column from the top band,
+  // bit 7 the top dot of its band: the layout of the NV bit image command 1C 71.
+  std::vector<std::uint8_t> columnRaster() const;
+
+ private:
+  int width_;
+  int height_;
+  std::vector<std::uint8_t> dots_;  // one per pixel, row by row
+};
+
+}  // namespace plenar

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/CommandRequest.h"
+
+namespace plenar {
+
+// What the program, font and logo buttons of the parameter window hand to the worker, as plain
+// functions of the field values, shared by the window and the `plenar` command.
+//
+// Request shapes (the worker's routines read exactly these fields):
+//   code 3/7  fileList, nameList, cmdList, paramList: one row per file ("$35", "$<hex address>")
+//   code 4    dataStream = the whole program file; value2 = BootWaitMs (the wait after the
+//             connect frame, milliseconds); the routine derives the program's model tag from
+//             dataStream at offset 0x3000
+//   code 16   value1 = start address, value2 = length in bytes, saveFileName
+//   code 17   logoNumbers = "1,3,4"
+//   code 28   value1 = number of handshake passes; 0 means the full 1001
+//   code 46   fileList = the one prepared 1C 71 file
+
+// A field or file that the window refuses with a message box; what() is the text shown.
+class FileActionRefused : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr std::size_t kPrgModelTagOffset = 0x3000;
+inline constexpr std::size_t kModelTagLength = 8;
+inline constexpr int kDefaultBootWaitMs = 5000;
+inline constexpr std::uint32_t kFramedDownloadCommand = 0x35;
+inline constexpr std::uint32_t kLogoFileAddress = 0x1CF000;
+inline constexpr int kBootHandshakePasses = 1001;
+
+// A number as the printer tool's text fields take it: optional blanks, an optional sign, then
+// decimal digits, or "$" followed by hexadecimal digits (at most 8; values above 0x7FFFFFFF are
+// kept as their 32-bit pattern). Nothing else may follow. nullopt when the text is not a number.
+std::optional<std::int64_t> parseIntText(std::string_view text);
+// The conversion failure's text: '<text>' is not a valid integer value
+std::string notAnIntegerText(std::string_view text);
+
+// The program file's model tag: up to 8 bytes at offset 0x3000, ending at the first zero byte,
+// upper case; empty for a file of 0x3000 bytes or less. A file that ends inside the 8 tag bytes
+// cannot be read there: FileActionRefused "Stream read error".
+std::string prgModelTag(std::span<const std::uint8_t> file);
+// The wait time box (seconds, decimal; 5 when it holds no number) in milliseconds. Negative
+// waits count as 0; the product is capped at the largest 32-bit value.
+std::int32_t bootWaitMs(std::string_view waitSecondsText);
+// The font address box: hexadecimal digits; text that is not a hexadecimal number gives 0.
+std::uint32_t fontStartAddress(std::string_view hexText);
+// "$" followed by lower-case hexadecimal digits, as the address column of the file lists holds.
+std::string addressParam(std::uint32_t address);
+
+// Font download (code 3). nullopt when the file does not exist (the window then does nothing).
+std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
+                                                  std::string_view addressText);
+
+// Program update (code 4): loads the file into dataStream. FileActionRefused with the sMsg24
+// text when the file does not exist, or with the read failure of the tag. `panelText` receives
+// the status panel's "<sUpdatePrgFile>:<name> Size:<bytes>" when given.
+CommandRequest firmwareRequest(const std::string& programPath, std::string_view waitSecondsText,
+                               std::string* panelText = nullptr);
+
+// Read back (code 16): the start address box as hexadecimal, the length box as decimal, the
+// save dialog's file name unchanged. FileActionRefused with the conversion text for a box that
+// holds no number. `panelText` receives "<sUpdateFontFile>:<file>" when given.
+CommandRequest readBackRequest(std::string_view startAddressText, std::string_view lengthText,
+                               const std::string& saveFileName, std::string* panelText = nullptr);
+
+// Logo image file download (code 7): the built 1.bin to 0x1CF000.
+CommandRequest logoDownloadRequest(const std::string& logoFilePath);
+// The built 2.bin sent raw (code 46).
+CommandRequest rawLogoRequest(const std::string& logoFilePath);
+// Print stored logos (code 17): the selected list positions (from 0) in list order become the
+// logo numbers 1, 2, ...; nullopt when nothing is selected.
+std::optional<CommandRequest> printLogosRequest(const std::vector<int>& selectedPositions);
+// Boot handshake (code 28); `passes` 0 runs the full 1001 passes.
+CommandRequest bootHandshakeRequest(int passes = 0);
+
+}  // namespace plenar
