@@ -5,10 +5,17 @@
 
 namespace plenar {
 
+QtDispatcher::QtDispatcher() : context_(std::make_unique<QObject>()) {}
+
+// Deleting the context object removes the events still posted to it.
+QtDispatcher::~QtDispatcher() = default;
+
 void QtDispatcher::post(std::function<void()> callback) {
-  QMetaObject::invokeMethod(target_, std::move(callback), Qt::QueuedConnection);
+  QMetaObject::invokeMethod(context_.get(), std::move(callback), Qt::QueuedConnection);
 }
 
-bool QtDispatcher::isOwnerThread() const { return QThread::currentThread() == target_->thread(); }
+bool QtDispatcher::isOwnerThread() const {
+  return QThread::currentThread() == context_->thread();
+}
 
 }  // namespace plenar

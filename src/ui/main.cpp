@@ -1,27 +1,44 @@
 #include <QApplication>
-#include <QLabel>
+#include <QCommandLineParser>
+#include <QTimer>
+#include <cstdio>
 
-#include "app/Engine.h"
-#include "app/Language.h"
-#include "app/MainDefault.h"
-#include "app/ProgramDir.h"
-#include "platform/IniFile.h"
-#include "ui/QtDispatcher.h"
-#include "ui/QtReportWindow.h"
+#include "ui/TFrmMain.h"
 
+// Start-up: the application object, then the connection window (its creation handler reads
+// sysconfig.ini, creates the worker with its channels and fills the port lists), then the message
+// loop; showing the window applies the language. Closing the window ends the loop, and the
+// window's destruction stops the worker and the channels before the process ends.
+//
+// Two options exist for documentation and checks only: --language=N shows the window in that
+// language instead of the stored one, --screenshot=FILE saves the window as a PNG and exits.
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
-  const std::string dir = plenar::executableDir();
-  auto settings = plenar::readMainDefault(plenar::IniFile(plenar::pathIn(dir, plenar::kSettingsFileName)));
-  plenar::applyLanguageTexts(dir, settings.language);
+  QApplication::setApplicationName(QStringLiteral("Plenar Setting Tool"));
 
-  QLabel window(QStringLiteral("Plenar Setting Tool V1.0"));
-  window.setWindowTitle(QStringLiteral("Plenar Setting Tool V1.0"));
-  window.setMinimumSize(600, 200);
-  window.setAlignment(Qt::AlignCenter);
-  plenar::QtDispatcher dispatcher(&window);
-  plenar::QtReportWindow report(&window, [](int, std::intptr_t) {});
-  plenar::Engine engine(dir, report, dispatcher);
+  QCommandLineParser parser;
+  QCommandLineOption screenshot(QStringLiteral("screenshot"),
+                                QStringLiteral("Save the connection window to FILE and exit."),
+                                QStringLiteral("FILE"));
+  QCommandLineOption language(QStringLiteral("language"),
+                              QStringLiteral("Language index: 0 Chinese, 1 English."),
+                              QStringLiteral("N"));
+  parser.addOptions({screenshot, language});
+  parser.process(app);
+
+  plenar::TFrmMain::Options options;
+  if (parser.isSet(language)) options.language = parser.value(language).toInt();
+  plenar::TFrmMain window(options);
   window.show();
+
+  if (parser.isSet(screenshot)) {
+    const QString file = parser.value(screenshot);
+    // Let the layout settle and the first paint happen before grabbing.
+    QTimer::singleShot(500, &window, [&window, file] {
+      bool saved = window.grab().save(file, "PNG");
+      if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+      QApplication::exit(saved ? 0 : 1);
+    });
+  }
   return app.exec();
 }

@@ -1,0 +1,170 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/CommandRequest.h"
+#include "ui/QtDispatcher.h"
+#include "ui/QtReportWindow.h"
+
+class QCloseEvent;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QShowEvent;
+class QTimer;
+
+namespace plenar {
+
+class DropDownComboBox;
+class Engine;
+class TCommThread;
+
+// The connection window "Plenar Setting Tool V1.0": the user picks a link (serial, network, USB,
+// parallel) and its settings, tests it, opens the parameter window, and puts the printer into
+// BOOT mode and out of it. It owns the engine and answers the worker's messages 1024 (printer
+// found), 1025 (progress) and 1028 (link test failed).
+// The window never waits for the printer: buttons post a command with a snapshot of the link
+// settings and return; outcomes come back as messages. The one wait is the set-parameters
+// button's, at most twenty 50 ms pauses in which events keep being processed.
+// Threads: GUI thread only; the worker reaches it through its QtReportWindow and QtDispatcher.
+class TFrmMain : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  struct Options {
+    // Home of sysconfig.ini, debug.log and the language files; empty means the executable's
+    // folder.
+    std::string programDir;
+    // Serial ports with hardware behind them; empty means the system's list.
+    std::function<std::vector<std::string>()> serialPorts;
+    // Selects this language instead of the stored one (screenshots).
+    std::optional<int> language;
+  };
+
+  explicit TFrmMain(Options options = {}, QWidget* parent = nullptr);
+  ~TFrmMain() override;
+
+  Engine& engine() { return *engine_; }
+  TCommThread& worker();
+  const std::string& programDir() const { return programDir_; }
+  // The receiver of worker messages for this window; the parameter window hands the worker back
+  // to it when it closes.
+  ReportWindow& reportWindow() { return report_; }
+
+  // Set by message 1024, cleared by 1028, the test button, a radio click and the parameter
+  // window's closing.
+  bool connectedFlag() const { return connected_; }
+  // The link settings as last remembered by a button (the window state the worker is given).
+  const LinkSnapshot& rememberedLink() const { return remembered_; }
+  const std::vector<std::string>& usbFilterList() const { return usbFilterList_; }
+
+  // Replaces the USB device entries. `selectFirst` selects the first entry when there is one;
+  // with no entries the text becomes empty.
+  void setUsbDevices(const QStringList& entries, bool selectFirst);
+  // Replaces the parallel port entries ("LPT1", ...) and selects `selected` if listed.
+  void setParallelPorts(const QStringList& names, const QString& selected);
+
+  // Runs the parameter window modally (it returns when that window has closed). Without one, a
+  // successful set-parameters press writes MainDefault and stops there.
+  void setParameterWindowOpener(std::function<void()> opener);
+  // The parameter window has closed: this window is shown again, reports come here again, and
+  // the next set-parameters press tests the link again.
+  void parameterWindowClosed();
+
+  // Applies the language of `index` (1 English, else Chinese) to every window, the option lists
+  // and the shared texts, then shows the link label in that language.
+  void applyLanguageIndex(int index);
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildUi();
+  void connectSignals();
+  void readSettings();
+  void createEngine();
+
+  // Window actions.
+  void fillSerialPortList();
+  void fillParallelPortList();
+  void runShowHandler();
+  void onLanguageChanged();
+  void onRadioClicked(LinkKind kind);
+  void onTestClicked();
+  void onSetParaClicked();
+  void onBootInClicked();
+  void onBootOutClicked();
+  void onTimerTick();
+  void handleWorkerMessage(int msg, std::intptr_t wParam);
+
+  // Takes the chosen link's settings from the controls. Returns the conversion error text when a
+  // rate box does not hold a decimal number (the serial link only); the other links' values are
+  // kept as they were.
+  std::optional<QString> rememberLinkSettings();
+  LinkKind chosenLink() const;
+  int chosenLinkIndex() const;
+  void showTransModeLabel();
+  bool postCommand(int code);
+  void setBootControlsEnabled(bool enabled);
+  void showMessage(int icon, const QString& text);
+
+  // ---- controls; objectNames as the language files address them ----
+  QGroupBox* groupBox1_ = nullptr;
+  QRadioButton* radioSerial_ = nullptr;
+  QRadioButton* radioNetwork_ = nullptr;
+  QRadioButton* radioUsb_ = nullptr;
+  QRadioButton* radioParallel_ = nullptr;
+  DropDownComboBox* comName_ = nullptr;
+  QLabel* label1_ = nullptr;
+  QComboBox* devBauRate_ = nullptr;
+  QLabel* label4_ = nullptr;
+  QComboBox* tranBauRate_ = nullptr;
+  QLabel* label2_ = nullptr;
+  QComboBox* check_ = nullptr;
+  QLineEdit* ipAddress_ = nullptr;
+  QLabel* label3_ = nullptr;
+  QLineEdit* port_ = nullptr;
+  QComboBox* usbDeviceList_ = nullptr;
+  QComboBox* lpt_ = nullptr;
+  QLabel* languageLabel_ = nullptr;
+  QComboBox* language_ = nullptr;
+  QLabel* tranMsg_ = nullptr;
+  QPushButton* test_ = nullptr;
+  QPushButton* setPara_ = nullptr;
+  QPushButton* bootIn_ = nullptr;
+  QPushButton* bootOut_ = nullptr;
+  QPlainTextEdit* memo1_ = nullptr;
+  QLabel* statusPanel0_ = nullptr;
+  QLabel* statusPanel1_ = nullptr;
+  QTimer* timer1_ = nullptr;
+
+  // ---- window state ----
+  Options options_;
+  std::string programDir_;
+  std::vector<std::string> usbFilterList_;
+  LinkSnapshot remembered_;
+  bool connected_ = false;
+  int waitCounter_ = 0;
+  bool inSetParaWait_ = false;
+  bool closing_ = false;
+  std::function<void()> parameterWindowOpener_;
+
+  // Destroyed in reverse order: the engine goes first, while the report window (closed by then)
+  // and the dispatcher it posts to still exist.
+  QtDispatcher dispatcher_;
+  QtReportWindow report_;
+  std::unique_ptr<Engine> engine_;
+};
+
+}  // namespace plenar
