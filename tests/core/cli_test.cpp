@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "TempDir.h"
+#include "cli/CliArgs.h"
+#include "cli/CliCommands.h"
+
+using namespace plenar;
+using namespace plenar::cli;
+
+namespace {
+
+struct Run {
+  int exitCode;
+  std::string out;
+};
+
+// Runs the built plenar program; stderr joins stdout.
+Run runPlenar(const std::string& args) {
+  std::string cmd = std::string(PLENAR_BIN_DIR) + "/plenar " + args + " 2>&1";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  int status = ::pclose(p);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+}  // namespace
+
+TEST(CliOptions, SharedOptionsAnywhereOnTheLine) {
+  auto o = parseCommonOptions({"set-baud", "--serial", "/dev/ttyUSB0", "115200", "--device-baud",
+                               "19200", "--dir=/tmp/x", "--lang", "en"});
+  EXPECT_EQ(o.command, "set-baud");
+  EXPECT_EQ(o.rest, std::vector<std::string>{"115200"});
+  EXPECT_EQ(o.link.kind, LinkKind::Serial);
+  EXPECT_EQ(o.link.serialPort, "/dev/ttyUSB0");
+  EXPECT_EQ(o.link.deviceBaudText, "19200");
+  EXPECT_EQ(o.link.transferBaudText, "115200");
+  EXPECT_EQ(o.programDir, "/tmp/x");
+  EXPECT_EQ(o.language, 1);
+
+  auto n = parseCommonOptions({"--net", "127.0.0.1", "test"});
+  EXPECT_EQ(n.link.kind, LinkKind::Network);
+  EXPECT_EQ(n.link.udpPort, 5100);
+  auto p = parseCommonOptions({"--net", "10.0.0.2:9100", "test"});
+  EXPECT_EQ(p.link.ipAddress, "10.0.0.2");
+  EXPECT_EQ(p.link.udpPort, 9100);
+}
+
+TEST(CliOptions, BadLinesAreUsageErrors) {
+  EXPECT_THROW(parseCommonOptions({"--serial", "a", "--net", "b", "test"}), UsageError);
+  EXPECT_THROW(parseCommonOptions({"--net", "1.2.3.4:99999", "test"}), UsageError);
+  EXPECT_THROW(parseCommonOptions({"--lang", "fr", "test"}), UsageError);
+  EXPECT_THROW(parseCommonOptions({"--serial"}), UsageError);
+  EXPECT_THROW(parseCommonOptions({"--bogus", "test"}), UsageError);
+  ArgList args({"--density", "2", "x", "--extra"});
+  EXPECT_EQ(args.takeInt("--density", 0, 3), 2);
+  EXPECT_THROW(args.positionals(), UsageError);
+  ArgList range({"--density", "4"});
+  EXPECT_THROW(range.takeInt("--density", 0, 3), UsageError);
+}
+
+TEST(CliProgram, HelpListsTheSharedOptionsAndExitCodesAreDistinct) {
+  auto help = runPlenar("--help");
+  EXPECT_EQ(help.exitCode, 0);
+  for (const char* opt :
+       {"--serial PORT", "--device-baud N", "--transfer-baud N", "--net ADDR[:PORT]", "--usb ID",
+        "--lpt N", "--dir DIR", "--lang zh|en", "--help"}) {
+    EXPECT_NE(help.out.find(opt), std::string::npos) << opt;
+  }
+  EXPECT_EQ(runPlenar("").exitCode, kExitUsage);
+  EXPECT_EQ(runPlenar("no-such-command").exitCode, kExitUsage);
+  EXPECT_EQ(runPlenar("test").exitCode, kExitUsage);  // no link chosen
+}
+
+TEST(CliProgram, AnEmptyCommandRunsTheWorkerAndWritesItsTrace) {
+  TempDir dir;
+  dir.write("debug.log", "stale");
+  auto r = runPlenar("--dir " + dir.path() + " run-code 0");
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_EQ(dir.read("debug.log"), "");
+}
+
+TEST(CliProgram, ATestWithoutPrinterFailsWithItsText) {
+  TempDir dir;
+  // Nothing listens on this port of the loopback address.
+  auto r = runPlenar("--dir " + dir.path() + " --net 127.0.0.1:9 test");
+  EXPECT_EQ(r.exitCode, kExitFailed) << r.out;
+  EXPECT_NE(r.out.find("Checking127.0.0.1:9"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Connecting Failed"), std::string::npos) << r.out;
+  EXPECT_NE(dir.read("debug.log").find("Send 25 Bytes"), std::string::npos);
+}

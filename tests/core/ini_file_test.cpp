@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "TempDir.h"
+#include "platform/Gbk.h"
+#include "platform/IniFile.h"
+
+using namespace plenar;
+
+TEST(IniFile, SectionsAndKeysMatchWithoutCaseAndKeysMayHoldSpaces) {
+  TempDir dir;
+  dir.write("a.ini", "[MainDefault]\r\n  PID COUNT = 2 \r\nip address=10.0.0.5\r\n");
+  IniFile ini(dir.file("a.ini"));
+  EXPECT_EQ(ini.readInt("maindefault", "PID COUNT", 0), 2);
+  EXPECT_EQ(ini.readInt("MAINDEFAULT", "pid count", 0), 2);
+  EXPECT_EQ(ini.readString("MainDefault", "IP Address", "x"), "10.0.0.5");
+  EXPECT_EQ(ini.readString("MainDefault", "IP  Address", "x"), "x");
+  EXPECT_EQ(ini.readString("Other", "IP Address", "def"), "def");
+}
+
+TEST(IniFile, MissingUnreadableOrDamagedFilesGiveDefaults) {
+  TempDir dir;
+  IniFile missing(dir.file("none.ini"));
+  EXPECT_EQ(missing.readInt("S", "K", 7), 7);
+  EXPECT_EQ(missing.readString("S", "K", "d"), "d");
+
+  std::string binary("\x00\xff\xfe[S\x00]\n=\n\xff=\x01", 14);
+  dir.write("bin.ini", binary);
+  EXPECT_EQ(IniFile(dir.file("bin.ini")).readInt("S", "K", 3), 3);
+
+  dir.write("half.ini", "[S]\nK=12\n[T");  // cut off while being written
+  EXPECT_EQ(IniFile(dir.file("half.ini")).readInt("S", "K", 3), 12);
+  EXPECT_EQ(IniFile(dir.file("half.ini")).readInt("T", "K", 3), 3);
+}
+
+TEST(IniFile, NonNumericValuesReadAsTheDefault) {
+  TempDir dir;
+  dir.write("n.ini", "[S]\nA=abc\nB=12x\nC=-4\nD=$1F\nE=\nF=99999999999\n");
+  IniFile ini(dir.file("n.ini"));
+  EXPECT_EQ(ini.readInt("S", "A", 5), 5);
+  EXPECT_EQ(ini.readInt("S", "B", 5), 5);
+  EXPECT_EQ(ini.readInt("S", "C", 5), -4);
+  EXPECT_EQ(ini.readInt("S", "D", 5), 31);
+  EXPECT_EQ(ini.readInt("S", "E", 5), 5);
+  EXPECT_EQ(ini.readInt("S", "F", 5), 5);
+}
+
+TEST(IniFile, WriteKeepsEverythingElseInPlace) {
+  TempDir dir;
+  std::string before =
+      "; kept comment\r\n[ParaDefault]\r\nedt_Name=abc\r\n\r\n[MainDefault]\r\nLanguage=0\r\n"
+      "Other=1\r\n\r\n[Tail]\r\nX=y\r\n";
+  dir.write("s.ini", before);
+  IniFile ini(dir.file("s.ini"));
+  ASSERT_TRUE(ini.writeString("maindefault", "LANGUAGE", "1"));
+  ASSERT_TRUE(ini.writeString("MainDefault", "TranMode", "2"));
+  ASSERT_TRUE(ini.writeString("New Section", "Key With Space", "v"));
+  EXPECT_EQ(
+      dir.read("s.ini"),
+      "; kept comment\r\n[ParaDefault]\r\nedt_Name=abc\r\n\r\n[MainDefault]\r\nLANGUAGE=1\r\n"
+      "Other=1\r\nTranMode=2\r\n\r\n[Tail]\r\nX=y\r\n\r\n[New Section]\r\nKey With Space=v\r\n");
+}
+
+TEST(IniFile, WriteCreatesAFileReadableByItsOwnerOnly) {
+  TempDir dir;
+  IniFile ini(dir.file("sysconfig.ini"));
+  ASSERT_TRUE(ini.writeString("MainDefault", "IP Address", "1.2.3.4"));
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.file("sysconfig.ini").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(dir.read("sysconfig.ini"), "[MainDefault]\nIP Address=1.2.3.4\n");
+}
+
+TEST(IniFile, ValuesAreGbkInTheFileAndUtf8InTheProgram) {
+  TempDir dir;
+  IniFile ini(dir.file("g.ini"));
+  ASSERT_TRUE(ini.writeString("String", "sConnectOKstr", "连接成功"));
+  EXPECT_EQ(dir.read("g.ini"), "[String]\nsConnectOKstr=\xC1\xAC\xBD\xD3\xB3\xC9\xB9\xA6\n");
+  EXPECT_EQ(ini.readString("String", "sConnectOKstr", ""), "连接成功");
+}
+
+TEST(Gbk, RoundTripAndBrokenInput) {
+  EXPECT_EQ(gbkToUtf8(utf8ToGbk("设置代码页成功 OK")), "设置代码页成功 OK");
+  EXPECT_EQ(utf8ToGbk("\xC3\xA9"), "\xA8\xA6");  // é exists in GBK
+  // A lone lead byte at the end and an invalid pair never throw.
+  EXPECT_EQ(gbkToUtf8("A\xC1"), "A\xEF\xBF\xBD");
+  EXPECT_NO_THROW(gbkToUtf8("\x80\xFF\xFF"));
+  EXPECT_EQ(utf8ToGbk("a\xFF"
+                      "b"),
+            "a?b");
+}
+
+TEST(Gbk, PrefixNeverSplitsADoubleByteCharacter) {
+  std::string gbk = utf8ToGbk("ab蓝牙名称");  // 2 + 4 x 2 bytes
+  EXPECT_EQ(gbkPrefix(gbk, 3), "ab");
+  EXPECT_EQ(gbkPrefix(gbk, 4), gbk.substr(0, 4));
+  EXPECT_EQ(gbkPrefix(gbk, 100), gbk);
+  EXPECT_EQ(gbkPrefix(gbk, 0), "");
+}

@@ -1,0 +1,81 @@
+#include <gtest/gtest.h>
+
+#include "EngineHarness.h"
+#include "shared/Frame.h"
+
+using namespace plenar;
+using Bytes = std::vector<std::uint8_t>;
+
+// The assembler runs on the owner thread while the worker waits; here the test thread plays the
+// owner and reads the worker's reply fields directly (no command runs, so nothing races).
+class ReplyAssembler : public ::testing::Test {
+ protected:
+  void feed(const Bytes& b) { h.link().replyAssembler(b.data(), b.size()); }
+  bool complete() { return h.worker().replyEvent.isSet(); }
+  void resetExchange() {
+    std::lock_guard lock(h.worker().replyMutex);
+    h.worker().replyLength = 0;
+    h.worker().receivePosition = 0;
+    h.worker().replyEvent.reset();
+  }
+  EngineHarness h;
+};
+
+TEST_F(ReplyAssembler, LeadingNoiseIsDroppedUntilTheStartByte) {
+  Bytes frame = buildFrame(0x30, 0, 0, Bytes{'A', 'B', 'C', 'D'});
+  Bytes stream{0x55, 0x00, 0xFF};
+  stream.insert(stream.end(), frame.begin(), frame.end());
+  feed(stream);
+  ASSERT_TRUE(complete());
+  EXPECT_EQ(h.worker().replyLength, 4);
+  EXPECT_EQ(h.worker().replyBuffer[16], 'A');
+}
+
+TEST_F(ReplyAssembler, AReplySplitAcrossBlocksCompletesWithTheLastBlock) {
+  Bytes frame = buildFrame(0x80, 0, 0, {});
+  feed(Bytes(frame.begin(), frame.begin() + 10));
+  EXPECT_FALSE(complete());
+  feed(Bytes(frame.begin() + 10, frame.end()));
+  EXPECT_TRUE(complete());
+  EXPECT_EQ(h.worker().replyLength, 0);
+
+  resetExchange();
+  Bytes data = buildFrame(0x34, 0, 0, Bytes(300, 0x11));
+  for (std::size_t i = 0; i < data.size(); i += 7) {
+    EXPECT_FALSE(complete());
+    feed(Bytes(data.begin() + i, data.begin() + std::min(i + 7, data.size())));
+  }
+  EXPECT_TRUE(complete());
+  EXPECT_EQ(h.worker().replyLength, 300);
+}
+
+TEST_F(ReplyAssembler, BadChecksDiscardTheFrameAndTheNextStartByteBeginsAgain) {
+  Bytes bad = buildFrame(0x30, 0, 0, Bytes{1, 2, 3, 4});
+  bad.back() ^= 0x01;  // wrong data check
+  feed(bad);
+  EXPECT_FALSE(complete());
+  EXPECT_EQ(h.worker().receivePosition, 0);
+
+  Bytes badHeader = buildFrame(0x80, 0, 0, {});
+  badHeader[15] = 0x01;
+  feed(badHeader);
+  EXPECT_FALSE(complete());
+
+  feed(buildFrame(0x30, 0, 0, Bytes{9, 9}));
+  EXPECT_TRUE(complete());
+  EXPECT_EQ(h.worker().replyLength, 2);
+}
+
+TEST_F(ReplyAssembler, EndlessGarbageStaysInsideTheBuffer) {
+  // A start byte followed by a header announcing more than the buffer holds, then noise: the
+  // position wraps at the buffer's end and nothing is written past it.
+  Bytes header = buildFrame(0x34, 0, 0, {});
+  header[12] = 0xFF;
+  header[13] = 0xFF;
+  header[14] = xorOf(std::span(header).first(14));
+  feed(header);
+  Bytes noise(10000, 0x02);
+  feed(noise);
+  EXPECT_FALSE(complete());
+  EXPECT_LE(h.worker().receivePosition, 4096);
+}
