@@ -1,10 +1,164 @@
+// Settings commands: one framed request per stored printer parameter, in the common routine
+// shape (open the link, send, report the success text, restore the device rate, close).
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "commands/RoutineTemplate.h"
 #include "commands/Routines.h"
+#include "engine/LinkLayer.h"
+#include "engine/TCommThread.h"
+#include "shared/Errors.h"
+#include "shared/Frame.h"
+#include "shared/RateCodes.h"
+#include "shared/SharedTexts.h"
 
 namespace plenar {
+namespace {
+
+constexpr int kAttempts = 3;
+
+// A block that does not fit one frame is refused before anything is built, with a text the user
+// can act on (the link layer would refuse it too, but as a bare size error).
+void checkFits(std::span<const std::uint8_t> data, const char* what) {
+  if (data.size() > kMaxRequestData) {
+    throw EPrinterError(std::string(what) + " of " + std::to_string(data.size()) +
+                        " bytes does not fit one frame (at most " +
+                        std::to_string(kMaxRequestData) + " bytes)");
+  }
+}
+
+std::uint32_t asWord(std::int32_t v) {
+  return static_cast<std::uint32_t>(v);
+}
+
+// One framed request whose data is the request's block, with the request's two values.
+void blockRoutine(TCommThread& worker, LinkLayer& link, std::uint16_t command, TextId success) {
+  runCommonTemplate(
+      worker, link,
+      [&] {
+        const CommandRequest& r = worker.request();
+        checkFits(r.paraBuf, "The settings block");
+        link.framedRequest(command, asWord(r.value1), asWord(r.value2), r.paraBuf, kAttempts);
+      },
+      text(success));
+}
+
+// One framed request with both values 0 and the low byte of Value1 as its only data byte.
+void oneByteRoutine(TCommThread& worker, LinkLayer& link, std::uint16_t command, std::uint8_t byte,
+                    const std::string& success) {
+  runCommonTemplate(
+      worker, link,
+      [&] {
+        const std::uint8_t data[1] = {byte};
+        link.framedRequest(command, 0, 0, data, kAttempts);
+      },
+      success);
+}
+
+// Code 8: the new rate becomes the device rate; the link stays at the transfer rate, since the
+// printer already runs at the new one once it acknowledged.
+void setBaudRate(TCommThread& worker, LinkLayer& link) {
+  worker.setFailureCode(0);
+  worker.runGuarded([&] {
+    link.openLink();
+    const std::int32_t code = worker.request().value1;
+    const std::uint8_t data[1] = {static_cast<std::uint8_t>(code)};
+    link.framedRequest(0x81, 0, 0, data, kAttempts);
+    worker.reportProgress(text(TextId::sMsg18));
+    if (auto rate = codeToRate(code)) worker.setDeviceBaud(*rate);
+  });
+  try {
+    link.closeLink();
+  } catch (...) {
+    // Closing only releases the port or socket; the outcome above stands.
+  }
+}
+
+// Code 13: a failure's message is also shown as both windows' status text.
+void switchWifiOff(TCommThread& worker, LinkLayer& link) {
+  runCommonTemplate(
+      worker, link,
+      [&] {
+        link.framedRequest(0x8B, asWord(worker.request().value1), asWord(worker.request().value2),
+                           {}, kAttempts);
+      },
+      text(TextId::sMsg5));
+  if (worker.failureCode() == 1) {
+    std::string message = worker.mainTexts().errorText();
+    worker.mainTexts().setStatusText(message);
+    worker.paraTexts().setStatusText(message);
+  }
+}
+
+// Code 22: one 0x87 frame per ParamList line, in order; a failed line stops the rest.
+void sendModuleCommands(TCommThread& worker, LinkLayer& link) {
+  runCommonTemplate(
+      worker, link,
+      [&] {
+        const CommandRequest& r = worker.request();
+        // Every line is checked before the first is sent, so a refused list sends nothing.
+        for (std::size_t i = 0; i < r.paramList.size(); ++i) {
+          const std::string& line = r.paramList[i];
+          if (line.size() > kMaxRequestData) {
+            throw EPrinterError("Bluetooth command line " + std::to_string(i + 1) + " is " +
+                                std::to_string(line.size()) +
+                                " bytes long; a line may have at most " +
+                                std::to_string(kMaxRequestData) + " bytes");
+          }
+        }
+        for (const std::string& line : r.paramList) {
+          auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
+          link.framedRequest(0x87, asWord(r.value1), asWord(r.value2), bytes, kAttempts);
+        }
+      },
+      text(TextId::sMsg14));
+}
+
+}  // namespace
 
 void registerSettingsRoutines(TCommThread& worker, LinkLayer& link) {
-  (void)worker;
-  (void)link;
+  LinkLayer* l = &link;
+  worker.setRoutine(6, [l](TCommThread& w) {
+    oneByteRoutine(w, *l, 0x80, static_cast<std::uint8_t>(w.request().value1),
+                   text(TextId::sMsg17));
+  });
+  worker.setRoutine(8, [l](TCommThread& w) { setBaudRate(w, *l); });
+  worker.setRoutine(10, [l](TCommThread& w) {
+    runCommonTemplate(
+        w, *l,
+        [&] {
+          l->framedRequest(0x79, asWord(w.request().value1), asWord(w.request().value2), {},
+                           kAttempts);
+        },
+        text(TextId::sMsg16));
+  });
+  worker.setRoutine(11, [l](TCommThread& w) { blockRoutine(w, *l, 0x83, TextId::sMsg13); });
+  worker.setRoutine(12, [l](TCommThread& w) { blockRoutine(w, *l, 0x8A, TextId::sMsg7); });
+  worker.setRoutine(13, [l](TCommThread& w) { switchWifiOff(w, *l); });
+  worker.setRoutine(14, [l](TCommThread& w) { blockRoutine(w, *l, 0x84, TextId::sMsg8); });
+  worker.setRoutine(15, [l](TCommThread& w) { blockRoutine(w, *l, 0x85, TextId::sMsg9); });
+  worker.setRoutine(18, [l](TCommThread& w) { blockRoutine(w, *l, 0x86, TextId::sMsg10); });
+  worker.setRoutine(19, [l](TCommThread& w) { blockRoutine(w, *l, 0x88, TextId::sMsg11); });
+  // Code 9 is the same routine as 20; no window posts it.
+  worker.setRoutine(9, [l](TCommThread& w) { blockRoutine(w, *l, 0x82, TextId::sMsg12); });
+  worker.setRoutine(20, [l](TCommThread& w) { blockRoutine(w, *l, 0x82, TextId::sMsg12); });
+  worker.setRoutine(21, [l](TCommThread& w) { blockRoutine(w, *l, 0x89, TextId::sMsg6); });
+  worker.setRoutine(22, [l](TCommThread& w) { sendModuleCommands(w, *l); });
+  worker.setRoutine(24, [l](TCommThread& w) { blockRoutine(w, *l, 0x8C, TextId::sMsg22); });
+  // Flow control: 0 software, 1 hardware, as the one data byte of 0x8D.
+  worker.setRoutine(42, [l](TCommThread& w) {
+    w.request().value1 = 0;
+    oneByteRoutine(w, *l, 0x8D, 0, text(TextId::sFlowCtlOK));
+  });
+  worker.setRoutine(43, [l](TCommThread& w) {
+    w.request().value1 = 1;
+    oneByteRoutine(w, *l, 0x8D, 1, text(TextId::sFlowCtlOK));
+  });
+  worker.setRoutine(47, [l](TCommThread& w) { blockRoutine(w, *l, 0x90, TextId::sPaperSizeOK); });
+  worker.setRoutine(48, [l](TCommThread& w) { blockRoutine(w, *l, 0x91, TextId::sSetDoneOK); });
 }
 
 }  // namespace plenar

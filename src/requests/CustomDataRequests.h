@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "requests/BuildResult.h"
+
+namespace plenar {
+
+// Custom commands (group "自定义指令" of tab 8): code 49 with DataStream = the memo's data.
+// The lines are joined after trimming blanks and control characters at both ends; no line break
+// is sent. HEX mode reads pairs of characters as hexadecimal bytes (a pair that is not one gives
+// 0, a last single character is read alone); text mode sends the text as GBK bytes. An empty
+// memo still sends code 49 with no data. Any length is accepted: the routine sends long data in
+// several frames.
+BuildResult buildSendCustomData(const std::vector<std::string>& lines, bool hexMode);
+
+}  // namespace plenar

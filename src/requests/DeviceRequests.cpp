@@ -1,0 +1,59 @@
+#include "requests/DeviceRequests.h"
+
+#include "requests/FieldParsing.h"
+#include "requests/RequestBlock.h"
+#include "shared/SharedTexts.h"
+
+namespace plenar {
+namespace {
+
+constexpr std::size_t kDeviceBlockSize = 40;
+constexpr std::size_t kDeviceTextArea = 20;
+constexpr std::int32_t kRetractionFallback = 30;
+
+}  // namespace
+
+BuildResult buildSetInfrared(int baudItem, bool enabled, int protocolItem) {
+  if (baudItem < 0 || protocolItem < 0) return NoAction{"no infrared rate or protocol chosen"};
+  CommandRequest r = makeRequest(14);
+  appendBytes(r, {static_cast<std::uint8_t>(baudItem), static_cast<std::uint8_t>(enabled ? 1 : 0),
+                  static_cast<std::uint8_t>(protocolItem)});
+  return r;
+}
+
+BuildResult buildSetDevice(const std::string& name, const std::string& serialNumber) {
+  if (name.empty()) return Refusal{text(TextId::sMsg1)};
+  CommandRequest r = makeRequest(15);
+  // Cleared every time: bytes after a short text must not carry an earlier request's data.
+  r.paraBuf.assign(kDeviceBlockSize, 0);
+  std::string nameBytes = gbkField(name, kDeviceTextArea);
+  std::string serialBytes = gbkField(serialNumber, kDeviceTextArea);
+  std::copy(nameBytes.begin(), nameBytes.end(), r.paraBuf.begin());
+  std::copy(serialBytes.begin(), serialBytes.end(),
+            r.paraBuf.begin() + static_cast<std::ptrdiff_t>(kDeviceTextArea));
+  return r;
+}
+
+BuildResult buildSetDeviceOption(DeviceOption option, int item) {
+  if (item < 0) return NoAction{"no item chosen"};
+  return makeRequest(23, static_cast<std::int32_t>(option), item);
+}
+
+BuildResult buildSetRetractionTime(const std::string& text) {
+  CommandRequest r = makeRequest(24);
+  appendBytes(r, {static_cast<std::uint8_t>(decimalOr(text, kRetractionFallback) & 0xFF)});
+  return r;
+}
+
+BuildResult buildBluetoothHiding(int item) {
+  if (item < 0) return NoAction{"no item chosen in the Bluetooth list"};
+  return makeRequest(item == 0 ? 30 : 27);
+}
+
+BuildResult buildSetPaperSize(int item) {
+  CommandRequest r = makeRequest(47);
+  appendBytes(r, {static_cast<std::uint8_t>(item >= 0 && item <= 2 ? item : 0xFF)});
+  return r;
+}
+
+}  // namespace plenar

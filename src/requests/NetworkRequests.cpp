@@ -1,0 +1,75 @@
+#include "requests/NetworkRequests.h"
+
+#include "requests/FieldParsing.h"
+#include "requests/RequestBlock.h"
+#include "shared/SharedTexts.h"
+
+namespace plenar {
+namespace {
+
+BuildResult addressRequest(int code, const std::string& text, bool fifthByte) {
+  AddressResult a = parseCheckedAddress(text);
+  if (auto* refusal = std::get_if<Refusal>(&a)) return *refusal;
+  const AddressBytes& b = std::get<AddressBytes>(a);
+  CommandRequest r = makeRequest(code);
+  appendBytes(r, {b[0], b[1], b[2], b[3]});
+  if (fifthByte) appendBytes(r, {0});
+  return r;
+}
+
+}  // namespace
+
+BuildResult buildNetworkAddress(const std::string& text) {
+  return addressRequest(41, text, true);
+}
+
+BuildResult buildNetworkMask(const std::string& text) {
+  return addressRequest(37, text, true);
+}
+
+BuildResult buildNetworkGateway(const std::string& text) {
+  return addressRequest(38, text, false);
+}
+
+BuildResult buildNetworkMac(const std::array<std::string, 4>& boxes) {
+  CommandRequest r = makeRequest(40);
+  for (const auto& box : boxes) {
+    auto value = parseHex(box);
+    if (!value) return conversionError(box);
+    appendBytes(r, {static_cast<std::uint8_t>(*value & 0xFF)});
+  }
+  appendBytes(r, {0});
+  return r;
+}
+
+BuildResult buildNetworkPort(const std::string& text) {
+  auto port = parseDecimal(text);
+  if (!port) return conversionError(text);
+  if (*port <= 1 || *port >= 65536) return NoAction{"the port must lie within 2..65535"};
+  CommandRequest r = makeRequest(39);
+  appendBytes(r, {static_cast<std::uint8_t>(*port >> 8), static_cast<std::uint8_t>(*port)});
+  return r;
+}
+
+BuildResult buildEthernetSwitch(bool open) {
+  CommandRequest r = makeRequest(48);
+  appendBytes(r, {static_cast<std::uint8_t>(open ? 1 : 0)});
+  return r;
+}
+
+std::optional<Refusal> checkAddressField(AddressField field, const std::string& text) {
+  if (dottedAddressAccepted(text)) return std::nullopt;
+  switch (field) {
+    case AddressField::StationIp:
+    case AddressField::NetworkIp:
+      return Refusal{plenar::text(TextId::SIPError)};
+    case AddressField::StationMask:
+    case AddressField::NetworkMask:
+      return Refusal{plenar::text(TextId::SMaskError)};
+    case AddressField::StationGateway:
+      return Refusal{plenar::text(TextId::sGatewayError)};
+  }
+  return std::nullopt;
+}
+
+}  // namespace plenar
