@@ -3,10 +3,10 @@
 namespace plenar {
 
 void ManualResetEvent::set() {
-  {
-    std::lock_guard lock(mutex_);
-    set_ = true;
-  }
+  // Notified under the lock: a waiter that wakes may destroy the event at once, which must not
+  // happen while the notification is still being delivered.
+  std::lock_guard lock(mutex_);
+  set_ = true;
   changed_.notify_all();
 }
 
