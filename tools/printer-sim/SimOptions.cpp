@@ -1,0 +1,93 @@
+#include "SimOptions.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "shared/Frame.h"
+#include "shared/RateCodes.h"
+
+namespace plenar::sim {
+
+namespace {
+long long number(const std::string& option, const std::string& text) {
+  long long n = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (ec != std::errc() || end != text.data() + text.size()) {
+    throw std::invalid_argument(option + " needs a number, not '" + text + "'");
+  }
+  return n;
+}
+}  // namespace
+
+const char* simUsage() {
+  return "usage: plenar-printer-sim [options]\n"
+         "  --serial-link PATH    serve a serial link: PATH becomes a link to a pseudo-terminal\n"
+         "  --udp [ADDR:PORT]     serve UDP (default 127.0.0.1:5100; port 0 picks a free one);\n"
+         "                        UDP on the default address is on when no link is named\n"
+         "  --baud RATE           serial rate at power-up (default: stored rate, else 9600)\n"
+         "  --pace                deliver serial bytes at the line rate (10 bits per byte)\n"
+         "  --model TAG           model tag answered to identify (default PLENAR80)\n"
+         "  --read-chunk N        data bytes per memory read reply, 0..2032 (default 256)\n"
+         "  --no-boot             a lone 0x61 does not enter the boot loader\n"
+         "  --record FILE         one JSON object per line for everything received\n"
+         "  --state FILE          printer state, loaded at start, saved on every change\n"
+         "  --fault SPEC          silent, drop-every:N, corrupt-header-every:N,\n"
+         "                        corrupt-data-every:N, delay:MS, noise:N, close-after:N, split:N\n"
+         "  --seed N              seed of the noise bytes (default 1)\n";
+}
+
+SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
+  SimOptions o;
+  help = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&]() -> const std::string& {
+      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+      return args[++i];
+    };
+    if (a == "--help" || a == "-h") {
+      help = true;
+    } else if (a == "--serial-link") {
+      o.serialLink = value();
+    } else if (a == "--udp") {
+      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+        o.udp = args[++i];
+      } else {
+        o.udp = kDefaultUdp;
+      }
+    } else if (a == "--baud") {
+      long long rate = number(a, value());
+      if (rate <= 0 || rate > 1'000'000 || !rateToCode(static_cast<int>(rate))) {
+        throw std::invalid_argument("--baud: the printer has no rate code for " + args[i]);
+      }
+      o.baud = static_cast<int>(rate);
+    } else if (a == "--pace") {
+      o.pace = true;
+    } else if (a == "--model") {
+      o.model = value();
+      if (o.model->size() > 8) throw std::invalid_argument("--model: at most 8 characters");
+    } else if (a == "--read-chunk") {
+      long long n = number(a, value());
+      if (n < 0 || n > static_cast<long long>(kMaxReadData)) {
+        throw std::invalid_argument("--read-chunk must be 0..2032");
+      }
+      o.readChunk = static_cast<int>(n);
+    } else if (a == "--no-boot") {
+      o.boot = false;
+    } else if (a == "--record") {
+      o.recordFile = value();
+    } else if (a == "--state") {
+      o.stateFile = value();
+    } else if (a == "--fault") {
+      if (auto err = parseFault(value(), o.faults)) throw std::invalid_argument(*err);
+    } else if (a == "--seed") {
+      o.seed = static_cast<std::uint64_t>(number(a, value()));
+    } else {
+      throw std::invalid_argument("unknown option '" + a + "'");
+    }
+  }
+  if (o.serialLink.empty() && !o.udp) o.udp = kDefaultUdp;
+  return o;
+}
+
+}  // namespace plenar::sim

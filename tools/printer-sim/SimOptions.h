@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Faults.h"
+
+namespace plenar::sim {
+
+struct SimOptions {
+  std::string serialLink;          // empty: no serial link
+  std::optional<std::string> udp;  // "ADDR:PORT"
+  std::optional<int> baud;         // power-up rate; default: the stored rate, else 9600
+  bool pace = false;
+  std::optional<std::string> model;  // default: the stored tag, else PLENAR80
+  int readChunk = 256;
+  bool boot = true;
+  std::string recordFile;
+  std::string stateFile;
+  FaultConfig faults;
+  std::uint64_t seed = 1;
+};
+
+inline constexpr const char* kDefaultUdp = "127.0.0.1:5100";
+
+// Parses the command line (without argv[0]). Throws std::invalid_argument with a message for the
+// user. `help` is set for --help.
+SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help);
+const char* simUsage();
+
+}  // namespace plenar::sim

@@ -1,0 +1,247 @@
+#include "Simulator.h"
+
+#include <poll.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "StateJson.h"
+#include "shared/RateCodes.h"
+
+namespace plenar::sim {
+
+namespace {
+PrinterConfig printerConfig(const SimOptions& o) {
+  PrinterConfig c;
+  c.bootEnabled = o.boot;
+  c.readChunk = o.readChunk;
+  return c;
+}
+}  // namespace
+
+Simulator::Simulator(SimOptions options)
+    : options_(std::move(options)),
+      faults_(options_.faults, options_.seed),
+      rxPacer_([this](Clock::duration d) { return sleepFor(d); }),
+      txPacer_([this](Clock::duration d) { return sleepFor(d); }) {
+  if (!options_.stateFile.empty()) loadStateFile(options_.stateFile, state_);
+  if (options_.model) state_.modelTag = *options_.model;
+  int rate = codeToRate(state_.settings.baudCode).value_or(9600);
+  if (options_.baud) {
+    rate = *options_.baud;
+    state_.settings.baudCode = *rateToCode(rate);
+  }
+  if (!options_.recordFile.empty() && !recorder_.open(options_.recordFile)) {
+    throw std::runtime_error("cannot create record file " + options_.recordFile);
+  }
+  printer_ = std::make_unique<Printer>(state_, printerConfig(options_), recorder_, rate);
+  if (!options_.serialLink.empty()) serial_ = std::make_unique<SerialLink>(options_.serialLink);
+  if (options_.udp) udp_ = std::make_unique<UdpLink>(*options_.udp);
+  saveState(true);
+}
+
+Simulator::~Simulator() = default;
+
+void Simulator::announce(std::FILE* out) const {
+  if (serial_) std::fprintf(out, "serial %s\n", serial_->path().c_str());
+  if (udp_) std::fprintf(out, "udp %s\n", udp_->address().c_str());
+  std::fprintf(out, "ready\n");
+  std::fflush(out);
+}
+
+void Simulator::event(Link link, const std::string& meaning, std::span<const std::uint8_t> data) {
+  Record r;
+  r.link = linkName(link);
+  r.rate = link == Link::Serial ? printer_->rate() : 0;
+  r.kind = "event";
+  r.data.assign(data.begin(), data.end());
+  r.meaning = meaning;
+  recorder_.write(r);
+}
+
+bool Simulator::sleepFor(Clock::duration d) {
+  if (stopping_) return false;
+  const auto until = Clock::now() + d;
+  for (;;) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    if (left.count() <= 0) return true;
+    pollfd p{signalFd_, POLLIN, 0};
+    int n =
+        poll(&p, signalFd_ >= 0 ? 1 : 0, static_cast<int>(std::min<long long>(left.count(), 1000)));
+    if (n > 0 && (p.revents & POLLIN)) {
+      stopping_ = true;
+      return false;
+    }
+  }
+}
+
+void Simulator::saveState(bool force) {
+  if (options_.stateFile.empty() || (!state_.dirty && !force)) return;
+  const auto now = Clock::now();
+  if (!force && state_.bulk && now - lastSave_ < kBulkSaveInterval) return;
+  if (!saveStateFile(options_.stateFile, state_)) {
+    std::fprintf(stderr, "plenar-printer-sim: cannot write state file %s\n",
+                 options_.stateFile.c_str());
+  }
+  state_.dirty = false;
+  state_.bulk = false;
+  lastSave_ = now;
+}
+
+int Simulator::run(int signalFd) {
+  signalFd_ = signalFd;
+  while (!stopping_) {
+    pollfd fds[3];
+    nfds_t n = 0;
+    fds[n++] = {signalFd_, POLLIN, 0};
+    int serialSlot = -1;
+    int udpSlot = -1;
+    if (serial_ && serial_->isOpen() && !serialClosedByTool_) {
+      serialSlot = static_cast<int>(n);
+      fds[n++] = {serial_->fd(), POLLIN, 0};
+    }
+    if (udp_ && udp_->isOpen()) {
+      udpSlot = static_cast<int>(n);
+      fds[n++] = {udp_->fd(), POLLIN, 0};
+    }
+    int timeout = -1;
+    if (serial_ && serial_->isOpen() && serialClosedByTool_) timeout = SerialLink::kClosedPollMs;
+    if (state_.dirty && !options_.stateFile.empty()) {
+      auto due = lastSave_ + kBulkSaveInterval - Clock::now();
+      int ms = static_cast<int>(
+          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
+      timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
+    int ready = poll(fds, n, timeout);
+    if (ready < 0 && errno != EINTR) break;
+    if (ready > 0 && (fds[0].revents & POLLIN)) break;
+    if (serialSlot >= 0 && fds[serialSlot].revents) serviceSerial();
+    if (udpSlot >= 0 && fds[udpSlot].revents && !stopping_) serviceUdp();
+    if (serial_ && serial_->isOpen() && serialClosedByTool_ && serial_->peerOpen()) {
+      serialClosedByTool_ = false;
+    }
+    // Bulk changes not yet saved are saved once the burst pauses.
+    if (state_.dirty) saveState(Clock::now() - lastSave_ >= kBulkSaveInterval);
+  }
+  signalfd_siginfo info{};
+  if (read(signalFd_, &info, sizeof info) < 0) {
+    // Nothing to do: the loop ends either way.
+  }
+  saveState(true);
+  if (serial_) serial_->close();
+  if (udp_) udp_->close();
+  return 0;
+}
+
+void Simulator::serviceSerial() {
+  bool hungUp = false;
+  std::vector<std::uint8_t> bytes = serial_->read(hungUp);
+  if (!bytes.empty()) {
+    auto tool = serial_->toolSettings().value_or(LineSettings{});
+    if (options_.pace) rxPacer_.pass(bytes.size(), tool.sendRate);
+    if (!toolSendsMatch(tool, printer_->rate())) {
+      printer_->lineNoise(Link::Serial, bytes,
+                          describe(tool) + ", printer at " + std::to_string(printer_->rate()) +
+                              " bit/s, 8 bits, no parity");
+    } else {
+      std::vector<Output> outs = printer_->receive(Link::Serial, bytes);
+      saveState(false);
+      for (const auto& o : outs) {
+        if (stopping_) break;
+        sendSerial(o);
+      }
+      closeIfDue(Link::Serial);
+    }
+  }
+  if (hungUp && serial_->isOpen()) {
+    serialClosedByTool_ = true;
+    printer_->lineDropped(Link::Serial);
+    serial_->discardUnread();
+  }
+}
+
+bool Simulator::writeSerial(std::span<const std::uint8_t> bytes, int rate) {
+  constexpr int kWriteTimeoutMs = 2000;
+  if (!options_.pace) return serial_->write(bytes, kWriteTimeoutMs);
+  // About 10 ms of line time per write, so the tool sees the bytes trickle in.
+  const std::size_t slice = std::max<std::size_t>(1, static_cast<std::size_t>(rate) / 1000);
+  for (std::size_t i = 0; i < bytes.size(); i += slice) {
+    auto part = bytes.subspan(i, std::min(slice, bytes.size() - i));
+    if (!txPacer_.pass(part.size(), rate)) return false;
+    if (!serial_->write(part, kWriteTimeoutMs)) return false;
+  }
+  return true;
+}
+
+void Simulator::sendSerial(const Output& out) {
+  WritePlan plan = faults_.plan(out.bytes, out.frame);
+  if (!plan.fault.empty()) event(Link::Serial, "answer fault: " + plan.fault);
+  if (plan.delayMs > 0 && !sleepFor(std::chrono::milliseconds(plan.delayMs))) return;
+  for (std::size_t i = 0; i < plan.writes.size(); ++i) {
+    if (i > 0 && !sleepFor(std::chrono::milliseconds(plan.pauseMs))) return;
+    if (!serial_->isOpen() || !serial_->peerOpen()) {
+      event(Link::Serial, "answer lost: the tool's port is closed", plan.writes[i]);
+      return;
+    }
+    std::vector<std::uint8_t> bytes = plan.writes[i];
+    auto tool = serial_->toolSettings().value_or(LineSettings{});
+    if (!toolReceivesMatch(tool, out.rate)) {
+      bytes = faults_.noise().bytes(garbledCount(bytes.size(), out.rate, tool.receiveRate));
+      event(Link::Serial,
+            "answer sent at " + std::to_string(out.rate) + " bit/s, " + describe(tool) +
+                ": the tool receives noise",
+            plan.writes[i]);
+    }
+    if (!writeSerial(bytes, out.rate)) {
+      event(Link::Serial, "answer not fully written: the tool closed its port or stopped reading");
+      return;
+    }
+  }
+}
+
+void Simulator::serviceUdp() {
+  UdpLink::Datagram d;
+  while (!stopping_ && udp_ && udp_->isOpen() && udp_->receive(d)) {
+    Record r;
+    r.link = "udp";
+    r.kind = "datagram";
+    r.data = d.bytes;
+    r.peer = addressText(d.from);
+    r.meaning = "datagram of " + std::to_string(d.bytes.size()) + " bytes";
+    recorder_.write(r);
+    std::vector<Output> outs = printer_->receive(Link::Udp, d.bytes);
+    printer_->endOfDatagram(Link::Udp);
+    saveState(false);
+    for (const auto& o : outs) {
+      if (stopping_) break;
+      sendUdp(o, d.from);
+    }
+    closeIfDue(Link::Udp);
+  }
+}
+
+void Simulator::sendUdp(const Output& out, const sockaddr_in& to) {
+  WritePlan plan = faults_.plan(out.bytes, out.frame);
+  if (!plan.fault.empty()) event(Link::Udp, "answer fault: " + plan.fault);
+  if (plan.delayMs > 0 && !sleepFor(std::chrono::milliseconds(plan.delayMs))) return;
+  for (std::size_t i = 0; i < plan.writes.size(); ++i) {
+    if (i > 0 && !sleepFor(std::chrono::milliseconds(plan.pauseMs))) return;
+    udp_->send(plan.writes[i], to);
+  }
+}
+
+void Simulator::closeIfDue(Link link) {
+  const int limit = options_.faults.closeAfter;
+  if (limit <= 0 || printer_->framesReceived(link) < static_cast<std::uint64_t>(limit)) return;
+  if (link == Link::Serial && serial_ && serial_->isOpen()) {
+    event(link, "fault: link closed after " + std::to_string(limit) + " frames");
+    serial_->close();
+  } else if (link == Link::Udp && udp_ && udp_->isOpen()) {
+    event(link, "fault: link closed after " + std::to_string(limit) + " frames");
+    udp_->close();
+  }
+}
+
+}  // namespace plenar::sim

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <span>
+
+#include "Faults.h"
+#include "LineModel.h"
+#include "Printer.h"
+#include "PrinterState.h"
+#include "Recorder.h"
+#include "SerialLink.h"
+#include "SimOptions.h"
+#include "UdpLink.h"
+
+namespace plenar::sim {
+
+// The simulator process: the printer model behind its links, one event loop on one thread.
+// Pacing, the delay fault and split answers sleep inside the loop (a printer answers one thing
+// at a time); every sleep ends early when a stop signal arrives.
+class Simulator {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // Memory and firmware blocks come in bursts; the state file is rewritten for them at most this
+  // often (and when the burst ends). Every other change is saved before the answer goes out.
+  static constexpr std::chrono::milliseconds kBulkSaveInterval{250};
+
+  // Loads the state, opens the links. Throws std::runtime_error.
+  explicit Simulator(SimOptions options);
+  ~Simulator();
+
+  // One line per link ("serial PATH", "udp ADDR:PORT"), then "ready"; flushed.
+  void announce(std::FILE* out) const;
+  // Serves the links until `signalFd` (a signalfd) becomes readable. Returns the exit status.
+  int run(int signalFd);
+
+ private:
+  void serviceSerial();
+  void serviceUdp();
+  void sendSerial(const Output& out);
+  void sendUdp(const Output& out, const sockaddr_in& to);
+  bool writeSerial(std::span<const std::uint8_t> bytes, int rate);
+  bool sleepFor(Clock::duration d);
+  void saveState(bool force);
+  void closeIfDue(Link link);
+  void event(Link link, const std::string& meaning, std::span<const std::uint8_t> data = {});
+
+  SimOptions options_;
+  PrinterState state_;
+  Recorder recorder_;
+  std::unique_ptr<Printer> printer_;
+  FaultInjector faults_;
+  std::unique_ptr<SerialLink> serial_;
+  std::unique_ptr<UdpLink> udp_;
+  bool serialClosedByTool_ = false;
+  LinePacer rxPacer_;
+  LinePacer txPacer_;
+  int signalFd_ = -1;
+  bool stopping_ = false;
+  Clock::time_point lastSave_{};
+};
+
+}  // namespace plenar::sim

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QJsonObject>
+
+#include <string>
+
+#include "PrinterState.h"
+
+namespace plenar::sim {
+
+// The state file: settings (texts as UTF-8), written memory as ranges of hex, NV logos with their
+// rasters, firmware (size, SHA-256, tag, and the image as hex up to kFirmwareHexLimit bytes).
+QJsonObject stateToJson(const PrinterState& state);
+// Fills `state` from a state file's object; what the object lacks keeps its default.
+void stateFromJson(const QJsonObject& o, PrinterState& state);
+
+// Replaces `path` atomically (temporary file in the same folder, then rename). False on failure.
+bool saveStateFile(const std::string& path, const PrinterState& state);
+// False when the file is missing or not a JSON object; `state` is then left as it was.
+bool loadStateFile(const std::string& path, PrinterState& state);
+
+inline constexpr std::size_t kFirmwareHexLimit = 1u << 20;
+
+}  // namespace plenar::sim
