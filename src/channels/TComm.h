@@ -41,7 +41,8 @@ class TComm {
   // "Error opening serial port", "File handle is not a comm handle ", "Cannot setup comm buffer",
   // "Unable to create event", "Unable to create read thread", "Unable to create write thread".
   void OpenPort();
-  // Stops both threads within bounded time and closes the port; nothing when closed.
+  // Stops both threads within bounded time and closes the port; nothing when closed. Events of
+  // this open that are still queued for the owner are dropped (never seen after a reopen).
   void ClosePort();
   // Queues a copy; false when closed or count is 0.
   bool SendBytes(const std::uint8_t* data, std::uint16_t count);
