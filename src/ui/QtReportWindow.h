@@ -36,6 +36,7 @@ class QtReportWindow : public ReportWindow {
     std::condition_variable handled;
     bool closed = false;
     Handler handler;
+    bool isClosed();
     // Runs the handler unless closed; on the GUI thread.
     void deliver(int msg, std::intptr_t wParam);
   };
