@@ -9,10 +9,12 @@
 #include "app/Language.h"
 #include "app/MainDefault.h"
 #include "app/ProgramDir.h"
+#include "channels/TComm.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/IniFile.h"
 #include "platform/ReportWindow.h"
+#include "platform/UdpSocket.h"
 
 namespace plenar::cli {
 
@@ -82,6 +84,19 @@ CliSession::~CliSession() {
 
 TCommThread& CliSession::worker() {
   return impl_->engine->worker();
+}
+
+void CliSession::prepareChannels() {
+  const LinkSnapshot& link = options_.link;
+  if (link.kind == LinkKind::Serial) {
+    TComm& serial = impl_->engine->serial();
+    serial.setCommName(link.serialPort);
+    if (auto rate = parseRateText(link.deviceBaudText)) {
+      serial.setBaudRate(static_cast<std::uint32_t>(*rate));
+    }
+  } else if (link.kind == LinkKind::Network) {
+    impl_->engine->udp().activate(link.ipAddress, link.udpPort);
+  }
 }
 
 int CliSession::run(CommandRequest request) {

@@ -25,6 +25,11 @@ class CliSession {
   // worker reports; returns the exit code (0, 1 or 2).
   int run(CommandRequest request);
   TCommThread& worker();
+  // Leaves the channels as the connection window's link test would have left them, for the
+  // routines that do not open the link themselves (port refresh, user data): the serial
+  // channel named by --serial at the device rate (closed), the network socket active towards
+  // the printer. Call before run(); throws ECommsError when the socket cannot be made.
+  void prepareChannels();
   const CommonOptions& options() const { return options_; }
 
  private:

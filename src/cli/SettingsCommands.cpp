@@ -1,7 +1,436 @@
+// The settings buttons of the parameter window as plenar commands. Each command builds its
+// request with the same builder the window uses; a field check that refuses prints the window's
+// message and exits 65 before anything reaches the printer.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "cli/CliCommands.h"
+#include "cli/CliSession.h"
+#include "requests/BasicRequests.h"
+#include "requests/BlackMarkRequests.h"
+#include "requests/CustomDataRequests.h"
+#include "requests/DeviceRequests.h"
+#include "requests/NetworkRequests.h"
+#include "requests/OptionLists.h"
+#include "requests/WirelessRequests.h"
+#include "shared/Errors.h"
+#include "shared/SharedTexts.h"
 
 namespace plenar::cli {
+namespace {
 
-void addSettingsCommands(std::vector<CliCommand>& out) { (void)out; }
+using Keywords = std::vector<std::pair<std::string, int>>;
+
+std::string lower(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return s;
+}
+
+// A list field: a keyword of the command, the item's text (letter case ignored, as the window
+// matches stored texts) or the item's index.
+int chooseItem(const std::string& value, const std::string& what,
+               const std::vector<std::string>& items, const Keywords& keywords = {},
+               bool indexAllowed = true) {
+  const std::string key = lower(value);
+  for (const auto& [word, item] : keywords) {
+    if (lower(word) == key) return item;
+  }
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (lower(items[i]) == key) return static_cast<int>(i);
+  }
+  if (indexAllowed && !value.empty() &&
+      std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); })) {
+    std::size_t index = value.size() <= 3 ? std::stoul(value) : items.size();
+    if (index < items.size()) return static_cast<int>(index);
+  }
+  std::string choices;
+  for (const auto& [word, item] : keywords) choices += (choices.empty() ? "" : ", ") + word;
+  if (choices.empty() || items.size() <= 12) {
+    for (const auto& item : items) choices += (choices.empty() ? "" : ", ") + item;
+  }
+  if (indexAllowed) {
+    choices += (choices.empty() ? "" : ", or ") + std::string("an index 0..") +
+               std::to_string(items.size() - 1);
+  }
+  throw UsageError(what + ": '" + value + "' is not one of " + choices);
+}
+
+template <std::size_t N>
+std::vector<std::string> itemsOf(const std::array<std::string_view, N>& list) {
+  return {list.begin(), list.end()};
+}
+
+// The texts of a list that the language file may replace, in the language in force.
+std::vector<std::string> itemsOf(OptionList list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < optionCount(list); ++i) out.push_back(optionEntry(list, i));
+  return out;
+}
+
+bool onOff(const std::string& value, const std::string& what) {
+  return chooseItem(value, what, {}, {{"on", 1}, {"off", 0}}, false) == 1;
+}
+
+// A spin edit's value: the box only ever holds a number within its range.
+std::string spinValue(const std::string& text, const std::string& what, long long min,
+                      long long max) {
+  return std::to_string(parseInteger(text, what, min, max));
+}
+
+// Runs a built request, or stops with the window's message.
+int perform(CliSession& session, BuildResult result) {
+  if (auto* refusal = std::get_if<Refusal>(&result)) throw InputRefused(refusal->message);
+  if (auto* none = std::get_if<NoAction>(&result)) {
+    throw InputRefused("Nothing to do: " + none->reason);
+  }
+  try {
+    session.prepareChannels();
+  } catch (const EPrinterError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitFailed;
+  }
+  return session.run(std::move(std::get<CommandRequest>(result)));
+}
+
+// A command whose arguments are read once the session (and with it the language) is in place.
+using Builder = std::function<BuildResult(ArgList&)>;
+
+CliCommand command(std::string name, std::string usage, std::string summary, Builder build) {
+  return {std::move(name), std::move(usage), std::move(summary), true,
+          [build = std::move(build)](const CommonOptions& o, ArgList& args) {
+            CliSession session(o);
+            BuildResult result = build(args);
+            return perform(session, std::move(result));
+          }};
+}
+
+std::string one(ArgList& args, const std::string& usage) {
+  return args.expect(1, usage)[0];
+}
+
+SwitchFields takeSwitches(ArgList& args) {
+  SwitchFields f;
+  if (auto v = args.takeOption("--density")) {
+    f.densityItem = chooseItem(*v, "--density", itemsOf(OptionList::DarkDescription));
+  }
+  if (auto v = args.takeOption("--font"))
+    f.fontItem = chooseItem(*v, "--font", itemsOf(kFontItems));
+  if (auto v = args.takeOption("--cutter")) f.cutter = onOff(*v, "--cutter");
+  if (auto v = args.takeOption("--buzzer")) f.buzzer = onOff(*v, "--buzzer");
+  if (auto v = args.takeOption("--feed")) {
+    f.feedItem = chooseItem(*v, "--feed", itemsOf(kFeedItems), {{"0A", 0}, {"0D", 1}});
+  }
+  return f;
+}
+
+constexpr const char* kSwitchOptions =
+    "[--density 0..3] [--font 9x17|12x24|9x24|16x18] [--cutter on|off] [--buzzer on|off] "
+    "[--feed 0A|0D]";
+
+int baudItem(const std::string& v) {
+  return chooseItem(v, "rate", itemsOf(kBaudRateItems));
+}
+int codePageItem(const std::string& v) {
+  return chooseItem(v, "code page", itemsOf(kCodePageItems));
+}
+
+// The address fields check their text when the user leaves them.
+void checkField(AddressField field, const std::string& text) {
+  if (auto refusal = checkAddressField(field, text)) throw InputRefused(refusal->message);
+}
+
+void addBasicCommands(std::vector<CliCommand>& out) {
+  out.push_back(
+      command("set-baud", "set-baud RATE", "set the printer's serial rate (code 8)",
+              [](ArgList& a) { return buildSetBaudRate(baudItem(one(a, "set-baud RATE"))); }));
+  out.push_back(command(
+      "set-flow", "set-flow soft|hard", "set software or hardware flow control", [](ArgList& a) {
+        return buildSetFlowControl(chooseItem(one(a, "set-flow soft|hard"), "flow control",
+                                              itemsOf(OptionList::FlowControl),
+                                              {{"soft", 0}, {"hard", 1}}));
+      }));
+  out.push_back(command(
+      "set-codepage", "set-codepage ITEM", "set the code page: index 0..52 or the list text",
+      [](ArgList& a) { return buildSetCodePage(codePageItem(one(a, "set-codepage ITEM"))); }));
+  out.push_back(command("set-switches", std::string("set-switches ") + kSwitchOptions,
+                        "set density, font, cutter, buzzer and line feed", [](ArgList& a) {
+                          SwitchFields f = takeSwitches(a);
+                          a.expect(0, std::string("set-switches ") + kSwitchOptions);
+                          return buildSetSwitches(f);
+                        }));
+  out.push_back(command("set-times", "set-times SLEEP POWEROFF",
+                        "set sleep and power-off times in seconds", [](ArgList& a) {
+                          auto p = a.expect(2, "set-times SLEEP POWEROFF");
+                          return buildSetTimes(spinValue(p[0], "SLEEP", 1, 999999999),
+                                               spinValue(p[1], "POWEROFF", 1, 999999999));
+                        }));
+  out.push_back(command("set-all",
+                        std::string("set-all ") + kSwitchOptions +
+                            " [--codepage ITEM] [--baud RATE] [--sleep S] [--poweroff S]",
+                        "set all basic parameters at once (defaults: CP437, 9600, 60 s, 7200 s)",
+                        [](ArgList& a) {
+                          SwitchFields f = takeSwitches(a);
+                          int codePage = kDefaultCodePageItem;
+                          int baud = 3;
+                          std::string sleep = "60", powerOff = "7200";
+                          if (auto v = a.takeOption("--codepage")) codePage = codePageItem(*v);
+                          if (auto v = a.takeOption("--baud")) baud = baudItem(*v);
+                          if (auto v = a.takeOption("--sleep"))
+                            sleep = spinValue(*v, "--sleep", 1, 999999999);
+                          if (auto v = a.takeOption("--poweroff")) {
+                            powerOff = spinValue(*v, "--poweroff", 1, 999999999);
+                          }
+                          a.expect(0, "set-all [options]");
+                          return buildSetAllParameters(codePage, baud, f, sleep, powerOff);
+                        }));
+  out.push_back(
+      command("reset-defaults", "reset-defaults", "restore the default parameters", [](ArgList& a) {
+        a.expect(0, "reset-defaults");
+        return buildRestoreDefaults();
+      }));
+}
+
+void addWirelessCommands(std::vector<CliCommand>& out) {
+  out.push_back(
+      command("bluetooth",
+              "bluetooth [--name N] [--dual-name N] [--password P] [--model N] [--mode 0..2] "
+              "[--auth 0..2]",
+              "set the Bluetooth name, password, model, mode and authentication", [](ArgList& a) {
+                BluetoothFields f;
+                f.name = a.takeOption("--name").value_or("");
+                f.dualName = a.takeOption("--dual-name").value_or("");
+                f.password = a.takeOption("--password").value_or("");
+                if (auto v = a.takeOption("--model")) f.model = *v;
+                if (auto v = a.takeOption("--mode")) {
+                  f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode));
+                }
+                if (auto v = a.takeOption("--auth")) {
+                  f.authItem = chooseItem(*v, "--auth", itemsOf(OptionList::BluetoothPswCheck));
+                }
+                a.expect(0, "bluetooth [options]");
+                return buildSetBluetooth(f);
+              }));
+  out.push_back(command("bt-workmode", "bt-workmode high|normal",
+                        "Bluetooth module high-speed or normal mode", [](ArgList& a) {
+                          return buildBluetoothWorkMode(
+                              chooseItem(one(a, "bt-workmode high|normal"), "work mode",
+                                         itemsOf(OptionList::BluetoothWorkMode),
+                                         {{"high", 0}, {"normal", 1}}));
+                        }));
+  out.push_back(command("bt-commands", "bt-commands LINE...", "send Bluetooth module command lines",
+                        [](ArgList& a) { return buildBluetoothCommands(a.positionals()); }));
+  out.push_back(command("wifi-ap", "wifi-ap NAME PASSWORD",
+                        "Wi-Fi access-point mode: broadcast name and password", [](ArgList& a) {
+                          auto p = a.expect(2, "wifi-ap NAME PASSWORD");
+                          return buildWifiAccessPoint(p[0], p[1]);
+                        }));
+  out.push_back(command("wifi-off", "wifi-off", "switch Wi-Fi off", [](ArgList& a) {
+    a.expect(0, "wifi-off");
+    return buildWifiOff();
+  }));
+  out.push_back(command(
+      "wifi-sta",
+      "wifi-sta --ssid S [--password P] (--dhcp | [--ip A] [--mask M] [--gateway G]) [--port N]",
+      "Wi-Fi station mode with a dynamic or static address", [](ArgList& a) {
+        StationFields f;
+        f.ssid = a.takeOption("--ssid").value_or("");
+        f.password = a.takeOption("--password").value_or("");
+        bool dhcp = a.takeFlag("--dhcp");
+        auto ip = a.takeOption("--ip");
+        auto mask = a.takeOption("--mask");
+        auto gateway = a.takeOption("--gateway");
+        if (dhcp && (ip || mask || gateway)) {
+          throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway");
+        }
+        if (auto v = a.takeOption("--port")) f.port = *v;
+        a.expect(0, "wifi-sta [options]");
+        f.addressing = dhcp ? StationAddressing::Dynamic : StationAddressing::Static;
+        if (ip) f.ip = *ip;
+        if (mask) f.mask = *mask;
+        if (gateway) f.gateway = *gateway;
+        if (!dhcp) {
+          checkField(AddressField::StationIp, f.ip);
+          checkField(AddressField::StationMask, f.mask);
+          checkField(AddressField::StationGateway, f.gateway);
+        }
+        return buildWifiStation(f);
+      }));
+}
+
+void addNetworkCommands(std::vector<CliCommand>& out) {
+  out.push_back(command("net-ip", "net-ip ADDR", "set the Ethernet IP address", [](ArgList& a) {
+    std::string address = one(a, "net-ip ADDR");
+    checkField(AddressField::NetworkIp, address);
+    return buildNetworkAddress(address);
+  }));
+  out.push_back(
+      command("net-mask", "net-mask ADDR", "set the Ethernet subnet mask", [](ArgList& a) {
+        std::string mask = one(a, "net-mask ADDR");
+        checkField(AddressField::NetworkMask, mask);
+        return buildNetworkMask(mask);
+      }));
+  out.push_back(
+      command("net-gateway", "net-gateway ADDR", "set the Ethernet gateway",
+              [](ArgList& a) { return buildNetworkGateway(one(a, "net-gateway ADDR")); }));
+  out.push_back(command("net-port", "net-port N", "set the Ethernet port (2..65535)",
+                        [](ArgList& a) { return buildNetworkPort(one(a, "net-port N")); }));
+  out.push_back(command("net-mac", "net-mac XX XX XX XX",
+                        "set the last four bytes of the Ethernet MAC address", [](ArgList& a) {
+                          auto p = a.expect(4, "net-mac XX XX XX XX");
+                          return buildNetworkMac({p[0], p[1], p[2], p[3]});
+                        }));
+  out.push_back(
+      command("ethernet", "ethernet on|off", "switch the Ethernet port on or off", [](ArgList& a) {
+        return buildEthernetSwitch(onOff(one(a, "ethernet on|off"), "ethernet"));
+      }));
+}
+
+void addDeviceCommands(std::vector<CliCommand>& out) {
+  out.push_back(command("infrared", "infrared on|off [--baud RATE] [--protocol raw|irda]",
+                        "set the infrared port", [](ArgList& a) {
+                          int baud = 0, protocol = 0;
+                          if (auto v = a.takeOption("--baud")) {
+                            baud = chooseItem(*v, "--baud", itemsOf(kInfraredBaudItems));
+                          }
+                          if (auto v = a.takeOption("--protocol")) {
+                            protocol =
+                                chooseItem(*v, "--protocol", itemsOf(OptionList::IrdaProtocol),
+                                           {{"raw", 0}, {"irda", 1}});
+                          }
+                          bool on = onOff(one(a, "infrared on|off [options]"), "infrared");
+                          return buildSetInfrared(baud, on, protocol);
+                        }));
+  out.push_back(command("device", "device NAME SERIAL", "set the device name and serial number",
+                        [](ArgList& a) {
+                          auto p = a.expect(2, "device NAME SERIAL");
+                          return buildSetDevice(p[0], p[1]);
+                        }));
+  out.push_back(command("usb-type", "usb-type vcom|printer",
+                        "USB virtual serial port or USB printer port", [](ArgList& a) {
+                          return buildSetDeviceOption(
+                              DeviceOption::UsbType,
+                              chooseItem(one(a, "usb-type vcom|printer"), "USB type",
+                                         itemsOf(OptionList::UsbDeviceType),
+                                         {{"vcom", 0}, {"printer", 1}}));
+                        }));
+  out.push_back(command("paper-type", "paper-type receipt|label",
+                        "thermal receipt or thermal label paper", [](ArgList& a) {
+                          return buildSetDeviceOption(
+                              DeviceOption::PaperType,
+                              chooseItem(one(a, "paper-type receipt|label"), "paper type",
+                                         itemsOf(OptionList::PaperType),
+                                         {{"receipt", 0}, {"label", 1}}));
+                        }));
+  out.push_back(command("print-order", "print-order reverse|normal",
+                        "print in reverse or normal order", [](ArgList& a) {
+                          return buildSetDeviceOption(
+                              DeviceOption::PrintOrder,
+                              chooseItem(one(a, "print-order reverse|normal"), "print order",
+                                         itemsOf(OptionList::PrinterOrder),
+                                         {{"reverse", 0}, {"normal", 1}}));
+                        }));
+  out.push_back(command("retract-time", "retract-time N",
+                        "receipt retraction time in seconds (1..255)", [](ArgList& a) {
+                          return buildSetRetractionTime(
+                              spinValue(one(a, "retract-time N"), "N", 1, 255));
+                        }));
+  out.push_back(
+      command("paper-size", "paper-size 2|3|4", "switch the print size in inches", [](ArgList& a) {
+        return buildSetPaperSize(chooseItem(one(a, "paper-size 2|3|4"), "paper size",
+                                            itemsOf(OptionList::PaperSizeType),
+                                            {{"2", 0}, {"3", 1}, {"4", 2}}, false));
+      }));
+  out.push_back(
+      command("bt-hide", "bt-hide on|off", "turn Bluetooth hiding on or off", [](ArgList& a) {
+        bool on = onOff(one(a, "bt-hide on|off"), "bt-hide");
+        return buildBluetoothHiding(on ? 0 : 1);
+      }));
+}
+
+void addBlackMarkCommands(std::vector<CliCommand>& out) {
+  out.push_back(
+      command("black-mark", "black-mark on|off", "black-mark mode on or off", [](ArgList& a) {
+        return buildBlackMarkMode(onOff(one(a, "black-mark on|off"), "black-mark"));
+      }));
+  out.push_back(command("black-mark-distance", "black-mark-distance N",
+                        "black-mark search distance in mm (400..4000)", [](ArgList& a) {
+                          return buildBlackMarkDistance(
+                              spinValue(one(a, "black-mark-distance N"), "N", 0, 65535));
+                        }));
+  out.push_back(command(
+      "black-mark-width", "black-mark-width N", "black-mark width in mm (40..120)", [](ArgList& a) {
+        return buildBlackMarkWidth(spinValue(one(a, "black-mark-width N"), "N", 0, 65535));
+      }));
+  out.push_back(command("cutter-feed", "cutter-feed N",
+                        "feed before the cut after the black mark, mm (0..1700)", [](ArgList& a) {
+                          return buildCutterFeed(spinValue(one(a, "cutter-feed N"), "N", 0, 65535));
+                        }));
+  out.push_back(command("find-mark", "find-mark", "feed to the next black mark", [](ArgList& a) {
+    a.expect(0, "find-mark");
+    return buildFindBlackMark(false);
+  }));
+  out.push_back(command("find-mark-cut", "find-mark-cut", "feed to the next black mark and cut",
+                        [](ArgList& a) {
+                          a.expect(0, "find-mark-cut");
+                          return buildFindBlackMark(true);
+                        }));
+  out.push_back(command("test-page", "test-page", "print the black-mark test page", [](ArgList& a) {
+    a.expect(0, "test-page");
+    return buildTestPage();
+  }));
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (true) {
+    std::size_t nl = text.find('\n', start);
+    lines.push_back(text.substr(start, nl == std::string::npos ? nl : nl - start));
+    if (nl == std::string::npos) break;
+    start = nl + 1;
+  }
+  return lines;
+}
+
+void addSendCommand(std::vector<CliCommand>& out) {
+  out.push_back(command(
+      "send", "send --hex TEXT | --text TEXT | --file PATH",
+      "send your own data (hex pairs, text as GBK, or a file's bytes unchanged)", [](ArgList& a) {
+        auto hex = a.takeOption("--hex");
+        auto text = a.takeOption("--text");
+        auto file = a.takeOption("--file");
+        a.expect(0, "send --hex TEXT | --text TEXT | --file PATH");
+        if ((hex ? 1 : 0) + (text ? 1 : 0) + (file ? 1 : 0) != 1) {
+          throw UsageError("send takes one of --hex, --text or --file");
+        }
+        if (!file) return buildSendCustomData(splitLines(hex ? *hex : *text), hex.has_value());
+        std::ifstream in(*file, std::ios::binary);
+        if (!in) throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file);
+        BuildResult result = buildSendCustomData({}, true);
+        std::get<CommandRequest>(result).dataStream.assign(std::istreambuf_iterator<char>(in),
+                                                           std::istreambuf_iterator<char>());
+        return result;
+      }));
+}
+
+}  // namespace
+
+void addSettingsCommands(std::vector<CliCommand>& out) {
+  addBasicCommands(out);
+  addWirelessCommands(out);
+  addNetworkCommands(out);
+  addDeviceCommands(out);
+  addBlackMarkCommands(out);
+  addSendCommand(out);
+}
 
 }  // namespace plenar::cli

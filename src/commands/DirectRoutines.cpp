@@ -48,6 +48,9 @@ void portRefreshSend(TCommThread& worker, LinkLayer& link, const Bytes& sequence
       serial.ClosePort();
       sleepMs(10);
       serial.OpenPort();
+      // The port stays open after the sequence; the next command's open step must know, or it
+      // would fail to open a port that is already open.
+      worker.linkOpen = true;
     }
     sleepMs(10);
     link.sendRaw(sequence);
@@ -142,6 +145,7 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
   // The port is released whether or not the data went out.
   if (serial) {
     port.ClosePort();
+    worker.linkOpen = false;
     sleepMs(10);
   }
 }
