@@ -216,7 +216,6 @@ void TComm::Impl::open() {
   session = std::move(s);
   try {
     sendDataEmpty = true;
-    publishReaderConfig();
     applyPortState();
 
     session->closeEvent.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
