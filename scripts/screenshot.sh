@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Captures the connection window in Chinese and in English to docs/screenshots/ (PNG), with the
+# application running under a virtual X server (xvfb-run). The window saves itself
+# (--screenshot) once it has been laid out and painted, then the application exits.
+# Usage: scripts/screenshot.sh [BIN_DIR]   (default: build/release/bin, built when missing)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin=${1:-build/release/bin}
+if [ ! -x "$bin/plenar-setting-tool" ]; then
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLENAR_BUILD_BENCH=OFF >/dev/null
+  cmake --build build/release -j "$(nproc)" --target plenar-setting-tool lang_files
+  bin=build/release/bin
+fi
+command -v xvfb-run >/dev/null || { echo "xvfb-run is missing: run scripts/install-deps.sh"; exit 1; }
+
+out=docs/screenshots
+mkdir -p "$out"
+shoot() {
+  local language=$1 file=$2
+  xvfb-run -a -s "-screen 0 1280x1024x24" \
+    "$bin/plenar-setting-tool" --language="$language" --screenshot="$out/$file"
+  echo "$out/$file"
+}
+shoot 0 connection-window-zh.png
+shoot 1 connection-window-en.png
