@@ -1,68 +1,130 @@
 #!/usr/bin/env bash
 # Starts what the build produced: see run.sh. Arguments: the bin folder, 1 to start the simulator.
+# With a display: the printer simulator (serial link over a pseudo-terminal and UDP on 127.0.0.1)
+# and then the application. Without one: the simulator and a short session with the `plenar`
+# command (link test, a setting, a font download, a logo download, a read-back), each step with its
+# outcome; commands this build does not have yet are skipped.
 set -uo pipefail
-bin=$1
+bin=$(cd "$1" && pwd)
 use_sim=$2
 work=$(mktemp -d /tmp/plenar-run.XXXXXX)
 sim_pid=""
+udp=127.0.0.1:5100
 
 cleanup() {
-  [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  if [ -n "$sim_pid" ]; then
+    kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM
 
 start_sim() {
   if [ ! -x "$bin/plenar-printer-sim" ]; then
-    echo "The printer simulator is not built yet; continuing without it."
+    echo "The printer simulator is not built; continuing without it."
     return 1
   fi
-  "$bin/plenar-printer-sim" --serial-link "$work/printer-tty" --udp 127.0.0.1:5100 \
+  "$bin/plenar-printer-sim" --serial-link "$work/printer-tty" --udp "$udp" \
     --state "$work/printer-state.json" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
-  for _ in $(seq 50); do
+  for _ in $(seq 100); do
     grep -q '^ready' "$work/sim.out" 2>/dev/null && return 0
+    kill -0 "$sim_pid" 2>/dev/null || break
     sleep 0.1
   done
-  echo "The printer simulator did not start:"; cat "$work/sim.err"
+  echo "The printer simulator did not start:"
+  cat "$work/sim.err"
+  kill "$sim_pid" 2>/dev/null
+  sim_pid=""
   return 1
 }
 
+stop_sim() {
+  [ -n "$sim_pid" ] || return 0
+  kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  sim_pid=""
+  echo "Printer simulator stopped."
+}
+
+# ---- with a display: the application ----
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   if [ "$use_sim" = 1 ] && start_sim; then
-    echo "Printer simulator running: serial port $work/printer-tty (device rate 9600),"
-    echo "network 127.0.0.1 port 5100. Type that port name or address in the connection window."
+    echo "Printer simulator running. In the connection window choose:"
+    echo "  serial port:  type $work/printer-tty into the port box (device rate 9600)"
+    echo "  network:      address 127.0.0.1, port ${udp##*:}"
+    echo "The simulator stops when the application is closed."
   fi
   "$bin/plenar-setting-tool"
   exit $?
 fi
 
+# ---- without a display: a headless session ----
 echo "No display: running the main job headless with the plenar command."
-if [ "$use_sim" = 1 ] && start_sim; then
-  echo "Printer simulator: serial $work/printer-tty, UDP 127.0.0.1:5100"
-  cp "$bin"/*.lng "$work"/ 2>/dev/null
-  step() {
-    echo
-    echo "\$ plenar $*"
-    "$bin/plenar" --dir "$work" --lang en "$@"
-    echo "-> exit code $?"
-  }
-  if "$bin/plenar" --help | grep -q '^  test '; then
-    step --serial "$work/printer-tty" test
-    step --net 127.0.0.1:5100 test
-  else
-    echo "The link test (plenar test) is not built yet."
-  fi
-  "$bin/plenar" --help | grep -q '^  set-codepage' && step --serial "$work/printer-tty" set-codepage 0
-  if "$bin/plenar" --help | grep -q '^  font '; then
-    head -c 600 /dev/urandom >"$work/font.bin"
-    step --serial "$work/printer-tty" font "$work/font.bin" --address 100000
-    step --serial "$work/printer-tty" read-back --address 100000 --length 600 "$work/readback.bin"
-    cmp -n 600 "$work/font.bin" "$work/readback.bin" && echo "read-back matches the font file"
-  fi
-else
+if [ "$use_sim" != 1 ] || ! start_sim; then
   echo "Without the simulator only the engine runs:"
   echo "\$ plenar run-code 0"
   "$bin/plenar" --dir "$work" run-code 0
-  echo "-> exit code $? (the worker ran an empty command and wrote $work/debug.log)"
+  echo "-> exit code $? (the worker ran an empty command and wrote debug.log)"
+  exit 0
+fi
+echo "Printer simulator: serial $work/printer-tty, UDP $udp"
+cp "$bin"/*.lng "$work"/ 2>/dev/null
+
+help=$("$bin/plenar" --help 2>&1)
+has() { grep -q "^  $1\( \|$\)" <<<"$help"; }
+failures=0
+step() {
+  echo
+  echo "\$ plenar $*"
+  "$bin/plenar" --dir "$work" --lang en "$@"
+  local rc=$?
+  if [ "$rc" = 0 ]; then echo "-> OK"; else echo "-> failed (exit code $rc)"; failures=$((failures + 1)); fi
+  return "$rc"
+}
+serial=(--serial "$work/printer-tty")
+
+if has test; then
+  step "${serial[@]}" test
+  step --net "$udp" test
+else
+  echo "The link test (plenar test) is not in this build."
+fi
+
+has set-codepage && step "${serial[@]}" set-codepage 4
+
+if has font && has read-back; then
+  head -c 600 /dev/urandom >"$work/font.bin"
+  step "${serial[@]}" font "$work/font.bin" --address 100000
+  if step "${serial[@]}" read-back --address 100000 --length 600 "$work/readback.bin"; then
+    if cmp -s -n 600 "$work/font.bin" "$work/readback.bin"; then
+      echo "   the 600 bytes read back match the font file"
+    else
+      echo "   the bytes read back differ from the font file"
+      failures=$((failures + 1))
+    fi
+  fi
+fi
+
+if has logo-download; then
+  # A 64 x 32 one-bit logo: a black frame with a bar.
+  if command -v convert >/dev/null; then
+    convert -size 64x32 xc:white -fill none -stroke black -draw "rectangle 1,1 62,30" \
+      -fill black -draw "rectangle 8,12 55,19" -monochrome BMP3:"$work/logo.bmp" 2>/dev/null
+  fi
+  if [ -s "$work/logo.bmp" ]; then
+    step "${serial[@]}" logo-download "$work/logo.bmp"
+    has logo-print && step "${serial[@]}" logo-print 1
+  else
+    echo "No BMP tool (ImageMagick) to draw a logo; logo download skipped."
+  fi
+fi
+
+stop_sim
+echo
+if [ "$failures" = 0 ]; then
+  echo "Headless session finished: every step succeeded."
+else
+  echo "Headless session finished: $failures step(s) failed."
+  exit 1
 fi

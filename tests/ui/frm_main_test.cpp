@@ -179,6 +179,19 @@ TEST_F(ConnectionWindow, RadioClickNamesTheLinkAndForgetsTheTest) {
   EXPECT_FALSE(window().connectedFlag());
 }
 
+TEST_F(ConnectionWindow, ParallelPortNumberComesFromTheListText) {
+  open();
+  QTest::mouseClick(child<QRadioButton>("RadioButton4"), Qt::LeftButton);
+  uitest::MessageBoxWatcher boxes;
+  // "LPT" alone has no number after its first three characters: port 1.
+  for (auto [entry, number] : {std::pair{"LPT2", 2}, std::pair{"LPT", 1}}) {
+    window().setParallelPorts({QString::fromLatin1(entry)}, QString::fromLatin1(entry));
+    QTest::mouseClick(child<QPushButton>("btn_Test"), Qt::LeftButton);
+    EXPECT_EQ(window().rememberedLink().lptNumber, number) << entry;
+    ASSERT_TRUE(uitest::waitUntil([&] { return !window().worker().isBusy(); }, 20s));
+  }
+}
+
 TEST_F(ConnectionWindow, LanguageSwitchesBetweenChineseAndEnglish) {
   open();
   auto* language = child<QComboBox>("cbb_Language");
