@@ -554,6 +554,8 @@ void TFrmMain::onTimerTick() {
     postCommand(kEnterBootCode);
     return;
   }
+  // The port belongs to the worker while a command runs; close it at a tick when none does.
+  if (worker().isBusy()) return;
   onBootOutClicked();
   engine_->serial().ClosePort();
   worker().linkOpen = false;
