@@ -314,7 +314,12 @@ void Printer::endOfDatagram(Link link) {
   rawInput(link, rest);
 }
 
+void Printer::lineIdle(Link link) {
+  if (undecidedInput(link)) rawInput(link, input(link).scanner.takePending());
+}
+
 void Printer::lineDropped(Link link) {
+  lineIdle(link);
   Input& in = input(link);
   if (!in.scanner.empty()) {
     record(link, "event", in.scanner.takePending(), "line dropped: incomplete frame lost");

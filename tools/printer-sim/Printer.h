@@ -46,6 +46,12 @@ class Printer {
   std::vector<Output> receive(Link link, std::span<const std::uint8_t> bytes);
   // A datagram has ended: a frame cut short in it is not completed by the next one.
   void endOfDatagram(Link link);
+  // The line has been quiet for a while with bytes that might start a frame (02 00 and less than
+  // a header): they were not a frame, and go to the sequence decoder (1C 70 02 00 ends so).
+  void lineIdle(Link link);
+  bool undecidedInput(Link link) const {
+    return input(link).scanner.pending() > 0 && input(link).scanner.pending() < kFrameHeaderSize;
+  }
   // The tool closed the serial port: a half-received frame or sequence is lost.
   void lineDropped(Link link);
   // Bytes that arrived as line noise (sent at a rate or format the printer does not listen at);

@@ -96,8 +96,8 @@ struct JournalEntry {
 };
 
 // Everything the printer keeps. Change tracking lets the owner save after each change: `dirty`
-// is set by every change, `bulk` when the change was a memory or firmware block, which the owner
-// may save less often.
+// is set by every change, `urgent` by every change that is not a memory or firmware block (those
+// come in bursts, and the owner may save them less often).
 struct PrinterState {
   static constexpr std::size_t kJournalLimit = 1000;
 
@@ -110,13 +110,13 @@ struct PrinterState {
   int defaultsRestored = 0;
 
   bool dirty = false;
-  bool bulk = false;
+  bool urgent = false;
 
-  void changed() { dirty = true; }
-  void changedBulk() {
+  void changed() {
     dirty = true;
-    bulk = true;
+    urgent = true;
   }
+  void changedBulk() { dirty = true; }
   void addJournal(std::string kind, std::string text = {});
   // Factory settings; memory, logos, firmware and the model tag stay.
   void restoreDefaults();

@@ -80,13 +80,13 @@ bool Simulator::sleepFor(Clock::duration d) {
 void Simulator::saveState(bool force) {
   if (options_.stateFile.empty() || (!state_.dirty && !force)) return;
   const auto now = Clock::now();
-  if (!force && state_.bulk && now - lastSave_ < kBulkSaveInterval) return;
+  if (!force && !state_.urgent && now - lastSave_ < kBulkSaveInterval) return;
   if (!saveStateFile(options_.stateFile, state_)) {
     std::fprintf(stderr, "plenar-printer-sim: cannot write state file %s\n",
                  options_.stateFile.c_str());
   }
   state_.dirty = false;
-  state_.bulk = false;
+  state_.urgent = false;
   lastSave_ = now;
 }
 
@@ -108,6 +108,12 @@ int Simulator::run(int signalFd) {
     }
     int timeout = -1;
     if (serial_ && serial_->isOpen() && serialClosedByTool_) timeout = SerialLink::kClosedPollMs;
+    if (serialSlot >= 0 && printer_->undecidedInput(Link::Serial)) {
+      auto due = lastSerialInput_ + kFrameGap - Clock::now();
+      int ms = static_cast<int>(
+          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
+      timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
     if (state_.dirty && !options_.stateFile.empty()) {
       auto due = lastSave_ + kBulkSaveInterval - Clock::now();
       int ms = static_cast<int>(
@@ -119,6 +125,9 @@ int Simulator::run(int signalFd) {
     if (ready > 0 && (fds[0].revents & POLLIN)) break;
     if (serialSlot >= 0 && fds[serialSlot].revents) serviceSerial();
     if (udpSlot >= 0 && fds[udpSlot].revents && !stopping_) serviceUdp();
+    if (printer_->undecidedInput(Link::Serial) && Clock::now() - lastSerialInput_ >= kFrameGap) {
+      printer_->lineIdle(Link::Serial);
+    }
     if (serial_ && serial_->isOpen() && serialClosedByTool_ && serial_->peerOpen()) {
       serialClosedByTool_ = false;
     }
@@ -139,6 +148,7 @@ void Simulator::serviceSerial() {
   bool hungUp = false;
   std::vector<std::uint8_t> bytes = serial_->read(hungUp);
   if (!bytes.empty()) {
+    lastSerialInput_ = Clock::now();
     auto tool = serial_->toolSettings().value_or(LineSettings{});
     if (options_.pace) rxPacer_.pass(bytes.size(), tool.sendRate);
     if (!toolSendsMatch(tool, printer_->rate())) {
@@ -236,6 +246,8 @@ void Simulator::closeIfDue(Link link) {
   const int limit = options_.faults.closeAfter;
   if (limit <= 0 || printer_->framesReceived(link) < static_cast<std::uint64_t>(limit)) return;
   if (link == Link::Serial && serial_ && serial_->isOpen()) {
+    // Closing the master hangs up the terminal side, which discards what the tool has not read.
+    if (!sleepFor(kCloseGrace)) return;
     event(link, "fault: link closed after " + std::to_string(limit) + " frames");
     serial_->close();
   } else if (link == Link::Udp && udp_ && udp_->isOpen()) {

@@ -25,6 +25,12 @@ class Simulator {
   // Memory and firmware blocks come in bursts; the state file is rewritten for them at most this
   // often (and when the burst ends). Every other change is saved before the answer goes out.
   static constexpr std::chrono::milliseconds kBulkSaveInterval{250};
+  // Bytes that might begin a frame but stay incomplete this long were not a frame. (A frame's
+  // bytes follow each other closely even at 1200 bit/s, 8.3 ms apart.)
+  static constexpr std::chrono::milliseconds kFrameGap{50};
+  // A link closed by the close-after fault stays up this long after its last answer, so that
+  // the tool normally reads the answer before the link goes.
+  static constexpr std::chrono::milliseconds kCloseGrace{100};
 
   // Loads the state, opens the links. Throws std::runtime_error.
   explicit Simulator(SimOptions options);
@@ -59,6 +65,7 @@ class Simulator {
   int signalFd_ = -1;
   bool stopping_ = false;
   Clock::time_point lastSave_{};
+  Clock::time_point lastSerialInput_{};
 };
 
 }  // namespace plenar::sim
