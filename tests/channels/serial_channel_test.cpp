@@ -419,6 +419,11 @@ TEST(SerialChannelEventsTest, HangupHandlerMayCloseThePort) {
     closedInHandler.set_value();
   };
   comm.OpenPort();
+  // The handler calls ClosePort on the owner thread: hand the component over to it first (the
+  // calls must not overlap, and the kernel's hang-up is no ordering the race checker sees).
+  std::promise<void> handedOver;
+  owner.post([&] { handedOver.set_value(); });
+  handedOver.get_future().wait();
   pty.reset();
   ASSERT_EQ(closedInHandler.get_future().wait_for(20s), std::future_status::ready);
   owner.stop();
