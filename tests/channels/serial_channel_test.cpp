@@ -342,6 +342,30 @@ TEST_F(SerialChannelTest, ClosePortReturnsWhileDataFlowsBothWays) {
   EXPECT_EQ(events.data().size(), before + 5);
 }
 
+TEST_F(SerialChannelTest, ReadTimeoutsDecideWhenAChunkIsHandedOn) {
+  comm.OpenPort();
+  // MAXDWORD interval: what has arrived goes at once.
+  comm.setReadIntervalTimeout(0xFFFFFFFF);
+  ASSERT_TRUE(pty.writeAll(bytesOf("a")));
+  ASSERT_TRUE(events.waitForData(1));
+
+  // No interval: only the total time-out ends a read short of 2048 bytes.
+  comm.setReadIntervalTimeout(0);
+  comm.setReadTotalTimeoutConstant(50);
+  ASSERT_TRUE(pty.writeAll(bytesOf("bc")));
+  ASSERT_TRUE(events.waitForData(3));
+
+  // A long interval: bytes with a short gap between them travel as one chunk.
+  comm.setReadTotalTimeoutConstant(0);
+  comm.setReadIntervalTimeout(1000);
+  ASSERT_TRUE(pty.writeAll(bytesOf("de")));
+  std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(pty.writeAll(bytesOf("fg")));
+  ASSERT_TRUE(events.waitForData(7));
+  EXPECT_EQ(events.data(), bytesOf("abcdefg"));
+  EXPECT_EQ(events.chunkSizes().back(), 4u);
+}
+
 TEST_F(SerialChannelTest, IgnoreNullCharDropsNulBytes) {
   comm.setIgnoreNullChar(true);
   comm.OpenPort();
