@@ -15,6 +15,7 @@
 #include <chrono>
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <system_error>
@@ -62,10 +63,11 @@ void drainEvent(int fd) {
 }
 
 // Milliseconds from now until `t` for poll(), rounded up so that the deadline has passed when
-// poll returns.
+// poll returns; time-outs of up to 2^32 ms do not fit poll's int and wake it early instead.
 int pollTimeout(Clock::time_point now, Clock::time_point t) {
   if (t <= now) return 0;
-  return static_cast<int>(std::chrono::ceil<milliseconds>(t - now).count());
+  const auto ms = std::chrono::ceil<milliseconds>(t - now).count();
+  return static_cast<int>(std::min<long long>(ms, std::numeric_limits<int>::max()));
 }
 
 // Where queued events meet the component. Shared by the component and every queued callback,
