@@ -2,6 +2,7 @@
 // loader and the stored-settings frames.
 #include <gtest/gtest.h>
 
+#include "Noise.h"
 #include "SimTestUtil.h"
 #include "shared/RateCodes.h"
 
@@ -340,6 +341,74 @@ TEST(PrinterSettings, LayoutsWithFixedLengthsAndCodes) {
   EXPECT_EQ(b.serial(frame(0x79)).size(), 1u);
   EXPECT_EQ(b.state.settings.codePage, 255);
   EXPECT_EQ(b.state.defaultsRestored, 1);
+}
+
+}  // namespace
+}  // namespace plenar::sim::test
+
+namespace plenar::sim::test {
+namespace {
+
+// Arbitrary input in arbitrary pieces: the printer must neither crash nor answer with anything
+// but whole, valid frames (or the boot byte). Valid frames are mixed in so that the frame and
+// sequence paths are both reached.
+TEST(PrinterRobustness, ArbitraryInputOnlyEverGetsValidAnswers) {
+  NoiseSource pick(2024);
+  std::uint64_t lcg = 88172645463325252ULL;
+  auto next = [&lcg](std::uint64_t mod) {
+    lcg ^= lcg << 13;
+    lcg ^= lcg >> 7;
+    lcg ^= lcg << 17;
+    return static_cast<std::size_t>(lcg % mod);
+  };
+  const std::vector<std::vector<std::uint8_t>> seeds{
+      kIdentify,
+      frame(0x35, 0x100, 0, {1, 2, 3}),
+      frame(0x31, 8),
+      frame(0x32),
+      frame(0x33, 0, 0, std::vector<std::uint8_t>(256, 7)),
+      frame(0x2E),
+      hexBytes("1C 71 01 01 00 01 00"),
+      hexBytes("1D 28 6B 03 00 31 51 30"),
+      hexBytes("1F 1B 1F"),
+      frame(0x92, 0, 0, hexBytes("1B 40 41 0A"))};
+  for (int round = 0; round < 200; ++round) {
+    Bench b;
+    std::vector<std::uint8_t> input;
+    for (int part = 0; part < 20; ++part) {
+      if (next(3) == 0) {
+        const auto& s = seeds[next(seeds.size())];
+        input.insert(input.end(), s.begin(), s.end());
+      } else {
+        std::size_t n = next(40);
+        for (std::size_t i = 0; i < n; ++i) {
+          input.push_back(next(4) == 0 ? pick.next() : static_cast<std::uint8_t>(next(256)));
+        }
+      }
+    }
+    std::size_t pos = 0;
+    while (pos < input.size()) {
+      std::size_t n = std::min(input.size() - pos, 1 + next(64));
+      std::vector<std::uint8_t> piece(input.begin() + pos, input.begin() + pos + n);
+      auto out = next(2) ? b.serial(piece) : b.udp(piece);
+      for (const auto& o : out) {
+        if (!o.frame) {
+          EXPECT_EQ(o.bytes, bytesOf({0x61}));
+          continue;
+        }
+        ASSERT_GE(o.bytes.size(), kFrameHeaderSize);
+        EXPECT_TRUE(headerValid(o.bytes));
+        FrameHeader h = parseHeader(o.bytes);
+        ASSERT_EQ(o.bytes.size(), frameSize(h.dataLength));
+        if (h.dataLength > 0) {
+          EXPECT_TRUE(dataValid(std::span(o.bytes).subspan(16)));
+        }
+      }
+      pos += n;
+    }
+    b.printer.lineIdle(Link::Serial);
+    b.printer.lineDropped(Link::Serial);
+  }
 }
 
 }  // namespace

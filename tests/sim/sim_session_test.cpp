@@ -165,6 +165,16 @@ TEST(SerialSession, IdentifyRateSwitchAndIdentifyAtTheNewRate) {
   EXPECT_EQ(records[2]["rate"].toInt(), 115200);
 }
 
+TEST(SerialSession, PacedLineCarriesFramesBothWays) {
+  SimProcess sim(options({"--pace"}, true, false, 115200));
+  SerialClient tool(sim.serialPath(), 115200);
+  std::vector<std::uint8_t> block(1016, 0x3C);
+  tool.send(frame(0x35, 0x2000, 0, block));
+  EXPECT_EQ(tool.readFrame().size(), 16u);
+  tool.send(kIdentify);
+  EXPECT_EQ(tool.readFrame(), kIdentifyReply);
+}
+
 TEST(SerialSession, WrongRateClientGetsNoiseAndIsNotUnderstood) {
   // The answer waits long enough for the client to change its rate after the request (a
   // pseudo-terminal has one rate for both directions).
