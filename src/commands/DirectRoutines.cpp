@@ -45,7 +45,7 @@ void portRefreshSend(TCommThread& worker, LinkLayer& link, const Bytes& sequence
   worker.runGuarded([&] {
     if (link.serialChosen()) {
       TComm& serial = link.serialChannel();
-      serial.ClosePort();
+      link.closeSerialPort();
       sleepMs(10);
       serial.OpenPort();
       // The port stays open after the sequence; the next command's open step must know, or it
@@ -65,7 +65,8 @@ Bytes ethernetSequence(const CommandRequest& r, std::uint8_t letter) {
   return out;
 }
 
-// Code 17: 1C 70 n 00 (FS p, print NV image n, normal size) for each logo number.
+// Code 17: 1C 70 n 00 (FS p, print NV image n, normal size) for each logo number; the link
+// is left open.
 void printStoredLogos(TCommThread& worker, LinkLayer& link) {
   worker.runGuarded([&] {
     std::string_view numbers = worker.request().logoNumbers;
@@ -96,6 +97,9 @@ void printStoredLogos(TCommThread& worker, LinkLayer& link) {
     }
     link.openLink();
     for (std::uint8_t n : logos) link.sendRaw(Bytes{0x1C, 0x70, n, 0x00});
+    // Back to the device rate like every other command: a printer left at the transfer rate
+    // would not hear the next command's open step.
+    link.restoreDeviceRate();
   });
 }
 
@@ -129,7 +133,7 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
   TComm& port = link.serialChannel();
   worker.runGuarded([&] {
     if (serial) {
-      port.ClosePort();
+      link.closeSerialPort();
       sleepMs(10);
       port.OpenPort();
       sleepMs(10);
@@ -144,7 +148,7 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
   });
   // The port is released whether or not the data went out.
   if (serial) {
-    port.ClosePort();
+    link.closeSerialPort();
     worker.linkOpen = false;
     sleepMs(10);
   }
