@@ -161,12 +161,14 @@ void addBasicCommands(std::vector<CliCommand>& out) {
   out.push_back(command(
       "set-codepage", "set-codepage ITEM", "set the code page: index 0..52 or the list text",
       [](ArgList& a) { return buildSetCodePage(codePageItem(one(a, "set-codepage ITEM"))); }));
-  out.push_back(command("set-switches", std::string("set-switches ") + kSwitchOptions,
-                        "set density, font, cutter, buzzer and line feed", [](ArgList& a) {
-                          SwitchFields f = takeSwitches(a);
-                          a.expect(0, std::string("set-switches ") + kSwitchOptions);
-                          return buildSetSwitches(f);
-                        }));
+  out.push_back(command(
+      "set-switches", "set-switches [SWITCHES]",
+      std::string("set density, font, cutter, buzzer and line feed; SWITCHES: ") + kSwitchOptions,
+      [](ArgList& a) {
+        SwitchFields f = takeSwitches(a);
+        a.expect(0, std::string("set-switches ") + kSwitchOptions);
+        return buildSetSwitches(f);
+      }));
   out.push_back(command("set-times", "set-times SLEEP POWEROFF",
                         "set sleep and power-off times in seconds", [](ArgList& a) {
                           auto p = a.expect(2, "set-times SLEEP POWEROFF");
@@ -174,9 +176,10 @@ void addBasicCommands(std::vector<CliCommand>& out) {
                                                spinValue(p[1], "POWEROFF", 1, 999999999));
                         }));
   out.push_back(command("set-all",
-                        std::string("set-all ") + kSwitchOptions +
-                            " [--codepage ITEM] [--baud RATE] [--sleep S] [--poweroff S]",
-                        "set all basic parameters at once (defaults: CP437, 9600, 60 s, 7200 s)",
+                        "set-all [SWITCHES] [--codepage ITEM] [--baud RATE] [--sleep S] "
+                        "[--poweroff S]",
+                        "set all basic parameters at once; defaults CP437, 9600, 60 s, 7200 s "
+                        "and those of set-switches",
                         [](ArgList& a) {
                           SwitchFields f = takeSwitches(a);
                           int codePage = kDefaultCodePageItem;
