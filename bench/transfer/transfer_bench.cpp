@@ -1,0 +1,200 @@
+// Times a font download (code 3) and a read-back (code 16) of 64 KiB through the whole engine
+// (worker, link layer, serial channel or UDP socket, reply assembler on the owner thread) against
+// plenar-printer-sim, and compares each with the line-rate lower bound: every byte that crossed
+// the line in either direction (requests and replies, counted from the simulator's record) at
+// 10 bits per byte and 115200 bit/s, one frame at a time as the protocol's stop and wait demands.
+//
+// usage: bench_transfer [--size BYTES] [--repeat N] [--serial-only | --udp-only]
+#include <unistd.h>
+
+#include <QJsonObject>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "SimProcess.h"
+#include "app/Engine.h"
+#include "engine/TCommThread.h"
+#include "platform/HeadlessDispatcher.h"
+#include "platform/HeadlessReportWindow.h"
+#include "requests/FileActions.h"
+
+using namespace plenar;
+using plenar::test::SimProcess;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr int kLineRate = 115200;
+constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
+
+struct Wire {
+  std::size_t bytes = 0;   // both directions
+  std::size_t frames = 0;  // request frames (each one round trip)
+  // Median time between two consecutive frames arriving at the simulator (its record's clock,
+  // whole milliseconds): one block's full cycle once the transfer runs.
+  double medianCycleMs = 0;
+};
+
+// Bytes on the line for everything the simulator received after record `from`.
+Wire wireBytes(const SimProcess& sim, std::size_t from) {
+  Wire w;
+  auto records = sim.records();
+  std::vector<double> times;
+  for (std::size_t i = from; i < records.size(); ++i) {
+    const QJsonObject& r = records[i];
+    if (r.value("kind").toString() != "frame") continue;
+    times.push_back(r.value("time").toDouble());
+    auto n = static_cast<std::size_t>(r.value("length").toDouble());
+    w.bytes += n == 0 ? 16 : 17 + n;
+    w.bytes += static_cast<std::size_t>(r.value("reply").toString().size()) / 2;
+    ++w.frames;
+  }
+  std::vector<double> cycles;
+  for (std::size_t i = 1; i < times.size(); ++i) cycles.push_back(times[i] - times[i - 1]);
+  if (!cycles.empty()) {
+    std::nth_element(cycles.begin(), cycles.begin() + cycles.size() / 2, cycles.end());
+    w.medianCycleMs = cycles[cycles.size() / 2];
+  }
+  return w;
+}
+
+struct Outcome {
+  double seconds = 0;
+  bool ok = false;
+  std::string error;
+};
+
+class Bench {
+ public:
+  Bench() {
+    dispatcher_.start();
+    window_ = std::make_unique<HeadlessReportWindow>(dispatcher_, [this](int msg, std::intptr_t) {
+      if (msg == 1027) failed_ = true;
+    });
+    char templ[] = "/tmp/plenar-bench-XXXXXX";
+    dir_ = ::mkdtemp(templ);
+    engine_ = std::make_unique<Engine>(dir_, *window_, dispatcher_);
+  }
+  ~Bench() {
+    engine_.reset();
+    dispatcher_.stop();
+    std::string cmd = "rm -rf '" + dir_ + "'";
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
+  }
+  const std::string& dir() const { return dir_; }
+
+  Outcome run(CommandRequest request, const LinkSnapshot& link) {
+    failed_ = false;
+    request.link = link;
+    Outcome o;
+    auto start = Clock::now();
+    if (!engine_->worker().postCommand(std::move(request)) ||
+        !engine_->worker().waitIdle(std::chrono::minutes(5))) {
+      o.error = "the worker did not finish";
+      return o;
+    }
+    o.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    o.ok = !failed_;
+    if (!o.ok) o.error = engine_->worker().mainTexts().errorText();
+    return o;
+  }
+
+ private:
+  HeadlessDispatcher dispatcher_;
+  std::unique_ptr<HeadlessReportWindow> window_;
+  std::unique_ptr<Engine> engine_;
+  std::string dir_;
+  std::atomic<bool> failed_{false};
+};
+
+void report(const char* what, const Outcome& o, const Wire& w) {
+  if (!o.ok) {
+    std::printf("%-28s FAILED: %s\n", what, o.error.c_str());
+    return;
+  }
+  double bound = static_cast<double>(w.bytes) * kBitsPerByte / kLineRate;
+  double frames = w.frames ? static_cast<double>(w.frames) : 1.0;
+  double wirePerFrameMs = bound * 1000.0 / frames;
+  std::printf("%-26s %7.3f s  bound %6.3f s  ratio %5.2f  (%zu bytes, %zu frames)\n", what,
+              o.seconds, bound, o.seconds / bound, w.bytes, w.frames);
+  std::printf("%-26s per frame: %.2f ms measured, %.2f ms on the wire, median cycle %.0f ms\n", "",
+              o.seconds * 1000.0 / frames, wirePerFrameMs, w.medianCycleMs);
+}
+
+void runLink(const char* name, bool serial, std::size_t size, int repeat) {
+  SimProcess::Options options;
+  options.serial = serial;
+  options.udp = !serial;
+  options.baud = 115200;
+  if (serial) options.extraArgs = {"--pace"};
+  SimProcess sim(options);
+  Bench bench;
+
+  LinkSnapshot link;
+  if (serial) {
+    link.kind = LinkKind::Serial;
+    link.serialPort = sim.serialPath();
+    link.deviceBaudText = "115200";
+    link.transferBaudText = "115200";
+  } else {
+    link.kind = LinkKind::Network;
+    link.ipAddress = sim.udpHost();
+    link.udpPort = sim.udpPort();
+  }
+
+  const std::string font = bench.dir() + "/font.bin";
+  {
+    std::vector<char> bytes(size);
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + 3);
+    std::ofstream(font, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+  }
+  std::printf("%s, %zu bytes at %d bit/s%s\n", name, size, kLineRate,
+              serial ? " (simulator paces the line)" : " (loopback, no pacing)");
+  for (int i = 0; i < repeat; ++i) {
+    std::size_t mark = sim.records().size();
+    Outcome down = bench.run(*fontDownloadRequest(font, "100000"), link);
+    report("  font download (code 3)", down, wireBytes(sim, mark));
+
+    mark = sim.records().size();
+    Outcome back =
+        bench.run(readBackRequest("100000", std::to_string(size), bench.dir() + "/back.bin"), link);
+    report("  read-back (code 16)", back, wireBytes(sim, mark));
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::size_t size = 64 * 1024;
+  int repeat = 1;
+  bool doSerial = true, doUdp = true;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--size") && i + 1 < argc) {
+      size = std::strtoul(argv[++i], nullptr, 10);
+    } else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc) {
+      repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (!std::strcmp(argv[i], "--serial-only")) {
+      doUdp = false;
+    } else if (!std::strcmp(argv[i], "--udp-only")) {
+      doSerial = false;
+    } else {
+      std::fprintf(
+          stderr, "usage: bench_transfer [--size BYTES] [--repeat N] [--serial-only|--udp-only]\n");
+      return 64;
+    }
+  }
+  try {
+    if (doSerial) runLink("pseudo-terminal", true, size, repeat);
+    if (doUdp) runLink("UDP loopback", false, size, repeat);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_transfer: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}
