@@ -25,9 +25,10 @@ class Simulator {
   // Memory and firmware blocks come in bursts; the state file is rewritten for them at most this
   // often (and when the burst ends). Every other change is saved before the answer goes out.
   static constexpr std::chrono::milliseconds kBulkSaveInterval{250};
-  // Bytes that might begin a frame but stay incomplete this long were not a frame. (A frame's
-  // bytes follow each other closely even at 1200 bit/s, 8.3 ms apart.)
-  static constexpr std::chrono::milliseconds kFrameGap{50};
+  // Bytes that might begin a frame but stay incomplete this long were not a frame. A frame's
+  // bytes follow each other closely (8.3 ms apart even at 1200 bit/s); the margin covers a tool
+  // whose writer is descheduled between two writes of one frame on a loaded machine.
+  static constexpr std::chrono::milliseconds kFrameGap{250};
   // A link closed by the close-after fault stays up this long after its last answer, so that
   // the tool normally reads the answer before the link goes.
   static constexpr std::chrono::milliseconds kCloseGrace{100};
