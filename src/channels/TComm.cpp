@@ -523,6 +523,33 @@ void TComm::ClosePort() {
 bool TComm::isOpen() const {
   return impl_->session != nullptr;
 }
+bool TComm::WaitSendComplete(std::chrono::milliseconds stall) {
+  Impl::Session* s = impl_->session.get();
+  if (s == nullptr) return true;
+  auto lastProgress = std::chrono::steady_clock::now();
+  std::size_t lastPending = std::numeric_limits<std::size_t>::max();
+  while (true) {
+    std::size_t pending = 0;
+    {
+      std::lock_guard lock(s->queueMutex);
+      if (!s->writerRunning) return false;
+      for (const auto& request : s->queue) pending += request.size();
+    }
+    if (!impl_->sendDataEmpty.load()) ++pending;  // a request is being written
+    int inDriver = 0;
+    if (::ioctl(s->port.get(), TIOCOUTQ, &inDriver) == 0 && inDriver > 0) pending += inDriver;
+    if (pending == 0) return true;
+    auto now = std::chrono::steady_clock::now();
+    if (pending < lastPending) {
+      lastPending = pending;
+      lastProgress = now;
+    } else if (now - lastProgress > stall) {
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
 bool TComm::SendDataEmpty() const {
   return impl_->sendDataEmpty.load();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -47,6 +48,10 @@ class TComm {
   // Queues a copy; false when closed or count is 0.
   bool SendBytes(const std::uint8_t* data, std::uint16_t count);
   bool isOpen() const;
+  // Waits until every queued byte has left the driver (ClosePort discards what is still
+  // pending). Gives up, returning false, when nothing moved for `stall` (a line held by flow
+  // control or a far end that does not read).
+  bool WaitSendComplete(std::chrono::milliseconds stall = std::chrono::milliseconds(1000));
   // False from a successful SendBytes until the writer has found its queue empty.
   bool SendDataEmpty() const;
 

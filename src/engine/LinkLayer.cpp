@@ -108,7 +108,7 @@ void LinkLayer::openLinkWith(const std::string& serialPort, std::optional<int> t
   checkedRate(transferRate, link.transferBaudText);
   serial_.setCommName(serialPort);
   serial_.setBaudRate(static_cast<std::uint32_t>(deviceRate));
-  if (worker_.linkOpen) serial_.ClosePort();
+  if (worker_.linkOpen) closeSerialPort();
   serial_.OpenPort();
   worker_.linkOpen = true;
   if (worker_.commandCode() != 0) {
@@ -130,7 +130,7 @@ void LinkLayer::closeLink() {
       break;
     case LinkKind::Usb:
     case LinkKind::Serial:
-      serial_.ClosePort();
+      closeSerialPort();
       if (worker_.linkOpen && worker_.commandCode() != 0) {
         worker_.trace().addLine("Close" + link.serialPort + traceTimestamp());
       }
@@ -151,6 +151,12 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return;
   switch (worker_.request().link.kind) {
     case LinkKind::Network:
+      // Commands that do not open the link (user data, port refresh) find the socket closed
+      // after a link test; a datagram into a closed socket would vanish without a word.
+      if (!udp_.isActive()) {
+        const LinkSnapshot& link = worker_.request().link;
+        udp_.activate(link.ipAddress, link.udpPort);
+      }
       udp_.send(bytes);
       return;
     case LinkKind::Parallel:
@@ -178,6 +184,13 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
     }
     pos += n;
   }
+}
+
+void LinkLayer::closeSerialPort() {
+  // Closing discards what the driver has not sent yet; a raw sequence at a low rate may still be
+  // on its way.
+  serial_.WaitSendComplete();
+  serial_.ClosePort();
 }
 
 void LinkLayer::openAndSendRaw(std::span<const std::uint8_t> bytes) {
@@ -215,7 +228,7 @@ void LinkLayer::reopenSerialPort(const std::string& name) {
   serial_.setBaudRate(static_cast<std::uint32_t>(deviceRate));
   // Closed first in any case: a port left open by an earlier command is reopened at the device
   // rate instead of failing with "already opened".
-  serial_.ClosePort();
+  closeSerialPort();
   serial_.OpenPort();
   worker_.linkOpen = true;
   if (worker_.commandCode() != 0) sleepMs(30);
@@ -244,7 +257,7 @@ void LinkLayer::suspendLink() {
       if (usb_) usb_->CloseDevice();
       break;
     case LinkKind::Serial:
-      serial_.ClosePort();
+      closeSerialPort();
       break;
   }
 }

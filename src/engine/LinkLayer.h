@@ -46,6 +46,8 @@ class LinkLayer {
   // Boot loader handshake: 0x32, three attempts; throws ESetBaudRateException "Connecting Failed".
   void connectHandshake();
 
+  // Closes the serial port once everything written has left the driver.
+  void closeSerialPort();
   // The serial channel itself, for the routines that refresh the port without opening the link.
   TComm& serialChannel() { return serial_; }
   // Snapshot helpers of the running command.

@@ -36,7 +36,7 @@ void HeadlessDispatcher::processPending() {
   for (auto& callback : batch) callback();
 }
 
-bool HeadlessDispatcher::runUntil(std::chrono::steady_clock::time_point deadline, bool forever) {
+bool HeadlessDispatcher::runUntil(std::chrono::steady_clock::time_point deadline, bool untilQuit) {
   std::unique_lock lock(mutex_);
   owner_ = std::this_thread::get_id();
   while (true) {
@@ -45,7 +45,7 @@ bool HeadlessDispatcher::runUntil(std::chrono::steady_clock::time_point deadline
       return true;
     }
     if (queue_.empty()) {
-      if (forever) {
+      if (untilQuit) {
         queued_.wait(lock);
       } else if (queued_.wait_until(lock, deadline) == std::cv_status::timeout && queue_.empty() &&
                  !quit_) {

@@ -38,7 +38,7 @@ class HeadlessDispatcher : public OwnerDispatcher {
   void stop();
 
  private:
-  bool runUntil(std::chrono::steady_clock::time_point deadline, bool forever);
+  bool runUntil(std::chrono::steady_clock::time_point deadline, bool untilQuit);
 
   mutable std::mutex mutex_;
   std::condition_variable queued_;
