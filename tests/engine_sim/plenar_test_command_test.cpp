@@ -1,0 +1,62 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+
+#include "SimProcess.h"
+#include "TempDir.h"
+
+using plenar::test::SimProcess;
+
+namespace {
+
+struct Run {
+  int exitCode;
+  std::string err;
+};
+
+Run plenarTest(const std::string& args) {
+  std::string cmd = std::string(PLENAR_BIN_DIR) + "/plenar " + args + " test 2>&1 >/dev/null";
+  FILE* p = ::popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+  int status = ::pclose(p);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+}  // namespace
+
+TEST(PlenarTestCommand, FindsTheSimulatorOverSerialAndPrintsItsProgress) {
+  SimProcess sim;
+  TempDir dir;
+  auto r = plenarTest("--dir " + dir.path() + " --serial " + sim.serialPath() +
+                      " --device-baud 9600 --transfer-baud 115200");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "Checking" + sim.serialPath() + "\n" + sim.serialPath() + "Found\n");
+  std::string log = dir.read("debug.log");
+  EXPECT_EQ(log.rfind("Open" + sim.serialPath(), 0), 0u) << log;
+  EXPECT_NE(log.find("Send 25 Bytes"), std::string::npos);
+}
+
+TEST(PlenarTestCommand, FindsTheSimulatorOverUdp) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  SimProcess sim(o);
+  TempDir dir;
+  std::string where = sim.udpHost() + ":" + std::to_string(sim.udpPort());
+  auto r = plenarTest("--dir " + dir.path() + " --net " + where);
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  EXPECT_EQ(r.err, "Checking" + where + "\n" + where + " Found\n");
+}
+
+TEST(PlenarTestCommand, FailsCleanlyWhenThePrinterIsGone) {
+  SimProcess sim;
+  std::string port = sim.serialPath();
+  sim.stop();
+  TempDir dir;
+  auto r = plenarTest("--dir " + dir.path() + " --serial " + port);
+  EXPECT_EQ(r.exitCode, 1) << r.err;
+  EXPECT_NE(r.err.find("Connecting Failed"), std::string::npos) << r.err;
+}
