@@ -6,6 +6,7 @@
 
 #include "BmpWriter.h"
 #include "FileTestSupport.h"
+#include "RunProgram.h"
 #include "TempDir.h"
 
 using namespace plenar;
@@ -19,13 +20,8 @@ struct CommandRun {
 };
 
 CommandRun plenarCommand(const std::string& args) {
-  std::string cmd = std::string(PLENAR_BIN_DIR) + "/plenar " + args + " 2>&1";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  int status = ::pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  auto r = runShell(plenarCommandLine(args + " 2>&1"));
+  return {r.exitCode, r.output};
 }
 
 bool contains(const std::string& text, const std::string& part) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "RunProgram.h"
 #include "SettingsFixture.h"
 #include "TempDir.h"
 
@@ -20,23 +21,12 @@ struct PlenarRun {
   std::string err;
 };
 
-std::string quoted(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 PlenarRun runPlenar(const std::string& link, const std::vector<std::string>& args,
                     const TempDir& dir) {
-  std::string cmd = plenar::test::binaryPath("plenar") + " --dir " + dir.path() + " " + link;
-  for (const auto& a : args) cmd += " " + quoted(a);
-  cmd += " 2>&1 >/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  int status = ::pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  std::string line = "--dir " + dir.path() + " " + link;
+  for (const auto& a : args) line += " " + plenar::test::shellQuoted(a);
+  auto r = plenar::test::runShell(plenar::test::plenarCommandLine(line + " 2>&1 >/dev/null"));
+  return {r.exitCode, r.output};
 }
 
 QJsonObject at(const QJsonObject& o, const char* key) {

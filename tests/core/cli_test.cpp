@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "RunProgram.h"
 #include "TempDir.h"
 #include "cli/CliArgs.h"
 #include "cli/CliCommands.h"
@@ -19,13 +20,8 @@ struct Run {
 
 // Runs the built plenar program; stderr joins stdout.
 Run runPlenar(const std::string& args) {
-  std::string cmd = std::string(PLENAR_BIN_DIR) + "/plenar " + args + " 2>&1";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  int status = ::pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  auto r = plenar::test::runShell(plenar::test::plenarCommandLine(args) + " 2>&1");
+  return {r.exitCode, r.output};
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "RunProgram.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 
@@ -16,13 +17,8 @@ struct Run {
 };
 
 Run plenarTest(const std::string& args) {
-  std::string cmd = std::string(PLENAR_BIN_DIR) + "/plenar " + args + " test 2>&1 >/dev/null";
-  FILE* p = ::popen(cmd.c_str(), "r");
-  std::string out;
-  char buf[4096];
-  while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-  int status = ::pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  auto r = plenar::test::runShell(plenar::test::plenarCommandLine(args + " test 2>&1 >/dev/null"));
+  return {r.exitCode, r.output};
 }
 
 }  // namespace
