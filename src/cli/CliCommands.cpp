@@ -74,6 +74,9 @@ int runCli(const std::vector<std::string>& argv) {
   } catch (const InputRefused& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return kExitRefused;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "plenar: %s\n", e.what());
+    return kExitUndefined;
   }
 }
 

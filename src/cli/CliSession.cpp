@@ -14,7 +14,6 @@
 #include "platform/HeadlessReportWindow.h"
 #include "platform/IniFile.h"
 #include "platform/ReportWindow.h"
-#include "platform/UdpSocket.h"
 
 namespace plenar::cli {
 
@@ -45,7 +44,7 @@ struct CliSession::Impl {
     TCommThread& worker = engine->worker();
     switch (msg) {
       case kMsgProgress:
-        printStatus(worker.mainTexts().statusText());
+        printStatus(worker.takePostedProgress());
         break;
       case kMsgDone:
         outcome = 0;
@@ -94,9 +93,8 @@ void CliSession::prepareChannels() {
     if (auto rate = parseRateText(link.deviceBaudText)) {
       serial.setBaudRate(static_cast<std::uint32_t>(*rate));
     }
-  } else if (link.kind == LinkKind::Network) {
-    impl_->engine->udp().activate(link.ipAddress, link.udpPort);
   }
+  // On the network the first send opens the socket itself.
 }
 
 int CliSession::run(CommandRequest request) {

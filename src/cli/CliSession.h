@@ -27,8 +27,7 @@ class CliSession {
   TCommThread& worker();
   // Leaves the channels as the connection window's link test would have left them, for the
   // routines that do not open the link themselves (port refresh, user data): the serial
-  // channel named by --serial at the device rate (closed), the network socket active towards
-  // the printer. Call before run(); throws ECommsError when the socket cannot be made.
+  // channel named by --serial at the device rate (closed). Call before run().
   void prepareChannels();
   const CommonOptions& options() const { return options_; }
 

@@ -80,12 +80,7 @@ void LinkLayer::openLinkWith(const std::string& serialPort, std::optional<int> t
       return;
     case LinkKind::Parallel:
       worker_.linkOpen = true;
-      if (!parallel_) throw ECommsError("The parallel port channel is not available");
-      parallel_->setPortNumber(link.lptNumber);
-      parallel_->setDirectMode(false);
-      parallel_->setIoBase(kParallelIoBase);
-      parallel_->activate();
-      sleepMs(100);
+      activateParallel();
       return;
     case LinkKind::Usb:
       if (!worker_.linkOpen) {
@@ -117,6 +112,16 @@ void LinkLayer::openLinkWith(const std::string& serialPort, std::optional<int> t
   sleepMs(30);
   switchBaudRate(transferRate);
   identifyRequest();
+}
+
+void LinkLayer::activateParallel() {
+  if (!parallel_) throw ECommsError("The parallel port channel is not available");
+  // Always the plain printer port at the standard address, never direct port access.
+  parallel_->setPortNumber(worker_.request().link.lptNumber);
+  parallel_->setDirectMode(false);
+  parallel_->setIoBase(kParallelIoBase);
+  parallel_->activate();
+  sleepMs(100);
 }
 
 void LinkLayer::closeLink() {
@@ -269,12 +274,7 @@ void LinkLayer::resumeLink() {
       udp_.activate(link.ipAddress, link.udpPort);
       break;
     case LinkKind::Parallel:
-      if (!parallel_) throw ECommsError("The parallel port channel is not available");
-      parallel_->setPortNumber(link.lptNumber);
-      parallel_->setDirectMode(false);
-      parallel_->setIoBase(kParallelIoBase);
-      parallel_->activate();
-      sleepMs(100);
+      activateParallel();
       break;
     case LinkKind::Usb:
       if (!usb_) throw ECommsError("The USB channel is not available");

@@ -96,6 +96,7 @@ class LinkLayer {
   ReadOutcome framedReadOnce(std::uint16_t command, std::uint32_t value1, std::uint32_t value2,
                              std::span<const std::uint8_t> requestData,
                              std::span<std::uint8_t> reply, int attempts);
+  void activateParallel();
   void openLinkWith(const std::string& serialPort, std::optional<int> transferRate);
   int checkedRate(std::optional<int> rate, const std::string& boxText) const;
   void showInTextArea(const std::uint8_t* bytes, std::size_t count);

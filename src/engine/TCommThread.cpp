@@ -77,6 +77,14 @@ void TCommThread::setParaStatusPanel(std::function<void(const std::string&)> sho
   paraStatusPanel_ = std::move(show);
 }
 
+std::string TCommThread::takePostedProgress() {
+  std::lock_guard lock(paraPanelMutex_);
+  if (postedProgress_.empty()) return mainTexts_.statusText();
+  std::string text = std::move(postedProgress_.front());
+  postedProgress_.pop_front();
+  return text;
+}
+
 void TCommThread::setDeviceBaud(int rate) {
   deviceBaud_ = rate;
   std::function<void(int)> listener;
@@ -168,6 +176,11 @@ void TCommThread::reportProgress(std::string_view text, long long done, long lon
   auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastProgressPost_);
   if (elapsed > kProgressInterval || done >= total) {
     lastProgressPost_ = now;
+    {
+      std::lock_guard lock(paraPanelMutex_);
+      postedProgress_.push_back(shown);
+      if (postedProgress_.size() > 64) postedProgress_.pop_front();
+    }
     if (ReportWindow* window = reportWindow_.load()) window->post(kMsgProgress, 0);
   }
 }

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -58,6 +59,10 @@ class TCommThread {
   // StatusText/ErrorText of the two windows; the parameter window's may be null until it exists.
   WindowTexts& mainTexts() { return mainTexts_; }
   WindowTexts& paraTexts() { return paraTexts_; }
+  // The text each progress message (1025) was posted with, oldest first. A window shows the
+  // current StatusText; a receiver that must show every step in order (the CLI) takes them here,
+  // one per message handled. Holds the last 64 posts.
+  std::string takePostedProgress();
   // Shows a text at once in the parameter window's status panel; called on the owner thread.
   void setParaStatusPanel(std::function<void(const std::string&)> show);
 
@@ -117,6 +122,7 @@ class TCommThread {
   std::mutex paraPanelMutex_;
   std::function<void(const std::string&)> paraStatusPanel_;
   std::function<void(int)> deviceBaudListener_;
+  std::deque<std::string> postedProgress_;  // under paraPanelMutex_
 
   std::array<Routine, kMaxCommandCode + 1> routines_;
   std::function<void()> beforeCommand_;

@@ -14,8 +14,10 @@ EngineHarness::EngineHarness() {
   dispatcher_.start();
   window_ = std::make_unique<HeadlessReportWindow>(dispatcher_, [this](int msg, std::intptr_t w) {
     std::lock_guard lock(mutex_);
-    messages_.push_back({msg, w, engine_->worker().mainTexts().statusText(),
-                         engine_->worker().mainTexts().errorText()});
+    // A progress message carries the text it was posted with; others the texts of the moment.
+    std::string status = msg == 1025 ? engine_->worker().takePostedProgress()
+                                     : engine_->worker().mainTexts().statusText();
+    messages_.push_back({msg, w, status, engine_->worker().mainTexts().errorText()});
   });
   engine_ = std::make_unique<Engine>(dir_.path(), *window_, dispatcher_);
 }
