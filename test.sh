@@ -18,12 +18,13 @@ export CTEST_OUTPUT_ON_FAILURE=1
 build_and_test() {
   local dir=$1 label=$2
   shift 2
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null || return 1
+  cmake --build "$dir" -j "$jobs" || return 1
+  # --no-tests=error: a build that registered no test is a failure, not a pass.
   if [ -n "$label" ]; then
-    ctest --test-dir "$dir" -j "$jobs" --timeout 300 -L "$label"
+    ctest --test-dir "$dir" -j "$jobs" --timeout 300 --no-tests=error -L "$label" || return 1
   else
-    ctest --test-dir "$dir" -j "$jobs" --timeout 300
+    ctest --test-dir "$dir" -j "$jobs" --timeout 300 --no-tests=error || return 1
   fi
 }
 
