@@ -97,3 +97,24 @@ TEST(Gbk, PrefixNeverSplitsADoubleByteCharacter) {
   EXPECT_EQ(gbkPrefix(gbk, 100), gbk);
   EXPECT_EQ(gbkPrefix(gbk, 0), "");
 }
+
+TEST(IniFile, ArbitraryBytesParseWithoutHarm) {
+  std::uint32_t seed = 777;
+  auto next = [&] {
+    seed = seed * 1103515245u + 12345u;
+    return static_cast<char>(seed >> 23);
+  };
+  const std::string alphabet = "[]=;\r\n ab\x81\xfe";
+  for (int round = 0; round < 500; ++round) {
+    std::string bytes;
+    for (int i = 0; i < 200; ++i) {
+      char c = next();
+      bytes += (c & 1) ? alphabet[static_cast<unsigned char>(c) % alphabet.size()] : c;
+    }
+    IniDocument doc = IniDocument::parse(bytes);
+    (void)doc.readString("a", "b", "");
+    (void)doc.readInt("ab", "a", 0);
+    doc.writeString("a", "b", "值");
+    EXPECT_EQ(IniDocument::parse(doc.bytes()).readString("a", "b", ""), "值");
+  }
+}

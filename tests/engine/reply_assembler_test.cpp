@@ -79,3 +79,24 @@ TEST_F(ReplyAssembler, EndlessGarbageStaysInsideTheBuffer) {
   EXPECT_FALSE(complete());
   EXPECT_LE(h.worker().receivePosition, 4096);
 }
+
+TEST_F(ReplyAssembler, ArbitraryBytesNeverEscapeTheBufferOrAnnounceTooMuch) {
+  // Random blocks of random bytes, biased towards start bytes and small lengths so that frames
+  // do get assembled; whatever arrives, the reply stays inside the 4096-byte buffer.
+  std::uint32_t seed = 12345;
+  auto next = [&] {
+    seed = seed * 1664525u + 1013904223u;
+    return seed >> 24;
+  };
+  for (int round = 0; round < 2000; ++round) {
+    Bytes block(1 + next() % 64);
+    for (auto& b : block) b = next() % 4 == 0 ? 0x02 : static_cast<std::uint8_t>(next());
+    if (round % 50 == 0) block = buildFrame(0x30, 0, 0, Bytes(next() % 40, 0x33));
+    feed(block);
+    ASSERT_LE(h.worker().receivePosition, 4096);
+    if (complete()) {
+      ASSERT_LE(h.worker().replyLength, 4096 - 17);
+      resetExchange();
+    }
+  }
+}
