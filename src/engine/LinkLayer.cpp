@@ -10,6 +10,7 @@
 #include "engine/ParallelChannel.h"
 #include "engine/TCommThread.h"
 #include "engine/UsbChannel.h"
+#include "engine/UsbDeviceList.h"
 #include "platform/UdpSocket.h"
 #include "shared/Errors.h"
 #include "shared/Frame.h"
@@ -454,6 +455,34 @@ void LinkLayer::replyAssembler(const std::uint8_t* bytes, std::size_t count) {
   } else {
     pos = 0;
   }
+}
+
+std::vector<std::string> LinkLayer::usbDevicesAtStart(const std::vector<std::string>& filters) {
+  if (!usb_) return {};
+  return plenar::usbDevicesAtStart(usb_->GetDeviceList(), filters);
+}
+
+void LinkLayer::usbDeviceChanged(bool arrival) {
+  if (!usb_) return;
+  usb_->CloseDevice();
+  auto entries = usbDevicesAfterChange(usb_->GetDeviceList());
+  if (usbListSink_) usbListSink_(entries, arrival && !entries.empty());
+}
+
+void LinkLayer::usbArrival() {
+  usbDeviceChanged(true);
+}
+
+void LinkLayer::usbRemoval() {
+  usbDeviceChanged(false);
+}
+
+void LinkLayer::usbSendEmpty() {
+  if (usb_) usb_->setSendDataEmpty(true);
+}
+
+void LinkLayer::setUsbListSink(std::function<void(const std::vector<std::string>&, bool)> sink) {
+  usbListSink_ = std::move(sink);
 }
 
 void LinkLayer::setTextAreaSink(std::function<void(const std::string&)> sink) {

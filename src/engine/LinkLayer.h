@@ -6,6 +6,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace plenar {
 
@@ -85,6 +86,18 @@ class LinkLayer {
   void usbReceive(const std::uint8_t* bytes, std::uint16_t count);
   // Assembles a reply frame from received bytes (owner thread, while a command runs).
   void replyAssembler(const std::uint8_t* bytes, std::size_t count);
+  // ---- USB device list (owner thread) ----
+  // The entries the connection window lists at start-up (empty without a USB channel).
+  std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& filters);
+  // A device arrived or left: the USB channel is closed (LinkOpen stays as it is) and the list
+  // refilled through the sink; after an arrival the first entry is selected, after a removal an
+  // empty list also shows an empty text.
+  void usbArrival();
+  void usbRemoval();
+  void usbSendEmpty();
+  void setUsbListSink(
+      std::function<void(const std::vector<std::string>& entries, bool selectFirst)> sink);
+
   // Receives the text lines of bytes that arrive while no command runs (owner thread).
   void setTextAreaSink(std::function<void(const std::string&)> sink);
 
@@ -101,7 +114,10 @@ class LinkLayer {
   int checkedRate(std::optional<int> rate, const std::string& boxText) const;
   void showInTextArea(const std::uint8_t* bytes, std::size_t count);
 
+  void usbDeviceChanged(bool arrival);
+
   std::function<void(const std::string&)> textAreaSink_;
+  std::function<void(const std::vector<std::string>&, bool)> usbListSink_;
   TCommThread& worker_;
   TComm& serial_;
   UdpSocket& udp_;

@@ -328,6 +328,17 @@ void TFrmMain::createEngine() {
       devBauRate_->setEditText(text);
     }
   });
+  // The USB list: filled once through the filter texts; refilled when a device comes or goes.
+  auto toList = [](const std::vector<std::string>& entries) {
+    QStringList list;
+    for (const auto& e : entries) list << qs(e);
+    return list;
+  };
+  setUsbDevices(toList(engine_->link().usbDevicesAtStart(usbFilterList_)), false);
+  engine_->link().setUsbListSink(
+      [this, toList](const std::vector<std::string>& entries, bool selectFirst) {
+        setUsbDevices(toList(entries), selectFirst);
+      });
   // Bytes that arrive while no command runs end up in the hidden text area, line by line.
   engine_->link().setTextAreaSink(
       [this](const std::string& line) { memo1_->appendPlainText(qs(line)); });

@@ -1,0 +1,43 @@
+#include "engine/UsbDeviceList.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace plenar {
+namespace {
+
+constexpr const char* kPrinterProduct = "811E";
+
+std::string upper(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return s;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+  return !part.empty() && text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& entries,
+                                           const std::vector<std::string>& filters) {
+  std::vector<std::string> out;
+  for (const auto& entry : entries) {
+    const std::string u = upper(entry);
+    if (filters.empty()) {
+      if (contains(u, kPrinterProduct)) out.push_back(entry);
+      continue;
+    }
+    for (const auto& filter : filters) {
+      if (contains(u, filter)) out.push_back(entry);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> usbDevicesAfterChange(const std::vector<std::string>& entries) {
+  return usbDevicesAtStart(entries, {});
+}
+
+}  // namespace plenar

@@ -1,0 +1,159 @@
+// The USB branch of the link layer, against a stand-in for the USB channel: no USB printer can
+// be attached here, so the channel seam answers like one.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+
+#include "TempDir.h"
+#include "app/Engine.h"
+#include "engine/LinkLayer.h"
+#include "engine/UsbChannel.h"
+#include "engine/UsbDeviceList.h"
+#include "platform/HeadlessDispatcher.h"
+#include "platform/HeadlessReportWindow.h"
+#include "shared/Errors.h"
+#include "shared/Frame.h"
+
+using namespace plenar;
+using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
+
+TEST(UsbDeviceList, StartUpRulesWithAndWithoutFilters) {
+  Strings present{"VID_0483&PID_811E", "VID_1234&PID_0001", "VID_0483&PID_811F"};
+  EXPECT_EQ(usbDevicesAtStart(present, {}), Strings{"VID_0483&PID_811E"});
+  EXPECT_TRUE(usbDevicesAtStart(present, {"811e"}).empty());  // compared as written
+  EXPECT_TRUE(usbDevicesAtStart(present, {""}).empty());      // an empty filter matches nothing
+  EXPECT_EQ(usbDevicesAtStart(present, {"0483", "811E"}),
+            (Strings{"VID_0483&PID_811E", "VID_0483&PID_811E", "VID_0483&PID_811F"}));
+  EXPECT_EQ(usbDevicesAtStart({"vid_0483&pid_811e"}, {"811E"}), Strings{"vid_0483&pid_811e"});
+  EXPECT_EQ(usbDevicesAfterChange(present), Strings{"VID_0483&PID_811E"});
+}
+
+namespace {
+
+// Answers every request frame with an empty frame of the same command, delivered like the real
+// channel delivers received bytes: on the owner thread.
+class AnsweringUsbChannel : public UsbChannel {
+ public:
+  AnsweringUsbChannel(OwnerDispatcher& owner) : owner_(owner) {}
+  void bind(LinkLayer* link) { link_ = link; }
+  Strings GetDeviceList() override {
+    std::lock_guard lock(mutex);
+    return present;
+  }
+  void SelectDevice(const std::string& entry) override { selected = entry; }
+  void OpenDevice() override {
+    if (selected.empty()) throw ECommsError("No USB device selected");
+    ++opens;
+    open = true;
+  }
+  void CloseDevice() override {
+    ++closes;
+    open = false;
+  }
+  bool SendBytes(const std::uint8_t* data, std::uint32_t count) override {
+    if (!open || count < 16) return open.load();
+    auto reply = buildFrame(getLe16(data + 2), 0, 0, {});
+    owner_.post([this, reply] {
+      link_->usbReceive(reply.data(), static_cast<std::uint16_t>(reply.size()));
+    });
+    return true;
+  }
+  void setSendDataEmpty(bool empty) override { sendEmpty = empty; }
+
+  std::mutex mutex;
+  Strings present;
+  std::string selected;
+  std::atomic<int> opens{0}, closes{0};
+  std::atomic<bool> open{false}, sendEmpty{false};
+
+ private:
+  OwnerDispatcher& owner_;
+  LinkLayer* link_ = nullptr;
+};
+
+}  // namespace
+
+TEST(UsbLink, CloseLeavesTheDeviceOpenAndTheNextOpenDoesNotReopen) {
+  TempDir dir;
+  HeadlessDispatcher dispatcher;
+  dispatcher.start();
+  std::mutex m;
+  std::vector<int> messages;
+  HeadlessReportWindow window(dispatcher, [&](int msg, std::intptr_t) {
+    std::lock_guard lock(m);
+    messages.push_back(msg);
+  });
+  AnsweringUsbChannel usb(dispatcher);
+  {
+    Engine engine(dir.path(), window, dispatcher, &usb);
+    usb.bind(&engine.link());
+    LinkSnapshot link;
+    link.kind = LinkKind::Usb;
+    link.usbDevice = "VID_0483&PID_811E";
+    for (int i = 0; i < 2; ++i) {
+      CommandRequest r;
+      r.code = 1;  // the link test opens and closes the link
+      r.link = link;
+      ASSERT_TRUE(engine.worker().postCommand(r));
+      ASSERT_TRUE(engine.worker().waitIdle(20s));
+      EXPECT_TRUE(engine.worker().linkOpen);
+    }
+    EXPECT_EQ(usb.opens, 1);
+    EXPECT_EQ(usb.closes, 0);
+    EXPECT_EQ(usb.selected, "VID_0483&PID_811E");
+
+    // A device arriving closes the channel and refills the list; LinkOpen stays set, so the
+    // next open does not reopen it (and the identify request then goes nowhere).
+    std::vector<std::pair<Strings, bool>> lists;
+    engine.link().setUsbListSink([&](const Strings& e, bool first) {
+      lists.push_back({e, first});
+    });
+    {
+      std::lock_guard lock(usb.mutex);
+      usb.present = {"VID_0483&PID_811E", "VID_1111&PID_2222"};
+    }
+    engine.link().usbArrival();
+    {
+      std::lock_guard lock(usb.mutex);
+      usb.present.clear();
+    }
+    engine.link().usbRemoval();
+    ASSERT_EQ(lists.size(), 2u);
+    EXPECT_EQ(lists[0].first, Strings{"VID_0483&PID_811E"});
+    EXPECT_TRUE(lists[0].second);
+    EXPECT_TRUE(lists[1].first.empty());
+    EXPECT_FALSE(lists[1].second);
+    EXPECT_EQ(usb.closes, 2);
+    EXPECT_TRUE(engine.worker().linkOpen);
+    engine.link().usbSendEmpty();
+    EXPECT_TRUE(usb.sendEmpty);
+  }
+  dispatcher.stop();
+  std::lock_guard lock(m);
+  EXPECT_EQ(std::count(messages.begin(), messages.end(), kMsgLinkFound), 2);
+}
+
+TEST(UsbLink, AnEmptyDeviceEntryFailsTheLinkTest) {
+  TempDir dir;
+  HeadlessDispatcher dispatcher;
+  dispatcher.start();
+  std::atomic<int> notFound{0};
+  HeadlessReportWindow window(dispatcher, [&](int msg, std::intptr_t) {
+    if (msg == kMsgLinkNotFound) ++notFound;
+  });
+  AnsweringUsbChannel usb(dispatcher);
+  {
+    Engine engine(dir.path(), window, dispatcher, &usb);
+    usb.bind(&engine.link());
+    CommandRequest r;
+    r.code = 1;
+    r.link.kind = LinkKind::Usb;
+    ASSERT_TRUE(engine.worker().postCommand(r));
+    ASSERT_TRUE(engine.worker().waitIdle(20s));
+  }
+  dispatcher.stop();
+  EXPECT_EQ(notFound, 1);
+  EXPECT_EQ(usb.opens, 0);
+}
