@@ -60,8 +60,11 @@ void portRefreshSend(TCommThread& worker, LinkLayer& link, const Bytes& sequence
 
 // 1F <letter> followed by the request's block (address, mask, MAC carry a zero fifth byte).
 Bytes ethernetSequence(const CommandRequest& r, std::uint8_t letter) {
-  Bytes out{0x1F, letter};
-  out.insert(out.end(), r.paraBuf.begin(), r.paraBuf.end());
+  Bytes out;
+  out.reserve(2 + r.paraBuf.size());
+  out.push_back(0x1F);
+  out.push_back(letter);
+  for (std::uint8_t b : r.paraBuf) out.push_back(b);
   return out;
 }
 
