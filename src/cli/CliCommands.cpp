@@ -2,7 +2,11 @@
 
 #include <cstdio>
 
+#include "app/Language.h"
+#include "app/MainDefault.h"
+#include "app/ProgramDir.h"
 #include "cli/CliSession.h"
+#include "platform/IniFile.h"
 
 namespace plenar::cli {
 namespace {
@@ -59,6 +63,11 @@ int runCli(const std::vector<std::string>& argv) {
       printHelp();
       return options.help ? kExitDone : kExitUsage;
     }
+    // The texts a command shows or refuses with, and those of the printer routines, come in
+    // the chosen language from the start.
+    int language = options.language.value_or(
+        readMainDefault(IniFile(pathIn(options.programDir, kSettingsFileName))).language);
+    applyLanguageTexts(options.programDir, language);
     for (const auto& c : cliCommands()) {
       if (c.name != options.command) continue;
       if (c.needsLink && !options.linkGiven) {

@@ -6,13 +6,9 @@
 #include <optional>
 
 #include "app/Engine.h"
-#include "app/Language.h"
-#include "app/MainDefault.h"
-#include "app/ProgramDir.h"
 #include "channels/TComm.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
-#include "platform/IniFile.h"
 #include "platform/ReportWindow.h"
 
 namespace plenar::cli {
@@ -66,9 +62,6 @@ struct CliSession::Impl {
 
 CliSession::CliSession(const CommonOptions& options)
     : options_(options), impl_(std::make_unique<Impl>()) {
-  int language = options_.language.value_or(
-      readMainDefault(IniFile(pathIn(options_.programDir, kSettingsFileName))).language);
-  applyLanguageTexts(options_.programDir, language);
   impl_->window = std::make_unique<HeadlessReportWindow>(
       impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
   impl_->engine = std::make_unique<Engine>(options_.programDir, *impl_->window, impl_->dispatcher);

@@ -89,3 +89,16 @@ TEST(CliProgram, ATestWithoutPrinterFailsWithItsText) {
   EXPECT_NE(r.out.find("Connecting Failed"), std::string::npos) << r.out;
   EXPECT_NE(dir.read("debug.log").find("Send 25 Bytes"), std::string::npos);
 }
+
+TEST(CliProgram, RefusalsComeInTheChosenLanguage) {
+  TempDir dir;
+  // The program folder has no language files: the texts stay Chinese. With them, English.
+  auto zh =
+      runPlenar("--dir " + dir.path() + " --lang en --serial /dev/null firmware /nonexistent");
+  EXPECT_EQ(zh.exitCode, kExitRefused);
+  EXPECT_NE(zh.out.find("文件不存在"), std::string::npos) << zh.out;
+  auto en = runPlenar("--dir " + std::string(PLENAR_BIN_DIR) +
+                      " --lang en --serial /dev/null firmware /nonexistent");
+  EXPECT_EQ(en.exitCode, kExitRefused);
+  EXPECT_EQ(en.out, "The file does not exist.\n");
+}
