@@ -36,12 +36,25 @@ Printer::Printer(PrinterState& state, PrinterConfig config, Recorder& recorder, 
   }
 }
 
-void Printer::record(Link link, std::string kind, std::span<const std::uint8_t> data,
-                     std::string meaning) {
+Record arrivalRecord(Link link, int rate, std::string kind) {
   Record r;
   r.link = linkName(link);
-  r.rate = link == Link::Serial ? rate_ : 0;
+  r.rate = link == Link::Serial ? rate : 0;
   r.kind = std::move(kind);
+  return r;
+}
+
+namespace {
+void setHeader(Record& r, const FrameHeader& h) {
+  r.command = h.command;
+  r.value1 = h.value1;
+  r.value2 = h.value2;
+}
+}  // namespace
+
+void Printer::record(Link link, std::string kind, std::span<const std::uint8_t> data,
+                     std::string meaning) {
+  Record r = arrivalRecord(link, rate_, std::move(kind));
   r.data.assign(data.begin(), data.end());
   r.meaning = std::move(meaning);
   recorder_.write(r);
@@ -62,10 +75,7 @@ bool Printer::bootRequest(Link link, std::span<const std::uint8_t> bytes) const 
 std::vector<Output> Printer::receive(Link link, std::span<const std::uint8_t> bytes) {
   std::vector<Output> out;
   if (bootRequest(link, bytes)) {
-    Record r;
-    r.link = linkName(link);
-    r.rate = link == Link::Serial ? rate_ : 0;
-    r.kind = "boot";
+    Record r = arrivalRecord(link, rate_, "boot");
     r.data.assign(bytes.begin(), bytes.end());
     r.meaning = loader_ ? "boot handshake (already in the boot loader)"
                         : "boot handshake: entering the boot loader";
@@ -91,13 +101,8 @@ void Printer::process(Link link, std::vector<Output>& out) {
       continue;
     }
     if (item.kind == Kind::BadFrame) {
-      Record r;
-      r.link = linkName(link);
-      r.rate = link == Link::Serial ? rate_ : 0;
-      r.kind = "bad-frame";
-      r.command = item.header.command;
-      r.value1 = item.header.value1;
-      r.value2 = item.header.value2;
+      Record r = arrivalRecord(link, rate_, "bad-frame");
+      setHeader(r, item.header);
       r.data = item.bytes;
       r.meaning = "data check wrong: frame ignored";
       recorder_.write(r);
@@ -130,13 +135,8 @@ void Printer::handleFrame(Link link, const FrameScanner::Item& item, std::vector
   const int arrivalRate = rate_;
   Answer a = loader_ ? loaderFrame(item.header, item.data())
                      : applicationFrame(link, item.header, item.data());
-  Record r;
-  r.link = linkName(link);
-  r.rate = link == Link::Serial ? arrivalRate : 0;
-  r.kind = "frame";
-  r.command = item.header.command;
-  r.value1 = item.header.value1;
-  r.value2 = item.header.value2;
+  Record r = arrivalRecord(link, arrivalRate, "frame");
+  setHeader(r, item.header);
   r.data.assign(item.data().begin(), item.data().end());
   r.meaning = a.meaning;
   if (a.send) {

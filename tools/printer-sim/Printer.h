@@ -16,6 +16,8 @@ namespace plenar::sim {
 
 enum class Link { Serial, Udp };
 const char* linkName(Link link);
+// A record of something that arrived on `link`; `rate` is the serial rate it arrived at.
+Record arrivalRecord(Link link, int rate, std::string kind);
 
 struct PrinterConfig {
   bool bootEnabled = true;  // a lone 0x61 enters the boot loader

@@ -52,10 +52,7 @@ void Simulator::announce(std::FILE* out) const {
 }
 
 void Simulator::event(Link link, const std::string& meaning, std::span<const std::uint8_t> data) {
-  Record r;
-  r.link = linkName(link);
-  r.rate = link == Link::Serial ? printer_->rate() : 0;
-  r.kind = "event";
+  Record r = arrivalRecord(link, printer_->rate(), "event");
   r.data.assign(data.begin(), data.end());
   r.meaning = meaning;
   recorder_.write(r);
