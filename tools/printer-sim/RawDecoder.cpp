@@ -215,14 +215,16 @@ std::size_t RawDecoder::decodeOne(std::span<const std::uint8_t> b) {
   return text(b);
 }
 
+// A command with one parameter byte: three bytes, or 0 while the parameter has not arrived.
+std::size_t RawDecoder::oneParam(std::span<const std::uint8_t> b, const char* what) {
+  if (b.size() < 3) return 0;
+  report(b.first(3), fmt("%s %u", what, b[2]));
+  return 3;
+}
+
 std::size_t RawDecoder::decodeEsc(std::span<const std::uint8_t> b) {
   if (b.size() < 2) return 0;
   const std::uint8_t f = b[1];
-  auto oneParam = [&](const char* what) -> std::size_t {
-    if (b.size() < 3) return 0;
-    report(b.first(3), fmt("%s %u", what, b[2]));
-    return 3;
-  };
   switch (f) {
     case 0x40:
       line_.clear();
@@ -242,7 +244,7 @@ std::size_t RawDecoder::decodeEsc(std::span<const std::uint8_t> b) {
       return 3;
     }
     case 0x21:
-      return oneParam("print mode");
+      return oneParam(b, "print mode");
     case 0x39:
       if (b.size() < 3) return 0;
       chineseEncoding_ = b[2];
@@ -267,27 +269,27 @@ std::size_t RawDecoder::decodeEsc(std::span<const std::uint8_t> b) {
       report(b.first(2), "default line spacing");
       return 2;
     case 0x64:
-      return oneParam("print and feed lines");
+      return oneParam(b, "print and feed lines");
     case 0x4A:
-      return oneParam("print and feed dots");
+      return oneParam(b, "print and feed dots");
     case 0x45:
-      return oneParam("emphasis");
+      return oneParam(b, "emphasis");
     case 0x2D:
-      return oneParam("underline");
+      return oneParam(b, "underline");
     case 0x4D:
-      return oneParam("character font");
+      return oneParam(b, "character font");
     case 0x47:
-      return oneParam("double strike");
+      return oneParam(b, "double strike");
     case 0x33:
-      return oneParam("line spacing");
+      return oneParam(b, "line spacing");
     case 0x74:
-      return oneParam("character code table");
+      return oneParam(b, "character code table");
     case 0x52:
-      return oneParam("international character set");
+      return oneParam(b, "international character set");
     case 0x56:
-      return oneParam("90 degree rotation");
+      return oneParam(b, "90 degree rotation");
     case 0x20:
-      return oneParam("right-side character spacing");
+      return oneParam(b, "right-side character spacing");
     default:
       report(b.first(2), fmt("unknown sequence 1b %02x", f));
       return 2;
@@ -367,11 +369,6 @@ std::size_t RawDecoder::decodeNvLogos(std::span<const std::uint8_t> b) {
 std::size_t RawDecoder::decodeGs(std::span<const std::uint8_t> b) {
   if (b.size() < 2) return 0;
   const std::uint8_t f = b[1];
-  auto oneParam = [&](const char* what) -> std::size_t {
-    if (b.size() < 3) return 0;
-    report(b.first(3), fmt("%s %u", what, b[2]));
-    return 3;
-  };
   switch (f) {
     case 0x28: {
       // GS ( fn pL pH, then pL + 256 pH parameter bytes.
@@ -410,15 +407,15 @@ std::size_t RawDecoder::decodeGs(std::span<const std::uint8_t> b) {
       return 8 + x * y;
     }
     case 0x21:
-      return oneParam("character size");
+      return oneParam(b, "character size");
     case 0x68:
-      return oneParam("bar code height");
+      return oneParam(b, "bar code height");
     case 0x77:
-      return oneParam("bar code width");
+      return oneParam(b, "bar code width");
     case 0x48:
-      return oneParam("bar code text position");
+      return oneParam(b, "bar code text position");
     case 0x42:
-      return oneParam("reverse printing");
+      return oneParam(b, "reverse printing");
     case 0x4C:
     case 0x57:
       if (b.size() < 4) return 0;

@@ -33,6 +33,7 @@ class RawDecoder {
  private:
   // Decodes one item at the start of `b`; returns the bytes it used, 0 when more are needed.
   std::size_t decodeOne(std::span<const std::uint8_t> b);
+  std::size_t oneParam(std::span<const std::uint8_t> b, const char* what);
   std::size_t decodeEsc(std::span<const std::uint8_t> b);
   std::size_t decodeFs(std::span<const std::uint8_t> b);
   std::size_t decodeGs(std::span<const std::uint8_t> b);
