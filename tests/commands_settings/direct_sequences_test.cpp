@@ -12,6 +12,7 @@
 
 using namespace plenar;
 using plenar::test::SimProcess;
+using plenar::test::stateAt;
 
 namespace {
 
@@ -42,18 +43,10 @@ TEST(DirectSequences, BlackMarkSettingsAndSearch) {
                        0x0C, 0x1B, 0x69,                                      // find and cut
                        0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x66};       // mode off
   EXPECT_EQ(awaitSequences(sim, expected.size()), expected);
-  QJsonObject mark = sim.waitForState([](const QJsonObject& s) {
-                          return !s.value("settings")
-                                      .toObject()
-                                      .value("blackMark")
-                                      .toObject()
-                                      .value("enabled")
-                                      .toBool();
-                        })
-                         .value("settings")
-                         .toObject()
-                         .value("blackMark")
-                         .toObject();
+  QJsonObject mark = stateAt(sim.waitForState([](const QJsonObject& s) {
+    return !stateAt(s, {"settings", "blackMark"}).value("enabled").toBool();
+  }),
+                             {"settings", "blackMark"});
   EXPECT_EQ(mark.value("searchDistance").toInt(), 400);
   EXPECT_EQ(mark.value("width").toInt(), 40);
   EXPECT_EQ(mark.value("cutterFeed").toInt(), 40);
@@ -86,18 +79,10 @@ TEST(DirectSequences, EthernetSettingsRefreshTheSerialPort) {
       EXPECT_TRUE(r.command == 0x30 || r.command == 0x31);
     }
   }
-  QJsonObject eth = sim.waitForState([](const QJsonObject& s) {
-                         return s.value("settings")
-                                    .toObject()
-                                    .value("ethernet")
-                                    .toObject()
-                                    .value("mac")
-                                    .toString() != "65666768";
-                       })
-                        .value("settings")
-                        .toObject()
-                        .value("ethernet")
-                        .toObject();
+  QJsonObject eth = stateAt(sim.waitForState([](const QJsonObject& s) {
+    return stateAt(s, {"settings", "ethernet"}).value("mac").toString() != "65666768";
+  }),
+                            {"settings", "ethernet"});
   EXPECT_EQ(eth.value("ip").toString(), "10.0.0.7");
   EXPECT_EQ(eth.value("mask").toString(), "255.255.0.0");
   EXPECT_EQ(eth.value("port").toInt(), 9100);
@@ -141,16 +126,10 @@ TEST(DirectSequences, DeviceOptionsHidingLogosAndTestPage) {
   int restored = 0;
   for (const auto& r : received(sim, true)) restored += r.command == 0x31 && r.value1 == 0;
   EXPECT_EQ(restored, 6);  // four options, the logos, the test page
-  QJsonObject s = sim.waitForState([](const QJsonObject& st) {
-                       return st.value("settings")
-                           .toObject()
-                           .value("bluetooth")
-                           .toObject()
-                           .value("hidden")
-                           .toBool();
-                     })
-                      .value("settings")
-                      .toObject();
+  QJsonObject s = stateAt(sim.waitForState([](const QJsonObject& st) {
+    return stateAt(st, {"settings", "bluetooth"}).value("hidden").toBool();
+  }),
+                          {"settings"});
   EXPECT_EQ(s.value("printOrder").toInt(), 0xF0);
   EXPECT_EQ(s.value("usbType").toInt(), 1);
   EXPECT_EQ(s.value("paperType").toInt(), 1);

@@ -189,4 +189,10 @@ std::vector<QJsonObject> SimProcess::waitForRecords(
   }
 }
 
+QJsonObject stateAt(const QJsonObject& root, std::initializer_list<const char*> path) {
+  QJsonObject o = root;
+  for (const char* key : path) o = o.value(key).toObject();
+  return o;
+}
+
 }  // namespace plenar::test

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -64,6 +65,10 @@ class SimProcess {
   int pid_ = -1;
   int stdoutFd_ = -1;
 };
+
+// The object at a path of keys in a state or record object ({} where a key is missing), e.g.
+// stateAt(sim.state(), {"settings", "ethernet"}).
+QJsonObject stateAt(const QJsonObject& root, std::initializer_list<const char*> path);
 
 // Path of a program built with the project (next to the test executables).
 std::string binaryPath(const std::string& name);
