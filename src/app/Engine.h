@@ -29,7 +29,6 @@ class Engine {
   TCommThread& worker() { return *worker_; }
   LinkLayer& link() { return *link_; }
   TComm& serial() { return *serial_; }
-  UdpSocket& udp() { return *udp_; }
   const std::string& programDir() const { return programDir_; }
 
  private:

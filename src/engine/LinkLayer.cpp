@@ -64,14 +64,10 @@ int LinkLayer::checkedRate(std::optional<int> rate, const std::string& boxText) 
 
 void LinkLayer::openLink() {
   const auto& link = worker_.request().link;
-  openLinkWith(link.serialPort, worker_.transferBaud());
+  openLink(link.serialPort, worker_.transferBaud());
 }
 
 void LinkLayer::openLink(const std::string& serialPort, std::optional<int> transferRate) {
-  openLinkWith(serialPort, transferRate);
-}
-
-void LinkLayer::openLinkWith(const std::string& serialPort, std::optional<int> transferRate) {
   const LinkSnapshot& link = worker_.request().link;
   switch (link.kind) {
     case LinkKind::Network:

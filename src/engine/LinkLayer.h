@@ -110,7 +110,6 @@ class LinkLayer {
                              std::span<const std::uint8_t> requestData,
                              std::span<std::uint8_t> reply, int attempts);
   void activateParallel();
-  void openLinkWith(const std::string& serialPort, std::optional<int> transferRate);
   int checkedRate(std::optional<int> rate, const std::string& boxText) const;
   void showInTextArea(const std::uint8_t* bytes, std::size_t count);
 
