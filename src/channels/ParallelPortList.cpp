@@ -1,0 +1,125 @@
+#include "channels/ParallelPortList.h"
+
+#include <poll.h>
+#include <sys/eventfd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <string_view>
+
+#include "channels/LptStatus.h"
+#include "platform/OwnerDispatcher.h"
+
+namespace plenar {
+namespace {
+
+// "lp3" -> 3, "parport0" -> 0; -1 for any other name.
+int numberAfter(std::string_view name, std::string_view prefix) {
+  if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) return -1;
+  int n = -1;
+  const char* first = name.data() + prefix.size();
+  const char* last = name.data() + name.size();
+  auto [end, ec] = std::from_chars(first, last, n);
+  return ec == std::errc() && end == last ? n : -1;
+}
+
+int deviceMinor(udev_device* dev) {
+  const char* minor = udev_device_get_property_value(dev, "MINOR");
+  if (!minor) return -1;
+  std::string_view text(minor);
+  int n = -1;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  return ec == std::errc() && end == text.data() + text.size() ? n : -1;
+}
+
+}  // namespace
+
+std::vector<LptPortEntry> listParallelPorts(const std::string& procRoot) {
+  std::vector<LptPortEntry> ports;
+  UdevPtr udev(udev_new());
+  if (!udev) return ports;
+  UdevEnumeratePtr enumerate(udev_enumerate_new(udev.get()));
+  if (!enumerate || udev_enumerate_add_match_subsystem(enumerate.get(), "printer") < 0 ||
+      udev_enumerate_scan_devices(enumerate.get()) < 0) {
+    return ports;
+  }
+  udev_list_entry* entry = nullptr;
+  udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(enumerate.get())) {
+    UdevDevicePtr dev(udev_device_new_from_syspath(udev.get(), udev_list_entry_get_name(entry)));
+    if (!dev) continue;
+    const char* sysname = udev_device_get_sysname(dev.get());
+    // Only the lp driver's nodes: "printer" also holds other printer-class devices.
+    const int lpNumber = sysname ? numberAfter(sysname, "lp") : -1;
+    if (lpNumber < 0) continue;
+    int minor = deviceMinor(dev.get());
+    if (minor < 0) minor = lpNumber;
+    // lpN is a child of the parport it drives; the parent is borrowed, not ours to unref.
+    udev_device* parport =
+        udev_device_get_parent_with_subsystem_devtype(dev.get(), "parport", nullptr);
+    const char* parportName = parport ? udev_device_get_sysname(parport) : nullptr;
+    const int parportNumber = parportName ? numberAfter(parportName, "parport") : -1;
+    LptPortEntry port;
+    port.number = minor + 1;
+    port.name = "LPT" + std::to_string(port.number);
+    port.ioBase = readLptIoBase(parportNumber, procRoot);
+    ports.push_back(port);
+  }
+  std::sort(ports.begin(), ports.end(),
+            [](const LptPortEntry& a, const LptPortEntry& b) { return a.number < b.number; });
+  return ports;
+}
+
+ParallelPortMonitor::ParallelPortMonitor(OwnerDispatcher& owner, std::function<void()> changed)
+    : owner_(owner), changed_(std::move(changed)) {
+  udev_.reset(udev_new());
+  if (!udev_) return;
+  monitor_.reset(udev_monitor_new_from_netlink(udev_.get(), "udev"));
+  if (!monitor_) return;
+  if (udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "printer", nullptr) < 0 ||
+      udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "parport", nullptr) < 0 ||
+      udev_monitor_enable_receiving(monitor_.get()) < 0) {
+    monitor_.reset();
+    return;
+  }
+  stopEvent_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!stopEvent_.valid()) {
+    monitor_.reset();
+    return;
+  }
+  thread_ = std::thread([this] { run(); });
+}
+
+ParallelPortMonitor::~ParallelPortMonitor() {
+  *alive_ = false;
+  if (thread_.joinable()) {
+    const std::uint64_t one = 1;
+    // A failed wake-up would leave join() waiting; eventfd only refuses on overflow.
+    [[maybe_unused]] ssize_t n = ::write(stopEvent_.get(), &one, sizeof one);
+    thread_.join();
+  }
+}
+
+void ParallelPortMonitor::run() {
+  const int monitorFd = udev_monitor_get_fd(monitor_.get());
+  for (;;) {
+    pollfd fds[2] = {{stopEvent_.get(), POLLIN, 0}, {monitorFd, POLLIN, 0}};
+    if (::poll(fds, 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    if (fds[0].revents) return;
+    if (!(fds[1].revents & POLLIN)) continue;
+    UdevDevicePtr dev(udev_monitor_receive_device(monitor_.get()));
+    if (!dev) continue;
+    const char* action = udev_device_get_action(dev.get());
+    if (!action || (std::strcmp(action, "add") != 0 && std::strcmp(action, "remove") != 0)) {
+      continue;
+    }
+    owner_.post([alive = alive_, changed = changed_] {
+      if (*alive && changed) changed();
+    });
+  }
+}
+
+}  // namespace plenar

@@ -1,0 +1,152 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "channels/ParallelPortList.h"
+#include "channels/TLptDriver.h"
+#include "channels/UniqueFd.h"
+#include "engine/ParallelChannel.h"
+
+namespace plenar {
+
+class OwnerDispatcher;
+
+// lpLPT1..lpLPT4 are port numbers 1..4; lpLPTxx any other number.
+enum class TLptPorts { lpLPT1, lpLPT2, lpLPT3, lpLPT4, lpLPTxx };
+
+// The parallel channel: a write-only printer port. Common mode writes through the lp driver
+// (/dev/lp(n-1)); direct mode drives the port's data, status and control registers through
+// ppdev (TLptDriver), strobing each byte itself.
+// Threads: opening, closing and writing run on one thread at a time (the worker); the port list,
+// change notices and subscriptions belong to the owner (UI) thread. Property reads and writes
+// may come from either: the port state sits under one lock, never held while waiting.
+class TLptChannel : public ParallelChannel {
+ public:
+  // (sender, code, detail = errno, message, raise): clearing `raise` keeps the error from
+  // being thrown. Runs on the thread that hit the error.
+  using FatalErrorEvent = std::function<void(TLptChannel& sender, int errorCode, int detail,
+                                             const std::string& errorMsg, bool& raiseException)>;
+
+  // Opening failures carry this code.
+  static constexpr int kOpenErrorCode = 10;
+
+  // Change notices go through `owner` when one is given and the change happens on another
+  // thread; without one they run on the thread that made the change.
+  explicit TLptChannel(OwnerDispatcher* owner = nullptr);
+  // Closes an open port; bound lists are told the channel is gone (owner thread).
+  ~TLptChannel() override;
+  TLptChannel(const TLptChannel&) = delete;
+  TLptChannel& operator=(const TLptChannel&) = delete;
+
+  // ---- properties ----
+  TLptPorts LptPort() const;
+  void setLptPort(TLptPorts port);  // lpLPTxx is ignored
+  std::uint8_t LptPortNo() const;
+  // Closes an open port, takes the listed port's I/O base, reopens, then notifies bound lists.
+  void setLptPortNo(std::uint8_t number);
+  std::uint16_t LptIOBase() const;
+  void setLptIOBase(std::uint16_t base);
+  bool DirectMode() const;
+  void setDirectMode(bool direct);  // reopens an open port in the new mode
+  bool ControlBusy() const;
+  void setControlBusy(bool on);
+  bool Active() const;
+  // Opens or closes the port; setting the current value does nothing. Opening failures are
+  // fatal errors with code 10: "LPTn open is failed.\r<system text>" when the device cannot be
+  // opened, "LPTn open in Direct Mode is failed. Base I/O port is NULL" (the port stays open);
+  // direct mode adds TLptDriver's "Create service failed." and "Start service failed.".
+  void setActive(bool active);
+  // The open descriptor; all ones while closed.
+  std::uint32_t Handle() const;
+  void setOnFatalError(FatalErrorEvent handler);
+
+  // ---- operations (nothing while closed) ----
+  // Sends the bytes in order. With ControlBusy each byte waits up to 100 ms for the printer to
+  // report not-busy first. Throws ECommunicationException "LPTn write failed: ..." when the
+  // system refuses a write (port gone, printer out of paper or faulted: the lp driver is told
+  // to report these instead of waiting) and "LPTn busy: ..." when a byte is not taken in time.
+  void WriteBuffer(const std::uint8_t* bytes, std::size_t count);
+  void WriteByte(std::uint8_t byte);
+  void WriteText(const std::string& text);
+  // Direct mode only: sets or clears the register bit of connector pin 1..17 (no inversion).
+  void SetPin(int pin, bool on);
+  // Waits until (status AND mask) = value, reading the status every 5 ms; false when closed or
+  // when `timeoutMs` passed. Common mode reads the status through the lp driver (LPGETSTATUS).
+  bool WaitStatus(std::uint8_t mask, std::uint8_t value, int timeoutMs);
+  // The status register now; throws when closed or when the system refuses the read.
+  std::uint8_t ReadStatus();
+
+  // ---- port list (owner thread) ----
+  // Lists the ports present again, then notifies bound lists.
+  void ListPorts();
+  // The kept list, filled by ListPorts the first time it is needed.
+  std::vector<LptPortEntry> Devices();
+  // Refreshes the list whenever udev reports a parallel port added or removed. Needs an owner.
+  void watchPorts();
+
+  // A bound list: `changed` runs after a change of LptPortNo or of the port list, `gone` when
+  // the channel is destroyed. Returns the id to unsubscribe with.
+  int subscribe(std::function<void()> changed, std::function<void()> gone);
+  void unsubscribe(int id);
+
+  // ---- ParallelChannel ----
+  void setPortNumber(int number) override;
+  void setIoBase(int base) override;
+  void activate() override { setActive(true); }
+  void deactivate() override { setActive(false); }
+  void write(std::span<const std::uint8_t> bytes) override {
+    WriteBuffer(bytes.data(), bytes.size());
+  }
+
+  // Where the port list reads each parport's I/O base (tests point it at a root of their own).
+  void setProcRoot(std::string root) { procRoot_ = std::move(root); }
+
+ private:
+  struct Subscriber {
+    std::function<void()> changed;
+    std::function<void()> gone;
+  };
+
+  void openLocked();
+  void closeLocked();
+  void fatalError(int code, int detail, const std::string& message);
+  void writeByteLocked(std::uint8_t byte);
+  void writeCommonLocked(const std::uint8_t* bytes, std::size_t count);
+  std::uint8_t readStatusLocked();
+  [[noreturn]] void throwWriteError(int error);
+  void notifyChanged();
+  std::string portName() const { return "LPT" + std::to_string(portNo_); }
+
+  OwnerDispatcher* owner_;
+  std::string procRoot_ = "/proc";
+
+  mutable std::mutex mutex_;  // the port state below
+  std::uint8_t portNo_ = 1;
+  std::uint16_t ioBase_ = 0;
+  bool directMode_ = true;
+  bool controlBusy_ = false;
+  bool open_ = false;
+  UniqueFd lp_;        // common mode
+  TLptDriver driver_;  // direct mode
+  FatalErrorEvent onFatalError_;
+
+  std::mutex devicesMutex_;
+  bool devicesListed_ = false;
+  std::vector<LptPortEntry> devices_;
+
+  // Owner thread only.
+  std::map<int, Subscriber> subscribers_;
+  int nextSubscriber_ = 1;
+  std::unique_ptr<ParallelPortMonitor> monitor_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+}  // namespace plenar
