@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/UsbChannel.h"
+
+namespace plenar {
+
+class OwnerDispatcher;
+
+// The USB channel: lists USB devices as VID_xxxx&PID_yyyy, opens the first one whose path
+// (USB#VID_xxxx&PID_yyyy#<serial or bus-port>, upper-cased) contains PID, claims its first
+// interface with bulk endpoints and exchanges bytes on them. One bulk IN of up to 2048 bytes is
+// always pending; each chunk that arrives is delivered on the owner thread. Writes are queued for
+// a writer thread that sends them on bulk OUT. A run-time failure (the cable pulled, a time-out)
+// ends reading or writing quietly; SendBytes then returns false until the device is reopened.
+// Threads: OpenDevice, CloseDevice, SendBytes may be called from the worker and the owner thread;
+// events run on the owner thread (an event may close the device); bind events before opening.
+class TUSBComm : public UsbChannel {
+ public:
+  using ReceiveDataEvent =
+      std::function<void(TUSBComm& sender, const std::uint8_t* buffer, std::uint16_t length)>;
+  using ReceiveErrorEvent = std::function<void(TUSBComm& sender, std::uint32_t eventMask)>;
+  using NotifyEvent = std::function<void(TUSBComm& sender)>;
+
+  static constexpr std::size_t kReadChunk = 2048;
+  static constexpr std::uint32_t kMaxWrite = 65535;
+
+  // Throws ECommsError("Failed to open handle to HID device set") when libusb cannot start.
+  explicit TUSBComm(OwnerDispatcher& owner);
+  // Closes the device; events still queued for the owner are dropped.
+  ~TUSBComm() override;
+  TUSBComm(const TUSBComm&) = delete;
+  TUSBComm& operator=(const TUSBComm&) = delete;
+
+  // The identifiers of all present USB devices, in enumeration order.
+  std::vector<std::string> GetDeviceList() override;
+  // VID_1234&PID_811E -> Vid 1234, PID 811E; a third "&" part becomes subId; NameId is cleared.
+  void SelectDevice(const std::string& identifier) override;
+  // Nothing when open. Throws ECommsError "Error open USB DEVICE " (with its trailing blank) when
+  // no matching device could be opened and claimed, "Failed to open handle to HID device set",
+  // "Unable to create write thread". The exception's reason (and openProblem()) says why: no
+  // permission (naming the udev rule), a busy interface, or no matching device.
+  void OpenDevice() override;
+  // Stops reading and writing and gives the interface back (and to a kernel driver we detached).
+  void CloseDevice() override;
+  // Queues a copy; false when closed, when count is 0 or above 65535, or once the writer ended.
+  bool SendBytes(const std::uint8_t* data, std::uint32_t count) override;
+  void setSendDataEmpty(bool empty) override;
+  bool SendDataEmpty() const;
+  bool isOpen() const;
+  // Why the last OpenDevice failed, beyond the user's text: no permission (with the udev rule to
+  // install), a busy interface, or no matching device; empty after a successful open.
+  std::string openProblem() const;
+
+  // Properties. Vid, subId and NameId are only stored, as are VendorID, ProductID,
+  // IncludePrefZero and Outx_XonXoffFlow (a USB printer interface has no line state to apply).
+  const std::string& Vid() const;
+  void setVid(const std::string& v);
+  const std::string& PID() const;
+  void setPID(const std::string& v);
+  const std::string& subId() const;
+  const std::string& NameId() const;
+  std::uint16_t VendorID() const;
+  void setVendorID(std::uint16_t v);
+  std::uint16_t ProductID() const;
+  void setProductID(std::uint16_t v);
+  bool IncludePrefZero() const;
+  void setIncludePrefZero(bool v);
+  bool Outx_XonXoffFlow() const;
+  void setOutx_XonXoffFlow(bool v);
+
+  // Events (unset ones are skipped). The bytes of OnReceiveData are valid only during the call.
+  ReceiveDataEvent OnReceiveData;
+  ReceiveErrorEvent OnReceiveError;  // never raised: USB reading ends quietly
+  NotifyEvent OnSendDataEmpty;
+  NotifyEvent OnUSBArrival;  // any USB device arrived
+  NotifyEvent OnUSBRemove;   // any USB device left
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace plenar

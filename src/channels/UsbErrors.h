@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace plenar {
+
+// The errno a libusb code stands for (EACCES, EBUSY, ENODEV, ENOENT, ETIMEDOUT, else EIO), for
+// openFailureReason().
+int usbErrno(int libusbCode);
+
+// "USB error on device 1234:811e: <what>: LIBUSB_ERROR_ACCESS [-3]", for the trace and the
+// plenar command; the texts the windows show stay the description's exact ones.
+std::string usbErrorText(int libusbCode, const std::string& what, std::uint16_t vendorId,
+                         std::uint16_t productId);
+
+}  // namespace plenar

@@ -1,0 +1,55 @@
+#include "devices/Testbed.h"
+
+#include <umockdev.h>
+
+#include <stdexcept>
+
+namespace plenar::sim {
+namespace {
+
+std::string takeError(GError* error, const std::string& what) {
+  std::string text = what + (error != nullptr ? std::string(": ") + error->message : "");
+  if (error != nullptr) g_error_free(error);
+  return text;
+}
+
+}  // namespace
+
+Testbed::Testbed() : testbed_(umockdev_testbed_new()) {
+  if (testbed_ == nullptr) throw std::runtime_error("umockdev: cannot create a testbed");
+  gchar* root = umockdev_testbed_get_root_dir(testbed_);
+  root_ = root;
+  g_free(root);
+}
+
+Testbed::~Testbed() {
+  g_object_unref(testbed_);
+}
+
+void Testbed::addFromString(const std::string& record) {
+  GError* error = nullptr;
+  if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error)) {
+    throw std::runtime_error(takeError(error, "umockdev: bad device record"));
+  }
+}
+
+void Testbed::removeDevice(const std::string& sysPath) {
+  umockdev_testbed_uevent(testbed_, sysPath.c_str(), "remove");
+  umockdev_testbed_remove_device(testbed_, sysPath.c_str());
+}
+
+void Testbed::attachIoctl(const std::string& node, UMockdevIoctlBase* handler) {
+  GError* error = nullptr;
+  if (!umockdev_testbed_attach_ioctl(testbed_, node.c_str(), handler, &error)) {
+    throw std::runtime_error(takeError(error, "umockdev: cannot attach a handler to " + node));
+  }
+}
+
+void Testbed::detachIoctl(const std::string& node) {
+  GError* error = nullptr;
+  if (!umockdev_testbed_detach_ioctl(testbed_, node.c_str(), &error) && error != nullptr) {
+    g_error_free(error);
+  }
+}
+
+}  // namespace plenar::sim
