@@ -7,6 +7,7 @@
 
 #include "app/Engine.h"
 #include "channels/TComm.h"
+#include "channels/TLptChannel.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/ReportWindow.h"
@@ -15,6 +16,8 @@ namespace plenar::cli {
 
 struct CliSession::Impl {
   HeadlessDispatcher dispatcher;
+  // The parallel channel outlives the engine that writes through it.
+  std::unique_ptr<TLptChannel> lpt;
   std::unique_ptr<HeadlessReportWindow> window;
   std::unique_ptr<Engine> engine;
   std::optional<int> outcome;
@@ -64,7 +67,9 @@ CliSession::CliSession(const CommonOptions& options)
     : options_(options), impl_(std::make_unique<Impl>()) {
   impl_->window = std::make_unique<HeadlessReportWindow>(
       impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
-  impl_->engine = std::make_unique<Engine>(options_.programDir, *impl_->window, impl_->dispatcher);
+  impl_->lpt = std::make_unique<TLptChannel>(&impl_->dispatcher);
+  impl_->engine = std::make_unique<Engine>(options_.programDir, *impl_->window, impl_->dispatcher,
+                                           nullptr, impl_->lpt.get());
 }
 
 CliSession::~CliSession() {

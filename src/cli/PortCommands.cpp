@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "channels/ParallelPortList.h"
 #include "channels/SerialPortList.h"
 #include "cli/CliCommands.h"
 
@@ -18,6 +19,18 @@ void addPortCommands(std::vector<CliCommand>& out) {
                      ports = fallbackSerialPorts();
                    }
                    for (const auto& port : ports) std::printf("%s\n", port.c_str());
+                   return static_cast<int>(kExitDone);
+                 }});
+  out.push_back({"list-lpt", "list-lpt",
+                 "list the parallel ports (the connection window's list): name, I/O base, device",
+                 false, [](const CommonOptions&, ArgList& args) {
+                   args.expect(0, "list-lpt");
+                   const auto ports = listParallelPorts();
+                   if (ports.empty()) std::fprintf(stderr, "no parallel port found\n");
+                   for (const auto& port : ports) {
+                     std::printf("%s 0x%03X /dev/lp%d\n", port.name.c_str(), port.ioBase,
+                                 port.number - 1);
+                   }
                    return static_cast<int>(kExitDone);
                  }});
 }

@@ -162,13 +162,11 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
       udp_.send(bytes);
       return;
     case LinkKind::Parallel:
-      if (parallel_) {
-        try {
-          parallel_->write(bytes);
-        } catch (...) {
-          // The parallel port has no return channel; a lost write shows as a missing print.
-        }
-      }
+      // The port has no return channel, but the lp driver does refuse a write (port gone,
+      // printer out of paper, offline or faulted) and the channel a byte the printer never
+      // took: the command fails with that text instead of being reported done.
+      if (!parallel_) throw ECommsError("The parallel port channel is not available");
+      parallel_->write(bytes);
       return;
     case LinkKind::Usb:
       if (!usb_ || !usb_->SendBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()))) {

@@ -27,6 +27,8 @@
 #include "app/ProgramDir.h"
 #include "channels/SerialPortList.h"
 #include "channels/TComm.h"
+#include "channels/TLptChannel.h"
+#include "channels/TLptDeviceBox.h"
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
@@ -277,7 +279,11 @@ void TFrmMain::buildUi() {
 
 void TFrmMain::connectSignals() {
   connect(comName_, &DropDownComboBox::aboutToDropDown, this, [this] { fillSerialPortList(); });
-  connect(lpt_, &QComboBox::activated, this, [this] { runShowHandler(); });
+  // A pick sets the channel's port number (and its I/O base), then the show handler runs.
+  connect(lpt_, &QComboBox::activated, this, [this](int index) {
+    lptBox_->pick(index);
+    runShowHandler();
+  });
   connect(language_, &QComboBox::activated, this, [this] { onLanguageChanged(); });
   connect(radioSerial_, &QRadioButton::clicked, this, [this] { onRadioClicked(LinkKind::Serial); });
   connect(radioNetwork_, &QRadioButton::clicked, this,
@@ -317,7 +323,8 @@ void TFrmMain::readSettings() {
 }
 
 void TFrmMain::createEngine() {
-  engine_ = std::make_unique<Engine>(programDir_, report_, dispatcher_);
+  lptChannel_ = std::make_unique<TLptChannel>(&dispatcher_);
+  engine_ = std::make_unique<Engine>(programDir_, report_, dispatcher_, nullptr, lptChannel_.get());
   // Code 8 makes the new rate the printer's device rate; the box shows it for the next command.
   worker().setDeviceBaudListener([this](int rate) {
     QString text = QString::number(rate);
@@ -362,20 +369,15 @@ void TFrmMain::fillSerialPortList() {
 }
 
 void TFrmMain::fillParallelPortList() {
-  // Parallel ports are /sys/class/parport/parportN; LPT numbers count from 1.
-  QStringList names;
-  QDir dir(QStringLiteral("/sys/class/parport"));
-  const QStringList entries =
-      dir.entryList({QStringLiteral("parport*")}, QDir::Dirs | QDir::System);
-  std::vector<int> numbers;
-  for (const QString& e : entries) {
-    bool ok = false;
-    int n = e.mid(7).toInt(&ok);
-    if (ok && n >= 0) numbers.push_back(n + 1);
-  }
-  std::sort(numbers.begin(), numbers.end());
-  for (int n : numbers) names << QStringLiteral("LPT%1").arg(n);
-  setParallelPorts(names, QStringLiteral("LPT1"));
+  // The ports come from udev and follow ports that appear or disappear while the window is open.
+  lptChannel_->watchPorts();
+  lptBox_ =
+      std::make_unique<TLptDeviceBox>([this](const std::vector<std::string>& lines, int selected) {
+        QStringList names;
+        for (const auto& line : lines) names << qs(line);
+        setParallelPorts(names, selected >= 0 ? names[selected] : QString());
+      });
+  lptBox_->setChannel(lptChannel_.get());
 }
 
 void TFrmMain::setParallelPorts(const QStringList& names, const QString& selected) {

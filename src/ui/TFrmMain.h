@@ -27,6 +27,8 @@ namespace plenar {
 
 class DropDownComboBox;
 class Engine;
+class TLptChannel;
+class TLptDeviceBox;
 class TCommThread;
 
 // The connection window "Plenar Setting Tool V1.0": the user picks a link (serial, network, USB,
@@ -164,6 +166,10 @@ class TFrmMain : public QMainWindow {
   // and the dispatcher it posts to still exist.
   QtDispatcher dispatcher_;
   QtReportWindow report_;
+  // The parallel channel the window owns (LptChannel1) and cbb_Lpt's list of its ports; the
+  // engine writes through the channel, so it goes before them.
+  std::unique_ptr<TLptChannel> lptChannel_;
+  std::unique_ptr<TLptDeviceBox> lptBox_;
   std::unique_ptr<Engine> engine_;
 };
 
