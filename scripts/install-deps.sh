@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the screenshots need; does nothing when
-# they are all present. Runs as root or through sudo.
+# Installs the Debian packages the build, the tests, the screenshots and the package need; does
+# nothing when they are all present. Runs as root or through sudo.
 set -euo pipefail
 
 packages=(
@@ -9,6 +9,7 @@ packages=(
   libusb-1.0-0-dev umockdev libumockdev-dev libudev-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
+  help2man groff-base desktop-file-utils appstream dpkg-dev file
 )
 
 missing=()

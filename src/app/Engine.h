@@ -21,6 +21,7 @@ class ParallelChannel;
 // Threads: construct and destroy on the owner thread; worker() may be used from any thread.
 class Engine {
  public:
+  // `programDir` receives debug.log: ProgramPaths::stateDir.
   Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner,
          UsbChannel* usb = nullptr, ParallelChannel* parallel = nullptr);
   // Stops the worker first (a running command ends at its next wait), then the channels.

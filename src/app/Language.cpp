@@ -1,7 +1,7 @@
 #include "app/Language.h"
 
-#include "app/ProgramDir.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
 #include "shared/SharedTexts.h"
 
 namespace plenar {

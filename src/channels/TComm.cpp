@@ -22,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "channels/OpenFailureReason.h"
 #include "channels/SerialInputFilter.h"
 #include "channels/SerialPortList.h"
 #include "channels/SerialPortState.h"
@@ -195,20 +196,24 @@ void TComm::Impl::open() {
   if (session) throw ECommsError("This serial port already opened");
   auto s = std::make_unique<Session>(*this, ++sessionCounter);
   const std::string path = resolveSerialPortName(settings.commName);
+  // The system's reason travels with the described text: debug.log, plenar's second line, the
+  // windows' detail text.
+  auto refused = [&path](const char* message) {
+    const int err = errno;
+    return ECommsError(message, err, openFailureReason(DeviceKind::Serial, path, err));
+  };
 
   // The port is ours alone while open: a second program (or a second TComm) on the same line
   // would interleave its bytes with our frames and steal the printer's replies. flock keeps out
   // everyone who asks for the lock, even root; TIOCEXCL keeps out plain opens by non-root.
   s->port.reset(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!s->port.valid()) throw ECommsError("Error opening serial port", errno);
-  if (::flock(s->port.get(), LOCK_EX | LOCK_NB) != 0) {
-    throw ECommsError("Error opening serial port", errno);
-  }
+  if (!s->port.valid()) throw refused("Error opening serial port");
+  if (::flock(s->port.get(), LOCK_EX | LOCK_NB) != 0) throw refused("Error opening serial port");
   termios t{};
   if (::tcgetattr(s->port.get(), &t) != 0) {
-    throw ECommsError("File handle is not a comm handle ", errno);
+    throw refused("File handle is not a comm handle ");
   }
-  if (::ioctl(s->port.get(), TIOCEXCL) != 0) throw ECommsError("Error opening serial port", errno);
+  if (::ioctl(s->port.get(), TIOCEXCL) != 0) throw refused("Error opening serial port");
   s->exclusive = true;
   // Linux sizes the driver queues itself; purging them is what is left of setting them up.
   if (::tcflush(s->port.get(), TCIOFLUSH) != 0) {

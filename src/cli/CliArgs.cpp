@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "app/ProgramDir.h"
+#include "platform/ProgramPaths.h"
 
 namespace plenar::cli {
 
@@ -116,7 +116,7 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
   // Rates travel as typed, like the window's rate boxes; the worker refuses what is not a rate.
   if (auto v = args.takeOption("--device-baud")) o.link.deviceBaudText = *v;
   if (auto v = args.takeOption("--transfer-baud")) o.link.transferBaudText = *v;
-  o.programDir = args.takeOption("--dir").value_or(executableDir());
+  o.paths = programPaths(args.takeOption("--dir"));
   if (auto v = args.takeOption("--lang")) {
     if (*v == "zh") {
       o.language = 0;
@@ -127,6 +127,8 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
     }
   }
   o.help = args.takeFlag("--help") || args.takeFlag("-h");
+  o.showPaths = args.takeFlag("--paths");
+  o.version = args.takeFlag("--version");
   // What is left starts with the command's name; the rest is the command's own.
   std::vector<std::string> left = args.remaining();
   if (!left.empty()) {
@@ -148,9 +150,13 @@ const char* commonOptionsHelp() {
          "  --net ADDR[:PORT]     network link over UDP (port default 5100)\n"
          "  --usb ID              USB printer, VID_xxxx&PID_yyyy\n"
          "  --lpt N               parallel port N (LPTn, /dev/lp(n-1))\n"
-         "  --dir DIR             program folder: sysconfig.ini, debug.log, language files,\n"
-         "                        1.bin, 2.bin (default: the executable's folder)\n"
+         "  --dir DIR             keep sysconfig.ini, debug.log, the language files, 1.bin and\n"
+         "                        2.bin in DIR (default: next to the program when the language\n"
+         "                        files are there, else ~/.config/plenar and\n"
+         "                        ~/.local/state/plenar; --paths shows them)\n"
          "  --lang zh|en          language of the texts (default: Language in sysconfig.ini)\n"
+         "  --paths               print where each file is kept, and exit\n"
+         "  --version             print the version, and exit\n"
          "  --help                this text\n";
 }
 

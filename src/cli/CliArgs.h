@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/CommandRequest.h"
+#include "platform/ProgramPaths.h"
 
 namespace plenar::cli {
 
@@ -54,10 +55,12 @@ class ArgList {
 struct CommonOptions {
   LinkSnapshot link;
   bool linkGiven = false;
-  std::string programDir;       // --dir, default the executable's folder
+  ProgramPaths paths;           // --dir, else decided from where the program is installed
   std::optional<int> language;  // --lang: 0 zh, 1 en; default from sysconfig.ini
   bool help = false;
-  std::string command;  // first positional
+  bool showPaths = false;  // --paths
+  bool version = false;    // --version
+  std::string command;     // first positional
   std::vector<std::string> rest;
 };
 

@@ -4,9 +4,10 @@
 
 #include "app/Language.h"
 #include "app/MainDefault.h"
-#include "app/ProgramDir.h"
 #include "cli/CliSession.h"
+#include "platform/BuildInfo.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
 
 namespace plenar::cli {
 namespace {
@@ -23,6 +24,23 @@ void printHelp() {
       "\nProgress and status texts go to stderr, data to stdout.\n"
       "Exit codes: 0 done, 1 failed with a message, 2 failed without one, 64 usage error,\n"
       "65 input refused by a field check.\n");
+}
+
+void printVersion() {
+  std::printf("plenar (%s) %s\n", kProductName, buildVersion());
+}
+
+// What ProgramPaths decided, one file a line: the first place to look when settings seem lost.
+void printPaths(const ProgramPaths& paths) {
+  std::printf("mode           %s\n", modeName(paths.mode));
+  std::printf("sysconfig.ini  %s\n", paths.settingsFile().c_str());
+  for (const char* name : {"debug.log", "1.bin", "2.bin"}) {
+    std::printf("%-14s %s\n", name, pathIn(paths.stateDir, name).c_str());
+  }
+  for (int index : {0, 1}) {
+    const std::string name = languageFileName(index);
+    std::printf("%-14s %s\n", name.c_str(), pathIn(paths.languageFolder(name), name).c_str());
+  }
 }
 
 }  // namespace
@@ -59,15 +77,24 @@ const std::vector<CliCommand>& cliCommands() {
 int runCli(const std::vector<std::string>& argv) {
   try {
     CommonOptions options = parseCommonOptions(argv);
+    if (options.version) {
+      printVersion();
+      return kExitDone;
+    }
+    if (options.showPaths) {
+      printPaths(options.paths);
+      return kExitDone;
+    }
     if (options.help || options.command.empty()) {
       printHelp();
       return options.help ? kExitDone : kExitUsage;
     }
     // The texts a command shows or refuses with, and those of the printer routines, come in
     // the chosen language from the start.
-    int language = options.language.value_or(
-        readMainDefault(IniFile(pathIn(options.programDir, kSettingsFileName))).language);
-    applyLanguageTexts(options.programDir, language);
+    int language =
+        options.language.value_or(readMainDefault(IniFile(options.paths.settingsFile())).language);
+    applyLanguageTexts(options.paths.languageFolder(languageFileName(language)), language);
+    options.paths.createFolders();
     for (const auto& c : cliCommands()) {
       if (c.name != options.command) continue;
       if (c.needsLink && !options.linkGiven) {

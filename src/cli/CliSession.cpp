@@ -53,6 +53,9 @@ struct CliSession::Impl {
         endProgressLine();
         std::string error = worker.mainTexts().errorText();
         std::fprintf(stderr, "%s\n", error.empty() ? "Failed" : error.c_str());
+        // The system's reason for a device that would not open, under the described text.
+        std::string detail = worker.mainTexts().errorDetail();
+        if (!detail.empty()) std::fprintf(stderr, "%s\n", detail.c_str());
         outcome = static_cast<int>(wParam) == 1 ? kExitFailed : kExitUndefined;
         dispatcher.quit();
         break;
@@ -68,8 +71,8 @@ CliSession::CliSession(const CommonOptions& options)
   impl_->window = std::make_unique<HeadlessReportWindow>(
       impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
   impl_->lpt = std::make_unique<TLptChannel>(&impl_->dispatcher);
-  impl_->engine = std::make_unique<Engine>(options_.programDir, *impl_->window, impl_->dispatcher,
-                                           nullptr, impl_->lpt.get());
+  impl_->engine = std::make_unique<Engine>(options_.paths.stateDir, *impl_->window,
+                                           impl_->dispatcher, nullptr, impl_->lpt.get());
 }
 
 CliSession::~CliSession() {

@@ -61,8 +61,8 @@ int logoDownloadCommand(const CommonOptions& o, ArgList& args) {
   warnMissing(paths);
   std::optional<CommandRequest> request;
   try {
-    request = raw ? prepareRawLogoDownload(paths, o.programDir)
-                  : prepareLogoDownload(paths, o.programDir);
+    request = raw ? prepareRawLogoDownload(paths, o.paths.stateDir)
+                  : prepareLogoDownload(paths, o.paths.stateDir);
   } catch (const LogoError& e) {
     throw InputRefused(e.what());
   }

@@ -3,6 +3,7 @@
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/ReportWindow.h"
+#include "shared/Errors.h"
 
 namespace plenar {
 namespace {
@@ -37,8 +38,11 @@ void testLink(TCommThread& worker, LinkLayer& link) {
         break;
     }
     found = true;
+  } catch (const ECommsError& e) {
+    // The port could not be opened: the system's reason joins "Connecting Failed".
+    worker.noteOpenFailure(e);
   } catch (...) {
-    // Why the test failed (no answer, port in use, rate refused) shows in debug.log only.
+    // Why the test failed (no answer, rate refused) shows in debug.log only.
   }
   try {
     link.closeLink();

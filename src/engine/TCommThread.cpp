@@ -3,8 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
-#include "app/ProgramDir.h"
 #include "platform/OwnerDispatcher.h"
+#include "platform/ProgramPaths.h"
 #include "platform/ReportWindow.h"
 #include "shared/Errors.h"
 #include "shared/SharedTexts.h"
@@ -125,6 +125,8 @@ void TCommThread::runCommand() {
   deviceBaud_ = parseRateText(request_.link.deviceBaudText);
   transferBaud_ = parseRateText(request_.link.transferBaudText);
   failureCode_ = 0;
+  mainTexts_.setErrorDetail({});
+  paraTexts_.setErrorDetail({});
   commandCode_.store(code);
   if (beforeCommand_) beforeCommand_();
 
@@ -151,11 +153,21 @@ void TCommThread::runCommand() {
 void TCommThread::runGuarded(const std::function<void()>& body) {
   try {
     body();
+  } catch (const ECommsError& e) {
+    noteOpenFailure(e);
+    setFailure(1, e.what());
   } catch (const EPrinterError& e) {
     setFailure(1, e.what());
   } catch (...) {
     setFailure(2, "Undefined Error");
   }
+}
+
+void TCommThread::noteOpenFailure(const ECommsError& error) {
+  if (error.reason().empty()) return;
+  trace_.addLine("Open failed " + error.reason() + traceTimestamp());
+  mainTexts_.setErrorDetail(error.reason());
+  paraTexts_.setErrorDetail(error.reason());
 }
 
 void TCommThread::reportProgress(std::string_view text, long long done, long long total,

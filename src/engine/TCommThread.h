@@ -22,6 +22,7 @@ namespace plenar {
 
 class ReportWindow;
 class OwnerDispatcher;
+class ECommsError;
 
 inline constexpr int kMaxCommandCode = 49;
 inline constexpr std::size_t kReplyBufferSize = 4096;
@@ -92,6 +93,10 @@ class TCommThread {
   // Runs `body`; a failure with a message becomes failure code 1 and its text, anything else 2
   // and "Undefined Error". Never throws.
   void runGuarded(const std::function<void()>& body);
+  // A device refused to open: its reason goes to the trace (debug.log) and to both windows'
+  // error detail, which is cleared when the next command starts. Routines that catch an
+  // ECommsError themselves call it; runGuarded does it for the rest.
+  void noteOpenFailure(const ECommsError& error);
   // Sends message 1024 or 1028 synchronously (the link test's outcome).
   void sendToReportWindow(int msg);
 

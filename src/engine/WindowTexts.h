@@ -26,11 +26,22 @@ class WindowTexts {
     std::lock_guard lock(mutex_);
     error_ = std::move(s);
   }
+  // Why a device could not be opened (ECommsError::reason), empty otherwise: shown under the
+  // failure text, never in place of it.
+  std::string errorDetail() const {
+    std::lock_guard lock(mutex_);
+    return detail_;
+  }
+  void setErrorDetail(std::string s) {
+    std::lock_guard lock(mutex_);
+    detail_ = std::move(s);
+  }
 
  private:
   mutable std::mutex mutex_;
   std::string status_;
   std::string error_;
+  std::string detail_;
 };
 
 }  // namespace plenar

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <string_view>
 
-#include "app/ProgramDir.h"
 #include "logo/LogoImage.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
 #include "requests/FileActions.h"
 #include "shared/Frame.h"
 #include "shared/SharedTexts.h"

@@ -25,15 +25,19 @@ class ESetBaudRateException : public EPrinterError {
 };
 
 // Opening a channel failed ("Error opening serial port", ...). `osError` keeps the errno of the
-// failing call for the trace; the message stays the user's text.
+// failing call; the message stays the user's text. `reason` says why in words the user can act on
+// (channels/OpenFailureReason.h builds it): the worker writes it to debug.log, plenar prints it
+// on a second line under the message, the windows show it as a message box's detail text.
 class ECommsError : public EPrinterError {
  public:
-  explicit ECommsError(const std::string& message, int osError = 0)
-      : EPrinterError(message), osError_(osError) {}
+  explicit ECommsError(const std::string& message, int osError = 0, std::string reason = {})
+      : EPrinterError(message), osError_(osError), reason_(std::move(reason)) {}
   int osError() const { return osError_; }
+  const std::string& reason() const { return reason_; }
 
  private:
   int osError_;
+  std::string reason_;
 };
 
 }  // namespace plenar

@@ -13,8 +13,8 @@
 #include <optional>
 
 #include "app/Language.h"
-#include "app/ProgramDir.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
 
 namespace plenar {
 

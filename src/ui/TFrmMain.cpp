@@ -23,8 +23,8 @@
 #include <algorithm>
 
 #include "app/Engine.h"
+#include "app/Language.h"
 #include "app/MainDefault.h"
-#include "app/ProgramDir.h"
 #include "channels/SerialPortList.h"
 #include "channels/TComm.h"
 #include "channels/TLptChannel.h"
@@ -80,7 +80,10 @@ TFrmMain::TFrmMain(Options options, QWidget* parent)
   remembered_.lptNumber = 0;
   remembered_.ipAddress.clear();
   remembered_.udpPort = 0;
-  programDir_ = options_.programDir.empty() ? executableDir() : options_.programDir;
+  paths_ = options_.programDir.empty()
+               ? programPaths()
+               : ProgramPaths::inFolder(options_.programDir, ProgramPaths::Mode::Chosen);
+  paths_.createFolders();
   readSettings();
   createEngine();
   fillSerialPortList();
@@ -299,7 +302,7 @@ void TFrmMain::connectSignals() {
 }
 
 void TFrmMain::readSettings() {
-  MainDefault md = readMainDefault(IniFile(pathIn(programDir_, kSettingsFileName)));
+  MainDefault md = readMainDefault(IniFile(paths_.settingsFile()));
   usbFilterList_ = md.usbFilterList;
   ipAddress_->setText(qs(md.ipAddress));
   // An index the list does not have leaves no language selected (Chinese is then applied).
@@ -324,7 +327,8 @@ void TFrmMain::readSettings() {
 
 void TFrmMain::createEngine() {
   lptChannel_ = std::make_unique<TLptChannel>(&dispatcher_);
-  engine_ = std::make_unique<Engine>(programDir_, report_, dispatcher_, nullptr, lptChannel_.get());
+  engine_ =
+      std::make_unique<Engine>(paths_.stateDir, report_, dispatcher_, nullptr, lptChannel_.get());
   // Code 8 makes the new rate the printer's device rate; the box shows it for the next command.
   worker().setDeviceBaudListener([this](int rate) {
     QString text = QString::number(rate);
@@ -402,13 +406,14 @@ void TFrmMain::showEvent(QShowEvent* event) {
 }
 
 void TFrmMain::runShowHandler() {
-  applyLanguage(programDir_, language_->currentIndex());
+  applyLanguage(paths_.languageFolder(languageFileName(language_->currentIndex())),
+                language_->currentIndex());
   if (usbDeviceList_->count() > 0) usbDeviceList_->setCurrentIndex(0);
   showTransModeLabel();
 }
 
 void TFrmMain::applyLanguageIndex(int index) {
-  applyLanguage(programDir_, index);
+  applyLanguage(paths_.languageFolder(languageFileName(index)), index);
   showTransModeLabel();
 }
 
@@ -510,9 +515,8 @@ void TFrmMain::onSetParaClicked() {
     inSetParaWait_ = false;
   }
   if (!connected_ || closing_) return;
-  if (!writeMainDefault(IniFile(pathIn(programDir_, kSettingsFileName)),
-                        ipAddress_->text().toStdString(), language_->currentIndex(),
-                        chosenLinkIndex())) {
+  if (!writeMainDefault(IniFile(paths_.settingsFile()), ipAddress_->text().toStdString(),
+                        language_->currentIndex(), chosenLinkIndex())) {
     return;
   }
   if (!parameterWindowOpener_) return;
@@ -590,16 +594,18 @@ void TFrmMain::handleWorkerMessage(int msg, std::intptr_t) {
       break;
     case kMsgLinkNotFound:
       connected_ = false;
-      showMessage(QMessageBox::Warning, qs(text(TextId::sConnectErrorstr)));
+      showMessage(QMessageBox::Warning, qs(text(TextId::sConnectErrorstr)),
+                  qs(worker().mainTexts().errorDetail()));
       break;
     default:  // 1026 and 1027 are not shown here
       break;
   }
 }
 
-void TFrmMain::showMessage(int icon, const QString& message) {
+void TFrmMain::showMessage(int icon, const QString& message, const QString& detail) {
   QMessageBox box(static_cast<QMessageBox::Icon>(icon), windowTitle(), message, QMessageBox::Ok,
                   isVisible() ? this : nullptr);
+  if (!detail.isEmpty()) box.setDetailedText(detail);
   box.exec();
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/CommandRequest.h"
+#include "platform/ProgramPaths.h"
 #include "ui/QtDispatcher.h"
 #include "ui/QtReportWindow.h"
 
@@ -44,8 +45,8 @@ class TFrmMain : public QMainWindow {
 
  public:
   struct Options {
-    // Home of sysconfig.ini, debug.log and the language files; empty means the executable's
-    // folder.
+    // One folder for sysconfig.ini, debug.log, the language files, 1.bin and 2.bin (as --dir);
+    // empty means the folders ProgramPaths decides for this installation.
     std::string programDir;
     // Serial ports with hardware behind them; empty means the system's list.
     std::function<std::vector<std::string>()> serialPorts;
@@ -58,7 +59,10 @@ class TFrmMain : public QMainWindow {
 
   Engine& engine() { return *engine_; }
   TCommThread& worker();
-  const std::string& programDir() const { return programDir_; }
+  // Where sysconfig.ini, debug.log, 1.bin, 2.bin and the language files are kept.
+  const ProgramPaths& paths() const { return paths_; }
+  // The folder of sysconfig.ini.
+  const std::string& programDir() const { return paths_.configDir; }
   // The receiver of worker messages for this window; the parameter window hands the worker back
   // to it when it closes.
   ReportWindow& reportWindow() { return report_; }
@@ -119,7 +123,8 @@ class TFrmMain : public QMainWindow {
   void showTransModeLabel();
   bool postCommand(int code);
   void setBootControlsEnabled(bool enabled);
-  void showMessage(int icon, const QString& text);
+  // `detail`, when given, is the message box's detail text (why a port would not open).
+  void showMessage(int icon, const QString& text, const QString& detail = {});
 
   // ---- controls; objectNames as the language files address them ----
   QGroupBox* groupBox1_ = nullptr;
@@ -153,7 +158,7 @@ class TFrmMain : public QMainWindow {
 
   // ---- window state ----
   Options options_;
-  std::string programDir_;
+  ProgramPaths paths_;
   std::vector<std::string> usbFilterList_;
   LinkSnapshot remembered_;
   bool connected_ = false;

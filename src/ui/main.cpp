@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "platform/BuildInfo.h"
 #include "ui/TFrmMain.h"
 
 // Start-up: the application object, then the connection window (its creation handler reads
@@ -10,24 +11,36 @@
 // loop; showing the window applies the language. Closing the window ends the loop, and the
 // window's destruction stops the worker and the channels before the process ends.
 //
-// Two options exist for documentation and checks only: --language=N shows the window in that
-// language instead of the stored one, --screenshot=FILE saves the window as a PNG and exits.
+// --dir=DIR keeps every file in DIR, as `plenar --dir` does. Two options exist for documentation
+// and checks only: --language=N shows the window in that language instead of the stored one,
+// --screenshot=FILE saves the window as a PNG and exits.
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Plenar Setting Tool"));
+  QApplication::setApplicationVersion(QString::fromLatin1(plenar::buildVersion()));
+  // Matches the installed desktop entry, so the window is grouped under its menu entry.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.plenar.SettingTool"));
 
   QCommandLineParser parser;
+  parser.setApplicationDescription(QString::fromLatin1(plenar::kProductName));
+  parser.addHelpOption();
+  parser.addVersionOption();
+  QCommandLineOption dir(QStringLiteral("dir"),
+                         QStringLiteral("Keep sysconfig.ini, debug.log, the language files, 1.bin "
+                                        "and 2.bin in DIR."),
+                         QStringLiteral("DIR"));
   QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                 QStringLiteral("Save the connection window to FILE and exit."),
                                 QStringLiteral("FILE"));
   QCommandLineOption language(QStringLiteral("language"),
                               QStringLiteral("Language index: 0 Chinese, 1 English."),
                               QStringLiteral("N"));
-  parser.addOptions({screenshot, language});
+  parser.addOptions({dir, screenshot, language});
   parser.process(app);
 
   plenar::TFrmMain::Options options;
   if (parser.isSet(language)) options.language = parser.value(language).toInt();
+  if (parser.isSet(dir)) options.programDir = parser.value(dir).toStdString();
   plenar::TFrmMain window(options);
   window.show();
 

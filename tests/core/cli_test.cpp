@@ -35,7 +35,8 @@ TEST(CliOptions, SharedOptionsAnywhereOnTheLine) {
   EXPECT_EQ(o.link.serialPort, "/dev/ttyUSB0");
   EXPECT_EQ(o.link.deviceBaudText, "19200");
   EXPECT_EQ(o.link.transferBaudText, "115200");
-  EXPECT_EQ(o.programDir, "/tmp/x");
+  EXPECT_EQ(o.paths.configDir, "/tmp/x/");
+  EXPECT_EQ(o.paths.stateDir, "/tmp/x/");
   EXPECT_EQ(o.language, 1);
 
   auto n = parseCommonOptions({"--net", "127.0.0.1", "test"});

@@ -1,0 +1,47 @@
+# What `cmake --install` puts where. Every file has a COMPONENT: "tool" for the two programs a
+# technician uses and their files, "simulator" for the printer simulator (a demo target on a
+# machine without a printer). Folders come from GNUInstallDirs.
+#
+# Installed, the programs keep their files as src/platform/ProgramPaths.h describes:
+# <prefix>/share/plenar/lang/ for the language files, the user's XDG folders for the rest.
+
+set(PLENAR_APP_ID com.plenar.SettingTool)
+set(PLENAR_DIST_DIR ${CMAKE_SOURCE_DIR}/dist/linux)
+
+# udev reads /usr/lib/udev/rules.d (what `pkg-config --variable=udevdir udev` names on Debian
+# after usrmerge). The default is relative to the prefix: /usr gives that folder, and a
+# user-prefix install needs no root.
+set(PLENAR_UDEV_RULES_DIR lib/udev/rules.d CACHE STRING
+  "Folder of the udev rule 60-plenar.rules, relative to the prefix or absolute")
+
+install(TARGETS plenar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+if(TARGET plenar-setting-tool)
+  install(TARGETS plenar-setting-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+endif()
+if(TARGET plenar-printer-sim)
+  install(TARGETS plenar-printer-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT simulator)
+endif()
+
+install(FILES ${PLENAR_LANG_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/plenar/lang
+  COMPONENT tool)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/udev/60-plenar.rules
+  DESTINATION ${PLENAR_UDEV_RULES_DIR} COMPONENT tool)
+
+if(TARGET plenar-setting-tool)
+  install(FILES ${PLENAR_DIST_DIR}/${PLENAR_APP_ID}.desktop
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT tool)
+  install(FILES ${PLENAR_DIST_DIR}/${PLENAR_APP_ID}.svg
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT tool)
+  configure_file(${PLENAR_DIST_DIR}/${PLENAR_APP_ID}.metainfo.xml
+    ${CMAKE_BINARY_DIR}/dist/${PLENAR_APP_ID}.metainfo.xml @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/dist/${PLENAR_APP_ID}.metainfo.xml
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT tool)
+endif()
+
+install(FILES ${CMAKE_SOURCE_DIR}/dist/linux/completion/plenar
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT tool)
+install(FILES ${PLENAR_DIST_DIR}/copyright
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/plenar COMPONENT tool)
+
+include(ManPages)

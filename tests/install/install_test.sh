@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary DESTDIR and checks the installed tree: every file in its
+# place, the desktop entry, metainfo and man pages valid, and the installed plenar, run from an
+# unrelated folder against the installed simulator, keeping its files in the XDG folders and
+# nothing next to itself.
+# Arguments: the build folder, then the install's bin, data and man folders (relative).
+set -uo pipefail
+build=$1 bindir=$2 datadir=$3 mandir=$4
+work=$(mktemp -d /tmp/plenar-install.XXXXXX)
+sim_pid=""
+failures=0
+cleanup() {
+  if [ -n "$sim_pid" ]; then kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null; fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@" >"$work/check.out" 2>&1; then echo "ok: $what"; else fail "$what"; cat "$work/check.out"; fi
+}
+
+root=$work/root
+prefix=/usr
+if ! DESTDIR=$root cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+  cat "$work/install.log"
+  echo "FAIL: cmake --install"
+  exit 1
+fi
+usr=$root$prefix
+
+# ---- the file list ----
+gui=0
+[ -x "$build/bin/plenar-setting-tool" ] && gui=1
+man=0
+[ -f "$build/man/plenar.1" ] && man=1
+expected=(
+  "$bindir/plenar" "$bindir/plenar-printer-sim"
+  "$datadir/plenar/lang/Chinese.lng" "$datadir/plenar/lang/English.lng"
+  "lib/udev/rules.d/60-plenar.rules"
+  "$datadir/bash-completion/completions/plenar"
+  "$datadir/doc/plenar/copyright"
+)
+if [ "$gui" = 1 ]; then
+  expected+=(
+    "$bindir/plenar-setting-tool"
+    "$datadir/applications/com.plenar.SettingTool.desktop"
+    "$datadir/icons/hicolor/scalable/apps/com.plenar.SettingTool.svg"
+    "$datadir/metainfo/com.plenar.SettingTool.metainfo.xml"
+  )
+fi
+if [ "$man" = 1 ]; then
+  expected+=("$mandir/man1/plenar.1" "$mandir/man1/plenar-printer-sim.1")
+  [ "$gui" = 1 ] && expected+=("$mandir/man1/plenar-setting-tool.1")
+fi
+for f in "${expected[@]}"; do
+  [ -e "$usr/$f" ] || fail "missing $prefix/$f"
+done
+(cd "$usr" && find . -type f | sed 's|^\./||' | sort) >"$work/installed.txt"
+printf '%s\n' "${expected[@]}" | sort >"$work/expected.txt"
+extra=$(comm -23 "$work/installed.txt" "$work/expected.txt")
+[ -z "$extra" ] || fail "unexpected files installed: $extra"
+echo "ok: file list ($(wc -l <"$work/installed.txt") files)"
+
+# ---- validators, where present ----
+if [ "$gui" = 1 ]; then
+  if command -v desktop-file-validate >/dev/null; then
+    check "desktop-file-validate" desktop-file-validate \
+      "$usr/$datadir/applications/com.plenar.SettingTool.desktop"
+  fi
+  if command -v appstreamcli >/dev/null; then
+    check "appstreamcli validate" appstreamcli validate --no-net \
+      "$usr/$datadir/metainfo/com.plenar.SettingTool.metainfo.xml"
+  fi
+fi
+if [ "$man" = 1 ] && command -v groff >/dev/null; then
+  for page in "$usr/$mandir"/man1/*.1; do
+    check "groff $(basename "$page")" bash -c \
+      "groff -man -z -ww '$page' 2>&1 | tee /dev/stderr | (! grep -q .)"
+  done
+fi
+check "bash completion parses" bash -n "$usr/$datadir/bash-completion/completions/plenar"
+
+# ---- the installed programs, from an unrelated folder, as a user with a fresh home ----
+home=$work/home
+mkdir -p "$home"
+before=$(ls "$usr/$bindir")
+cd "$work"
+run() { env -u XDG_CONFIG_HOME -u XDG_STATE_HOME HOME="$home" "$@"; }
+
+paths=$(run "$usr/$bindir/plenar" --paths)
+echo "$paths"
+grep -q "^mode  *installed$" <<<"$paths" || fail "--paths: not installed mode"
+grep -q "^sysconfig.ini  *$home/.config/plenar/sysconfig.ini$" <<<"$paths" ||
+  fail "--paths: sysconfig.ini not under ~/.config/plenar"
+grep -q "^debug.log  *$home/.local/state/plenar/debug.log$" <<<"$paths" ||
+  fail "--paths: debug.log not under ~/.local/state/plenar"
+grep -q "^English.lng  *$usr/$datadir/plenar/lang/English.lng$" <<<"$paths" ||
+  fail "--paths: language files not from $prefix/$datadir/plenar/lang"
+xdg=$(env XDG_CONFIG_HOME="$work/cfg" XDG_STATE_HOME="$work/state" HOME="$home" \
+  "$usr/$bindir/plenar" --paths)
+grep -q "^sysconfig.ini  *$work/cfg/plenar/sysconfig.ini$" <<<"$xdg" ||
+  fail "--paths: XDG_CONFIG_HOME not followed"
+grep -q "^1.bin  *$work/state/plenar/1.bin$" <<<"$xdg" || fail "--paths: XDG_STATE_HOME not followed"
+run "$usr/$bindir/plenar" --version | grep -q "V1.0" || fail "--version does not show V1.0"
+
+"$usr/$bindir/plenar-printer-sim" --udp 127.0.0.1:0 --state "$work/printer.json" \
+  >"$work/sim.out" 2>"$work/sim.err" &
+sim_pid=$!
+for _ in $(seq 100); do
+  grep -q '^ready' "$work/sim.out" 2>/dev/null && break
+  kill -0 "$sim_pid" 2>/dev/null || break
+  sleep 0.1
+done
+udp=$(sed -n 's/^udp //p' "$work/sim.out")
+if [ -z "$udp" ]; then
+  fail "the installed simulator did not start"
+  cat "$work/sim.err"
+else
+  check "plenar --net $udp test (installed)" run "$usr/$bindir/plenar" --net "$udp" test
+  [ -s "$home/.local/state/plenar/debug.log" ] || fail "debug.log not in ~/.local/state/plenar"
+  perms=$(stat -c %a "$home/.local/state/plenar")
+  [ "$perms" = 700 ] || fail "state folder created $perms, not 700"
+fi
+[ "$(ls "$usr/$bindir")" = "$before" ] || fail "files appeared next to the installed programs"
+ls "$work" | grep -qx debug.log && fail "debug.log written in the current folder"
+
+if [ "$failures" = 0 ]; then
+  echo "install test: every check passed"
+else
+  echo "install test: $failures check(s) failed"
+  exit 1
+fi
