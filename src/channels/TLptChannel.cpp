@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "channels/LptStatus.h"
+#include "channels/OpenFailureReason.h"
 #include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
 
@@ -207,7 +208,8 @@ void TLptChannel::openLocked() {
   UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
   if (!fd.valid()) {
     const int error = errno;
-    fatalError(kOpenErrorCode, error, portName() + " open is failed.\r" + std::strerror(error));
+    fatalError(kOpenErrorCode, error, portName() + " open is failed.\r" + std::strerror(error),
+               openFailureReason(DeviceKind::Parallel, path, error));
     return;
   }
   // Initialise the printer (the driver pulses nInit), as after every open.
@@ -238,10 +240,11 @@ void TLptChannel::closeLocked() {
   }
 }
 
-void TLptChannel::fatalError(int code, int detail, const std::string& message) {
+void TLptChannel::fatalError(int code, int detail, const std::string& message,
+                             const std::string& reason) {
   bool raise = true;
   if (onFatalError_) onFatalError_(*this, code, detail, message, raise);
-  if (raise) throw ECommsError(message, detail);
+  if (raise) throw ECommsError(message, detail, reason);
 }
 
 // ---------------------------------------------------------------- writing

@@ -117,7 +117,8 @@ class TLptChannel : public ParallelChannel {
 
   void openLocked();
   void closeLocked();
-  void fatalError(int code, int detail, const std::string& message);
+  // `reason`: why the system refused, for the message box detail and debug.log.
+  void fatalError(int code, int detail, const std::string& message, const std::string& reason = {});
   void writeByteLocked(std::uint8_t byte);
   void writeCommonLocked(const std::uint8_t* bytes, std::size_t count);
   std::uint8_t readStatusLocked();

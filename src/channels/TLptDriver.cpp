@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "channels/OpenFailureReason.h"
 #include "shared/Errors.h"
 
 namespace plenar {
@@ -41,10 +42,18 @@ int TLptDriver::OpenDriver() {
   if (fd_.valid()) return fd_.get();
   const std::string path = "/dev/parport" + std::to_string(portNumber_ - 1);
   UniqueFd fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-  if (!fd.valid()) throw ECommsError("Create service failed.", errno);
+  if (!fd.valid()) {
+    const int error = errno;
+    throw ECommsError("Create service failed.", error,
+                      openFailureReason(DeviceKind::Parallel, path, error));
+  }
   // ppdev refuses every register access until the port is claimed; a claim held by another
   // program (or the lp driver printing) is refused with EBUSY.
-  if (::ioctl(fd.get(), PPCLAIM) < 0) throw ECommsError("Start service failed.", errno);
+  if (::ioctl(fd.get(), PPCLAIM) < 0) {
+    const int error = errno;
+    throw ECommsError("Start service failed.", error,
+                      openFailureReason(DeviceKind::Parallel, path, error));
+  }
   fd_ = std::move(fd);
   return fd_.get();
 }

@@ -27,6 +27,17 @@ std::string failure(F&& f) {
   return "";
 }
 
+// The reason line an opening failure carries for the user.
+template <typename F>
+std::string reasonOf(F&& f) {
+  try {
+    f();
+  } catch (const ECommsError& e) {
+    return e.reason();
+  }
+  return "";
+}
+
 TLptChannel& commonMode(TLptChannel& lpt, int number = 1) {
   lpt.setDirectMode(false);
   lpt.setLptPortNo(static_cast<std::uint8_t>(number));
@@ -80,6 +91,10 @@ TEST(LptChannelTest, OpenFailsWithThePortsMessage) {
   EXPECT_EQ(failure([&] { lpt.setActive(true); }),
             "LPT1 open is failed.\rNo such file or directory");
   EXPECT_FALSE(lpt.Active());
+  EXPECT_EQ(reasonOf([&] {
+              lpt.setActive(true);
+            }).rfind("/dev/lp0: No such file or directory. The device does not exist", 0),
+            0u);
 
   // A handler may keep the error from being raised; the port stays closed.
   int seenCode = 0;
@@ -187,16 +202,30 @@ TEST(LptChannelTest, DirectModeOpenFailures) {
     std::uint16_t ioBase;
     const char* message;
     bool openAfter;
+    const char* reason;  // start of the reason line
   };
   const Case cases[] = {
-      {"ppdev missing", {.ppdev = false}, false, 0x378, "Create service failed.", false},
-      {"claim refused", {}, true, 0x378, "Start service failed.", false},
+      {"ppdev missing",
+       {.ppdev = false},
+       false,
+       0x378,
+       "Create service failed.",
+       false,
+       "/dev/parport0: No such file or directory."},
+      {"claim refused",
+       {},
+       true,
+       0x378,
+       "Start service failed.",
+       false,
+       "/dev/parport0: Device or resource busy. Another program holds it"},
       {"no I/O base",
        {},
        false,
        0,
        "LPT1 open in Direct Mode is failed. Base I/O port is NULL",
-       true},
+       true,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -206,6 +235,8 @@ TEST(LptChannelTest, DirectModeOpenFailures) {
     lpt.setLptIOBase(c.ioBase);
     EXPECT_EQ(failure([&] { lpt.setActive(true); }), c.message);
     EXPECT_EQ(lpt.Active(), c.openAfter);
+    lpt.setActive(false);
+    EXPECT_EQ(reasonOf([&] { lpt.setActive(true); }).rfind(c.reason, 0), 0u);
   }
 }
 

@@ -6,6 +6,7 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -140,6 +141,17 @@ void LptPortDevice::setClaimRefused(bool on) {
   claimRefused_ = on;
 }
 
+void LptPortDevice::failAfter(std::size_t bytes, bool vanish) {
+  std::lock_guard lock(mutex());
+  failAfter_ = bytes;
+  failByVanishing_ = vanish;
+}
+
+bool LptPortDevice::vanishDue() const {
+  std::lock_guard lock(mutex());
+  return present_ && failByVanishing_ && failAfter_ == 0u;
+}
+
 std::uint8_t LptPortDevice::status() const {
   std::lock_guard lock(mutex());
   return composeStatusLocked();
@@ -195,14 +207,16 @@ int LptPortDevice::onWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, void
 bool LptPortDevice::handleWrite(UMockdevIoctlClient* client) {
   std::lock_guard lock(mutex());
   UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-  if (!present_) {
+  const bool limitReached = failAfter_ && *failAfter_ == 0;
+  if (!present_ || (limitReached && failByVanishing_)) {
     umockdev_ioctl_client_complete(client, -1, ENODEV);
-  } else if (writeFault_ || paperOut_ || !online_) {
+  } else if (writeFault_ || paperOut_ || !online_ || limitReached) {
     // What lp does with LPABORT set when the printer reports an error.
     umockdev_ioctl_client_complete(client, -1, EIO);
   } else {
     const auto count = static_cast<std::size_t>(arg->data_len);
     receiveLocked(arg->data, count);
+    if (failAfter_) *failAfter_ -= std::min(*failAfter_, count);
     umockdev_ioctl_client_complete(client, static_cast<long>(count), 0);
   }
   return true;

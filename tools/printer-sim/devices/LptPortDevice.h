@@ -51,6 +51,10 @@ class LptPortDevice : public VirtualDevice {
   void setWriteFault(bool on);
   // PPCLAIM is refused with EBUSY (another program holds the port).
   void setClaimRefused(bool on);
+  // Once `bytes` more bytes have reached the printer, every later write fails: with ENODEV when
+  // `vanish` (the port is gone; its owner then calls vanish(), see vanishDue()), else with EIO.
+  void failAfter(std::size_t bytes, bool vanish);
+  bool vanishDue() const;
 
   // An eventfd readable while takeReceived() has bytes.
   int receivedFd() const { return receivedEvent_; }
@@ -91,6 +95,8 @@ class LptPortDevice : public VirtualDevice {
   int busyReads_ = 0;
   bool writeFault_ = false;
   bool claimRefused_ = false;
+  std::optional<std::size_t> failAfter_;  // bytes still accepted before writes fail
+  bool failByVanishing_ = false;
   std::set<UMockdevIoctlClient*> claimants_;
   std::uint8_t data_ = 0;
   std::uint8_t control_ = 0;
