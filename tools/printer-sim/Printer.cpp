@@ -23,12 +23,20 @@ constexpr std::size_t kTagOffset = 0x3000;
 }  // namespace
 
 const char* linkName(Link link) {
-  return link == Link::Serial ? "serial" : "udp";
+  switch (link) {
+    case Link::Serial:
+      return "serial";
+    case Link::Udp:
+      return "udp";
+    case Link::Usb:
+      return "usb";
+  }
+  return "?";
 }
 
 Printer::Printer(PrinterState& state, PrinterConfig config, Recorder& recorder, int rate)
     : state_(state), config_(config), recorder_(recorder), rate_(rate) {
-  for (Link link : {Link::Serial, Link::Udp}) {
+  for (Link link : kLinks) {
     input(link).decoder = std::make_unique<RawDecoder>(
         state_, [this, link](std::span<const std::uint8_t> bytes, const std::string& meaning) {
           record(link, "sequence", bytes, meaning);
@@ -283,7 +291,7 @@ Printer::Answer Printer::loaderFrame(const FrameHeader& h, std::span<const std::
 void Printer::enterLoader() {
   loader_ = true;
   image_.clear();
-  for (Input* in : {&serial_, &udp_}) in->decoder->abandon("boot loader started");
+  for (Input& in : inputs_) in.decoder->abandon("boot loader started");
 }
 
 void Printer::finishFirmware() {

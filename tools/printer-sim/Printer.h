@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <span>
 #include <string>
@@ -14,7 +15,9 @@
 
 namespace plenar::sim {
 
-enum class Link { Serial, Udp };
+// The links the printer listens on; kLinks lists them all, in order.
+enum class Link { Serial, Udp, Usb };
+inline constexpr Link kLinks[] = {Link::Serial, Link::Udp, Link::Usb};
 const char* linkName(Link link);
 // A record of something that arrived on `link`; `rate` is the serial rate it arrived at.
 Record arrivalRecord(Link link, int rate, std::string kind);
@@ -78,8 +81,8 @@ class Printer {
     bool restart = false;
   };
 
-  Input& input(Link link) { return link == Link::Serial ? serial_ : udp_; }
-  const Input& input(Link link) const { return link == Link::Serial ? serial_ : udp_; }
+  Input& input(Link link) { return inputs_[static_cast<std::size_t>(link)]; }
+  const Input& input(Link link) const { return inputs_[static_cast<std::size_t>(link)]; }
   void process(Link link, std::vector<Output>& out);
   void handleFrame(Link link, const FrameScanner::Item& item, std::vector<Output>& out);
   Answer applicationFrame(Link link, const FrameHeader& h, std::span<const std::uint8_t> data);
@@ -98,10 +101,9 @@ class Printer {
   Recorder& recorder_;
   int rate_;
   bool loader_ = false;
-  std::vector<std::uint8_t> image_;  // firmware being received by the loader
-  Input serial_;
-  Input udp_;
-  Link current_ = Link::Serial;  // link whose input is being decoded
+  std::vector<std::uint8_t> image_;              // firmware being received by the loader
+  std::array<Input, std::size(kLinks)> inputs_;  // by Link
+  Link current_ = Link::Serial;                  // link whose input is being decoded
 };
 
 }  // namespace plenar::sim

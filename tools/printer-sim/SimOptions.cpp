@@ -24,6 +24,14 @@ const char* simUsage() {
          "  --serial-link PATH    serve a serial link: PATH becomes a link to a pseudo-terminal\n"
          "  --udp [ADDR:PORT]     serve UDP (default 127.0.0.1:5100; port 0 picks a free one);\n"
          "                        UDP on the default address is on when no link is named\n"
+         "  --usb [VID:PID]       serve a virtual USB printer through umockdev (default "
+         "1234:811E);\n"
+         "                        prints \"usb UMOCKDEV_DIR=DIR\": run the tool with that and\n"
+         "                        LD_PRELOAD=libumockdev-preload.so.0. SIGUSR1 plugs it in,\n"
+         "                        SIGUSR2 unplugs it\n"
+         "  --usb-unplug-after-frames N  the USB device is unplugged when its N-th frame arrives\n"
+         "  --usb-replug-ms MS    how long the USB device is away when the printer restarts into\n"
+         "                        or out of its boot loader (default 500)\n"
          "  --baud RATE           serial rate at power-up (default: stored rate, else 9600)\n"
          "  --pace                deliver serial bytes at the line rate (10 bits per byte)\n"
          "  --model TAG           model tag answered to identify (default PLENAR80)\n"
@@ -55,6 +63,20 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       } else {
         o.udp = kDefaultUdp;
       }
+    } else if (a == "--usb") {
+      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+        o.usb = args[++i];
+      } else {
+        o.usb = kDefaultUsb;
+      }
+    } else if (a == "--usb-unplug-after-frames") {
+      long long n = number(a, value());
+      if (n < 0 || n > 1'000'000'000) throw std::invalid_argument(a + " must be 0 or more");
+      o.usbUnplugAfterFrames = static_cast<int>(n);
+    } else if (a == "--usb-replug-ms") {
+      long long n = number(a, value());
+      if (n < 0 || n > 60'000) throw std::invalid_argument(a + " must be 0..60000");
+      o.usbReplugMs = static_cast<int>(n);
     } else if (a == "--baud") {
       long long rate = number(a, value());
       if (rate <= 0 || rate > 1'000'000 || !rateToCode(static_cast<int>(rate))) {
@@ -86,7 +108,7 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       throw std::invalid_argument("unknown option '" + a + "'");
     }
   }
-  if (o.serialLink.empty() && !o.udp) o.udp = kDefaultUdp;
+  if (o.serialLink.empty() && !o.udp && !o.usb) o.udp = kDefaultUdp;
   return o;
 }
 

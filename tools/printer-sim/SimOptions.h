@@ -12,6 +12,9 @@ namespace plenar::sim {
 struct SimOptions {
   std::string serialLink;          // empty: no serial link
   std::optional<std::string> udp;  // "ADDR:PORT"
+  std::optional<std::string> usb;  // "VID:PID" in hex
+  int usbUnplugAfterFrames = 0;    // the USB device leaves when this frame arrives (0: never)
+  int usbReplugMs = 500;           // how long the device is away when the printer restarts
   std::optional<int> baud;         // power-up rate; default: the stored rate, else 9600
   bool pace = false;
   std::optional<std::string> model;  // default: the stored tag, else PLENAR80
@@ -24,6 +27,7 @@ struct SimOptions {
 };
 
 inline constexpr const char* kDefaultUdp = "127.0.0.1:5100";
+inline constexpr const char* kDefaultUsb = "1234:811E";
 
 // Parses the command line (without argv[0]). Throws std::invalid_argument with a message for the
 // user. `help` is set for --help.

@@ -1,6 +1,7 @@
 #include "Simulator.h"
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
@@ -39,6 +40,9 @@ Simulator::Simulator(SimOptions options)
   printer_ = std::make_unique<Printer>(state_, printerConfig(options_), recorder_, rate);
   if (!options_.serialLink.empty()) serial_ = std::make_unique<SerialLink>(options_.serialLink);
   if (options_.udp) udp_ = std::make_unique<UdpLink>(*options_.udp);
+  // Last: the testbed sets UMOCKDEV_DIR, which the preload applies to every later /dev and /sys
+  // access of this process.
+  if (options_.usb) usb_ = std::make_unique<UsbLink>(*options_.usb);
   saveState(true);
 }
 
@@ -47,6 +51,7 @@ Simulator::~Simulator() = default;
 void Simulator::announce(std::FILE* out) const {
   if (serial_) std::fprintf(out, "serial %s\n", serial_->path().c_str());
   if (udp_) std::fprintf(out, "udp %s\n", udp_->address().c_str());
+  if (usb_) std::fprintf(out, "usb UMOCKDEV_DIR=%s\n", usb_->umockdevDir().c_str());
   std::fprintf(out, "ready\n");
   std::fflush(out);
 }
@@ -67,10 +72,7 @@ bool Simulator::sleepFor(Clock::duration d) {
     pollfd p{signalFd_, POLLIN, 0};
     int n =
         poll(&p, signalFd_ >= 0 ? 1 : 0, static_cast<int>(std::min<long long>(left.count(), 1000)));
-    if (n > 0 && (p.revents & POLLIN)) {
-      stopping_ = true;
-      return false;
-    }
+    if (n > 0 && (p.revents & POLLIN) && !handleSignal()) return false;
   }
 }
 
@@ -90,11 +92,12 @@ void Simulator::saveState(bool force) {
 int Simulator::run(int signalFd) {
   signalFd_ = signalFd;
   while (!stopping_) {
-    pollfd fds[3];
+    pollfd fds[4];
     nfds_t n = 0;
     fds[n++] = {signalFd_, POLLIN, 0};
     int serialSlot = -1;
     int udpSlot = -1;
+    int usbSlot = -1;
     if (serial_ && serial_->isOpen() && !serialClosedByTool_) {
       serialSlot = static_cast<int>(n);
       fds[n++] = {serial_->fd(), POLLIN, 0};
@@ -103,7 +106,17 @@ int Simulator::run(int signalFd) {
       udpSlot = static_cast<int>(n);
       fds[n++] = {udp_->fd(), POLLIN, 0};
     }
+    if (usb_) {
+      usbSlot = static_cast<int>(n);
+      fds[n++] = {usb_->fd(), POLLIN, 0};
+    }
     int timeout = -1;
+    for (const auto& due : {usbUnplugAt_, usbPlugAt_}) {
+      if (!due) continue;
+      int ms = static_cast<int>(std::max<long long>(
+          0, std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count()));
+      timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
     if (serial_ && serial_->isOpen() && serialClosedByTool_) timeout = SerialLink::kClosedPollMs;
     if (serialSlot >= 0 && printer_->undecidedInput(Link::Serial)) {
       auto due = lastSerialInput_ + kFrameGap - Clock::now();
@@ -119,9 +132,12 @@ int Simulator::run(int signalFd) {
     }
     int ready = poll(fds, n, timeout);
     if (ready < 0 && errno != EINTR) break;
-    if (ready > 0 && (fds[0].revents & POLLIN)) break;
+    if (ready > 0 && (fds[0].revents & POLLIN) && !handleSignal()) break;
     if (serialSlot >= 0 && fds[serialSlot].revents) serviceSerial();
     if (udpSlot >= 0 && fds[udpSlot].revents && !stopping_) serviceUdp();
+    if (usbSlot >= 0 && fds[usbSlot].revents && !stopping_) serviceUsb();
+    noteRestart();
+    runUsbTimers();
     if (printer_->undecidedInput(Link::Serial) && Clock::now() - lastSerialInput_ >= kFrameGap) {
       printer_->lineIdle(Link::Serial);
     }
@@ -131,14 +147,82 @@ int Simulator::run(int signalFd) {
     // Bulk changes not yet saved are saved once the burst pauses.
     if (state_.dirty) saveState(Clock::now() - lastSave_ >= kBulkSaveInterval);
   }
-  signalfd_siginfo info{};
-  if (read(signalFd_, &info, sizeof info) < 0) {
-    // Nothing to do: the loop ends either way.
-  }
   saveState(true);
   if (serial_) serial_->close();
   if (udp_) udp_->close();
+  usb_.reset();
   return 0;
+}
+
+bool Simulator::handleSignal() {
+  signalfd_siginfo info{};
+  if (read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return true;
+  if (info.ssi_signo == SIGUSR1 || info.ssi_signo == SIGUSR2) {
+    if (usb_) {
+      const bool in = info.ssi_signo == SIGUSR1;
+      event(Link::Usb, in ? "USB device plugged in" : "USB device unplugged");
+      in ? usb_->plug() : usb_->unplug();
+    }
+    return true;
+  }
+  stopping_ = true;
+  return false;
+}
+
+void Simulator::serviceUsb() {
+  std::vector<std::uint8_t> bytes = usb_->read();
+  if (bytes.empty()) return;
+  std::vector<Output> outs = printer_->receive(Link::Usb, bytes);
+  saveState(false);
+  const int limit = options_.usbUnplugAfterFrames;
+  if (limit > 0 && !usbUnplugDone_ &&
+      printer_->framesReceived(Link::Usb) >= static_cast<std::uint64_t>(limit)) {
+    usbUnplugDone_ = true;
+    event(Link::Usb, "USB device unplugged after " + std::to_string(limit) + " frames");
+    usb_->unplug();
+    return;
+  }
+  for (const auto& o : outs) {
+    if (stopping_) break;
+    sendUsb(o);
+  }
+  closeIfDue(Link::Usb);
+}
+
+void Simulator::sendUsb(const Output& out) {
+  WritePlan plan = faults_.plan(out.bytes, out.frame);
+  if (!plan.fault.empty()) event(Link::Usb, "answer fault: " + plan.fault);
+  if (plan.delayMs > 0 && !sleepFor(std::chrono::milliseconds(plan.delayMs))) return;
+  for (std::size_t i = 0; i < plan.writes.size(); ++i) {
+    if (i > 0 && !sleepFor(std::chrono::milliseconds(plan.pauseMs))) return;
+    if (!usb_->plugged()) {
+      event(Link::Usb, "answer lost: the USB device is unplugged", plan.writes[i]);
+      return;
+    }
+    usb_->write(plan.writes[i]);
+  }
+}
+
+void Simulator::noteRestart() {
+  if (printer_->inLoader() == loaderSeen_) return;
+  loaderSeen_ = printer_->inLoader();
+  // The answer that started the restart goes out first.
+  if (usb_ && usb_->plugged()) usbUnplugAt_ = Clock::now() + kCloseGrace;
+}
+
+void Simulator::runUsbTimers() {
+  const auto now = Clock::now();
+  if (usbUnplugAt_ && now >= *usbUnplugAt_) {
+    usbUnplugAt_.reset();
+    event(Link::Usb, "USB device leaves: the printer restarts");
+    usb_->unplug();
+    usbPlugAt_ = now + std::chrono::milliseconds(options_.usbReplugMs);
+  }
+  if (usbPlugAt_ && now >= *usbPlugAt_) {
+    usbPlugAt_.reset();
+    event(Link::Usb, "USB device back after the restart");
+    usb_->plug();
+  }
 }
 
 void Simulator::serviceSerial() {
@@ -250,6 +334,10 @@ void Simulator::closeIfDue(Link link) {
   } else if (link == Link::Udp && udp_ && udp_->isOpen()) {
     event(link, "fault: link closed after " + std::to_string(limit) + " frames");
     udp_->close();
+  } else if (link == Link::Usb && usb_ && usb_->plugged()) {
+    if (!sleepFor(kCloseGrace)) return;
+    event(link, "fault: USB device unplugged after " + std::to_string(limit) + " frames");
+    usb_->unplug();
   }
 }
 

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "Faults.h"
@@ -13,6 +14,7 @@
 #include "SerialLink.h"
 #include "SimOptions.h"
 #include "UdpLink.h"
+#include "UsbLink.h"
 
 namespace plenar::sim {
 
@@ -37,14 +39,23 @@ class Simulator {
   explicit Simulator(SimOptions options);
   ~Simulator();
 
-  // One line per link ("serial PATH", "udp ADDR:PORT"), then "ready"; flushed.
+  // One line per link ("serial PATH", "udp ADDR:PORT", "usb UMOCKDEV_DIR=DIR"), then "ready";
+  // flushed.
   void announce(std::FILE* out) const;
-  // Serves the links until `signalFd` (a signalfd) becomes readable. Returns the exit status.
+  // Serves the links until `signalFd` (a signalfd) delivers a stop signal; SIGUSR1 plugs the USB
+  // device in, SIGUSR2 unplugs it. Returns the exit status.
   int run(int signalFd);
 
  private:
   void serviceSerial();
   void serviceUdp();
+  void serviceUsb();
+  void sendUsb(const Output& out);
+  // The printer restarted into or out of its boot loader: its USB device leaves and comes back,
+  // as a real one re-enumerates.
+  void noteRestart();
+  void runUsbTimers();
+  bool handleSignal();  // false: stop
   void sendSerial(const Output& out);
   void sendUdp(const Output& out, const sockaddr_in& to);
   bool writeSerial(std::span<const std::uint8_t> bytes, int rate);
@@ -60,6 +71,11 @@ class Simulator {
   FaultInjector faults_;
   std::unique_ptr<SerialLink> serial_;
   std::unique_ptr<UdpLink> udp_;
+  std::unique_ptr<UsbLink> usb_;
+  bool usbUnplugDone_ = false;  // --usb-unplug-after-frames fired
+  bool loaderSeen_ = false;
+  std::optional<Clock::time_point> usbUnplugAt_;
+  std::optional<Clock::time_point> usbPlugAt_;
   bool serialClosedByTool_ = false;
   LinePacer rxPacer_;
   LinePacer txPacer_;

@@ -1,5 +1,6 @@
-// plenar-printer-sim: a thermal printer on a serial link (pseudo-terminal) and on UDP, for tests,
-// benchmarks and demonstrations without hardware. See simUsage() for the options.
+// plenar-printer-sim: a thermal printer on a serial link (pseudo-terminal), on UDP and as a
+// virtual USB device, for tests, benchmarks and demonstrations without hardware. See simUsage()
+// for the options.
 #include <signal.h>
 #include <sys/signalfd.h>
 
@@ -10,6 +11,7 @@
 
 #include "SimOptions.h"
 #include "Simulator.h"
+#include "devices/Preload.h"
 
 int main(int argc, char** argv) {
   using namespace plenar::sim;
@@ -27,12 +29,25 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  // The virtual USB printer's plug and unplug reach a watching tool only when this process runs
+  // under the umockdev preload too.
+  if (options.usb) {
+    std::string failed = restartWithPreload(argv);
+    if (!failed.empty()) {
+      std::fprintf(stderr, "plenar-printer-sim: %s\n", failed.c_str());
+      return 1;
+    }
+  }
+
   // SIGTERM and SIGINT end the run through the event loop, so the state is saved and the link
-  // removed. SIGPIPE would only come from a closed stdout.
+  // removed. SIGUSR1 and SIGUSR2 plug the USB device in and out. SIGPIPE would only come from a
+  // closed stdout.
   sigset_t stopSignals;
   sigemptyset(&stopSignals);
   sigaddset(&stopSignals, SIGTERM);
   sigaddset(&stopSignals, SIGINT);
+  sigaddset(&stopSignals, SIGUSR1);
+  sigaddset(&stopSignals, SIGUSR2);
   sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
   signal(SIGPIPE, SIG_IGN);
   int signalFd = signalfd(-1, &stopSignals, SFD_CLOEXEC);

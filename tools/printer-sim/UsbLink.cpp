@@ -1,0 +1,68 @@
+#include "UsbLink.h"
+
+#include <charconv>
+#include <stdexcept>
+
+#include "devices/Testbed.h"
+#include "devices/UsbPrinterDevice.h"
+
+namespace plenar::sim {
+namespace {
+
+std::uint16_t hexId(const std::string& text, const std::string& whole) {
+  unsigned value = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
+  if (text.empty() || text.size() > 4 || ec != std::errc() || end != text.data() + text.size()) {
+    throw std::runtime_error("--usb needs VID:PID in hex, not '" + whole + "'");
+  }
+  return static_cast<std::uint16_t>(value);
+}
+
+}  // namespace
+
+UsbLink::UsbLink(const std::string& vidPid) {
+  const auto colon = vidPid.find(':');
+  if (colon == std::string::npos) {
+    throw std::runtime_error("--usb needs VID:PID in hex, not '" + vidPid + "'");
+  }
+  UsbPrinterIdentity id;
+  id.vendorId = hexId(vidPid.substr(0, colon), vidPid);
+  id.productId = hexId(vidPid.substr(colon + 1), vidPid);
+  testbed_ = std::make_unique<Testbed>();
+  device_ = std::make_unique<UsbPrinterDevice>(*testbed_, id);
+  device_->plug();
+}
+
+UsbLink::~UsbLink() {
+  device_.reset();  // before the testbed it lives in
+}
+
+std::string UsbLink::umockdevDir() const {
+  return testbed_->root();
+}
+
+int UsbLink::fd() const {
+  return device_->receivedFd();
+}
+
+std::vector<std::uint8_t> UsbLink::read() {
+  return device_->takeReceived();
+}
+
+void UsbLink::write(std::span<const std::uint8_t> bytes) {
+  device_->send(bytes);
+}
+
+void UsbLink::plug() {
+  device_->plug();
+}
+
+void UsbLink::unplug() {
+  device_->unplug();
+}
+
+bool UsbLink::plugged() const {
+  return device_->plugged();
+}
+
+}  // namespace plenar::sim

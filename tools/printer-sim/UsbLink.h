@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace plenar::sim {
+
+class Testbed;
+class UsbPrinterDevice;
+
+// The printer's USB port: a virtual USB printer (bulk OUT and IN) in a umockdev testbed of its
+// own. A tool running with the umockdev preload and UMOCKDEV_DIR=umockdevDir() sees it through
+// libusb, plugged in at start. What the tool writes is read here; what is written here reaches
+// the tool's pending bulk IN transfer.
+// Threads: one thread at a time (the device answers the tool's ioctls on umockdev's thread).
+class UsbLink {
+ public:
+  // "VID:PID" in hex, e.g. "1234:811E". Throws std::runtime_error.
+  explicit UsbLink(const std::string& vidPid);
+  ~UsbLink();
+  UsbLink(const UsbLink&) = delete;
+  UsbLink& operator=(const UsbLink&) = delete;
+
+  std::string umockdevDir() const;
+  // Readable while the tool has written bytes that read() has not taken.
+  int fd() const;
+  std::vector<std::uint8_t> read();
+  void write(std::span<const std::uint8_t> bytes);
+  // A new device number at every plug; an unplug ends the tool's transfers with "no device".
+  void plug();
+  void unplug();
+  bool plugged() const;
+
+ private:
+  std::unique_ptr<Testbed> testbed_;
+  std::unique_ptr<UsbPrinterDevice> device_;
+};
+
+}  // namespace plenar::sim
