@@ -1,11 +1,25 @@
 #include "app/Engine.h"
 
 #include "channels/TComm.h"
+#include "channels/TUSBComm.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
 #include "platform/UdpSocket.h"
+#include "shared/Errors.h"
 
 namespace plenar {
+namespace {
+
+std::unique_ptr<TUSBComm> makeUsb(UsbChannel* given, OwnerDispatcher& owner) {
+  if (given != nullptr) return nullptr;
+  try {
+    return std::make_unique<TUSBComm>(owner);
+  } catch (const ECommsError&) {
+    return nullptr;  // no libusb here (no /dev/bus/usb): a USB link fails when it is used
+  }
+}
+
+}  // namespace
 
 Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner,
                UsbChannel* usb, ParallelChannel* parallel)
@@ -13,7 +27,9 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
       serial_(std::make_unique<TComm>(owner)),
       udp_(std::make_unique<UdpSocket>()),
       worker_(std::make_unique<TCommThread>(programDir_, reportWindow, owner)),
-      link_(std::make_unique<LinkLayer>(*worker_, *serial_, *udp_, usb, parallel)) {
+      ownUsb_(makeUsb(usb, owner)),
+      link_(std::make_unique<LinkLayer>(*worker_, *serial_, *udp_, ownUsb_ ? ownUsb_.get() : usb,
+                                        parallel)) {
   TComm& serial = *serial_;
   serial.setInx_XonXoffFlow(false);
   serial.setOutx_XonXoffFlow(false);
@@ -36,11 +52,23 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
         serial.setReadTotalTimeoutMultiplier(0);
         serial.setReadTotalTimeoutConstant(0);
       });
+  if (ownUsb_) {
+    TUSBComm& u = *ownUsb_;
+    u.OnReceiveData = [&link](TUSBComm&, const std::uint8_t* bytes, std::uint16_t count) {
+      link.usbReceive(bytes, count);
+    };
+    u.OnUSBArrival = [&link](TUSBComm&) { link.usbArrival(); };
+    u.OnUSBRemove = [&link](TUSBComm&) { link.usbRemoval(); };
+    u.OnSendDataEmpty = [&link](TUSBComm&) { link.usbSendEmpty(); };
+    u.setPID("");
+    u.setVid("");
+  }
   registerRoutines(*worker_, *link_);
 }
 
 Engine::~Engine() {
   worker_.reset();
+  ownUsb_.reset();
   serial_->ClosePort();
   udp_->deactivate();
 }

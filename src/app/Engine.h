@@ -13,6 +13,7 @@ class TComm;
 class UdpSocket;
 class LinkLayer;
 class UsbChannel;
+class TUSBComm;
 class ParallelChannel;
 
 // The engine as the windows and the CLI use it: the worker, the serial channel, the network
@@ -21,7 +22,8 @@ class ParallelChannel;
 // Threads: construct and destroy on the owner thread; worker() may be used from any thread.
 class Engine {
  public:
-  // `programDir` receives debug.log: ProgramPaths::stateDir.
+  // `programDir` receives debug.log: ProgramPaths::stateDir. Without `usb` the engine makes
+  // its own USB channel on libusb (none when libusb cannot start: USB links then fail).
   Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner,
          UsbChannel* usb = nullptr, ParallelChannel* parallel = nullptr);
   // Stops the worker first (a running command ends at its next wait), then the channels.
@@ -31,12 +33,15 @@ class Engine {
   LinkLayer& link() { return *link_; }
   TComm& serial() { return *serial_; }
   const std::string& programDir() const { return programDir_; }
+  // The USB channel the engine made itself; null when one was passed in or libusb failed.
+  TUSBComm* ownUsb() { return ownUsb_.get(); }
 
  private:
   std::string programDir_;
   std::unique_ptr<TComm> serial_;
   std::unique_ptr<UdpSocket> udp_;
   std::unique_ptr<TCommThread> worker_;
+  std::unique_ptr<TUSBComm> ownUsb_;
   std::unique_ptr<LinkLayer> link_;
 };
 

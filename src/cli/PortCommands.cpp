@@ -1,8 +1,14 @@
 #include <cstdio>
 
+#include "app/MainDefault.h"
 #include "channels/ParallelPortList.h"
 #include "channels/SerialPortList.h"
+#include "channels/TUSBComm.h"
 #include "cli/CliCommands.h"
+#include "engine/UsbDeviceList.h"
+#include "platform/HeadlessDispatcher.h"
+#include "platform/IniFile.h"
+#include "shared/Errors.h"
 
 namespace plenar::cli {
 
@@ -33,6 +39,25 @@ void addPortCommands(std::vector<CliCommand>& out) {
                    }
                    return static_cast<int>(kExitDone);
                  }});
+  out.push_back(
+      {"list-usb", "list-usb",
+       "list the USB printers the connection window lists (VID_xxxx&PID_yyyy, with the USB filter "
+       "texts of sysconfig.ini, else those with 811E)",
+       false, [](const CommonOptions& options, ArgList& args) {
+         args.expect(0, "list-usb");
+         const auto filters = readMainDefault(IniFile(options.paths.settingsFile())).usbFilterList;
+         try {
+           HeadlessDispatcher owner;  // no events are wanted
+           TUSBComm usb(owner);
+           const auto entries = usbDevicesAtStart(usb.GetDeviceList(), filters);
+           if (entries.empty()) std::fprintf(stderr, "no USB printer found\n");
+           for (const auto& e : entries) std::printf("%s\n", e.c_str());
+         } catch (const ECommsError& e) {
+           std::fprintf(stderr, "%s\n", e.what());
+           return static_cast<int>(kExitFailed);
+         }
+         return static_cast<int>(kExitDone);
+       }});
 }
 
 }  // namespace plenar::cli
