@@ -42,7 +42,10 @@ Simulator::Simulator(SimOptions options)
   if (options_.udp) udp_ = std::make_unique<UdpLink>(*options_.udp);
   // Last: the testbed sets UMOCKDEV_DIR, which the preload applies to every later /dev and /sys
   // access of this process.
-  if (options_.usb) usb_ = std::make_unique<UsbLink>(*options_.usb);
+  if (options_.usb) {
+    testbed_ = std::make_unique<Testbed>();
+    usb_ = std::make_unique<UsbLink>(*testbed_, *options_.usb);
+  }
   saveState(true);
 }
 
@@ -51,7 +54,7 @@ Simulator::~Simulator() = default;
 void Simulator::announce(std::FILE* out) const {
   if (serial_) std::fprintf(out, "serial %s\n", serial_->path().c_str());
   if (udp_) std::fprintf(out, "udp %s\n", udp_->address().c_str());
-  if (usb_) std::fprintf(out, "usb UMOCKDEV_DIR=%s\n", usb_->umockdevDir().c_str());
+  if (usb_) std::fprintf(out, "usb UMOCKDEV_DIR=%s\n", testbed_->root().c_str());
   std::fprintf(out, "ready\n");
   std::fflush(out);
 }

@@ -15,6 +15,7 @@
 #include "SimOptions.h"
 #include "UdpLink.h"
 #include "UsbLink.h"
+#include "devices/Testbed.h"
 
 namespace plenar::sim {
 
@@ -71,6 +72,7 @@ class Simulator {
   FaultInjector faults_;
   std::unique_ptr<SerialLink> serial_;
   std::unique_ptr<UdpLink> udp_;
+  std::unique_ptr<Testbed> testbed_;  // the virtual devices' /dev and /sys
   std::unique_ptr<UsbLink> usb_;
   bool usbUnplugDone_ = false;  // --usb-unplug-after-frames fired
   bool loaderSeen_ = false;

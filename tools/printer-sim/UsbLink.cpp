@@ -20,7 +20,7 @@ std::uint16_t hexId(const std::string& text, const std::string& whole) {
 
 }  // namespace
 
-UsbLink::UsbLink(const std::string& vidPid) {
+UsbLink::UsbLink(Testbed& testbed, const std::string& vidPid) : testbed_(testbed) {
   const auto colon = vidPid.find(':');
   if (colon == std::string::npos) {
     throw std::runtime_error("--usb needs VID:PID in hex, not '" + vidPid + "'");
@@ -28,18 +28,11 @@ UsbLink::UsbLink(const std::string& vidPid) {
   UsbPrinterIdentity id;
   id.vendorId = hexId(vidPid.substr(0, colon), vidPid);
   id.productId = hexId(vidPid.substr(colon + 1), vidPid);
-  testbed_ = std::make_unique<Testbed>();
-  device_ = std::make_unique<UsbPrinterDevice>(*testbed_, id);
+  device_ = std::make_unique<UsbPrinterDevice>(testbed, id);
   device_->plug();
 }
 
-UsbLink::~UsbLink() {
-  device_.reset();  // before the testbed it lives in
-}
-
-std::string UsbLink::umockdevDir() const {
-  return testbed_->root();
-}
+UsbLink::~UsbLink() = default;
 
 int UsbLink::fd() const {
   return device_->receivedFd();

@@ -11,20 +11,21 @@ namespace plenar::sim {
 class Testbed;
 class UsbPrinterDevice;
 
-// The printer's USB port: a virtual USB printer (bulk OUT and IN) in a umockdev testbed of its
-// own. A tool running with the umockdev preload and UMOCKDEV_DIR=umockdevDir() sees it through
-// libusb, plugged in at start. What the tool writes is read here; what is written here reaches
-// the tool's pending bulk IN transfer.
+// The printer's USB port: a virtual USB printer (bulk OUT and IN) in a umockdev testbed, which it
+// may share with other virtual devices of the printer. A tool running with the umockdev preload
+// and UMOCKDEV_DIR set to the testbed's root sees it through libusb, plugged in at start. What the
+// tool writes is read here; what is written here reaches the tool's pending bulk IN transfer.
 // Threads: one thread at a time (the device answers the tool's ioctls on umockdev's thread).
 class UsbLink {
  public:
-  // "VID:PID" in hex, e.g. "1234:811E". Throws std::runtime_error.
-  explicit UsbLink(const std::string& vidPid);
+  // "VID:PID" in hex, e.g. "1234:811E". Throws std::runtime_error. `testbed` outlives the link.
+  UsbLink(Testbed& testbed, const std::string& vidPid);
   ~UsbLink();
   UsbLink(const UsbLink&) = delete;
   UsbLink& operator=(const UsbLink&) = delete;
 
-  std::string umockdevDir() const;
+  // The testbed the device lives in; other virtual devices of this process join it.
+  Testbed& testbed() { return testbed_; }
   // Readable while the tool has written bytes that read() has not taken.
   int fd() const;
   std::vector<std::uint8_t> read();
@@ -35,7 +36,7 @@ class UsbLink {
   bool plugged() const;
 
  private:
-  std::unique_ptr<Testbed> testbed_;
+  Testbed& testbed_;
   std::unique_ptr<UsbPrinterDevice> device_;
 };
 
