@@ -14,8 +14,11 @@ for arg in "$@"; do
 done
 
 ./scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLENAR_BUILD_BENCH=OFF >/dev/null
-cmake --build build/release -j "$(nproc)"
+# Only the three programs and the language files: no tests, no benchmarks, no man pages.
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLENAR_BUILD_BENCH=OFF \
+  -DPLENAR_BUILD_TESTS=OFF >/dev/null
+cmake --build build/release -j "$(nproc)" --target plenar plenar-setting-tool plenar-printer-sim \
+  lang_files
 bin=build/release/bin
 
 exec scripts/main-job.sh "$bin" "$use_sim"
