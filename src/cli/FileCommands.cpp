@@ -148,8 +148,8 @@ void addFileCommands(std::vector<CliCommand>& out) {
                  "download a font file to the hexadecimal start address (code 3)", true,
                  fontCommand});
   out.push_back({"logo-download", "logo-download [--raw] BMP...",
-                 "store logos: builds 1.bin in --dir (code 7), or 2.bin with --raw (code 46)", true,
-                 logoDownloadCommand});
+                 "store logos: builds 1.bin by debug.log (code 7), or 2.bin with --raw (code 46)",
+                 true, logoDownloadCommand});
   out.push_back({"logo-print", "logo-print N[,N...]", "print stored logos by number (code 17)",
                  true, logoPrintCommand});
   out.push_back({"read-back", "read-back --address HEX --length N OUTFILE",
