@@ -58,6 +58,7 @@ SimProcess::SimProcess(Options o) {
     args.insert(args.end(), {"--serial-link", dir_ + "/ttyPRINTER"});
   }
   if (o.udp) args.insert(args.end(), {"--udp", "127.0.0.1:0"});
+  if (!o.usb.empty()) args.insert(args.end(), {"--usb", o.usb});
   if (o.baud > 0) args.insert(args.end(), {"--baud", std::to_string(o.baud)});
   args.insert(args.end(), {"--state", statePath(), "--record", recordPath()});
   if (!o.model.empty()) args.insert(args.end(), {"--model", o.model});
@@ -105,6 +106,7 @@ SimProcess::SimProcess(Options o) {
     std::size_t start = 0;
     for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1) {
       std::string line = text.substr(start, nl - start);
+      announcements_.push_back(line);
       if (line == "ready") {
         ready = true;
       } else if (line.rfind("serial ", 0) == 0) {
@@ -114,6 +116,8 @@ SimProcess::SimProcess(Options o) {
         auto colon = a.rfind(':');
         udpHost_ = a.substr(0, colon);
         udpPort_ = std::atoi(a.c_str() + colon + 1);
+      } else if (line.rfind("usb UMOCKDEV_DIR=", 0) == 0) {
+        usbDir_ = line.substr(17);
       }
     }
     text.erase(0, start);
@@ -123,6 +127,13 @@ SimProcess::SimProcess(Options o) {
     std::filesystem::remove_all(dir_);
     throw std::runtime_error("plenar-printer-sim did not become ready");
   }
+}
+
+std::string SimProcess::announced(const std::string& link) const {
+  for (const auto& line : announcements_) {
+    if (line.rfind(link + " ", 0) == 0) return line.substr(link.size() + 1);
+  }
+  return "";
 }
 
 SimProcess::~SimProcess() {

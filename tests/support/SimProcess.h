@@ -22,6 +22,7 @@ class SimProcess {
     bool udp = false;
     int baud = 9600;    // 0: no --baud, the printer starts at its stored rate
     std::string model;  // empty: the simulator's default tag
+    std::string usb;    // "VID:PID": also a virtual USB printer (umockdev); empty: none
     std::vector<std::string> extraArgs;
   };
 
@@ -35,6 +36,12 @@ class SimProcess {
   std::string udpHost() const { return udpHost_; }
   int udpPort() const { return udpPort_; }
   std::string dir() const { return dir_; }
+  // The rest of the announcement line of `link` ("lpt" -> "UMOCKDEV_DIR=/tmp/umockdev.X"), ""
+  // when the simulator announced none.
+  std::string announced(const std::string& link) const;
+  // The testbed of the virtual USB printer: a tool sees it with the umockdev preload and
+  // UMOCKDEV_DIR set to this. Empty without Options::usb.
+  std::string usbDir() const { return usbDir_; }
   std::string statePath() const { return dir_ + "/state.json"; }
   std::string recordPath() const { return dir_ + "/record.jsonl"; }
   int pid() const { return pid_; }
@@ -59,9 +66,11 @@ class SimProcess {
 
  private:
   std::string dir_;
+  std::vector<std::string> announcements_;
   std::string serialPath_;
   std::string udpHost_;
   int udpPort_ = 0;
+  std::string usbDir_;
   int pid_ = -1;
   int stdoutFd_ = -1;
 };
