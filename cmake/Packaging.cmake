@@ -26,15 +26,14 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, hicolor-icon-theme")
 # Control files 0644/0755 (lintian: control-file-has-bad-permissions).
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "set up thermal receipt and label printers
- Plenar Setting Tool connects a thermal receipt or label printer over a serial
- port, the network (UDP), USB or the parallel port, checks that it answers and
- sets everything the printer stores. It downloads fonts, logos and firmware and
- reads printer memory back.
- .
- The package holds the desktop application (plenar-setting-tool), the same
- engine from the command line (plenar) and a printer simulator
- (plenar-printer-sim).")
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "")
+# The long description; CPack puts the summary above it and indents it as dpkg wants.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Plenar Setting Tool connects a thermal receipt or label printer over a
+serial port, the network (UDP), USB or the parallel port, checks that it
+answers and sets everything the printer stores. It downloads fonts, logos and
+firmware and reads printer memory back.
+
+The package holds the desktop application (plenar-setting-tool), the same
+engine from the command line (plenar) and a printer simulator
+(plenar-printer-sim).")
 
 include(CPack)
