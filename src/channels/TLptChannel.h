@@ -102,6 +102,7 @@ class TLptChannel : public ParallelChannel {
   void setIoBase(int base) override;
   void activate() override { setActive(true); }
   void deactivate() override { setActive(false); }
+  bool isActive() const override { return Active(); }
   void write(std::span<const std::uint8_t> bytes) override {
     WriteBuffer(bytes.data(), bytes.size());
   }

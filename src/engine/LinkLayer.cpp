@@ -166,6 +166,9 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
       // printer out of paper, offline or faulted) and the channel a byte the printer never
       // took: the command fails with that text instead of being reported done.
       if (!parallel_) throw ECommsError("The parallel port channel is not available");
+      // Commands that do not open the link (user data) find the port closed after a link test;
+      // a closed port drops what is written without a word.
+      if (!parallel_->isActive()) activateParallel();
       parallel_->write(bytes);
       return;
     case LinkKind::Usb:

@@ -15,6 +15,7 @@ class ParallelChannel {
   virtual void setIoBase(int base) = 0;
   virtual void activate() = 0;  // throws ECommsError
   virtual void deactivate() = 0;
+  virtual bool isActive() const = 0;
   virtual void write(std::span<const std::uint8_t> bytes) = 0;
 };
 

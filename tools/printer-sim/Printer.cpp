@@ -30,6 +30,8 @@ const char* linkName(Link link) {
       return "udp";
     case Link::Usb:
       return "usb";
+    case Link::Lpt:
+      return "lpt";
   }
   return "?";
 }

@@ -16,8 +16,8 @@
 namespace plenar::sim {
 
 // The links the printer listens on; kLinks lists them all, in order.
-enum class Link { Serial, Udp, Usb };
-inline constexpr Link kLinks[] = {Link::Serial, Link::Udp, Link::Usb};
+enum class Link { Serial, Udp, Usb, Lpt };
+inline constexpr Link kLinks[] = {Link::Serial, Link::Udp, Link::Usb, Link::Lpt};
 const char* linkName(Link link);
 // A record of something that arrived on `link`; `rate` is the serial rate it arrived at.
 Record arrivalRecord(Link link, int rate, std::string kind);

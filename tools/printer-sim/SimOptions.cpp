@@ -32,6 +32,11 @@ const char* simUsage() {
          "  --usb-unplug-after-frames N  the USB device is unplugged when its N-th frame arrives\n"
          "  --usb-replug-ms MS    how long the USB device is away when the printer restarts into\n"
          "                        or out of its boot loader (default 500)\n"
+         "  --lpt N               serve parallel port N as /dev/lp(N-1) and /dev/parport(N-1)\n"
+         "                        through umockdev (the USB device's testbed with --usb); prints\n"
+         "                        \"lpt UMOCKDEV_DIR=DIR\" for the tool as with --usb\n"
+         "  --lpt-fault SPEC      busy, offline, paper-out, busy-reads:N, claim-refused,\n"
+         "                        write-error-after:N, vanish-after:N (bytes)\n"
          "  --baud RATE           serial rate at power-up (default: stored rate, else 9600)\n"
          "  --pace                deliver serial bytes at the line rate (10 bits per byte)\n"
          "  --model TAG           model tag answered to identify (default PLENAR80)\n"
@@ -77,6 +82,12 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       long long n = number(a, value());
       if (n < 0 || n > 60'000) throw std::invalid_argument(a + " must be 0..60000");
       o.usbReplugMs = static_cast<int>(n);
+    } else if (a == "--lpt") {
+      long long n = number(a, value());
+      if (n < 1 || n > 255) throw std::invalid_argument("--lpt must be 1..255");
+      o.lpt = static_cast<int>(n);
+    } else if (a == "--lpt-fault") {
+      if (auto err = parseLptFault(value(), o.lptFaults)) throw std::invalid_argument(*err);
     } else if (a == "--baud") {
       long long rate = number(a, value());
       if (rate <= 0 || rate > 1'000'000 || !rateToCode(static_cast<int>(rate))) {
@@ -108,7 +119,7 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       throw std::invalid_argument("unknown option '" + a + "'");
     }
   }
-  if (o.serialLink.empty() && !o.udp && !o.usb) o.udp = kDefaultUdp;
+  if (o.serialLink.empty() && !o.udp && !o.usb && o.lpt == 0) o.udp = kDefaultUdp;
   return o;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Faults.h"
+#include "LptLink.h"
 
 namespace plenar::sim {
 
@@ -15,6 +16,8 @@ struct SimOptions {
   std::optional<std::string> usb;  // "VID:PID" in hex
   int usbUnplugAfterFrames = 0;    // the USB device leaves when this frame arrives (0: never)
   int usbReplugMs = 500;           // how long the device is away when the printer restarts
+  int lpt = 0;                     // LPTn hosted as /dev/lp(n-1) and /dev/parport(n-1); 0: none
+  LptFaults lptFaults;             // --lpt-fault
   std::optional<int> baud;         // power-up rate; default: the stored rate, else 9600
   bool pace = false;
   std::optional<std::string> model;  // default: the stored tag, else PLENAR80

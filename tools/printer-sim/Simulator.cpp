@@ -42,9 +42,10 @@ Simulator::Simulator(SimOptions options)
   if (options_.udp) udp_ = std::make_unique<UdpLink>(*options_.udp);
   // Last: the testbed sets UMOCKDEV_DIR, which the preload applies to every later /dev and /sys
   // access of this process.
-  if (options_.usb) {
-    testbed_ = std::make_unique<Testbed>();
-    usb_ = std::make_unique<UsbLink>(*testbed_, *options_.usb);
+  if (options_.usb || options_.lpt > 0) testbed_ = std::make_unique<Testbed>();
+  if (options_.usb) usb_ = std::make_unique<UsbLink>(*testbed_, *options_.usb);
+  if (options_.lpt > 0) {
+    lpt_ = std::make_unique<LptLink>(*testbed_, options_.lpt, options_.lptFaults);
   }
   saveState(true);
 }
@@ -55,6 +56,7 @@ void Simulator::announce(std::FILE* out) const {
   if (serial_) std::fprintf(out, "serial %s\n", serial_->path().c_str());
   if (udp_) std::fprintf(out, "udp %s\n", udp_->address().c_str());
   if (usb_) std::fprintf(out, "usb UMOCKDEV_DIR=%s\n", testbed_->root().c_str());
+  if (lpt_) std::fprintf(out, "lpt UMOCKDEV_DIR=%s\n", testbed_->root().c_str());
   std::fprintf(out, "ready\n");
   std::fflush(out);
 }
@@ -95,12 +97,13 @@ void Simulator::saveState(bool force) {
 int Simulator::run(int signalFd) {
   signalFd_ = signalFd;
   while (!stopping_) {
-    pollfd fds[4];
+    pollfd fds[5];
     nfds_t n = 0;
     fds[n++] = {signalFd_, POLLIN, 0};
     int serialSlot = -1;
     int udpSlot = -1;
     int usbSlot = -1;
+    int lptSlot = -1;
     if (serial_ && serial_->isOpen() && !serialClosedByTool_) {
       serialSlot = static_cast<int>(n);
       fds[n++] = {serial_->fd(), POLLIN, 0};
@@ -113,6 +116,10 @@ int Simulator::run(int signalFd) {
       usbSlot = static_cast<int>(n);
       fds[n++] = {usb_->fd(), POLLIN, 0};
     }
+    if (lpt_) {
+      lptSlot = static_cast<int>(n);
+      fds[n++] = {lpt_->fd(), POLLIN, 0};
+    }
     int timeout = -1;
     for (const auto& due : {usbUnplugAt_, usbPlugAt_}) {
       if (!due) continue;
@@ -123,6 +130,12 @@ int Simulator::run(int signalFd) {
     if (serial_ && serial_->isOpen() && serialClosedByTool_) timeout = SerialLink::kClosedPollMs;
     if (serialSlot >= 0 && printer_->undecidedInput(Link::Serial)) {
       auto due = lastSerialInput_ + kFrameGap - Clock::now();
+      int ms = static_cast<int>(
+          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
+      timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
+    if (lptSlot >= 0 && printer_->undecidedInput(Link::Lpt)) {
+      auto due = lastLptInput_ + kFrameGap - Clock::now();
       int ms = static_cast<int>(
           std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
       timeout = timeout < 0 ? ms : std::min(timeout, ms);
@@ -139,6 +152,10 @@ int Simulator::run(int signalFd) {
     if (serialSlot >= 0 && fds[serialSlot].revents) serviceSerial();
     if (udpSlot >= 0 && fds[udpSlot].revents && !stopping_) serviceUdp();
     if (usbSlot >= 0 && fds[usbSlot].revents && !stopping_) serviceUsb();
+    if (lptSlot >= 0 && fds[lptSlot].revents && !stopping_) serviceLpt();
+    if (printer_->undecidedInput(Link::Lpt) && Clock::now() - lastLptInput_ >= kFrameGap) {
+      printer_->lineIdle(Link::Lpt);
+    }
     noteRestart();
     runUsbTimers();
     if (printer_->undecidedInput(Link::Serial) && Clock::now() - lastSerialInput_ >= kFrameGap) {
@@ -153,8 +170,21 @@ int Simulator::run(int signalFd) {
   saveState(true);
   if (serial_) serial_->close();
   if (udp_) udp_->close();
+  lpt_.reset();
   usb_.reset();
   return 0;
+}
+
+void Simulator::serviceLpt() {
+  bool vanished = false;
+  std::vector<std::uint8_t> bytes = lpt_->read(vanished);
+  if (!bytes.empty()) {
+    lastLptInput_ = Clock::now();
+    // The parallel port has no return channel: what the printer would answer goes nowhere.
+    printer_->receive(Link::Lpt, bytes);
+    saveState(false);
+  }
+  if (vanished) event(Link::Lpt, "fault: parallel port " + lpt_->nodes() + " vanished");
 }
 
 bool Simulator::handleSignal() {

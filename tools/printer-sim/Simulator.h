@@ -8,6 +8,7 @@
 
 #include "Faults.h"
 #include "LineModel.h"
+#include "LptLink.h"
 #include "Printer.h"
 #include "PrinterState.h"
 #include "Recorder.h"
@@ -40,8 +41,8 @@ class Simulator {
   explicit Simulator(SimOptions options);
   ~Simulator();
 
-  // One line per link ("serial PATH", "udp ADDR:PORT", "usb UMOCKDEV_DIR=DIR"), then "ready";
-  // flushed.
+  // One line per link ("serial PATH", "udp ADDR:PORT", "usb UMOCKDEV_DIR=DIR",
+  // "lpt UMOCKDEV_DIR=DIR"), then "ready"; flushed.
   void announce(std::FILE* out) const;
   // Serves the links until `signalFd` (a signalfd) delivers a stop signal; SIGUSR1 plugs the USB
   // device in, SIGUSR2 unplugs it. Returns the exit status.
@@ -51,6 +52,7 @@ class Simulator {
   void serviceSerial();
   void serviceUdp();
   void serviceUsb();
+  void serviceLpt();
   void sendUsb(const Output& out);
   // The printer restarted into or out of its boot loader: its USB device leaves and comes back,
   // as a real one re-enumerates.
@@ -78,6 +80,8 @@ class Simulator {
   bool loaderSeen_ = false;
   std::optional<Clock::time_point> usbUnplugAt_;
   std::optional<Clock::time_point> usbPlugAt_;
+  std::unique_ptr<LptLink> lpt_;  // in the testbed, with the USB device when there is one
+  Clock::time_point lastLptInput_{};
   bool serialClosedByTool_ = false;
   LinePacer rxPacer_;
   LinePacer txPacer_;

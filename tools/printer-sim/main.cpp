@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  // The virtual USB printer's plug and unplug reach a watching tool only when this process runs
-  // under the umockdev preload too.
-  if (options.usb) {
+  // The virtual USB printer's plug and unplug (and a parallel port that vanishes) reach a
+  // watching tool only when this process runs under the umockdev preload too.
+  if (options.usb || options.lpt > 0) {
     std::string failed = restartWithPreload(argv);
     if (!failed.empty()) {
       std::fprintf(stderr, "plenar-printer-sim: %s\n", failed.c_str());
