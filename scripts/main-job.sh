@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Starts what the build produced: see run.sh. Arguments: the bin folder, 1 to start the simulator.
-# With a display: the printer simulator (serial link over a pseudo-terminal and UDP on 127.0.0.1)
-# and then the application. Without one: the simulator and a short session with the `plenar`
-# command (link test, a setting, a font download, a logo download, a read-back), each step with its
-# outcome; commands this build does not have yet are skipped.
+# With a display: the printer simulator (serial link over a pseudo-terminal, UDP on 127.0.0.1 and
+# a virtual USB printer through umockdev) and then the application under the umockdev preload.
+# Without one: the simulator and a short session with the `plenar` command (link test, a setting,
+# a font download, a logo download, a read-back), each step with its outcome; commands this build
+# does not have yet are skipped.
 set -uo pipefail
 bin=$(cd "$1" && pwd)
 use_sim=$2
 work=$(mktemp -d /tmp/plenar-run.XXXXXX)
 sim_pid=""
 udp=127.0.0.1:5100
+usb_id='VID_1234&PID_811E'
+usb_env=()  # the umockdev preload and testbed that show the simulator's USB printer
 
 cleanup() {
   if [ -n "$sim_pid" ]; then
@@ -25,11 +28,19 @@ start_sim() {
     echo "The printer simulator is not built; continuing without it."
     return 1
   fi
-  "$bin/plenar-printer-sim" --serial-link "$work/printer-tty" --udp "$udp" \
-    --state "$work/printer-state.json" >"$work/sim.out" 2>"$work/sim.err" &
+  # The virtual USB printer needs umockdev; without it the simulator serves serial and UDP only.
+  local usb=()
+  ldconfig -p 2>/dev/null | grep -q libumockdev-preload.so.0 && usb=(--usb)
+  TMPDIR="$work" "$bin/plenar-printer-sim" --serial-link "$work/printer-tty" --udp "$udp" \
+    "${usb[@]}" --state "$work/printer-state.json" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
   for _ in $(seq 100); do
-    grep -q '^ready' "$work/sim.out" 2>/dev/null && return 0
+    if grep -q '^ready' "$work/sim.out" 2>/dev/null; then
+      local dir
+      dir=$(sed -n 's/^usb UMOCKDEV_DIR=//p' "$work/sim.out")
+      [ -n "$dir" ] && usb_env=(env UMOCKDEV_DIR="$dir" LD_PRELOAD=libumockdev-preload.so.0)
+      return 0
+    fi
     kill -0 "$sim_pid" 2>/dev/null || break
     sleep 0.1
   done
@@ -53,9 +64,12 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "Printer simulator running. In the connection window choose:"
     echo "  serial port:  type $work/printer-tty into the port box (device rate 9600)"
     echo "  network:      address 127.0.0.1, port ${udp##*:}"
+    [ ${#usb_env[@]} -gt 0 ] && echo "  USB:          $usb_id in the USB list"
     echo "The simulator stops when the application is closed."
   fi
-  "$bin/plenar-setting-tool"
+  # Under the preload the application sees the simulator's USB printer (and only virtual
+  # devices in /sys: the serial list falls back to /dev/ttyS*, type the pseudo-terminal's path).
+  "${usb_env[@]}" "$bin/plenar-setting-tool"
   exit $?
 fi
 
@@ -77,7 +91,7 @@ failures=0
 step() {
   echo
   echo "\$ plenar $*"
-  "$bin/plenar" --dir "$work" --lang en "$@"
+  "${usb_env[@]}" "$bin/plenar" --dir "$work" --lang en "$@"
   local rc=$?
   if [ "$rc" = 0 ]; then echo "-> OK"; else echo "-> failed (exit code $rc)"; failures=$((failures + 1)); fi
   return "$rc"
@@ -92,6 +106,12 @@ else
 fi
 
 has set-codepage && step "${serial[@]}" set-codepage 4
+
+if [ ${#usb_env[@]} -gt 0 ] && has list-usb; then
+  step list-usb
+  step --usb "$usb_id" test
+  has set-codepage && step --usb "$usb_id" set-codepage 4
+fi
 
 if has font && has read-back; then
   head -c 600 /dev/urandom >"$work/font.bin"
