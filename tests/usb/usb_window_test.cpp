@@ -1,0 +1,70 @@
+// The connection window's USB list and link test against the simulator's virtual USB printer.
+// The test executable links the umockdev preload; pointing UMOCKDEV_DIR at the simulator's testbed
+// before the window (and so its libusb context) exists makes the window see that printer.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include "FrmMainFixture.h"
+#include "SimProcess.h"
+#include "UiTestSupport.h"
+
+namespace plenar {
+namespace {
+
+using namespace std::chrono_literals;
+
+class ConnectionWindowUsb : public uitest::FrmMainFixture {
+ protected:
+  ConnectionWindowUsb() : sim_(simOptions()) { ::setenv("UMOCKDEV_DIR", sim_.usbDir().c_str(), 1); }
+  ~ConnectionWindowUsb() override { ::unsetenv("UMOCKDEV_DIR"); }
+  void TearDown() override { uitest::FrmMainFixture::TearDown(); }
+
+  static test::SimProcess::Options simOptions() {
+    test::SimProcess::Options o;
+    o.serial = false;
+    o.usb = "1234:811E";
+    return o;
+  }
+  QStringList usbList() {
+    auto* box = child<QComboBox>("cbb_UsbDeviceList");
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+    return items;
+  }
+
+  test::SimProcess sim_;
+};
+
+TEST_F(ConnectionWindowUsb, ListFollowsUnplugAndPlug) {
+  open();
+  EXPECT_EQ(usbList(), QStringList{"VID_1234&PID_811E"});
+
+  ::kill(sim_.pid(), SIGUSR2);
+  ASSERT_TRUE(uitest::waitUntil([&] { return usbList().isEmpty(); }, 10s));
+  EXPECT_EQ(child<QComboBox>("cbb_UsbDeviceList")->currentText(), "");
+
+  ::kill(sim_.pid(), SIGUSR1);
+  ASSERT_TRUE(uitest::waitUntil([&] { return usbList().size() == 1; }, 10s));
+  EXPECT_EQ(child<QComboBox>("cbb_UsbDeviceList")->currentIndex(), 0);
+  EXPECT_EQ(child<QComboBox>("cbb_UsbDeviceList")->currentText(), "VID_1234&PID_811E");
+}
+
+TEST_F(ConnectionWindowUsb, LinkTestFindsThePrinter) {
+  open();
+  QTest::mouseClick(child<QRadioButton>("RadioButton3"), Qt::LeftButton);
+  uitest::MessageBoxWatcher boxes;
+  QTest::mouseClick(child<QPushButton>("btn_Test"), Qt::LeftButton);
+  ASSERT_TRUE(boxes.waitForBox(20s));
+  EXPECT_EQ(boxes.texts().last(), "连接成功");
+  EXPECT_TRUE(window().connectedFlag());
+  EXPECT_EQ(window().rememberedLink().usbDevice, "VID_1234&PID_811E");
+}
+
+}  // namespace
+}  // namespace plenar
