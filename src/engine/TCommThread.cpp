@@ -78,11 +78,15 @@ void TCommThread::setParaStatusPanel(std::function<void(const std::string&)> sho
 }
 
 std::string TCommThread::takePostedProgress() {
+  return takePostedProgressEntry().text;
+}
+
+TCommThread::PostedProgress TCommThread::takePostedProgressEntry() {
   std::lock_guard lock(paraPanelMutex_);
-  if (postedProgress_.empty()) return mainTexts_.statusText();
-  std::string text = std::move(postedProgress_.front());
+  if (postedProgress_.empty()) return {mainTexts_.statusText(), 0, 0};
+  PostedProgress entry = std::move(postedProgress_.front());
   postedProgress_.pop_front();
-  return text;
+  return entry;
 }
 
 void TCommThread::setDeviceBaud(int rate) {
@@ -190,7 +194,7 @@ void TCommThread::reportProgress(std::string_view text, long long done, long lon
     lastProgressPost_ = now;
     {
       std::lock_guard lock(paraPanelMutex_);
-      postedProgress_.push_back(shown);
+      postedProgress_.push_back({shown, done, total});
       if (postedProgress_.size() > 64) postedProgress_.pop_front();
     }
     if (ReportWindow* window = reportWindow_.load()) window->post(kMsgProgress, 0);

@@ -64,6 +64,14 @@ class TCommThread {
   // current StatusText; a receiver that must show every step in order (the CLI) takes them here,
   // one per message handled. Holds the last 64 posts.
   std::string takePostedProgress();
+  // The same with the byte counts the text was posted with (0/0 for a plain status text), for a
+  // progress bar.
+  struct PostedProgress {
+    std::string text;
+    long long done = 0;
+    long long total = 0;
+  };
+  PostedProgress takePostedProgressEntry();
   // Shows a text at once in the parameter window's status panel; called on the owner thread.
   void setParaStatusPanel(std::function<void(const std::string&)> show);
 
@@ -127,7 +135,7 @@ class TCommThread {
   std::mutex paraPanelMutex_;
   std::function<void(const std::string&)> paraStatusPanel_;
   std::function<void(int)> deviceBaudListener_;
-  std::deque<std::string> postedProgress_;  // under paraPanelMutex_
+  std::deque<PostedProgress> postedProgress_;  // under paraPanelMutex_
 
   std::array<Routine, kMaxCommandCode + 1> routines_;
   std::function<void()> beforeCommand_;

@@ -63,9 +63,12 @@ BuildResult buildRestoreDefaults() {
 
 bool remembersLinkSettings(int code) {
   switch (code) {
+    case 3:   // font download
     case 6:
     case 8:
     case 10:
+    case 16:  // read-back
+    case 17:  // print stored logos
     case 18:
     case 19:
     case 20:

@@ -47,6 +47,9 @@ constexpr std::array<TextDef, kTextCount> kTexts{{
     {sFlowCtlOK, "sFlowCtlOK", false, "设置流控成功"},
     {sPaperSizeOK, "sPaperSizeOK", false, "打印尺寸切换成功"},
     {sSetDoneOK, "sSetDoneOK", false, "设置完成"},
+    // The logo preview: the selected image as printed, and what the list takes of the logo memory.
+    {sLogoInfo, "sLogoInfo", true, "%1 x %2 点，%3 字节"},
+    {sLogoBudget, "sLogoBudget", true, "LOGO 文件 %1 / %2 KB"},
 }};
 
 constexpr std::array<OptionListDef, kOptionListCount> kLists{{

@@ -46,6 +46,8 @@ enum class TextId {
   sFlowCtlOK,
   sPaperSizeOK,
   sSetDoneOK,
+  sLogoInfo,
+  sLogoBudget,
   Count
 };
 

@@ -32,6 +32,7 @@
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
+#include "requests/BasicRequests.h"
 #include "shared/SharedTexts.h"
 #include "ui/DropDownComboBox.h"
 #include "ui/LanguageApplier.h"
@@ -473,6 +474,15 @@ std::optional<QString> TFrmMain::rememberLinkSettings() {
 bool TFrmMain::postCommand(int code) {
   CommandRequest request;
   request.code = code;
+  return postRequest(std::move(request));
+}
+
+bool TFrmMain::postParameterRequest(CommandRequest request) {
+  if (remembersLinkSettings(request.code) && rememberLinkSettings()) return false;
+  return postRequest(std::move(request));
+}
+
+bool TFrmMain::postRequest(CommandRequest request) {
   request.link = remembered_;
   request.link.kind = chosenLink();
   // The rate boxes travel as shown now, typed text included; the worker parses them.
@@ -590,7 +600,8 @@ void TFrmMain::handleWorkerMessage(int msg, std::intptr_t) {
       if (waitCounter_ < 0) showMessage(QMessageBox::Information, qs(text(TextId::sConnectOKstr)));
       break;
     case kMsgProgress:
-      statusPanel0_->setText(qs(worker().mainTexts().statusText()));
+      // Each message shows the text it was posted with, even when later ones came meanwhile.
+      statusPanel0_->setText(qs(worker().takePostedProgress()));
       break;
     case kMsgLinkNotFound:
       connected_ = false;

@@ -80,6 +80,11 @@ class TFrmMain : public QMainWindow {
   // Replaces the parallel port entries ("LPT1", ...) and selects `selected` if listed.
   void setParallelPorts(const QStringList& names, const QString& selected);
 
+  // Posts a request of the parameter window over the link this window shows. Codes whose action
+  // first makes the window remember its link settings do so. False when nothing was posted (the
+  // worker runs a command, or a rate box holds no number).
+  bool postParameterRequest(CommandRequest request);
+
   // Runs the parameter window modally (it returns when that window has closed). Without one, a
   // successful set-parameters press writes MainDefault and stops there.
   void setParameterWindowOpener(std::function<void()> opener);
@@ -122,6 +127,7 @@ class TFrmMain : public QMainWindow {
   int chosenLinkIndex() const;
   void showTransModeLabel();
   bool postCommand(int code);
+  bool postRequest(CommandRequest request);
   void setBootControlsEnabled(bool enabled);
   // `detail`, when given, is the message box's detail text (why a port would not open).
   void showMessage(int icon, const QString& text, const QString& detail = {});

@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 
 #include "platform/BuildInfo.h"
 #include "ui/TFrmMain.h"
+#include "ui/TFrmPara.h"
 
 // Start-up: the application object, then the connection window (its creation handler reads
 // sysconfig.ini, creates the worker with its channels and fills the port lists), then the message
@@ -35,20 +37,37 @@ int main(int argc, char** argv) {
   QCommandLineOption language(QStringLiteral("language"),
                               QStringLiteral("Language index: 0 Chinese, 1 English."),
                               QStringLiteral("N"));
-  parser.addOptions({dir, screenshot, language});
+  QCommandLineOption parameterTab(
+      QStringLiteral("parameter-tab"),
+      QStringLiteral("With --screenshot: show the parameter window at tab N (from 0) instead."),
+      QStringLiteral("N"));
+  parser.addOptions({dir, screenshot, language, parameterTab});
   parser.process(app);
 
   plenar::TFrmMain::Options options;
   if (parser.isSet(language)) options.language = parser.value(language).toInt();
   if (parser.isSet(dir)) options.programDir = parser.value(dir).toStdString();
   plenar::TFrmMain window(options);
+  // Created once and kept for the whole run (its logo list lives as long); destroyed before the
+  // connection window, whose worker it reports to.
+  plenar::TFrmPara parameters(window);
+  window.setParameterWindowOpener([&parameters] { parameters.showModal(); });
   window.show();
 
   if (parser.isSet(screenshot)) {
     const QString file = parser.value(screenshot);
+    QWidget* shown = &window;
+    if (parser.isSet(parameterTab)) {
+      window.hide();
+      parameters.showModal();
+      if (auto* tabs = parameters.findChild<QTabWidget*>(QStringLiteral("PageControl1"))) {
+        tabs->setCurrentIndex(parser.value(parameterTab).toInt());
+      }
+      shown = &parameters;
+    }
     // Let the layout settle and the first paint happen before grabbing.
-    QTimer::singleShot(500, &window, [&window, file] {
-      bool saved = window.grab().save(file, "PNG");
+    QTimer::singleShot(500, shown, [shown, file] {
+      bool saved = shown->grab().save(file, "PNG");
       if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
       QApplication::exit(saved ? 0 : 1);
     });

@@ -1,0 +1,343 @@
+#include "ui/TFrmPara.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <cerrno>
+#include <cstring>
+#include <variant>
+
+#include "app/MainDefault.h"
+#include "engine/TCommThread.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
+#include "platform/SafeFiles.h"
+#include "shared/SharedTexts.h"
+#include "ui/TFrmMain.h"
+#include "ui/para/ParaDefault.h"
+#include "ui/para/ParaWidgets.h"
+#include "ui/para/TabBasic.h"
+#include "ui/para/TabBlackMark.h"
+#include "ui/para/TabBluetooth.h"
+#include "ui/para/TabInfrared.h"
+#include "ui/para/TabNetwork.h"
+#include "ui/para/TabProduct.h"
+#include "ui/para/TabProgram.h"
+#include "ui/para/TabWifi.h"
+
+namespace plenar {
+
+namespace {
+
+constexpr int kProgressScale = 1000;
+constexpr int kIdleCheckMs = 250;
+
+QString qs(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// The lists whose texts come from the language at every show.
+struct LanguageList {
+  const char* control;
+  OptionList list;
+};
+constexpr LanguageList kLanguageLists[] = {
+    {"cbb_Dark", OptionList::DarkDescription},
+    {"rg_lyMode", OptionList::BluetoothMode},
+    {"rg_lyPswcheck", OptionList::BluetoothPswCheck},
+    {"cbb_lyWorkMode", OptionList::BluetoothWorkMode},
+    {"cbb_irdaProtecl", OptionList::IrdaProtocol},
+    {"cbb_UsbDeviceTpe", OptionList::UsbDeviceType},
+    {"cbb_PaperType", OptionList::PaperType},
+    {"cbb_Flowcontrol", OptionList::FlowControl},
+    {"Cbx_Bluetooth", OptionList::BluetoothSeek},
+    {"cbb_PrinterOrder", OptionList::PrinterOrder},
+    {"cbb_PaperSize", OptionList::PaperSizeType},
+};
+
+}  // namespace
+
+TFrmPara::TFrmPara(TFrmMain& main)
+    : QDialog(nullptr),
+      main_(main),
+      report_(this, [this](int msg, std::intptr_t) { handleWorkerMessage(msg); }) {
+  buildUi();
+  // Panel 1 follows the file a transfer is about while the worker sends it.
+  QPointer<QLabel> panel = panel1_;
+  worker().setParaStatusPanel([panel](const std::string& text) {
+    if (panel) panel->setText(qs(text));
+  });
+}
+
+TFrmPara::~TFrmPara() {
+  report_.close();
+  worker().setParaStatusPanel(nullptr);
+  worker().setReportWindow(&main_.reportWindow());
+}
+
+TCommThread& TFrmPara::worker() {
+  return main_.worker();
+}
+
+void TFrmPara::buildUi() {
+  setObjectName(QStringLiteral("FrmPara"));
+  setWindowTitle(QStringLiteral("Plenar Setting Tool"));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  QFont f = font();
+  f.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"),
+                 QStringLiteral("WenQuanYi Micro Hei")});
+  setFont(f);
+
+  tabs_ = new QTabWidget(this);
+  tabs_->setObjectName(QStringLiteral("PageControl1"));
+  ParaHost& host = *this;
+  auto add = [&](ParaTab* tab, const QString& title) {
+    pages_.push_back(tab);
+    tabs_->addTab(tab, title);
+  };
+  add(new TabBasic(host, tabs_), QStringLiteral("基础设置"));
+  add(new TabBluetooth(host, tabs_), QStringLiteral("蓝牙设置"));
+  add(new TabWifi(host, tabs_), QStringLiteral("WIFI设置"));
+  add(new TabNetwork(host, tabs_), QStringLiteral("网络设置"));
+  add(new TabInfrared(host, tabs_), QStringLiteral("红外设置"));
+  add(programTab_ = new TabProgram(host, tabs_), QStringLiteral("程序下载"));
+  add(new TabBlackMark(host, tabs_), QStringLiteral("黑标"));
+  add(productTab_ = new TabProduct(host, tabs_), QStringLiteral("产品设置"));
+
+  auto* status = new QStatusBar(this);
+  status->setObjectName(QStringLiteral("StatusBar1"));
+  status->setSizeGripEnabled(false);
+  panel0_ = new QLabel(status);
+  panel0_->setObjectName(QStringLiteral("qt_statusPanel0"));
+  panel0_->setMinimumWidth(250);
+  panel1_ = new QLabel(status);
+  panel1_->setObjectName(QStringLiteral("qt_statusPanel1"));
+  progress_ = new QProgressBar(status);
+  progress_->setObjectName(QStringLiteral("qt_transferProgress"));
+  progress_->setRange(0, kProgressScale);
+  progress_->setMaximumWidth(120);
+  progress_->setTextVisible(false);
+  progress_->hide();
+  status->addWidget(panel0_);
+  status->addWidget(panel1_, 1);
+  status->addPermanentWidget(progress_);
+
+  auto* column = new QVBoxLayout(this);
+  column->setContentsMargins(4, 4, 4, 0);
+  column->addWidget(tabs_, 1);
+  column->addWidget(status);
+
+  openDialog_ = new QFileDialog(this);
+  openDialog_->setObjectName(QStringLiteral("OpenDialog1"));
+  openDialog_->setOption(QFileDialog::DontUseNativeDialog);
+  openDialog_->setNameFilters({QStringLiteral("Binary File(*.HEX,*.BIN) (*.hex *.bin)"),
+                               QStringLiteral("BMP FILE(*.BMP) (*bmp)")});
+  saveDialog_ = new QFileDialog(this);
+  saveDialog_->setObjectName(QStringLiteral("SaveDialog1"));
+  saveDialog_->setOption(QFileDialog::DontUseNativeDialog);
+  saveDialog_->setAcceptMode(QFileDialog::AcceptSave);
+  saveDialog_->setNameFilter(QStringLiteral("HEX File(*.HEX) (*.hex)"));
+
+  idleCheck_ = new QTimer(this);
+  idleCheck_->setInterval(kIdleCheckMs);
+  // The outcome normally re-enables the buttons; this covers an outcome reported elsewhere (the
+  // command ran on while the window was closed and opened again).
+  connect(idleCheck_, &QTimer::timeout, this, [this] {
+    if (!worker().isBusy()) setRunning(false);
+  });
+
+  resize(588, 611);
+}
+
+void TFrmPara::showModal() {
+  setWindowModality(Qt::ApplicationModal);
+  const QRect owner = main_.frameGeometry();
+  if (owner.isValid()) move(owner.center() - QPoint(width() / 2, height() / 2));
+  show();
+  raise();
+  activateWindow();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Show and close
+
+void TFrmPara::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous() && closed_) formShow();
+}
+
+void TFrmPara::formShow() {
+  closed_ = false;
+  replaceListTexts();
+
+  IniDocument doc;
+  mayWriteSettings_ = true;
+  const std::string path = pathIn(main_.programDir(), kSettingsFileName);
+  try {
+    doc = IniDocument::parse(readInputFile(path, kMaxIniFileBytes));
+  } catch (const InputFileError& e) {
+    // Missing: the defaults. Anything else is kept as it is on disk.
+    if (e.kind() != InputFileError::Kind::Missing) mayWriteSettings_ = false;
+  }
+  loadParaDefault(this, doc);
+  if (auto* firmware = findChild<QPushButton*>(QStringLiteral("bt_firmware"))) firmware->hide();
+  if (auto* update = findChild<QPushButton*>(QStringLiteral("btn_UpdatePrg"))) update->show();
+
+  panel0_->clear();
+  worker().setReportWindow(&report_);
+  for (ParaTab* tab : pages_) tab->refresh();
+  tabs_->setCurrentIndex(0);
+  setRunning(worker().isBusy());
+}
+
+void TFrmPara::done(int result) {
+  if (!closed_) formClose();
+  QDialog::done(result);
+}
+
+void TFrmPara::formClose() {
+  closed_ = true;
+  if (mayWriteSettings_) {
+    const IniFile ini(pathIn(main_.programDir(), kSettingsFileName));
+    IniDocument doc = ini.load();
+    saveParaDefault(this, doc);
+    if (!ini.save(doc)) {
+      const int error = errno;
+      showMessage(QStringLiteral("%1: %2").arg(qs(ini.path()), qs(std::strerror(error))));
+    }
+  }
+  // Boot mode's waits without acknowledgement end with this window: a later command to a printer
+  // that does not answer must fail, not report success.
+  worker().bootQuiet = false;
+  idleCheck_->stop();
+  main_.parameterWindowClosed();
+}
+
+void TFrmPara::replaceListTexts() {
+  for (const auto& entry : kLanguageLists) {
+    const QString name = QString::fromLatin1(entry.control);
+    const QStringList texts = para::optionTexts(entry.list);
+    if (auto* box = findChild<QComboBox*>(name)) {
+      para::replaceItemTexts(box, texts);
+    } else if (auto* group = findChild<QGroupBox*>(name)) {
+      para::setItemTexts(group, texts);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Requests and worker messages
+
+void TFrmPara::submit(const BuildResult& result) {
+  if (const auto* refusal = std::get_if<Refusal>(&result)) {
+    showMessage(qs(refusal->message));
+    return;
+  }
+  const auto* request = std::get_if<CommandRequest>(&result);
+  if (!request) return;  // an empty list: the button does nothing
+  if (!main_.postParameterRequest(*request)) {
+    QApplication::beep();
+    return;
+  }
+  progress_->hide();
+  setRunning(true);
+}
+
+void TFrmPara::handleWorkerMessage(int msg) {
+  switch (msg) {
+    case kMsgProgress: {
+      // The text this message was posted with: a later one may already be waiting.
+      TCommThread::PostedProgress entry = worker().takePostedProgressEntry();
+      panel0_->setText(qs(entry.text));
+      showProgress(entry.done, entry.total);
+      if (entry.text == text(TextId::sMsg9)) {
+        if (auto error = productTab_->stepSerialNumber()) showMessage(*error);
+      }
+      break;
+    }
+    case kMsgFailed: {
+      WindowTexts& texts = worker().paraTexts();
+      if (std::string status = texts.statusText(); !status.empty()) {
+        panel0_->setText(qs(status));
+        texts.setStatusText({});
+      }
+      if (std::string error = texts.errorText(); !error.empty()) {
+        panel0_->setText(qs(error));
+        texts.setErrorText({});
+      }
+      setRunning(false);
+      break;
+    }
+    case kMsgDone:
+      setRunning(false);
+      break;
+    default:
+      break;
+  }
+}
+
+void TFrmPara::showProgress(long long done, long long total) {
+  if (total <= 0) return;
+  const long long scaled = std::min<long long>(done, total) * kProgressScale / total;
+  progress_->setValue(static_cast<int>(scaled));
+  progress_->show();
+}
+
+void TFrmPara::setRunning(bool running) {
+  running_ = running;
+  for (ParaTab* tab : pages_) {
+    for (QAbstractButton* b : tab->actionButtons()) b->setEnabled(!running);
+  }
+  if (running) {
+    idleCheck_->start();
+  } else {
+    idleCheck_->stop();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dialogs and panels
+
+void TFrmPara::showMessage(const QString& message) {
+  QMessageBox box(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok,
+                  isVisible() ? this : nullptr);
+  box.exec();
+}
+
+QStringList TFrmPara::chooseFilesToOpen(int filterIndex, const QString* title, bool several) {
+  const QStringList filters = openDialog_->nameFilters();
+  if (filterIndex >= 0 && filterIndex < filters.size()) {
+    openDialog_->selectNameFilter(filters[filterIndex]);
+  }
+  if (title) openDialog_->setWindowTitle(*title);
+  openDialog_->setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  if (openDialog_->exec() != QDialog::Accepted) return {};
+  return openDialog_->selectedFiles();
+}
+
+QString TFrmPara::chooseFileToSave() {
+  if (saveDialog_->exec() != QDialog::Accepted) return {};
+  const QStringList files = saveDialog_->selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+void TFrmPara::setFilePanel(const QString& text) {
+  panel1_->setText(text);
+}
+
+std::string TFrmPara::programDir() const {
+  return main_.programDir();
+}
+
+}  // namespace plenar

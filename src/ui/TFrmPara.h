@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QDialog>
+#include <QFileDialog>
+#include <QPointer>
+#include <vector>
+
+#include "ui/QtReportWindow.h"
+#include "ui/para/ParaHost.h"
+
+class QLabel;
+class QProgressBar;
+class QTabWidget;
+class QTimer;
+
+namespace plenar {
+
+class ParaTab;
+class TabProduct;
+class TabProgram;
+class TCommThread;
+class TFrmMain;
+
+// The parameter window "Plenar Setting Tool": eight tabs of printer settings, opened modally by
+// the connection window once the printer has answered. It owns the tabs, the status bar (the
+// worker's texts in panel 0, the file of a transfer in panel 1, a progress bar for transfers),
+// the two file dialogs and the worker connection while it is shown; the tabs build the requests.
+// Shown: the stored fields are loaded from sysconfig.ini and the worker reports here. Closed: the
+// fields are saved, the worker reports to the connection window again, boot mode's quiet waits
+// end and the connection window comes back.
+// While a command runs the action buttons are disabled: the worker would ignore a second one.
+// Threads: GUI thread only; the worker reaches it through its QtReportWindow.
+class TFrmPara : public QDialog, private ParaHost {
+  Q_OBJECT
+
+ public:
+  explicit TFrmPara(TFrmMain& main);
+  ~TFrmPara() override;
+
+  // Shows the window over the (hidden) connection window, modal to the application; returns at
+  // once.
+  void showModal();
+  // True from an accepted request until the worker has reported its outcome.
+  bool commandRunning() const { return running_; }
+  TabProgram& programTab() { return *programTab_; }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  // Every way of closing the window (its close box, Escape) ends here.
+  void done(int result) override;
+
+ private:
+  // ParaHost
+  void submit(const BuildResult& result) override;
+  void showMessage(const QString& text) override;
+  QStringList chooseFilesToOpen(int filterIndex, const QString* title, bool several) override;
+  QString chooseFileToSave() override;
+  void setFilePanel(const QString& text) override;
+  std::string programDir() const override;
+
+  void buildUi();
+  void formShow();
+  void formClose();
+  void replaceListTexts();
+  void handleWorkerMessage(int msg);
+  void showProgress(long long done, long long total);
+  void setRunning(bool running);
+  TCommThread& worker();
+
+  TFrmMain& main_;
+  QTabWidget* tabs_ = nullptr;
+  std::vector<ParaTab*> pages_;
+  TabProgram* programTab_ = nullptr;
+  TabProduct* productTab_ = nullptr;
+  QLabel* panel0_ = nullptr;
+  QLabel* panel1_ = nullptr;
+  QProgressBar* progress_ = nullptr;
+  QFileDialog* openDialog_ = nullptr;
+  QFileDialog* saveDialog_ = nullptr;
+  QTimer* idleCheck_ = nullptr;
+  bool running_ = false;
+  bool closed_ = true;
+  // False when sysconfig.ini exists but could not be read: closing then must not replace it with
+  // only what this window holds.
+  bool mayWriteSettings_ = true;
+  QtReportWindow report_;
+};
+
+}  // namespace plenar

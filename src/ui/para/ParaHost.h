@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <string>
+
+#include "requests/BuildResult.h"
+
+namespace plenar {
+
+// What a tab of the parameter window may ask of the window: a tab turns its fields into a
+// request with the builders of src/requests and hands it over here; it never sees the worker.
+// Threads: GUI thread only.
+class ParaHost {
+ public:
+  virtual ~ParaHost() = default;
+
+  // A request is posted (after the connection window remembered its link settings, for the
+  // codes that do), a refusal is shown in a message box, NoAction does nothing.
+  virtual void submit(const BuildResult& result) = 0;
+  // A message box over the window (field checks, file problems).
+  virtual void showMessage(const QString& text) = 0;
+
+  // The window's open-file dialog, with filter `filterIndex` (0 program/font files, 1 BMP)
+  // preselected; `title` replaces the dialog's title when not null, else it keeps the last one.
+  // Empty when cancelled.
+  virtual QStringList chooseFilesToOpen(int filterIndex, const QString* title, bool several) = 0;
+  // The window's save-file dialog; empty when cancelled.
+  virtual QString chooseFileToSave() = 0;
+  // Status panel 1: the file a transfer is about.
+  virtual void setFilePanel(const QString& text) = 0;
+  // Home of 1.bin and 2.bin.
+  virtual std::string programDir() const = 0;
+};
+
+}  // namespace plenar

@@ -1,0 +1,139 @@
+#include "ui/para/TabBasic.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "requests/BasicRequests.h"
+#include "requests/OptionLists.h"
+#include "shared/SharedTexts.h"
+#include "ui/para/ParaHost.h"
+#include "ui/para/ParaWidgets.h"
+
+namespace plenar {
+
+TabBasic::TabBasic(ParaHost& host, QWidget* parent) : ParaTab("ts_Basic", host, parent) {
+  using namespace para;
+  auto* basic = group("grp_BasicPara", QStringLiteral("基本参数"), this);
+  auto* grid = new QGridLayout(basic);
+
+  baudRate_ = list("cbb_BauRate", texts(kBaudRateItems), 3, basic);
+  auto* baudLabel = label("lbl_BauRate", QStringLiteral("波特率："), basic, baudRate_);
+  auto* setBaud = button("btn_SetBauRate", QStringLiteral("设置"), basic);
+
+  flowControl_ = list("cbb_Flowcontrol", optionTexts(OptionList::FlowControl), -1, basic);
+  flowControl_->setEditText(QStringLiteral("软件流控"));
+  auto* flowLabel = label("lbl_Flowcontrol", QStringLiteral("流控"), basic, flowControl_);
+  auto* setFlow = button("btn_flowcontrol", QStringLiteral("设置"), basic);
+
+  codePage_ = list("cbb_Codepage", texts(kCodePageItems), kDefaultCodePageItem, basic);
+  auto* codePageLabel = label("lbl_Codepage", QStringLiteral("设置语言:"), basic, codePage_);
+  auto* setCodePage = button("btn_SetCodepage", QStringLiteral("设置"), basic);
+
+  font_ = list("cbb_FontValue", texts(kFontItems), 1, basic);
+  auto* fontLabel = label("lbl_FontValue", QStringLiteral("字体设置:"), basic, font_);
+  dark_ = list("cbb_Dark", optionTexts(OptionList::DarkDescription), 1, basic);
+  auto* darkLabel = label("lbl_Dark", QStringLiteral("打印浓度:"), basic, dark_);
+  feed_ = list("cbb_Forcepaper", texts(kFeedItems), 0, basic);
+  auto* feedLabel = label("lbl_Forcepaper", QStringLiteral("进纸:"), basic, feed_);
+  buzzer_ = checkBox("chk_buzzer", QStringLiteral("蜂鸣器"), true, basic);
+  auto* drawer = checkBox("chk_Drawer", QStringLiteral("钱箱"), false, basic);
+  drawer->setEnabled(false);
+  cutter_ = checkBox("chk_CutPaper", QStringLiteral("切刀"), true, basic);
+  auto* autoPrint = checkBox("chk_AutoprintLast", QStringLiteral("自动打印最后一单"), false, basic);
+  autoPrint->setEnabled(false);
+  auto* setSwitches = button("btn_SetForcepaper", QStringLiteral("设置"), basic);
+
+  sleepTime_ = spin("edt_sleepTime", 1, 999999999, 60, basic);
+  auto* sleepLabel = label("lbl_sleepTime", QStringLiteral("休眠时间:"), basic, sleepTime_);
+  auto* sleepUnit = label("lbl_sleepTimeUnit", QStringLiteral("秒"), basic);
+  powerOffTime_ = spin("edt_poweroffTime", 1, 999999999, 7200, basic);
+  auto* powerOffLabel =
+      label("lbl_poweroffTime", QStringLiteral("关机时间:"), basic, powerOffTime_);
+  auto* powerOffUnit = label("lbl_poweroffTimeUnit", QStringLiteral("秒"), basic);
+  auto* setTimes = button("btn_SetpoweroffTime", QStringLiteral("设置"), basic);
+  auto* setAll = button("btn_SetAllPara", QStringLiteral("设置全部参数"), basic);
+
+  auto* resetGroup = group("grp_Reset", QStringLiteral("恢复默认设置"), this);
+  auto* reset = button("btn_SetReset", QStringLiteral("恢复默认设置"), resetGroup);
+
+  int row = 0;
+  auto addRow = [&](QLabel* l, QWidget* field, QWidget* action) {
+    grid->addWidget(l, row, 0, Qt::AlignRight);
+    grid->addWidget(field, row, 1, 1, 2);
+    if (action) grid->addWidget(action, row, 3);
+    ++row;
+  };
+  addRow(baudLabel, baudRate_, setBaud);
+  addRow(flowLabel, flowControl_, setFlow);
+  addRow(codePageLabel, codePage_, setCodePage);
+  addRow(fontLabel, font_, nullptr);
+  addRow(darkLabel, dark_, nullptr);
+  addRow(feedLabel, feed_, nullptr);
+  grid->addWidget(buzzer_, row, 1);
+  grid->addWidget(drawer, row, 2);
+  ++row;
+  grid->addWidget(cutter_, row, 1);
+  grid->addWidget(autoPrint, row, 2);
+  grid->addWidget(setSwitches, row, 3);
+  ++row;
+  grid->addWidget(sleepLabel, row, 0, Qt::AlignRight);
+  grid->addWidget(sleepTime_, row, 1);
+  grid->addWidget(sleepUnit, row, 2);
+  ++row;
+  grid->addWidget(powerOffLabel, row, 0, Qt::AlignRight);
+  grid->addWidget(powerOffTime_, row, 1);
+  grid->addWidget(powerOffUnit, row, 2);
+  grid->addWidget(setTimes, row, 3);
+  ++row;
+  grid->addWidget(setAll, row, 1, 1, 3);
+  grid->setColumnStretch(1, 1);
+
+  auto* resetLayout = new QVBoxLayout(resetGroup);
+  resetLayout->addWidget(reset);
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(basic);
+  column->addWidget(resetGroup);
+  column->addStretch(1);
+
+  describeBy(setBaud, {baudLabel});
+  describeBy(setFlow, {flowLabel});
+  describeBy(setCodePage, {codePageLabel});
+  describeBy(setSwitches, {fontLabel, darkLabel, feedLabel, buzzer_, cutter_});
+  describeBy(setTimes, {sleepLabel, powerOffLabel});
+
+  onAction(setBaud,
+           [this] { this->host().submit(buildSetBaudRate(para::selectedItem(baudRate_))); });
+  onAction(setFlow,
+           [this] { this->host().submit(buildSetFlowControl(para::selectedItem(flowControl_))); });
+  onAction(setCodePage,
+           [this] { this->host().submit(buildSetCodePage(para::selectedItem(codePage_))); });
+  onAction(setSwitches, [this] { this->host().submit(buildSetSwitches(switchFields())); });
+  onAction(setTimes, [this] {
+    this->host().submit(
+        buildSetTimes(sleepTime_->text().toStdString(), powerOffTime_->text().toStdString()));
+  });
+  onAction(setAll, [this] {
+    this->host().submit(buildSetAllParameters(
+        para::selectedItem(codePage_), para::selectedItem(baudRate_), switchFields(),
+        sleepTime_->text().toStdString(), powerOffTime_->text().toStdString()));
+  });
+  onAction(reset, [this] { this->host().submit(buildRestoreDefaults()); });
+}
+
+SwitchFields TabBasic::switchFields() const {
+  SwitchFields f;
+  f.densityItem = para::selectedItem(dark_);
+  f.fontItem = para::selectedItem(font_);
+  f.feedItem = para::selectedItem(feed_);
+  f.cutter = cutter_->isChecked();
+  f.buzzer = buzzer_->isChecked();
+  return f;
+}
+
+}  // namespace plenar

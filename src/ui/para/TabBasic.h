@@ -1,0 +1,34 @@
+#pragma once
+
+#include "ui/para/ParaTab.h"
+
+class QCheckBox;
+class QComboBox;
+class QSpinBox;
+
+namespace plenar {
+
+struct SwitchFields;
+
+// Tab "基础设置": serial rate, flow control, code page, density/font/feed/cutter/buzzer, sleep and
+// power-off times, all parameters at once, and the printer's factory defaults.
+class TabBasic : public ParaTab {
+ public:
+  explicit TabBasic(ParaHost& host, QWidget* parent = nullptr);
+
+ private:
+  SwitchFields switchFields() const;
+
+  QComboBox* baudRate_;
+  QComboBox* flowControl_;
+  QComboBox* codePage_;
+  QComboBox* font_;
+  QComboBox* dark_;
+  QComboBox* feed_;
+  QCheckBox* buzzer_;
+  QCheckBox* cutter_;
+  QSpinBox* sleepTime_;
+  QSpinBox* powerOffTime_;
+};
+
+}  // namespace plenar

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "ui/para/ParaTab.h"
+
+class QLineEdit;
+class QRadioButton;
+
+namespace plenar {
+
+// Tab "WIFI设置": access-point mode (broadcast name, password), station mode (SSID, password,
+// dynamic or static address with mask, gateway and port) and switching Wi-Fi off.
+class TabWifi : public ParaTab {
+ public:
+  explicit TabWifi(ParaHost& host, QWidget* parent = nullptr);
+  void refresh() override;
+
+ private:
+  void followAddressing();
+
+  QLineEdit* broadcastName_;
+  QLineEdit* apPassword_;
+  QLineEdit* ssid_;
+  QLineEdit* staPassword_;
+  QRadioButton* dynamic_;
+  QRadioButton* static_;
+  QLineEdit* ip_;
+  QLineEdit* mask_;
+  QLineEdit* gateway_;
+  QLineEdit* port_;
+};
+
+}  // namespace plenar

@@ -1,0 +1,95 @@
+#include "FrmParaFixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace plenar::uitest {
+
+void FrmParaFixture::TearDown() {
+  // The parameter window reports to the connection window's worker: it goes first.
+  para_.reset();
+  FrmMainFixture::TearDown();
+}
+
+TFrmPara& FrmParaFixture::openPara() {
+  if (!window_) open();
+  if (!para_) {
+    para_ = std::make_unique<TFrmPara>(*window_);
+    window_->setParameterWindowOpener([this] { para_->showModal(); });
+  }
+  window_->hide();
+  para_->showModal();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(para_.get()));
+  return *para_;
+}
+
+void FrmParaFixture::closePara() {
+  para_->close();
+  QApplication::processEvents();
+}
+
+void FrmParaFixture::type(const char* name, const QString& text) {
+  QWidget* w = para_->findChild<QWidget*>(QString::fromLatin1(name));
+  ASSERT_NE(w, nullptr) << name;
+  QLineEdit* edit = qobject_cast<QLineEdit*>(w);
+  if (auto* box = qobject_cast<QComboBox*>(w)) edit = box->lineEdit();
+  if (!edit) edit = w->findChild<QLineEdit*>();
+  ASSERT_NE(edit, nullptr) << name;
+  edit->setFocus();
+  edit->selectAll();
+  QTest::keyClick(edit, Qt::Key_Delete);
+  QTest::keyClicks(edit, text);
+}
+
+void FrmParaFixture::click(const char* name) {
+  auto* b = field<QAbstractButton>(name);
+  ASSERT_NE(b, nullptr);
+  QTest::mouseClick(b, Qt::LeftButton);
+}
+
+void FrmParaFixture::pick(const char* name, int item) {
+  auto* box = field<QComboBox>(name);
+  ASSERT_NE(box, nullptr);
+  box->setCurrentIndex(item);
+}
+
+QString FrmParaFixture::panel0() {
+  auto* panel = para_->findChild<QLabel*>(QStringLiteral("qt_statusPanel0"));
+  return panel ? panel->text() : QString();
+}
+
+FileDialogAnswers::FileDialogAnswers(QList<QStringList> answers) : answers_(std::move(answers)) {
+  timer_.setInterval(20);
+  connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+  timer_.start();
+}
+
+void FileDialogAnswers::poll() {
+  auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+  if (!dialog || !dialog->isVisible()) return;
+  lastTitle_ = dialog->windowTitle();
+  const QStringList files = answered_ < answers_.size() ? answers_[answered_] : QStringList{};
+  ++answered_;
+  if (files.isEmpty()) {
+    static_cast<QDialog*>(dialog)->reject();
+    return;
+  }
+  dialog->setDirectory(QFileInfo(files.first()).absolutePath());
+  // Typed into the file name box, as the user does: one name, or several quoted ones.
+  QStringList names;
+  for (const QString& f : files) names << QFileInfo(f).fileName();
+  QString typed = names.first();
+  if (names.size() > 1)
+    typed = QLatin1Char('"') + names.join(QStringLiteral("\" \"")) + QLatin1Char('"');
+  if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+    name->setText(typed);
+  }
+  static_cast<QDialog*>(dialog)->accept();
+}
+
+}  // namespace plenar::uitest
