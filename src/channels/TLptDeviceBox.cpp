@@ -1,5 +1,7 @@
 #include "channels/TLptDeviceBox.h"
 
+#include <exception>
+
 #include "channels/TLptChannel.h"
 
 namespace plenar {
@@ -38,8 +40,13 @@ void TLptDeviceBox::rebuild() {
 void TLptDeviceBox::pick(int index) {
   if (index < 0 || index >= static_cast<int>(numbers_.size())) return;
   selected_ = index;
-  // Setting the number notifies this box, which rebuilds and selects the same port.
-  if (channel_) channel_->setLptPortNo(static_cast<std::uint8_t>(numbers_[index]));
+  // Setting the number notifies this box, which rebuilds and selects the same port. An open port
+  // is reopened on the new number; when that fails the port stays closed and the next command
+  // opens it again and reports the failure, so the pick itself shows nothing.
+  try {
+    if (channel_) channel_->setLptPortNo(static_cast<std::uint8_t>(numbers_[index]));
+  } catch (const std::exception&) {
+  }
   if (onChange_) onChange_();
 }
 

@@ -140,6 +140,14 @@ TEST(LptDeviceBoxTest, SelectsThePortNumberAndPicksSetIt) {
   lpt->setLptPortNo(1);
   EXPECT_EQ(shown.selected, 0);
 
+  // A pick that cannot reopen the port leaves it closed and does not fail the window.
+  lpt->setDirectMode(false);
+  lpt->setActive(true);
+  lpt2.vanish();
+  EXPECT_NO_THROW(shown.box.pick(1));
+  EXPECT_FALSE(lpt->Active());
+  EXPECT_EQ(changes, 2);
+
   lpt.reset();  // the box forgets the channel and its selection
   EXPECT_EQ(shown.box.Channel(), nullptr);
   EXPECT_EQ(shown.selected, -1);
