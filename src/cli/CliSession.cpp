@@ -8,6 +8,7 @@
 #include "app/Engine.h"
 #include "channels/TComm.h"
 #include "channels/TLptChannel.h"
+#include "channels/TUSBComm.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/ReportWindow.h"
@@ -94,6 +95,13 @@ void CliSession::prepareChannels() {
     if (auto rate = parseRateText(link.deviceBaudText)) {
       serial.setBaudRate(static_cast<std::uint32_t>(*rate));
     }
+  }
+  // The chosen USB printer open, as a link test in the connection window leaves it (the channel
+  // stays open across commands): routines that only send, such as user data, need it so.
+  if (link.kind == LinkKind::Usb && impl_->engine->ownUsb() != nullptr) {
+    TUSBComm& usb = *impl_->engine->ownUsb();
+    usb.SelectDevice(link.usbDevice);
+    usb.OpenDevice();
   }
   // On the network the first send opens the socket itself.
 }

@@ -27,7 +27,8 @@ class CliSession {
   TCommThread& worker();
   // Leaves the channels as the connection window's link test would have left them, for the
   // routines that do not open the link themselves (port refresh, user data): the serial
-  // channel named by --serial at the device rate (closed). Call before run().
+  // channel named by --serial at the device rate (closed), the USB printer of --usb open.
+  // Call before run(); throws ECommsError when the USB printer cannot be opened.
   void prepareChannels();
   const CommonOptions& options() const { return options_; }
 

@@ -113,6 +113,18 @@ TEST(PlenarOverUsb, SettingsCommandReachesThePrinter) {
   EXPECT_TRUE(seen);
 }
 
+TEST(PlenarOverUsb, UserDataGoesOutWithoutALinkTestFirst) {
+  SimProcess sim(usbSim());
+  TempDir dir;
+  CommandRun r = plenar(sim, dir, onUsb("send --text hello"));
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  auto records = sim.waitForRecords([](const std::vector<QJsonObject>& rs) {
+    return !rs.empty() && rs.back().value("meaning").toString() == "user data, 5 bytes";
+  });
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records.back().value("link").toString(), "usb");
+}
+
 TEST(PlenarOverUsb, FontDownloadReadsBackByteForByte) {
   SimProcess sim(usbSim());
   TempDir dir;
