@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Captures the connection window in Chinese and in English to docs/screenshots/ (PNG), with the
+# Captures the connection window and every tab of the parameter window, in Chinese and in English,
+# to docs/screenshots/ (PNG), with the
 # application running under a virtual X server (xvfb-run). The window saves itself
 # (--screenshot) once it has been laid out and painted, then the application exits.
 # Usage: scripts/screenshot.sh [BIN_DIR]   (default: build/release/bin, built when missing)
@@ -18,9 +19,15 @@ out=docs/screenshots
 mkdir -p "$out"
 shoot() {
   local language=$1 file=$2
+  shift 2
   xvfb-run -a -s "-screen 0 1280x1024x24" \
-    "$bin/plenar-setting-tool" --language="$language" --screenshot="$out/$file"
+    "$bin/plenar-setting-tool" --language="$language" --screenshot="$out/$file" "$@"
   echo "$out/$file"
 }
 shoot 0 connection-window-zh.png
 shoot 1 connection-window-en.png
+tabs=(basic bluetooth wifi network infrared program blackmark product)
+for i in "${!tabs[@]}"; do
+  shoot 0 "parameters-${tabs[$i]}-zh.png" --parameter-tab="$i"
+  shoot 1 "parameters-${tabs[$i]}-en.png" --parameter-tab="$i"
+done
