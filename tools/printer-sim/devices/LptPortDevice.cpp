@@ -56,8 +56,11 @@ LptPortDevice::LptPortDevice(Testbed& testbed, LptPortIdentity identity)
     // The kernel shows the base in decimal, then the ECP base.
     std::ofstream(dir / "base-addr") << *identity_.ioBase << "\t0\n";
   }
-  testbed_.addFromString(record());
+  // Under the lock: the handler runs on umockdev's thread, which learns of this object through
+  // GLib, whose locking ThreadSanitizer cannot see; the handler takes the same lock.
+  std::lock_guard lock(mutex());
   present_ = true;
+  testbed_.addFromString(record());
 }
 
 LptPortDevice::~LptPortDevice() {
