@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts what the build produced: see run.sh. Arguments: the bin folder, 1 to start the simulator.
-# With a display: the printer simulator (serial link over a pseudo-terminal, UDP on 127.0.0.1 and
-# a virtual USB printer through umockdev) and then the application under the umockdev preload.
+# With a display: the printer simulator (serial link over a pseudo-terminal, UDP on 127.0.0.1, and
+# a virtual USB printer and parallel port LPT1 through umockdev) and then the application under
+# the umockdev preload.
 # Without one: the simulator and a short session with the `plenar` command (link test, a setting,
 # a font download, a logo download, a read-back), each step with its outcome; commands this build
 # does not have yet are skipped.
@@ -30,7 +31,7 @@ start_sim() {
   fi
   # The virtual USB printer needs umockdev; without it the simulator serves serial and UDP only.
   local usb=()
-  ldconfig -p 2>/dev/null | grep -q libumockdev-preload.so.0 && usb=(--usb)
+  ldconfig -p 2>/dev/null | grep -q libumockdev-preload.so.0 && usb=(--usb --lpt 1)
   TMPDIR="$work" "$bin/plenar-printer-sim" --serial-link "$work/printer-tty" --udp "$udp" \
     "${usb[@]}" --state "$work/printer-state.json" >"$work/sim.out" 2>"$work/sim.err" &
   sim_pid=$!
@@ -65,6 +66,7 @@ if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
     echo "  serial port:  type $work/printer-tty into the port box (device rate 9600)"
     echo "  network:      address 127.0.0.1, port ${udp##*:}"
     [ ${#usb_env[@]} -gt 0 ] && echo "  USB:          $usb_id in the USB list"
+    [ ${#usb_env[@]} -gt 0 ] && echo "  parallel:     LPT1 in the parallel port list"
     echo "The simulator stops when the application is closed."
   fi
   # Under the preload the application sees the simulator's USB printer (and only virtual
@@ -111,6 +113,12 @@ if [ ${#usb_env[@]} -gt 0 ] && has list-usb; then
   step list-usb
   step --usb "$usb_id" test
   has set-codepage && step --usb "$usb_id" set-codepage 4
+fi
+
+if [ ${#usb_env[@]} -gt 0 ] && has list-lpt; then
+  step list-lpt
+  step --lpt 1 test
+  has paper-type && step --lpt 1 paper-type receipt
 fi
 
 if has font && has read-back; then
