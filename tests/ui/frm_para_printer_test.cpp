@@ -7,14 +7,18 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 #include "FrmParaFixture.h"
 #include "SimProcess.h"
@@ -30,11 +34,15 @@ using test::stateAt;
 
 class ParameterWindowWithPrinter : public uitest::FrmParaFixture {
  public:
+  // Options for the simulator of the next test (a fixture of its own sets them).
+  virtual std::vector<std::string> simArgs() const { return {}; }
+
   void SetUp() override {
     FrmParaFixture::SetUp();
     test::SimProcess::Options o;
     o.serial = false;
     o.udp = true;
+    o.extraArgs = simArgs();
     sim_ = std::make_unique<test::SimProcess>(o);
     // No 5 s pause after a program's connect frame in these tests.
     IniFile(dir_->file("sysconfig.ini")).writeString("ParaDefault", "WaitTime", "0");
@@ -254,6 +262,9 @@ TEST_F(ParameterWindowWithPrinter, FontDownloadedThenReadBackByteForByte) {
   EXPECT_EQ(field<QLineEdit>("edt_FontFile")->text(), fontPath);
   type("edt_FontAddress", "10000");
   run("btn_UpdateFont");
+  // The transfer showed its progress and the file it was about.
+  EXPECT_EQ(field<QProgressBar>("qt_transferProgress")->value(), 1000);
+  EXPECT_TRUE(field<QLabel>("qt_statusPanel1")->text().contains("font.bin"));
 
   const QString back = QString::fromStdString(dir_->file("back.hex"));
   type("edt_StartAddress", "10000");
@@ -297,6 +308,39 @@ TEST_F(ParameterWindowWithPrinter, ClosingHandsTheWorkerBackAndEndsBootQuiet) {
   EXPECT_FALSE(window().connectedFlag());
   EXPECT_FALSE(window().worker().linkOpen);
   EXPECT_FALSE(window().worker().bootQuiet);
+}
+
+// A printer that answers every block 20 ms late: a transfer lasts long enough to close the window
+// in the middle of it.
+class SlowPrinter : public ParameterWindowWithPrinter {
+ public:
+  std::vector<std::string> simArgs() const override { return {"--fault", "delay:20"}; }
+};
+
+TEST_F(SlowPrinter, ClosingTheWindowDuringATransferNeitherHangsNorLosesTheOutcome) {
+  const QString fontPath = QString::fromStdString(dir_->file("font.bin"));
+  {
+    QFile f(fontPath);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray(16 * 1024, '\x11'));
+  }
+  field<QLineEdit>("edt_FontFile")->setText(fontPath);
+  click("btn_UpdateFont");
+  ASSERT_TRUE(para().commandRunning());
+  QTest::qWait(200);
+  ASSERT_TRUE(window().worker().isBusy());
+  closePara();
+  EXPECT_TRUE(window().isVisible());
+  // The transfer runs to its end and reports to the connection window; its trace is saved.
+  ASSERT_TRUE(uitest::waitUntil([&] { return !window().worker().isBusy(); }, 30s));
+  std::ifstream log(dir_->file("debug.log"));
+  std::string trace((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_NE(trace.find("Send"), std::string::npos);
+  EXPECT_TRUE(uitest::waitUntil([&] { return statusText().contains("100.0%"); }, 5s))
+      << statusText().toStdString();
+  // Opened again, the window takes the worker back and its buttons work.
+  openPara();
+  EXPECT_FALSE(para().commandRunning());
 }
 
 }  // namespace

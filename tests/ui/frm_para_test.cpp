@@ -418,6 +418,22 @@ TEST_F(ParameterWindow, InputsAreNamedAndSetButtonsSayWhatTheySet) {
   EXPECT_TRUE(labelled);
   EXPECT_EQ(field<QPushButton>("btn_SetCodepage")->accessibleDescription(), "设置语言");
   EXPECT_EQ(nameOf(field<QLineEdit>("edt_macaddfor")), "MAC 6");
+
+  // The keyboard walks the first tab row by row, each field before its own button.
+  QStringList order;
+  QWidget* w = field<QWidget>("cbb_BauRate");
+  while (order.size() < 14) {
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && w->isVisible() &&
+        !w->objectName().isEmpty() && !w->objectName().startsWith("qt_")) {
+      order << w->objectName();
+    }
+    w = w->nextInFocusChain();
+  }
+  EXPECT_EQ(order,
+            (QStringList{"cbb_BauRate", "btn_SetBauRate", "cbb_Flowcontrol", "btn_flowcontrol",
+                         "cbb_Codepage", "btn_SetCodepage", "cbb_FontValue", "cbb_Dark",
+                         "cbb_Forcepaper", "chk_buzzer", "chk_CutPaper", "btn_SetForcepaper",
+                         "edt_sleepTime", "edt_poweroffTime"}));
 }
 
 TEST_F(ParameterWindow, ASettingsFileThatCannotBeReadIsNotReplaced) {
