@@ -179,8 +179,9 @@ void TLptChannel::setOnFatalError(FatalErrorEvent handler) {
 }
 
 void TLptChannel::setPortNumber(int number) {
-  // The link layer passes the connection window's number; LPTn numbers fit in one byte.
-  if (number < 1 || number > 255) {
+  // The link layer passes the connection window's number (0 while its list was empty: opening
+  // LPT0 then fails with the port's open message); LPTn numbers fit in one byte.
+  if (number < 0 || number > 255) {
     throw ECommsError("LPT" + std::to_string(number) + " is not a parallel port number (1-255)");
   }
   setLptPortNo(static_cast<std::uint8_t>(number));

@@ -240,6 +240,30 @@ TEST(LptChannelTest, DirectModeOpenFailures) {
   }
 }
 
+TEST(LptDriverTest, OpensAndClaimsOnceAndCloseReleases) {
+  LptTestbed bed;
+  TLptDriver driver;
+  const int fd = driver.OpenDriver();
+  EXPECT_EQ(driver.OpenDriver(), fd);  // already open: the same handle, no second claim
+  EXPECT_TRUE(bed.port->claimed());
+  driver.writeRegister(LptRegister::Status, 0x00);  // input only: nothing reaches the port
+  EXPECT_TRUE(bed.port->registerWrites().empty());
+  driver.CloseDriver();
+  driver.CloseDriver();  // closed: nothing to release
+  EXPECT_FALSE(driver.isOpen());
+  EXPECT_FALSE(bed.port->claimed());
+}
+
+TEST(LptChannelTest, PortNumbersTheWindowCanPass) {
+  LptTestbed bed({}, /*withPort=*/false);
+  TLptChannel lpt;
+  lpt.setDirectMode(false);
+  lpt.setPortNumber(0);  // an empty list leaves the window's number at 0
+  EXPECT_EQ(failure([&] { lpt.activate(); }), "LPT0 open is failed.\rNo such file or directory");
+  EXPECT_EQ(failure([&] { lpt.setPortNumber(256); }),
+            "LPT256 is not a parallel port number (1-255)");
+}
+
 TEST(LptChannelTest, ChangingModeOrPortReopens) {
   LptTestbed bed;
   TLptChannel lpt;

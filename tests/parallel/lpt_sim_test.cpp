@@ -81,6 +81,16 @@ TEST(ParallelLinkTest, LinkTestFindsTheParallelPrinter) {
   EXPECT_EQ(list.output, "LPT1 0x378 /dev/lp0\n");
 }
 
+TEST(ParallelLinkTest, UsbPrinterAndParallelPortShareOneTestbed) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.usb = "1234:811E";
+  o.extraArgs = {"--lpt", "1"};
+  SimProcess sim(o);
+  EXPECT_FALSE(sim.usbDir().empty());
+  EXPECT_EQ("UMOCKDEV_DIR=" + sim.usbDir(), sim.announced("lpt"));
+}
+
 TEST(ParallelLinkTest, MissingPortFailsTheLinkTest) {
   LptPrinter printer;
   auto r = printer.plenar("--lpt 2 test");
