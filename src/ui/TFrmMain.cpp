@@ -36,6 +36,7 @@
 #include "shared/SharedTexts.h"
 #include "ui/DropDownComboBox.h"
 #include "ui/LanguageApplier.h"
+#include "ui/WindowStyle.h"
 
 namespace plenar {
 
@@ -106,15 +107,7 @@ TCommThread& TFrmMain::worker() {
 void TFrmMain::buildUi() {
   setObjectName(QStringLiteral("FrmMain"));
   setWindowTitle(QStringLiteral("Plenar Setting Tool V1.0"));
-  // System menu and minimise box, no maximise box.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  QFont f = font();
-  // Verdana where it is installed; Chinese captions take their glyphs from the CJK font.
-  f.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"),
-                 QStringLiteral("WenQuanYi Micro Hei")});
-  setFont(f);
+  applyWindowStyle(this, Qt::Window);
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("qt_central"));

@@ -23,6 +23,7 @@
 #include "platform/SafeFiles.h"
 #include "shared/SharedTexts.h"
 #include "ui/TFrmMain.h"
+#include "ui/WindowStyle.h"
 #include "ui/para/ParaDefault.h"
 #include "ui/para/ParaWidgets.h"
 #include "ui/para/TabBasic.h"
@@ -91,13 +92,7 @@ TCommThread& TFrmPara::worker() {
 void TFrmPara::buildUi() {
   setObjectName(QStringLiteral("FrmPara"));
   setWindowTitle(QStringLiteral("Plenar Setting Tool"));
-  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  QFont f = font();
-  f.setFamilies({QStringLiteral("Verdana"), QStringLiteral("DejaVu Sans"),
-                 QStringLiteral("WenQuanYi Micro Hei")});
-  setFont(f);
+  applyWindowStyle(this, Qt::Dialog);
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("PageControl1"));
