@@ -127,6 +127,18 @@ else
   perms=$(stat -c %a "$home/.local/state/plenar")
   [ "$perms" = 700 ] || fail "state folder created $perms, not 700"
 fi
+if [ "$gui" = 1 ]; then
+  # What the menu entry starts: the program its Exec line names, with the installed language
+  # files, keeping its settings folder in the user's home.
+  exec_line=$(sed -n 's/^Exec=//p' "$usr/$datadir/applications/com.plenar.SettingTool.desktop")
+  [ -x "$usr/$bindir/$exec_line" ] || fail "the desktop entry starts '$exec_line', not installed"
+  rm -rf "$home/.config"
+  check "the installed application starts" run env QT_QPA_PLATFORM=offscreen \
+    ASAN_OPTIONS=detect_leaks=0 "$usr/$bindir/plenar-setting-tool" --language=1 \
+    --screenshot "$work/window.png"
+  [ -s "$work/window.png" ] || fail "no window drawn"
+  [ -d "$home/.config/plenar" ] || fail "the application did not make ~/.config/plenar"
+fi
 [ "$(ls "$usr/$bindir")" = "$before" ] || fail "files appeared next to the installed programs"
 ls "$work" | grep -qx debug.log && fail "debug.log written in the current folder"
 
