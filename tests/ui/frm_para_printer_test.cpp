@@ -93,6 +93,8 @@ TEST_F(ParameterWindowWithPrinter, EachTabsButtonsReachThePrinter) {
        },
        "btn_SetForcepaper",
        [](const QJsonObject& s) { return s.value("switchByte").toInt() == 0x49; }},
+      {"baud rate 115200", [](auto& t) { t.pick("cbb_BauRate", 7); }, "btn_SetBauRate",
+       [](const QJsonObject& s) { return s.value("baudCode").toInt() == 4; }},
       {"sleep and power-off times",
        [](auto& t) { t.template field<QSpinBox>("edt_sleepTime")->setValue(90); },
        "btn_SetpoweroffTime",

@@ -34,6 +34,9 @@ using namespace std::chrono_literals;
 
 class ParameterWindow : public uitest::FrmParaFixture {
  public:
+  std::unique_ptr<uitest::FileDialogAnswers> answers_;
+  QString file(const char* name) { return QString::fromStdString(dir_->file(name)); }
+
   QString stored(const char* key) {
     return QString::fromStdString(
         IniFile(dir_->file("sysconfig.ini")).readString("ParaDefault", key, "<absent>"));
@@ -332,6 +335,24 @@ TEST_F(ParameterWindow, RefusedFieldsShowTheirMessageAndSendNothing) {
          t.field<QLineEdit>("edt_lyType")->setText("");
        },
        "btn_SetlyPara", "'' is not a valid integer value"},
+      {"logo list larger than the printer's logo memory",
+       [](ParameterWindow& t) {
+         // 2048 x 1100 dots: a 282624-byte raster, above the 262144 bytes of 1.bin.
+         QImage big(2048, 1100, QImage::Format_Mono);
+         big.fill(0);
+         const QString path = t.file("big.bmp");
+         ASSERT_TRUE(big.save(path, "BMP"));
+         t.field<QListWidget>("ListBox1")->addItem(path);
+       },
+       "btn_DownLogo", "BMP 文件不能超过256"},
+      {"read-back length that is no number",
+       [](ParameterWindow& t) {
+         t.field<QLineEdit>("edt_StartAddress")->setText("0");
+         t.field<QLineEdit>("edt_ReadLength")->setText("12x");
+         t.answers_ =
+             std::make_unique<uitest::FileDialogAnswers>(QList<QStringList>{{t.file("out.hex")}});
+       },
+       "btn_ReadFont", "'12x' is not a valid integer value"},
       {"program file missing",
        [](ParameterWindow& t) { t.field<QLineEdit>("edt_Prgfile")->setText("/no/such/file.bin"); },
        "btn_UpdatePrg", "文件不存在"},
