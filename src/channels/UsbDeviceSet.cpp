@@ -1,17 +1,12 @@
 #include "channels/UsbDeviceSet.h"
 
-#include <libudev.h>
 #include <libusb.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <cstdlib>
-#include <map>
-#include <memory>
-#include <utility>
+#include <fstream>
 
-#include "channels/UdevPtr.h"
 #include "shared/Errors.h"
 
 namespace plenar {
@@ -23,29 +18,15 @@ std::string upper(std::string s) {
   return s;
 }
 
-// Serial numbers by (bus, device number), read from sysfs through udev.
-std::map<std::pair<int, int>, std::string> serialNumbers() {
-  std::map<std::pair<int, int>, std::string> out;
-  UdevPtr u(udev_new());
-  if (!u) return out;
-  UdevEnumeratePtr e(udev_enumerate_new(u.get()));
-  if (!e) return out;
-  udev_enumerate_add_match_subsystem(e.get(), "usb");
-  udev_enumerate_add_match_property(e.get(), "DEVTYPE", "usb_device");
-  udev_enumerate_scan_devices(e.get());
-  for (udev_list_entry* entry = udev_enumerate_get_list_entry(e.get()); entry != nullptr;
-       entry = udev_list_entry_get_next(entry)) {
-    UdevDevicePtr d(udev_device_new_from_syspath(u.get(), udev_list_entry_get_name(entry)));
-    if (!d) continue;
-    const char* bus = udev_device_get_sysattr_value(d.get(), "busnum");
-    const char* dev = udev_device_get_sysattr_value(d.get(), "devnum");
-    const char* serial = udev_device_get_sysattr_value(d.get(), "serial");
-    if (bus == nullptr || dev == nullptr || serial == nullptr) continue;
-    std::string s = serial;
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
-    out[{std::atoi(bus), std::atoi(dev)}] = s;
-  }
-  return out;
+// The serial number from sysfs (/sys/bus/usb/devices/<bus-port>/serial), "" when the device
+// has none. Read directly rather than through libudev: libudev reseeds shared hash keys without a
+// lock, and libusb's own hot-plug thread uses it at the same time.
+std::string serialNumber(const std::string& busPort) {
+  std::ifstream in("/sys/bus/usb/devices/" + busPort + "/serial");
+  std::string s;
+  std::getline(in, s);
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
+  return s;
 }
 
 std::string busPort(libusb_device* device) {
@@ -73,7 +54,6 @@ std::string usbDevicePath(std::uint16_t vendorId, std::uint16_t productId,
 UsbDeviceSet::UsbDeviceSet(libusb_context* context) {
   const ssize_t n = libusb_get_device_list(context, &list_);
   if (n < 0) throw ECommsError("Failed to open handle to HID device set");
-  const auto serials = serialNumbers();
   for (ssize_t i = 0; i < n; ++i) {
     libusb_device_descriptor d{};
     if (libusb_get_device_descriptor(list_[i], &d) != LIBUSB_SUCCESS) continue;
@@ -82,9 +62,8 @@ UsbDeviceSet::UsbDeviceSet(libusb_context* context) {
     info.vendorId = d.idVendor;
     info.productId = d.idProduct;
     info.identifier = usbIdentifier(d.idVendor, d.idProduct);
-    auto s = serials.find({libusb_get_bus_number(list_[i]), libusb_get_device_address(list_[i])});
-    info.path = usbDevicePath(d.idVendor, d.idProduct, s != serials.end() ? s->second : "",
-                              busPort(list_[i]));
+    const std::string where = busPort(list_[i]);
+    info.path = usbDevicePath(d.idVendor, d.idProduct, serialNumber(where), where);
     devices_.push_back(std::move(info));
   }
 }

@@ -25,7 +25,7 @@ std::string usbDevicePath(std::uint16_t vendorId, std::uint16_t productId,
                           const std::string& serial, const std::string& busPort);
 
 // The USB devices present now, in libusb's enumeration order; frees the list when destroyed.
-// Serial numbers come from udev (sysfs), so listing opens no device.
+// Serial numbers come from sysfs, so listing opens no device.
 // Threads: one thread at a time; libusb itself may be used from other threads meanwhile.
 class UsbDeviceSet {
  public:
