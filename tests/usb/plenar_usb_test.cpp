@@ -113,6 +113,15 @@ TEST(PlenarOverUsb, SettingsCommandReachesThePrinter) {
   EXPECT_TRUE(seen);
 }
 
+TEST(PlenarOverUsb, LostRepliesAreRetriedAsOnTheOtherLinks) {
+  // Every second reply is dropped: each request needs its second attempt (3000 ms apart).
+  SimProcess sim(usbSim({"--fault", "drop-every:2"}));
+  TempDir dir;
+  CommandRun r = plenar(sim, dir, onUsb("set-codepage 3"));
+  EXPECT_EQ(r.exitCode, 0) << r.out;
+  EXPECT_TRUE(contains(r.out, "设置代码页成功")) << r.out;
+}
+
 TEST(PlenarOverUsb, UserDataGoesOutWithoutALinkTestFirst) {
   SimProcess sim(usbSim());
   TempDir dir;

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "UsbTestbed.h"
+#include "channels/UsbUdevMonitor.h"
 #include "shared/Errors.h"
 
 namespace plenar::test {
@@ -203,6 +204,23 @@ TEST_F(UsbChannelTest, UnplugWhileOpenEndsTransfersAndReportsRemovalAndArrival) 
   ASSERT_TRUE(events.waitUntil([&] { return events.arrivals >= 1; }));
   channel().OpenDevice();
   EXPECT_EQ(roundTrip(channel(), p, {5}), (std::vector<std::uint8_t>{5}));
+}
+
+// The watch used where libusb has no hot-plug support.
+TEST_F(UsbChannelTest, UdevMonitorReportsAddAndRemove) {
+  std::mutex m;
+  std::condition_variable cv;
+  std::vector<bool> seen;
+  UsbUdevMonitor monitor([&](bool added) {
+    std::lock_guard lock(m);
+    seen.push_back(added);
+    cv.notify_all();
+  });
+  auto& p = bed.add(printer(1));
+  p.unplug();
+  std::unique_lock lock(m);
+  ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return seen.size() >= 2; }));
+  EXPECT_EQ(seen, (std::vector<bool>{true, false}));
 }
 
 TEST_F(UsbChannelTest, PermissionRefusalNamesTheUdevRule) {
