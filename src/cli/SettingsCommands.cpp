@@ -5,19 +5,21 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <functional>
-#include <iterator>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/FieldLimits.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
 #include "requests/CustomDataRequests.h"
 #include "requests/DeviceRequests.h"
+#include "requests/FileActions.h"
 #include "requests/NetworkRequests.h"
 #include "requests/OptionLists.h"
 #include "requests/WirelessRequests.h"
@@ -84,6 +86,18 @@ bool onOff(const std::string& value, const std::string& what) {
 std::string spinValue(const std::string& text, const std::string& what, long long min,
                       long long max) {
   return std::to_string(parseInteger(text, what, min, max));
+}
+
+// An argument that fills one of the window's edits, checked against that edit's limits.
+std::string edit(const std::string& value, const char* name, FieldFilter filter,
+                 std::size_t maxChars = 0) {
+  checkFieldLimit(value, {name, filter, maxChars});
+  return value;
+}
+std::optional<std::string> edit(const std::optional<std::string>& value, const char* name,
+                                FieldFilter filter, std::size_t maxChars = 0) {
+  if (value) checkFieldLimit(*value, {name, filter, maxChars});
+  return value;
 }
 
 // Runs a built request, or stops with the window's message.
@@ -203,25 +217,29 @@ void addBasicCommands(std::vector<CliCommand>& out) {
 }
 
 void addWirelessCommands(std::vector<CliCommand>& out) {
-  out.push_back(
-      command("bluetooth",
-              "bluetooth [--name N] [--dual-name N] [--password P] [--model N] [--mode 0..2] "
-              "[--auth 0..2]",
-              "set the Bluetooth name, password, model, mode and authentication", [](ArgList& a) {
-                BluetoothFields f;
-                f.name = a.takeOption("--name").value_or("");
-                f.dualName = a.takeOption("--dual-name").value_or("");
-                f.password = a.takeOption("--password").value_or("");
-                if (auto v = a.takeOption("--model")) f.model = *v;
-                if (auto v = a.takeOption("--mode")) {
-                  f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode));
-                }
-                if (auto v = a.takeOption("--auth")) {
-                  f.authItem = chooseItem(*v, "--auth", itemsOf(OptionList::BluetoothPswCheck));
-                }
-                a.expect(0, "bluetooth [options]");
-                return buildSetBluetooth(f);
-              }));
+  out.push_back(command(
+      "bluetooth",
+      "bluetooth [--name N] [--dual-name N] [--password P] [--model N] [--mode 0..2] "
+      "[--auth 0..2]",
+      "set the Bluetooth name, password, model, mode and authentication", [](ArgList& a) {
+        BluetoothFields f;
+        using F = FieldFilter;
+        f.name = edit(a.takeOption("--name"), "--name", F::Any, field::kNameChars).value_or("");
+        f.dualName = edit(a.takeOption("--dual-name"), "--dual-name", F::Any, field::kNameChars)
+                         .value_or("");
+        f.password =
+            edit(a.takeOption("--password"), "--password", F::Any, field::kBluetoothPswChars)
+                .value_or("");
+        if (auto v = edit(a.takeOption("--model"), "--model", F::Digits)) f.model = *v;
+        if (auto v = a.takeOption("--mode")) {
+          f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode));
+        }
+        if (auto v = a.takeOption("--auth")) {
+          f.authItem = chooseItem(*v, "--auth", itemsOf(OptionList::BluetoothPswCheck));
+        }
+        a.expect(0, "bluetooth [options]");
+        return buildSetBluetooth(f);
+      }));
   out.push_back(command("bt-workmode", "bt-workmode high|normal",
                         "Bluetooth module high-speed or normal mode", [](ArgList& a) {
                           return buildBluetoothWorkMode(
@@ -234,7 +252,9 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
   out.push_back(command("wifi-ap", "wifi-ap NAME PASSWORD",
                         "Wi-Fi access-point mode: broadcast name and password", [](ArgList& a) {
                           auto p = a.expect(2, "wifi-ap NAME PASSWORD");
-                          return buildWifiAccessPoint(p[0], p[1]);
+                          return buildWifiAccessPoint(
+                              edit(p[0], "NAME", FieldFilter::Any, field::kWifiChars),
+                              edit(p[1], "PASSWORD", FieldFilter::Any, field::kWifiChars));
                         }));
   out.push_back(command("wifi-off", "wifi-off", "switch Wi-Fi off", [](ArgList& a) {
     a.expect(0, "wifi-off");
@@ -245,16 +265,19 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
       "wifi-sta --ssid S [--password P] (--dhcp | [--ip A] [--mask M] [--gateway G]) [--port N]",
       "Wi-Fi station mode with a dynamic or static address", [](ArgList& a) {
         StationFields f;
-        f.ssid = a.takeOption("--ssid").value_or("");
-        f.password = a.takeOption("--password").value_or("");
+        using F = FieldFilter;
+        f.ssid = edit(a.takeOption("--ssid"), "--ssid", F::Any, field::kWifiChars).value_or("");
+        f.password =
+            edit(a.takeOption("--password"), "--password", F::Any, field::kWifiChars).value_or("");
         bool dhcp = a.takeFlag("--dhcp");
-        auto ip = a.takeOption("--ip");
-        auto mask = a.takeOption("--mask");
-        auto gateway = a.takeOption("--gateway");
+        auto ip = edit(a.takeOption("--ip"), "--ip", F::Dotted, field::kAddressChars);
+        auto mask = edit(a.takeOption("--mask"), "--mask", F::Dotted, field::kAddressChars);
+        auto gateway =
+            edit(a.takeOption("--gateway"), "--gateway", F::Dotted, field::kAddressChars);
         if (dhcp && (ip || mask || gateway)) {
           throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway");
         }
-        if (auto v = a.takeOption("--port")) f.port = *v;
+        if (auto v = edit(a.takeOption("--port"), "--port", F::Digits)) f.port = *v;
         a.expect(0, "wifi-sta [options]");
         f.addressing = dhcp ? StationAddressing::Dynamic : StationAddressing::Static;
         if (ip) f.ip = *ip;
@@ -271,24 +294,34 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
 
 void addNetworkCommands(std::vector<CliCommand>& out) {
   out.push_back(command("net-ip", "net-ip ADDR", "set the Ethernet IP address", [](ArgList& a) {
-    std::string address = one(a, "net-ip ADDR");
+    std::string address =
+        edit(one(a, "net-ip ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
     checkField(AddressField::NetworkIp, address);
     return buildNetworkAddress(address);
   }));
   out.push_back(
       command("net-mask", "net-mask ADDR", "set the Ethernet subnet mask", [](ArgList& a) {
-        std::string mask = one(a, "net-mask ADDR");
+        std::string mask =
+            edit(one(a, "net-mask ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
         checkField(AddressField::NetworkMask, mask);
         return buildNetworkMask(mask);
       }));
   out.push_back(
-      command("net-gateway", "net-gateway ADDR", "set the Ethernet gateway",
-              [](ArgList& a) { return buildNetworkGateway(one(a, "net-gateway ADDR")); }));
-  out.push_back(command("net-port", "net-port N", "set the Ethernet port (2..65535)",
-                        [](ArgList& a) { return buildNetworkPort(one(a, "net-port N")); }));
+      command("net-gateway", "net-gateway ADDR", "set the Ethernet gateway", [](ArgList& a) {
+        return buildNetworkGateway(
+            edit(one(a, "net-gateway ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars));
+      }));
+  out.push_back(
+      command("net-port", "net-port N", "set the Ethernet port (2..65535)", [](ArgList& a) {
+        return buildNetworkPort(
+            edit(one(a, "net-port N"), "N", FieldFilter::Digits, field::kNetPortChars));
+      }));
   out.push_back(command("net-mac", "net-mac XX XX XX XX",
                         "set the last four bytes of the Ethernet MAC address", [](ArgList& a) {
                           auto p = a.expect(4, "net-mac XX XX XX XX");
+                          for (const auto& box : p) {
+                            edit(box, "XX", FieldFilter::Any, field::kMacBoxChars);
+                          }
                           return buildNetworkMac({p[0], p[1], p[2], p[3]});
                         }));
   out.push_back(
@@ -312,11 +345,12 @@ void addDeviceCommands(std::vector<CliCommand>& out) {
                           bool on = onOff(one(a, "infrared on|off [options]"), "infrared");
                           return buildSetInfrared(baud, on, protocol);
                         }));
-  out.push_back(command("device", "device NAME SERIAL", "set the device name and serial number",
-                        [](ArgList& a) {
-                          auto p = a.expect(2, "device NAME SERIAL");
-                          return buildSetDevice(p[0], p[1]);
-                        }));
+  out.push_back(command(
+      "device", "device NAME SERIAL", "set the device name and serial number", [](ArgList& a) {
+        auto p = a.expect(2, "device NAME SERIAL");
+        return buildSetDevice(edit(p[0], "NAME", FieldFilter::Any, field::kNameChars),
+                              edit(p[1], "SERIAL", FieldFilter::Digits, field::kNameChars));
+      }));
   out.push_back(command("usb-type", "usb-type vcom|printer",
                         "USB virtual serial port or USB printer port", [](ArgList& a) {
                           return buildSetDeviceOption(
@@ -367,16 +401,23 @@ void addBlackMarkCommands(std::vector<CliCommand>& out) {
   out.push_back(command("black-mark-distance", "black-mark-distance N",
                         "black-mark search distance in mm (400..4000)", [](ArgList& a) {
                           return buildBlackMarkDistance(
-                              spinValue(one(a, "black-mark-distance N"), "N", 0, 65535));
+                              spinValue(edit(one(a, "black-mark-distance N"), "N",
+                                             FieldFilter::Digits, field::kMarkDistanceChars),
+                                        "N", 0, 65535));
                         }));
   out.push_back(command(
       "black-mark-width", "black-mark-width N", "black-mark width in mm (40..120)", [](ArgList& a) {
-        return buildBlackMarkWidth(spinValue(one(a, "black-mark-width N"), "N", 0, 65535));
+        return buildBlackMarkWidth(spinValue(
+            edit(one(a, "black-mark-width N"), "N", FieldFilter::Digits, field::kMarkWidthChars),
+            "N", 0, 65535));
       }));
-  out.push_back(command("cutter-feed", "cutter-feed N",
-                        "feed before the cut after the black mark, mm (0..1700)", [](ArgList& a) {
-                          return buildCutterFeed(spinValue(one(a, "cutter-feed N"), "N", 0, 65535));
-                        }));
+  out.push_back(command(
+      "cutter-feed", "cutter-feed N", "feed before the cut after the black mark, mm (0..1700)",
+      [](ArgList& a) {
+        return buildCutterFeed(spinValue(
+            edit(one(a, "cutter-feed N"), "N", FieldFilter::Digits, field::kMarkDistanceChars), "N",
+            0, 65535));
+      }));
   out.push_back(command("find-mark", "find-mark", "feed to the next black mark", [](ArgList& a) {
     a.expect(0, "find-mark");
     return buildFindBlackMark(false);
@@ -416,11 +457,16 @@ void addSendCommand(std::vector<CliCommand>& out) {
           throw UsageError("send takes one of --hex, --text or --file");
         }
         if (!file) return buildSendCustomData(splitLines(hex ? *hex : *text), hex.has_value());
-        std::ifstream in(*file, std::ios::binary);
-        if (!in) throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file);
+        std::error_code ec;
+        if (!std::filesystem::exists(*file, ec)) {
+          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file);
+        }
         BuildResult result = buildSendCustomData({}, true);
-        std::get<CommandRequest>(result).dataStream.assign(std::istreambuf_iterator<char>(in),
-                                                           std::istreambuf_iterator<char>());
+        try {
+          std::get<CommandRequest>(result).dataStream = readUserFile(*file, kMaxUserDataFileBytes);
+        } catch (const FileActionRefused& e) {
+          throw InputRefused(e.what());
+        }
         return result;
       }));
 }

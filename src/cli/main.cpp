@@ -2,8 +2,15 @@
 #include <vector>
 
 #include "cli/CliCommands.h"
+#include "engine/TCommThread.h"
+#include "platform/TerminationSignals.h"
 
 int main(int argc, char** argv) {
+  // Before any thread exists: SIGTERM and Ctrl-C end the running command at its next wait (the
+  // link is closed as after a failure) and the program exits with 128 + the signal.
+  plenar::installTerminationHandler([](int) { plenar::TCommThread::requestStopAll(); });
   std::vector<std::string> args(argv + 1, argv + argc);
-  return plenar::cli::runCli(args);
+  int rc = plenar::cli::runCli(args);
+  if (int signal = plenar::terminationSignal()) return 128 + signal;
+  return rc;
 }

@@ -46,15 +46,15 @@ void portRefreshSend(TCommThread& worker, LinkLayer& link, const Bytes& sequence
     if (link.serialChosen()) {
       TComm& serial = link.serialChannel();
       link.closeSerialPort();
-      sleepMs(10);
+      worker.pause(std::chrono::milliseconds(10));
       serial.OpenPort();
       // The port stays open after the sequence; the next command's open step must know, or it
       // would fail to open a port that is already open.
       worker.linkOpen = true;
     }
-    sleepMs(10);
+    worker.pause(std::chrono::milliseconds(10));
     link.sendRaw(sequence);
-    sleepMs(10);
+    worker.pause(std::chrono::milliseconds(10));
   });
 }
 
@@ -137,9 +137,9 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
   worker.runGuarded([&] {
     if (serial) {
       link.closeSerialPort();
-      sleepMs(10);
+      worker.pause(std::chrono::milliseconds(10));
       port.OpenPort();
-      sleepMs(10);
+      worker.pause(std::chrono::milliseconds(10));
     }
     const std::vector<std::uint8_t>& data = worker.request().dataStream;
     std::size_t pos = 0;

@@ -2,8 +2,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -11,7 +9,7 @@
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
-#include "platform/IniFile.h"
+#include "platform/SafeFiles.h"
 #include "requests/FileActions.h"
 #include "shared/Errors.h"
 #include "shared/Frame.h"
@@ -32,14 +30,15 @@ bool fileExists(const std::string& path) {
          !std::filesystem::is_directory(path, ec);
 }
 
+// A FIFO or a device in the list would block the worker or fill memory: only regular files up to
+// the largest font image are sent.
 std::vector<std::uint8_t> loadFile(const std::string& path) {
   if (!fileExists(path)) throw EPrinterError("File " + path + " not Exist");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw EPrinterError("Cannot open file \"" + path + "\". " + std::strerror(errno));
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-  if (in.bad()) throw EPrinterError("Cannot read file \"" + path + "\"");
-  return bytes;
+  try {
+    return readInputBytes(path, kMaxFontFileBytes);
+  } catch (const InputFileError& e) {
+    throw EPrinterError(e.what());
+  }
 }
 
 const std::string& listEntry(const std::vector<std::string>& list, std::size_t i) {
@@ -85,6 +84,11 @@ void addressedDownload(TCommThread& worker, LinkLayer& link) {
       auto command = static_cast<std::uint16_t>(listNumber(r.cmdList, i));
       std::uint32_t start = listNumber(r.paramList, i);
       std::vector<std::uint8_t> file = loadFile(path);
+      // Addresses are 32 bits wide: a file running past 4 GiB would wrap and overwrite the
+      // start of the printer's memory.
+      if (std::string refusal = addressRangeRefusal(start, file.size()); !refusal.empty()) {
+        throw EPrinterError(refusal);
+      }
       worker.reportProgress("Downloading " + listEntry(r.nameList, i) + path, 0, 0, true);
       for (std::size_t pos = 0; pos < file.size();) {
         std::size_t n = std::min(kDownloadBlock, file.size() - pos);

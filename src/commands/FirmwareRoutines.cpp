@@ -4,7 +4,6 @@
 #include <optional>
 #include <span>
 #include <string>
-#include <thread>
 
 #include "channels/TComm.h"
 #include "commands/Routines.h"
@@ -24,10 +23,6 @@ constexpr std::uint16_t kEndCommand = 0x2E;
 constexpr int kAttempts = 3;
 constexpr std::uint8_t kBootByte = 0x61;  // 'a': sent until the boot loader echoes it
 constexpr auto kHandshakePass = std::chrono::milliseconds(50);
-
-void sleepMs(long long ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 // The program file's tag; a file that ends inside its tag matches no printer.
 std::optional<std::string> programTag(std::span<const std::uint8_t> program) {
@@ -59,7 +54,7 @@ void updateFirmware(TCommThread& worker, LinkLayer& link) {
     // The printer restarts into its boot loader: the channel is released while it does.
     link.suspendLink();
     worker.reportProgress(text(TextId::sWaitMsg));
-    sleepMs(r.value2);
+    worker.pause(std::chrono::milliseconds(std::max(0, r.value2)));
     link.resumeLink();
 
     std::array<std::uint8_t, kProgramBlock> block;
@@ -101,19 +96,19 @@ void bootHandshake(TCommThread& worker, LinkLayer& link) {
       // Open at the device rate whatever state an earlier run left the port in: the boot
       // loader listens at the device rate, and a port left closed would send nothing.
       link.serialChannel().ClosePort();
-      sleepMs(10);
+      worker.pause(std::chrono::milliseconds(10));
       link.reopenSerialPort(worker.request().link.serialPort);
-      sleepMs(100);
+      worker.pause(std::chrono::milliseconds(100));
     }
     const std::uint8_t boot[1] = {kBootByte};
     for (int pass = 0; pass < passes; ++pass) {
       if (link.replyFirstByte() == kBootByte) {
         link.serialChannel().ClosePort();
-        sleepMs(10);
+        worker.pause(std::chrono::milliseconds(10));
         break;
       }
       link.sendRaw(boot);
-      std::this_thread::sleep_for(kHandshakePass);
+      worker.pause(kHandshakePass);
     }
     if (link.replyFirstByte() == kBootByte) {
       {

@@ -22,10 +22,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-void sleepMs(int ms) {
-  std::this_thread::sleep_for(milliseconds(ms));
-}
-
 constexpr int kParallelIoBase = 0x378;
 constexpr std::size_t kDatagramMax = 2049;
 constexpr std::array<std::uint8_t, 8> kIdentifyData{0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
@@ -86,7 +82,7 @@ void LinkLayer::openLink(const std::string& serialPort, std::optional<int> trans
         usb_->OpenDevice();
       }
       worker_.linkOpen = true;
-      sleepMs(100);
+      worker_.pause(milliseconds(100));
       identifyRequest();
       return;
     case LinkKind::Serial:
@@ -106,7 +102,7 @@ void LinkLayer::openLink(const std::string& serialPort, std::optional<int> trans
   if (worker_.commandCode() != 0) {
     worker_.trace().addLine("Open" + serialPort + traceTimestamp());
   }
-  sleepMs(30);
+  worker_.pause(milliseconds(30));
   switchBaudRate(transferRate);
   identifyRequest();
 }
@@ -118,7 +114,7 @@ void LinkLayer::activateParallel() {
   parallel_->setDirectMode(false);
   parallel_->setIoBase(kParallelIoBase);
   parallel_->activate();
-  sleepMs(100);
+  worker_.pause(milliseconds(100));
 }
 
 void LinkLayer::closeLink() {
@@ -206,14 +202,14 @@ void LinkLayer::switchBaudRate(std::optional<int> rate) {
   const std::string text = rate ? std::to_string(*rate) : worker_.request().link.transferBaudText;
   int checked = checkedRate(rate, text);
   if (static_cast<std::uint32_t>(checked) == serial_.BaudRate()) return;
-  sleepMs(30);
+  worker_.pause(milliseconds(30));
   try {
     framedRequest(0x31, *rateToCode(checked), 0, {}, 1);
   } catch (...) {
     throw ESetBaudRateException("Set Baudrate Failed");
   }
   serial_.setBaudRate(static_cast<std::uint32_t>(checked));
-  sleepMs(30);
+  worker_.pause(milliseconds(30));
 }
 
 void LinkLayer::restoreDeviceRate() {
@@ -234,7 +230,7 @@ void LinkLayer::reopenSerialPort(const std::string& name) {
   closeSerialPort();
   serial_.OpenPort();
   worker_.linkOpen = true;
-  if (worker_.commandCode() != 0) sleepMs(30);
+  if (worker_.commandCode() != 0) worker_.pause(milliseconds(30));
 }
 
 void LinkLayer::connectHandshake() {
@@ -245,7 +241,7 @@ void LinkLayer::connectHandshake() {
   } catch (...) {
     throw ESetBaudRateException("Connecting Failed");
   }
-  sleepMs(300);
+  worker_.pause(milliseconds(300));
 }
 
 void LinkLayer::suspendLink() {
@@ -284,6 +280,24 @@ void LinkLayer::resumeLink() {
   }
 }
 
+std::size_t LinkLayer::receiveDatagram(std::span<std::uint8_t> buffer, milliseconds timeout) {
+  // In slices, so that a closing program does not wait out a silent printer.
+  constexpr milliseconds kSlice(100);
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    worker_.checkStopping();
+    auto left =
+        std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left <= milliseconds::zero()) return 0;
+    const milliseconds slice = std::min(left, kSlice);
+    const auto sliceStart = std::chrono::steady_clock::now();
+    if (std::size_t n = udp_.receive(buffer, slice); n > 0) return n;
+    // A closed socket or a socket error ends the receive well before its time, as it always did
+    // (the socket's own poll rounds its time-out down to whole milliseconds).
+    if (std::chrono::steady_clock::now() - sliceStart < slice / 2) return 0;
+  }
+}
+
 std::uint8_t LinkLayer::replyFirstByte() const {
   std::lock_guard lock(worker_.replyMutex);
   return worker_.replyBuffer[0];
@@ -305,18 +319,18 @@ int LinkLayer::framedRequest(std::uint16_t command, std::uint32_t value1, std::u
     sendRaw(frame);
     if (kind == LinkKind::Network) {
       std::array<std::uint8_t, kDatagramMax> datagram{};
-      std::size_t n = udp_.receive(datagram, milliseconds(1000));
+      std::size_t n = receiveDatagram(datagram, milliseconds(1000));
       if (n > 0) worker_.trace().addReceive(std::span(datagram).first(n));
       // Only the start of an acknowledgement is looked at on the network.
       answered = n >= kFrameHeaderSize && datagram[0] == 0x02 && datagram[1] == 0x00;
     } else if (kind == LinkKind::Parallel) {
-      sleepMs(100);  // no return channel
+      worker_.pause(milliseconds(100));  // no return channel
       answered = true;
     } else if (command == 0x92) {
-      sleepMs(30);  // user data gets no answer on serial and USB
+      worker_.pause(milliseconds(30));  // user data gets no answer on serial and USB
       answered = true;
     } else {
-      answered = worker_.replyEvent.waitFor(milliseconds(3000));
+      answered = worker_.waitReply(milliseconds(3000));
     }
   }
   if (!answered && !worker_.bootQuiet) throw ECommunicationException("Download Data Failed");
@@ -334,7 +348,7 @@ LinkLayer::ReadOutcome LinkLayer::framedReadOnce(std::uint16_t command, std::uin
     sendRaw(frame);
     if (kind == LinkKind::Network) {
       std::array<std::uint8_t, kDatagramMax> datagram{};
-      std::size_t n = udp_.receive(datagram, milliseconds(3000));
+      std::size_t n = receiveDatagram(datagram, milliseconds(3000));
       if (n == 0) continue;
       worker_.trace().addReceive(std::span(datagram).first(n));
       if (n >= kFrameHeaderSize && datagram[0] == 0x02 && datagram[1] == 0x00) {
@@ -349,9 +363,9 @@ LinkLayer::ReadOutcome LinkLayer::framedReadOnce(std::uint16_t command, std::uin
         outcome = {true, length};
       }
     } else if (kind == LinkKind::Parallel) {
-      sleepMs(100);
+      worker_.pause(milliseconds(100));
       outcome = {true, 0};
-    } else if (worker_.replyEvent.waitFor(milliseconds(600))) {
+    } else if (worker_.waitReply(milliseconds(600))) {
       std::lock_guard lock(worker_.replyMutex);
       int length = worker_.replyLength;
       std::size_t available =

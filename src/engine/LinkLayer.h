@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -109,6 +110,9 @@ class LinkLayer {
   ReadOutcome framedReadOnce(std::uint16_t command, std::uint32_t value1, std::uint32_t value2,
                              std::span<const std::uint8_t> requestData,
                              std::span<std::uint8_t> reply, int attempts);
+  // One datagram from the printer within `timeout`; 0 when none came. Throws EWorkerStopping
+  // when the program is closing.
+  std::size_t receiveDatagram(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout);
   void activateParallel();
   int checkedRate(std::optional<int> rate, const std::string& boxText) const;
   void showInTextArea(const std::uint8_t* bytes, std::size_t count);

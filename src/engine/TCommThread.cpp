@@ -1,7 +1,9 @@
 #include "engine/TCommThread.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 #include "platform/OwnerDispatcher.h"
 #include "platform/ProgramPaths.h"
@@ -13,7 +15,18 @@ namespace plenar {
 
 namespace {
 constexpr auto kProgressInterval = std::chrono::milliseconds(70);
+// How often a reply wait looks at the stop request; a reply itself ends the wait at once.
+constexpr auto kStopSlice = std::chrono::milliseconds(50);
+
+std::mutex& workersMutex() {
+  static std::mutex m;
+  return m;
 }
+std::vector<TCommThread*>& liveWorkers() {
+  static std::vector<TCommThread*> workers;
+  return workers;
+}
+}  // namespace
 
 std::optional<int> parseRateText(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -28,23 +41,61 @@ std::optional<int> parseRateText(std::string_view text) {
 TCommThread::TCommThread(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner)
     : programDir_(std::move(programDir)), owner_(owner), reportWindow_(&reportWindow) {
   thread_ = std::thread([this] { run(); });
+  std::lock_guard lock(workersMutex());
+  liveWorkers().push_back(this);
 }
 
 TCommThread::~TCommThread() {
+  {
+    std::lock_guard lock(workersMutex());
+    std::erase(liveWorkers(), this);
+  }
   {
     std::lock_guard lock(mutex_);
     terminated_ = true;
   }
   wake_.notify_all();
+  requestStop();
+  thread_.join();
+}
+
+void TCommThread::requestStop() {
+  stopEvent_.set();
   // A routine waiting for a reply ends its wait at once instead of running out its time.
   replyEvent.set();
-  thread_.join();
+}
+
+void TCommThread::requestStopAll() {
+  std::lock_guard lock(workersMutex());
+  for (TCommThread* worker : liveWorkers()) worker->requestStop();
+}
+
+void TCommThread::pause(std::chrono::milliseconds duration) {
+  if (stopEvent_.waitFor(duration)) throw EWorkerStopping();
+}
+
+bool TCommThread::waitReply(std::chrono::milliseconds timeout) {
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    checkStopping();
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left <= std::chrono::milliseconds::zero()) return replyEvent.isSet();
+    if (replyEvent.waitFor(std::min(left, std::chrono::milliseconds(kStopSlice)))) {
+      checkStopping();
+      return true;
+    }
+  }
+}
+
+void TCommThread::checkStopping() const {
+  if (stopping()) throw EWorkerStopping();
 }
 
 bool TCommThread::postCommand(CommandRequest request) {
   {
     std::lock_guard lock(mutex_);
-    if (busy_.load() || terminated_) return false;
+    if (busy_.load() || terminated_ || stopping()) return false;
     request_ = std::move(request);
     pending_ = true;
     busy_.store(true);

@@ -17,12 +17,20 @@
 #include "engine/TraceList.h"
 #include "engine/WindowTexts.h"
 #include "platform/ManualResetEvent.h"
+#include "shared/Errors.h"
 
 namespace plenar {
 
 class ReportWindow;
 class OwnerDispatcher;
 class ECommsError;
+
+// The program is closing: a routine's wait ended early. The routine fails with this text and the
+// worker reports it like any other failure.
+class EWorkerStopping : public EPrinterError {
+ public:
+  EWorkerStopping() : EPrinterError("Stopped: the program is closing") {}
+};
 
 inline constexpr int kMaxCommandCode = 49;
 inline constexpr std::size_t kReplyBufferSize = 4096;
@@ -42,9 +50,17 @@ class TCommThread {
   TCommThread(const TCommThread&) = delete;
   TCommThread& operator=(const TCommThread&) = delete;
 
-  // Copies the request into the worker and wakes it. A post while a command runs is ignored as
-  // a whole and returns false.
+  // Copies the request into the worker and wakes it. A post while a command runs, or once the
+  // worker is stopping, is ignored as a whole and returns false.
   bool postCommand(CommandRequest request);
+  // The program is closing: every wait of the running command (replies, the boot handshake's
+  // passes, the firmware restart wait, pauses between frames) ends within about 50 ms with
+  // EWorkerStopping, and no further command is accepted. Any thread; also run by the
+  // destructor.
+  void requestStop();
+  bool stopping() const { return stopEvent_.isSet(); }
+  // requestStop() on every worker of the process (the termination signal handler).
+  static void requestStopAll();
   // True from an accepted post until the command has been reported.
   bool isBusy() const { return busy_.load(); }
   // Blocks until no command runs or the time-out passes; true when idle. For the CLI and tests.
@@ -88,6 +104,13 @@ class TCommThread {
   // rate box (through the listener, run on the owner thread).
   void setDeviceBaud(int rate);
   void setDeviceBaudListener(std::function<void(int)> listener);
+
+  // The routines' only ways to wait: a fixed pause, and the wait for a reply. Both throw
+  // EWorkerStopping once the worker is stopping.
+  void pause(std::chrono::milliseconds duration);
+  bool waitReply(std::chrono::milliseconds timeout);
+  // Throws EWorkerStopping once the worker is stopping (for waits made elsewhere in slices).
+  void checkStopping() const;
 
   void reportProgress(std::string_view text, long long done = 0, long long total = 0,
                       bool paraWindow = false);
@@ -150,6 +173,7 @@ class TCommThread {
   std::chrono::steady_clock::time_point lastProgressPost_{};
   bool traceSaveWarned_ = false;
 
+  ManualResetEvent stopEvent_;
   mutable std::mutex mutex_;
   mutable std::condition_variable wake_;
   std::atomic<bool> busy_{false};

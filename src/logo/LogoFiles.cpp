@@ -5,8 +5,8 @@
 #include <string_view>
 
 #include "logo/LogoImage.h"
-#include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "platform/SafeFiles.h"
 #include "requests/FileActions.h"
 #include "shared/Frame.h"
 #include "shared/SharedTexts.h"
@@ -19,6 +19,12 @@ namespace {
 std::string tooManyImagesText(std::size_t limit) {
   return "BMP 图像不能超过" + std::to_string(limit) + "个 (at most " + std::to_string(limit) +
          " images)";
+}
+
+// A list whose files are all missing would otherwise send an empty directory (erasing the
+// printer's logo table) or a 1C 71 with no image.
+void checkSomethingWritten(const LogoFile& file) {
+  if (file.imagesWritten == 0) throw LogoError(nothingToDownloadText());
 }
 
 void checkImageCount(std::size_t written, std::size_t limit) {
@@ -44,6 +50,10 @@ void saveLogoFile(const std::string& path, const std::vector<std::uint8_t>& byte
 }
 
 }  // namespace
+
+std::string nothingToDownloadText() {
+  return "BMP: nothing to download (none of the listed files exists)";
+}
 
 std::string logoTooLargeText() {
   // The language file may hold any text here: only its first %d is filled, never passed to a
@@ -97,6 +107,7 @@ std::optional<CommandRequest> prepareLogoDownload(const std::vector<std::string>
                                                   const std::string& programDir) {
   if (bmpPaths.empty()) return std::nullopt;
   LogoFile file = buildFramedLogoFile(bmpPaths);
+  checkSomethingWritten(file);
   const std::string path = pathIn(programDir, "1.bin");
   saveLogoFile(path, file.bytes);
   if (file.bytes.size() > kLogoFileLimit) throw LogoError(logoTooLargeText());
@@ -107,6 +118,7 @@ std::optional<CommandRequest> prepareRawLogoDownload(const std::vector<std::stri
                                                      const std::string& programDir) {
   if (bmpPaths.empty()) return std::nullopt;
   LogoFile file = buildNvLogoFile(bmpPaths);
+  checkSomethingWritten(file);
   const std::string path = pathIn(programDir, "2.bin");
   saveLogoFile(path, file.bytes);
   if (file.bytes.size() > kLogoFileLimit) throw LogoError(logoTooLargeText());

@@ -39,13 +39,16 @@ LogoFile buildNvLogoFile(const std::vector<std::string>& bmpPaths);
 
 // The window's download buttons: build the file, save it as 1.bin or 2.bin in `programDir`
 // (replacing it), refuse a file above 262144 bytes with the sDnLogFileMsg text (the file stays
-// on disk), and return the request of code 7 or 46. nullopt for an empty list. LogoError carries
-// the message for the user in every refusal; nothing has been sent by then.
+// on disk), and return the request of code 7 or 46. nullopt for an empty list. A list in which no
+// image could be written (every file missing) is refused with nothingToDownloadText() before any
+// file is saved. LogoError carries the message for the user in every refusal; nothing has been
+// sent by then.
 std::optional<CommandRequest> prepareLogoDownload(const std::vector<std::string>& bmpPaths,
                                                   const std::string& programDir);
 std::optional<CommandRequest> prepareRawLogoDownload(const std::vector<std::string>& bmpPaths,
                                                      const std::string& programDir);
 
+std::string nothingToDownloadText();
 // The sDnLogFileMsg text with the limit in kilobytes (256) in place of its %d.
 std::string logoTooLargeText();
 

@@ -1,8 +1,13 @@
 #include "logo/LogoImage.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+
+#include "logo/BmpHeader.h"
+#include "platform/SafeFiles.h"
 
 namespace plenar {
 
@@ -16,8 +21,22 @@ std::optional<LogoImage> LogoImage::load(const std::string& path) {
   QFileInfo info(name);
   if (!info.exists() || info.isDir()) return std::nullopt;
 
+  // Read here, not by Qt: a FIFO or a device named as an image would block or never end.
+  std::string bytes;
+  try {
+    bytes = readInputFile(path, kMaxBmpFileBytes);
+  } catch (const InputFileError& e) {
+    if (e.kind() == InputFileError::Kind::Missing) return std::nullopt;
+    throw LogoError(e.what());
+  }
+  if (auto reason = bmpTruncation(bytes)) {
+    throw LogoError("Bitmap image is not valid: " + path + " (" + *reason + ")");
+  }
+  QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::ReadOnly);
   // Only the BMP decoder is asked: a PNG or a text file renamed to .bmp is not a logo.
-  QImageReader reader(name, "bmp");
+  QImageReader reader(&buffer, "bmp");
   reader.setAutoDetectImageFormat(false);
   QImage image = reader.read();
   if (image.isNull()) {

@@ -14,6 +14,10 @@ class LogoError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The largest BMP file read: 2M dots (the 256 KiB logo file) at 32 bits per pixel are 8 MiB, so
+// no image that could be stored comes near it.
+inline constexpr std::size_t kMaxBmpFileBytes = 16u << 20;
+
 // One BMP image as the printer's 1-bit dots. The raster is padded to whole bytes in both
 // directions: wb = ceil(W / 8) bytes per row, hb = ceil(H / 8) bands of 8 rows; padding dots are
 // never printed.
@@ -24,7 +28,8 @@ class LogoImage {
 
   // Loads a BMP of any depth. A pixel is a dot when it is pure black after Qt's conversion to
   // 1 bit with threshold dithering (so dark colours print, light ones do not). nullopt when the
-  // file does not exist; LogoError when it exists but is not a readable BMP.
+  // file does not exist; LogoError when it exists but is not a readable BMP, ends before its
+  // pixel data, is not a regular file or is larger than kMaxBmpFileBytes.
   static std::optional<LogoImage> load(const std::string& path);
 
   int width() const { return width_; }

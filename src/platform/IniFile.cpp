@@ -173,59 +173,15 @@ std::string IniDocument::bytes() const {
   return out;
 }
 
-std::optional<std::string> readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-bool replaceFileAtomically(const std::string& path, std::string_view bytes, mode_t createMode) {
-  mode_t mode = createMode;
-  struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) mode = st.st_mode & 07777;
-  std::string tmp = path + ".XXXXXX";
-  int fd = ::mkstemp(tmp.data());
-  if (fd < 0) return false;
-  auto fail = [&] {
-    int saved = errno;
-    ::close(fd);
-    ::unlink(tmp.c_str());
-    errno = saved;
-    return false;
-  };
-  if (::fchmod(fd, mode) != 0) return fail();
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return fail();
-    }
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  if (::fsync(fd) != 0) return fail();
-  if (::close(fd) != 0) {
-    int saved = errno;
-    ::unlink(tmp.c_str());
-    errno = saved;
-    return false;
-  }
-  if (::rename(tmp.c_str(), path.c_str()) != 0) {
-    int saved = errno;
-    ::unlink(tmp.c_str());
-    errno = saved;
-    return false;
-  }
-  return true;
-}
-
 IniDocument IniFile::load() const {
-  auto bytes = readWholeFile(path_);
-  return bytes ? IniDocument::parse(*bytes) : IniDocument{};
+  try {
+    return IniDocument::parse(readInputFile(path_, kMaxIniFileBytes));
+  } catch (const InputFileError& e) {
+    // A FIFO or a device in place of the file must not block or flood every start; it reads
+    // as a missing file, which gives the defaults.
+    if (e.kind() != InputFileError::Kind::Missing) std::fprintf(stderr, "%s, ignored\n", e.what());
+    return IniDocument{};
+  }
 }
 
 bool IniFile::save(const IniDocument& doc) const {

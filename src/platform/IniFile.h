@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/SafeFiles.h"
+
 namespace plenar {
 
 // An INI document with the private-profile rules of Windows: sections and keys match without
@@ -50,9 +52,12 @@ class IniDocument {
 };
 
 // A file read and written with those rules. Every read loads the file as it is now (a missing or
-// unreadable file reads as empty); every write loads, changes and replaces the file atomically
-// (temporary file + rename), so a crash never leaves half a file.
+// unreadable file reads as empty; so does anything that is not a regular file, or a file above
+// kMaxIniFileBytes, with a note on stderr); every write loads, changes and replaces the file
+// atomically (temporary file + rename), so a crash never leaves half a file.
 // Threads: as a file, by one thread at a time per path.
+inline constexpr std::size_t kMaxIniFileBytes = 1u << 20;  // settings and language files
+
 class IniFile {
  public:
   // `createMode` is the permission of a file that does not exist yet; an existing file keeps its
@@ -78,12 +83,5 @@ class IniFile {
   std::string path_;
   mode_t createMode_;
 };
-
-// Writes `bytes` to `path` through a temporary file in the same folder and a rename; a new file
-// gets `createMode`, an existing one keeps its mode. Returns false (errno set) on failure, leaving
-// any earlier file untouched.
-bool replaceFileAtomically(const std::string& path, std::string_view bytes, mode_t createMode);
-// Reads a whole file; nullopt when it cannot be opened.
-std::optional<std::string> readWholeFile(const std::string& path);
 
 }  // namespace plenar

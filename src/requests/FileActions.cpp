@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 
+#include "platform/SafeFiles.h"
 #include "shared/SharedTexts.h"
 
 namespace plenar {
@@ -26,16 +25,22 @@ int hexDigit(char c) {
   return -1;
 }
 
-std::vector<std::uint8_t> readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileActionRefused("Cannot open file \"" + path + "\"");
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-  if (in.bad()) throw FileActionRefused("Cannot read file \"" + path + "\"");
-  return bytes;
+}  // namespace
+
+std::vector<std::uint8_t> readUserFile(const std::string& path, std::size_t maxBytes) {
+  try {
+    return readInputBytes(path, maxBytes);
+  } catch (const InputFileError& e) {
+    throw FileActionRefused(e.what());
+  }
 }
 
-}  // namespace
+std::string addressRangeRefusal(std::uint32_t start, std::uint64_t size) {
+  constexpr std::uint64_t kAddressSpace = std::uint64_t{1} << 32;
+  if (start + size <= kAddressSpace) return {};
+  return "The file does not fit below address $100000000: " + std::to_string(size) +
+         " bytes from " + addressParam(start);
+}
 
 std::optional<std::int64_t> parseIntText(std::string_view text) {
   std::size_t i = 0;
@@ -113,12 +118,19 @@ std::string addressParam(std::uint32_t address) {
 std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
                                                   std::string_view addressText) {
   if (!isFile(fontPath)) return std::nullopt;
+  // Read once here, so that a FIFO, a device or an oversized file is refused before the link is
+  // touched; the routine reads the file again when it runs.
+  const std::size_t size = readUserFile(fontPath, kMaxFontFileBytes).size();
+  const std::uint32_t start = fontStartAddress(addressText);
+  if (std::string refusal = addressRangeRefusal(start, size); !refusal.empty()) {
+    throw FileActionRefused(refusal);
+  }
   CommandRequest r;
   r.code = 3;
   r.fileList = {fontPath};
   r.nameList = {"FONT"};
   r.cmdList = {"$35"};
-  r.paramList = {addressParam(fontStartAddress(addressText))};
+  r.paramList = {addressParam(start)};
   return r;
 }
 
@@ -128,7 +140,7 @@ CommandRequest firmwareRequest(const std::string& programPath, std::string_view 
   r.code = 4;
   r.value2 = bootWaitMs(waitSecondsText);
   if (!isFile(programPath)) throw FileActionRefused(text(TextId::sMsg24));
-  r.dataStream = readWholeFile(programPath);
+  r.dataStream = readUserFile(programPath, kMaxProgramFileBytes);
   // Read here so that a file the update could not check is refused before anything starts.
   (void)prgModelTag(r.dataStream);
   if (panelText) {

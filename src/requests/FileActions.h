@@ -37,6 +37,11 @@ inline constexpr int kDefaultBootWaitMs = 5000;
 inline constexpr std::uint32_t kFramedDownloadCommand = 0x35;
 inline constexpr std::uint32_t kLogoFileAddress = 0x1CF000;
 inline constexpr int kBootHandshakePasses = 1001;
+// The largest files the printer takes: program and font images fill at most its 16 MiB of flash,
+// user data goes out in 0x92 frames to a receive buffer, not to memory.
+inline constexpr std::size_t kMaxProgramFileBytes = 16u << 20;
+inline constexpr std::size_t kMaxFontFileBytes = 16u << 20;
+inline constexpr std::size_t kMaxUserDataFileBytes = 1u << 20;
 
 // A number as the printer tool's text fields take it: optional blanks, an optional sign, then
 // decimal digits, or "$" followed by hexadecimal digits (at most 8; values above 0x7FFFFFFF are
@@ -58,11 +63,19 @@ std::uint32_t fontStartAddress(std::string_view hexText);
 std::string addressParam(std::uint32_t address);
 
 // Font download (code 3). nullopt when the file does not exist (the window then does nothing).
+// FileActionRefused when the file is not a regular file, is larger than kMaxFontFileBytes, or
+// would run past the end of the 32-bit address space from the start address.
 std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
                                                   std::string_view addressText);
+// The refusal text for `size` bytes at `start` when they pass 4 GiB; empty when they fit.
+std::string addressRangeRefusal(std::uint32_t start, std::uint64_t size);
+// A user's input file, read whole without blocking and up to `maxBytes`; FileActionRefused with
+// the reason (not a regular file, too large, unreadable) otherwise.
+std::vector<std::uint8_t> readUserFile(const std::string& path, std::size_t maxBytes);
 
 // Program update (code 4): loads the file into dataStream. FileActionRefused with the sMsg24
-// text when the file does not exist, or with the read failure of the tag. `panelText` receives
+// text when the file does not exist, with the read failure of the tag, or when the file is not a
+// regular file or larger than kMaxProgramFileBytes. `panelText` receives
 // the status panel's "<sUpdatePrgFile>:<name> Size:<bytes>" when given.
 CommandRequest firmwareRequest(const std::string& programPath, std::string_view waitSecondsText,
                                std::string* panelText = nullptr);

@@ -1,6 +1,7 @@
 #include "requests/FileActions.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -110,6 +111,39 @@ TEST(FileRequests, FontDownloadRow) {
   EXPECT_EQ(r->paramList, std::vector<std::string>{"$10000"});
   EXPECT_EQ(fontDownloadRequest(font, "not hex")->paramList[0], "$0");
   EXPECT_FALSE(fontDownloadRequest(dir.path("missing.bin"), "10000"));
+}
+
+// Addresses are 32 bits: a file that would run past 4 GiB wraps to address 0 on the printer.
+TEST(FileRequests, FontMustEndWithinTheAddressSpace) {
+  struct Case {
+    std::uint32_t start;
+    std::uint64_t size;
+    bool fits;
+  } cases[] = {
+      {0xFFFFFF00u, 256, true},           {0xFFFFFF00u, 257, false},
+      {0xFFFFFF00u, 65536, false},        {0, std::uint64_t{1} << 32, true},
+      {1, std::uint64_t{1} << 32, false}, {0xFFFFFFFFu, 0, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.start) + " + " + std::to_string(c.size));
+    EXPECT_EQ(addressRangeRefusal(c.start, c.size).empty(), c.fits);
+  }
+  TempDir dir;
+  std::string font = dir.file("font.bin", std::vector<std::uint8_t>(65536, 1));
+  EXPECT_THROW(fontDownloadRequest(font, "FFFFFF00"), FileActionRefused);
+  EXPECT_TRUE(fontDownloadRequest(font, "FFFF0000"));
+}
+
+// Special files are refused by both file buttons before anything starts; a FIFO must not block.
+TEST(FileRequests, SpecialFilesAreRefused) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo(dir.path("fifo").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", dir.path("zero"));
+  for (const char* name : {"fifo", "zero"}) {
+    SCOPED_TRACE(name);
+    EXPECT_THROW(fontDownloadRequest(dir.path(name), "0"), FileActionRefused);
+    EXPECT_THROW(firmwareRequest(dir.path(name), "5"), FileActionRefused);
+  }
 }
 
 TEST(FileRequests, FirmwareCarriesFileAndWait) {

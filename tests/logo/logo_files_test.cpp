@@ -127,6 +127,25 @@ TEST_F(LogoFilesTest, DownloadRequestsAndSavedFiles) {
   EXPECT_FALSE(prepareRawLogoDownload({}, dir_));
 }
 
+// A list without one readable image would send an empty directory (erasing the printer's logo
+// table) or a 1C 71 with no image: both buttons refuse, and no file is written.
+TEST_F(LogoFilesTest, ListWithoutAnyImageIsRefused) {
+  fs::create_directory(path("folder"));
+  const std::vector<std::string> lists[] = {{path("gone.bmp")}, {path("gone.bmp"), path("folder")}};
+  for (const auto& list : lists) {
+    for (bool raw : {false, true}) {
+      SCOPED_TRACE(raw ? "2.bin" : "1.bin");
+      try {
+        raw ? prepareRawLogoDownload(list, dir_) : prepareLogoDownload(list, dir_);
+        ADD_FAILURE() << "an empty logo file was prepared";
+      } catch (const LogoError& e) {
+        EXPECT_EQ(std::string(e.what()), nothingToDownloadText());
+      }
+      EXPECT_FALSE(fs::exists(path(raw ? "2.bin" : "1.bin")));
+    }
+  }
+}
+
 TEST_F(LogoFilesTest, SizeLimitOf256KiB) {
   // 576 x 460: wb 72, hb 58, 33408 bytes per raster.
   std::string big = bmp("big.bmp", 576, 460);

@@ -1,6 +1,7 @@
 #include "logo/LogoImage.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -158,6 +159,37 @@ TEST_F(LogoImageTest, MissingAndUnreadableFiles) {
   cut.write(head);
   cut.close();
   EXPECT_THROW(LogoImage::load(path("cut.bmp")), LogoError);
+}
+
+// Qt's decoder fills rows missing at the end of a file with colour 0 (black): a cut file must be
+// refused, not stored as a black block. Every depth, cut one byte short and cut at half the rows.
+TEST_F(LogoImageTest, FileEndingBeforeItsPixelDataIsRefused) {
+  for (int bits : {1, 4, 8, 24, 32}) {
+    SCOPED_TRACE(bits);
+    const std::string full = path("full" + std::to_string(bits) + ".bmp");
+    ASSERT_TRUE(saveBmp(solidImage(40, 30, qRgb(255, 255, 255)), full, bits));
+    std::ifstream in(full, std::ios::binary);
+    std::string bytes(std::istreambuf_iterator<char>(in), {});
+    ASSERT_TRUE(LogoImage::load(full));
+    for (std::size_t keep : {bytes.size() - 1, bytes.size() - bytes.size() / 4}) {
+      std::ofstream(path("cut.bmp"), std::ios::binary | std::ios::trunc) << bytes.substr(0, keep);
+      try {
+        LogoImage::load(path("cut.bmp"));
+        ADD_FAILURE() << "a file cut to " << keep << " of " << bytes.size() << " bytes loaded";
+      } catch (const LogoError& e) {
+        EXPECT_NE(std::string(e.what()).find("Bitmap image is not valid"), std::string::npos);
+      }
+    }
+  }
+}
+
+TEST_F(LogoImageTest, SpecialFilesAreRefusedWithoutWaiting) {
+  ASSERT_EQ(::mkfifo(path("fifo.bmp").c_str(), 0600), 0);
+  fs::create_symlink("/dev/zero", path("zero.bmp"));
+  for (const char* name : {"fifo.bmp", "zero.bmp"}) {
+    SCOPED_TRACE(name);
+    EXPECT_THROW(LogoImage::load(path(name)), LogoError);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plenar {
+
+// Files that come from the user (fonts, programs, images, settings, language files) and files the
+// program saves (read-back, sysconfig.ini, debug.log, 1.bin, 2.bin). A user may name anything:
+// a FIFO, a device node, a symlink, a directory. Reading never blocks and never grows without
+// bound; saving never replaces what a path names with something else.
+// Threads: plain functions; concurrent calls on different paths are independent.
+
+// Why an input file was refused; what() is the text shown to the user.
+class InputFileError : public std::runtime_error {
+ public:
+  enum class Kind { Missing, NotRegular, TooLarge, Unreadable };
+  InputFileError(Kind kind, const std::string& message)
+      : std::runtime_error(message), kind_(kind) {}
+  Kind kind() const { return kind_; }
+
+ private:
+  Kind kind_;
+};
+
+// Reads a whole regular file of at most `maxBytes` bytes. The open never waits (a FIFO without a
+// writer, a terminal), and anything that is not a regular file (directory, FIFO, device, socket,
+// a symlink to one of them) is refused without reading a byte. A file that grows past the cap
+// while it is read is refused as well.
+std::string readInputFile(const std::string& path, std::size_t maxBytes);
+std::vector<std::uint8_t> readInputBytes(const std::string& path, std::size_t maxBytes);
+
+// Saves `bytes` under `path`:
+// - a regular file (or nothing yet) is replaced atomically through a temporary file in the same
+//   folder and a rename; a new file gets `createMode`, an existing one keeps its mode;
+// - a symlink is followed: the target is what gets replaced, in the target's folder, and the
+//   link stays a link (a dangling link creates its target);
+// - an existing path that is not a regular file (FIFO, character device, /dev/stdout) is written
+//   through in place, never replaced; a FIFO without a reader fails at once instead of waiting;
+//   a directory is refused (EISDIR).
+// Returns false (errno set) on failure, leaving any earlier file untouched.
+bool replaceFileAtomically(const std::string& path, std::string_view bytes, mode_t createMode);
+
+}  // namespace plenar

@@ -1,0 +1,55 @@
+#include "platform/TerminationSignals.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace plenar {
+
+namespace {
+
+std::atomic<int> receivedSignal{0};
+
+sigset_t terminationSet() {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGINT);
+  sigaddset(&set, SIGHUP);
+  return set;
+}
+
+}  // namespace
+
+void installTerminationHandler(std::function<void(int)> onSignal, int graceMs) {
+  sigset_t set = terminationSet();
+  pthread_sigmask(SIG_BLOCK, &set, nullptr);
+  std::thread([set, onSignal = std::move(onSignal), graceMs] {
+    int signal = 0;
+    while (sigwait(&set, &signal) != 0) {
+    }
+    receivedSignal.store(signal);
+    onSignal(signal);
+    // The orderly close has `graceMs`; a second signal cuts it short.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMs);
+    for (;;) {
+      auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(
+          deadline - std::chrono::steady_clock::now());
+      if (left.count() <= 0) break;
+      timespec wait{static_cast<time_t>(left.count() / 1000000000),
+                    static_cast<long>(left.count() % 1000000000)};
+      if (sigtimedwait(&set, nullptr, &wait) > 0) break;
+    }
+    _exit(128 + signal);
+  }).detach();
+}
+
+int terminationSignal() {
+  return receivedSignal.load();
+}
+
+}  // namespace plenar

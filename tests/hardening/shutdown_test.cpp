@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "EngineHarness.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+#include "app/Engine.h"
+#include "platform/HeadlessDispatcher.h"
+#include "platform/HeadlessReportWindow.h"
+#include "requests/FileActions.h"
+
+using namespace plenar;
+using namespace plenar::test;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// The engine as a window holds it: closing the window destroys it while a command may run.
+struct WindowEngine {
+  WindowEngine() {
+    dispatcher.start();
+    window = std::make_unique<HeadlessReportWindow>(dispatcher, [](int, std::intptr_t) {});
+    engine = std::make_unique<Engine>(dir.path(), *window, dispatcher);
+  }
+  ~WindowEngine() {
+    engine.reset();
+    dispatcher.stop();
+  }
+  TempDir dir;
+  HeadlessDispatcher dispatcher;
+  std::unique_ptr<HeadlessReportWindow> window;
+  std::unique_ptr<Engine> engine;
+};
+
+// Posts `request` and lets it run into its long wait; then closing the engine (what the window's
+// destruction does) must take well under a second.
+struct LongWait {
+  const char* name;
+  std::function<CommandRequest()> request;
+  std::function<LinkSnapshot(const SimProcess&)> link;
+  std::vector<std::string> simArgs;
+  bool udp;
+};
+
+std::vector<LongWait> longWaits() {
+  return {
+      // 1001 passes of 50 ms against a printer that never enters its boot loader.
+      {"boot handshake",
+       [] { return bootHandshakeRequest(); },
+       [](const SimProcess& s) { return serialLink(s.serialPath(), "9600", "9600"); },
+       {"--no-boot"},
+       false},
+      // The firmware restart wait of a minute after the connect frame.
+      {"firmware restart wait",
+       [] {
+         CommandRequest r;
+         r.code = 4;
+         r.dataStream.assign(0x3000 + 16, 0);
+         r.value2 = 60000;
+         return r;
+       },
+       [](const SimProcess& s) { return networkLink(s.udpPort()); },
+       {"--model", ""},
+       true},
+      // Three unanswered reply waits of 3000 ms each on the network.
+      {"unanswered read",
+       [] {
+         CommandRequest r;
+         r.code = 16;
+         r.value2 = 16;
+         return r;
+       },
+       [](const SimProcess& s) { return networkLink(s.udpPort()); },
+       {"--fault", "silent"},
+       true},
+  };
+}
+
+TEST(Shutdown, ClosingDuringALongWaitTakesUnderASecond) {
+  for (const LongWait& c : longWaits()) {
+    SCOPED_TRACE(c.name);
+    SimProcess::Options o;
+    o.serial = !c.udp;
+    o.udp = c.udp;
+    o.extraArgs = c.simArgs;
+    SimProcess sim(o);
+    WindowEngine w;
+    CommandRequest r = c.request();
+    r.link = c.link(sim);
+    ASSERT_TRUE(w.engine->worker().postCommand(r));
+    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    ASSERT_TRUE(w.engine->worker().isBusy()) << "the command ended before the close";
+    const auto start = Clock::now();
+    w.engine.reset();
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+  }
+}
+
+// A stop request ends the command with a failure, and the worker takes no further command.
+TEST(Shutdown, StoppedWorkerReportsAndRefusesLaterPosts) {
+  SimProcess::Options o;
+  o.extraArgs = {"--no-boot"};
+  SimProcess sim(o);
+  EngineHarness h;
+  CommandRequest r = bootHandshakeRequest();
+  r.link = serialLink(sim.serialPath(), "9600", "9600");
+  ASSERT_TRUE(h.worker().postCommand(r));
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const auto start = Clock::now();
+  h.worker().requestStop();
+  ASSERT_TRUE(h.worker().waitIdle(std::chrono::seconds(2)));
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+  EXPECT_FALSE(h.worker().postCommand(bootHandshakeRequest(1)));
+}
+
+// plenar ends an endless handshake on SIGTERM and SIGINT, promptly, with 128 + the signal.
+TEST(Shutdown, PlenarEndsOnTerminationSignals) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    SimProcess::Options o;
+    o.serial = false;
+    o.udp = true;
+    SimProcess sim(o);
+    TempDir dir;
+    const std::string port = std::to_string(sim.udpPort());
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      std::string bin = binaryPath("plenar");
+      std::string net = "127.0.0.1:" + port;
+      ::execl(bin.c_str(), bin.c_str(), "--dir", dir.path().c_str(), "--net", net.c_str(), "boot",
+              static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::kill(pid, sig);
+    const auto start = Clock::now();
+    int status = 0;
+    pid_t done = 0;
+    while ((done = ::waitpid(pid, &status, WNOHANG)) == 0 &&
+           Clock::now() - start < std::chrono::seconds(5)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (done == 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      FAIL() << "plenar did not end after the signal";
+    }
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+  }
+}
+
+}  // namespace
