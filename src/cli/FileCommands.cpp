@@ -5,6 +5,7 @@
 
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/FieldLimits.h"
 #include "engine/TCommThread.h"
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
@@ -49,7 +50,12 @@ int fontCommand(const CommonOptions& o, ArgList& args) {
   if (!address) throw UsageError(std::string("missing --address: ") + usage);
   auto p = args.expect(1, usage);
   std::string addressText = hexAddressText(*address);
-  auto request = fontDownloadRequest(p[0], addressText);
+  std::optional<CommandRequest> request;
+  try {
+    request = fontDownloadRequest(p[0], addressText);
+  } catch (const FileActionRefused& e) {
+    throw InputRefused(e.what());
+  }
   if (!request) throw InputRefused(text(TextId::sMsg24) + ": " + p[0]);
   return runWithPanel(o, std::move(*request), {});
 }
@@ -107,6 +113,8 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
 int firmwareCommand(const CommonOptions& o, ArgList& args) {
   static const char* usage = "firmware FILE [--wait SECONDS]";
   std::string wait = args.takeOption("--wait").value_or("5");
+  // The wait box takes digits only.
+  checkFieldLimit(wait, {"--wait", FieldFilter::Digits, 0});
   auto p = args.expect(1, usage);
   std::string panel;
   CommandRequest request;

@@ -4,7 +4,9 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "engine/TCommThread.h"
 #include "platform/BuildInfo.h"
+#include "platform/TerminationSignals.h"
 #include "ui/TFrmMain.h"
 #include "ui/TFrmPara.h"
 
@@ -17,6 +19,15 @@
 // and checks only: --language=N shows the window in that language instead of the stored one,
 // --screenshot=FILE saves the window as a PNG and exits.
 int main(int argc, char** argv) {
+  // Before Qt starts its threads: SIGTERM, SIGINT and SIGHUP stop the worker's waits and end the
+  // message loop, so the windows and the engine close as when the window is closed.
+  plenar::installTerminationHandler([](int) {
+    plenar::TCommThread::requestStopAll();
+    if (QCoreApplication* running = QCoreApplication::instance()) {
+      QMetaObject::invokeMethod(
+          running, [] { QApplication::quit(); }, Qt::QueuedConnection);
+    }
+  });
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Plenar Setting Tool"));
   QApplication::setApplicationVersion(QString::fromLatin1(plenar::buildVersion()));
@@ -72,5 +83,7 @@ int main(int argc, char** argv) {
       QApplication::exit(saved ? 0 : 1);
     });
   }
-  return app.exec();
+  int rc = app.exec();
+  if (int signal = plenar::terminationSignal()) return 128 + signal;
+  return rc;
 }
