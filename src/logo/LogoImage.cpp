@@ -29,15 +29,27 @@ std::optional<LogoImage> LogoImage::load(const std::string& path) {
     if (e.kind() == InputFileError::Kind::Missing) return std::nullopt;
     throw LogoError(e.what());
   }
+  return decode(bytes, path);
+}
+
+LogoImage LogoImage::decode(std::string_view bytes, const std::string& path) {
   if (auto reason = bmpTruncation(bytes)) {
     throw LogoError("Bitmap image is not valid: " + path + " (" + *reason + ")");
   }
-  QByteArray data = QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
-  QBuffer buffer(&data);
+  const QByteArray data =
+      QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  QBuffer buffer;
+  buffer.setData(data);
   buffer.open(QIODevice::ReadOnly);
   // Only the BMP decoder is asked: a PNG or a text file renamed to .bmp is not a logo.
   QImageReader reader(&buffer, "bmp");
   reader.setAutoDetectImageFormat(false);
+  // A header may announce any size in a few bytes (run-length data); an image many times
+  // larger than the logo memory is refused before it is decoded.
+  const QSize size = reader.size();
+  if (size.isValid() && std::uint64_t(size.width()) * std::uint64_t(size.height()) > kMaxLogoDots) {
+    throw LogoError("BMP image too large: " + path);
+  }
   QImage image = reader.read();
   if (image.isNull()) {
     throw LogoError("Bitmap image is not valid: " + path + " (" +

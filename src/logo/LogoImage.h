@@ -4,6 +4,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace plenar {
@@ -17,6 +18,8 @@ class LogoError : public std::runtime_error {
 // The largest BMP file read: 2M dots (the 256 KiB logo file) at 32 bits per pixel are 8 MiB, so
 // no image that could be stored comes near it.
 inline constexpr std::size_t kMaxBmpFileBytes = 16u << 20;
+// Images beyond 64 M dots (an 8 MiB raster, 32 times the logo memory) are not decoded at all.
+inline constexpr std::uint64_t kMaxLogoDots = std::uint64_t{64} << 20;
 
 // One BMP image as the printer's 1-bit dots. The raster is padded to whole bytes in both
 // directions: wb = ceil(W / 8) bytes per row, hb = ceil(H / 8) bands of 8 rows; padding dots are
@@ -31,6 +34,8 @@ class LogoImage {
   // file does not exist; LogoError when it exists but is not a readable BMP, ends before its
   // pixel data, is not a regular file or is larger than kMaxBmpFileBytes.
   static std::optional<LogoImage> load(const std::string& path);
+  // The same for the bytes of a file; `path` only names it in messages.
+  static LogoImage decode(std::string_view bytes, const std::string& path);
 
   int width() const { return width_; }
   int height() const { return height_; }

@@ -1,0 +1,201 @@
+// Soak: one engine runs many settings commands and font downloads against plenar-printer-sim,
+// alternating between a pseudo-terminal and UDP, the way a technician's session at the bench
+// goes on for hours. Reports resident memory, open file descriptors and threads of this process
+// at the start (after a short warm-up that fills one-time caches) and at the end, and counts
+// failed commands. Memory should stay flat within 1 MiB; descriptors and threads exactly flat.
+//
+// usage: bench_soak [--settings N] [--fonts N] [--font-size BYTES]
+//        defaults 10000 settings commands, 200 font downloads of 4096 bytes
+#include <dirent.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "SimProcess.h"
+#include "app/Engine.h"
+#include "engine/TCommThread.h"
+#include "platform/HeadlessDispatcher.h"
+#include "platform/HeadlessReportWindow.h"
+#include "requests/BasicRequests.h"
+#include "requests/FileActions.h"
+
+using namespace plenar;
+using plenar::test::SimProcess;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+struct Usage {
+  long rssKiB = 0;
+  int fds = 0;
+  int threads = 0;
+};
+
+Usage usageNow() {
+  Usage u;
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) u.rssKiB = std::atol(line.c_str() + 6);
+    if (line.rfind("Threads:", 0) == 0) u.threads = std::atoi(line.c_str() + 8);
+  }
+  if (DIR* d = ::opendir("/proc/self/fd")) {
+    while (const dirent* e = ::readdir(d)) u.fds += e->d_name[0] != '.';
+    ::closedir(d);
+    --u.fds;  // the listing's own descriptor
+  }
+  return u;
+}
+
+void printUsage(const char* when, const Usage& u) {
+  std::printf("%-10s rss %7.2f MiB  fds %3d  threads %3d\n", when, u.rssKiB / 1024.0, u.fds,
+              u.threads);
+}
+
+class Soak {
+ public:
+  Soak() {
+    dispatcher_.start();
+    window_ = std::make_unique<HeadlessReportWindow>(dispatcher_, [this](int msg, std::intptr_t) {
+      if (msg == 1027) failed_ = true;
+    });
+    char templ[] = "/tmp/plenar-soak-XXXXXX";
+    dir_ = ::mkdtemp(templ);
+    engine_ = std::make_unique<Engine>(dir_, *window_, dispatcher_);
+  }
+  ~Soak() {
+    engine_.reset();
+    dispatcher_.stop();
+    std::string cmd = "rm -rf '" + dir_ + "'";
+    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
+  }
+  const std::string& dir() const { return dir_; }
+
+  // True when the command was reported done.
+  bool run(CommandRequest request, const LinkSnapshot& link) {
+    failed_ = false;
+    request.link = link;
+    if (!engine_->worker().postCommand(std::move(request))) return false;
+    if (!engine_->worker().waitIdle(std::chrono::minutes(2))) return false;
+    if (failed_) lastError_ = engine_->worker().mainTexts().errorText();
+    return !failed_;
+  }
+  const std::string& lastError() const { return lastError_; }
+
+ private:
+  HeadlessDispatcher dispatcher_;
+  std::unique_ptr<HeadlessReportWindow> window_;
+  std::unique_ptr<Engine> engine_;
+  std::string dir_;
+  std::atomic<bool> failed_{false};
+  std::string lastError_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  long settings = 10000, fonts = 200;
+  std::size_t fontSize = 4096;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--settings") && i + 1 < argc) {
+      settings = std::atol(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--fonts") && i + 1 < argc) {
+      fonts = std::atol(argv[++i]);
+    } else if (!std::strcmp(argv[i], "--font-size") && i + 1 < argc) {
+      fontSize = std::strtoul(argv[++i], nullptr, 10);
+    } else {
+      std::fprintf(stderr, "usage: bench_soak [--settings N] [--fonts N] [--font-size BYTES]\n");
+      return 64;
+    }
+  }
+  try {
+    SimProcess::Options serialOptions;
+    serialOptions.baud = 115200;
+    SimProcess serialSim(serialOptions);
+    SimProcess::Options udpOptions;
+    udpOptions.serial = false;
+    udpOptions.udp = true;
+    SimProcess udpSim(udpOptions);
+
+    const Usage atLaunch = usageNow();
+    Soak soak;
+    LinkSnapshot serial;
+    serial.kind = LinkKind::Serial;
+    serial.serialPort = serialSim.serialPath();
+    serial.deviceBaudText = "115200";
+    serial.transferBaudText = "115200";
+    LinkSnapshot udp;
+    udp.kind = LinkKind::Network;
+    udp.ipAddress = udpSim.udpHost();
+    udp.udpPort = udpSim.udpPort();
+
+    const std::string font = soak.dir() + "/font.bin";
+    {
+      std::vector<char> bytes(fontSize);
+      for (std::size_t i = 0; i < fontSize; ++i) bytes[i] = static_cast<char>(i * 13 + 1);
+      std::ofstream(font, std::ios::binary)
+          .write(bytes.data(), static_cast<std::streamsize>(fontSize));
+    }
+
+    long failures = 0, done = 0;
+    auto one = [&](long i) {
+      const LinkSnapshot& link = i % 2 ? udp : serial;
+      bool ok;
+      if (fonts > 0 && i % std::max(1L, (settings + fonts) / fonts) == 0 &&
+          done < settings + fonts) {
+        ok = soak.run(*fontDownloadRequest(font, "200000"), link);
+      } else {
+        ok = soak.run(std::get<CommandRequest>(buildSetCodePage(static_cast<int>(i % 50))), link);
+      }
+      if (!ok) {
+        if (++failures <= 5)
+          std::fprintf(stderr, "command %ld failed: %s\n", i, soak.lastError().c_str());
+      }
+      ++done;
+    };
+
+    // Warm-up: the first commands of each kind on each link fill caches that stay.
+    const long total = settings + fonts;
+    const long warmUp = std::min(total, 40L);
+    for (long i = 0; i < warmUp; ++i) one(i);
+    const Usage start = usageNow();
+    const auto t0 = Clock::now();
+    for (long i = warmUp; i < total; ++i) {
+      one(i);
+      if ((i + 1) % 1000 == 0) {
+        Usage u = usageNow();
+        std::printf("%6ld commands  rss %7.2f MiB  fds %3d  threads %3d  failures %ld\n", i + 1,
+                    u.rssKiB / 1024.0, u.fds, u.threads, failures);
+        std::fflush(stdout);
+      }
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    const Usage end = usageNow();
+
+    std::printf(
+        "soak: %ld commands (%ld settings, %ld font downloads of %zu bytes), serial and UDP "
+        "alternating, %.1f s\n",
+        total, settings, fonts, fontSize, seconds);
+    printUsage("launch", atLaunch);
+    printUsage("start", start);
+    printUsage("end", end);
+    std::printf("rss growth %+.3f MiB (target within 1 MiB), fds %+d, threads %+d, failures %ld\n",
+                (end.rssKiB - start.rssKiB) / 1024.0, end.fds - start.fds,
+                end.threads - start.threads, failures);
+    bool flat = end.rssKiB - start.rssKiB <= 1024 && end.fds == start.fds &&
+                end.threads == start.threads && failures == 0;
+    std::printf("%s\n", flat ? "FLAT" : "NOT FLAT");
+    return flat ? 0 : 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "bench_soak: %s\n", e.what());
+    return 1;
+  }
+}

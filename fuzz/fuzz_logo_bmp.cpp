@@ -1,0 +1,35 @@
+// A BMP as the user picks it: decoding gives an image or LogoError, never a crash, a read
+// outside the file or an image the size of the memory; a decoded image gives rasters of
+// wb x hb x 8 bytes in both layouts, and the two logo files build from it.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "logo/LogoFiles.h"
+#include "logo/LogoImage.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  try {
+    plenar::LogoImage image = plenar::LogoImage::decode(bytes, "fuzz.bmp");
+    if (image.rowRaster().size() != image.rasterSize()) std::abort();
+    if (image.columnRaster().size() != image.rasterSize()) std::abort();
+  } catch (const plenar::LogoError&) {
+    return 0;
+  }
+  // The files are built from paths, as the window does.
+  static const std::string path = "/tmp/plenar-fuzz-logo-" + std::to_string(::getpid()) + ".bmp";
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+  try {
+    plenar::LogoFile framed = plenar::buildFramedLogoFile({path, path});
+    plenar::LogoFile nv = plenar::buildNvLogoFile({path});
+    if (framed.imagesWritten != 2 || nv.imagesWritten != 1) std::abort();
+  } catch (const plenar::LogoError&) {
+    // an image too large for the printer's 16-bit size fields
+  }
+  return 0;
+}
