@@ -42,4 +42,14 @@ fi
 
 echo "== Test suite =="
 build_and_test build/test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
+
+# CI also fuzzes every parser for 20 s each (libFuzzer needs clang; skipped without it).
+if [ "$sanitizers" = 1 ]; then
+  if command -v clang++ >/dev/null; then
+    echo "== Fuzzing (20 s per target) =="
+    ./scripts/fuzz.sh 20 || status=1
+  else
+    echo "== Fuzzing skipped: clang++ is not installed =="
+  fi
+fi
 exit $status
