@@ -205,8 +205,9 @@ void TLptChannel::openLocked() {
     return;
   }
   const std::string path = "/dev/lp" + std::to_string(portNo_ - 1);
-  // The lp driver lets one program open a port at a time (EBUSY for the next).
-  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+  // The lp driver lets one program open a port at a time (EBUSY for the next). Non-blocking: a
+  // blocking write waits for as long as the printer stays busy, and nothing would end the wait.
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
   if (!fd.valid()) {
     const int error = errno;
     fatalError(kOpenErrorCode, error, portName() + " open is failed.\r" + std::strerror(error),
@@ -305,19 +306,28 @@ void TLptChannel::writeByteLocked(std::uint8_t byte) {
 
 void TLptChannel::writeCommonLocked(const std::uint8_t* bytes, std::size_t count) {
   std::size_t done = 0;
+  auto lastProgress = std::chrono::steady_clock::now();
   while (done < count) {
     const ssize_t n = ::write(lp_.get(), bytes + done, count - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throwWriteError(errno);
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      lastProgress = std::chrono::steady_clock::now();
+      continue;
     }
-    if (n == 0) throwWriteError(EIO);
-    done += static_cast<std::size_t>(n);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN) throwWriteError(std::strerror(errno));
+    if (n == 0) throwWriteError(std::strerror(EIO));
+    // EAGAIN: the printer is busy and took nothing yet.
+    if (std::chrono::steady_clock::now() - lastProgress >= writeStall_) {
+      throwWriteError("the printer took no byte for " + std::to_string(writeStall_.count()) +
+                      " ms");
+    }
+    std::this_thread::sleep_for(kStatusPoll);
   }
 }
 
-void TLptChannel::throwWriteError(int error) {
-  std::string text = portName() + " write failed: " + std::strerror(error);
+void TLptChannel::throwWriteError(const std::string& reason) {
+  std::string text = portName() + " write failed: " + reason;
   // The status tells the technician what to fix (paper, cable, power); a port that is gone
   // has none to give.
   int status = 0;

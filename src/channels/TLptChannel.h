@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -72,7 +73,8 @@ class TLptChannel : public ParallelChannel {
   // Sends the bytes in order. With ControlBusy each byte waits up to 100 ms for the printer to
   // report not-busy first. Throws ECommunicationException "LPTn write failed: ..." when the
   // system refuses a write (port gone, printer out of paper or faulted: the lp driver is told
-  // to report these instead of waiting) and "LPTn busy: ..." when a byte is not taken in time.
+  // to report these instead of waiting) or the printer stays busy for the write time-out, and
+  // "LPTn busy: ..." when a byte is not taken within its ControlBusy wait.
   void WriteBuffer(const std::uint8_t* bytes, std::size_t count);
   void WriteByte(std::uint8_t byte);
   void WriteText(const std::string& text);
@@ -107,6 +109,12 @@ class TLptChannel : public ParallelChannel {
     WriteBuffer(bytes.data(), bytes.size());
   }
 
+  // How long a common-mode write may find the printer busy, taking nothing, before it fails.
+  void setWriteTimeout(std::chrono::milliseconds stall) {
+    std::lock_guard lock(mutex_);
+    writeStall_ = stall;
+  }
+
   // Where the port list reads each parport's I/O base (tests point it at a root of their own).
   void setProcRoot(std::string root) { procRoot_ = std::move(root); }
 
@@ -123,7 +131,7 @@ class TLptChannel : public ParallelChannel {
   void writeByteLocked(std::uint8_t byte);
   void writeCommonLocked(const std::uint8_t* bytes, std::size_t count);
   std::uint8_t readStatusLocked();
-  [[noreturn]] void throwWriteError(int error);
+  [[noreturn]] void throwWriteError(const std::string& reason);
   void notifyChanged();
   std::string portName() const { return "LPT" + std::to_string(portNo_); }
 
@@ -135,6 +143,7 @@ class TLptChannel : public ParallelChannel {
   std::uint16_t ioBase_ = 0;
   bool directMode_ = true;
   bool controlBusy_ = false;
+  std::chrono::milliseconds writeStall_{10000};
   bool open_ = false;
   UniqueFd lp_;        // common mode
   TLptDriver driver_;  // direct mode

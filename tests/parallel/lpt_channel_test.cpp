@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -123,11 +124,14 @@ TEST(LptChannelTest, FailedWritesFailWithAClearText) {
       {"offline", [](sim::LptPortDevice& p) { p.setOnline(false); },
        "LPT1 write failed: Input/output error (printer offline)"},
       {"port gone", [](sim::LptPortDevice& p) { p.vanish(); }, "LPT1 write failed: No such device"},
+      {"busy too long", [](sim::LptPortDevice& p) { p.setBusy(true); },
+       "LPT1 write failed: the printer took no byte for 200 ms (printer busy)"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     LptTestbed bed;
     TLptChannel lpt;
+    lpt.setWriteTimeout(std::chrono::milliseconds(200));
     commonMode(lpt).setActive(true);
     lpt.WriteText("ok");
     c.fault(*bed.port);

@@ -13,7 +13,7 @@ class LptPortDevice;
 
 // What the virtual parallel printer shows and does wrong, from "--lpt-fault" texts.
 struct LptFaults {
-  bool busy = false;      // BUSY stays set: a tool that waits for not-busy never sends
+  bool busy = false;      // BUSY stays set: the port takes no byte (writes: EAGAIN)
   bool offline = false;   // SELECT clear: writes fail with EIO
   bool paperOut = false;  // PE set: writes fail with EIO
   int busyReads = 0;      // the first N status reads report busy

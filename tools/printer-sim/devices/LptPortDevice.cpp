@@ -216,6 +216,9 @@ bool LptPortDevice::handleWrite(UMockdevIoctlClient* client) {
   } else if (writeFault_ || paperOut_ || !online_ || limitReached) {
     // What lp does with LPABORT set when the printer reports an error.
     umockdev_ioctl_client_complete(client, -1, EIO);
+  } else if (busy_) {
+    // What lp does on a port opened non-blocking while the printer is busy.
+    umockdev_ioctl_client_complete(client, -1, EAGAIN);
   } else {
     const auto count = static_cast<std::size_t>(arg->data_len);
     receiveLocked(arg->data, count);

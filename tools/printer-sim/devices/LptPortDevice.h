@@ -24,7 +24,8 @@ struct LptPortIdentity {
 // claim/release and the data, status and control registers, refusing register access before a
 // claim (EINVAL) as the kernel does, and latches the data register on each strobe pulse (control
 // bit 0 set). Writes fail with EIO while the printer is out of paper or a write fault is set, as
-// the lp driver reports them to a program that asked for LPABORT.
+// the lp driver reports them to a program that asked for LPABORT, and with EAGAIN while it is
+// busy, as for a port opened non-blocking.
 // Threads: every member may be called from any thread; ioctls and writes arrive on umockdev's
 // thread.
 class LptPortDevice : public VirtualDevice {
