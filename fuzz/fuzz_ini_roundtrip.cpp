@@ -20,10 +20,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string before = doc.bytes();
   if (plenar::IniDocument::parse(before).bytes() != before) std::abort();
 
-  // Names and values the window could write: printable, no brackets, '=' or line ends.
+  // Names and values the window could write: printable, no brackets, '=' or line ends, and no
+  // quotes (a value in quotes reads back without them, as on Windows).
   auto clean = [](std::string s) {
     for (char& c : s) {
-      if (c < 0x21 || c > 0x7E || c == '[' || c == ']' || c == '=' || c == ';') c = 'x';
+      if (c < 0x21 || c > 0x7E || c == '[' || c == ']' || c == '=' || c == ';' || c == '"' ||
+          c == '\'') {
+        c = 'x';
+      }
     }
     return s.empty() ? std::string("k") : s;
   };
