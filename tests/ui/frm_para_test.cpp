@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 #include <QAccessible>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -17,6 +18,7 @@
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QWheelEvent>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -455,6 +457,20 @@ TEST_F(ParameterWindow, InputsAreNamedAndSetButtonsSayWhatTheySet) {
                          "cbb_Codepage", "btn_SetCodepage", "cbb_FontValue", "cbb_Dark",
                          "cbb_Forcepaper", "chk_buzzer", "chk_CutPaper", "btn_SetForcepaper",
                          "edt_sleepTime", "edt_poweroffTime"}));
+}
+
+TEST_F(ParameterWindow, AWheelOverAFieldTheUserIsNotEditingChangesNothing) {
+  openPara();
+  auto* codePage = field<QComboBox>("cbb_Codepage");
+  auto* sleep = field<QSpinBox>("edt_sleepTime");
+  field<QComboBox>("cbb_BauRate")->setFocus();
+  for (QWidget* w : {static_cast<QWidget*>(codePage), static_cast<QWidget*>(sleep)}) {
+    QWheelEvent wheel(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &wheel);
+  }
+  EXPECT_EQ(codePage->currentIndex(), 4);
+  EXPECT_EQ(sleep->value(), 600);
 }
 
 TEST_F(ParameterWindow, ASettingsFileThatCannotBeReadIsNotReplaced) {

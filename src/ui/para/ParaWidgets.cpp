@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -14,6 +15,28 @@
 namespace plenar::para {
 
 namespace {
+
+// A wheel turned over a list or spin box the user is not editing scrolls nothing and changes
+// nothing: a printer setting must not change behind the user's back.
+class WheelGuard : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Wheel) {
+      auto* w = qobject_cast<QWidget*>(watched);
+      if (w && !w->hasFocus()) {
+        event->ignore();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+void guardWheel(QWidget* w) {
+  w->setFocusPolicy(Qt::StrongFocus);
+  w->installEventFilter(new WheelGuard(w));
+}
 
 template <class W>
 W* named(W* w, const char* name) {
@@ -99,8 +122,7 @@ QComboBox* list(const char* name, const QStringList& items, int current, QWidget
   c->addItems(items);
   c->setCurrentIndex(current);
   if (current < 0) c->setEditText(QString());
-  // A wheel over a closed list must not change a printer setting behind the user's back.
-  c->setFocusPolicy(Qt::StrongFocus);
+  guardWheel(c);
   return c;
 }
 
@@ -115,7 +137,7 @@ QSpinBox* spin(const char* name, int min, int max, int value, QWidget* parent) {
   auto* s = named(new QSpinBox(parent), name);
   s->setRange(min, max);
   s->setValue(value);
-  s->setFocusPolicy(Qt::StrongFocus);
+  guardWheel(s);
   return s;
 }
 
