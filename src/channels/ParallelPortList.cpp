@@ -54,11 +54,12 @@ std::vector<LptPortEntry> listParallelPorts(const std::string& procRoot) {
     if (lpNumber < 0) continue;
     int minor = deviceMinor(dev.get());
     if (minor < 0) minor = lpNumber;
-    // lpN is a child of the parport it drives; the parent is borrowed, not ours to unref.
+    // lpN is usually a child of the parport it drives; some kernels hang it under the port's
+    // hardware instead, and then lpN drives parportN. The parent is borrowed, not ours to unref.
     udev_device* parport =
         udev_device_get_parent_with_subsystem_devtype(dev.get(), "parport", nullptr);
     const char* parportName = parport ? udev_device_get_sysname(parport) : nullptr;
-    const int parportNumber = parportName ? numberAfter(parportName, "parport") : -1;
+    const int parportNumber = parportName ? numberAfter(parportName, "parport") : lpNumber;
     LptPortEntry port;
     port.number = minor + 1;
     port.name = "LPT" + std::to_string(port.number);

@@ -79,11 +79,20 @@ std::string LptPortDevice::parportNode() const {
   return "/dev/parport" + std::to_string(identity_.number - 1);
 }
 
+std::string LptPortDevice::hardwarePath() const {
+  return "/devices/pnp0/00:0" + std::to_string(identity_.number - 1);
+}
+
+std::string LptPortDevice::lpPath() const {
+  const std::string k = std::to_string(identity_.number - 1);
+  return hardwarePath() + (identity_.lpUnderParport ? "/parport" + k : "/printer") + "/lp" + k;
+}
+
 std::string LptPortDevice::record() const {
   const std::string k = std::to_string(identity_.number - 1);
-  const std::string port = "/devices/pnp0/00:0" + k + "/parport" + k;
+  const std::string port = hardwarePath() + "/parport" + k;
   std::string r = "P: " + port + "\nE: SUBSYSTEM=parport\n\n";
-  r += "P: " + port + "/lp" + k + "\nN: lp" + k + "\nE: DEVNAME=/dev/lp" + k +
+  r += "P: " + lpPath() + "\nN: lp" + k + "\nE: DEVNAME=/dev/lp" + k +
        "\nE: MAJOR=6\nE: MINOR=" + k + "\nE: SUBSYSTEM=printer\n\n";
   if (identity_.ppdev) {
     r += "P: " + port + "/ppdev/parport" + k + "\nN: parport" + k + "\nE: DEVNAME=/dev/parport" +
@@ -99,9 +108,9 @@ void LptPortDevice::vanish() {
     present_ = false;
   }
   const std::string k = std::to_string(identity_.number - 1);
-  const std::string port = "/sys/devices/pnp0/00:0" + k + "/parport" + k;
+  const std::string port = "/sys" + hardwarePath() + "/parport" + k;
   if (identity_.ppdev) testbed_.removeDevice(port + "/ppdev/parport" + k);
-  testbed_.removeDevice(port + "/lp" + k);
+  testbed_.removeDevice("/sys" + lpPath());
   testbed_.removeDevice(port);
   // The testbed keeps a node that a handler is attached to; a gone port has none.
   std::error_code ec;

@@ -17,6 +17,9 @@ struct LptPortIdentity {
   // Written to /proc/sys/dev/parport/parport(n-1)/base-addr; none: the file is missing.
   std::optional<std::uint16_t> ioBase = 0x378;
   bool ppdev = true;  // also /dev/parport(n-1) for direct register access
+  // lp(n-1) sits under its parport in sysfs; false: under the port's hardware (the pnp device),
+  // beside the parport, as some kernels register it.
+  bool lpUnderParport = true;
 };
 
 // A parallel port with a printer on it, in a testbed: the lp node (class "printer", 6:n-1) takes
@@ -84,6 +87,8 @@ class LptPortDevice : public VirtualDevice {
   std::uint8_t readStatusLocked();
   void receiveLocked(const std::uint8_t* bytes, std::size_t count);
   std::string record() const;
+  std::string hardwarePath() const;  // under /sys, without the /sys
+  std::string lpPath() const;
 
   Testbed& testbed_;
   LptPortIdentity identity_;
