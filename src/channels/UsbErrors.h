@@ -10,7 +10,7 @@ namespace plenar {
 int usbErrno(int libusbCode);
 
 // "USB error on device 1234:811e: <what>: LIBUSB_ERROR_ACCESS [-3]", for the trace and the
-// plenar command; the texts the windows show stay the description's exact ones.
+// plenar command; the windows keep showing the user's texts ("Error open USB DEVICE ").
 std::string usbErrorText(int libusbCode, const std::string& what, std::uint16_t vendorId,
                          std::uint16_t productId);
 

@@ -88,7 +88,7 @@ TEST_F(UsbChannelTest, SelectDeviceSplitsTheIdentifier) {
   }
 }
 
-TEST_F(UsbChannelTest, OpenFailsWithTheDescribedTextWhenNothingMatches) {
+TEST_F(UsbChannelTest, OpenFailsWithTheUserTextWhenNothingMatches) {
   bed.add(printer(1));
   for (const char* entry : {"", "VID_1234&PID_9999"}) {
     channel().SelectDevice(entry);
