@@ -4,7 +4,7 @@
 // the line in either direction (requests and replies, counted from the simulator's record) at
 // 10 bits per byte and 115200 bit/s, one frame at a time as the protocol's stop and wait demands.
 //
-// usage: bench_transfer [--size BYTES] [--repeat N] [--serial-only | --udp-only]
+// usage: bench_transfer [--size BYTES] [--repeat N] [--baud RATE] [--serial-only | --udp-only]
 #include <unistd.h>
 
 #include <QJsonObject>
@@ -30,7 +30,7 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr int kLineRate = 115200;
+int lineRate = 115200;  // --baud: the serial rate, and the bound's rate on both links
 constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
 
 struct Wire {
@@ -118,7 +118,7 @@ void report(const char* what, const Outcome& o, const Wire& w) {
     std::printf("%-28s FAILED: %s\n", what, o.error.c_str());
     return;
   }
-  double bound = static_cast<double>(w.bytes) * kBitsPerByte / kLineRate;
+  double bound = static_cast<double>(w.bytes) * kBitsPerByte / lineRate;
   double frames = w.frames ? static_cast<double>(w.frames) : 1.0;
   double wirePerFrameMs = bound * 1000.0 / frames;
   std::printf("%-26s %7.3f s  bound %6.3f s  ratio %5.2f  (%zu bytes, %zu frames)\n", what,
@@ -131,7 +131,7 @@ void runLink(const char* name, bool serial, std::size_t size, int repeat) {
   SimProcess::Options options;
   options.serial = serial;
   options.udp = !serial;
-  options.baud = 115200;
+  options.baud = lineRate;
   if (serial) options.extraArgs = {"--pace"};
   SimProcess sim(options);
   Bench bench;
@@ -140,8 +140,8 @@ void runLink(const char* name, bool serial, std::size_t size, int repeat) {
   if (serial) {
     link.kind = LinkKind::Serial;
     link.serialPort = sim.serialPath();
-    link.deviceBaudText = "115200";
-    link.transferBaudText = "115200";
+    link.deviceBaudText = std::to_string(lineRate);
+    link.transferBaudText = std::to_string(lineRate);
   } else {
     link.kind = LinkKind::Network;
     link.ipAddress = sim.udpHost();
@@ -154,7 +154,7 @@ void runLink(const char* name, bool serial, std::size_t size, int repeat) {
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + 3);
     std::ofstream(font, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
   }
-  std::printf("%s, %zu bytes at %d bit/s%s\n", name, size, kLineRate,
+  std::printf("%s, %zu bytes at %d bit/s%s\n", name, size, lineRate,
               serial ? " (simulator paces the line)" : " (loopback, no pacing)");
   for (int i = 0; i < repeat; ++i) {
     std::size_t mark = sim.records().size();
@@ -179,13 +179,16 @@ int main(int argc, char** argv) {
       size = std::strtoul(argv[++i], nullptr, 10);
     } else if (!std::strcmp(argv[i], "--repeat") && i + 1 < argc) {
       repeat = std::max(1, std::atoi(argv[++i]));
+    } else if (!std::strcmp(argv[i], "--baud") && i + 1 < argc) {
+      lineRate = std::atoi(argv[++i]);
     } else if (!std::strcmp(argv[i], "--serial-only")) {
       doUdp = false;
     } else if (!std::strcmp(argv[i], "--udp-only")) {
       doSerial = false;
     } else {
-      std::fprintf(
-          stderr, "usage: bench_transfer [--size BYTES] [--repeat N] [--serial-only|--udp-only]\n");
+      std::fprintf(stderr,
+                   "usage: bench_transfer [--size BYTES] [--repeat N] [--baud RATE] "
+                   "[--serial-only|--udp-only]\n");
       return 64;
     }
   }

@@ -18,6 +18,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -63,12 +64,14 @@ void drainEvent(int fd) {
   (void)!::read(fd, &value, sizeof value);
 }
 
-// Milliseconds from now until `t` for poll(), rounded up so that the deadline has passed when
-// poll returns; time-outs of up to 2^32 ms do not fit poll's int and wake it early instead.
-int pollTimeout(Clock::time_point now, Clock::time_point t) {
-  if (t <= now) return 0;
-  const auto ms = std::chrono::ceil<milliseconds>(t - now).count();
-  return static_cast<int>(std::min<long long>(ms, std::numeric_limits<int>::max()));
+// The time from now until `t` for ppoll(), to the nanosecond: the read interval is 1 ms while a
+// command runs, and a wait rounded up to whole milliseconds held every reply back up to twice
+// that. Waits beyond a day are cut to a day (the loop then waits again).
+timespec waitUntil(Clock::time_point now, Clock::time_point t) {
+  if (t <= now) return {0, 0};
+  const auto ns = std::min<std::chrono::nanoseconds>(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(t - now), std::chrono::hours(24));
+  return {static_cast<time_t>(ns.count() / 1000000000), static_cast<long>(ns.count() % 1000000000)};
 }
 
 // Where queued events meet the component. Shared by the component and every queued callback,
@@ -395,11 +398,8 @@ void TComm::Impl::Session::readLoop() {
       readStart = now;  // the read ran out empty: no event, the next one starts
     }
 
-    int timeout = -1;
-    auto until = [&](Clock::time_point t) {
-      const int ms = pollTimeout(now, t);
-      timeout = timeout < 0 ? ms : std::min(timeout, ms);
-    };
+    std::optional<Clock::time_point> wakeAt;
+    auto until = [&](Clock::time_point t) { wakeAt = wakeAt ? std::min(*wakeAt, t) : t; };
     if (count > 0 && config.interval != 0 && config.interval != kIntervalReturnAtOnce) {
       until(lastByte + interval);
     }
@@ -407,7 +407,8 @@ void TComm::Impl::Session::readLoop() {
     if (haveCounters) until(now + kCounterPoll);
 
     std::array<pollfd, 2> fds{{{fd, POLLIN, 0}, {closeEvent.get(), POLLIN, 0}}};
-    const int ready = ::poll(fds.data(), fds.size(), timeout);
+    const timespec wait = wakeAt ? waitUntil(now, *wakeAt) : timespec{};
+    const int ready = ::ppoll(fds.data(), fds.size(), wakeAt ? &wait : nullptr, nullptr);
     if (ready < 0) {
       if (errno == EINTR) continue;
       postHangup();

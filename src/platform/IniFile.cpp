@@ -72,7 +72,9 @@ IniDocument IniDocument::parse(std::string_view bytes) {
     size_t end = bytes.find('\n', pos);
     if (end == std::string_view::npos) end = bytes.size();
     std::string_view raw = bytes.substr(pos, end - pos);
-    if (!raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+    // Only the CR of a CR LF line end belongs to the line end; a CR before the end of a file
+    // without a final line end is content, and writing must keep it.
+    if (end < bytes.size() && !raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
     Line line;
     line.raw = std::string(raw);
     std::string_view t = trim(raw);

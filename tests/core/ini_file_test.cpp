@@ -118,3 +118,15 @@ TEST(IniFile, ArbitraryBytesParseWithoutHarm) {
     EXPECT_EQ(IniDocument::parse(doc.bytes()).readString("a", "b", ""), "值");
   }
 }
+
+// Found by fuzzing: a CR at the very end of a file without a final line end was taken for half a
+// line end and lost at the next write, and again at every later one.
+TEST(IniFile, StrayCarriageReturnsAreKeptByAWrite) {
+  for (std::string before : {std::string("[S]\r\nK=1\r\nX=\r\r"), std::string("[S]\nK=1\r"),
+                             std::string("[S]\r\nK=1\r\r\n")}) {
+    SCOPED_TRACE(before);
+    IniDocument doc = IniDocument::parse(before);
+    EXPECT_EQ(doc.bytes(), before);
+    EXPECT_EQ(doc.readInt("S", "K", 0), 1);
+  }
+}

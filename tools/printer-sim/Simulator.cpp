@@ -72,11 +72,15 @@ bool Simulator::sleepFor(Clock::duration d) {
   if (stopping_) return false;
   const auto until = Clock::now() + d;
   for (;;) {
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+    // To the microsecond: the line pacing sleeps once per frame and once per answer, and a
+    // sleep rounded up to whole milliseconds made the printer answer up to 2 ms late.
+    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
     if (left.count() <= 0) return true;
+    left = std::min<std::chrono::nanoseconds>(left, std::chrono::seconds(1));
+    const timespec wait{static_cast<time_t>(left.count() / 1000000000),
+                        static_cast<long>(left.count() % 1000000000)};
     pollfd p{signalFd_, POLLIN, 0};
-    int n =
-        poll(&p, signalFd_ >= 0 ? 1 : 0, static_cast<int>(std::min<long long>(left.count(), 1000)));
+    int n = ppoll(&p, signalFd_ >= 0 ? 1 : 0, &wait, nullptr);
     if (n > 0 && (p.revents & POLLIN) && !handleSignal()) return false;
   }
 }
