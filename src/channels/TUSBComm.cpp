@@ -173,7 +173,8 @@ TUSBComm::Impl::Impl(TUSBComm& self, OwnerDispatcher& owner) : owner(owner) {
 void TUSBComm::Impl::open() {
   if (session) return;
   openProblem.clear();
-  const std::string wanted = pid;  // compared as set: an upper-case code matches
+  // PID as set: the path is upper-case, so a lower-case code matches nothing.
+  const std::string wanted = pid;
   UsbDeviceSet devices(context->get());
   bool denied = false;
   std::string deniedIdentifier;
