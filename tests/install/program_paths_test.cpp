@@ -46,48 +46,39 @@ const PathCase kCases[] = {
     {"--dir over portable", true, false, "", "", "work/", Mode::Chosen, "work/", "work/", "work/"},
 };
 
-class ProgramPathsTable : public ::testing::TestWithParam<PathCase> {};
+TEST(ProgramPaths, DecisionTable) {
+  for (const PathCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    TempDir root;
+    const std::string base = root.path() + "/";
+    std::filesystem::create_directories(base + "prefix/bin");
+    std::filesystem::create_directories(base + "home");
+    if (c.languageFilesBesideExe) root.write("prefix/bin/English.lng", "[String]\n");
+    if (c.exeDirReadOnly) ::chmod((base + "prefix/bin").c_str(), 0555);
+    auto fromRoot = [&](const char* value) {
+      std::string s = value;
+      if (s.rfind("HOME", 0) == 0) s = base + s.substr(4 + (s.size() > 4 && s[4] == '/'));
+      return s;
+    };
 
-TEST_P(ProgramPathsTable, Decides) {
-  const PathCase& c = GetParam();
-  TempDir root;
-  const std::string base = root.path() + "/";
-  std::filesystem::create_directories(base + "prefix/bin");
-  std::filesystem::create_directories(base + "home");
-  if (c.languageFilesBesideExe) root.write("prefix/bin/English.lng", "[String]\n");
-  if (c.exeDirReadOnly) ::chmod((base + "prefix/bin").c_str(), 0555);
-  auto fromRoot = [&](const char* value) {
-    std::string s = value;
-    if (s.rfind("HOME", 0) == 0) s = base + s.substr(4 + (s.size() > 4 && s[4] == '/'));
-    return s;
-  };
+    PathInputs in;
+    in.executableDir = base + "prefix/bin/";
+    in.home = base + "home";
+    in.xdgConfigHome = fromRoot(c.xdgConfigHome);
+    in.xdgStateHome = fromRoot(c.xdgStateHome);
+    in.dataFromBin = "../share/plenar";
+    std::optional<std::string> chosen;
+    if (c.chosenDir) chosen = base + *c.chosenDir;
 
-  PathInputs in;
-  in.executableDir = base + "prefix/bin/";
-  in.home = base + "home";
-  in.xdgConfigHome = fromRoot(c.xdgConfigHome);
-  in.xdgStateHome = fromRoot(c.xdgStateHome);
-  in.dataFromBin = "../share/plenar";
-  std::optional<std::string> chosen;
-  if (c.chosenDir) chosen = base + *c.chosenDir;
-
-  ProgramPaths p = decideProgramPaths(in, chosen);
-  EXPECT_EQ(p.mode, c.mode);
-  EXPECT_EQ(p.configDir, base + c.configDir);
-  EXPECT_EQ(p.stateDir, base + c.stateDir);
-  EXPECT_EQ(p.languageDir, base + c.languageDir);
-  EXPECT_EQ(p.settingsFile(), base + c.configDir + "sysconfig.ini");
-  ::chmod((base + "prefix/bin").c_str(), 0755);  // so that the folder can be removed
+    ProgramPaths p = decideProgramPaths(in, chosen);
+    EXPECT_EQ(p.mode, c.mode);
+    EXPECT_EQ(p.configDir, base + c.configDir);
+    EXPECT_EQ(p.stateDir, base + c.stateDir);
+    EXPECT_EQ(p.languageDir, base + c.languageDir);
+    EXPECT_EQ(p.settingsFile(), base + c.configDir + "sysconfig.ini");
+    ::chmod((base + "prefix/bin").c_str(), 0755);  // so that the folder can be removed
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, ProgramPathsTable, ::testing::ValuesIn(kCases),
-                         [](const auto& info) {
-                           std::string n = info.param.name;
-                           for (char& ch : n) {
-                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                           }
-                           return n;
-                         });
 
 TEST(ProgramPaths, UserCopyOfALanguageFileWinsInstalledOnly) {
   TempDir root;
