@@ -270,10 +270,9 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
         f.password =
             edit(a.takeOption("--password"), "--password", F::Any, field::kWifiChars).value_or("");
         bool dhcp = a.takeFlag("--dhcp");
-        auto ip = edit(a.takeOption("--ip"), "--ip", F::Dotted, field::kAddressChars);
-        auto mask = edit(a.takeOption("--mask"), "--mask", F::Dotted, field::kAddressChars);
-        auto gateway =
-            edit(a.takeOption("--gateway"), "--gateway", F::Dotted, field::kAddressChars);
+        auto ip = a.takeOption("--ip");
+        auto mask = a.takeOption("--mask");
+        auto gateway = a.takeOption("--gateway");
         if (dhcp && (ip || mask || gateway)) {
           throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway");
         }
@@ -284,9 +283,14 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
         if (mask) f.mask = *mask;
         if (gateway) f.gateway = *gateway;
         if (!dhcp) {
+          // The check on leaving the field first, with the window's own message; then what the
+          // key filter would have kept out.
           checkField(AddressField::StationIp, f.ip);
           checkField(AddressField::StationMask, f.mask);
           checkField(AddressField::StationGateway, f.gateway);
+          edit(f.ip, "--ip", F::Dotted, field::kAddressChars);
+          edit(f.mask, "--mask", F::Dotted, field::kAddressChars);
+          edit(f.gateway, "--gateway", F::Dotted, field::kAddressChars);
         }
         return buildWifiStation(f);
       }));

@@ -205,7 +205,8 @@ TEST(PlenarSettings, RefusedInputExits65WithoutTouchingThePrinter) {
       {{"wifi-sta", "--ssid", "s", "--gateway", "1.2.3.x"}, "网关不正确"},
       {{"device", "", "1"}, "设备名称不能为空"},
       {{"net-mac", "65", "zz", "67", "68"}, "'zz' is not a valid integer value"},
-      {{"bluetooth", "--name", "P", "--model", "x"}, "'x' is not a valid integer value"},
+      // The model box takes digits only: the key filter refuses before any conversion.
+      {{"bluetooth", "--name", "P", "--model", "x"}, "--model: 'x' is refused (digits only)"},
       {{"net-port", "1"}, "Nothing to do"},
   };
   for (const auto& c : cases) {
