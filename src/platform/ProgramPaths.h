@@ -7,7 +7,7 @@ namespace plenar {
 
 // Where the program keeps the files it reads and writes by itself. Every folder ends in '/'.
 //  - Portable: the language files sit next to the executable (a build folder, an unpacked
-//    archive), so that folder holds everything, as on the printer maker's own machines.
+//    archive): that folder holds everything, like the program folder on Windows.
 //  - Installed: sysconfig.ini in $XDG_CONFIG_HOME/plenar/, debug.log, 1.bin and 2.bin in
 //    $XDG_STATE_HOME/plenar/, the language files from <prefix>/share/plenar/lang/ unless the
 //    config folder holds the user's own copy. Whether the executable's folder is writable does
