@@ -178,7 +178,7 @@ void TFrmPara::formShow() {
 
   IniDocument doc;
   mayWriteSettings_ = true;
-  const std::string path = pathIn(main_.programDir(), kSettingsFileName);
+  const std::string path = main_.paths().settingsFile();
   try {
     doc = IniDocument::parse(readInputFile(path, kMaxIniFileBytes));
   } catch (const InputFileError& e) {
@@ -204,7 +204,7 @@ void TFrmPara::done(int result) {
 void TFrmPara::formClose() {
   closed_ = true;
   if (mayWriteSettings_) {
-    const IniFile ini(pathIn(main_.programDir(), kSettingsFileName));
+    const IniFile ini(main_.paths().settingsFile());
     IniDocument doc = ini.load();
     saveParaDefault(this, doc);
     if (!ini.save(doc)) {
@@ -332,7 +332,8 @@ void TFrmPara::setFilePanel(const QString& text) {
 }
 
 std::string TFrmPara::programDir() const {
-  return main_.programDir();
+  // Where 1.bin and 2.bin are built: beside debug.log (the program folder when portable).
+  return main_.paths().stateDir;
 }
 
 }  // namespace plenar

@@ -85,6 +85,7 @@ void MessageBoxWatcher::poll() {
   if (!button && !box->buttons().isEmpty()) button = box->buttons().first();
   if (!button) return;
   texts_ << box->text();
+  details_ << box->detailedText();
   QTest::mouseClick(button, Qt::LeftButton);
 }
 

@@ -52,6 +52,8 @@ class MessageBoxWatcher : public QObject {
  public:
   MessageBoxWatcher();
   const QStringList& texts() const { return texts_; }
+  // The detail text of each box, in the same order (empty where a box had none).
+  const QStringList& details() const { return details_; }
   // Waits for the next box (beyond those already seen); true when it came.
   bool waitForBox(std::chrono::milliseconds timeout);
 
@@ -59,6 +61,7 @@ class MessageBoxWatcher : public QObject {
   void poll();
   QTimer timer_;
   QStringList texts_;
+  QStringList details_;
   int awaited_ = 0;
 };
 

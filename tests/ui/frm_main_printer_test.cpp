@@ -125,5 +125,16 @@ TEST_F(ConnectionWindowWithPrinter, ParameterWindowClosingForgetsTheTest) {
   EXPECT_FALSE(window().worker().linkOpen);
 }
 
+TEST_F(ConnectionWindowWithPrinter, APortThatWillNotOpenSaysWhyInTheBoxDetails) {
+  open();
+  typeInto(child<QComboBox>("cbb_Comname")->lineEdit(), "/dev/ttyPLENAR-none");
+  uitest::MessageBoxWatcher boxes;
+  QTest::mouseClick(child<QPushButton>("btn_Test"), Qt::LeftButton);
+  ASSERT_TRUE(boxes.waitForBox(20s));
+  EXPECT_EQ(boxes.texts().last(), QString::fromStdString(text(TextId::sConnectErrorstr)));
+  EXPECT_TRUE(boxes.details().last().contains("does not exist"))
+      << boxes.details().last().toStdString();
+}
+
 }  // namespace
 }  // namespace plenar

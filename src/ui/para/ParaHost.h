@@ -29,7 +29,7 @@ class ParaHost {
   virtual QString chooseFileToSave() = 0;
   // Status panel 1: the file a transfer is about.
   virtual void setFilePanel(const QString& text) = 0;
-  // Home of 1.bin and 2.bin.
+  // Where 1.bin and 2.bin are built (beside debug.log).
   virtual std::string programDir() const = 0;
 };
 
