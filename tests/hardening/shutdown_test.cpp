@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -110,16 +111,17 @@ TEST(Shutdown, StoppedWorkerReportsAndRefusesLaterPosts) {
   SimProcess::Options o;
   o.extraArgs = {"--no-boot"};
   SimProcess sim(o);
-  EngineHarness h;
+  WindowEngine w;
+  TCommThread& worker = w.engine->worker();
   CommandRequest r = bootHandshakeRequest();
   r.link = serialLink(sim.serialPath(), "9600", "9600");
-  ASSERT_TRUE(h.worker().postCommand(r));
+  ASSERT_TRUE(worker.postCommand(r));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   const auto start = Clock::now();
-  h.worker().requestStop();
-  ASSERT_TRUE(h.worker().waitIdle(std::chrono::seconds(2)));
+  worker.requestStop();
+  ASSERT_TRUE(worker.waitIdle(std::chrono::seconds(2)));
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
-  EXPECT_FALSE(h.worker().postCommand(bootHandshakeRequest(1)));
+  EXPECT_FALSE(worker.postCommand(bootHandshakeRequest(1)));
 }
 
 // plenar ends an endless handshake on SIGTERM and SIGINT, promptly, with 128 + the signal.
@@ -135,6 +137,10 @@ TEST(Shutdown, PlenarEndsOnTerminationSignals) {
     pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
+      // ThreadSanitizer holds every exiting process for a second to catch races at exit.
+      std::string tsan =
+          std::string(std::getenv("TSAN_OPTIONS") ? std::getenv("TSAN_OPTIONS") : "");
+      ::setenv("TSAN_OPTIONS", (tsan + ":atexit_sleep_ms=0").c_str(), 1);
       std::string bin = binaryPath("plenar");
       std::string net = "127.0.0.1:" + port;
       ::execl(bin.c_str(), bin.c_str(), "--dir", dir.path().c_str(), "--net", net.c_str(), "boot",
