@@ -22,7 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     return 0;
   }
   // The files are built from paths, as the window does.
-  static const std::string path = "/tmp/plenar-fuzz-logo-" + std::to_string(::getpid()) + ".bmp";
+  static const std::string path = [] {
+    std::atexit(
+        [] { ::unlink(("/tmp/plenar-fuzz-logo-" + std::to_string(::getpid()) + ".bmp").c_str()); });
+    return "/tmp/plenar-fuzz-logo-" + std::to_string(::getpid()) + ".bmp";
+  }();
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
   try {
     plenar::LogoFile framed = plenar::buildFramedLogoFile({path, path});
