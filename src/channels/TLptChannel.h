@@ -56,7 +56,7 @@ class TLptChannel : public ParallelChannel {
   std::uint16_t LptIOBase() const;
   void setLptIOBase(std::uint16_t base);
   bool DirectMode() const;
-  void setDirectMode(bool direct);  // reopens an open port in the new mode
+  void setDirectMode(bool direct) override;  // reopens an open port in the new mode
   bool ControlBusy() const;
   void setControlBusy(bool on);
   bool Active() const;

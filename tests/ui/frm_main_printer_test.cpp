@@ -136,5 +136,20 @@ TEST_F(ConnectionWindowWithPrinter, APortThatWillNotOpenSaysWhyInTheBoxDetails) 
       << boxes.details().last().toStdString();
 }
 
+TEST_F(ConnectionWindowWithPrinter, ClosingDuringTheBootHandshakeEndsPromptly) {
+  test::SimProcess::Options o;
+  o.extraArgs = {"--no-boot"};  // never answers the handshake: it would run 1001 x 50 ms
+  test::SimProcess sim(o);
+  open();
+  typeInto(child<QComboBox>("cbb_Comname")->lineEdit(), QString::fromStdString(sim.serialPath()));
+  QTest::mouseClick(child<QPushButton>("but_bootIn"), Qt::LeftButton);
+  ASSERT_TRUE(uitest::waitUntil([&] { return window().worker().isBusy(); }, 10s));
+  QTest::qWait(300);
+  const auto start = std::chrono::steady_clock::now();
+  destroyWindow();
+  // Bounded loosely for a loaded machine; before, the handshake ran on for about 50 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
 }  // namespace
 }  // namespace plenar

@@ -103,7 +103,6 @@ class Printer {
   bool loader_ = false;
   std::vector<std::uint8_t> image_;              // firmware being received by the loader
   std::array<Input, std::size(kLinks)> inputs_;  // by Link
-  Link current_ = Link::Serial;                  // link whose input is being decoded
 };
 
 }  // namespace plenar::sim
