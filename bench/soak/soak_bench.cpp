@@ -19,6 +19,7 @@
 #include <variant>
 #include <vector>
 
+#include "EngineRunner.h"
 #include "SimProcess.h"
 #include "app/Engine.h"
 #include "engine/TCommThread.h"
@@ -60,45 +61,6 @@ void printUsage(const char* when, const Usage& u) {
               u.threads);
 }
 
-class Soak {
- public:
-  Soak() {
-    dispatcher_.start();
-    window_ = std::make_unique<HeadlessReportWindow>(dispatcher_, [this](int msg, std::intptr_t) {
-      if (msg == 1027) failed_ = true;
-    });
-    char templ[] = "/tmp/plenar-soak-XXXXXX";
-    dir_ = ::mkdtemp(templ);
-    engine_ = std::make_unique<Engine>(dir_, *window_, dispatcher_);
-  }
-  ~Soak() {
-    engine_.reset();
-    dispatcher_.stop();
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
-  }
-  const std::string& dir() const { return dir_; }
-
-  // True when the command was reported done.
-  bool run(CommandRequest request, const LinkSnapshot& link) {
-    failed_ = false;
-    request.link = link;
-    if (!engine_->worker().postCommand(std::move(request))) return false;
-    if (!engine_->worker().waitIdle(std::chrono::minutes(2))) return false;
-    if (failed_) lastError_ = engine_->worker().mainTexts().errorText();
-    return !failed_;
-  }
-  const std::string& lastError() const { return lastError_; }
-
- private:
-  HeadlessDispatcher dispatcher_;
-  std::unique_ptr<HeadlessReportWindow> window_;
-  std::unique_ptr<Engine> engine_;
-  std::string dir_;
-  std::atomic<bool> failed_{false};
-  std::string lastError_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -126,7 +88,7 @@ int main(int argc, char** argv) {
     SimProcess udpSim(udpOptions);
 
     const Usage atLaunch = usageNow();
-    Soak soak;
+    test::EngineRunner soak;
     LinkSnapshot serial;
     serial.kind = LinkKind::Serial;
     serial.serialPort = serialSim.serialPath();
@@ -148,16 +110,17 @@ int main(int argc, char** argv) {
     long failures = 0, done = 0;
     auto one = [&](long i) {
       const LinkSnapshot& link = i % 2 ? udp : serial;
-      bool ok;
+      test::EngineRunner::Outcome outcome;
       if (fonts > 0 && i % std::max(1L, (settings + fonts) / fonts) == 0 &&
           done < settings + fonts) {
-        ok = soak.run(*fontDownloadRequest(font, "200000"), link);
+        outcome = soak.run(*fontDownloadRequest(font, "200000"), link);
       } else {
-        ok = soak.run(std::get<CommandRequest>(buildSetCodePage(static_cast<int>(i % 50))), link);
+        outcome =
+            soak.run(std::get<CommandRequest>(buildSetCodePage(static_cast<int>(i % 50))), link);
       }
-      if (!ok) {
+      if (!outcome.ok) {
         if (++failures <= 5)
-          std::fprintf(stderr, "command %ld failed: %s\n", i, soak.lastError().c_str());
+          std::fprintf(stderr, "command %ld failed: %s\n", i, outcome.error.c_str());
       }
       ++done;
     };

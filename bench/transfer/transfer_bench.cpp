@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "EngineRunner.h"
 #include "SimProcess.h"
 #include "app/Engine.h"
 #include "engine/TCommThread.h"
@@ -64,54 +65,7 @@ Wire wireBytes(const SimProcess& sim, std::size_t from) {
   return w;
 }
 
-struct Outcome {
-  double seconds = 0;
-  bool ok = false;
-  std::string error;
-};
-
-class Bench {
- public:
-  Bench() {
-    dispatcher_.start();
-    window_ = std::make_unique<HeadlessReportWindow>(dispatcher_, [this](int msg, std::intptr_t) {
-      if (msg == 1027) failed_ = true;
-    });
-    char templ[] = "/tmp/plenar-bench-XXXXXX";
-    dir_ = ::mkdtemp(templ);
-    engine_ = std::make_unique<Engine>(dir_, *window_, dispatcher_);
-  }
-  ~Bench() {
-    engine_.reset();
-    dispatcher_.stop();
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
-  }
-  const std::string& dir() const { return dir_; }
-
-  Outcome run(CommandRequest request, const LinkSnapshot& link) {
-    failed_ = false;
-    request.link = link;
-    Outcome o;
-    auto start = Clock::now();
-    if (!engine_->worker().postCommand(std::move(request)) ||
-        !engine_->worker().waitIdle(std::chrono::minutes(5))) {
-      o.error = "the worker did not finish";
-      return o;
-    }
-    o.seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    o.ok = !failed_;
-    if (!o.ok) o.error = engine_->worker().mainTexts().errorText();
-    return o;
-  }
-
- private:
-  HeadlessDispatcher dispatcher_;
-  std::unique_ptr<HeadlessReportWindow> window_;
-  std::unique_ptr<Engine> engine_;
-  std::string dir_;
-  std::atomic<bool> failed_{false};
-};
+using Outcome = test::EngineRunner::Outcome;
 
 void report(const char* what, const Outcome& o, const Wire& w) {
   if (!o.ok) {
@@ -134,7 +88,7 @@ void runLink(const char* name, bool serial, std::size_t size, int repeat) {
   options.baud = lineRate;
   if (serial) options.extraArgs = {"--pace"};
   SimProcess sim(options);
-  Bench bench;
+  test::EngineRunner bench;
 
   LinkSnapshot link;
   if (serial) {

@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "EngineRunner.h"
 #include "SimProcess.h"
 #include "app/Engine.h"
 #include "engine/TCommThread.h"
@@ -73,46 +74,6 @@ double cpuSeconds(int pid) {
   const double ticks = static_cast<double>(::sysconf(_SC_CLK_TCK));
   return (std::stod(fields[11]) + std::stod(fields[12])) / ticks;
 }
-
-class EngineRun {
- public:
-  EngineRun() {
-    dispatcher_.start();
-    window_ = std::make_unique<HeadlessReportWindow>(dispatcher_, [this](int msg, std::intptr_t) {
-      if (msg == 1027) failed_ = true;
-    });
-    char templ[] = "/tmp/plenar-bench-XXXXXX";
-    dir_ = ::mkdtemp(templ);
-    engine_ = std::make_unique<Engine>(dir_, *window_, dispatcher_);
-  }
-  ~EngineRun() {
-    engine_.reset();
-    dispatcher_.stop();
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir_.c_str());
-  }
-  const std::string& dir() const { return dir_; }
-
-  // Seconds, or a negative number when the command failed.
-  double run(CommandRequest request) {
-    failed_ = false;
-    request.link.kind = LinkKind::Usb;
-    request.link.usbDevice = "VID_1234&PID_811E";
-    const auto start = Clock::now();
-    if (!engine_->worker().postCommand(std::move(request)) ||
-        !engine_->worker().waitIdle(std::chrono::minutes(2)) || failed_) {
-      return -1;
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-  }
-
- private:
-  HeadlessDispatcher dispatcher_;
-  std::unique_ptr<HeadlessReportWindow> window_;
-  std::unique_ptr<Engine> engine_;
-  std::string dir_;
-  std::atomic<bool> failed_{false};
-};
 
 // The same frames as the engine sent, each written and its answer read with blocking libusb
 // calls: what the exchange costs without the channel's threads and the owner-thread hop.
@@ -177,7 +138,10 @@ int main(int argc, char** argv) {
     std::vector<double> tool;
     std::vector<std::vector<std::uint8_t>> frames;
     {
-      EngineRun engine;
+      test::EngineRunner engine;
+      LinkSnapshot usbLink;
+      usbLink.kind = LinkKind::Usb;
+      usbLink.usbDevice = "VID_1234&PID_811E";
       const std::string font = engine.dir() + "/font.bin";
       {
         std::vector<char> bytes(kFontSize);
@@ -186,12 +150,12 @@ int main(int argc, char** argv) {
       }
       CommandRequest linkTest;
       linkTest.code = 1;
-      if (engine.run(linkTest) < 0) throw std::runtime_error("the link test failed");
+      if (!engine.run(linkTest, usbLink).ok) throw std::runtime_error("the link test failed");
       for (int i = 0; i < repeat; ++i) {
         const std::size_t mark = sim.records().size();
-        const double s = engine.run(*fontDownloadRequest(font, "100000"));
-        if (s < 0) throw std::runtime_error("the font download failed");
-        tool.push_back(s);
+        const auto outcome = engine.run(*fontDownloadRequest(font, "100000"), usbLink);
+        if (!outcome.ok) throw std::runtime_error("the font download failed: " + outcome.error);
+        tool.push_back(outcome.seconds);
         if (i == 0) {
           auto records = sim.records();
           for (std::size_t r = mark; r < records.size(); ++r) {
