@@ -16,7 +16,6 @@
 #include <cstring>
 #include <variant>
 
-#include "app/MainDefault.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"

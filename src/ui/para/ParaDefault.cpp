@@ -7,7 +7,6 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <array>
 #include <string>
 
 #include "platform/IniFile.h"
@@ -28,6 +27,8 @@ enum class Kind {
   RadioPair,    // 0 checks the first button, 1 the second, other values change nothing
   Memo,         // count key, then one key per line
   Mac,          // six two-character boxes joined
+  SameKey,      // a second spelling of the key before: read again with that field's text as
+                // default, written again with the same text
 };
 
 struct Field {
@@ -44,7 +45,7 @@ constexpr const char* kMacBoxes[] = {"Edit3",       "Edit5",        "edt_macaddo
                                      "edt_macaddt", "edt_macaddfr", "edt_macaddfor"};
 
 // In the order the keys are read and written.
-const std::array<Field, 59> kFields{{
+const Field kFields[] = {
     {"BaudRate", Kind::ListOrNone, "cbb_BauRate", "9600"},
     {"CodePage", Kind::ListOrNone, "cbb_Codepage", "CP437:USA/Standard Europe"},
     {"FontValue", Kind::ListOrNone, "cbb_FontValue", "12x24"},
@@ -73,7 +74,7 @@ const std::array<Field, 59> kFields{{
     {"NetIPAddress", Kind::Text, "edt_NetIPAddress", "192.168.1.87"},
     // The same key again to the case-blind INI rules: read a second time, and written again so
     // that the file holds the address under this spelling.
-    {"NetIPaddress", Kind::Text, "edt_NetIPAddress", "192.168.1.87"},
+    {"NetIPaddress", Kind::SameKey, "edt_NetIPAddress"},
     {"Subnetmask", Kind::Text, "edt_Subnetmask", "255.255.255.0"},
     {"MAC", Kind::Mac, "Edit3", "ABCD65666768"},
     {"gatewayt", Kind::Text, "edt_gatewayt", "192.168.1.1"},
@@ -107,8 +108,7 @@ const std::array<Field, 59> kFields{{
     {"Blackwidth", Kind::Text, "edt__Black_width", "40"},
     {"Cutteroptocoupler", Kind::Text, "edt_cutter_optocoupler", "5"},
     {"Printeropto", Kind::Text, "edt_2", "5"},
-    {nullptr, Kind::Text, nullptr},
-}};
+};
 
 template <class T>
 T* control(const QWidget* window, const char* name) {
@@ -144,6 +144,11 @@ void setTextOf(QWidget* w, const QString& text) {
 void loadField(QWidget* window, const IniDocument& doc, const Field& f) {
   const std::string def = defaultText(f);
   switch (f.kind) {
+    case Kind::SameKey:
+      if (auto* e = control<QLineEdit>(window, f.control)) {
+        e->setText(qs(doc.readString(kParaSection, f.key, e->text().toStdString())));
+      }
+      break;
     case Kind::ListOrNone:
     case Kind::ListOrFirst:
       if (auto* box = control<QComboBox>(window, f.control)) {
@@ -209,6 +214,7 @@ void saveField(const QWidget* window, IniDocument& doc, const Field& f) {
       }
       break;
     case Kind::Text:
+    case Kind::SameKey:
       if (QWidget* w = control<QWidget>(window, f.control)) write(f.key, textOf(w));
       break;
     case Kind::RadioGroup:
@@ -250,24 +256,11 @@ void saveField(const QWidget* window, IniDocument& doc, const Field& f) {
 }  // namespace
 
 void loadParaDefault(QWidget* window, const IniDocument& doc) {
-  for (const Field& f : kFields) {
-    if (!f.key) break;
-    if (std::string(f.key) == "NetIPaddress") {
-      // The second spelling reads the same key again, with the address just loaded as default.
-      if (auto* e = control<QLineEdit>(window, f.control)) {
-        e->setText(qs(doc.readString(kParaSection, f.key, e->text().toStdString())));
-      }
-      continue;
-    }
-    loadField(window, doc, f);
-  }
+  for (const Field& f : kFields) loadField(window, doc, f);
 }
 
 void saveParaDefault(const QWidget* window, IniDocument& doc) {
-  for (const Field& f : kFields) {
-    if (!f.key) break;
-    saveField(window, doc, f);
-  }
+  for (const Field& f : kFields) saveField(window, doc, f);
 }
 
 }  // namespace plenar
