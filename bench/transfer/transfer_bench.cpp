@@ -2,7 +2,9 @@
 // (worker, link layer, serial channel or UDP socket, reply assembler on the owner thread) against
 // plenar-printer-sim, and compares each with the line-rate lower bound: every byte that crossed
 // the line in either direction (requests and replies, counted from the simulator's record) at
-// 10 bits per byte and 115200 bit/s, one frame at a time as the protocol's stop and wait demands.
+// 10 bits per byte at the line rate, one frame at a time as the protocol's stop and wait demands.
+// The whole command's ratio includes its fixed cost (the pause after the port opens, the
+// printer's erase time); the median cycle's ratio is the cost of each block.
 //
 // usage: bench_transfer [--size BYTES] [--repeat N] [--baud RATE] [--serial-only | --udp-only]
 #include <unistd.h>
@@ -15,6 +17,7 @@
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EngineRunner.h"
@@ -37,30 +40,50 @@ constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
 struct Wire {
   std::size_t bytes = 0;   // both directions
   std::size_t frames = 0;  // request frames (each one round trip)
-  // Median time between two consecutive frames arriving at the simulator (its record's clock,
-  // whole milliseconds): one block's full cycle once the transfer runs.
+  // The median over the transfer's cycles (from one frame's arrival at the simulator to the
+  // next one's, by its record's clock) of the cycle time over that round trip's line time: the
+  // cost of each block once the transfer runs, without the fixed cost of the command's start
+  // (the pause after the port opens, the printer's erase) and end.
   double medianCycleMs = 0;
+  double medianCycleRatio = 0;
+  // From the first frame's start on the line to the last answer's end: the command's time
+  // without its start (port open, the pause after it) and end (close, log save).
+  double framesMs = 0;
 };
 
 // Bytes on the line for everything the simulator received after record `from`.
 Wire wireBytes(const SimProcess& sim, std::size_t from) {
   Wire w;
   auto records = sim.records();
-  std::vector<double> times;
+  std::vector<double> times;  // when each frame had arrived whole
+  std::vector<std::size_t> requestBytes, replyBytes;
   for (std::size_t i = from; i < records.size(); ++i) {
     const QJsonObject& r = records[i];
     if (r.value("kind").toString() != "frame") continue;
     times.push_back(r.value("time").toDouble());
     auto n = static_cast<std::size_t>(r.value("length").toDouble());
-    w.bytes += n == 0 ? 16 : 17 + n;
-    w.bytes += static_cast<std::size_t>(r.value("reply").toString().size()) / 2;
+    requestBytes.push_back(n == 0 ? 16 : 17 + n);
+    replyBytes.push_back(static_cast<std::size_t>(r.value("reply").toString().size()) / 2);
+    w.bytes += requestBytes.back() + replyBytes.back();
     ++w.frames;
   }
-  std::vector<double> cycles;
-  for (std::size_t i = 1; i < times.size(); ++i) cycles.push_back(times[i] - times[i - 1]);
+  auto lineMs = [](std::size_t bytes) {
+    return static_cast<double>(bytes) * kBitsPerByte * 1000.0 / lineRate;
+  };
+  // Cycle i: frame i-1's answer, then frame i.
+  std::vector<std::pair<double, double>> cycles;  // (ratio to the line time, milliseconds)
+  for (std::size_t i = 1; i < times.size(); ++i) {
+    const double ms = times[i] - times[i - 1];
+    cycles.emplace_back(ms / lineMs(replyBytes[i - 1] + requestBytes[i]), ms);
+  }
+  if (!times.empty()) {
+    w.framesMs =
+        lineMs(requestBytes.front()) + times.back() - times.front() + lineMs(replyBytes.back());
+  }
   if (!cycles.empty()) {
     std::nth_element(cycles.begin(), cycles.begin() + cycles.size() / 2, cycles.end());
-    w.medianCycleMs = cycles[cycles.size() / 2];
+    w.medianCycleRatio = cycles[cycles.size() / 2].first;
+    w.medianCycleMs = cycles[cycles.size() / 2].second;
   }
   return w;
 }
@@ -75,10 +98,14 @@ void report(const char* what, const Outcome& o, const Wire& w) {
   double bound = static_cast<double>(w.bytes) * kBitsPerByte / lineRate;
   double frames = w.frames ? static_cast<double>(w.frames) : 1.0;
   double wirePerFrameMs = bound * 1000.0 / frames;
-  std::printf("%-26s %7.3f s  bound %6.3f s  ratio %5.2f  (%zu bytes, %zu frames)\n", what,
+  std::printf("%-26s %7.3f s  bound %6.3f s  ratio %6.3f  (%zu bytes, %zu frames)\n", what,
               o.seconds, bound, o.seconds / bound, w.bytes, w.frames);
-  std::printf("%-26s per frame: %.2f ms measured, %.2f ms on the wire, median cycle %.0f ms\n", "",
-              o.seconds * 1000.0 / frames, wirePerFrameMs, w.medianCycleMs);
+  std::printf(
+      "%-26s per frame: %.2f ms measured, %.2f ms on the wire; median cycle %.3f ms, "
+      "ratio %.3f to its line time\n",
+      "", o.seconds * 1000.0 / frames, wirePerFrameMs, w.medianCycleMs, w.medianCycleRatio);
+  std::printf("%-26s start and end of the command (open, pause, close, log): %.1f ms\n", "",
+              o.seconds * 1000.0 - w.framesMs);
 }
 
 void runLink(const char* name, bool serial, std::size_t size, int repeat) {

@@ -49,8 +49,7 @@ constexpr std::uint32_t kModemCarrierChange = 8;
 constexpr std::uint32_t kModemRing = 4;
 
 constexpr std::size_t kChunkSize = 2048;
-// ReadIntervalTimeout = MAXDWORD: a read returns at once with what has arrived.
-constexpr std::uint32_t kIntervalReturnAtOnce = 0xFFFFFFFF;
+constexpr std::uint32_t kIntervalReturnAtOnce = TComm::kReadReturnAtOnce;
 // How often an idle reader looks at the driver's error and modem counters (UARTs only).
 constexpr milliseconds kCounterPoll{100};
 
@@ -64,9 +63,9 @@ void drainEvent(int fd) {
   (void)!::read(fd, &value, sizeof value);
 }
 
-// The time from now until `t` for ppoll(), to the nanosecond: the read interval is 1 ms while a
-// command runs, and a wait rounded up to whole milliseconds held every reply back up to twice
-// that. Waits beyond a day are cut to a day (the loop then waits again).
+// The time from now until `t` for ppoll(), to the nanosecond: with a 1 ms read interval, a wait
+// rounded up to whole milliseconds held every chunk back up to twice that. Waits beyond a day are
+// cut to a day (the loop then waits again).
 timespec waitUntil(Clock::time_point now, Clock::time_point t) {
   if (t <= now) return {0, 0};
   const auto ns = std::min<std::chrono::nanoseconds>(

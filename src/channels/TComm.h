@@ -99,6 +99,9 @@ class TComm {
   void setXoffChar(char c);
   char ReplacedChar() const;
   void setReplacedChar(char c);
+  // An interval of kReadReturnAtOnce (MAXDWORD, with both read totals 0) hands on whatever has
+  // arrived as soon as it arrives.
+  static constexpr std::uint32_t kReadReturnAtOnce = 0xFFFFFFFF;
   std::uint32_t ReadIntervalTimeout() const;
   void setReadIntervalTimeout(std::uint32_t ms);
   std::uint32_t ReadTotalTimeoutMultiplier() const;

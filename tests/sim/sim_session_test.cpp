@@ -175,6 +175,18 @@ TEST(SerialSession, PacedLineCarriesFramesBothWays) {
   EXPECT_EQ(tool.readFrame(), kIdentifyReply);
 }
 
+// The answer's line time starts when the request has arrived, but a delay the fault asks for
+// still comes on top of it in full.
+TEST(SerialSession, PacedAnswerKeepsTheWholeFaultDelay) {
+  SimProcess sim(options({"--pace", "--fault", "delay:150"}, true, false, 9600));
+  SerialClient tool(sim.serialPath(), 9600);
+  const auto start = std::chrono::steady_clock::now();
+  tool.send(kIdentify);  // 25 bytes: 26 ms on the line at 9600
+  EXPECT_EQ(tool.readFrame(), kIdentifyReply);
+  // Request 26 ms, delay 150 ms, answer 26 ms: never sooner.
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+}
+
 TEST(SerialSession, WrongRateClientGetsNoiseAndIsNotUnderstood) {
   // The answer waits long enough for the client to change its rate after the request (a
   // pseudo-terminal has one rate for both directions).

@@ -3,7 +3,10 @@
 
 #include <QJsonArray>
 
+#include <chrono>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "Faults.h"
 #include "LineModel.h"
@@ -134,6 +137,42 @@ TEST(LineModel, RatesAndFormatsThePrinterAccepts) {
   EXPECT_EQ(garbledCount(25, 9600, 115200), 25u);
   EXPECT_EQ(garbledCount(25, 115200, 9600), 2u);
   EXPECT_EQ(garbledCount(1, 230400, 1200), 1u);
+}
+
+// The pacer's sleeps against when the answered request ended. 100 bytes at 10000 bit/s are 100 ms
+// on the line. Sleeps are measured from the call, so each expectation allows a few ms of slack.
+TEST(LineModel, AnAnswerTakesTheLineFromTheEndOfItsRequest) {
+  using namespace std::chrono;
+  using Clock = LinePacer::Clock;
+  struct Case {
+    const char* what;
+    std::optional<milliseconds> requestEnded;  // before the call (negative: after it)
+    milliseconds expectedSleep;
+  };
+  const Case cases[] = {
+      {"no request: from now", std::nullopt, 100ms},
+      {"request ended 60 ms ago", 60ms, 40ms},
+      {"request ended long ago: no wait", 300ms, 0ms},
+      {"request ends later: from now", -50ms, 100ms},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<Clock::duration> sleeps;
+    LinePacer pacer([&](Clock::duration d) {
+      sleeps.push_back(d);
+      return true;
+    });
+    std::optional<Clock::time_point> answering;
+    if (c.requestEnded) answering = Clock::now() - *c.requestEnded;
+    ASSERT_TRUE(pacer.pass(100, 10000, answering));
+    const auto slept = sleeps.empty() ? Clock::duration::zero() : sleeps.front();
+    EXPECT_LE(slept, c.expectedSleep);
+    EXPECT_GE(slept, c.expectedSleep - 5ms);
+    // The next bytes follow on from these, whatever the request did.
+    const auto freeAt = pacer.lineFreeAt();
+    ASSERT_TRUE(pacer.pass(100, 10000, Clock::now() - 1s));
+    EXPECT_EQ(duration_cast<microseconds>(pacer.lineFreeAt() - freeAt), 100ms);
+  }
 }
 
 TEST(Noise, NeverLooksLikeAReplyOrTheBootAnswer) {

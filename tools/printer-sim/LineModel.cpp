@@ -70,10 +70,11 @@ std::size_t garbledCount(std::size_t count, int senderRate, int receiverRate) {
   return std::max<std::size_t>(1, n);
 }
 
-bool LinePacer::pass(std::size_t count, int rate) {
+bool LinePacer::pass(std::size_t count, int rate, std::optional<Clock::time_point> answering) {
   if (rate <= 0 || count == 0) return true;
-  auto now = Clock::now();
-  if (free_ < now) free_ = now;
+  const auto now = Clock::now();
+  const auto start = answering ? std::min(*answering, now) : now;
+  if (free_ < start) free_ = start;
   free_ += std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(static_cast<double>(count) * 10.0 / static_cast<double>(rate)));
   auto wait = free_ - Clock::now();

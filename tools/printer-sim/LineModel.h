@@ -42,8 +42,13 @@ class LinePacer {
   using Sleeper = std::function<bool(Clock::duration)>;
 
   explicit LinePacer(Sleeper sleeper) : sleeper_(std::move(sleeper)) {}
-  // Waits until `count` more bytes have had time to cross the line at `rate`.
-  bool pass(std::size_t count, int rate);
+  // Waits until `count` more bytes have had time to cross the line at `rate`. `answering`: the
+  // moment the request being answered finished arriving. A printer starts its answer then, so
+  // when the simulator woke up later than that, the answer's line time still starts there and
+  // the simulator's own lateness does not show as the tool's.
+  bool pass(std::size_t count, int rate, std::optional<Clock::time_point> answering = {});
+  // When the bytes passed so far have crossed the line.
+  Clock::time_point lineFreeAt() const { return free_; }
 
  private:
   Sleeper sleeper_;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "StateJson.h"
 #include "shared/RateCodes.h"
@@ -268,7 +269,10 @@ void Simulator::serviceSerial() {
   if (!bytes.empty()) {
     lastSerialInput_ = Clock::now();
     auto tool = serial_->toolSettings().value_or(LineSettings{});
-    if (options_.pace) rxPacer_.pass(bytes.size(), tool.sendRate);
+    if (options_.pace) {
+      rxPacer_.pass(bytes.size(), tool.sendRate);
+      answering_ = rxPacer_.lineFreeAt();
+    }
     if (!toolSendsMatch(tool, printer_->rate())) {
       printer_->lineNoise(Link::Serial, bytes,
                           describe(tool) + ", printer at " + std::to_string(printer_->rate()) +
@@ -282,6 +286,7 @@ void Simulator::serviceSerial() {
       }
       closeIfDue(Link::Serial);
     }
+    answering_.reset();
   }
   if (hungUp && serial_->isOpen()) {
     serialClosedByTool_ = true;
@@ -297,7 +302,7 @@ bool Simulator::writeSerial(std::span<const std::uint8_t> bytes, int rate) {
   const std::size_t slice = std::max<std::size_t>(1, static_cast<std::size_t>(rate) / 1000);
   for (std::size_t i = 0; i < bytes.size(); i += slice) {
     auto part = bytes.subspan(i, std::min(slice, bytes.size() - i));
-    if (!txPacer_.pass(part.size(), rate)) return false;
+    if (!txPacer_.pass(part.size(), rate, std::exchange(answering_, std::nullopt))) return false;
     if (!serial_->write(part, kWriteTimeoutMs)) return false;
   }
   return true;
@@ -306,6 +311,8 @@ bool Simulator::writeSerial(std::span<const std::uint8_t> bytes, int rate) {
 void Simulator::sendSerial(const Output& out) {
   WritePlan plan = faults_.plan(out.bytes, out.frame);
   if (!plan.fault.empty()) event(Link::Serial, "answer fault: " + plan.fault);
+  // A late answer is late from when the simulator sends it, as the fault asks.
+  if (plan.delayMs > 0) answering_.reset();
   if (plan.delayMs > 0 && !sleepFor(std::chrono::milliseconds(plan.delayMs))) return;
   for (std::size_t i = 0; i < plan.writes.size(); ++i) {
     if (i > 0 && !sleepFor(std::chrono::milliseconds(plan.pauseMs))) return;

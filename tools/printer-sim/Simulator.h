@@ -85,6 +85,8 @@ class Simulator {
   bool serialClosedByTool_ = false;
   LinePacer rxPacer_;
   LinePacer txPacer_;
+  // Set while the answers to a serial request go out: when the request's last byte arrived.
+  std::optional<Clock::time_point> answering_;
   int signalFd_ = -1;
   bool stopping_ = false;
   Clock::time_point lastSave_{};
