@@ -528,7 +528,7 @@ void TComm::ClosePort() {
 bool TComm::isOpen() const {
   return impl_->session != nullptr;
 }
-bool TComm::WaitSendComplete(std::chrono::milliseconds stall) {
+bool TComm::WaitSendComplete(std::chrono::milliseconds stall, const std::function<bool()>& giveUp) {
   Impl::Session* s = impl_->session.get();
   if (s == nullptr) return true;
   auto lastProgress = std::chrono::steady_clock::now();
@@ -544,6 +544,7 @@ bool TComm::WaitSendComplete(std::chrono::milliseconds stall) {
     int inDriver = 0;
     if (::ioctl(s->port.get(), TIOCOUTQ, &inDriver) == 0 && inDriver > 0) pending += inDriver;
     if (pending == 0) return true;
+    if (giveUp && giveUp()) return false;
     auto now = std::chrono::steady_clock::now();
     if (pending < lastPending) {
       lastPending = pending;

@@ -50,8 +50,10 @@ class TComm {
   bool isOpen() const;
   // Waits until every queued byte has left the driver (ClosePort discards what is still
   // pending). Gives up, returning false, when nothing moved for `stall` (a line held by flow
-  // control or a far end that does not read).
-  bool WaitSendComplete(std::chrono::milliseconds stall = std::chrono::milliseconds(1000));
+  // control or a far end that does not read), or at once when `giveUp` says so (the program is
+  // closing: a long send at a low rate would otherwise hold it for as long as the line needs).
+  bool WaitSendComplete(std::chrono::milliseconds stall = std::chrono::milliseconds(1000),
+                        const std::function<bool()>& giveUp = {});
   // False from a successful SendBytes until the writer has found its queue empty.
   bool SendDataEmpty() const;
 

@@ -187,8 +187,8 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
 
 void LinkLayer::closeSerialPort() {
   // Closing discards what the driver has not sent yet; a raw sequence at a low rate may still be
-  // on its way.
-  serial_.WaitSendComplete();
+  // on its way. A closing program does not wait for it.
+  serial_.WaitSendComplete(std::chrono::milliseconds(1000), [this] { return worker_.stopping(); });
   serial_.ClosePort();
 }
 

@@ -15,6 +15,7 @@
 #include "SimProcess.h"
 #include "TempDir.h"
 #include "app/Engine.h"
+#include "channels/TComm.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "requests/FileActions.h"
@@ -50,6 +51,10 @@ struct LongWait {
   std::function<LinkSnapshot(const SimProcess&)> link;
   std::vector<std::string> simArgs;
   bool udp;
+  int baud = 9600;                                                    // the printer's rate
+  std::chrono::milliseconds runFor = std::chrono::milliseconds(600);  // before the close
+  // The port as an earlier command left it, for commands that do not open the link themselves.
+  std::function<void(TComm&, const SimProcess&)> leftOpen = {};
 };
 
 std::vector<LongWait> longWaits() {
@@ -83,6 +88,26 @@ std::vector<LongWait> longWaits() {
        [](const SimProcess& s) { return networkLink(s.udpPort()); },
        {"--fault", "silent"},
        true},
+      // User data queued three times as fast as 115200 bit/s drains: after 3 s some 40 KiB wait
+      // beyond what the pseudo-terminal holds, 3.5 s of line time before the port could close.
+      {.name = "user data still on the line",
+       .request =
+           [] {
+             CommandRequest r;
+             r.code = 49;
+             r.dataStream.assign(256 * 1024, 0x55);
+             return r;
+           },
+       .link = [](const SimProcess& s) { return serialLink(s.serialPath(), "115200", "115200"); },
+       .simArgs = {"--pace"},
+       .udp = false,
+       .baud = 115200,
+       .runFor = std::chrono::milliseconds(3000),
+       .leftOpen =
+           [](TComm& port, const SimProcess& s) {
+             port.setCommName(s.serialPath());
+             port.setBaudRate(115200);
+           }},
   };
 }
 
@@ -93,12 +118,14 @@ TEST(Shutdown, ClosingDuringALongWaitTakesUnderASecond) {
     o.serial = !c.udp;
     o.udp = c.udp;
     o.extraArgs = c.simArgs;
+    o.baud = c.baud;
     SimProcess sim(o);
     WindowEngine w;
+    if (c.leftOpen) c.leftOpen(w.engine->serial(), sim);
     CommandRequest r = c.request();
     r.link = c.link(sim);
     ASSERT_TRUE(w.engine->worker().postCommand(r));
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    std::this_thread::sleep_for(c.runFor);
     ASSERT_TRUE(w.engine->worker().isBusy()) << "the command ended before the close";
     const auto start = Clock::now();
     w.engine.reset();

@@ -6,6 +6,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -82,16 +83,17 @@ bool SerialLink::peerOpen() const {
   return (p.revents & POLLHUP) == 0;
 }
 
-std::vector<std::uint8_t> SerialLink::read(bool& hungUp) {
+std::vector<std::uint8_t> SerialLink::read(bool& hungUp, std::size_t max) {
   hungUp = false;
   std::vector<std::uint8_t> out;
   if (master_ < 0) return out;
   std::uint8_t buf[4096];
-  for (;;) {
-    ssize_t n = ::read(master_, buf, sizeof buf);
+  while (out.size() < max) {
+    const std::size_t want = std::min(sizeof buf, max - out.size());
+    ssize_t n = ::read(master_, buf, want);
     if (n > 0) {
       out.insert(out.end(), buf, buf + n);
-      if (static_cast<std::size_t>(n) < sizeof buf) break;
+      if (static_cast<std::size_t>(n) < want) break;
       continue;
     }
     if (n < 0 && errno == EINTR) continue;

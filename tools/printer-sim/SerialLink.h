@@ -43,7 +43,7 @@ class SerialLink {
 
   // Reads what the tool sent. Empty when nothing is there; sets `hungUp` when the tool has
   // closed its side (after the remaining bytes were read).
-  std::vector<std::uint8_t> read(bool& hungUp);
+  std::vector<std::uint8_t> read(bool& hungUp, std::size_t max = SIZE_MAX);
   // Writes all bytes unless the tool closes its side or does not read for `timeoutMs`.
   bool write(std::span<const std::uint8_t> bytes, int timeoutMs);
   // Discards bytes sent to the tool that it has not read (its port is closed).

@@ -265,12 +265,21 @@ void Simulator::runUsbTimers() {
 
 void Simulator::serviceSerial() {
   bool hungUp = false;
-  std::vector<std::uint8_t> bytes = serial_->read(hungUp);
+  auto tool = serial_->toolSettings().value_or(LineSettings{});
+  // A paced line takes the tool's bytes as a UART does, about 10 ms of line time at a time, so the
+  // tool sees its output drain at the line rate instead of vanishing in one gulp.
+  const std::size_t slice =
+      options_.pace ? std::max<std::size_t>(1, static_cast<std::size_t>(tool.sendRate) / 1000)
+                    : SIZE_MAX;
+  std::vector<std::uint8_t> bytes = serial_->read(hungUp, slice);
   if (!bytes.empty()) {
     lastSerialInput_ = Clock::now();
-    auto tool = serial_->toolSettings().value_or(LineSettings{});
     if (options_.pace) {
-      rxPacer_.pass(bytes.size(), tool.sendRate);
+      // Bytes that were already waiting follow the previous ones on the line without a gap.
+      std::optional<Clock::time_point> from;
+      if (rxBacklog_) from = rxPacer_.lineFreeAt();
+      rxBacklog_ = bytes.size() == slice;
+      rxPacer_.pass(bytes.size(), tool.sendRate, from);
       answering_ = rxPacer_.lineFreeAt();
     }
     if (!toolSendsMatch(tool, printer_->rate())) {

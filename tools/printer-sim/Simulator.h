@@ -87,6 +87,7 @@ class Simulator {
   LinePacer txPacer_;
   // Set while the answers to a serial request go out: when the request's last byte arrived.
   std::optional<Clock::time_point> answering_;
+  bool rxBacklog_ = false;  // the last paced read took a full slice: more may be waiting
   int signalFd_ = -1;
   bool stopping_ = false;
   Clock::time_point lastSave_{};
