@@ -18,8 +18,10 @@ class LogoError : public std::runtime_error {
 // The largest BMP file read: 2M dots (the 256 KiB logo file) at 32 bits per pixel are 8 MiB, so
 // no image that could be stored comes near it.
 inline constexpr std::size_t kMaxBmpFileBytes = 16u << 20;
-// Images beyond 64 M dots (an 8 MiB raster, 32 times the logo memory) are not decoded at all.
-inline constexpr std::uint64_t kMaxLogoDots = std::uint64_t{64} << 20;
+// Images beyond 16 M dots (a 2 MiB raster, 8 times the logo memory) are not decoded at all: a
+// run-length BMP of a kilobyte can announce that many, and decoding and thresholding them took
+// seconds.
+inline constexpr std::uint64_t kMaxLogoDots = std::uint64_t{16} << 20;
 
 // One BMP image as the printer's 1-bit dots. The raster is padded to whole bytes in both
 // directions: wb = ceil(W / 8) bytes per row, hb = ceil(H / 8) bands of 8 rows; padding dots are

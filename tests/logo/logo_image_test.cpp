@@ -183,6 +183,33 @@ TEST_F(LogoImageTest, FileEndingBeforeItsPixelDataIsRefused) {
   }
 }
 
+// A run-length BMP of about a kilobyte that announces 8 x 2,200,000 dots: refused from its
+// header, before seconds go into decoding dots that no printer could store.
+TEST_F(LogoImageTest, HeaderAnnouncingFarMoreDotsThanTheLogoMemoryIsRefused) {
+  auto le32 = [](std::string& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+  };
+  std::string bmp = "BM";
+  le32(bmp, 14 + 40 + 1024 + 2);  // file size
+  le32(bmp, 0);
+  le32(bmp, 14 + 40 + 1024);                  // pixel data offset
+  le32(bmp, 40);                              // info header size
+  le32(bmp, 8);                               // width
+  le32(bmp, 2200000);                         // height
+  bmp += std::string("\x01\x00\x08\x00", 4);  // 1 plane, 8 bits per pixel
+  le32(bmp, 1);                               // RLE8
+  for (int i = 0; i < 5; ++i) le32(bmp, i == 2 || i == 3 ? 256 : 0);
+  for (int i = 0; i < 256; ++i) le32(bmp, static_cast<std::uint32_t>(i * 0x010101));
+  bmp += std::string("\x00\x01", 2);  // end of bitmap
+  std::ofstream(path("tall.bmp"), std::ios::binary) << bmp;
+  try {
+    LogoImage::load(path("tall.bmp"));
+    ADD_FAILURE() << "decoded";
+  } catch (const LogoError& e) {
+    EXPECT_NE(std::string(e.what()).find("BMP image too large"), std::string::npos) << e.what();
+  }
+}
+
 TEST_F(LogoImageTest, SpecialFilesAreRefusedWithoutWaiting) {
   ASSERT_EQ(::mkfifo(path("fifo.bmp").c_str(), 0600), 0);
   fs::create_symlink("/dev/zero", path("zero.bmp"));
