@@ -381,16 +381,17 @@ void Simulator::closeIfDue(Link link) {
   if (limit <= 0 || printer_->framesReceived(link) < static_cast<std::uint64_t>(limit)) return;
   if (link == Link::Serial && serial_ && serial_->isOpen()) {
     // Closing the master hangs up the terminal side, which discards what the tool has not read.
+    // Recorded once done: whoever waits for the record finds the link already gone.
     if (!sleepFor(kCloseGrace)) return;
-    event(link, "fault: link closed after " + std::to_string(limit) + " frames");
     serial_->close();
-  } else if (link == Link::Udp && udp_ && udp_->isOpen()) {
     event(link, "fault: link closed after " + std::to_string(limit) + " frames");
+  } else if (link == Link::Udp && udp_ && udp_->isOpen()) {
     udp_->close();
+    event(link, "fault: link closed after " + std::to_string(limit) + " frames");
   } else if (link == Link::Usb && usb_ && usb_->plugged()) {
     if (!sleepFor(kCloseGrace)) return;
-    event(link, "fault: USB device unplugged after " + std::to_string(limit) + " frames");
     usb_->unplug();
+    event(link, "fault: USB device unplugged after " + std::to_string(limit) + " frames");
   }
 }
 
