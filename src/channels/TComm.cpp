@@ -30,6 +30,7 @@
 #include "channels/UniqueFd.h"
 #include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
+#include "shared/Timespec.h"
 
 namespace plenar {
 namespace {
@@ -49,7 +50,6 @@ constexpr std::uint32_t kModemCarrierChange = 8;
 constexpr std::uint32_t kModemRing = 4;
 
 constexpr std::size_t kChunkSize = 2048;
-constexpr std::uint32_t kIntervalReturnAtOnce = TComm::kReadReturnAtOnce;
 // How often an idle reader looks at the driver's error and modem counters (UARTs only).
 constexpr milliseconds kCounterPoll{100};
 
@@ -61,16 +61,6 @@ void signalEvent(int fd) {
 void drainEvent(int fd) {
   std::uint64_t value;
   (void)!::read(fd, &value, sizeof value);
-}
-
-// The time from now until `t` for ppoll(), to the nanosecond: with a 1 ms read interval, a wait
-// rounded up to whole milliseconds held every chunk back up to twice that. Waits beyond a day are
-// cut to a day (the loop then waits again).
-timespec waitUntil(Clock::time_point now, Clock::time_point t) {
-  if (t <= now) return {0, 0};
-  const auto ns = std::min<std::chrono::nanoseconds>(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(t - now), std::chrono::hours(24));
-  return {static_cast<time_t>(ns.count() / 1000000000), static_cast<long>(ns.count() % 1000000000)};
 }
 
 // Where queued events meet the component. Shared by the component and every queued callback,
@@ -389,7 +379,7 @@ void TComm::Impl::Session::readLoop() {
     Clock::time_point now = Clock::now();
     if (count > 0) {
       const bool due = count + (filter.holding() ? 1 : 0) >= kChunkSize ||
-                       config.interval == kIntervalReturnAtOnce ||
+                       config.interval == TComm::kReadReturnAtOnce ||
                        (config.interval != 0 && now - lastByte >= interval) ||
                        (hasTotal && now - readStart >= total);
       if (due) handOn();
@@ -399,14 +389,16 @@ void TComm::Impl::Session::readLoop() {
 
     std::optional<Clock::time_point> wakeAt;
     auto until = [&](Clock::time_point t) { wakeAt = wakeAt ? std::min(*wakeAt, t) : t; };
-    if (count > 0 && config.interval != 0 && config.interval != kIntervalReturnAtOnce) {
+    if (count > 0 && config.interval != 0 && config.interval != TComm::kReadReturnAtOnce) {
       until(lastByte + interval);
     }
     if (hasTotal) until(readStart + total);
     if (haveCounters) until(now + kCounterPoll);
 
     std::array<pollfd, 2> fds{{{fd, POLLIN, 0}, {closeEvent.get(), POLLIN, 0}}};
-    const timespec wait = wakeAt ? waitUntil(now, *wakeAt) : timespec{};
+    // To the nanosecond: with a 1 ms read interval, a wait rounded up to whole milliseconds held
+    // every chunk back up to twice that.
+    const timespec wait = wakeAt ? waitFor(*wakeAt - now) : timespec{};
     const int ready = ::ppoll(fds.data(), fds.size(), wakeAt ? &wait : nullptr, nullptr);
     if (ready < 0) {
       if (errno == EINTR) continue;

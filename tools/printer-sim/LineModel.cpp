@@ -70,10 +70,10 @@ std::size_t garbledCount(std::size_t count, int senderRate, int receiverRate) {
   return std::max<std::size_t>(1, n);
 }
 
-bool LinePacer::pass(std::size_t count, int rate, std::optional<Clock::time_point> answering) {
+bool LinePacer::pass(std::size_t count, int rate, std::optional<Clock::time_point> from) {
   if (rate <= 0 || count == 0) return true;
   const auto now = Clock::now();
-  const auto start = answering ? std::min(*answering, now) : now;
+  const auto start = from ? std::min(*from, now) : now;
   if (free_ < start) free_ = start;
   free_ += std::chrono::duration_cast<Clock::duration>(
       std::chrono::duration<double>(static_cast<double>(count) * 10.0 / static_cast<double>(rate)));

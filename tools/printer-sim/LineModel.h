@@ -42,11 +42,11 @@ class LinePacer {
   using Sleeper = std::function<bool(Clock::duration)>;
 
   explicit LinePacer(Sleeper sleeper) : sleeper_(std::move(sleeper)) {}
-  // Waits until `count` more bytes have had time to cross the line at `rate`. `answering`: the
-  // moment the request being answered finished arriving. A printer starts its answer then, so
-  // when the simulator woke up later than that, the answer's line time still starts there and
-  // the simulator's own lateness does not show as the tool's.
-  bool pass(std::size_t count, int rate, std::optional<Clock::time_point> answering = {});
+  // Waits until `count` more bytes have had time to cross the line at `rate`. `from`: the
+  // earliest moment they could take the line (the end of the request they answer, or of the
+  // bytes they were queued behind); when the simulator woke up later than that, their line time
+  // still starts there, so its own lateness does not show as the tool's. Without it: from now.
+  bool pass(std::size_t count, int rate, std::optional<Clock::time_point> from = {});
   // When the bytes passed so far have crossed the line.
   Clock::time_point lineFreeAt() const { return free_; }
 

@@ -11,6 +11,7 @@
 
 #include "StateJson.h"
 #include "shared/RateCodes.h"
+#include "shared/Timespec.h"
 
 namespace plenar::sim {
 
@@ -75,11 +76,9 @@ bool Simulator::sleepFor(Clock::duration d) {
   for (;;) {
     // To the microsecond: the line pacing sleeps once per frame and once per answer, and a
     // sleep rounded up to whole milliseconds made the printer answer up to 2 ms late.
-    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(until - Clock::now());
-    if (left.count() <= 0) return true;
-    left = std::min<std::chrono::nanoseconds>(left, std::chrono::seconds(1));
-    const timespec wait{static_cast<time_t>(left.count() / 1000000000),
-                        static_cast<long>(left.count() % 1000000000)};
+    const auto left = until - Clock::now();
+    if (left <= Clock::duration::zero()) return true;
+    const timespec wait = waitFor(left, std::chrono::seconds(1));
     pollfd p{signalFd_, POLLIN, 0};
     int n = ppoll(&p, signalFd_ >= 0 ? 1 : 0, &wait, nullptr);
     if (n > 0 && (p.revents & POLLIN) && !handleSignal()) return false;
