@@ -1,39 +1,19 @@
 #pragma once
 
-#include <cstddef>
 #include <string>
+
+#include "cli/CliArgs.h"
+#include "requests/FieldLimits.h"
 
 namespace plenar::cli {
 
-// The parameter window's edit limits, applied to the plenar arguments that stand for those
-// edits: what a key filter would have dropped, or text longer than the edit holds, is refused
-// (InputRefused, exit 65) before anything is built or sent. Without them `--port -1` went out as
-// 65535 and a MAC box "abc" as 0xBC.
-enum class FieldFilter {
-  Any,     // every character
-  Digits,  // "0" to "9"
-  Dotted,  // "0" to "9" and "." (the address edits)
-};
+using plenar::FieldFilter;
+using plenar::FieldLimit;
+namespace field = plenar::field;
 
-struct FieldLimit {
-  const char* name;  // the argument as the user wrote it, for the message
-  FieldFilter filter;
-  std::size_t maxChars;  // 0: no limit of its own; characters, not bytes
-};
-
-// The window's edits by what they hold.
-namespace field {
-inline constexpr std::size_t kNameChars = 20;  // device and Bluetooth names, serial number
-inline constexpr std::size_t kBluetoothPswChars = 13;
-inline constexpr std::size_t kWifiChars = 32;     // broadcast name, SSID, both passwords
-inline constexpr std::size_t kAddressChars = 15;  // dotted IPv4 text
-inline constexpr std::size_t kNetPortChars = 5;
-inline constexpr std::size_t kMacBoxChars = 2;
-inline constexpr std::size_t kMarkDistanceChars = 4;  // black-mark search distance, cutter feed
-inline constexpr std::size_t kMarkWidthChars = 3;
-}  // namespace field
-
-// Throws InputRefused with "<name>: '<value>' ..." when `value` breaks `limit`.
-void checkFieldLimit(const std::string& value, const FieldLimit& limit);
+// The edit's limit on an argument: InputRefused (exit 65) when the value breaks it.
+inline void checkFieldLimit(const std::string& value, const FieldLimit& limit) {
+  if (auto refusal = fieldLimitRefusal(value, limit)) throw InputRefused(*refusal);
+}
 
 }  // namespace plenar::cli

@@ -17,6 +17,7 @@
 #include "cli/FieldLimits.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
+#include "requests/Choices.h"
 #include "requests/CustomDataRequests.h"
 #include "requests/DeviceRequests.h"
 #include "requests/FileActions.h"
@@ -29,41 +30,16 @@
 namespace plenar::cli {
 namespace {
 
-using Keywords = std::vector<std::pair<std::string, int>>;
-
-std::string lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return s;
-}
+using Keywords = ChoiceKeywords;
 
 // A list field: a keyword of the command, the item's text (letter case ignored, as the window
 // matches stored texts) or the item's index.
 int chooseItem(const std::string& value, const std::string& what,
                const std::vector<std::string>& items, const Keywords& keywords = {},
                bool indexAllowed = true) {
-  const std::string key = lower(value);
-  for (const auto& [word, item] : keywords) {
-    if (lower(word) == key) return item;
-  }
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    if (lower(items[i]) == key) return static_cast<int>(i);
-  }
-  if (indexAllowed && !value.empty() &&
-      std::all_of(value.begin(), value.end(), [](unsigned char c) { return std::isdigit(c); })) {
-    std::size_t index = value.size() <= 3 ? std::stoul(value) : items.size();
-    if (index < items.size()) return static_cast<int>(index);
-  }
-  std::string choices;
-  for (const auto& [word, item] : keywords) choices += (choices.empty() ? "" : ", ") + word;
-  if (choices.empty() || items.size() <= 12) {
-    for (const auto& item : items) choices += (choices.empty() ? "" : ", ") + item;
-  }
-  if (indexAllowed) {
-    choices += (choices.empty() ? "" : ", or ") + std::string("an index 0..") +
-               std::to_string(items.size() - 1);
-  }
-  throw UsageError(what + ": '" + value + "' is not one of " + choices);
+  const ChoiceList list = choicesOf(items, keywords, indexAllowed);
+  if (auto item = matchChoice(value, list)) return *item;
+  throw UsageError(what + ": '" + value + "' is not one of " + describeChoices(list));
 }
 
 template <std::size_t N>

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "channels/TComm.h"
+#include "commands/RequestBytes.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
@@ -26,11 +27,6 @@ using Bytes = std::vector<std::uint8_t>;
 
 void sleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-// The request block's byte `i`; bytes the window did not set count as 0.
-std::uint8_t blockByte(const CommandRequest& r, std::size_t i) {
-  return i < r.paraBuf.size() ? r.paraBuf[i] : 0;
 }
 
 // Open the link (switching to the transfer rate), send, back to the device rate; left open.
@@ -56,16 +52,6 @@ void portRefreshSend(TCommThread& worker, LinkLayer& link, const Bytes& sequence
     link.sendRaw(sequence);
     worker.pause(std::chrono::milliseconds(10));
   });
-}
-
-// 1F <letter> followed by the request's block (address, mask, MAC carry a zero fifth byte).
-Bytes ethernetSequence(const CommandRequest& r, std::uint8_t letter) {
-  Bytes out;
-  out.reserve(2 + r.paraBuf.size());
-  out.push_back(0x1F);
-  out.push_back(letter);
-  for (std::uint8_t b : r.paraBuf) out.push_back(b);
-  return out;
 }
 
 // Code 17: 1C 70 n 00 (FS p, print NV image n, normal size) for each logo number; the link
@@ -109,23 +95,12 @@ void printStoredLogos(TCommThread& worker, LinkLayer& link) {
 // Code 23: USB device type, paper type or print order by Value1; the choice by Value2.
 void setDeviceOption(TCommThread& worker, LinkLayer& link) {
   const CommandRequest& r = worker.request();
-  const bool first = r.value2 == 0;
-  Bytes sequence;
-  switch (r.value1) {
-    case 0:  // USB virtual serial port / USB printer port
-      sequence = {0x12, 0x55, static_cast<std::uint8_t>(first ? 0x00 : 0x01)};
-      break;
-    case 1:  // thermal receipt paper / thermal label paper
-      sequence = {0x1F, 0x41, static_cast<std::uint8_t>(first ? 0x00 : 0x01)};
-      break;
-    case 2:  // ESC { : upside-down printing prints the receipt in reverse order
-      sequence = {0x1B, 0x7B, static_cast<std::uint8_t>(first ? 0xF1 : 0xF0)};
-      break;
-    default:
-      worker.setFailure(1, "Unknown device option " + std::to_string(r.value1));
-      return;
+  auto sequence = directSequence(r);
+  if (!sequence) {
+    worker.setFailure(1, "Unknown device option " + std::to_string(r.value1));
+    return;
   }
-  openAndSend(worker, link, sequence);
+  openAndSend(worker, link, *sequence);
 }
 
 // Code 49: the user's data in 0x92 frames of at most one frame's data each, so that nothing is
@@ -161,53 +136,20 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
 
 void registerDirectRoutines(TCommThread& worker, LinkLayer& link) {
   LinkLayer* l = &link;
-  auto fixed = [&worker, l](int code, Bytes sequence) {
-    worker.setRoutine(code, [l, sequence](TCommThread& w) { openAndSend(w, *l, sequence); });
-  };
-  fixed(31, {0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x44});  // black-mark mode on
-  fixed(32, {0x1F, 0x1B, 0x1F, 0x80, 0x04, 0x05, 0x06, 0x66});  // black-mark mode off
-  fixed(36, {0x0C});                                            // feed to the next mark
-  fixed(44, {0x0C, 0x1B, 0x69});                                // feed to the mark, cut
-
-  // Search distance and mark width are big-endian, the feed before the cut little-endian.
-  worker.setRoutine(33, [l](TCommThread& w) {
-    const CommandRequest& r = w.request();
-    openAndSend(w, *l,
-                {0x1F, 0x1B, 0x1F, 0x81, 0x04, 0x05, 0x06, blockByte(r, 0), blockByte(r, 1)});
-  });
-  worker.setRoutine(34, [l](TCommThread& w) {
-    const CommandRequest& r = w.request();
-    openAndSend(w, *l,
-                {0x1F, 0x1B, 0x1F, 0x82, 0x04, 0x05, 0x06, blockByte(r, 0), blockByte(r, 1)});
-  });
-  worker.setRoutine(35, [l](TCommThread& w) {
-    const CommandRequest& r = w.request();
-    // GS ( F: set the cut position after the black mark (function 1 of the mark settings).
-    openAndSend(w, *l,
-                {0x1D, 0x28, 0x46, 0x04, 0x00, 0x01, 0x00, blockByte(r, 0), blockByte(r, 1)});
-  });
-
-  worker.setRoutine(41, [l](TCommThread& w) {
-    portRefreshSend(w, *l, ethernetSequence(w.request(), 0x49));  // address
-  });
-  worker.setRoutine(37, [l](TCommThread& w) {
-    portRefreshSend(w, *l, ethernetSequence(w.request(), 0x53));  // subnet mask
-  });
-  worker.setRoutine(38, [l](TCommThread& w) {
-    portRefreshSend(w, *l, ethernetSequence(w.request(), 0x4E));  // gateway
-  });
-  worker.setRoutine(39, [l](TCommThread& w) {
-    portRefreshSend(w, *l, ethernetSequence(w.request(), 0x50));  // port
-  });
-  worker.setRoutine(40, [l](TCommThread& w) {
-    portRefreshSend(w, *l, ethernetSequence(w.request(), 0x4D));  // MAC
-  });
-  worker.setRoutine(30, [l](TCommThread& w) { portRefreshSend(w, *l, {0x8E, 0x01}); });
-  worker.setRoutine(27, [l](TCommThread& w) { portRefreshSend(w, *l, {0x8E, 0x00}); });
-
+  // Sequences sent after opening the link (the transfer rate), left open afterwards: black mark
+  // on, off, distance, width and cut position, find the mark (and cut), the test page.
+  for (int code : {31, 32, 33, 34, 35, 36, 44, 45}) {
+    worker.setRoutine(code,
+                      [l](TCommThread& w) { openAndSend(w, *l, *directSequence(w.request())); });
+  }
+  // Ethernet address, mask, gateway, port and MAC, and Bluetooth hiding on and off: sent over
+  // the port as the last command left it.
+  for (int code : {41, 37, 38, 39, 40, 30, 27}) {
+    worker.setRoutine(
+        code, [l](TCommThread& w) { portRefreshSend(w, *l, *directSequence(w.request())); });
+  }
   worker.setRoutine(23, [l](TCommThread& w) { setDeviceOption(w, *l); });
   worker.setRoutine(17, [l](TCommThread& w) { printStoredLogos(w, *l); });
-  worker.setRoutine(45, [l](TCommThread& w) { openAndSend(w, *l, w.request().paraBuf); });
   worker.setRoutine(49, [l](TCommThread& w) { sendUserData(w, *l); });
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/RequestBytes.h"
 #include "commands/RoutineTemplate.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
@@ -32,6 +33,11 @@ void checkFits(std::span<const std::uint8_t> data, const char* what) {
 
 std::uint32_t asWord(std::int32_t v) {
   return static_cast<std::uint32_t>(v);
+}
+
+// The frame command of a settings code, from the one table the planner shows too.
+std::uint16_t frameOf(int code) {
+  return *settingsFrameCommand(code);
 }
 
 // One framed request whose data is the request's block, with the request's two values.
@@ -66,7 +72,7 @@ void setBaudRate(TCommThread& worker, LinkLayer& link) {
     link.openLink();
     const std::int32_t code = worker.request().value1;
     const std::uint8_t data[1] = {static_cast<std::uint8_t>(code)};
-    link.framedRequest(0x81, 0, 0, data, kAttempts);
+    link.framedRequest(frameOf(8), 0, 0, data, kAttempts);
     worker.reportProgress(text(TextId::sMsg18));
     if (auto rate = codeToRate(code)) worker.setDeviceBaud(*rate);
   });
@@ -82,8 +88,8 @@ void switchWifiOff(TCommThread& worker, LinkLayer& link) {
   runCommonTemplate(
       worker, link,
       [&] {
-        link.framedRequest(0x8B, asWord(worker.request().value1), asWord(worker.request().value2),
-                           {}, kAttempts);
+        link.framedRequest(frameOf(13), asWord(worker.request().value1),
+                           asWord(worker.request().value2), {}, kAttempts);
       },
       text(TextId::sMsg5));
   if (worker.failureCode() == 1) {
@@ -111,7 +117,7 @@ void sendModuleCommands(TCommThread& worker, LinkLayer& link) {
         }
         for (const std::string& line : r.paramList) {
           auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
-          link.framedRequest(0x87, asWord(r.value1), asWord(r.value2), bytes, kAttempts);
+          link.framedRequest(frameOf(22), asWord(r.value1), asWord(r.value2), bytes, kAttempts);
         }
       },
       text(TextId::sMsg14));
@@ -122,7 +128,7 @@ void sendModuleCommands(TCommThread& worker, LinkLayer& link) {
 void registerSettingsRoutines(TCommThread& worker, LinkLayer& link) {
   LinkLayer* l = &link;
   worker.setRoutine(6, [l](TCommThread& w) {
-    oneByteRoutine(w, *l, 0x80, static_cast<std::uint8_t>(w.request().value1),
+    oneByteRoutine(w, *l, frameOf(6), static_cast<std::uint8_t>(w.request().value1),
                    text(TextId::sMsg17));
   });
   worker.setRoutine(8, [l](TCommThread& w) { setBaudRate(w, *l); });
@@ -130,35 +136,37 @@ void registerSettingsRoutines(TCommThread& worker, LinkLayer& link) {
     runCommonTemplate(
         w, *l,
         [&] {
-          l->framedRequest(0x79, asWord(w.request().value1), asWord(w.request().value2), {},
+          l->framedRequest(frameOf(10), asWord(w.request().value1), asWord(w.request().value2), {},
                            kAttempts);
         },
         text(TextId::sMsg16));
   });
-  worker.setRoutine(11, [l](TCommThread& w) { blockRoutine(w, *l, 0x83, TextId::sMsg13); });
-  worker.setRoutine(12, [l](TCommThread& w) { blockRoutine(w, *l, 0x8A, TextId::sMsg7); });
+  worker.setRoutine(11, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(11), TextId::sMsg13); });
+  worker.setRoutine(12, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(12), TextId::sMsg7); });
   worker.setRoutine(13, [l](TCommThread& w) { switchWifiOff(w, *l); });
-  worker.setRoutine(14, [l](TCommThread& w) { blockRoutine(w, *l, 0x84, TextId::sMsg8); });
-  worker.setRoutine(15, [l](TCommThread& w) { blockRoutine(w, *l, 0x85, TextId::sMsg9); });
-  worker.setRoutine(18, [l](TCommThread& w) { blockRoutine(w, *l, 0x86, TextId::sMsg10); });
-  worker.setRoutine(19, [l](TCommThread& w) { blockRoutine(w, *l, 0x88, TextId::sMsg11); });
+  worker.setRoutine(14, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(14), TextId::sMsg8); });
+  worker.setRoutine(15, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(15), TextId::sMsg9); });
+  worker.setRoutine(18, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(18), TextId::sMsg10); });
+  worker.setRoutine(19, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(19), TextId::sMsg11); });
   // Code 9 is the same routine as 20; no window posts it.
-  worker.setRoutine(9, [l](TCommThread& w) { blockRoutine(w, *l, 0x82, TextId::sMsg12); });
-  worker.setRoutine(20, [l](TCommThread& w) { blockRoutine(w, *l, 0x82, TextId::sMsg12); });
-  worker.setRoutine(21, [l](TCommThread& w) { blockRoutine(w, *l, 0x89, TextId::sMsg6); });
+  worker.setRoutine(9, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(9), TextId::sMsg12); });
+  worker.setRoutine(20, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(20), TextId::sMsg12); });
+  worker.setRoutine(21, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(21), TextId::sMsg6); });
   worker.setRoutine(22, [l](TCommThread& w) { sendModuleCommands(w, *l); });
-  worker.setRoutine(24, [l](TCommThread& w) { blockRoutine(w, *l, 0x8C, TextId::sMsg22); });
+  worker.setRoutine(24, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(24), TextId::sMsg22); });
   // Flow control: 0 software, 1 hardware, as the one data byte of 0x8D.
   worker.setRoutine(42, [l](TCommThread& w) {
     w.request().value1 = 0;
-    oneByteRoutine(w, *l, 0x8D, 0, text(TextId::sFlowCtlOK));
+    oneByteRoutine(w, *l, frameOf(42), 0, text(TextId::sFlowCtlOK));
   });
   worker.setRoutine(43, [l](TCommThread& w) {
     w.request().value1 = 1;
-    oneByteRoutine(w, *l, 0x8D, 1, text(TextId::sFlowCtlOK));
+    oneByteRoutine(w, *l, frameOf(43), 1, text(TextId::sFlowCtlOK));
   });
-  worker.setRoutine(47, [l](TCommThread& w) { blockRoutine(w, *l, 0x90, TextId::sPaperSizeOK); });
-  worker.setRoutine(48, [l](TCommThread& w) { blockRoutine(w, *l, 0x91, TextId::sSetDoneOK); });
+  worker.setRoutine(
+      47, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(47), TextId::sPaperSizeOK); });
+  worker.setRoutine(48,
+                    [l](TCommThread& w) { blockRoutine(w, *l, frameOf(48), TextId::sSetDoneOK); });
 }
 
 }  // namespace plenar

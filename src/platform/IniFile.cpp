@@ -108,19 +108,53 @@ std::ptrdiff_t IniDocument::keyIndex(std::ptrdiff_t section, std::string_view gb
   return -1;
 }
 
-std::optional<std::string> IniDocument::find(std::string_view section, std::string_view key) const {
-  auto s = sectionIndex(utf8ToGbk(section));
-  if (s < 0) return std::nullopt;
-  auto k = keyIndex(s, utf8ToGbk(key));
-  if (k < 0) return std::nullopt;
-  std::string_view raw = lines_[k].raw;
+namespace {
+
+// The value of a key line as UTF-8: trimmed, and like the Windows functions without one pair of
+// enclosing quotes.
+std::string valueOf(std::string_view raw) {
   std::string_view value = trim(raw.substr(raw.find('=') + 1));
-  // Like the Windows functions, one pair of enclosing quotes is removed.
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front()) {
     value = value.substr(1, value.size() - 2);
   }
   return gbkToUtf8(value);
+}
+
+}  // namespace
+
+std::optional<std::string> IniDocument::find(std::string_view section, std::string_view key) const {
+  auto s = sectionIndex(utf8ToGbk(section));
+  if (s < 0) return std::nullopt;
+  auto k = keyIndex(s, utf8ToGbk(key));
+  if (k < 0) return std::nullopt;
+  return valueOf(lines_[k].raw);
+}
+
+std::vector<IniDocument::Entry> IniDocument::entries() const {
+  std::vector<Entry> out;
+  std::string section;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& l = lines_[i];
+    std::string_view t = trim(l.raw);
+    if (t.empty() || t.front() == ';' || t.front() == '#') continue;
+    Entry e;
+    e.line = static_cast<int>(i) + 1;
+    if (l.isSection) {
+      section = gbkToUtf8(l.name);
+      e.isSection = true;
+      e.section = section;
+    } else if (!l.name.empty()) {
+      e.section = section;
+      e.key = gbkToUtf8(l.name);
+      e.value = valueOf(l.raw);
+    } else {
+      e.section = section;
+      e.wellFormed = false;
+    }
+    out.push_back(std::move(e));
+  }
+  return out;
 }
 
 std::string IniDocument::readString(std::string_view section, std::string_view key,

@@ -37,6 +37,19 @@ class IniDocument {
 
   std::string bytes() const;
 
+  // Every line that is not blank or a comment, in file order, for readers that must name the
+  // line of what they refuse (profiles). `section` is the section the line lies in ("" before
+  // the first); a line that is neither a section nor "key=value" comes with `wellFormed` false.
+  struct Entry {
+    int line = 0;  // from 1
+    std::string section;
+    std::string key;
+    std::string value;  // as find() returns it: trimmed, one pair of quotes removed
+    bool isSection = false;
+    bool wellFormed = true;
+  };
+  std::vector<Entry> entries() const;
+
  private:
   struct Line {
     std::string raw;   // as in the file, without the line end

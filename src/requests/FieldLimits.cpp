@@ -1,8 +1,6 @@
-#include "cli/FieldLimits.h"
+#include "requests/FieldLimits.h"
 
-#include "cli/CliArgs.h"
-
-namespace plenar::cli {
+namespace plenar {
 
 namespace {
 
@@ -39,16 +37,16 @@ const char* filterText(FieldFilter filter) {
 
 }  // namespace
 
-void checkFieldLimit(const std::string& value, const FieldLimit& limit) {
+std::optional<std::string> fieldLimitRefusal(const std::string& value, const FieldLimit& limit) {
   bool ok = limit.maxChars == 0 || characterCount(value) <= limit.maxChars;
   for (char c : value) ok = ok && accepted(c, limit.filter);
-  if (ok) return;
+  if (ok) return std::nullopt;
   std::string rule = filterText(limit.filter);
   if (limit.maxChars > 0) {
     rule += std::string(rule.empty() ? "" : ", ") + "at most " + std::to_string(limit.maxChars) +
             " characters";
   }
-  throw InputRefused(std::string(limit.name) + ": '" + value + "' is refused (" + rule + ")");
+  return std::string(limit.name) + ": '" + value + "' is refused (" + rule + ")";
 }
 
-}  // namespace plenar::cli
+}  // namespace plenar

@@ -1,0 +1,255 @@
+#include "profile/Profile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "platform/Gbk.h"
+#include "platform/IniFile.h"
+#include "platform/SafeFiles.h"
+#include "platform/Sha256.h"
+#include "profile/ParaKeys.h"
+#include "profile/ProfileGroups.h"
+#include "requests/Choices.h"
+
+namespace plenar {
+namespace {
+
+inline constexpr std::size_t kMaxProfileBytes = 1u << 20;
+
+struct IgnoredDef {
+  const char* key;
+  const char* reason;
+};
+
+// [ParaDefault] keys the window stores that set nothing on the printer.
+const IgnoredDef kIgnored[] = {
+    {"Drawer", "the window's cash-drawer box is disabled; no request sends it"},
+    {"AutoprintLast", "the window's box is disabled; no request sends it"},
+    {"blueCmdCount",
+     "commands for the Bluetooth module, not a stored setting (plenar bt-commands)"},
+    {"NetWorkPort", "a hidden field of the window; no request sends it"},
+    {"PrgFile", "a file field of the window; name the firmware in [Files] Firmware="},
+    {"FontFile", "a file field of the window; name the font in [Files] Font="},
+    {"FontAddress", "a file field of the window; give it in [Files] FontAddress="},
+    {"StartAddress", "a read-back field of the window"},
+    {"ReadLength", "a read-back field of the window"},
+    {"WaitTime", "the window's firmware wait; give it in [Files] FirmwareWait="},
+    {"DeviceName", "differs per printer: give it with --device NAME SERIAL"},
+    {"DeviceSerialNo", "differs per printer: give it with --device NAME SERIAL"},
+    {"calculate", "the window's serial-number step"},
+    {"Printeropto", "the window's button for it is disabled; no request sends it"},
+};
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+  return asciiLower(std::string(a)) == asciiLower(std::string(b));
+}
+
+// "BlueToolthCmd" followed by a number.
+bool isMemoLine(std::string_view key) {
+  const std::string_view prefix = kMemoLineKey;
+  if (key.size() <= prefix.size() || !equalNoCase(key.substr(0, prefix.size()), prefix)) {
+    return false;
+  }
+  return std::all_of(key.begin() + prefix.size(), key.end(),
+                     [](unsigned char c) { return std::isdigit(c); });
+}
+
+// The key as the table spells it (a second spelling of a key is that key), empty when unknown.
+std::string managedSpelling(std::string_view key) {
+  const GroupDef* group = groupOfKey(key);
+  if (!group) return {};
+  for (const char* k : group->keys) {
+    if (equalNoCase(k, key)) return k;
+  }
+  return {};
+}
+
+bool validUtf8(std::string_view bytes) {
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    std::size_t more = 0;
+    if (c >= 0x80) {
+      if ((c >> 5) == 6) {
+        more = 1;
+      } else if ((c >> 4) == 14) {
+        more = 2;
+      } else if ((c >> 3) == 30) {
+        more = 3;
+      } else {
+        return false;
+      }
+    }
+    if (bytes.size() - i <= more) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) >> 6) != 2) return false;
+    }
+    i += more + 1;
+  }
+  return true;
+}
+
+class Parser {
+ public:
+  Parser(Profile& out, std::string folder) : out_(out), folder_(std::move(folder)) {}
+
+  void entry(const IniDocument::Entry& e) {
+    if (!e.wellFormed) throw ProfileError("", e.line, "not a section or a key=value line");
+    if (e.isSection) {
+      section(e);
+      return;
+    }
+    if (section_.empty()) {
+      throw ProfileError(e.key, e.line, "lies before any section ([ParaDefault] or [Files])");
+    }
+    if (equalNoCase(section_, kParaSection)) {
+      paraKey(e);
+    } else if (equalNoCase(section_, "Files")) {
+      fileKey(e);
+    } else {
+      out_.ignored.push_back(
+          {e.key, e.line, "the connection window's own setting ([MainDefault]): link, language"});
+    }
+  }
+
+ private:
+  void section(const IniDocument::Entry& e) {
+    if (!equalNoCase(e.section, kParaSection) && !equalNoCase(e.section, "Files") &&
+        !equalNoCase(e.section, "MainDefault")) {
+      throw ProfileError("[" + e.section + "]", e.line,
+                         "unknown section; a profile has [ParaDefault] and [Files]");
+    }
+    section_ = e.section;
+  }
+
+  // A key given twice must say the same both times (the window writes NetIPAddress twice).
+  bool repeated(std::map<std::string, ProfileValue>& seen, const std::string& key,
+                const IniDocument::Entry& e) {
+    auto [it, fresh] = seen.emplace(asciiLower(key), ProfileValue{key, e.value, e.line});
+    if (fresh) return false;
+    if (it->second.value != e.value) {
+      throw ProfileError(e.key, e.line,
+                         "given twice with different values (also on line " +
+                             std::to_string(it->second.line) + ")");
+    }
+    return true;
+  }
+
+  void paraKey(const IniDocument::Entry& e) {
+    if (std::string key = managedSpelling(e.key); !key.empty()) {
+      if (!repeated(paraSeen_, key, e)) out_.settings.push_back({key, e.value, e.line});
+      return;
+    }
+    for (const IgnoredDef& d : kIgnored) {
+      if (equalNoCase(d.key, e.key)) {
+        if (!repeated(paraSeen_, d.key, e)) out_.ignored.push_back({d.key, e.line, d.reason});
+        return;
+      }
+    }
+    if (isMemoLine(e.key)) {
+      out_.ignored.push_back({e.key, e.line, kIgnored[2].reason});
+      return;
+    }
+    throw ProfileError(e.key, e.line, "not a key of the parameter window ([ParaDefault])");
+  }
+
+  ProfileValue resolved(const IniDocument::Entry& e, const char* key) const {
+    std::filesystem::path p(e.value);
+    if (e.value.empty()) throw ProfileError(key, e.line, "names no file");
+    if (p.is_relative()) p = std::filesystem::path(folder_) / p;
+    return {key, p.lexically_normal().string(), e.line};
+  }
+
+  void fileKey(const IniDocument::Entry& e) {
+    auto set = [&](std::optional<ProfileValue>& slot, ProfileValue v) {
+      if (slot && slot->value != v.value) {
+        throw ProfileError(e.key, e.line,
+                           "given twice (also on line " + std::to_string(slot->line) + ")");
+      }
+      slot = std::move(v);
+    };
+    ProfileFiles& f = out_.files;
+    if (equalNoCase(e.key, "Firmware")) {
+      set(f.firmware, resolved(e, "Firmware"));
+    } else if (equalNoCase(e.key, "FirmwareWait")) {
+      set(f.firmwareWait, {"FirmwareWait", e.value, e.line});
+    } else if (equalNoCase(e.key, "Font")) {
+      set(f.font, resolved(e, "Font"));
+    } else if (equalNoCase(e.key, "FontAddress")) {
+      set(f.fontAddress, {"FontAddress", e.value, e.line});
+    } else if (equalNoCase(e.key, "LogoRaw")) {
+      set(f.logoRaw, {"LogoRaw", e.value, e.line});
+    } else if (e.key.size() > 4 && equalNoCase(e.key.substr(0, 4), "Logo") &&
+               std::all_of(e.key.begin() + 4, e.key.end(),
+                           [](unsigned char c) { return std::isdigit(c); }) &&
+               e.key.size() <= 8) {
+      const int number = std::stoi(e.key.substr(4));
+      if (logoNumbers_.count(number)) {
+        throw ProfileError(e.key, e.line, "given twice");
+      }
+      logoNumbers_[number] = f.logos.size();
+      f.logos.push_back(resolved(e, ""));
+      f.logos.back().key = "Logo" + std::to_string(number);
+    } else {
+      throw ProfileError(e.key, e.line,
+                         "not a [Files] key (Firmware, FirmwareWait, Font, FontAddress, Logo1, "
+                         "Logo2, ..., LogoRaw)");
+    }
+  }
+
+ public:
+  // Logos in the order of their numbers, which is the order the printer numbers them.
+  void sortLogos() {
+    std::vector<ProfileValue> sorted;
+    for (const auto& [number, index] : logoNumbers_) sorted.push_back(out_.files.logos[index]);
+    out_.files.logos = std::move(sorted);
+  }
+
+ private:
+  Profile& out_;
+  std::string folder_;
+  std::string section_;
+  std::map<std::string, ProfileValue> paraSeen_;
+  std::map<int, std::size_t> logoNumbers_;
+};
+
+}  // namespace
+
+const ProfileValue* Profile::find(std::string_view key) const {
+  for (const ProfileValue& v : settings) {
+    if (equalNoCase(v.key, key)) return &v;
+  }
+  return nullptr;
+}
+
+bool isManagedKey(std::string_view key) {
+  return groupOfKey(key) != nullptr;
+}
+
+Profile parseProfile(std::string_view bytes, const std::string& path) {
+  Profile out;
+  out.path = path;
+  out.sha256 = sha256Hex(bytes);
+  // The window writes GBK; a profile written by hand on Linux is UTF-8.
+  const bool utf8 = validUtf8(bytes);
+  const IniDocument doc = IniDocument::parse(utf8 ? utf8ToGbk(bytes) : std::string(bytes));
+  std::string folder = std::filesystem::path(path).parent_path().string();
+  if (folder.empty()) folder = ".";
+  Parser parser(out, folder);
+  for (const IniDocument::Entry& e : doc.entries()) parser.entry(e);
+  parser.sortLogos();
+  return out;
+}
+
+Profile loadProfile(const std::string& path) {
+  std::string bytes;
+  try {
+    bytes = readInputFile(path, kMaxProfileBytes);
+  } catch (const InputFileError& e) {
+    throw ProfileError(path, 0, e.what());
+  }
+  return parseProfile(bytes, path);
+}
+
+}  // namespace plenar

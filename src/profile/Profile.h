@@ -1,0 +1,79 @@
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plenar {
+
+// A printer profile: an INI file whose [ParaDefault] keys are those the parameter window stores
+// (the window's own sysconfig.ini is one), plus an optional [Files] section naming a firmware
+// file, logo images and a font. A key that is absent is not managed; a key or value that matches
+// nothing is refused, naming its key and line, since a fleet must never silently get item 0.
+// Keys that only describe the window (file paths, read-back fields, the connection window's
+// section) are kept as ignored, with the reason.
+//
+// Text is GBK as the window writes it; a file that is valid UTF-8 throughout is read as UTF-8.
+
+// A refusal of a profile or of one of its values (exit 65).
+class ProfileError : public std::runtime_error {
+ public:
+  ProfileError(std::string key, int line, const std::string& message)
+      : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + key + ": " + message
+                                    : key + ": " + message),
+        key_(std::move(key)),
+        line_(line) {}
+  const std::string& key() const { return key_; }
+  int line() const { return line_; }
+
+ private:
+  std::string key_;
+  int line_;
+};
+
+struct ProfileValue {
+  std::string key;  // as the key table spells it
+  std::string value;
+  int line = 0;
+};
+
+struct IgnoredKey {
+  std::string key;
+  int line = 0;
+  std::string reason;
+};
+
+// [Files]: paths are relative to the profile's folder (made absolute here).
+struct ProfileFiles {
+  std::optional<ProfileValue> firmware;
+  std::optional<ProfileValue> firmwareWait;  // seconds, decimal (the window's wait box)
+  std::optional<ProfileValue> font;
+  std::optional<ProfileValue> fontAddress;  // hexadecimal
+  std::vector<ProfileValue> logos;          // Logo1, Logo2, ... in number order
+  std::optional<ProfileValue> logoRaw;      // 1: the 1C 71 file (2.bin), else 1.bin
+};
+
+struct Profile {
+  std::string path;
+  std::string sha256;                  // of the file's bytes
+  std::vector<ProfileValue> settings;  // [ParaDefault] keys that set something, in file order
+  std::vector<IgnoredKey> ignored;
+  ProfileFiles files;
+
+  const ProfileValue* find(std::string_view key) const;
+};
+
+// The [ParaDefault] keys a profile may set (those of a settings group) and those it may hold but
+// that set nothing, with the reason; the group table (ProfileGroups) decides the first.
+bool isManagedKey(std::string_view key);
+
+// Throws ProfileError for a malformed line, an unknown section or key, a key given twice with
+// different values, or a [Files] entry that is not understood. `path` names the file (relative
+// [Files] paths are resolved against its folder).
+Profile parseProfile(std::string_view bytes, const std::string& path);
+// Reads the file first (at most 1 MiB, a regular file); ProfileError on a file that cannot be.
+Profile loadProfile(const std::string& path);
+
+}  // namespace plenar

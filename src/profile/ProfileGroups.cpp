@@ -1,0 +1,699 @@
+#include "profile/ProfileGroups.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "logo/LogoFiles.h"
+#include "logo/LogoImage.h"
+#include "platform/Sha256.h"
+#include "requests/BasicRequests.h"
+#include "requests/BlackMarkRequests.h"
+#include "requests/Choices.h"
+#include "requests/DeviceRequests.h"
+#include "requests/FieldLimits.h"
+#include "requests/FieldParsing.h"
+#include "requests/FileActions.h"
+#include "requests/NetworkRequests.h"
+#include "requests/OptionLists.h"
+#include "requests/WirelessRequests.h"
+#include "shared/SharedTexts.h"
+
+namespace plenar {
+namespace {
+
+using R = LinkRole;
+
+const GroupDef kGroups[] = {
+    {"baud", "set-baud", "btn_SetBauRate", R::SerialRate, {"BaudRate"}},
+    {"flow", "set-flow", "btn_flowcontrol", R::SerialFlow, {"Flowcontrol"}},
+    {"codepage", "set-codepage", "btn_SetCodepage", R::None, {"CodePage"}},
+    {"switches",
+     "set-switches",
+     "btn_SetForcepaper",
+     R::None,
+     {"FontValue", "Dark", "ForcePaper", "buzzer", "CutPaper"}},
+    {"times", "set-times", "btn_SetpoweroffTime", R::None, {"sleepTime", "poweroffTime"}},
+    {"bluetooth",
+     "bluetooth",
+     "btn_SetlyPara",
+     R::None,
+     {"BlueToolthName", "MulBlueToolthName", "BlueToolthPsw", "BlueToolthType", "BlueToolthMode",
+      "BlueToolthCheck"}},
+    {"bt-workmode", "bt-workmode", "btn_lyWorkMode", R::None, {"BlueToolthWorkMode"}},
+    {"wifi-ap", "wifi-ap", "btn_SetAPMode", R::None, {"NetworkName", "NetworkPsw"}},
+    {"wifi-sta",
+     "wifi-sta",
+     "btn_SetSTAMode",
+     R::None,
+     {"SSID", "StaModePsw", "IpType", "IPaddress", "Maskaddress", "Gatewayaddress", "Port"}},
+    {"net-ip", "net-ip", "btn_NetWorkSetIP", R::NetAddress, {"NetIPAddress"}},
+    {"net-mask", "net-mask", "btn_Subnetmask", R::NetMask, {"Subnetmask"}},
+    {"net-gateway", "net-gateway", "btn_gatewayt", R::NetGateway, {"gatewayt"}},
+    {"net-mac", "net-mac", "btn_netgatewayt", R::None, {"MAC"}},
+    {"net-port", "net-port", "btn_Netport", R::NetPort, {"Netport"}},
+    // The window keeps no field for these two pairs of buttons; a profile names them itself.
+    {"ethernet", "ethernet", "btn_OpenEthernet", R::EthernetSwitch, {"Ethernet"}},
+    {"infrared",
+     "infrared",
+     "btn_SetInfraredPara",
+     R::None,
+     {"InfraredType", "InfraredBaurate", "irdaProtecl"}},
+    {"black-mark", "black-mark", "btn__Set_black_mode", R::None, {"BlackMark"}},
+    {"black-mark-distance",
+     "black-mark-distance",
+     "btn_But_Black_look_dis_set",
+     R::None,
+     {"Blacklookdistance"}},
+    {"black-mark-width", "black-mark-width", "btn__Black_width_set", R::None, {"Blackwidth"}},
+    {"cutter-feed", "cutter-feed", "btn_1", R::None, {"Cutteroptocoupler"}},
+    {"usb-type", "usb-type", "btn_SetUsbDeviceType", R::UsbType, {"UsbDeviceTpe"}},
+    {"paper-type", "paper-type", "btn_SetPaperType", R::None, {"PaperType"}},
+    {"print-order", "print-order", "btn_SetPrinterOrder", R::None, {"PrinterOrder"}},
+    {"retract-time", "retract-time", "btn_SetRptTime", R::None, {"RptTime"}},
+    {"bt-hide", "bt-hide", "btn_bluetooth", R::None, {"BluetoothSEEK"}},
+    {"paper-size", "paper-size", "btn_SetPaperSize", R::None, {"PaperSizeType"}},
+};
+
+const std::set<std::string_view> kSecretKeys = {"BlueToolthPsw", "NetworkPsw", "StaModePsw"};
+
+std::string hexOf(std::string_view bytes) {
+  static const char* digits = "0123456789abcdef";
+  std::string out;
+  for (unsigned char b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 0x0F];
+  }
+  return out;
+}
+
+std::string hexOf(const std::vector<std::uint8_t>& bytes) {
+  return hexOf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+std::string canonicalOf(const std::string& group, const CommandRequest& r) {
+  std::string out = "group=" + group + "\ncode=" + std::to_string(r.code) +
+                    "\nvalue1=" + std::to_string(r.value1) +
+                    "\nvalue2=" + std::to_string(r.value2) + "\ndata=" + hexOf(r.paraBuf) +
+                    "\nlines=";
+  for (std::size_t i = 0; i < r.paramList.size(); ++i) {
+    out += (i ? "," : "") + hexOf(r.paramList[i]);
+  }
+  return out + "\n";
+}
+
+template <std::size_t N>
+std::vector<std::string> textsOf(const std::array<std::string_view, N>& list) {
+  return {list.begin(), list.end()};
+}
+
+// The values of one group's keys, each parsed with the refusal naming its key and line.
+class Values {
+ public:
+  Values(const Profile& profile, const ProfileVocabulary& vocabulary)
+      : profile_(profile), vocabulary_(vocabulary) {}
+
+  const ProfileValue& get(const char* key) const { return *profile_.find(key); }
+  const std::string& text(const char* key) const { return get(key).value; }
+
+  [[noreturn]] void refuse(const char* key, const std::string& message) const {
+    const ProfileValue* v = profile_.find(key);
+    throw ProfileError(key, v ? v->line : 0, message);
+  }
+
+  int choice(const char* key, const ChoiceList& list) const {
+    if (auto item = matchChoice(text(key), list)) return *item;
+    refuse(key, "'" + text(key) + "' is not one of " + describeChoices(list));
+  }
+
+  // An option list whose texts come from the language files: any language's text of the item.
+  int option(const char* key, OptionList id, ChoiceKeywords keywords, bool indexAllowed) const {
+    ChoiceList list;
+    list.keywords = std::move(keywords);
+    list.indexAllowed = indexAllowed;
+    const OptionListDef& def = optionListDefs()[static_cast<std::size_t>(id)];
+    for (int i = 0; i < def.size; ++i) {
+      std::vector<std::string> texts{def.entries[static_cast<std::size_t>(i)], optionEntry(id, i)};
+      for (const IniDocument& doc : vocabulary_.languages) {
+        if (auto t = doc.find(def.section, std::to_string(i))) texts.push_back(*t);
+      }
+      list.items.push_back(std::move(texts));
+    }
+    return choice(key, list);
+  }
+
+  bool flag(const char* key) const {
+    return choice(key, choicesOf({},
+                                 {{"0", 0},
+                                  {"1", 1},
+                                  {"off", 0},
+                                  {"on", 1},
+                                  {"false", 0},
+                                  {"true", 1},
+                                  {"no", 0},
+                                  {"yes", 1}},
+                                 false)) == 1;
+  }
+
+  // A spin box: a decimal number within its range.
+  std::string number(const char* key, long long min, long long max) const {
+    const std::string& t = text(key);
+    auto n = parseIntText(t);
+    bool digits = !t.empty() &&
+                  std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c); });
+    if (!n || !digits || *n < min || *n > max) {
+      refuse(key, "'" + t + "' is not a number within " + std::to_string(min) + ".." +
+                      std::to_string(max));
+    }
+    return std::to_string(*n);
+  }
+
+  // An edit: what its key filter and length let through; `required` refuses an empty one.
+  std::string edit(const char* key, FieldFilter filter, std::size_t maxChars,
+                   bool required = false) const {
+    const std::string& t = text(key);
+    if (auto refusal = fieldLimitRefusal(t, {key, filter, maxChars})) {
+      refuse(key, refusal->substr(std::string(key).size() + 2));
+    }
+    if (required && t.empty()) refuse(key, "may not be empty");
+    return t;
+  }
+
+  void checkAddress(const char* key, AddressField field) const {
+    if (auto refusal = checkAddressField(field, text(key))) refuse(key, refusal->message);
+  }
+
+  CommandRequest request(const char* key, BuildResult result) const {
+    if (auto* refusal = std::get_if<Refusal>(&result)) refuse(key, refusal->message);
+    if (auto* none = std::get_if<NoAction>(&result)) {
+      refuse(key, "the window's button sends nothing with this value (" + none->reason + ")");
+    }
+    return std::get<CommandRequest>(std::move(result));
+  }
+
+ private:
+  const Profile& profile_;
+  const ProfileVocabulary& vocabulary_;
+};
+
+// Code pages also by the name before their description ("CP437", "ISO-8859-1"), where that
+// name belongs to one item only.
+ChoiceList codePageChoices() {
+  ChoiceList list = choicesOf(textsOf(kCodePageItems));
+  std::map<std::string, int> uses;
+  std::vector<std::string> names;
+  for (const auto& item : kCodePageItems) {
+    std::string text(item);
+    std::size_t cut = text.find_first_of(": ");
+    names.push_back(cut == std::string::npos ? std::string() : text.substr(0, cut));
+    ++uses[asciiLower(names.back())];
+    ++uses[asciiLower(text)];
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!names[i].empty() && uses[asciiLower(names[i])] == 1) list.items[i].push_back(names[i]);
+  }
+  return list;
+}
+
+using Build = std::function<CommandRequest(const Values&)>;
+
+// Each settings group's request, from its keys, as its button builds it from its fields.
+const std::map<std::string_view, Build>& builders() {
+  static const std::map<std::string_view, Build> table = {
+      {"baud",
+       [](const Values& v) {
+         return v.request(
+             "BaudRate",
+             buildSetBaudRate(v.choice("BaudRate", choicesOf(textsOf(kBaudRateItems), {}, false))));
+       }},
+      {"flow",
+       [](const Values& v) {
+         return v.request("Flowcontrol",
+                          buildSetFlowControl(v.option("Flowcontrol", OptionList::FlowControl,
+                                                       {{"soft", 0}, {"hard", 1}}, true)));
+       }},
+      {"codepage",
+       [](const Values& v) {
+         return v.request("CodePage", buildSetCodePage(v.choice("CodePage", codePageChoices())));
+       }},
+      {"switches",
+       [](const Values& v) {
+         SwitchFields f;
+         f.fontItem = v.choice("FontValue", choicesOf(textsOf(kFontItems)));
+         f.densityItem = v.option("Dark", OptionList::DarkDescription, {}, true);
+         f.feedItem =
+             v.choice("ForcePaper", choicesOf(textsOf(kFeedItems), {{"0A", 0}, {"0D", 1}}, false));
+         f.buzzer = v.flag("buzzer");
+         f.cutter = v.flag("CutPaper");
+         return v.request("FontValue", buildSetSwitches(f));
+       }},
+      {"times",
+       [](const Values& v) {
+         return v.request("sleepTime", buildSetTimes(v.number("sleepTime", 1, 999999999),
+                                                     v.number("poweroffTime", 1, 999999999)));
+       }},
+      {"bluetooth",
+       [](const Values& v) {
+         BluetoothFields f;
+         f.name = v.edit("BlueToolthName", FieldFilter::Any, field::kNameChars);
+         f.dualName = v.edit("MulBlueToolthName", FieldFilter::Any, field::kNameChars);
+         f.password = v.edit("BlueToolthPsw", FieldFilter::Any, field::kBluetoothPswChars);
+         f.model = v.edit("BlueToolthType", FieldFilter::Digits, 0, true);
+         f.modeItem = v.option("BlueToolthMode", OptionList::BluetoothMode, {}, true);
+         f.authItem = v.option("BlueToolthCheck", OptionList::BluetoothPswCheck, {}, true);
+         if (f.name.empty() && f.dualName.empty()) {
+           v.refuse("BlueToolthName",
+                    "both Bluetooth names are empty: the window's button sends nothing then");
+         }
+         return v.request("BlueToolthName", buildSetBluetooth(f));
+       }},
+      {"bt-workmode",
+       [](const Values& v) {
+         return v.request(
+             "BlueToolthWorkMode",
+             buildBluetoothWorkMode(v.option("BlueToolthWorkMode", OptionList::BluetoothWorkMode,
+                                             {{"high", 0}, {"normal", 1}}, true)));
+       }},
+      {"wifi-ap",
+       [](const Values& v) {
+         return v.request(
+             "NetworkName",
+             buildWifiAccessPoint(v.edit("NetworkName", FieldFilter::Any, field::kWifiChars),
+                                  v.edit("NetworkPsw", FieldFilter::Any, field::kWifiChars)));
+       }},
+      {"wifi-sta",
+       [](const Values& v) {
+         StationFields f;
+         f.ssid = v.edit("SSID", FieldFilter::Any, field::kWifiChars);
+         f.password = v.edit("StaModePsw", FieldFilter::Any, field::kWifiChars);
+         const bool dynamic =
+             v.choice("IpType", choicesOf({"0", "1"}, {{"dhcp", 0}, {"dynamic", 0}, {"static", 1}},
+                                          false)) == 0;
+         f.addressing = dynamic ? StationAddressing::Dynamic : StationAddressing::Static;
+         f.port = v.edit("Port", FieldFilter::Digits, 0, true);
+         if (!dynamic) {
+           v.checkAddress("IPaddress", AddressField::StationIp);
+           v.checkAddress("Maskaddress", AddressField::StationMask);
+           v.checkAddress("Gatewayaddress", AddressField::StationGateway);
+           f.ip = v.edit("IPaddress", FieldFilter::Dotted, field::kAddressChars);
+           f.mask = v.edit("Maskaddress", FieldFilter::Dotted, field::kAddressChars);
+           f.gateway = v.edit("Gatewayaddress", FieldFilter::Dotted, field::kAddressChars);
+         }
+         return v.request("SSID", buildWifiStation(f));
+       }},
+      {"net-ip",
+       [](const Values& v) {
+         v.checkAddress("NetIPAddress", AddressField::NetworkIp);
+         return v.request("NetIPAddress",
+                          buildNetworkAddress(
+                              v.edit("NetIPAddress", FieldFilter::Dotted, field::kAddressChars)));
+       }},
+      {"net-mask",
+       [](const Values& v) {
+         v.checkAddress("Subnetmask", AddressField::NetworkMask);
+         return v.request("Subnetmask", buildNetworkMask(v.edit("Subnetmask", FieldFilter::Dotted,
+                                                                field::kAddressChars)));
+       }},
+      {"net-gateway",
+       [](const Values& v) {
+         return v.request("gatewayt", buildNetworkGateway(v.edit("gatewayt", FieldFilter::Dotted,
+                                                                 field::kAddressChars, true)));
+       }},
+      {"net-mac",
+       [](const Values& v) {
+         // Twelve hexadecimal digits as the window stores them (pairs may be separated by ':'
+         // or '-'); the first two bytes are the window's read-only boxes and are not sent.
+         std::string digits;
+         for (char c : v.text("MAC")) {
+           if (c != ':' && c != '-') digits += c;
+         }
+         if (digits.size() != 12 || !std::all_of(digits.begin(), digits.end(), [](char c) {
+               return std::isxdigit(static_cast<unsigned char>(c));
+             })) {
+           v.refuse("MAC", "'" + v.text("MAC") + "' is not twelve hexadecimal digits");
+         }
+         return v.request("MAC", buildNetworkMac({digits.substr(4, 2), digits.substr(6, 2),
+                                                  digits.substr(8, 2), digits.substr(10, 2)}));
+       }},
+      {"net-port",
+       [](const Values& v) {
+         return v.request("Netport", buildNetworkPort(v.number("Netport", 2, 65535)));
+       }},
+      {"ethernet",
+       [](const Values& v) {
+         return v.request("Ethernet", buildEthernetSwitch(v.flag("Ethernet")));
+       }},
+      {"infrared",
+       [](const Values& v) {
+         const bool on =
+             v.choice("InfraredType", choicesOf({"0", "1"}, {{"off", 0}, {"on", 1}}, false)) == 1;
+         const int baud =
+             v.choice("InfraredBaurate", choicesOf(textsOf(kInfraredBaudItems), {}, false));
+         const int protocol =
+             v.option("irdaProtecl", OptionList::IrdaProtocol, {{"raw", 0}, {"irda", 1}}, true);
+         return v.request("InfraredType", buildSetInfrared(baud, on, protocol));
+       }},
+      {"black-mark",
+       [](const Values& v) {
+         return v.request("BlackMark", buildBlackMarkMode(v.flag("BlackMark")));
+       }},
+      {"black-mark-distance",
+       [](const Values& v) {
+         return v.request("Blacklookdistance",
+                          buildBlackMarkDistance(v.edit("Blacklookdistance", FieldFilter::Digits,
+                                                        field::kMarkDistanceChars, true)));
+       }},
+      {"black-mark-width",
+       [](const Values& v) {
+         return v.request("Blackwidth",
+                          buildBlackMarkWidth(v.edit("Blackwidth", FieldFilter::Digits,
+                                                     field::kMarkWidthChars, true)));
+       }},
+      {"cutter-feed",
+       [](const Values& v) {
+         return v.request("Cutteroptocoupler",
+                          buildCutterFeed(v.edit("Cutteroptocoupler", FieldFilter::Digits,
+                                                 field::kMarkDistanceChars, true)));
+       }},
+      {"usb-type",
+       [](const Values& v) {
+         return v.request("UsbDeviceTpe",
+                          buildSetDeviceOption(DeviceOption::UsbType,
+                                               v.option("UsbDeviceTpe", OptionList::UsbDeviceType,
+                                                        {{"vcom", 0}, {"printer", 1}}, true)));
+       }},
+      {"paper-type",
+       [](const Values& v) {
+         return v.request("PaperType",
+                          buildSetDeviceOption(DeviceOption::PaperType,
+                                               v.option("PaperType", OptionList::PaperType,
+                                                        {{"receipt", 0}, {"label", 1}}, true)));
+       }},
+      {"print-order",
+       [](const Values& v) {
+         return v.request("PrinterOrder",
+                          buildSetDeviceOption(DeviceOption::PrintOrder,
+                                               v.option("PrinterOrder", OptionList::PrinterOrder,
+                                                        {{"reverse", 0}, {"normal", 1}}, true)));
+       }},
+      {"retract-time",
+       [](const Values& v) {
+         return v.request("RptTime", buildSetRetractionTime(v.number("RptTime", 1, 255)));
+       }},
+      {"bt-hide",
+       [](const Values& v) {
+         // Item 0 turns hiding on, item 1 off.
+         return v.request("BluetoothSEEK",
+                          buildBluetoothHiding(v.option("BluetoothSEEK", OptionList::BluetoothSeek,
+                                                        {{"on", 0}, {"off", 1}}, true)));
+       }},
+      {"paper-size",
+       [](const Values& v) {
+         return v.request("PaperSizeType",
+                          buildSetPaperSize(v.option("PaperSizeType", OptionList::PaperSizeType,
+                                                     {{"2", 0}, {"3", 1}, {"4", 2}}, false)));
+       }},
+  };
+  return table;
+}
+
+void finish(ProfileGroup& g) {
+  g.sha256 = sha256Hex(g.canonical);
+}
+
+std::string shown(const ProfileValue& v) {
+  if (kSecretKeys.count(v.key) && !v.value.empty()) return "********";
+  return v.value;
+}
+
+ProfileGroup settingsGroup(const GroupDef& def, const Profile& profile,
+                           const ProfileVocabulary& vocabulary) {
+  ProfileGroup g;
+  g.name = def.name;
+  g.command = def.command;
+  g.button = def.button;
+  g.role = def.role;
+  g.stage = def.role == LinkRole::None ? GroupStage::Settings : GroupStage::LinkSettings;
+  // The printer takes the group as one request: a key the profile leaves out would go out as
+  // whatever the window would have shown, which the profile did not say.
+  // Station mode with a dynamic address needs no addresses.
+  const ProfileValue* ipType = profile.find("IpType");
+  const bool staticStation =
+      ipType && (ipType->value == "1" || asciiLower(ipType->value) == "static");
+  auto optional = [&](std::string_view key) {
+    return g.name == "wifi-sta" && !staticStation &&
+           (key == "IPaddress" || key == "Maskaddress" || key == "Gatewayaddress");
+  };
+  std::string missing;
+  const ProfileValue* first = nullptr;
+  for (const char* key : def.keys) {
+    const ProfileValue* v = profile.find(key);
+    if (!v) {
+      if (!optional(key)) missing += (missing.empty() ? "" : ", ") + std::string(key);
+      continue;
+    }
+    if (!first || v->line < first->line) first = v;
+    g.values.emplace_back(v->key, shown(*v));
+  }
+  if (!missing.empty()) {
+    throw ProfileError(first->key, first->line,
+                       std::string("the group ") + def.name + " (one request to the printer) " +
+                           "needs its other keys too: " + missing);
+  }
+  g.line = first->line;
+  g.request = builders().at(def.name)(Values(profile, vocabulary));
+  g.canonical = canonicalOf(g.name, *g.request);
+  finish(g);
+  return g;
+}
+
+// A [Files] path as a readable file's digest; ProfileError otherwise.
+std::string fileDigest(const ProfileValue& v) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(v.value, ec);
+  if (!std::filesystem::exists(status))
+    throw ProfileError(v.key, v.line, "no such file: " + v.value);
+  if (!std::filesystem::is_regular_file(status)) {
+    throw ProfileError(v.key, v.line, "not a regular file: " + v.value);
+  }
+  std::string digest = sha256OfFile(v.value);
+  if (digest.empty()) throw ProfileError(v.key, v.line, "cannot read " + v.value);
+  return digest;
+}
+
+ProfileGroup firmwareGroup(const ProfileFiles& files) {
+  const ProfileValue& file = *files.firmware;
+  ProfileGroup g;
+  g.name = "firmware";
+  g.command = "firmware";
+  g.button = "btn_UpdatePrg";
+  g.stage = GroupStage::Firmware;
+  g.line = file.line;
+  std::string wait = "5";
+  if (files.firmwareWait) {
+    wait = files.firmwareWait->value;
+    if (auto refusal = fieldLimitRefusal(wait, {"FirmwareWait", FieldFilter::Digits, 0});
+        refusal || wait.empty()) {
+      throw ProfileError("FirmwareWait", files.firmwareWait->line,
+                         "'" + wait +
+                             "' is not a number of "
+                             "seconds");
+    }
+  }
+  const std::string digest = fileDigest(file);
+  try {
+    g.request = firmwareRequest(file.value, wait);
+  } catch (const FileActionRefused& e) {
+    throw ProfileError(file.key, file.line, e.what());
+  }
+  g.files = {file.value};
+  g.values = {{"Firmware", file.value}, {"sha256", digest}};
+  // The wait is how long the tool waits, not something the printer keeps: not in the hash.
+  g.canonical = "group=firmware\nsha256=" + digest + "\n";
+  finish(g);
+  return g;
+}
+
+ProfileGroup fontGroup(const ProfileFiles& files) {
+  const ProfileValue& file = *files.font;
+  if (!files.fontAddress) {
+    throw ProfileError(file.key, file.line, "a font needs its start address: FontAddress=HEX");
+  }
+  const ProfileValue& address = *files.fontAddress;
+  std::string hex = address.value;
+  if (hex.size() > 2 && hex[0] == '0' && (hex[1] == 'x' || hex[1] == 'X')) hex.erase(0, 2);
+  if (hex.empty() || hex.size() > 8 || !std::all_of(hex.begin(), hex.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c));
+      })) {
+    throw ProfileError(address.key, address.line,
+                       "'" + address.value + "' is not a hexadecimal address");
+  }
+  const std::string digest = fileDigest(file);
+  ProfileGroup g;
+  g.name = "font";
+  g.command = "font";
+  g.button = "btn_UpdateFont";
+  g.stage = GroupStage::Files;
+  g.line = file.line;
+  try {
+    auto request = fontDownloadRequest(file.value, hex);
+    if (!request) throw ProfileError(file.key, file.line, text(TextId::sMsg24));
+    g.request = std::move(*request);
+  } catch (const FileActionRefused& e) {
+    throw ProfileError(file.key, file.line, e.what());
+  }
+  g.files = {file.value};
+  g.values = {{"Font", file.value}, {"FontAddress", asciiLower(hex)}, {"sha256", digest}};
+  g.canonical =
+      "group=font\naddress=" + std::to_string(fontStartAddress(hex)) + "\nsha256=" + digest + "\n";
+  finish(g);
+  return g;
+}
+
+ProfileGroup logoGroup(const ProfileFiles& files) {
+  ProfileGroup g;
+  g.name = "logos";
+  g.command = "logo-download";
+  g.button = "btn_DownLogo";
+  g.stage = GroupStage::Files;
+  g.line = files.logos.front().line;
+  g.logoRaw = files.logoRaw && files.logoRaw->value == "1";
+  if (files.logoRaw && files.logoRaw->value != "0" && files.logoRaw->value != "1") {
+    throw ProfileError("LogoRaw", files.logoRaw->line,
+                       "'" + files.logoRaw->value + "' is not 0 (1.bin) or 1 (1C 71)");
+  }
+  g.canonical = std::string("group=logos\nraw=") + (g.logoRaw ? "1" : "0") + "\nfiles=";
+  for (const ProfileValue& logo : files.logos) {
+    const std::string digest = fileDigest(logo);
+    g.files.push_back(logo.value);
+    g.values.emplace_back(logo.key, logo.value);
+    g.canonical += digest + ",";
+  }
+  g.canonical += "\n";
+  // Every image must convert now, before anything is sent; the file itself is built when the
+  // step runs.
+  try {
+    if (g.logoRaw) {
+      (void)buildNvLogoFile(g.files);
+    } else {
+      (void)buildFramedLogoFile(g.files);
+    }
+  } catch (const LogoError& e) {
+    throw ProfileError(files.logos.front().key, files.logos.front().line, e.what());
+  }
+  finish(g);
+  return g;
+}
+
+}  // namespace
+
+std::span<const GroupDef> settingsGroupDefs() {
+  return kGroups;
+}
+
+const GroupDef* groupOfKey(std::string_view key) {
+  const std::string k = asciiLower(std::string(key));
+  for (const GroupDef& g : kGroups) {
+    for (const char* groupKey : g.keys) {
+      if (asciiLower(groupKey) == k) return &g;
+    }
+  }
+  return nullptr;
+}
+
+const char* stageName(GroupStage stage) {
+  switch (stage) {
+    case GroupStage::Firmware:
+      return "firmware";
+    case GroupStage::Files:
+      return "files";
+    case GroupStage::Settings:
+      return "settings";
+    case GroupStage::LinkSettings:
+      return "link";
+  }
+  return "";
+}
+
+ProfileGroup deviceGroup(const DeviceIdentity& device) {
+  ProfileGroup g;
+  g.name = "device";
+  g.command = "device";
+  g.button = "btn_SetDevicePara";
+  g.stage = GroupStage::Settings;
+  if (auto refusal =
+          fieldLimitRefusal(device.name, {"--device NAME", FieldFilter::Any, field::kNameChars})) {
+    throw ProfileError("--device", 0, *refusal);
+  }
+  if (auto refusal = fieldLimitRefusal(
+          device.serialNo, {"--device SERIAL", FieldFilter::Digits, field::kNameChars})) {
+    throw ProfileError("--device", 0, *refusal);
+  }
+  BuildResult built = buildSetDevice(device.name, device.serialNo);
+  if (auto* refusal = std::get_if<Refusal>(&built))
+    throw ProfileError("--device", 0, refusal->message);
+  g.request = std::get<CommandRequest>(std::move(built));
+  g.values = {{"DeviceName", device.name}, {"DeviceSerialNo", device.serialNo}};
+  g.canonical = canonicalOf(g.name, *g.request);
+  finish(g);
+  return g;
+}
+
+ProfileGroups buildProfileGroups(const Profile& profile, const ProfileVocabulary& vocabulary,
+                                 const std::optional<DeviceIdentity>& device) {
+  ProfileGroups out;
+  if (profile.files.firmware) out.groups.push_back(firmwareGroup(profile.files));
+  if (profile.files.font) out.groups.push_back(fontGroup(profile.files));
+  if (profile.files.fontAddress && !profile.files.font) {
+    throw ProfileError("FontAddress", profile.files.fontAddress->line,
+                       "a font address without Font=FILE");
+  }
+  if (!profile.files.logos.empty()) out.groups.push_back(logoGroup(profile.files));
+
+  // The printer keeps one Wi-Fi mode: the access point with its name, or the station with its
+  // SSID. The window stores both forms, so the one whose name is empty is not managed.
+  auto unmanagedWifi = [&](const char* group, const char* nameKey, const char* why) {
+    const ProfileValue* name = profile.find(nameKey);
+    if (!name || !name->value.empty()) return false;
+    for (const GroupDef& def : kGroups) {
+      if (std::string_view(def.name) != group) continue;
+      for (const char* key : def.keys) {
+        if (const ProfileValue* v = profile.find(key))
+          out.ignored.push_back({v->key, v->line, why});
+      }
+    }
+    return true;
+  };
+  const bool apOff = unmanagedWifi("wifi-ap", "NetworkName",
+                                   "the access-point name is empty: Wi-Fi access-point mode is "
+                                   "not managed");
+  const bool staOff =
+      unmanagedWifi("wifi-sta", "SSID", "the SSID is empty: Wi-Fi station mode is not managed");
+
+  for (const GroupDef& def : kGroups) {
+    const bool present = std::any_of(def.keys.begin(), def.keys.end(),
+                                     [&](const char* k) { return profile.find(k) != nullptr; });
+    if (!present) continue;
+    if ((apOff && std::string_view(def.name) == "wifi-ap") ||
+        (staOff && std::string_view(def.name) == "wifi-sta")) {
+      continue;
+    }
+    out.groups.push_back(settingsGroup(def, profile, vocabulary));
+  }
+  const bool ap = std::any_of(out.groups.begin(), out.groups.end(),
+                              [](const ProfileGroup& g) { return g.name == "wifi-ap"; });
+  const bool sta = std::any_of(out.groups.begin(), out.groups.end(),
+                               [](const ProfileGroup& g) { return g.name == "wifi-sta"; });
+  if (ap && sta) {
+    const ProfileValue* ssid = profile.find("SSID");
+    throw ProfileError("SSID", ssid->line,
+                       "both NetworkName and SSID are set: the printer keeps one Wi-Fi mode; "
+                       "leave the name of the other empty");
+  }
+  if (device) out.groups.push_back(deviceGroup(*device));
+  return out;
+}
+
+}  // namespace plenar
