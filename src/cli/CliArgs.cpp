@@ -37,6 +37,18 @@ std::optional<std::string> ArgList::takeOption(const std::string& name) {
   return std::nullopt;
 }
 
+std::optional<std::pair<std::string, std::string>> ArgList::takeOptionPair(
+    const std::string& name) {
+  for (size_t i = 0; i < args_.size(); ++i) {
+    if (args_[i] != name) continue;
+    if (i + 2 >= args_.size()) throw UsageError(name + " needs two values");
+    auto value = std::make_pair(args_[i + 1], args_[i + 2]);
+    args_.erase(args_.begin() + i, args_.begin() + i + 3);
+    return value;
+  }
+  return std::nullopt;
+}
+
 bool ArgList::takeFlag(const std::string& name) {
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] == name) {
@@ -129,6 +141,9 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
   o.help = args.takeFlag("--help") || args.takeFlag("-h");
   o.showPaths = args.takeFlag("--paths");
   o.version = args.takeFlag("--version");
+  o.pretty = args.takeFlag("--pretty");
+  o.json = args.takeFlag("--json") || o.pretty;
+  o.events = args.takeFlag("--events");
   // What is left starts with the command's name; the rest is the command's own.
   std::vector<std::string> left = args.remaining();
   if (!left.empty()) {
@@ -155,9 +170,21 @@ const char* commonOptionsHelp() {
          "                        files are there, else ~/.config/plenar and\n"
          "                        ~/.local/state/plenar; --paths shows them)\n"
          "  --lang zh|en          language of the texts (default: Language in sysconfig.ini)\n"
+         "  --json                answer with one JSON document on stdout, for success and\n"
+         "                        failure alike (docs/plenar-result.schema.json)\n"
+         "  --pretty              the same, indented\n"
+         "  --events              one JSON line per progress step on stderr (transfers, apply)\n"
          "  --paths               print where each file is kept, and exit\n"
          "  --version             print the version, and exit\n"
          "  --help                this text\n";
+}
+
+bool wantsJson(const std::vector<std::string>& argv) {
+  for (const auto& a : argv) {
+    if (a == "--") break;
+    if (a == "--json" || a == "--pretty") return true;
+  }
+  return false;
 }
 
 }  // namespace plenar::cli

@@ -24,10 +24,20 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// A field check refused the input (the window would show a message box): exit 65.
+// A field check refused the input (the window would show a message box): exit 65. `kind` is the
+// result's error kind ("refused", or "file" for an input file that cannot be used); `field` the
+// argument or key refused, when known.
 class InputRefused : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit InputRefused(const std::string& message, std::string kind = "refused",
+                        std::string field = {})
+      : std::runtime_error(message), kind_(std::move(kind)), field_(std::move(field)) {}
+  const std::string& kind() const { return kind_; }
+  const std::string& field() const { return field_; }
+
+ private:
+  std::string kind_;
+  std::string field_;
 };
 
 // The arguments left for a command once the shared options are taken out.
@@ -38,6 +48,8 @@ class ArgList {
   // "--name VALUE" or "--name=VALUE"; removed from the list when found.
   std::optional<std::string> takeOption(const std::string& name);
   bool takeFlag(const std::string& name);
+  // "--name A B": an option with two values.
+  std::optional<std::pair<std::string, std::string>> takeOptionPair(const std::string& name);
   // Integer option within [min, max]; UsageError otherwise.
   std::optional<long long> takeInt(const std::string& name, long long min, long long max);
   // The remaining arguments, which must all be positional (UsageError for a leftover option).
@@ -51,6 +63,8 @@ class ArgList {
   std::vector<std::string> args_;
 };
 
+class RunReport;
+
 // Options shared by every printer command.
 struct CommonOptions {
   LinkSnapshot link;
@@ -58,13 +72,19 @@ struct CommonOptions {
   ProgramPaths paths;           // --dir, else decided from where the program is installed
   std::optional<int> language;  // --lang: 0 zh, 1 en; default from sysconfig.ini
   bool help = false;
-  bool showPaths = false;  // --paths
-  bool version = false;    // --version
-  std::string command;     // first positional
+  bool showPaths = false;       // --paths
+  bool version = false;         // --version
+  bool json = false;            // --json: one JSON document on stdout
+  bool pretty = false;          // --pretty: that document indented
+  bool events = false;          // --events: one JSON line per progress step on stderr
+  RunReport* report = nullptr;  // the run's result document, filled by the command
+  std::string command;          // first positional
   std::vector<std::string> rest;
 };
 
 // Takes the shared options out of argv (anywhere on the line). UsageError on a bad value.
+// `--json` and `--pretty` are also found by wantsJson() before anything else, so that even a
+// usage error answers in JSON.
 CommonOptions parseCommonOptions(const std::vector<std::string>& argv);
 // Parses "ADDR[:PORT]" (port default 5100).
 void parseNetAddress(const std::string& text, LinkSnapshot& link);
@@ -72,5 +92,6 @@ long long parseInteger(const std::string& text, const std::string& what, long lo
                        long long max);
 
 const char* commonOptionsHelp();
+bool wantsJson(const std::vector<std::string>& argv);
 
 }  // namespace plenar::cli

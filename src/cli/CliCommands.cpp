@@ -1,18 +1,30 @@
 #include "cli/CliCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "app/Language.h"
 #include "app/MainDefault.h"
 #include "cli/CliSession.h"
+#include "cli/RunReport.h"
 #include "platform/BuildInfo.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "profile/ApplyRecord.h"
+#include "profile/Profile.h"
 
 namespace plenar::cli {
 namespace {
 
-void printHelp() {
+void printHelp(const CommonOptions& o) {
+  if (o.json) {
+    Json commands = Json::array();
+    for (const auto& c : cliCommands()) {
+      commands.push_back({{"name", c.name}, {"usage", c.usage}, {"summary", c.summary}});
+    }
+    o.report->result()["commands"] = std::move(commands);
+    return;
+  }
   std::printf(
       "plenar - Plenar Setting Tool from the command line\n\n"
       "usage: plenar [options] COMMAND [arguments]\n\n");
@@ -26,12 +38,27 @@ void printHelp() {
       "65 input refused by a field check.\n");
 }
 
-void printVersion() {
-  std::printf("plenar (%s) %s\n", kProductName, buildVersion());
+void printVersion(const CommonOptions& o) {
+  o.report->result() = {{"version", buildVersion()}, {"product", kProductName}};
+  if (!o.json) std::printf("plenar (%s) %s\n", kProductName, buildVersion());
 }
 
 // What ProgramPaths decided, one file a line: the first place to look when settings seem lost.
-void printPaths(const ProgramPaths& paths) {
+void printPaths(const CommonOptions& o) {
+  const ProgramPaths& paths = o.paths;
+  Json& r = o.report->result();
+  r["mode"] = modeName(paths.mode);
+  r["sysconfig"] = paths.settingsFile();
+  r["debug_log"] = pathIn(paths.stateDir, "debug.log");
+  r["logo_files"] = {pathIn(paths.stateDir, "1.bin"), pathIn(paths.stateDir, "2.bin")};
+  r["apply_records"] = pathIn(paths.stateDir, "apply");
+  Json languages = Json::object();
+  for (int index : {0, 1}) {
+    const std::string name = languageFileName(index);
+    languages[name] = pathIn(paths.languageFolder(name), name);
+  }
+  r["language_files"] = std::move(languages);
+  if (o.json) return;
   std::printf("mode           %s\n", modeName(paths.mode));
   std::printf("sysconfig.ini  %s\n", paths.settingsFile().c_str());
   for (const char* name : {"debug.log", "1.bin", "2.bin"}) {
@@ -41,6 +68,7 @@ void printPaths(const ProgramPaths& paths) {
     const std::string name = languageFileName(index);
     std::printf("%-14s %s\n", name.c_str(), pathIn(paths.languageFolder(name), name).c_str());
   }
+  std::printf("%-14s %s\n", "apply records", pathIn(paths.stateDir, "apply").c_str());
 }
 
 }  // namespace
@@ -67,6 +95,7 @@ const std::vector<CliCommand>& cliCommands() {
     addLinkCommands(all);
     addSettingsCommands(all);
     addFileCommands(all);
+    addApplyCommand(all);
     addPortCommands(all);
     addGeneralCommands(all);
     return all;
@@ -74,46 +103,80 @@ const std::vector<CliCommand>& cliCommands() {
   return commands;
 }
 
+namespace {
+
+int runCommand(CommonOptions& options, RunReport& report) {
+  options.report = &report;
+  if (options.version) {
+    report.setCommand("version");
+    printVersion(options);
+    return kExitDone;
+  }
+  if (options.showPaths) {
+    report.setCommand("paths");
+    printPaths(options);
+    return kExitDone;
+  }
+  if (options.help || options.command.empty()) {
+    report.setCommand("help");
+    printHelp(options);
+    if (options.help) return kExitDone;
+    report.setError("usage", "no command given");
+    return kExitUsage;
+  }
+  report.setCommand(options.command);
+  // The texts a command shows or refuses with, and those of the printer routines, come in
+  // the chosen language from the start.
+  int language =
+      options.language.value_or(readMainDefault(IniFile(options.paths.settingsFile())).language);
+  applyLanguageTexts(options.paths.languageFolder(languageFileName(language)), language);
+  options.paths.createFolders();
+  for (const auto& c : cliCommands()) {
+    if (c.name != options.command) continue;
+    if (c.needsLink && !options.linkGiven) {
+      throw UsageError("choose a link: --serial PORT, --net ADDR[:PORT], --usb ID or --lpt N");
+    }
+    if (c.needsLink) report.setLink(options.link);
+    ArgList args(options.rest);
+    return c.run(options, args);
+  }
+  throw UsageError("unknown command '" + options.command + "'");
+}
+
+}  // namespace
+
 int runCli(const std::vector<std::string>& argv) {
+  RunReport report;
+  CommonOptions options;
+  options.json = wantsJson(argv);
+  options.pretty = std::find(argv.begin(), argv.end(), "--pretty") != argv.end();
+  int rc = kExitUndefined;
   try {
-    CommonOptions options = parseCommonOptions(argv);
-    if (options.version) {
-      printVersion();
-      return kExitDone;
-    }
-    if (options.showPaths) {
-      printPaths(options.paths);
-      return kExitDone;
-    }
-    if (options.help || options.command.empty()) {
-      printHelp();
-      return options.help ? kExitDone : kExitUsage;
-    }
-    // The texts a command shows or refuses with, and those of the printer routines, come in
-    // the chosen language from the start.
-    int language =
-        options.language.value_or(readMainDefault(IniFile(options.paths.settingsFile())).language);
-    applyLanguageTexts(options.paths.languageFolder(languageFileName(language)), language);
-    options.paths.createFolders();
-    for (const auto& c : cliCommands()) {
-      if (c.name != options.command) continue;
-      if (c.needsLink && !options.linkGiven) {
-        throw UsageError("choose a link: --serial PORT, --net ADDR[:PORT], --usb ID or --lpt N");
-      }
-      ArgList args(options.rest);
-      return c.run(options, args);
-    }
-    throw UsageError("unknown command '" + options.command + "'");
+    options = parseCommonOptions(argv);
+    rc = runCommand(options, report);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "plenar: %s\n(plenar --help lists the commands and options)\n", e.what());
-    return kExitUsage;
+    report.setError("usage", e.what());
+    rc = kExitUsage;
   } catch (const InputRefused& e) {
     std::fprintf(stderr, "%s\n", e.what());
-    return kExitRefused;
+    report.setError(e.kind(), e.what(), {}, e.field());
+    rc = kExitRefused;
+  } catch (const ProfileError& e) {
+    std::fprintf(stderr, "%s\n", e.what());
+    report.setError("refused", e.what(), {}, e.key(), e.line());
+    rc = kExitRefused;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "plenar: %s\n", e.what());
-    return kExitUndefined;
+    report.setError("printer", e.what());
+    rc = kExitUndefined;
   }
+  if (options.json) {
+    const std::string doc = report.document(rc, options.pretty);
+    std::fwrite(doc.data(), 1, doc.size(), stdout);
+    std::fflush(stdout);
+  }
+  return rc;
 }
 
 }  // namespace plenar::cli

@@ -26,6 +26,7 @@ void addPortCommands(std::vector<CliCommand>& out);      // PortCommands.cpp: li
 void addLinkCommands(std::vector<CliCommand>& out);      // LinkCommands.cpp: test
 void addSettingsCommands(std::vector<CliCommand>& out);  // SettingsCommands.cpp: set-*, ...
 void addFileCommands(std::vector<CliCommand>& out);      // FileCommands.cpp: font, logo, ...
+void addApplyCommand(std::vector<CliCommand>& out);      // ApplyCommand.cpp: apply
 
 int runCli(const std::vector<std::string>& argv);
 

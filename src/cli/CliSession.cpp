@@ -9,9 +9,13 @@
 #include "channels/TComm.h"
 #include "channels/TLptChannel.h"
 #include "channels/TUSBComm.h"
+#include "cli/RunReport.h"
+#include "engine/LinkLayer.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/ReportWindow.h"
+#include "profile/FailureKind.h"
+#include "shared/Errors.h"
 
 namespace plenar::cli {
 
@@ -24,6 +28,9 @@ struct CliSession::Impl {
   std::optional<int> outcome;
   bool progressLineOpen = false;  // a "Finish" line is being redrawn in place
   bool stderrIsTerminal = ::isatty(STDERR_FILENO) == 1;
+  bool events = false;
+  std::string command;
+  CliSession::Failure failure;
 
   void printStatus(const std::string& text) {
     bool redraw = stderrIsTerminal && text.find("Finish ") != std::string::npos;
@@ -43,9 +50,27 @@ struct CliSession::Impl {
   void handle(int msg, std::intptr_t wParam) {
     TCommThread& worker = engine->worker();
     switch (msg) {
-      case kMsgProgress:
-        printStatus(worker.takePostedProgress());
+      case kMsgProgress: {
+        TCommThread::PostedProgress p = worker.takePostedProgressEntry();
+        if (events && p.total > 0) {
+          // A transfer's step as one JSON line; the text is in it.
+          endProgressLine();
+          nlohmann::ordered_json e{
+              {"event", "progress"},
+              {"command", command},
+              {"text", p.text},
+              {"done", p.done},
+              {"total", p.total},
+              {"percent", p.done >= p.total ? 100.0 : p.done * 1000 / p.total / 10.0}};
+          std::fprintf(
+              stderr, "%s\n",
+              e.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+          std::fflush(stderr);
+        } else {
+          printStatus(p.text);
+        }
         break;
+      }
       case kMsgDone:
         outcome = 0;
         dispatcher.quit();
@@ -57,6 +82,8 @@ struct CliSession::Impl {
         // The system's reason for a device that would not open, under the described text.
         std::string detail = worker.mainTexts().errorDetail();
         if (!detail.empty()) std::fprintf(stderr, "%s\n", detail.c_str());
+        failure = {error.empty() ? "Failed" : error, detail, worker.mainTexts().openFailed(),
+                   worker.mainTexts().errorOsError()};
         outcome = static_cast<int>(wParam) == 1 ? kExitFailed : kExitUndefined;
         dispatcher.quit();
         break;
@@ -69,6 +96,8 @@ struct CliSession::Impl {
 
 CliSession::CliSession(const CommonOptions& options)
     : options_(options), impl_(std::make_unique<Impl>()) {
+  impl_->events = options.events;
+  impl_->command = options.command;
   impl_->window = std::make_unique<HeadlessReportWindow>(
       impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
   impl_->lpt = std::make_unique<TLptChannel>(&impl_->dispatcher);
@@ -106,13 +135,63 @@ void CliSession::prepareChannels() {
   // On the network the first send opens the socket itself.
 }
 
+bool CliSession::prepareChannelsOrReport() {
+  try {
+    prepareChannels();
+    return true;
+  } catch (const ECommsError& e) {
+    lastFailure_ = {e.what(), e.reason(), true, e.osError()};
+  } catch (const EPrinterError& e) {
+    lastFailure_ = {e.what(), {}, false, 0};
+  }
+  std::fprintf(stderr, "%s\n", lastFailure_.message.c_str());
+  if (!lastFailure_.detail.empty()) std::fprintf(stderr, "%s\n", lastFailure_.detail.c_str());
+  if (options_.report) {
+    options_.report->setError(
+        failureKind(lastFailure_.message, lastFailure_.openFailed, lastFailure_.osError),
+        lastFailure_.message, lastFailure_.detail);
+  }
+  return false;
+}
+
 int CliSession::run(CommandRequest request) {
   request.link = options_.link;
   impl_->outcome.reset();
-  if (!worker().postCommand(std::move(request))) return kExitUndefined;
+  impl_->failure = {};
+  if (options_.report) options_.report->setLink(options_.link);
+  // The worker reports a command done before it is idle again; a second command of the same
+  // session (apply) waits for that moment.
+  worker().waitIdle(std::chrono::seconds(10));
+  if (!worker().postCommand(std::move(request))) {
+    lastFailure_ = {"the worker is busy", {}, false, 0};
+    if (options_.report) options_.report->setError("busy", lastFailure_.message);
+    return kExitUndefined;
+  }
   while (!impl_->outcome) impl_->dispatcher.exec();
   impl_->endProgressLine();
+  lastFailure_ = impl_->failure;
+  if (options_.report) {
+    if (std::string tag = modelTag(); !tag.empty()) options_.report->setModelTag(tag);
+    if (*impl_->outcome != kExitDone) {
+      options_.report->setError(
+          failureKind(lastFailure_.message, lastFailure_.openFailed, lastFailure_.osError),
+          lastFailure_.message, lastFailure_.detail);
+    }
+  }
   return *impl_->outcome;
+}
+
+std::string CliSession::modelTag() const {
+  return impl_->engine->link().printerModelTag();
+}
+
+void CliSession::emitEvent(const nlohmann::ordered_json& event) const {
+  if (!options_.events) return;
+  impl_->endProgressLine();
+  std::fprintf(
+      stderr, "%s\n",
+      event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
+  std::fflush(stderr);
 }
 
 }  // namespace plenar::cli

@@ -5,6 +5,7 @@
 
 #include "cli/CliArgs.h"
 #include "engine/CommandRequest.h"
+#include "profile/LinkJson.h"
 
 namespace plenar {
 class Engine;
@@ -30,11 +31,30 @@ class CliSession {
   // channel named by --serial at the device rate (closed), the USB printer of --usb open.
   // Call before run(); throws ECommsError when the USB printer cannot be opened.
   void prepareChannels();
+  // The same; a device that will not open is printed (with its reason) and becomes the run's
+  // error, and false is returned.
+  bool prepareChannelsOrReport();
   const CommonOptions& options() const { return options_; }
+  // The link the next run() and prepareChannels() use (apply moves to a printer's new link).
+  void setLink(const LinkSnapshot& link) { options_.link = link; }
+  // The printer's model tag from the last identify request; empty when none answered.
+  std::string modelTag() const;
+
+  // Why the last run() failed, as the worker reported it.
+  struct Failure {
+    std::string message;
+    std::string detail;
+    bool openFailed = false;
+    int osError = 0;
+  };
+  const Failure& lastFailure() const { return lastFailure_; }
+  // Prints one --events line on stderr (when --events is on); `event` is an object.
+  void emitEvent(const nlohmann::ordered_json& event) const;
 
  private:
   struct Impl;
   CommonOptions options_;
+  Failure lastFailure_;
   std::unique_ptr<Impl> impl_;
 };
 

@@ -13,7 +13,9 @@ namespace field = plenar::field;
 
 // The edit's limit on an argument: InputRefused (exit 65) when the value breaks it.
 inline void checkFieldLimit(const std::string& value, const FieldLimit& limit) {
-  if (auto refusal = fieldLimitRefusal(value, limit)) throw InputRefused(*refusal);
+  if (auto refusal = fieldLimitRefusal(value, limit)) {
+    throw InputRefused(*refusal, "refused", limit.name);
+  }
 }
 
 }  // namespace plenar::cli

@@ -6,9 +6,11 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/FieldLimits.h"
+#include "cli/RunReport.h"
 #include "engine/TCommThread.h"
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
+#include "platform/Sha256.h"
 #include "requests/FileActions.h"
 #include "shared/SharedTexts.h"
 
@@ -54,9 +56,12 @@ int fontCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = fontDownloadRequest(p[0], addressText);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what());
+    throw InputRefused(e.what(), "file");
   }
-  if (!request) throw InputRefused(text(TextId::sMsg24) + ": " + p[0]);
+  if (!request) throw InputRefused(text(TextId::sMsg24) + ": " + p[0], "file");
+  o.report->result() = {{"file", p[0]},
+                        {"address", addressText},
+                        {"bytes", request->dataStream.empty() ? 0 : request->dataStream.size()}};
   return runWithPanel(o, std::move(*request), {});
 }
 
@@ -70,8 +75,9 @@ int logoDownloadCommand(const CommonOptions& o, ArgList& args) {
     request = raw ? prepareRawLogoDownload(paths, o.paths.stateDir)
                   : prepareLogoDownload(paths, o.paths.stateDir);
   } catch (const LogoError& e) {
-    throw InputRefused(e.what());
+    throw InputRefused(e.what(), "file");
   }
+  o.report->result() = {{"files", paths}, {"raw", raw}};
   return runWithPanel(o, std::move(*request), {});
 }
 
@@ -107,7 +113,18 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
   } catch (const FileActionRefused& e) {
     throw InputRefused(e.what());
   }
-  return runWithPanel(o, std::move(request), panel);
+  // A script gets exactly what it asked for; the window keeps the printer's last block whole.
+  request.exactLength = true;
+  const int rc = runWithPanel(o, std::move(request), panel);
+  if (rc == kExitDone) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(p[0], ec);
+    o.report->result() = {{"file", p[0]},
+                          {"address", *address},
+                          {"bytes", ec ? 0 : static_cast<long long>(size)},
+                          {"sha256", sha256OfFile(p[0])}};
+  }
+  return rc;
 }
 
 int firmwareCommand(const CommonOptions& o, ArgList& args) {
@@ -121,8 +138,12 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = firmwareRequest(p[0], wait, &panel);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what());
+    throw InputRefused(e.what(), "file");
   }
+  o.report->result() = {{"file", p[0]},
+                        {"bytes", request.dataStream.size()},
+                        {"model_tag", prgModelTag(request.dataStream)},
+                        {"sha256", sha256Hex(request.dataStream)}};
   return runWithPanel(o, std::move(request), panel);
 }
 
@@ -140,9 +161,11 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
   }
   // Leaving boot mode, as the connection window does once the printer has answered.
   worker.bootFlag.store(0);
+  o.report->result() = {{"boot_mode", rc == kExitDone && answered}};
   if (rc != kExitDone) return rc;
   if (!answered) {
     std::fprintf(stderr, "The printer did not answer the boot handshake\n");
+    o.report->setError("printer", "The printer did not answer the boot handshake");
     return kExitFailed;
   }
   std::fprintf(stderr, "The printer is in boot mode\n");

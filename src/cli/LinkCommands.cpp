@@ -1,17 +1,21 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/RunReport.h"
 
 namespace plenar::cli {
 
 void addLinkCommands(std::vector<CliCommand>& out) {
-  out.push_back({"test", "test", "check that the printer answers on the chosen link", true,
-                 [](const CommonOptions& o, ArgList& args) {
-                   args.expect(0, "test");
-                   CommandRequest r;
-                   r.code = 1;
-                   CliSession session(o);
-                   return session.run(std::move(r));
-                 }});
+  out.push_back(
+      {"test", "test", "check that the printer answers on the chosen link", true,
+       [](const CommonOptions& o, ArgList& args) {
+         args.expect(0, "test");
+         CommandRequest r;
+         r.code = 1;
+         CliSession session(o);
+         const int rc = session.run(std::move(r));
+         o.report->result() = {{"found", rc == kExitDone}, {"model_tag", session.modelTag()}};
+         return rc;
+       }});
 }
 
 }  // namespace plenar::cli

@@ -5,6 +5,7 @@
 #include "channels/SerialPortList.h"
 #include "channels/TUSBComm.h"
 #include "cli/CliCommands.h"
+#include "cli/RunReport.h"
 #include "engine/UsbDeviceList.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/IniFile.h"
@@ -15,28 +16,41 @@ namespace plenar::cli {
 void addPortCommands(std::vector<CliCommand>& out) {
   out.push_back({"list-ports", "list-ports",
                  "list the serial ports with hardware behind them (the connection window's list)",
-                 false, [](const CommonOptions&, ArgList& args) {
+                 false, [](const CommonOptions& o, ArgList& args) {
                    args.expect(0, "list-ports");
                    std::vector<std::string> ports = listSerialPorts();
-                   if (ports.empty()) {
+                   const bool fallback = ports.empty();
+                   if (fallback) {
                      std::fprintf(stderr,
                                   "no serial hardware found; listing /dev/ttyS0 .. /dev/ttyS29 "
                                   "as the connection window does\n");
                      ports = fallbackSerialPorts();
                    }
-                   for (const auto& port : ports) std::printf("%s\n", port.c_str());
+                   o.report->result() = {{"ports", ports}, {"fallback", fallback}};
+                   if (!o.json) {
+                     for (const auto& port : ports) std::printf("%s\n", port.c_str());
+                   }
                    return static_cast<int>(kExitDone);
                  }});
   out.push_back({"list-lpt", "list-lpt",
                  "list the parallel ports (the connection window's list): name, I/O base, device",
-                 false, [](const CommonOptions&, ArgList& args) {
+                 false, [](const CommonOptions& o, ArgList& args) {
                    args.expect(0, "list-lpt");
                    const auto ports = listParallelPorts();
                    if (ports.empty()) std::fprintf(stderr, "no parallel port found\n");
+                   Json list = Json::array();
                    for (const auto& port : ports) {
-                     std::printf("%s 0x%03X /dev/lp%d\n", port.name.c_str(), port.ioBase,
-                                 port.number - 1);
+                     const std::string device = "/dev/lp" + std::to_string(port.number - 1);
+                     list.push_back({{"name", port.name},
+                                     {"number", port.number},
+                                     {"io_base", port.ioBase},
+                                     {"device", device}});
+                     if (!o.json) {
+                       std::printf("%s 0x%03X %s\n", port.name.c_str(), port.ioBase,
+                                   device.c_str());
+                     }
                    }
+                   o.report->result()["ports"] = std::move(list);
                    return static_cast<int>(kExitDone);
                  }});
   out.push_back(
@@ -51,9 +65,13 @@ void addPortCommands(std::vector<CliCommand>& out) {
            TUSBComm usb(owner);
            const auto entries = usbDevicesAtStart(usb.GetDeviceList(), filters);
            if (entries.empty()) std::fprintf(stderr, "no USB printer found\n");
-           for (const auto& e : entries) std::printf("%s\n", e.c_str());
+           options.report->result()["devices"] = entries;
+           if (!options.json) {
+             for (const auto& e : entries) std::printf("%s\n", e.c_str());
+           }
          } catch (const ECommsError& e) {
            std::fprintf(stderr, "%s\n", e.what());
+           options.report->setError("link", e.what(), e.reason());
            return static_cast<int>(kExitFailed);
          }
          return static_cast<int>(kExitDone);

@@ -15,6 +15,9 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/FieldLimits.h"
+#include "cli/RunReport.h"
+#include "commands/RequestBytes.h"
+#include "profile/ApplyRun.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
 #include "requests/Choices.h"
@@ -82,13 +85,13 @@ int perform(CliSession& session, BuildResult result) {
   if (auto* none = std::get_if<NoAction>(&result)) {
     throw InputRefused("Nothing to do: " + none->reason);
   }
-  try {
-    session.prepareChannels();
-  } catch (const EPrinterError& e) {
-    std::fprintf(stderr, "%s\n", e.what());
-    return kExitFailed;
-  }
-  return session.run(std::move(std::get<CommandRequest>(result)));
+  if (!session.prepareChannelsOrReport()) return kExitFailed;
+  CommandRequest& request = std::get<CommandRequest>(result);
+  // What went out, as --plan of a profile shows it.
+  Json bytes = Json::array();
+  for (const auto& message : requestWireBytes(request)) bytes.push_back(hexBytes(message));
+  session.options().report->result() = {{"code", request.code}, {"bytes", std::move(bytes)}};
+  return session.run(std::move(request));
 }
 
 // A command whose arguments are read once the session (and with it the language) is in place.
@@ -130,7 +133,9 @@ int baudItem(const std::string& v) {
   return chooseItem(v, "rate", itemsOf(kBaudRateItems));
 }
 int codePageItem(const std::string& v) {
-  return chooseItem(v, "code page", itemsOf(kCodePageItems));
+  const ChoiceList list = codePageChoices();
+  if (auto item = matchChoice(v, list)) return *item;
+  throw UsageError("code page: '" + v + "' is not one of " + describeChoices(list));
 }
 
 // The address fields check their text when the user leaves them.
@@ -439,13 +444,13 @@ void addSendCommand(std::vector<CliCommand>& out) {
         if (!file) return buildSendCustomData(splitLines(hex ? *hex : *text), hex.has_value());
         std::error_code ec;
         if (!std::filesystem::exists(*file, ec)) {
-          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file);
+          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file, "file", "--file");
         }
         BuildResult result = buildSendCustomData({}, true);
         try {
           std::get<CommandRequest>(result).dataStream = readUserFile(*file, kMaxUserDataFileBytes);
         } catch (const FileActionRefused& e) {
-          throw InputRefused(e.what());
+          throw InputRefused(e.what(), "file", "--file");
         }
         return result;
       }));

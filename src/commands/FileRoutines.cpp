@@ -130,6 +130,9 @@ void readBack(TCommThread& worker, LinkLayer& link) {
       received += n;
       worker.reportProgress("", received, wanted);
     }
+    if (r.exactLength && data.size() > static_cast<std::size_t>(wanted)) {
+      data.resize(static_cast<std::size_t>(wanted));
+    }
     saveAtomically(r.saveFileName, data);
     link.restoreDeviceRate();
     worker.reportProgress(text(TextId::sUploadMsg));

@@ -35,8 +35,11 @@ struct CommandRequest {
   std::vector<std::string> paramList;  // start addresses or Bluetooth module command lines
   std::vector<std::uint8_t> dataStream;
   std::string saveFileName;
-  std::string logoNumbers;  // comma-separated
+  std::string logoNumbers;            // comma-separated
   std::vector<std::uint8_t> paraBuf;  // ParaBuf; its size is ParaLen (at most kParaBufSize)
+  // Read-back: save exactly value2 bytes, not the printer's last reply block whole (plenar;
+  // the window keeps the block).
+  bool exactLength = false;
   LinkSnapshot link;
 };
 

@@ -219,10 +219,9 @@ void TCommThread::runGuarded(const std::function<void()>& body) {
 }
 
 void TCommThread::noteOpenFailure(const ECommsError& error) {
-  if (error.reason().empty()) return;
-  trace_.addLine("Open failed " + error.reason() + traceTimestamp());
-  mainTexts_.setErrorDetail(error.reason());
-  paraTexts_.setErrorDetail(error.reason());
+  mainTexts_.setOpenFailure(error.reason(), error.osError());
+  paraTexts_.setOpenFailure(error.reason(), error.osError());
+  if (!error.reason().empty()) trace_.addLine("Open failed " + error.reason() + traceTimestamp());
 }
 
 void TCommThread::reportProgress(std::string_view text, long long done, long long total,

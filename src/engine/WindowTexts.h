@@ -35,6 +35,24 @@ class WindowTexts {
   void setErrorDetail(std::string s) {
     std::lock_guard lock(mutex_);
     detail_ = std::move(s);
+    openFailed_ = false;
+    osError_ = 0;
+  }
+  // A device would not open: its reason (may be empty) and the errno behind it (0 when none),
+  // for results a program reads (permission, busy, missing).
+  void setOpenFailure(std::string reason, int osError) {
+    std::lock_guard lock(mutex_);
+    detail_ = std::move(reason);
+    openFailed_ = true;
+    osError_ = osError;
+  }
+  bool openFailed() const {
+    std::lock_guard lock(mutex_);
+    return openFailed_;
+  }
+  int errorOsError() const {
+    std::lock_guard lock(mutex_);
+    return osError_;
   }
 
  private:
@@ -42,6 +60,8 @@ class WindowTexts {
   std::string status_;
   std::string error_;
   std::string detail_;
+  bool openFailed_ = false;
+  int osError_ = 0;
 };
 
 }  // namespace plenar

@@ -198,25 +198,6 @@ class Values {
   const ProfileVocabulary& vocabulary_;
 };
 
-// Code pages also by the name before their description ("CP437", "ISO-8859-1"), where that
-// name belongs to one item only.
-ChoiceList codePageChoices() {
-  ChoiceList list = choicesOf(textsOf(kCodePageItems));
-  std::map<std::string, int> uses;
-  std::vector<std::string> names;
-  for (const auto& item : kCodePageItems) {
-    std::string text(item);
-    std::size_t cut = text.find_first_of(": ");
-    names.push_back(cut == std::string::npos ? std::string() : text.substr(0, cut));
-    ++uses[asciiLower(names.back())];
-    ++uses[asciiLower(text)];
-  }
-  for (std::size_t i = 0; i < names.size(); ++i) {
-    if (!names[i].empty() && uses[asciiLower(names[i])] == 1) list.items[i].push_back(names[i]);
-  }
-  return list;
-}
-
 using Build = std::function<CommandRequest(const Values&)>;
 
 // Each settings group's request, from its keys, as its button builds it from its fields.

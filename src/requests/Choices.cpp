@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
+
+#include "requests/OptionLists.h"
 
 namespace plenar {
 
@@ -52,6 +55,24 @@ std::string describeChoices(const ChoiceList& list) {
                std::to_string(list.items.size() - 1);
   }
   return choices;
+}
+
+ChoiceList codePageChoices() {
+  ChoiceList list;
+  std::map<std::string, int> uses;
+  std::vector<std::string> names;
+  for (const auto& item : kCodePageItems) {
+    std::string text(item);
+    list.items.push_back({text});
+    const std::size_t cut = text.find_first_of(": ");
+    names.push_back(cut == std::string::npos ? std::string() : text.substr(0, cut));
+    ++uses[asciiLower(names.back())];
+    ++uses[asciiLower(text)];
+  }
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (!names[i].empty() && uses[asciiLower(names[i])] == 1) list.items[i].push_back(names[i]);
+  }
+  return list;
 }
 
 }  // namespace plenar

@@ -30,4 +30,8 @@ std::string describeChoices(const ChoiceList& list);
 
 std::string asciiLower(std::string s);
 
+// cbb_Codepage's items, each also by the name before its description ("CP437", "ISO-8859-1")
+// where that name belongs to one item only; indexes 0..52.
+ChoiceList codePageChoices();
+
 }  // namespace plenar

@@ -160,8 +160,9 @@ void resetTexts() {
 std::string progressText(std::string_view text, long long done, long long total) {
   std::string out(text);
   if (total == 0) return out;
+  // The last block of a read may bring more than was asked for: never past 100 %.
+  if (done > total) done = total;
   long long permille = done * 1000 / total;
-  if (permille > 1000) permille = 1000;
   char buf[96];
   std::snprintf(buf, sizeof buf, "Finish %lld.%lld%%(%lld/%lld)", permille / 10, permille % 10,
                 done >> 8, total >> 8);

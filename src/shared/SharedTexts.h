@@ -103,7 +103,7 @@ int optionCount(OptionList list);
 void resetTexts();
 
 // "Finish %d.%d%%(%d/%d)" appended to `text` when total != 0; done and total are byte counts,
-// shown in 256-byte units, the permille capped at 1000.
+// shown in 256-byte units; `done` counts at most `total`.
 std::string progressText(std::string_view text, long long done, long long total);
 
 }  // namespace plenar

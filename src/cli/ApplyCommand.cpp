@@ -1,0 +1,164 @@
+// plenar apply: makes the printer match a profile, sending only the groups that differ from the
+// record of what was last applied to it.
+
+#include <cstdio>
+
+#include "app/Language.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSession.h"
+#include "cli/RunReport.h"
+#include "platform/IniFile.h"
+#include "profile/ApplyRun.h"
+#include "profile/Profile.h"
+#include "profile/ProfileGroups.h"
+
+namespace plenar::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "apply PROFILE.ini [--device NAME SERIAL] [--record FILE] [--force] [--plan | --check]";
+
+// The list texts of both language files, so that a profile saved under either language reads.
+ProfileVocabulary vocabulary(const ProgramPaths& paths) {
+  ProfileVocabulary v;
+  for (int index : {0, 1}) {
+    const std::string name = languageFileName(index);
+    v.languages.push_back(IniFile(pathIn(paths.languageFolder(name), name)).load());
+  }
+  return v;
+}
+
+void printPlan(const Json& plan, bool withRecord) {
+  std::printf("profile %s (sha256 %s)\n", plan["profile"]["path"].get<std::string>().c_str(),
+              plan["profile"]["sha256"].get<std::string>().c_str());
+  if (withRecord) {
+    std::printf("record  %s (%s)\n", plan["record"]["path"].get<std::string>().c_str(),
+                plan["record"]["existed"].get<bool>() ? "read" : "none: every group is sent");
+  }
+  int n = 0;
+  for (const Json& s : plan["steps"]) {
+    std::string what;
+    if (s.contains("files")) {
+      for (const Json& f : s["files"]) what += (what.empty() ? "" : ", ") + f.get<std::string>();
+    } else {
+      for (const Json& b : s["bytes"]) what += (what.empty() ? "" : " | ") + b.get<std::string>();
+    }
+    const char* change = !withRecord                     ? ""
+                         : s["would_change"].get<bool>() ? "change   "
+                                                         : "unchanged";
+    std::printf("%3d  %-20s %-20s %s %s\n", ++n, s["group"].get<std::string>().c_str(),
+                s["command"].get<std::string>().c_str(), change, what.c_str());
+  }
+  for (const Json& k : plan["ignored"]) {
+    std::printf("ignored %s (line %d): %s\n", k["key"].get<std::string>().c_str(),
+                k["line"].get<int>(), k["reason"].get<std::string>().c_str());
+  }
+  for (const Json& note : plan["notes"]) std::printf("note: %s\n", note.get<std::string>().c_str());
+}
+
+// Carries out the run's actions on one session until it is done.
+void drive(ApplyRun& run, CliSession& session) {
+  while (true) {
+    ApplyRun::Action a = run.next();
+    if (a.kind == ApplyRun::Action::Kind::Done) return;
+    ApplyRun::Outcome outcome;
+    if (a.kind == ApplyRun::Action::Kind::TestLink) {
+      std::fprintf(stderr, "%s\n", a.description.c_str());
+      session.setLink(a.link);
+      CommandRequest test;
+      test.code = 1;
+      outcome.ok = session.run(std::move(test)) == kExitDone;
+      // The channels as the connection window leaves them after a link test that answered.
+      if (outcome.ok && !session.prepareChannelsOrReport()) outcome.ok = false;
+      outcome.modelTag = session.modelTag();
+    } else {
+      session.emitEvent({{"event", "step"}, {"group", a.group}, {"status", "start"}});
+      std::fprintf(stderr, "%s\n", a.description.c_str());
+      outcome.ok = session.run(std::move(a.request)) == kExitDone;
+    }
+    if (!outcome.ok) {
+      const CliSession::Failure& f = session.lastFailure();
+      outcome.message = f.message;
+      outcome.detail = f.detail;
+      outcome.openFailed = f.openFailed;
+      outcome.osError = f.osError;
+    }
+    if (a.kind == ApplyRun::Action::Kind::Send) {
+      session.emitEvent(
+          {{"event", "step"}, {"group", a.group}, {"status", outcome.ok ? "done" : "failed"}});
+    }
+    run.report(outcome);
+  }
+}
+
+int applyCommand(const CommonOptions& o, ArgList& args) {
+  const bool plan = args.takeFlag("--plan");
+  const bool check = args.takeFlag("--check");
+  const bool force = args.takeFlag("--force");
+  const auto record = args.takeOption("--record");
+  std::optional<DeviceIdentity> device;
+  if (auto d = args.takeOptionPair("--device")) device = DeviceIdentity{d->first, d->second};
+  const auto p = args.expect(1, kUsage);
+  if (plan && check) throw UsageError("--plan and --check: choose one");
+
+  const Profile profile = loadProfile(p[0]);
+  ProfileGroups groups = buildProfileGroups(profile, vocabulary(o.paths), device);
+  ApplyOptions options;
+  options.link = o.link;
+  options.recordPath = record.value_or(defaultRecordPath(o.paths.stateDir, o.link));
+  options.stateDir = o.paths.stateDir;
+  options.force = force;
+  ApplyRun run(profile, std::move(groups), options);
+
+  if (plan || check) {
+    // Nothing is sent: the plan, and with --check what the record says would change.
+    Json result = run.plan(check);
+    result["mode"] = plan ? "plan" : "check";
+    if (!o.json) printPlan(result, check);
+    o.report->result() = std::move(result);
+    return kExitDone;
+  }
+
+  {
+    CliSession session(o);
+    drive(run, session);
+    if (!run.modelTag().empty()) o.report->setModelTag(run.modelTag());
+  }
+  Json result = run.result();
+  result["mode"] = "apply";
+  for (const Json& note : result["notes"]) {
+    std::fprintf(stderr, "note: %s\n", note.get<std::string>().c_str());
+  }
+  o.report->clearError();
+  if (!result["link_used"].is_null()) o.report->setLink(*linkFromJson(result["link_used"]));
+  if (const auto& e = run.error()) {
+    o.report->setError(e->kind, e->message, e->detail, e->group);
+    std::fprintf(stderr, "%s\n", e->message.c_str());
+  }
+  if (!o.json) {
+    int done = 0, skipped = 0;
+    for (const Json& s : result["steps"]) {
+      done += s["status"] == "done";
+      skipped += s["status"] == "skipped";
+    }
+    std::printf("%s: %d group(s) sent, %d unchanged%s\n",
+                run.error() ? "failed" : (run.changed() ? "changed" : "unchanged"), done, skipped,
+                result["state_known"].get<bool>() ? "" : " (no record: state was unknown)");
+    if (!result["link_after"].is_null()) {
+      std::printf("link after: %s\n", describeLink(*linkFromJson(result["link_after"])).c_str());
+    }
+  }
+  o.report->result() = std::move(result);
+  return run.error() ? kExitFailed : kExitDone;
+}
+
+}  // namespace
+
+void addApplyCommand(std::vector<CliCommand>& out) {
+  out.push_back({"apply", kUsage,
+                 "make the printer match a profile; sends only the groups that differ from the "
+                 "record of the last apply (--plan, --check: send nothing)",
+                 true, applyCommand});
+}
+
+}  // namespace plenar::cli

@@ -1,0 +1,33 @@
+#include "cli/RunReport.h"
+
+namespace plenar::cli {
+
+void RunReport::setError(std::string kind, std::string message, std::string detail,
+                         std::string field, int line) {
+  error_ = Json{{"kind", std::move(kind)},
+                {"message", std::move(message)},
+                {"detail", std::move(detail)},
+                {"field", std::move(field)}};
+  if (line > 0) error_["line"] = line;
+}
+
+std::string RunReport::document(int exitCode, bool pretty) const {
+  Json doc;
+  doc["schema"] = 1;
+  doc["command"] = command_;
+  doc["ok"] = exitCode == 0;
+  doc["exit_code"] = exitCode;
+  doc["link"] = link_ ? linkToJson(*link_) : Json();
+  doc["printer"] = modelTag_.empty() ? Json() : Json{{"model_tag", modelTag_}};
+  doc["result"] = result_;
+  Json error = error_;
+  // A failure always says why, even when the command had no text for it.
+  if (exitCode != 0 && error.is_null()) {
+    error = Json{{"kind", "printer"}, {"message", "Failed"}, {"detail", ""}, {"field", ""}};
+  }
+  doc["error"] = exitCode == 0 ? Json() : error;
+  // Texts from printers and files may hold anything; invalid UTF-8 comes out replaced.
+  return doc.dump(pretty ? 2 : -1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace plenar::cli

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/CommandRequest.h"
+#include "profile/LinkJson.h"
+
+namespace plenar {
+
+// What was last applied to one printer, the only answer to "is it configured already?" since
+// the printer cannot report its settings. One file per printer link, rewritten atomically after
+// every group that succeeded, so an interrupted apply leaves a true partial record.
+//
+// {"schema":1,"plenar_version":"1.0","updated":"2026-12-07T17:30:00Z",
+//  "link":{...},"link_after":{...},"model_tag":"PLENAR80","profile_sha256":"...",
+//  "device":{"name":"...","serial_no":"..."},
+//  "groups":{"codepage":{"sha256":"...","applied":"...","values":{"CodePage":"CP437"}}, ...}}
+//
+// Passwords are only part of a group's hash; its values show them masked.
+struct RecordedGroup {
+  std::string sha256;
+  std::string applied;  // UTC, ISO 8601
+  std::vector<std::pair<std::string, std::string>> values;
+};
+
+struct ApplyRecord {
+  std::string plenarVersion;
+  std::string updated;
+  LinkSnapshot link;                      // the link the apply was started with
+  std::optional<LinkSnapshot> linkAfter;  // where the printer answers after it
+  std::string modelTag;
+  std::string profileSha256;
+  std::optional<std::pair<std::string, std::string>> device;  // name, serial number
+  std::map<std::string, RecordedGroup> groups;
+};
+
+// The default record of a link: apply/<kind>-<port or address>.json in the state folder.
+std::string defaultRecordPath(const std::string& stateDir, const LinkSnapshot& link);
+
+// nullopt when there is no file; RecordError when it is there but unreadable or malformed.
+class RecordError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+std::optional<ApplyRecord> loadApplyRecord(const std::string& path);
+// Creates the folder (0700) when missing; false with errno when the file cannot be written.
+bool saveApplyRecord(const std::string& path, const ApplyRecord& record);
+
+Json recordToJson(const ApplyRecord& record);
+// The current time as the record writes it.
+std::string utcTimestamp();
+
+}  // namespace plenar

@@ -1,0 +1,417 @@
+#include "profile/ApplyRun.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "commands/RequestBytes.h"
+#include "logo/LogoFiles.h"
+#include "logo/LogoImage.h"
+#include "platform/BuildInfo.h"
+#include "profile/ApplyPlan.h"
+#include "profile/FailureKind.h"
+#include "requests/FileActions.h"
+#include "shared/RateCodes.h"
+
+namespace plenar {
+namespace {
+
+// The same printer port (rates aside): a record of one link says nothing about another.
+bool samePort(const LinkSnapshot& a, const LinkSnapshot& b) {
+  if (a.kind != b.kind) return false;
+  switch (a.kind) {
+    case LinkKind::Serial:
+      return a.serialPort == b.serialPort;
+    case LinkKind::Network:
+      return a.ipAddress == b.ipAddress && a.udpPort == b.udpPort;
+    case LinkKind::Usb:
+      return a.usbDevice == b.usbDevice;
+    case LinkKind::Parallel:
+      return a.lptNumber == b.lptNumber;
+  }
+  return false;
+}
+
+Json valuesJson(const std::vector<std::pair<std::string, std::string>>& values) {
+  Json j = Json::object();
+  for (const auto& [key, value] : values) j[key] = value;
+  return j;
+}
+
+}  // namespace
+
+std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (std::uint8_t b : bytes) {
+    if (!out.empty()) out += ' ';
+    out += digits[b >> 4];
+    out += digits[b & 0x0F];
+  }
+  return out;
+}
+
+ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions options)
+    : profilePath_(profile.path),
+      profileSha256_(profile.sha256),
+      ignored_(profile.ignored),
+      groups_(orderForLink(std::move(groups.groups), options.link.kind)),
+      steps_(groups_.size()),
+      options_(std::move(options)) {
+  ignored_.insert(ignored_.end(), groups.ignored.begin(), groups.ignored.end());
+  try {
+    record_ = loadApplyRecord(options_.recordPath);
+  } catch (const RecordError& e) {
+    notes_.push_back(std::string(e.what()) + "; every group is sent and the record replaced");
+  }
+  if (record_ && !samePort(record_->link, options_.link)) {
+    notes_.push_back("the record " + options_.recordPath + " is of another link (" +
+                     describeLink(record_->link) + "); every group is sent");
+    record_.reset();
+  }
+  recordExisted_ = record_.has_value();
+  stateKnown_ = recordExisted_;
+  decidePending();
+  // Where the last apply left the printer first (a new rate or address), then as given.
+  if (record_ && record_->linkAfter && !sameLink(*record_->linkAfter, options_.link) &&
+      record_->linkAfter->kind == options_.link.kind) {
+    candidates_.push_back(*record_->linkAfter);
+  }
+  candidates_.push_back(options_.link);
+}
+
+void ApplyRun::decidePending() {
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    bool pending = options_.force || !record_;
+    if (!pending) {
+      auto it = record_->groups.find(groups_[i].name);
+      pending = it == record_->groups.end() || it->second.sha256 != groups_[i].sha256;
+    }
+    steps_[i].pending = pending;
+  }
+}
+
+bool ApplyRun::changed() const {
+  for (const Step& s : steps_) {
+    if (s.status == "done") return true;
+  }
+  return false;
+}
+
+void ApplyRun::fail(ApplyError error) {
+  error_ = std::move(error);
+  phase_ = Phase::Done;
+}
+
+ApplyRun::Action ApplyRun::next() {
+  Action a;
+  switch (phase_) {
+    case Phase::Start: {
+      bool any = false;
+      for (const Step& s : steps_) any = any || s.pending;
+      if (!any) {
+        for (Step& s : steps_) s.status = "skipped";
+        phase_ = Phase::Done;
+        return a;
+      }
+      phase_ = Phase::Testing;
+      [[fallthrough]];
+    }
+    case Phase::Testing:
+      a.kind = Action::Kind::TestLink;
+      a.link = candidates_[candidate_];
+      a.description = "link test on " + describeLink(a.link);
+      return a;
+    case Phase::Sending:
+      return sendNext();
+    case Phase::CheckingLinkAfter:
+      a.kind = Action::Kind::TestLink;
+      a.link = *linkAfter_;
+      a.description = "link test on the new link " + describeLink(a.link);
+      return a;
+    case Phase::Done:
+      return a;
+  }
+  return a;
+}
+
+ApplyRun::Action ApplyRun::sendNext() {
+  Action a;
+  while (current_ < groups_.size() && !steps_[current_].pending) {
+    steps_[current_].status = "skipped";
+    ++current_;
+  }
+  if (current_ < groups_.size()) {
+    const ProfileGroup& g = groups_[current_];
+    a.kind = Action::Kind::Send;
+    a.link = *used_;
+    a.group = g.name;
+    std::size_t number = 0, total = 0;
+    for (std::size_t i = 0; i < steps_.size(); ++i) {
+      if (steps_[i].pending) ++total;
+      if (steps_[i].pending && i <= current_) ++number;
+    }
+    a.description = "[" + std::to_string(number) + "/" + std::to_string(total) + "] " + g.name +
+                    " (" + g.command + ")";
+    if (g.request) {
+      a.request = *g.request;
+    } else {
+      // Logos: 1.bin or 2.bin is built now, in the state folder, as the window builds it.
+      try {
+        auto built = g.logoRaw ? prepareRawLogoDownload(g.files, options_.stateDir)
+                               : prepareLogoDownload(g.files, options_.stateDir);
+        if (!built) throw LogoError(nothingToDownloadText());
+        a.request = std::move(*built);
+      } catch (const LogoError& e) {
+        steps_[current_].status = "failed";
+        steps_[current_].error = e.what();
+        fail({"file", e.what(), {}, g.name});
+        return Action{};
+      }
+    }
+    a.request.link = *used_;
+    stepStart_ = std::chrono::steady_clock::now();
+    return a;
+  }
+  bool changedOwnLink = false;
+  linkAfter_ = linkAfterChanges(changedOwnLink);
+  if (changedOwnLink) saveRecord();
+  if (changedOwnLink && linkAfter_) {
+    phase_ = Phase::CheckingLinkAfter;
+    return next();
+  }
+  if (changedOwnLink) {
+    notes_.push_back(
+        "the printer now shows as a USB virtual serial port: find it with plenar list-ports");
+  }
+  phase_ = Phase::Done;
+  return a;
+}
+
+std::optional<LinkSnapshot> ApplyRun::linkAfterChanges(bool& changedOwnLink) {
+  changedOwnLink = false;
+  LinkSnapshot link = *used_;
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    const ProfileGroup& g = groups_[i];
+    if (steps_[i].status != "done" || !changesLink(g.role, link.kind)) continue;
+    changedOwnLink = true;
+    const CommandRequest& r = *g.request;
+    if (g.role == LinkRole::SerialRate) {
+      if (auto rate = codeToRate(r.value1)) link.deviceBaudText = std::to_string(*rate);
+    } else if (g.role == LinkRole::NetAddress && r.paraBuf.size() >= 4) {
+      link.ipAddress = std::to_string(r.paraBuf[0]) + "." + std::to_string(r.paraBuf[1]) + "." +
+                       std::to_string(r.paraBuf[2]) + "." + std::to_string(r.paraBuf[3]);
+    } else if (g.role == LinkRole::UsbType && r.value2 == 0) {
+      return std::nullopt;
+    }
+  }
+  return link;
+}
+
+void ApplyRun::report(const Outcome& outcome) {
+  switch (phase_) {
+    case Phase::Testing: {
+      const LinkSnapshot& tried = candidates_[candidate_];
+      if (!outcome.ok) {
+        if (candidate_ + 1 < candidates_.size()) {
+          notes_.push_back("no answer on the recorded link " + describeLink(tried) + "; trying " +
+                           describeLink(candidates_[candidate_ + 1]));
+          ++candidate_;
+          return;
+        }
+        fail({failureKind(outcome.message, outcome.openFailed, outcome.osError),
+              outcome.message,
+              outcome.detail,
+              {}});
+        return;
+      }
+      used_ = tried;
+      modelTag_ = outcome.modelTag;
+      if (!sameLink(tried, options_.link)) {
+        notes_.push_back("the printer answered on the link the last apply left it on: " +
+                         describeLink(tried) + " (not " + describeLink(options_.link) + ")");
+      }
+      if (record_ && record_->modelTag != modelTag_) {
+        notes_.push_back("the record is of a printer with model tag '" + record_->modelTag +
+                         "'; this one answers '" + modelTag_ +
+                         "': its state is unknown and every group is sent");
+        stateKnown_ = false;
+        record_->groups.clear();
+        record_->device.reset();
+        for (Step& s : steps_) s.pending = true;
+      }
+      // A program for another model is refused before any byte (the parallel port cannot
+      // identify the printer).
+      for (std::size_t i = 0; i < groups_.size(); ++i) {
+        const ProfileGroup& g = groups_[i];
+        if (g.stage != GroupStage::Firmware || !steps_[i].pending) continue;
+        if (tried.kind == LinkKind::Parallel) continue;
+        const std::string fileTag = prgModelTag(g.request->dataStream);
+        if (fileTag != modelTag_) {
+          fail({"refused",
+                "The program file is for printer model '" + fileTag + "', the printer is '" +
+                    modelTag_ + "'; nothing was sent",
+                {},
+                g.name});
+          return;
+        }
+      }
+      phase_ = Phase::Sending;
+      return;
+    }
+    case Phase::Sending: {
+      Step& step = steps_[current_];
+      step.ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - stepStart_)
+                    .count();
+      if (!outcome.ok) {
+        step.status = "failed";
+        step.error = outcome.message;
+        fail({failureKind(outcome.message, outcome.openFailed, outcome.osError), outcome.message,
+              outcome.detail, groups_[current_].name});
+        return;
+      }
+      step.status = "done";
+      saveRecord();
+      ++current_;
+      return;
+    }
+    case Phase::CheckingLinkAfter:
+      if (outcome.ok) {
+        linkAfterAnswered_ = true;
+        phase_ = Phase::Done;
+      } else {
+        fail({"link",
+              "the printer does not answer on its new link " + describeLink(*linkAfter_) + ": " +
+                  outcome.message,
+              outcome.detail,
+              {}});
+      }
+      return;
+    case Phase::Start:
+    case Phase::Done:
+      return;
+  }
+}
+
+void ApplyRun::saveRecord() {
+  ApplyRecord r = record_ ? *record_ : ApplyRecord{};
+  r.plenarVersion = buildVersion();
+  r.updated = utcTimestamp();
+  r.link = options_.link;
+  bool changedOwnLink = false;
+  r.linkAfter = linkAfterChanges(changedOwnLink);
+  r.modelTag = modelTag_;
+  r.profileSha256 = profileSha256_;
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    if (steps_[i].status != "done") continue;
+    const ProfileGroup& g = groups_[i];
+    auto it = r.groups.find(g.name);
+    if (it == r.groups.end() || it->second.sha256 != g.sha256) {
+      r.groups[g.name] = {g.sha256, r.updated, g.values};
+    }
+    if (g.name == "device" && g.values.size() == 2) {
+      r.device = std::make_pair(g.values[0].second, g.values[1].second);
+    }
+  }
+  record_ = r;
+  if (saveApplyRecord(options_.recordPath, r)) {
+    recordWritten_ = true;
+  } else {
+    const std::string note = "could not write the record " + options_.recordPath + ": " +
+                             std::strerror(errno) + " (a rerun sends everything again)";
+    if (notes_.empty() || notes_.back() != note) notes_.push_back(note);
+  }
+}
+
+Json ApplyRun::result() const {
+  Json j;
+  j["changed"] = changed();
+  j["state_known"] = stateKnown_;
+  j["profile"] = {{"path", profilePath_}, {"sha256", profileSha256_}};
+  j["record"] = {
+      {"path", options_.recordPath}, {"existed", recordExisted_}, {"written", recordWritten_}};
+  j["link_used"] = used_ ? linkToJson(*used_) : Json();
+  j["link_after"] = linkAfter_ ? linkToJson(*linkAfter_) : Json();
+  j["link_after_answered"] = linkAfterAnswered_;
+  Json steps = Json::array();
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    const ProfileGroup& g = groups_[i];
+    Json s;
+    s["group"] = g.name;
+    s["command"] = g.command;
+    s["stage"] = stageName(g.stage);
+    s["status"] = steps_[i].status;
+    s["ms"] = steps_[i].ms;
+    s["sha256"] = g.sha256;
+    s["values"] = valuesJson(g.values);
+    s["previous"] = Json();
+    if (recordExisted_ && record_) {
+      auto it = record_->groups.find(g.name);
+      if (it != record_->groups.end() && steps_[i].status != "done") {
+        s["previous"] = valuesJson(it->second.values);
+      }
+    }
+    if (!steps_[i].error.empty()) s["error"] = steps_[i].error;
+    steps.push_back(std::move(s));
+  }
+  j["steps"] = std::move(steps);
+  Json ignored = Json::array();
+  for (const IgnoredKey& k : ignored_) {
+    ignored.push_back({{"key", k.key}, {"line", k.line}, {"reason", k.reason}});
+  }
+  j["ignored"] = std::move(ignored);
+  j["notes"] = notes_;
+  return j;
+}
+
+Json ApplyRun::plan(bool withRecord) const {
+  Json j;
+  bool anyChange = false;
+  Json steps = Json::array();
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    const ProfileGroup& g = groups_[i];
+    Json s;
+    s["group"] = g.name;
+    s["command"] = g.command;
+    s["stage"] = stageName(g.stage);
+    s["status"] = "not-run";
+    s["sha256"] = g.sha256;
+    s["values"] = valuesJson(g.values);
+    if (g.request) s["code"] = g.request->code;
+    Json bytes = Json::array();
+    if (g.request) {
+      for (const auto& message : requestWireBytes(*g.request)) bytes.push_back(hexBytes(message));
+    }
+    s["bytes"] = std::move(bytes);
+    if (!g.files.empty()) s["files"] = g.files;
+    if (withRecord) {
+      s["would_change"] = steps_[i].pending;
+      anyChange = anyChange || steps_[i].pending;
+      s["previous"] = Json();
+      if (record_) {
+        auto it = record_->groups.find(g.name);
+        if (it != record_->groups.end()) s["previous"] = valuesJson(it->second.values);
+      }
+    }
+    steps.push_back(std::move(s));
+  }
+  if (withRecord) {
+    j["changed"] = anyChange;
+    j["state_known"] = stateKnown_;
+  }
+  j["profile"] = {{"path", profilePath_}, {"sha256", profileSha256_}};
+  if (withRecord) {
+    j["record"] = {{"path", options_.recordPath}, {"existed", recordExisted_}, {"written", false}};
+    j["link_after"] = record_ && record_->linkAfter ? linkToJson(*record_->linkAfter) : Json();
+  }
+  j["steps"] = std::move(steps);
+  Json ignored = Json::array();
+  for (const IgnoredKey& k : ignored_) {
+    ignored.push_back({{"key", k.key}, {"line", k.line}, {"reason", k.reason}});
+  }
+  j["ignored"] = std::move(ignored);
+  j["notes"] = notes_;
+  return j;
+}
+
+}  // namespace plenar

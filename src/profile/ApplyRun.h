@@ -1,0 +1,127 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/CommandRequest.h"
+#include "profile/ApplyRecord.h"
+#include "profile/LinkJson.h"
+#include "profile/Profile.h"
+#include "profile/ProfileGroups.h"
+
+namespace plenar {
+
+// One `apply` of a profile to one printer, as a sequence of actions that a front end (plenar,
+// the parameter window) carries out one at a time on its worker and reports back:
+//
+//   1. With a record whose hashes match every group, nothing is sent at all.
+//   2. The link test (identify) on the recorded link after the last apply, when it differs from
+//      the given one, then on the given one: the first that answers is used. A model tag that
+//      differs from the record's means another printer: its state is unknown and every group
+//      goes out. A firmware file for another model is refused before any byte.
+//   3. Each group whose hash differs from the record (all with `force`), in the planner's
+//      order; the record is rewritten after each one that succeeded. The first failure stops
+//      the rest.
+//   4. After a group that changed the link it runs over (rate, address, USB type), the link
+//      test on the new parameters; the record keeps them as link_after.
+//
+// Threads: one thread (the front end's owner thread).
+struct ApplyOptions {
+  LinkSnapshot link;       // as given (plenar's link options, the connection window)
+  std::string recordPath;  // --record, else defaultRecordPath()
+  std::string stateDir;    // where 1.bin and 2.bin are built
+  bool force = false;
+};
+
+struct ApplyError {
+  std::string kind;  // see FailureKind.h
+  std::string message;
+  std::string detail;
+  std::string group;  // the step that failed, if one did
+};
+
+class ApplyRun {
+ public:
+  // Orders the groups for the link (ProfileError when one cannot be applied over it) and reads
+  // the record (a record that cannot be read counts as none, with a note).
+  ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions options);
+
+  struct Action {
+    enum class Kind { TestLink, Send, Done };
+    Kind kind = Kind::Done;
+    LinkSnapshot link;        // the link to run it over
+    CommandRequest request;   // Send: the group's request, its link filled in
+    std::string group;        // Send: the group's name
+    std::string description;  // for people: "[3/12] codepage (set-codepage)"
+  };
+  // What to do now. Done once the apply has finished (or failed).
+  Action next();
+
+  struct Outcome {
+    bool ok = false;
+    std::string message;  // the failure text
+    std::string detail;   // the system's reason for a device that would not open
+    bool openFailed = false;
+    int osError = 0;
+    std::string modelTag;  // after a link test that answered
+  };
+  void report(const Outcome& outcome);
+
+  bool finished() const { return phase_ == Phase::Done; }
+  bool changed() const;
+  const std::optional<ApplyError>& error() const { return error_; }
+  std::string modelTag() const { return modelTag_; }
+  const std::vector<std::string>& notes() const { return notes_; }
+  const std::vector<ProfileGroup>& groups() const { return groups_; }
+
+  // The apply's result: changed, state_known, steps, link_used, link_after, profile, record,
+  // ignored keys and notes.
+  Json result() const;
+  // --plan (without the record) and --check (with it): the steps with their request bytes and,
+  // for --check, which groups would change. Sends nothing.
+  Json plan(bool withRecord) const;
+
+ private:
+  enum class Phase { Start, Testing, Sending, CheckingLinkAfter, Done };
+  struct Step {
+    bool pending = true;
+    std::string status = "not-run";  // done, skipped, failed, not-run
+    long long ms = 0;
+    std::string error;
+  };
+
+  void decidePending();
+  void fail(ApplyError error);
+  Action sendNext();
+  void saveRecord();
+  std::optional<LinkSnapshot> linkAfterChanges(bool& changedOwnLink);
+
+  std::string profilePath_;
+  std::string profileSha256_;
+  std::vector<IgnoredKey> ignored_;
+  std::vector<ProfileGroup> groups_;
+  std::vector<Step> steps_;
+  ApplyOptions options_;
+  std::optional<ApplyRecord> record_;
+  bool recordExisted_ = false;
+  bool stateKnown_ = false;
+  bool recordWritten_ = false;
+  Phase phase_ = Phase::Start;
+  std::vector<LinkSnapshot> candidates_;
+  std::size_t candidate_ = 0;
+  std::optional<LinkSnapshot> used_;
+  std::optional<LinkSnapshot> linkAfter_;
+  bool linkAfterAnswered_ = false;
+  std::size_t current_ = 0;
+  std::string modelTag_;
+  std::optional<ApplyError> error_;
+  std::vector<std::string> notes_;
+  std::chrono::steady_clock::time_point stepStart_{};
+};
+
+// Request bytes as the plan shows them: "02 00 80 00 ..." (upper-case hex pairs).
+std::string hexBytes(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace plenar
