@@ -226,6 +226,8 @@ void TCommThread::noteOpenFailure(const ECommsError& error) {
 
 void TCommThread::reportProgress(std::string_view text, long long done, long long total,
                                  bool paraWindow) {
+  // A read's last block may bring more than was asked for; progress stops at the end.
+  if (total > 0 && done > total) done = total;
   std::string shown = progressText(text, done, total);
   if (paraWindow) {
     std::function<void(const std::string&)> show;

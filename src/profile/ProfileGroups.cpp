@@ -133,7 +133,9 @@ class Values {
     ChoiceList list;
     list.keywords = std::move(keywords);
     list.indexAllowed = indexAllowed;
-    const OptionListDef& def = optionListDefs()[static_cast<std::size_t>(id)];
+    const auto& defs = optionListDefs();
+    const OptionListDef& def =
+        *std::find_if(defs.begin(), defs.end(), [&](const OptionListDef& d) { return d.id == id; });
     for (int i = 0; i < def.size; ++i) {
       std::vector<std::string> texts{def.entries[static_cast<std::size_t>(i)], optionEntry(id, i)};
       for (const IniDocument& doc : vocabulary_.languages) {
@@ -244,10 +246,6 @@ const std::map<std::string_view, Build>& builders() {
          f.model = v.edit("BlueToolthType", FieldFilter::Digits, 0, true);
          f.modeItem = v.option("BlueToolthMode", OptionList::BluetoothMode, {}, true);
          f.authItem = v.option("BlueToolthCheck", OptionList::BluetoothPswCheck, {}, true);
-         if (f.name.empty() && f.dualName.empty()) {
-           v.refuse("BlueToolthName",
-                    "both Bluetooth names are empty: the window's button sends nothing then");
-         }
          return v.request("BlueToolthName", buildSetBluetooth(f));
        }},
       {"bt-workmode",
@@ -633,11 +631,20 @@ ProfileGroups buildProfileGroups(const Profile& profile, const ProfileVocabulary
   }
   if (!profile.files.logos.empty()) out.groups.push_back(logoGroup(profile.files));
 
-  // The printer keeps one Wi-Fi mode: the access point with its name, or the station with its
-  // SSID. The window stores both forms, so the one whose name is empty is not managed.
-  auto unmanagedWifi = [&](const char* group, const char* nameKey, const char* why) {
-    const ProfileValue* name = profile.find(nameKey);
-    if (!name || !name->value.empty()) return false;
+  // A group whose button would send nothing, or nothing useful, with the values the window
+  // stores by default is not managed: both Bluetooth names empty (the button does nothing), and
+  // the Wi-Fi mode whose name is empty (the printer keeps one Wi-Fi mode, the access point with
+  // its name or the station with its SSID, and the window stores both forms).
+  std::set<std::string_view> unmanaged;
+  auto leaveOut = [&](const char* group, std::vector<const char*> nameKeys, const char* why) {
+    bool named = false, present = false;
+    for (const char* k : nameKeys) {
+      const ProfileValue* v = profile.find(k);
+      present = present || v != nullptr;
+      named = named || (v && !v->value.empty());
+    }
+    if (!present || named) return;
+    unmanaged.insert(group);
     for (const GroupDef& def : kGroups) {
       if (std::string_view(def.name) != group) continue;
       for (const char* key : def.keys) {
@@ -645,22 +652,17 @@ ProfileGroups buildProfileGroups(const Profile& profile, const ProfileVocabulary
           out.ignored.push_back({v->key, v->line, why});
       }
     }
-    return true;
   };
-  const bool apOff = unmanagedWifi("wifi-ap", "NetworkName",
-                                   "the access-point name is empty: Wi-Fi access-point mode is "
-                                   "not managed");
-  const bool staOff =
-      unmanagedWifi("wifi-sta", "SSID", "the SSID is empty: Wi-Fi station mode is not managed");
+  leaveOut("bluetooth", {"BlueToolthName", "MulBlueToolthName"},
+           "both Bluetooth names are empty: the Bluetooth settings are not managed");
+  leaveOut("wifi-ap", {"NetworkName"},
+           "the access-point name is empty: Wi-Fi access-point mode is not managed");
+  leaveOut("wifi-sta", {"SSID"}, "the SSID is empty: Wi-Fi station mode is not managed");
 
   for (const GroupDef& def : kGroups) {
     const bool present = std::any_of(def.keys.begin(), def.keys.end(),
                                      [&](const char* k) { return profile.find(k) != nullptr; });
-    if (!present) continue;
-    if ((apOff && std::string_view(def.name) == "wifi-ap") ||
-        (staOff && std::string_view(def.name) == "wifi-sta")) {
-      continue;
-    }
+    if (!present || unmanaged.count(def.name)) continue;
     out.groups.push_back(settingsGroup(def, profile, vocabulary));
   }
   const bool ap = std::any_of(out.groups.begin(), out.groups.end(),

@@ -24,6 +24,8 @@ const char* simUsage() {
          "  --serial-link PATH    serve a serial link: PATH becomes a link to a pseudo-terminal\n"
          "  --udp [ADDR:PORT]     serve UDP (default 127.0.0.1:5100; port 0 picks a free one);\n"
          "                        UDP on the default address is on when no link is named\n"
+         "  --udp-follows-ip      a new Ethernet address (1F 49) moves the UDP link to it, same\n"
+         "                        port, as a printer on a network does (loopback: 127.x.y.z)\n"
          "  --usb [VID:PID]       serve a virtual USB printer through umockdev (default "
          "1234:811E);\n"
          "                        prints \"usb UMOCKDEV_DIR=DIR\": run the tool with that and\n"
@@ -68,6 +70,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       } else {
         o.udp = kDefaultUdp;
       }
+    } else if (a == "--udp-follows-ip") {
+      o.udpFollowsIp = true;
     } else if (a == "--usb") {
       if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
         o.usb = args[++i];

@@ -13,6 +13,7 @@ namespace plenar::sim {
 struct SimOptions {
   std::string serialLink;          // empty: no serial link
   std::optional<std::string> udp;  // "ADDR:PORT"
+  bool udpFollowsIp = false;       // the UDP link moves with the Ethernet address
   std::optional<std::string> usb;  // "VID:PID" in hex
   int usbUnplugAfterFrames = 0;    // the USB device leaves when this frame arrives (0: never)
   int usbReplugMs = 500;           // how long the device is away when the printer restarts

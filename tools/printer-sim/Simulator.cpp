@@ -42,6 +42,7 @@ Simulator::Simulator(SimOptions options)
   printer_ = std::make_unique<Printer>(state_, printerConfig(options_), recorder_, rate);
   if (!options_.serialLink.empty()) serial_ = std::make_unique<SerialLink>(options_.serialLink);
   if (options_.udp) udp_ = std::make_unique<UdpLink>(*options_.udp);
+  followedIp_ = state_.settings.ethernet.ip;
   // Last: the testbed sets UMOCKDEV_DIR, which the preload applies to every later /dev and /sys
   // access of this process.
   if (options_.usb || options_.lpt > 0) testbed_ = std::make_unique<Testbed>();
@@ -61,6 +62,25 @@ void Simulator::announce(std::FILE* out) const {
   if (lpt_) std::fprintf(out, "lpt UMOCKDEV_DIR=%s\n", testbed_->root().c_str());
   std::fprintf(out, "ready\n");
   std::fflush(out);
+}
+
+void Simulator::followEthernetAddress() {
+  if (!options_.udpFollowsIp || !udp_ || !udp_->isOpen()) return;
+  const auto& ip = state_.settings.ethernet.ip;
+  if (ip == followedIp_) return;
+  followedIp_ = ip;
+  const std::string address = std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." +
+                              std::to_string(ip[2]) + "." + std::to_string(ip[3]) + ":" +
+                              std::to_string(udp_->port());
+  try {
+    // Bound before the old socket closes: the new address and the old one share the port.
+    auto moved = std::make_unique<UdpLink>(address);
+    udp_->close();
+    udp_ = std::move(moved);
+    event(Link::Udp, "udp moved to " + udp_->address());
+  } catch (const std::exception& e) {
+    event(Link::Udp, "udp stays: cannot serve " + address + ": " + e.what());
+  }
 }
 
 void Simulator::event(Link link, const std::string& meaning, std::span<const std::uint8_t> data) {
@@ -160,6 +180,7 @@ int Simulator::run(int signalFd) {
     if (printer_->undecidedInput(Link::Lpt) && Clock::now() - lastLptInput_ >= kFrameGap) {
       printer_->lineIdle(Link::Lpt);
     }
+    followEthernetAddress();
     noteRestart();
     runUsbTimers();
     if (printer_->undecidedInput(Link::Serial) && Clock::now() - lastSerialInput_ >= kFrameGap) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -51,6 +53,8 @@ class Simulator {
  private:
   void serviceSerial();
   void serviceUdp();
+  // --udp-follows-ip: a new Ethernet address moves the UDP link there (same port).
+  void followEthernetAddress();
   void serviceUsb();
   void serviceLpt();
   void sendUsb(const Output& out);
@@ -74,6 +78,7 @@ class Simulator {
   FaultInjector faults_;
   std::unique_ptr<SerialLink> serial_;
   std::unique_ptr<UdpLink> udp_;
+  std::array<std::uint8_t, 4> followedIp_{};
   std::unique_ptr<Testbed> testbed_;  // the virtual devices' /dev and /sys
   std::unique_ptr<UsbLink> usb_;
   bool usbUnplugDone_ = false;  // --usb-unplug-after-frames fired

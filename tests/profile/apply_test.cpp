@@ -1,0 +1,252 @@
+// plenar apply against the simulator: --plan and --check send nothing, a second apply sends
+// nothing, a failure part-way leaves a partial record and the rerun sends only the rest, a new
+// rate or address is where the next apply finds the printer.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <fstream>
+
+#include "PlenarJson.h"
+#include "RunProgram.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+
+using plenar::test::JsonRun;
+using plenar::test::runPlenarJson;
+using plenar::test::shellQuoted;
+using plenar::test::SimProcess;
+using plenar::test::stateAt;
+
+namespace {
+
+const char* kShop =
+    "[ParaDefault]\n"
+    "CodePage=CP850\n"
+    "FontValue=12x24\nDark=正常\nForcePaper=0X0A\nbuzzer=1\nCutPaper=0\n"
+    "sleepTime=300\npoweroffTime=7200\n"
+    "PaperType=receipt\n"
+    "RptTime=45\n"
+    "gatewayt=192.168.7.1\n"
+    "DeviceName=not from a profile\n";
+
+struct Bench {
+  TempDir dir;
+
+  JsonRun apply(const std::string& link, const std::string& profile,
+                const std::string& extra = "") {
+    dir.write("shop.ini", profile);
+    JsonRun r = runPlenarJson("--dir " + dir.path() + " " + link + " apply " +
+                              shellQuoted(dir.file("shop.ini")) + " " + extra);
+    EXPECT_EQ(r.schemaProblems, "") << r.out;
+    return r;
+  }
+};
+
+QJsonObject result(const JsonRun& r) {
+  return r.doc.value("result").toObject();
+}
+
+std::map<std::string, std::string> statuses(const JsonRun& r) {
+  std::map<std::string, std::string> out;
+  for (const auto& s : result(r).value("steps").toArray()) {
+    out[s.toObject().value("group").toString().toStdString()] =
+        s.toObject().value("status").toString().toStdString();
+  }
+  return out;
+}
+
+// Frames and sequences the printer received, by what they meant.
+std::vector<std::string> received(const SimProcess& sim) {
+  std::vector<std::string> out;
+  for (const auto& r : sim.records()) {
+    const QString kind = r.value("kind").toString();
+    if (kind == "frame" || kind == "sequence")
+      out.push_back(r.value("meaning").toString().toStdString());
+  }
+  return out;
+}
+
+bool any(const std::vector<std::string>& meanings, const std::string& part) {
+  return std::any_of(meanings.begin(), meanings.end(),
+                     [&](const std::string& m) { return m.find(part) != std::string::npos; });
+}
+
+std::string net(const SimProcess& sim, const std::string& host = "127.0.0.1") {
+  return "--net " + host + ":" + std::to_string(sim.udpPort());
+}
+
+}  // namespace
+
+TEST(Apply, PlanAndCheckSendNothingAndASecondApplySendsNothing) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  SimProcess sim(o);
+  Bench bench;
+  const QJsonObject before = sim.state();
+
+  for (const char* mode : {"--plan", "--check"}) {
+    JsonRun plan = bench.apply(net(sim), kShop, mode);
+    ASSERT_EQ(plan.exitCode, 0) << plan.out << plan.err;
+    const QJsonArray steps = result(plan).value("steps").toArray();
+    ASSERT_EQ(steps.size(), 6);
+    // What would go out, byte for byte: the code page frame carries 2 (CP850).
+    EXPECT_EQ(steps[0].toObject().value("bytes").toArray()[0].toString(),
+              "02 00 80 00 00 00 00 00 00 00 00 00 01 00 83 00 02 02");
+    EXPECT_EQ(result(plan).value("ignored").toArray()[0].toObject().value("key").toString(),
+              "DeviceName");
+  }
+  EXPECT_TRUE(received(sim).empty());
+  EXPECT_EQ(sim.state(), before);
+
+  JsonRun first = bench.apply(net(sim), kShop);
+  ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+  EXPECT_TRUE(result(first).value("changed").toBool());
+  EXPECT_FALSE(result(first).value("state_known").toBool());
+  EXPECT_EQ(first.doc.value("printer").toObject().value("model_tag").toString(), "PLENAR80");
+  const QJsonObject s = sim.waitForState([](const QJsonObject& st) {
+    return stateAt(st, {"settings", "ethernet"}).value("gateway").toString() == "192.168.7.1";
+  });
+  const QJsonObject settings = stateAt(s, {"settings"});
+  EXPECT_EQ(settings.value("codePage").toInt(), 2);
+  EXPECT_EQ(settings.value("switchByte").toInt(), 0xC4);
+  EXPECT_EQ(settings.value("sleepTime").toInt(), 300);
+  EXPECT_EQ(settings.value("retractionTime").toInt(), 45);
+  const std::size_t sent = sim.records().size();
+
+  JsonRun second = bench.apply(net(sim), kShop);
+  ASSERT_EQ(second.exitCode, 0) << second.out;
+  EXPECT_FALSE(result(second).value("changed").toBool());
+  EXPECT_TRUE(result(second).value("state_known").toBool());
+  for (const auto& [group, status] : statuses(second)) EXPECT_EQ(status, "skipped") << group;
+  JsonRun check = bench.apply(net(sim), kShop, "--check");
+  EXPECT_FALSE(result(check).value("changed").toBool());
+  EXPECT_EQ(sim.records().size(), sent);
+
+  // One value changed: that group alone; --force: all of them.
+  std::string changed = kShop;
+  changed.replace(changed.find("RptTime=45"), 10, "RptTime=50");
+  JsonRun third = bench.apply(net(sim), changed);
+  for (const auto& [group, status] : statuses(third)) {
+    EXPECT_EQ(status, group == "retract-time" ? "done" : "skipped") << group;
+  }
+  JsonRun forced = bench.apply(net(sim), changed, "--force");
+  for (const auto& [group, status] : statuses(forced)) EXPECT_EQ(status, "done") << group;
+}
+
+TEST(Apply, AFailurePartWayLeavesAPartialRecordAndTheRerunSendsTheRest) {
+  Bench bench;
+  int port = 0;
+  {
+    // The link test and two groups (each opens the link with an identify frame) get through.
+    SimProcess::Options o;
+    o.serial = false;
+    o.udp = true;
+    o.extraArgs = {"--fault", "close-after:5"};
+    SimProcess sim(o);
+    port = sim.udpPort();
+    JsonRun broken = bench.apply(net(sim), kShop);
+    EXPECT_EQ(broken.exitCode, 1) << broken.out;
+    EXPECT_EQ(broken.doc.value("error").toObject().value("field").toString(), "times");
+    const auto st = statuses(broken);
+    EXPECT_EQ(st.at("codepage"), "done");
+    EXPECT_EQ(st.at("switches"), "done");
+    EXPECT_EQ(st.at("times"), "failed");
+    EXPECT_EQ(st.at("net-gateway"), "not-run");
+    EXPECT_TRUE(result(broken).value("record").toObject().value("written").toBool());
+  }
+  SimProcess::Options o;
+  o.serial = false;
+  o.extraArgs = {"--udp", "127.0.0.1:" + std::to_string(port)};
+  SimProcess sim(o);
+  JsonRun rerun = bench.apply("--net 127.0.0.1:" + std::to_string(port), kShop);
+  ASSERT_EQ(rerun.exitCode, 0) << rerun.out << rerun.err;
+  EXPECT_TRUE(result(rerun).value("state_known").toBool());
+  const auto st = statuses(rerun);
+  EXPECT_EQ(st.at("codepage"), "skipped");
+  EXPECT_EQ(st.at("times"), "done");
+  sim.waitForRecords([](const std::vector<QJsonObject>& r) {
+    return !r.empty() && r.back().value("meaning").toString().contains("gateway");
+  });
+  const auto sentNow = received(sim);
+  EXPECT_FALSE(any(sentNow, "code page"));
+  EXPECT_FALSE(any(sentNow, "switch byte"));
+  EXPECT_TRUE(any(sentNow, "sleep time 300"));
+  EXPECT_TRUE(any(sentNow, "gateway"));
+}
+
+TEST(Apply, ANewRateIsWhereTheNextApplyFindsThePrinter) {
+  SimProcess::Options o;
+  o.baud = 9600;
+  SimProcess sim(o);
+  Bench bench;
+  const std::string link = "--serial " + shellQuoted(sim.serialPath()) + " --device-baud 9600";
+  std::string profile = "[ParaDefault]\nBaudRate=115200\nRptTime=30\nFlowcontrol=soft\n";
+  JsonRun first = bench.apply(link, profile);
+  ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+  // Flow control, then the rate: the link's own parameters last.
+  const QJsonArray steps = result(first).value("steps").toArray();
+  EXPECT_EQ(steps[1].toObject().value("group").toString(), "flow");
+  EXPECT_EQ(steps[2].toObject().value("group").toString(), "baud");
+  const QJsonObject after = result(first).value("link_after").toObject();
+  EXPECT_EQ(after.value("device_baud").toInt(), 115200);
+  EXPECT_TRUE(result(first).value("link_after_answered").toBool());
+
+  profile.replace(profile.find("RptTime=30"), 10, "RptTime=31");
+  JsonRun second = bench.apply(link, profile);
+  ASSERT_EQ(second.exitCode, 0) << second.out << second.err;
+  EXPECT_EQ(result(second).value("link_used").toObject().value("device_baud").toInt(), 115200);
+  EXPECT_EQ(statuses(second).at("retract-time"), "done");
+  EXPECT_FALSE(result(second).value("notes").toArray().isEmpty());
+  EXPECT_EQ(stateAt(sim.state(), {"settings"}).value("retractionTime").toInt(), 31);
+}
+
+TEST(Apply, ANewAddressIsWhereThePrinterAnswersAndTheRecordFollows) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  o.extraArgs = {"--udp-follows-ip"};
+  SimProcess sim(o);
+  Bench bench;
+  std::string profile = "[ParaDefault]\nNetIPAddress=127.0.0.2\nRptTime=30\n";
+  JsonRun first = bench.apply(net(sim), profile);
+  ASSERT_EQ(first.exitCode, 0) << first.out << first.err;
+  EXPECT_EQ(result(first).value("link_after").toObject().value("address").toString(), "127.0.0.2");
+  EXPECT_TRUE(result(first).value("link_after_answered").toBool());
+  JsonRun test = runPlenarJson("--dir " + bench.dir.path() + " " + net(sim, "127.0.0.2") + " test");
+  EXPECT_EQ(test.exitCode, 0);
+  EXPECT_TRUE(test.doc.value("result").toObject().value("found").toBool());
+
+  // The old address, as a fleet's inventory still says: the recorded one is tried first.
+  profile.replace(profile.find("RptTime=30"), 10, "RptTime=32");
+  JsonRun second = bench.apply(net(sim), profile);
+  ASSERT_EQ(second.exitCode, 0) << second.out << second.err;
+  EXPECT_EQ(result(second).value("link_used").toObject().value("address").toString(), "127.0.0.2");
+  EXPECT_EQ(stateAt(sim.state(), {"settings"}).value("retractionTime").toInt(), 32);
+}
+
+TEST(Apply, RefusalsSendNothing) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  SimProcess sim(o);
+  Bench bench;
+  // A value that matches nothing: exit 65 naming key and line.
+  JsonRun bad = bench.apply(net(sim), "[ParaDefault]\nCodePage=CP437\nPaperType=A4\n");
+  EXPECT_EQ(bad.exitCode, 65);
+  const QJsonObject e = bad.doc.value("error").toObject();
+  EXPECT_EQ(e.value("kind").toString(), "refused");
+  EXPECT_EQ(e.value("field").toString(), "PaperType");
+  EXPECT_EQ(e.value("line").toInt(), 3);
+
+  // A program for another model: refused after the link test, before any byte of it.
+  std::string program(0x3100, '\xFF');
+  program.replace(0x3000, 8, "OTHER123");
+  bench.dir.write("fw.bin", program);
+  JsonRun firmware = bench.apply(net(sim), "[Files]\nFirmware=fw.bin\n[ParaDefault]\nRptTime=9\n");
+  EXPECT_EQ(firmware.exitCode, 1) << firmware.out;
+  EXPECT_EQ(firmware.doc.value("error").toObject().value("kind").toString(), "refused");
+  EXPECT_EQ(statuses(firmware).at("retract-time"), "not-run");
+  for (const auto& m : received(sim)) EXPECT_NE(m.find("identify"), std::string::npos) << m;
+}

@@ -1,0 +1,87 @@
+// Every plenar command answers in one JSON document, for success and failure alike, valid
+// against docs/plenar-result.schema.json; exit codes are those of the text mode.
+
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <filesystem>
+
+#include "PlenarJson.h"
+#include "RunProgram.h"
+#include "SimProcess.h"
+#include "TempDir.h"
+
+using plenar::test::JsonRun;
+using plenar::test::runPlenarJson;
+using plenar::test::shellQuoted;
+using plenar::test::SimProcess;
+
+TEST(JsonResults, EveryCommandAnswersInOneValidDocument) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  o.extraArgs = {"--read-chunk", "256"};
+  SimProcess sim(o);
+  TempDir dir;
+  dir.write("font.bin", std::string(700, '\x5A'));
+  const std::string d = "--dir " + dir.path() + " ";
+  const std::string link = d + "--net 127.0.0.1:" + std::to_string(sim.udpPort()) + " ";
+  struct Case {
+    std::string args;
+    int exitCode;
+    std::string command;
+    std::string errorKind;  // empty: no error
+    std::string field;
+  };
+  const std::vector<Case> cases{
+      {d + "--version", 0, "version", "", ""},
+      {d + "--paths", 0, "paths", "", ""},
+      {d + "--help", 0, "help", "", ""},
+      {d + "list-ports", 0, "list-ports", "", ""},
+      {d + "list-lpt", 0, "list-lpt", "", ""},
+      {d + "bogus", 64, "bogus", "usage", ""},
+      {d + "set-codepage CP437", 64, "set-codepage", "usage", ""},
+      {link + "test", 0, "test", "", ""},
+      {link + "set-codepage cp437", 0, "set-codepage", "", ""},
+      {link + "net-port -1", 65, "net-port", "refused", "N"},
+      {link + "font " + shellQuoted(dir.file("none.bin")) + " --address 1000", 65, "font", "file",
+       ""},
+      {d + "--net 127.0.0.1:1 test", 1, "test", "link", ""},
+  };
+  for (const Case& c : cases) {
+    JsonRun r = runPlenarJson(c.args);
+    EXPECT_EQ(r.schemaProblems, "") << c.args << "\n" << r.out;
+    EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.out << r.err;
+    EXPECT_EQ(r.doc.value("exit_code").toInt(), c.exitCode) << c.args;
+    EXPECT_EQ(r.doc.value("command").toString().toStdString(), c.command) << c.args;
+    const QJsonObject e = r.doc.value("error").toObject();
+    EXPECT_EQ(e.value("kind").toString().toStdString(), c.errorKind) << c.args << r.out;
+    EXPECT_EQ(e.value("field").toString().toStdString(), c.field) << c.args << r.out;
+    // Nothing but the document on stdout.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << c.args;
+  }
+}
+
+TEST(JsonResults, ReadBackGivesExactlyTheLengthAskedForAndItsDigest) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  o.extraArgs = {"--read-chunk", "256"};
+  SimProcess sim(o);
+  TempDir dir;
+  const std::string link =
+      "--dir " + dir.path() + " --net 127.0.0.1:" + std::to_string(sim.udpPort()) + " --events ";
+  // 300 bytes in blocks of 256: the printer's second block brings 212 bytes too many.
+  JsonRun r = runPlenarJson(link + "read-back --address 0 --length 300 " +
+                            shellQuoted(dir.file("mem.bin")));
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(r.schemaProblems, "");
+  EXPECT_EQ(std::filesystem::file_size(dir.file("mem.bin")), 300u);
+  const QJsonObject result = r.doc.value("result").toObject();
+  EXPECT_EQ(result.value("bytes").toInt(), 300);
+  EXPECT_EQ(result.value("sha256").toString().size(), 64);
+  // Progress never reads past the end: no "(2/1)" after 512 of 300 bytes.
+  EXPECT_NE(r.err.find("\"event\":\"progress\""), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("(2/1)"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("\"done\":512"), std::string::npos) << r.err;
+}

@@ -1,0 +1,234 @@
+// Profiles without a printer: which keys and values are refused (and where), the order groups go
+// out in over each link, values in either language, the window's own stored fields as a profile,
+// and the apply record.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "TempDir.h"
+#include "platform/IniFile.h"
+#include "profile/ApplyPlan.h"
+#include "profile/ApplyRecord.h"
+#include "profile/ApplyRun.h"
+#include "profile/ParaKeys.h"
+#include "profile/Profile.h"
+#include "profile/ProfileGroups.h"
+
+using namespace plenar;
+
+namespace {
+
+ProfileVocabulary bothLanguages() {
+  ProfileVocabulary v;
+  for (const char* name : {"Chinese.lng", "English.lng"}) {
+    v.languages.push_back(IniFile(std::string(PLENAR_SOURCE_DIR) + "/lang/" + name).load());
+  }
+  return v;
+}
+
+ProfileGroups groupsOf(const std::string& text, const std::string& dir = "/tmp") {
+  return buildProfileGroups(parseProfile(text, dir + "/p.ini"), bothLanguages(), std::nullopt);
+}
+
+std::vector<std::string> names(const std::vector<ProfileGroup>& groups) {
+  std::vector<std::string> out;
+  for (const auto& g : groups) out.push_back(g.name);
+  return out;
+}
+
+std::string hashOf(const std::string& text, const std::string& group) {
+  for (const auto& g : groupsOf(text).groups) {
+    if (g.name == group) return g.sha256;
+  }
+  return "(no group " + group + ")";
+}
+
+}  // namespace
+
+TEST(ProfileGroups, RefusedKeysAndValuesNameTheirKeyAndLine) {
+  struct Case {
+    std::string text;
+    std::string key;
+    int line;
+    std::string says;
+  };
+  const std::vector<Case> cases{
+      {"[ParaDefault]\nBaudRate=9601\n", "BaudRate", 2, "is not one of"},
+      // An index is no rate: 3 must not become 9600.
+      {"[ParaDefault]\nBaudRate=3\n", "BaudRate", 2, "is not one of"},
+      {"[ParaDefault]\nCodePage=CP999\n", "CodePage", 2, "is not one of"},
+      {"[ParaDefault]\nFlowcontrol=fast\n", "Flowcontrol", 2, "is not one of"},
+      {"; shop\n[ParaDefault]\nNoSuchKey=1\n", "NoSuchKey", 3, "not a key"},
+      {"[ParaDefualt]\nBaudRate=9600\n", "[ParaDefualt]", 1, "unknown section"},
+      {"BaudRate=9600\n", "BaudRate", 1, "before any section"},
+      {"[ParaDefault]\nBaudRate 9600\n", "", 2, "not a section"},
+      // The printer takes the switches as one byte: all five keys or none.
+      {"[ParaDefault]\nFontValue=12x24\n", "FontValue", 2, "Dark, ForcePaper, buzzer, CutPaper"},
+      {"[ParaDefault]\nsleepTime=0\npoweroffTime=7200\n", "sleepTime", 2, "1..999999999"},
+      {"[ParaDefault]\nsleepTime=60s\npoweroffTime=7200\n", "sleepTime", 2, "not a number"},
+      {"[ParaDefault]\nNetIPAddress=192.168.1.300\n", "NetIPAddress", 2, ""},
+      {"[ParaDefault]\nNetport=1\n", "Netport", 2, "2..65535"},
+      {"[ParaDefault]\nMAC=ABCD6566\n", "MAC", 2, "twelve hexadecimal"},
+      {"[ParaDefault]\nFontValue=12x24\nDark=1\nForcePaper=0A\nbuzzer=maybe\nCutPaper=1\n",
+       "buzzer", 5, "is not one of"},
+      {"[ParaDefault]\nBaudRate=9600\nbaudrate=115200\n", "baudrate", 3, "twice"},
+      {"[ParaDefault]\nNetworkName=shop\nNetworkPsw=x\nSSID=office\nStaModePsw=\nIpType=0\n"
+       "Port=9100\n",
+       "SSID", 4, "one Wi-Fi mode"},
+      {"[ParaDefault]\nBlueToolthName=" + std::string(21, 'n') +
+           "\nMulBlueToolthName=\nBlueToolthPsw=\nBlueToolthType=1\nBlueToolthMode=1\n"
+           "BlueToolthCheck=0\n",
+       "BlueToolthName", 2, "at most 20"},
+      {"[Files]\nFont=missing.bin\nFontAddress=1000\n", "Font", 2, "no such file"},
+      {"[Files]\nFirmwareWait=5\nFirmware=\n", "Firmware", 3, "names no file"},
+      {"[Files]\nLogo=a.bmp\n", "Logo", 2, "not a [Files] key"},
+  };
+  for (const Case& c : cases) {
+    try {
+      groupsOf(c.text);
+      ADD_FAILURE() << "accepted: " << c.text;
+    } catch (const ProfileError& e) {
+      EXPECT_EQ(e.key(), c.key) << c.text << e.what();
+      EXPECT_EQ(e.line(), c.line) << c.text << e.what();
+      EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+    }
+  }
+}
+
+TEST(ProfileGroups, LinkChangingGroupsGoLastAndTheCurrentLinksOwnLastOfAll) {
+  TempDir dir;
+  dir.write("font.bin", std::string(300, 'f'));
+  const std::string text =
+      "[ParaDefault]\nPaperSizeType=3\nNetIPAddress=10.0.0.9\nBaudRate=115200\n"
+      "Flowcontrol=hard\nSubnetmask=255.255.0.0\nUsbDeviceTpe=printer\nCodePage=EUC-KR\n"
+      "gatewayt=10.0.0.1\nNetport=9100\nEthernet=on\n[Files]\nFont=font.bin\nFontAddress=1000\n";
+  const ProfileGroups groups = groupsOf(text, dir.path());
+  const std::map<LinkKind, std::vector<std::string>> expected{
+      {LinkKind::Serial,
+       {"font", "codepage", "paper-size", "net-ip", "net-mask", "net-gateway", "net-port",
+        "ethernet", "usb-type", "flow", "baud"}},
+      {LinkKind::Network,
+       {"font", "codepage", "paper-size", "baud", "flow", "usb-type", "ethernet", "net-mask",
+        "net-gateway", "net-port", "net-ip"}},
+      {LinkKind::Usb,
+       {"font", "codepage", "paper-size", "baud", "flow", "net-ip", "net-mask", "net-gateway",
+        "net-port", "ethernet", "usb-type"}},
+      {LinkKind::Parallel,
+       {"font", "codepage", "paper-size", "baud", "flow", "net-ip", "net-mask", "net-gateway",
+        "net-port", "ethernet", "usb-type"}},
+  };
+  for (const auto& [link, order] : expected) {
+    EXPECT_EQ(names(orderForLink(groups.groups, link)), order) << static_cast<int>(link);
+  }
+  // Over the network the port that carries the link cannot be switched off; elsewhere it can.
+  const auto off = groupsOf("[ParaDefault]\nEthernet=off\n").groups;
+  EXPECT_THROW(orderForLink(off, LinkKind::Network), ProfileError);
+  EXPECT_NO_THROW(orderForLink(off, LinkKind::Serial));
+}
+
+TEST(ProfileGroups, ListValuesInEitherLanguageOrPlainFormsMakeTheSameRequest) {
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases{
+      {"flow", {"Flowcontrol=硬件流控", "Flowcontrol=Hardware (RTS/CTS)", "Flowcontrol=hard"}},
+      {"codepage", {"CodePage=CP437:USA/Standard Europe", "CodePage=cp437", "CodePage=4"}},
+      {"usb-type", {"UsbDeviceTpe=USB虚拟串口", "UsbDeviceTpe=vcom", "UsbDeviceTpe=0"}},
+      {"bt-hide", {"BluetoothSEEK=取消蓝牙隐身", "BluetoothSEEK=off"}},
+      {"paper-size", {"PaperSizeType=4寸", "PaperSizeType=4"}},
+      {"switches",
+       {"FontValue=12x24\nDark=正常\nForcePaper=0X0A\nbuzzer=1\nCutPaper=0",
+        "FontValue=12X24\nDark=Normal\nForcePaper=0a\nbuzzer=on\nCutPaper=off"}},
+  };
+  for (const auto& [group, forms] : cases) {
+    const std::string first = hashOf("[ParaDefault]\n" + forms[0] + "\n", group);
+    EXPECT_EQ(first.size(), 64u) << first;
+    for (const auto& form : forms) {
+      EXPECT_EQ(hashOf("[ParaDefault]\n" + form + "\n", group), first) << form;
+    }
+  }
+  EXPECT_NE(hashOf("[ParaDefault]\nFlowcontrol=soft\n", "flow"),
+            hashOf("[ParaDefault]\nFlowcontrol=hard\n", "flow"));
+}
+
+TEST(ProfileGroups, TheWindowsStoredFieldsAreAProfile) {
+  // Every key the parameter window writes, with the values of a first start.
+  IniDocument doc;
+  for (const ParaKey& k : paraKeys()) {
+    std::string value = paraKeyDefault(k);
+    if (k.kind == ParaKind::Memo) value = "0";
+    if (k.kind == ParaKind::SameKey) continue;
+    doc.writeString(kParaSection, k.key, value);
+  }
+  doc.writeString(kParaSection, "DeviceName", "Till 4");
+  doc.writeString("MainDefault", "Language", "1");
+  const Profile profile = parseProfile(doc.bytes(), "/tmp/sysconfig.ini");
+  const ProfileGroups groups = buildProfileGroups(profile, bothLanguages(), std::nullopt);
+  const std::vector<std::string> managed = names(groups.groups);
+  for (const char* g : {"baud", "flow", "codepage", "switches", "times", "net-ip", "net-mac",
+                        "infrared", "cutter-feed", "usb-type", "paper-size"}) {
+    EXPECT_NE(std::find(managed.begin(), managed.end(), g), managed.end()) << g;
+  }
+  // Nothing the window keeps for itself, nothing per printer, and no Bluetooth or Wi-Fi
+  // settings without a name.
+  for (const char* g : {"device", "bluetooth", "wifi-ap", "wifi-sta"}) {
+    EXPECT_EQ(std::find(managed.begin(), managed.end(), g), managed.end()) << g;
+  }
+  std::vector<std::string> ignored;
+  for (const auto& k : profile.ignored) ignored.push_back(k.key);
+  for (const auto& k : groups.ignored) ignored.push_back(k.key);
+  for (const char* k : {"DeviceName", "PrgFile", "StartAddress", "Language", "BlueToolthName",
+                        "SSID", "NetworkName"}) {
+    EXPECT_NE(std::find(ignored.begin(), ignored.end(), k), ignored.end()) << k;
+  }
+}
+
+TEST(ProfileGroups, PasswordsAreMaskedAndOnlyPartOfTheHash) {
+  const std::string text =
+      "[ParaDefault]\nBlueToolthName=Till\nMulBlueToolthName=\nBlueToolthPsw=s3cret\n"
+      "BlueToolthType=1\nBlueToolthMode=1\nBlueToolthCheck=0\n";
+  const auto groups = groupsOf(text).groups;
+  ASSERT_EQ(groups.size(), 1u);
+  for (const auto& [key, value] : groups[0].values) {
+    EXPECT_EQ(value.find("s3cret"), std::string::npos) << key;
+  }
+  std::string other = text;
+  other.replace(other.find("s3cret"), 6, "s3crat");
+  EXPECT_NE(groupsOf(other).groups[0].sha256, groups[0].sha256);
+}
+
+TEST(ApplyRecord, RoundTripAndUnusableRecords) {
+  TempDir dir;
+  ApplyRecord r;
+  r.link.kind = LinkKind::Network;
+  r.link.ipAddress = "10.1.2.3";
+  r.link.udpPort = 5100;
+  r.linkAfter = r.link;
+  r.linkAfter->ipAddress = "10.1.2.4";
+  r.modelTag = "PLENAR80";
+  r.device = std::make_pair("Till 4", "1704269998");
+  r.groups["codepage"] = {std::string(64, 'a'), "2026-12-07T00:00:00Z", {{"CodePage", "CP437"}}};
+  const std::string path = defaultRecordPath(dir.path(), r.link);
+  EXPECT_EQ(path, dir.path() + "/apply/net-10.1.2.3-5100.json");
+  ASSERT_TRUE(saveApplyRecord(path, r));
+  auto back = loadApplyRecord(path);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(recordToJson(*back), recordToJson(r));
+
+  EXPECT_FALSE(loadApplyRecord(dir.file("none.json")));
+  for (const char* bad : {"", "{", "[]", "{\"schema\":2}", "{\"schema\":1,\"link\":{}}",
+                          "{\"schema\":1,\"link\":{\"kind\":\"lpt\",\"number\":1},\"groups\":{"
+                          "\"x\":{\"sha256\":\"short\"}}}"}) {
+    dir.write("bad.json", bad);
+    EXPECT_THROW(loadApplyRecord(dir.file("bad.json")), RecordError) << bad;
+  }
+  // An apply over such a record sends everything and says why.
+  ApplyOptions o;
+  o.link.kind = LinkKind::Parallel;
+  o.recordPath = dir.file("bad.json");
+  ApplyRun run(parseProfile("[ParaDefault]\nRptTime=30\n", dir.file("p.ini")),
+               groupsOf("[ParaDefault]\nRptTime=30\n"), o);
+  EXPECT_EQ(run.next().kind, ApplyRun::Action::Kind::TestLink);
+  const Json result = run.result();
+  EXPECT_FALSE(result["state_known"].get<bool>());
+  EXPECT_EQ(result["notes"].size(), 1u);
+}
