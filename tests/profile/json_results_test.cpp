@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <QJsonArray>
 #include <filesystem>
 
@@ -39,6 +43,7 @@ TEST(JsonResults, EveryCommandAnswersInOneValidDocument) {
       {d + "--help", 0, "help", "", ""},
       {d + "list-ports", 0, "list-ports", "", ""},
       {d + "list-lpt", 0, "list-lpt", "", ""},
+      {d + "list-usb", 0, "list-usb", "", ""},
       {d + "bogus", 64, "bogus", "usage", ""},
       {d + "set-codepage CP437", 64, "set-codepage", "usage", ""},
       {link + "test", 0, "test", "", ""},
@@ -84,4 +89,21 @@ TEST(JsonResults, ReadBackGivesExactlyTheLengthAskedForAndItsDigest) {
   EXPECT_NE(r.err.find("\"event\":\"progress\""), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("(2/1)"), std::string::npos) << r.err;
   EXPECT_EQ(r.err.find("\"done\":512"), std::string::npos) << r.err;
+}
+
+TEST(JsonResults, APortHeldByAnotherProgramIsBusy) {
+  SimProcess sim;
+  TempDir dir;
+  // The till software has the port: it holds the lock every serial user takes.
+  const int held = ::open(sim.serialPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  JsonRun r = runPlenarJson("--dir " + dir.path() + " --serial " + shellQuoted(sim.serialPath()) +
+                            " test");
+  ::close(held);
+  EXPECT_EQ(r.schemaProblems, "");
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  const QJsonObject e = r.doc.value("error").toObject();
+  EXPECT_EQ(e.value("kind").toString(), "busy") << r.out;
+  EXPECT_FALSE(e.value("detail").toString().isEmpty()) << r.out;
 }
