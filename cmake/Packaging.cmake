@@ -1,39 +1,115 @@
-# The Debian package: `cpack` (scripts/package.sh) makes plenar_<version>_amd64.deb from what
-# PlenarInstall.cmake installs, every component in the one package (the simulator too: it is
-# the demo target on a machine without a printer). Each setting answers a check dpkg or lintian
-# makes.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Debian packages: one `cpack` run (scripts/package.sh) makes two packages from the install
+# components of PlenarInstall.cmake:
+#   plenar_<version>-1_<arch>.deb              component "tool": what a technician installs
+#   plenar-printer-sim_<version>-1_<arch>.deb  component "simulator": the printer simulator,
+#                                              which hosts virtual devices through umockdev
+# so a technician's machine gets neither umockdev nor GLib. Each setting answers a check dpkg or
+# lintian makes; lintian overrides, if any, live in packaging/lintian/ with their reasons.
+
+if(PLENAR_VERSION_OVERRIDE AND NOT PROJECT_VERSION STREQUAL PLENAR_VERSION_OVERRIDE)
+  message(FATAL_ERROR "PLENAR_VERSION_OVERRIDE needs -DCMAKE_PROJECT_PlenarSettingTool_INCLUDE="
+                      "${CMAKE_SOURCE_DIR}/cmake/VersionOverride.cmake as well "
+                      "(scripts/package.sh --version does both)")
+endif()
+
+set(PLENAR_MAINTAINER "Plenar Setting Tool developers <plenar-dev@plenar.org>")
+# The Debian revision of this packaging; the package version is <project version>-<revision>.
+set(PLENAR_DEB_REVISION 1)
+set(PLENAR_DEB_VERSION ${PROJECT_VERSION}-${PLENAR_DEB_REVISION})
+# The first version that came as two packages: before it, plenar held the simulator too.
+set(PLENAR_DEB_SPLIT_VERSION 1.0-1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME plenar)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "Plenar")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "set up thermal receipt and label printers")
+set(CPACK_PACKAGE_VENDOR "Plenar Setting Tool developers")
+set(CPACK_PACKAGE_CONTACT ${PLENAR_MAINTAINER})
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 # The package installs under /usr whatever CMAKE_INSTALL_PREFIX the build was configured with.
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-# Stripped binaries (lintian: unstripped-binary-or-object).
+# Stripped binaries (lintian: unstripped-binary-or-object), without the compiler's notes.
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_SOURCE_DIR}/packaging/cpack/strip-notes.cmake)
 
-# plenar_<version>_<arch>.deb, the name dpkg-name gives it.
+# One package per component, named below; only these two components are packaged.
+set(CPACK_DEB_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_ALL tool simulator)
+set(CPACK_DEBIAN_TOOL_PACKAGE_NAME plenar)
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_NAME plenar-printer-sim)
+# <name>_<version>-<revision>_<arch>.deb, the name dpkg-name gives it.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Plenar Setting Tool developers <plenar@localhost>")
-set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${PLENAR_DEB_REVISION})
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${PLENAR_MAINTAINER})
+set(CPACK_DEBIAN_PACKAGE_SOURCE plenar)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Depends from the libraries the programs link (Qt 6, libusb, libstdc++ ...), found by
-# dpkg-shlibdeps; Qt's platform plugins are loaded at run time, so they are named here
-# (without them the window cannot open on a machine installed with --no-install-recommends).
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bash-completion, hicolor-icon-theme")
+set(CPACK_DEBIAN_TOOL_PACKAGE_SECTION utils)
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SECTION devel)
 # Control files 0644/0755 (lintian: control-file-has-bad-permissions).
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
-# The long description; CPack puts the summary above it and indents it as dpkg wants.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Plenar Setting Tool connects a thermal receipt or label printer over a
-serial port, the network (UDP), USB or the parallel port, checks that it
-answers and sets everything the printer stores. It downloads fonts, logos and
-firmware and reads printer memory back.
 
-The package holds the desktop application (plenar-setting-tool), the same
-engine from the command line (plenar) and a printer simulator
-(plenar-printer-sim).")
+# Depends from the libraries each package's programs link, found by dpkg-shlibdeps per package:
+# Qt 6, libusb, libudev for plenar; Qt 6 Core, umockdev and GLib for the simulator.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's platform plugins are loaded at run time, so they are named here (without them the window
+# cannot open on a machine installed with --no-install-recommends). The window's default
+# language is Chinese: without a CJK font its texts are empty boxes.
+set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_TOOL_PACKAGE_RECOMMENDS
+  "bash-completion, hicolor-icon-theme, fonts-wqy-microhei | fonts-noto-cjk")
+set(CPACK_DEBIAN_TOOL_PACKAGE_SUGGESTS "plenar-printer-sim")
+# The simulator restarts itself under umockdev's preload library (package umockdev) to host the
+# virtual USB printer and parallel port; shlibdeps cannot see a preloaded library.
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "umockdev")
+set(CPACK_DEBIAN_SIMULATOR_PACKAGE_SUGGESTS "plenar")
+# A machine with the single package from before the split has the simulator's files in plenar:
+# the simulator package takes them over. An earlier version (the upgrade check's build) cannot.
+if(NOT PROJECT_VERSION VERSION_LESS 1.0)
+  set(CPACK_DEBIAN_SIMULATOR_PACKAGE_BREAKS "plenar (<< ${PLENAR_DEB_SPLIT_VERSION}~)")
+  set(CPACK_DEBIAN_SIMULATOR_PACKAGE_REPLACES "plenar (<< ${PLENAR_DEB_SPLIT_VERSION}~)")
+endif()
+
+# The first line is the package's summary; CPack indents the rest as dpkg wants.
+set(CPACK_DEBIAN_TOOL_DESCRIPTION "set up thermal receipt and label printers
+Plenar Setting Tool connects a thermal receipt or label printer over a
+serial port, the network (UDP), USB or the parallel port, checks that it
+answers and sets everything the printer stores: baud rate, code page,
+density, cutter, Bluetooth, Wi-Fi, Ethernet, paper and more. It downloads
+fonts, logos and firmware and reads printer memory back.
+
+The package holds the desktop application (plenar-setting-tool) and the same
+engine from the command line (plenar), with their language files, man pages,
+bash completion and the udev rule for USB printers.")
+set(CPACK_DEBIAN_SIMULATOR_DESCRIPTION "printer simulator for Plenar Setting Tool
+plenar-printer-sim speaks the printer's side of every link Plenar Setting
+Tool uses: serial (a pseudo-terminal pair), UDP, a virtual USB printer and a
+virtual parallel port, the last two hosted through umockdev. It keeps the
+printer's settings, memory, logos and firmware, records what it received and
+can inject faults.
+
+It is the target of the project's tests and a demonstration printer on a
+machine without one.")
+
+# The Debian changelog of both packages (lintian: no-changelog), gzip -9n as dpkg wants it.
+set(PLENAR_DEB_CHANGELOG ${CMAKE_BINARY_DIR}/dist/changelog.Debian)
+configure_file(${CMAKE_SOURCE_DIR}/packaging/debian/changelog.in ${PLENAR_DEB_CHANGELOG} @ONLY)
+add_custom_command(OUTPUT ${PLENAR_DEB_CHANGELOG}.gz
+  COMMAND gzip -9nkf ${PLENAR_DEB_CHANGELOG}
+  DEPENDS ${PLENAR_DEB_CHANGELOG}
+  COMMENT "changelog.Debian.gz"
+  VERBATIM)
+add_custom_target(deb_changelog ALL DEPENDS ${PLENAR_DEB_CHANGELOG}.gz)
+foreach(component_package tool:plenar simulator:plenar-printer-sim)
+  string(REPLACE ":" ";" pair ${component_package})
+  list(GET pair 0 component)
+  list(GET pair 1 package)
+  install(FILES ${PLENAR_DIST_DIR}/copyright ${PLENAR_DEB_CHANGELOG}.gz
+    DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/${package} COMPONENT ${component})
+  # Overrides of lintian tags, each with its reason, where a package needs one.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/packaging/lintian/${package})
+    install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian/${package}
+      DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides COMPONENT ${component})
+  endif()
+endforeach()
 
 include(CPack)

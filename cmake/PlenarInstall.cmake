@@ -1,6 +1,8 @@
-# What `cmake --install` puts where. Every file has a COMPONENT: "tool" for the two programs a
-# technician uses and their files, "simulator" for the printer simulator (a demo target on a
-# machine without a printer). Folders come from GNUInstallDirs.
+# SPDX-License-Identifier: GPL-3.0-or-later
+# What `cmake --install` puts where. Every file has a COMPONENT, and each component is a Debian
+# package (Packaging.cmake): "tool" (package plenar) for the two programs a technician uses and
+# their files, "simulator" (package plenar-printer-sim) for the printer simulator, a test and
+# demo target that needs umockdev. Folders come from GNUInstallDirs.
 #
 # Installed, the programs keep their files as src/platform/ProgramPaths.h describes:
 # <prefix>/share/plenar/lang/ for the language files, the user's XDG folders for the rest.
@@ -41,7 +43,6 @@ endif()
 
 install(FILES ${CMAKE_SOURCE_DIR}/dist/linux/completion/plenar
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT tool)
-install(FILES ${PLENAR_DIST_DIR}/copyright
-  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/plenar COMPONENT tool)
+# The copyright file and the Debian changelog go to each package's doc folder: Packaging.cmake.
 
 include(ManPages)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary DESTDIR and checks the installed tree: every file in its
 # place, the desktop entry, metainfo and man pages valid, and the installed plenar, run from an
 # unrelated folder against the installed simulator, keeping its files in the XDG folders and
@@ -44,8 +45,13 @@ expected=(
   "$datadir/plenar/lang/Chinese.lng" "$datadir/plenar/lang/English.lng"
   "lib/udev/rules.d/60-plenar.rules"
   "$datadir/bash-completion/completions/plenar"
-  "$datadir/doc/plenar/copyright"
 )
+for package in plenar plenar-printer-sim; do
+  expected+=(
+    "$datadir/doc/$package/copyright" "$datadir/doc/$package/changelog.Debian.gz"
+    "$datadir/lintian/overrides/$package"
+  )
+done
 if [ "$gui" = 1 ]; then
   expected+=(
     "$bindir/plenar-setting-tool"
@@ -55,8 +61,8 @@ if [ "$gui" = 1 ]; then
   )
 fi
 if [ "$man" = 1 ]; then
-  expected+=("$mandir/man1/plenar.1" "$mandir/man1/plenar-printer-sim.1")
-  [ "$gui" = 1 ] && expected+=("$mandir/man1/plenar-setting-tool.1")
+  expected+=("$mandir/man1/plenar.1.gz" "$mandir/man1/plenar-printer-sim.1.gz")
+  [ "$gui" = 1 ] && expected+=("$mandir/man1/plenar-setting-tool.1.gz")
 fi
 for f in "${expected[@]}"; do
   [ -e "$usr/$f" ] || fail "missing $prefix/$f"
@@ -79,9 +85,9 @@ if [ "$gui" = 1 ]; then
   fi
 fi
 if [ "$man" = 1 ] && command -v groff >/dev/null; then
-  for page in "$usr/$mandir"/man1/*.1; do
+  for page in "$usr/$mandir"/man1/*.1.gz; do
     check "groff $(basename "$page")" bash -c \
-      "groff -man -z -ww '$page' 2>&1 | tee /dev/stderr | (! grep -q .)"
+      "zcat '$page' | groff -man -z -ww 2>&1 | tee /dev/stderr | (! grep -q .)"
   done
 fi
 check "bash completion parses" bash -n "$usr/$datadir/bash-completion/completions/plenar"

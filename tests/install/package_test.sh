@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The two Debian packages of one CPack run, checked the way dpkg and a technician's machine see
+# them.
+#   package_test.sh build    BUILD OUT   runs CPack on the build into OUT
+#   package_test.sh contents BUILD OUT   each package holds exactly the files of
+#                                        packages/<name>.files; plenar neither depends on nor
+#                                        links umockdev or GLib; the simulator's package brings
+#                                        umockdev
+#   package_test.sh lintian  BUILD OUT   lintian --fail-on error,warning (exit 77: no lintian)
+set -uo pipefail
+mode=$1 build=$2 out=$3
+here=$(cd "$(dirname "$0")" && pwd)
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+finish() {
+  if [ "$failures" = 0 ]; then
+    echo "package $mode: every check passed"
+  else
+    echo "package $mode: $failures check(s) failed"
+    exit 1
+  fi
+}
+deb_of() {  # deb_of NAME: the one package file of that name in OUT
+  local found=("$out"/"$1"_*.deb)
+  [ ${#found[@]} = 1 ] && [ -f "${found[0]}" ] || return 1
+  echo "${found[0]}"
+}
+
+case $mode in
+  build)
+    rm -rf "$out"
+    # cpack prints its own reason on failure.
+    (cd "$build" && "${CPACK:-cpack}" -G DEB -B "$out") >"$build/package-test.log" 2>&1 ||
+      { cat "$build/package-test.log"; exit 1; }
+    ls "$out"/*.deb
+    ;;
+
+  contents)
+    for name in plenar plenar-printer-sim; do
+      deb=$(deb_of "$name") || { fail "no single ${name}_*.deb in $out"; continue; }
+      [ "$(dpkg-deb -f "$deb" Package)" = "$name" ] || fail "$deb: Package is not $name"
+      # Regular files and links, not folders: a file that goes missing or lands in the other
+      # package shows up as a difference.
+      diff=$(diff -u --label expected --label "$name" "$here/packages/$name.files" \
+        <(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort))
+      if [ -n "$diff" ]; then fail "$name: files differ from packages/$name.files"; echo "$diff"
+      else echo "ok: $name holds exactly $(wc -l <"$here/packages/$name.files") files"; fi
+    done
+    plenar=$(deb_of plenar) && sim=$(deb_of plenar-printer-sim) || finish  # failed above
+
+    # What apt installs with plenar: none of it may be umockdev or GLib.
+    deps=$(dpkg-deb -f "$plenar" Pre-Depends Depends Recommends)
+    echo "$deps"
+    if grep -Eiq 'umockdev|libglib|libgobject|libgio|glib2' <<<"$deps"; then
+      fail "plenar depends on umockdev or GLib"
+    else echo "ok: plenar has no umockdev or GLib dependency"; fi
+    # Nor may its programs load them: GLib through Qt's own libraries is Qt's dependency, so the
+    # programs' direct needs are checked for GLib, the whole load for umockdev.
+    unpacked=$(mktemp -d)
+    trap 'rm -rf "$unpacked"' EXIT
+    dpkg-deb -x "$plenar" "$unpacked"
+    for program in plenar plenar-setting-tool; do
+      binary=$unpacked/usr/bin/$program
+      needed=$(readelf -d "$binary" | grep NEEDED)
+      if grep -Eq 'umockdev|glib|gobject|gio-' <<<"$needed"; then
+        fail "$program links umockdev or GLib directly"; echo "$needed"
+      else echo "ok: $program does not link umockdev or GLib"; fi
+      if ldd "$binary" | grep -q umockdev; then fail "$program loads umockdev"; fi
+    done
+
+    simdeps=$(dpkg-deb -f "$sim" Depends)
+    for need in libumockdev0 umockdev; do
+      grep -Eq "(^|, )$need( |,|$)" <<<"$simdeps" || fail "plenar-printer-sim does not depend on $need"
+    done
+    [ "$(dpkg-deb -f "$plenar" Version)" = "$(dpkg-deb -f "$sim" Version)" ] ||
+      fail "the packages' versions differ"
+    for deb in "$plenar" "$sim"; do
+      maintainer=$(dpkg-deb -f "$deb" Maintainer)
+      grep -q '<plenar-dev@plenar.org>' <<<"$maintainer" || fail "$deb: Maintainer $maintainer"
+    done
+    finish
+    ;;
+
+  lintian)
+    command -v lintian >/dev/null || { echo "lintian is not installed"; exit 77; }
+    plenar=$(deb_of plenar) && sim=$(deb_of plenar-printer-sim) || { fail "packages missing"; finish; }
+    # lintian warns that it runs as root (the CI container); that is not about the packages.
+    lintian --fail-on error,warning "$plenar" "$sim" 2>&1 |
+      grep -v 'running with root privileges'
+    [ "${PIPESTATUS[0]}" = 0 ] || fail "lintian found errors or warnings"
+    finish
+    ;;
+
+  *)
+    echo "usage: $0 build|contents|lintian BUILD OUT" >&2
+    exit 64
+    ;;
+esac
