@@ -475,12 +475,17 @@ bool TFrmMain::postParameterRequest(CommandRequest request) {
   return postRequest(std::move(request));
 }
 
-bool TFrmMain::postRequest(CommandRequest request) {
-  request.link = remembered_;
-  request.link.kind = chosenLink();
+LinkSnapshot TFrmMain::linkSnapshot() const {
+  LinkSnapshot link = remembered_;
+  link.kind = chosenLink();
   // The rate boxes travel as shown now, typed text included; the worker parses them.
-  request.link.deviceBaudText = devBauRate_->currentText().toStdString();
-  request.link.transferBaudText = tranBauRate_->currentText().toStdString();
+  link.deviceBaudText = devBauRate_->currentText().toStdString();
+  link.transferBaudText = tranBauRate_->currentText().toStdString();
+  return link;
+}
+
+bool TFrmMain::postRequest(CommandRequest request) {
+  request.link = linkSnapshot();
   return worker().postCommand(std::move(request));
 }
 

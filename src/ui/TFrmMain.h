@@ -72,6 +72,9 @@ class TFrmMain : public QMainWindow {
   bool connectedFlag() const { return connected_; }
   // The link settings as last remembered by a button (the window state the worker is given).
   const LinkSnapshot& rememberedLink() const { return remembered_; }
+  // The link a request is posted with: the remembered settings, the chosen link and the rate
+  // boxes as shown now (typed text included; the worker parses them).
+  LinkSnapshot linkSnapshot() const;
   const std::vector<std::string>& usbFilterList() const { return usbFilterList_; }
 
   // Replaces the USB device entries. `selectFirst` selects the first entry when there is one;

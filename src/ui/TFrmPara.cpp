@@ -25,6 +25,7 @@
 #include "ui/WindowStyle.h"
 #include "ui/para/ParaDefault.h"
 #include "ui/para/ParaWidgets.h"
+#include "ui/para/ProfileActions.h"
 #include "ui/para/TabBasic.h"
 #include "ui/para/TabBlackMark.h"
 #include "ui/para/TabBluetooth.h"
@@ -126,6 +127,9 @@ void TFrmPara::buildUi() {
   status->addWidget(panel0_);
   status->addWidget(panel1_, 1);
   status->addPermanentWidget(progress_);
+  profileActions_ = new ProfileActions(*this, main_, *status,
+                                       {[this](bool running) { setRunning(running); },
+                                        [this](const QString& text) { panel0_->setText(text); }});
 
   auto* column = new QVBoxLayout(this);
   column->setContentsMargins(4, 4, 4, 0);
@@ -147,8 +151,9 @@ void TFrmPara::buildUi() {
   idleCheck_->setInterval(kIdleCheckMs);
   // The outcome normally re-enables the buttons; this covers an outcome reported elsewhere (the
   // command ran on while the window was closed and opened again).
+  // An apply of a profile runs several commands: the buttons stay disabled between them.
   connect(idleCheck_, &QTimer::timeout, this, [this] {
-    if (!worker().isBusy()) setRunning(false);
+    if (!worker().isBusy() && !profileActions_->applying()) setRunning(false);
   });
 
   resize(588, 611);
@@ -202,6 +207,7 @@ void TFrmPara::done(int result) {
 
 void TFrmPara::formClose() {
   closed_ = true;
+  profileActions_->abandon();
   if (mayWriteSettings_) {
     const IniFile ini(main_.paths().settingsFile());
     IniDocument doc = ini.load();
@@ -266,15 +272,24 @@ void TFrmPara::handleWorkerMessage(int msg) {
         panel0_->setText(qs(status));
         texts.setStatusText({});
       }
-      if (std::string error = texts.errorText(); !error.empty()) {
+      const std::string error = texts.errorText();
+      if (!error.empty()) {
         panel0_->setText(qs(error));
         texts.setErrorText({});
       }
-      setRunning(false);
+      if (profileActions_->applying()) {
+        profileActions_->commandReported(false, error);
+      } else {
+        setRunning(false);
+      }
       break;
     }
     case kMsgDone:
-      setRunning(false);
+      if (profileActions_->applying()) {
+        profileActions_->commandReported(true, {});
+      } else {
+        setRunning(false);
+      }
       break;
     default:
       break;
@@ -293,6 +308,7 @@ void TFrmPara::setRunning(bool running) {
   for (ParaTab* tab : pages_) {
     for (QAbstractButton* b : tab->actionButtons()) b->setEnabled(!running);
   }
+  profileActions_->setApplyEnabled(!running);
   if (running) {
     idleCheck_->start();
   } else {

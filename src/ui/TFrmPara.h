@@ -16,6 +16,7 @@ class QTimer;
 namespace plenar {
 
 class ParaTab;
+class ProfileActions;
 class TabProduct;
 class TabProgram;
 class TCommThread;
@@ -25,6 +26,7 @@ class TFrmMain;
 // the connection window once the printer has answered. It owns the tabs, the status bar (the
 // worker's texts in panel 0, the file of a transfer in panel 1, a progress bar for transfers),
 // the two file dialogs and the worker connection while it is shown; the tabs build the requests.
+// The status bar also holds the profile buttons (save the fields as a profile, apply one).
 // Shown: the stored fields are loaded from sysconfig.ini and the worker reports here. Closed: the
 // fields are saved, the worker reports to the connection window again, boot mode's quiet waits
 // end and the connection window comes back.
@@ -72,6 +74,7 @@ class TFrmPara : public QDialog, private ParaHost {
   std::vector<ParaTab*> pages_;
   TabProgram* programTab_ = nullptr;
   TabProduct* productTab_ = nullptr;
+  ProfileActions* profileActions_ = nullptr;
   QLabel* panel0_ = nullptr;
   QLabel* panel1_ = nullptr;
   QProgressBar* progress_ = nullptr;

@@ -1,0 +1,258 @@
+#include "ui/para/ProfileActions.h"
+
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <cerrno>
+#include <cstring>
+
+#include "app/Engine.h"
+#include "app/Language.h"
+#include "engine/LinkLayer.h"
+#include "engine/TCommThread.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
+#include "profile/ApplyRecord.h"
+#include "profile/Profile.h"
+#include "profile/ProfileGroups.h"
+#include "ui/TFrmMain.h"
+#include "ui/para/ApplyProgressDialog.h"
+#include "ui/para/ParaDefault.h"
+#include "ui/para/ParaTab.h"
+
+namespace plenar {
+
+namespace {
+
+constexpr int kLinkTestCode = 1;
+constexpr int kPostRetryMs = 10;
+// The worker reports a command before it is idle again; it is idle a moment later.
+constexpr std::chrono::seconds kIdleWait{10};
+
+QString qs(const std::string& s) {
+  return QString::fromStdString(s);
+}
+
+// The list texts of both language files, so that a profile saved under either language reads.
+ProfileVocabulary vocabulary(const ProgramPaths& paths) {
+  ProfileVocabulary v;
+  for (int index : {0, 1}) {
+    const std::string name = languageFileName(index);
+    v.languages.push_back(IniFile(pathIn(paths.languageFolder(name), name)).load());
+  }
+  return v;
+}
+
+// A file replaced in place keeps its mode: one that others may read is made the owner's alone
+// before the passwords go in.
+void restrictToOwner(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0) {
+    ::chmod(path.c_str(), 0600);
+  }
+}
+
+QToolButton* toolButton(const char* name, const QString& text, const QString& hint,
+                        QWidget* parent) {
+  auto* b = new QToolButton(parent);
+  b->setObjectName(QString::fromLatin1(name));
+  b->setText(text);
+  b->setToolTip(hint);
+  b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  b->setFocusPolicy(Qt::StrongFocus);
+  return b;
+}
+
+QFileDialog* profileDialog(const char* name, QFileDialog::AcceptMode mode, QWidget* parent) {
+  auto* d = new QFileDialog(parent);
+  d->setObjectName(QString::fromLatin1(name));
+  d->setOption(QFileDialog::DontUseNativeDialog);
+  d->setAcceptMode(mode);
+  d->setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                 : QFileDialog::ExistingFile);
+  d->setNameFilter(QStringLiteral("INI File(*.INI) (*.ini)"));
+  d->setDefaultSuffix(QStringLiteral("ini"));
+  return d;
+}
+
+}  // namespace
+
+ProfileActions::ProfileActions(QWidget& window, TFrmMain& main, QStatusBar& statusBar, Hooks hooks)
+    : QObject(&window), window_(window), main_(main), hooks_(std::move(hooks)) {
+  save_ = toolButton("btn_SaveProfile", QStringLiteral("保存配置..."),
+                     QStringLiteral("把各页的参数另存为配置文件，可在此处或用 plenar apply 应用"),
+                     &statusBar);
+  apply_ =
+      toolButton("btn_ApplyProfile", QStringLiteral("应用配置..."),
+                 QStringLiteral("把配置文件中的参数设置到打印机，并列出每一步的结果"), &statusBar);
+  statusBar.addPermanentWidget(save_);
+  statusBar.addPermanentWidget(apply_);
+  connect(save_, &QAbstractButton::clicked, this, [this] { saveProfile(); });
+  connect(apply_, &QAbstractButton::clicked, this, [this] { applyProfile(); });
+
+  saveDialog_ = profileDialog("SaveProfileDialog", QFileDialog::AcceptSave, &window);
+  openDialog_ = profileDialog("OpenProfileDialog", QFileDialog::AcceptOpen, &window);
+  progress_ = new ApplyProgressDialog(&window);
+
+  postTimer_ = new QTimer(this);
+  postTimer_->setInterval(kPostRetryMs);
+  connect(postTimer_, &QTimer::timeout, this, [this] { tryPost(); });
+}
+
+ProfileActions::~ProfileActions() = default;
+
+void ProfileActions::setApplyEnabled(bool enabled) {
+  apply_->setEnabled(enabled);
+}
+
+QString ProfileActions::chooseFile(QFileDialog* dialog, const QAbstractButton* button) {
+  QString title = captionOf(button);
+  while (title.endsWith(QLatin1Char('.'))) title.chop(1);
+  dialog->setWindowTitle(title);
+  if (dialog->exec() != QDialog::Accepted) return {};
+  const QStringList files = dialog->selectedFiles();
+  return files.isEmpty() ? QString() : files.first();
+}
+
+void ProfileActions::message(const QString& text) {
+  QMessageBox box(QMessageBox::Warning, window_.windowTitle(), text, QMessageBox::Ok,
+                  window_.isVisible() ? &window_ : nullptr);
+  box.exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Save
+
+void ProfileActions::saveProfile() {
+  const QString chosen = chooseFile(saveDialog_, save_);
+  if (chosen.isEmpty()) return;
+  const std::string path = chosen.toStdString();
+  IniDocument doc;
+  saveParaDefault(&window_, doc);
+  restrictToOwner(path);
+  const IniFile file(path, 0600);
+  if (!file.save(doc)) {
+    const int error = errno;
+    message(QStringLiteral("%1: %2").arg(chosen, qs(std::strerror(error))));
+    return;
+  }
+  // Said now, at the bench, rather than at the next printer.
+  try {
+    (void)buildProfileGroups(loadProfile(path), vocabulary(main_.paths()), std::nullopt);
+  } catch (const ProfileError& e) {
+    message(QStringLiteral("%1\nplenar apply: %2").arg(chosen, qs(e.what())));
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Apply
+
+void ProfileActions::applyProfile() {
+  if (applying() || main_.worker().isBusy()) {
+    QApplication::beep();
+    return;
+  }
+  const QString chosen = chooseFile(openDialog_, apply_);
+  if (chosen.isEmpty()) return;
+  const ProgramPaths& paths = main_.paths();
+  const LinkSnapshot link = main_.linkSnapshot();
+  try {
+    const Profile profile = loadProfile(chosen.toStdString());
+    ProfileGroups groups = buildProfileGroups(profile, vocabulary(paths), std::nullopt);
+    ApplyOptions options;
+    options.link = link;
+    options.recordPath = defaultRecordPath(paths.stateDir, link);
+    options.stateDir = paths.stateDir;
+    run_ = std::make_unique<ApplyRun>(profile, std::move(groups), std::move(options));
+  } catch (const ProfileError& e) {
+    // Refused as plenar apply refuses it (key and line); nothing is sent.
+    message(QStringLiteral("%1\n%2").arg(chosen, qs(e.what())));
+    return;
+  }
+  ++generation_;
+  hooks_.setRunning(true);
+  QString title = captionOf(apply_);
+  while (title.endsWith(QLatin1Char('.'))) title.chop(1);
+  progress_->begin(title, chosen, *run_);
+  next();
+}
+
+void ProfileActions::next() {
+  if (!run_) return;
+  action_ = run_->next();
+  if (action_.kind == ApplyRun::Action::Kind::Done) {
+    finish();
+    return;
+  }
+  const QString description = qs(action_.description);
+  const bool send = action_.kind == ApplyRun::Action::Kind::Send;
+  progress_->update(*run_, send ? action_.group : std::string(), description);
+  hooks_.showStatus(description);
+  postWaitStart_ = std::chrono::steady_clock::now();
+  tryPost();
+}
+
+void ProfileActions::tryPost() {
+  TCommThread& worker = main_.worker();
+  if (worker.isBusy() && std::chrono::steady_clock::now() - postWaitStart_ < kIdleWait) {
+    postTimer_->start();
+    return;
+  }
+  postTimer_->stop();
+  CommandRequest request;
+  if (action_.kind == ApplyRun::Action::Kind::TestLink) {
+    request.code = kLinkTestCode;
+    request.link = action_.link;
+    // As the connection window's test: a USB link is opened afresh.
+    worker.linkOpen = false;
+  } else {
+    request = action_.request;
+  }
+  awaiting_ = true;
+  if (!worker.postCommand(std::move(request))) commandReported(false, "the worker is busy");
+}
+
+void ProfileActions::commandReported(bool ok, const std::string& failureText) {
+  if (!run_ || !awaiting_) return;
+  awaiting_ = false;
+  ApplyRun::Outcome outcome;
+  outcome.ok = ok;
+  if (!ok) {
+    WindowTexts& texts = main_.worker().paraTexts();
+    outcome.message = failureText.empty() ? "Failed" : failureText;
+    outcome.detail = texts.errorDetail();
+    outcome.openFailed = texts.openFailed();
+    outcome.osError = texts.errorOsError();
+  } else if (action_.kind == ApplyRun::Action::Kind::TestLink) {
+    outcome.modelTag = main_.engine().link().printerModelTag();
+  }
+  run_->report(outcome);
+  progress_->update(*run_, {}, {});
+  // The worker is still inside its report: the next action is posted from the event loop.
+  QTimer::singleShot(0, this, [this, generation = generation_] {
+    if (generation == generation_) next();
+  });
+}
+
+void ProfileActions::finish() {
+  const QString summary = progress_->finish(*run_);
+  run_.reset();
+  hooks_.showStatus(summary);
+  hooks_.setRunning(false);
+}
+
+void ProfileActions::abandon() {
+  if (!run_) return;
+  ++generation_;
+  postTimer_->stop();
+  awaiting_ = false;
+  run_.reset();
+  progress_->hide();
+}
+
+}  // namespace plenar

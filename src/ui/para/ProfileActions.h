@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "profile/ApplyRun.h"
+
+class QAbstractButton;
+class QFileDialog;
+class QStatusBar;
+class QTimer;
+class QWidget;
+
+namespace plenar {
+
+class ApplyProgressDialog;
+class TFrmMain;
+
+// The parameter window's "Save as profile..." and "Apply profile..." buttons, at the right of its
+// status bar (the tabs keep their layout): a technician sets up one printer by hand, saves the
+// profile, and whoever sets up the rest applies it, here or with plenar apply.
+//
+// Save writes the fields as the window stores them in sysconfig.ini, as section ParaDefault of a
+// new INI file readable by its owner only (it may hold Wi-Fi and Bluetooth passwords): a profile
+// plenar apply takes as it is. Values it would refuse (both Wi-Fi modes named, say) are said at
+// once, naming key and line, rather than at the next printer.
+//
+// Apply reads and checks the profile (a refusal names key and line; nothing is sent), then
+// carries out the run's actions one at a time on the worker, over the link the connection window
+// tested, with the record in the state folder. The GUI thread never waits: each outcome comes
+// back as the worker's message (the window hands it to commandReported) and the next action is
+// posted once the worker is idle again. The progress dialog lists the steps and their outcome.
+// Threads: GUI thread only.
+class ProfileActions : public QObject {
+ public:
+  struct Hooks {
+    std::function<void(bool running)> setRunning;    // the window's action buttons
+    std::function<void(const QString&)> showStatus;  // status panel 0
+  };
+  ProfileActions(QWidget& window, TFrmMain& main, QStatusBar& statusBar, Hooks hooks);
+  ~ProfileActions() override;
+
+  void saveProfile();
+  void applyProfile();
+  // True from an accepted apply until its end.
+  bool applying() const { return run_ != nullptr; }
+  // The worker reported the command the apply posted (message 1026, or 1027 with its text).
+  void commandReported(bool ok, const std::string& failureText);
+  // The window closes: the apply ends where it is (the record holds every group that was done;
+  // the command under way finishes and reports to the connection window).
+  void abandon();
+  // The apply button follows the window's other action buttons.
+  void setApplyEnabled(bool enabled);
+
+ private:
+  QString chooseFile(QFileDialog* dialog, const QAbstractButton* button);
+  void message(const QString& text);
+  void next();
+  void tryPost();
+  void finish();
+
+  QWidget& window_;
+  TFrmMain& main_;
+  Hooks hooks_;
+  QAbstractButton* save_ = nullptr;
+  QAbstractButton* apply_ = nullptr;
+  QFileDialog* saveDialog_ = nullptr;
+  QFileDialog* openDialog_ = nullptr;
+  ApplyProgressDialog* progress_ = nullptr;
+  QTimer* postTimer_ = nullptr;
+
+  std::unique_ptr<ApplyRun> run_;
+  ApplyRun::Action action_;
+  bool awaiting_ = false;  // an action was posted and its outcome has not come yet
+  unsigned generation_ = 0;
+  std::chrono::steady_clock::time_point postWaitStart_{};
+};
+
+}  // namespace plenar

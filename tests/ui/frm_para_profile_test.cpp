@@ -1,0 +1,181 @@
+// The parameter window's profile buttons against the printer simulator over UDP: the fields saved
+// as a profile that plenar apply takes as it is, applied back from the window with every step
+// listed, a second apply that sends nothing, and refused profiles that send nothing.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <fstream>
+
+#include "FrmParaFixture.h"
+#include "SimProcess.h"
+#include "platform/IniFile.h"
+#include "profile/ApplyRecord.h"
+#include "profile/Profile.h"
+#include "profile/ProfileGroups.h"
+
+namespace plenar {
+namespace {
+
+using namespace std::chrono_literals;
+using test::stateAt;
+
+class ProfileButtons : public uitest::FrmParaFixture {
+ public:
+  void SetUp() override {
+    FrmParaFixture::SetUp();
+    test::SimProcess::Options o;
+    o.serial = false;
+    o.udp = true;
+    sim_ = std::make_unique<test::SimProcess>(o);
+    open();
+    QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+    child<QLineEdit>("edt_Ipaddress")->setText(QString::fromStdString(sim_->udpHost()));
+    child<QLineEdit>("edt_Port")->setText(QString::number(sim_->udpPort()));
+    para_ = std::make_unique<TFrmPara>(*window_);
+    window().setParameterWindowOpener([this] { para_->showModal(); });
+    QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
+    ASSERT_TRUE(uitest::waitUntil([&] { return para_->isVisible(); }, 10s));
+  }
+  void TearDown() override {
+    FrmParaFixture::TearDown();
+    sim_.reset();
+  }
+
+  // As the user who tabs to the button and presses the space bar; `file` answers its dialog.
+  void press(const char* button, const std::string& file) {
+    uitest::FileDialogAnswers answers({{QString::fromStdString(file)}});
+    auto* b = field<QToolButton>(button);
+    b->setFocus();
+    QTest::keyClick(b, Qt::Key_Space);
+  }
+  // The status column of the progress dialog.
+  QStringList statuses() {
+    QStringList out;
+    auto* steps = field<QTreeWidget>("qt_applySteps");
+    for (int i = 0; i < steps->topLevelItemCount(); ++i) out << steps->topLevelItem(i)->text(2);
+    return out;
+  }
+
+  std::unique_ptr<test::SimProcess> sim_;
+};
+
+TEST_F(ProfileButtons, SavedFieldsApplyBackToThePrinterAndASecondApplySendsNothing) {
+  // An existing profile others may read is replaced by one only its owner reads.
+  const std::string path = dir_->file("shop.ini");
+  { std::ofstream(path) << "[Files]\nFirmware=old.bin\n"; }
+  ASSERT_EQ(chmod(path.c_str(), 0644), 0);
+  pick("cbb_Codepage", 52);
+  field<QSpinBox>("edt_sleepTime")->setValue(90);
+  field<QLineEdit>("edt_NetIPAddress")->setText(QString::fromStdString(sim_->udpHost()));
+  type("edt_DeviceName", "TP80");
+  QStringList warnings;
+  {
+    // The dialog asks before it replaces the file: yes. Any other box is a warning.
+    QTimer replace;
+    QObject::connect(&replace, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!box || !box->isVisible()) return;
+      if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+        yes->click();
+      } else {
+        warnings << box->text();
+        box->buttons().first()->click();
+      }
+    });
+    replace.start(20);
+    press("btn_SaveProfile", path);
+  }
+  EXPECT_TRUE(warnings.isEmpty()) << warnings.join("\n").toStdString();
+  struct stat st {};
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  // A profile for plenar apply as it is: the device is not managed, nothing of the old file is
+  // left.
+  const Profile profile = loadProfile(path);
+  const ProfileGroups groups = buildProfileGroups(profile, {}, std::nullopt);
+  EXPECT_GT(groups.groups.size(), 20u);
+  EXPECT_EQ(profile.find("CodePage")->value.rfind("EUC-KR", 0), 0u)
+      << profile.find("CodePage")->value;
+  EXPECT_FALSE(profile.files.firmware);
+  bool deviceIgnored = false;
+  for (const IgnoredKey& k : profile.ignored)
+    deviceIgnored = deviceIgnored || k.key == "DeviceName";
+  EXPECT_TRUE(deviceIgnored);
+
+  press("btn_ApplyProfile", path);
+  // Running: the window's buttons wait, the dialog lists every group.
+  EXPECT_TRUE(para().commandRunning());
+  EXPECT_FALSE(field<QPushButton>("btn_SetCodepage")->isEnabled());
+  EXPECT_FALSE(field<QToolButton>("btn_ApplyProfile")->isEnabled());
+  ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 60s));
+  EXPECT_TRUE(field<QPushButton>("btn_SetCodepage")->isEnabled());
+  EXPECT_EQ(statuses(), QStringList(static_cast<int>(groups.groups.size()), "已完成"))
+      << field<QPlainTextEdit>("qt_applyResult")->toPlainText().toStdString();
+  const QJsonObject settings = stateAt(sim_->state(), {"settings"});
+  EXPECT_EQ(settings.value("codePage").toInt(), 250);
+  EXPECT_EQ(settings.value("sleepTime").toInt(), 90);
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(
+      defaultRecordPath(window().paths().stateDir, window().linkSnapshot()))));
+  EXPECT_EQ(field<QTreeWidget>("qt_applySteps")->accessibleName(), "步骤");
+
+  // The record says every group is in place: nothing at all goes to the printer.
+  const std::size_t sent = sim_->records().size();
+  press("btn_ApplyProfile", path);
+  ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 10s));
+  EXPECT_EQ(statuses(), QStringList(static_cast<int>(groups.groups.size()), "未变"));
+  QTest::qWait(100);
+  EXPECT_EQ(sim_->records().size(), sent);
+}
+
+TEST_F(ProfileButtons, RefusedProfilesNameKeyAndLineAndSendNothing) {
+  struct Case {
+    const char* profile;
+    const char* key;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"[ParaDefault]\nCodePage=CP437\nPaperType=A4\n", "PaperType", "line 3"},
+      {"[ParaDefault]\nRptTime=30\nNoSuchKey=1\n", "NoSuchKey", "line 3"},
+      // Both Wi-Fi modes named, as a window whose two Wi-Fi forms were both filled stores them.
+      {"[ParaDefault]\nNetworkName=ap\nNetworkPsw=\nSSID=sta\nStaModePsw=\nIpType=0\nPort=9100\n",
+       "SSID", "line 4"},
+  };
+  const std::size_t sent = sim_->records().size();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.profile);
+    const std::string path = dir_->file("bad.ini");
+    { std::ofstream(path) << c.profile; }
+    uitest::MessageBoxWatcher boxes;
+    press("btn_ApplyProfile", path);
+    ASSERT_TRUE(boxes.waitForBox(5s));
+    EXPECT_TRUE(boxes.texts().first().contains(c.key)) << boxes.texts().first().toStdString();
+    EXPECT_TRUE(boxes.texts().first().contains(c.line)) << boxes.texts().first().toStdString();
+    EXPECT_FALSE(para().commandRunning());
+  }
+  EXPECT_EQ(sim_->records().size(), sent);
+
+  // Saved with both Wi-Fi forms filled: the file is written, and the warning says what plenar
+  // apply would refuse in it.
+  type("edt_GuangboName", "ap");
+  type("edt_SSID", "sta");
+  const std::string saved = dir_->file("both.ini");
+  uitest::MessageBoxWatcher boxes;
+  press("btn_SaveProfile", saved);
+  ASSERT_TRUE(boxes.waitForBox(5s));
+  EXPECT_TRUE(boxes.texts().first().contains("SSID")) << boxes.texts().first().toStdString();
+  EXPECT_TRUE(QFile::exists(QString::fromStdString(saved)));
+}
+
+}  // namespace
+}  // namespace plenar
