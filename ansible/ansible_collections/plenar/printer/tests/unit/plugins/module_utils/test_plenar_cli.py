@@ -1,0 +1,130 @@
+# -*- coding: utf-8 -*-
+# Copyright: (c) 2026, Plenar developers
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
+# SPDX-License-Identifier: GPL-3.0-or-later
+
+from __future__ import (absolute_import, division, print_function)
+__metaclass__ = type
+
+import json
+
+import pytest
+
+from ansible_collections.plenar.printer.plugins.module_utils import plenar_cli
+
+
+@pytest.mark.parametrize('link, name', [
+    # As plenar names them (apply/<kind>-<port>.json); '&', '/', ':' and any non-ASCII byte
+    # become '-', leading ones dropped.
+    ({'serial': '/dev/ttyUSB0'}, 'serial-dev-ttyUSB0.json'),
+    ({'serial': '/dev/serial/by-id/usb-FTDI:ü'}, 'serial-dev-serial-by-id-usb-FTDI---.json'),
+    ({'net': '192.168.1.87'}, 'net-192.168.1.87-5100.json'),
+    ({'net': 'printer.shop_7:9100'}, 'net-printer.shop_7-9100.json'),
+    ({'usb': 'VID_1234&PID_811E'}, 'usb-VID_1234-PID_811E.json'),
+    ({'lpt': 2}, 'lpt-2.json'),
+])
+def test_record_file_name(link, name):
+    assert plenar_cli.record_file_name(link) == name
+
+
+@pytest.mark.parametrize('link, args', [
+    ({'serial': '/dev/ttyS0', 'device_baud': 9600, 'transfer_baud': None},
+     ['--serial', '/dev/ttyS0', '--device-baud', '9600']),
+    ({'net': '10.0.0.5:5100', 'device_baud': 9600}, ['--net', '10.0.0.5:5100']),
+    ({'usb': 'VID_1234&PID_811E'}, ['--usb', 'VID_1234&PID_811E']),
+    ({'lpt': 1, 'serial': ''}, ['--lpt', '1']),
+    ({}, []),
+])
+def test_link_arguments(link, args):
+    assert plenar_cli.link_arguments(link) == args
+
+
+def test_two_links_are_refused():
+    with pytest.raises(ValueError):
+        plenar_cli.link_arguments({'serial': '/dev/ttyS0', 'lpt': 1})
+
+
+@pytest.mark.parametrize('value, line', [
+    ('shop', 'shop'),
+    ('a=b;c', 'a=b;c'),
+    (' shop ', '" shop "'),           # plenar trims values
+    ('"quoted"', '""quoted""'),       # and drops one pair of enclosing quotes
+    ("'x'", '"\'x\'"'),
+    ('"half', '"half'),
+    (42, '42'),
+])
+def test_ini_value_survives_plenar_reading_it(value, line):
+    assert plenar_cli.ini_value('Key', value) == line
+
+
+@pytest.mark.parametrize('value', ['a\nb', 'a\rb', 'a\x00b'])
+def test_ini_value_refuses_what_would_start_a_line(value):
+    with pytest.raises(ValueError, match='Key: a profile value cannot hold a line break'):
+        plenar_cli.ini_value('Key', value)
+
+
+@pytest.mark.parametrize('error, link, has', [
+    ({'kind': 'permission', 'message': 'Connecting Failed', 'detail': 'Permission denied'},
+     {'serial': '/dev/ttyS0'}, ['serial /dev/ttyS0: Connecting Failed; Permission denied;',
+                                'the dialout group']),
+    ({'kind': 'permission', 'message': 'Connecting Failed', 'detail': ''},
+     {'lpt': 1}, ['the lp group']),
+    ({'kind': 'permission', 'message': 'Connecting Failed', 'detail': ''},
+     {'usb': 'VID_1234&PID_811E'}, ['the plenar group']),
+    ({'kind': 'busy', 'message': 'Connecting Failed', 'detail': ''},
+     {'serial': '/dev/ttyS0'}, ['another program holds the port']),
+    ({'kind': 'link', 'message': 'Connecting Failed', 'detail': ''},
+     {'net': '10.0.0.5'}, ['net 10.0.0.5: ', 'did not answer']),
+    ({'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'CodePage', 'line': 4},
+     None, ['bad (line 4, CodePage)', 'refused before anything was sent']),
+    ({'kind': 'file', 'message': 'Cannot open file', 'detail': ''}, None, ['could not be read']),
+])
+def test_failure_message_says_what_to_do(error, link, has):
+    message = plenar_cli.failure_message({'error': error}, link)
+    for text in has:
+        assert text in message
+    if error['kind'] != 'permission':
+        assert 'group' not in message
+
+
+def test_every_error_kind_of_the_schema_has_a_hint():
+    assert set(plenar_cli.ERROR_HINTS) == {
+        'link', 'printer', 'refused', 'usage', 'busy', 'permission', 'file'}
+
+
+def document(ok=True, exit_code=0, schema=1):
+    return json.dumps({'schema': schema, 'command': 'test', 'ok': ok, 'exit_code': exit_code,
+                       'link': None, 'printer': None, 'result': {}, 'error': None})
+
+
+@pytest.mark.parametrize('rc, out, err, problem', [
+    (0, document(), '', None),
+    (1, document(ok=False, exit_code=1), '', None),
+    (0, '', '', 'printed no result document (exit code 0): no output'),
+    (-9, 'Connecting', 'killed\n', 'printed no result document (exit code -9): killed'),
+    (0, document(schema=2), '', 'unknown schema (2)'),
+    (0, '[1]', '', 'unknown schema'),
+    (1, document(), '', 'exited with 1 but its document says exit_code 0, ok True'),
+    (0, document(ok=False, exit_code=0), '', 'exited with 0 but its document says'),
+])
+def test_parse_document_trusts_only_a_consistent_document(rc, out, err, problem):
+    if problem is None:
+        assert plenar_cli.parse_document(rc, out, err)['exit_code'] == rc
+        return
+    with pytest.raises(plenar_cli.PlenarError) as e:
+        plenar_cli.parse_document(rc, out, err)
+    assert e.value.kind == 'output'
+    assert problem in e.value.msg
+
+
+@pytest.mark.parametrize('record_link, link, same', [
+    ({'kind': 'serial', 'port': '/dev/ttyS0'}, {'serial': '/dev/ttyS0'}, True),
+    ({'kind': 'serial', 'port': '/dev/ttyS1'}, {'serial': '/dev/ttyS0'}, False),
+    ({'kind': 'net', 'address': '10.0.0.5', 'port': 5100}, {'net': '10.0.0.5'}, True),
+    ({'kind': 'net', 'address': '10.0.0.5', 'port': 9100}, {'net': '10.0.0.5'}, False),
+    ({'kind': 'lpt', 'number': 1}, {'lpt': 1}, True),
+    ({'kind': 'usb', 'device': 'VID_1234&PID_811E'}, {'lpt': 1}, False),
+    (None, {'lpt': 1}, False),
+])
+def test_same_port(record_link, link, same):
+    assert plenar_cli.same_port(record_link, link) is same
