@@ -128,7 +128,10 @@ void TFrmPara::buildUi() {
   status->addWidget(panel1_, 1);
   status->addPermanentWidget(progress_);
   profileActions_ = new ProfileActions(*this, main_, *status,
-                                       {[this](bool running) { setRunning(running); },
+                                       {[this](bool running) {
+                                          if (running) progress_->hide();
+                                          setRunning(running);
+                                        },
                                         [this](const QString& text) { panel0_->setText(text); }});
 
   auto* column = new QVBoxLayout(this);

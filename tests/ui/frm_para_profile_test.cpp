@@ -31,11 +31,14 @@ using test::stateAt;
 
 class ProfileButtons : public uitest::FrmParaFixture {
  public:
+  virtual std::vector<std::string> simArgs() const { return {}; }
+
   void SetUp() override {
     FrmParaFixture::SetUp();
     test::SimProcess::Options o;
     o.serial = false;
     o.udp = true;
+    o.extraArgs = simArgs();
     sim_ = std::make_unique<test::SimProcess>(o);
     open();
     QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
@@ -175,6 +178,31 @@ TEST_F(ProfileButtons, RefusedProfilesNameKeyAndLineAndSendNothing) {
   ASSERT_TRUE(boxes.waitForBox(5s));
   EXPECT_TRUE(boxes.texts().first().contains("SSID")) << boxes.texts().first().toStdString();
   EXPECT_TRUE(QFile::exists(QString::fromStdString(saved)));
+}
+
+// A printer that stops answering part-way through the apply.
+class PrinterGoneMidway : public ProfileButtons {
+ public:
+  std::vector<std::string> simArgs() const override { return {"--fault", "close-after:6"}; }
+};
+
+TEST_F(PrinterGoneMidway, TheFailedStepAndItsErrorAreShownAndTheRestIsNotRun) {
+  const std::string path = dir_->file("shop.ini");
+  { std::ofstream(path) << "[ParaDefault]\nCodePage=CP850\nRptTime=45\nPaperType=receipt\n"; }
+  press("btn_ApplyProfile", path);
+  ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 60s));
+  EXPECT_TRUE(field<QToolButton>("btn_ApplyProfile")->isEnabled());
+  const QStringList st = statuses();
+  const qsizetype failed = st.indexOf("失败");
+  ASSERT_GE(failed, 0) << st.join(' ').toStdString();
+  for (qsizetype i = 0; i < st.size(); ++i) {
+    EXPECT_EQ(st[i], i < failed ? "已完成" : i == failed ? "失败" : "未执行") << i;
+  }
+  // The summary, then the failure text of the printer's link.
+  const QStringList result = field<QPlainTextEdit>("qt_applyResult")->toPlainText().split('\n');
+  ASSERT_GE(result.size(), 2);
+  EXPECT_TRUE(result[0].contains("失败: 1")) << result[0].toStdString();
+  EXPECT_TRUE(result[1].contains("Failed")) << result[1].toStdString();
 }
 
 }  // namespace

@@ -140,6 +140,11 @@ void ApplyProgressDialog::fillSteps(const ApplyRun& run, const std::string& runn
 
 QString ApplyProgressDialog::finish(const ApplyRun& run) {
   fillSteps(run, {});
+  // The step that failed in view, else the first.
+  steps_->scrollToTop();
+  const QList<QTreeWidgetItem*> failed =
+      steps_->findItems(statusWord("failed"), Qt::MatchExactly, kStatus);
+  if (!failed.isEmpty()) steps_->scrollToItem(failed.first());
   const Json result = run.result();
   int counts[kStatuses] = {};
   for (const Json& s : result["steps"]) {
