@@ -18,12 +18,15 @@ namespace {
 constexpr const char* kUsage =
     "apply PROFILE.ini [--device NAME SERIAL] [--record FILE] [--force] [--plan | --check]";
 
-// The list texts of both language files, so that a profile saved under either language reads.
+// The list texts of both language files, so that a profile saved under either language reads:
+// those in use (--dir may hold its own) and those shipped with the program.
 ProfileVocabulary vocabulary(const ProgramPaths& paths) {
   ProfileVocabulary v;
+  const ProgramPaths shipped = programPaths();
   for (int index : {0, 1}) {
     const std::string name = languageFileName(index);
     v.languages.push_back(IniFile(pathIn(paths.languageFolder(name), name)).load());
+    v.languages.push_back(IniFile(pathIn(shipped.languageFolder(name), name)).load());
   }
   return v;
 }
@@ -56,11 +59,9 @@ void printPlan(const Json& plan, bool withRecord) {
   for (const Json& note : plan["notes"]) std::printf("note: %s\n", note.get<std::string>().c_str());
 }
 
-// Carries out the run's actions on one session until it is done.
-void drive(ApplyRun& run, CliSession& session) {
-  while (true) {
-    ApplyRun::Action a = run.next();
-    if (a.kind == ApplyRun::Action::Kind::Done) return;
+// Carries out the run's actions, starting with `a`, on one session until it is done.
+void drive(ApplyRun& run, CliSession& session, ApplyRun::Action a) {
+  for (; a.kind != ApplyRun::Action::Kind::Done; a = run.next()) {
     ApplyRun::Outcome outcome;
     if (a.kind == ApplyRun::Action::Kind::TestLink) {
       std::fprintf(stderr, "%s\n", a.description.c_str());
@@ -119,11 +120,12 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
     return kExitDone;
   }
 
-  {
+  // With a record that matches every group nothing is sent, and the engine is not even started.
+  if (ApplyRun::Action first = run.next(); first.kind != ApplyRun::Action::Kind::Done) {
     CliSession session(o);
-    drive(run, session);
-    if (!run.modelTag().empty()) o.report->setModelTag(run.modelTag());
+    drive(run, session, std::move(first));
   }
+  if (!run.modelTag().empty()) o.report->setModelTag(run.modelTag());
   Json result = run.result();
   result["mode"] = "apply";
   for (const Json& note : result["notes"]) {

@@ -70,6 +70,11 @@ ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions op
   }
   recordExisted_ = record_.has_value();
   stateKnown_ = recordExisted_;
+  if (record_) {
+    for (const auto& [name, g] : record_->groups) before_[name] = g.values;
+    // The printer the record is of, until a link test says otherwise.
+    modelTag_ = record_->modelTag;
+  }
   decidePending();
   // Where the last apply left the printer first (a new rate or address), then as given.
   if (record_ && record_->linkAfter && !sameLink(*record_->linkAfter, options_.link) &&
@@ -235,6 +240,7 @@ void ApplyRun::report(const Outcome& outcome) {
                          "'; this one answers '" + modelTag_ +
                          "': its state is unknown and every group is sent");
         stateKnown_ = false;
+        before_.clear();
         record_->groups.clear();
         record_->device.reset();
         for (Step& s : steps_) s.pending = true;
@@ -323,6 +329,29 @@ void ApplyRun::saveRecord() {
   }
 }
 
+Json ApplyRun::stepJson(std::size_t i, const std::string& status) const {
+  const ProfileGroup& g = groups_[i];
+  Json s;
+  s["group"] = g.name;
+  s["command"] = g.command;
+  s["stage"] = stageName(g.stage);
+  s["status"] = status;
+  s["sha256"] = g.sha256;
+  s["values"] = valuesJson(g.values);
+  // What the record said before this run: the diff's "before".
+  auto it = before_.find(g.name);
+  s["previous"] = it == before_.end() ? Json() : valuesJson(it->second);
+  return s;
+}
+
+Json ApplyRun::ignoredJson() const {
+  Json ignored = Json::array();
+  for (const IgnoredKey& k : ignored_) {
+    ignored.push_back({{"key", k.key}, {"line", k.line}, {"reason", k.reason}});
+  }
+  return ignored;
+}
+
 Json ApplyRun::result() const {
   Json j;
   j["changed"] = changed();
@@ -335,31 +364,13 @@ Json ApplyRun::result() const {
   j["link_after_answered"] = linkAfterAnswered_;
   Json steps = Json::array();
   for (std::size_t i = 0; i < groups_.size(); ++i) {
-    const ProfileGroup& g = groups_[i];
-    Json s;
-    s["group"] = g.name;
-    s["command"] = g.command;
-    s["stage"] = stageName(g.stage);
-    s["status"] = steps_[i].status;
+    Json s = stepJson(i, steps_[i].status);
     s["ms"] = steps_[i].ms;
-    s["sha256"] = g.sha256;
-    s["values"] = valuesJson(g.values);
-    s["previous"] = Json();
-    if (recordExisted_ && record_) {
-      auto it = record_->groups.find(g.name);
-      if (it != record_->groups.end() && steps_[i].status != "done") {
-        s["previous"] = valuesJson(it->second.values);
-      }
-    }
     if (!steps_[i].error.empty()) s["error"] = steps_[i].error;
     steps.push_back(std::move(s));
   }
   j["steps"] = std::move(steps);
-  Json ignored = Json::array();
-  for (const IgnoredKey& k : ignored_) {
-    ignored.push_back({{"key", k.key}, {"line", k.line}, {"reason", k.reason}});
-  }
-  j["ignored"] = std::move(ignored);
+  j["ignored"] = ignoredJson();
   j["notes"] = notes_;
   return j;
 }
@@ -370,13 +381,7 @@ Json ApplyRun::plan(bool withRecord) const {
   Json steps = Json::array();
   for (std::size_t i = 0; i < groups_.size(); ++i) {
     const ProfileGroup& g = groups_[i];
-    Json s;
-    s["group"] = g.name;
-    s["command"] = g.command;
-    s["stage"] = stageName(g.stage);
-    s["status"] = "not-run";
-    s["sha256"] = g.sha256;
-    s["values"] = valuesJson(g.values);
+    Json s = stepJson(i, "not-run");
     if (g.request) s["code"] = g.request->code;
     Json bytes = Json::array();
     if (g.request) {
@@ -387,11 +392,8 @@ Json ApplyRun::plan(bool withRecord) const {
     if (withRecord) {
       s["would_change"] = steps_[i].pending;
       anyChange = anyChange || steps_[i].pending;
-      s["previous"] = Json();
-      if (record_) {
-        auto it = record_->groups.find(g.name);
-        if (it != record_->groups.end()) s["previous"] = valuesJson(it->second.values);
-      }
+    } else {
+      s.erase("previous");
     }
     steps.push_back(std::move(s));
   }
@@ -405,11 +407,7 @@ Json ApplyRun::plan(bool withRecord) const {
     j["link_after"] = record_ && record_->linkAfter ? linkToJson(*record_->linkAfter) : Json();
   }
   j["steps"] = std::move(steps);
-  Json ignored = Json::array();
-  for (const IgnoredKey& k : ignored_) {
-    ignored.push_back({{"key", k.key}, {"line", k.line}, {"reason", k.reason}});
-  }
-  j["ignored"] = std::move(ignored);
+  j["ignored"] = ignoredJson();
   j["notes"] = notes_;
   return j;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -97,6 +98,8 @@ class ApplyRun {
   Action sendNext();
   void saveRecord();
   std::optional<LinkSnapshot> linkAfterChanges(bool& changedOwnLink);
+  Json stepJson(std::size_t index, const std::string& status) const;
+  Json ignoredJson() const;
 
   std::string profilePath_;
   std::string profileSha256_;
@@ -105,6 +108,8 @@ class ApplyRun {
   std::vector<Step> steps_;
   ApplyOptions options_;
   std::optional<ApplyRecord> record_;
+  // Each recorded group's values before this run, for the diff.
+  std::map<std::string, std::vector<std::pair<std::string, std::string>>> before_;
   bool recordExisted_ = false;
   bool stateKnown_ = false;
   bool recordWritten_ = false;

@@ -13,7 +13,8 @@ using namespace plenar;
 
 TEST(ProgressText, PermilleAndCountsIn256ByteUnits) {
   EXPECT_EQ(progressText("", 1536, 4096), "Finish 37.5%(6/16)");
-  EXPECT_EQ(progressText("", 5000, 4096), "Finish 100.0%(19/16)");
+  // The last block of a read may bring more than was asked for: never past the total.
+  EXPECT_EQ(progressText("", 5000, 4096), "Finish 100.0%(16/16)");
   EXPECT_EQ(progressText("x", 600, 600), "xFinish 100.0%(2/2)");
   EXPECT_EQ(progressText("Checking", 0, 0), "Checking");
   // Large totals must not overflow the 32-bit range on the way.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <fstream>
 
 #include "PlenarJson.h"
@@ -131,6 +132,13 @@ TEST(Apply, PlanAndCheckSendNothingAndASecondApplySendsNothing) {
   for (const auto& [group, status] : statuses(third)) {
     EXPECT_EQ(status, group == "retract-time" ? "done" : "skipped") << group;
   }
+  // Before and after, for a diff.
+  for (const auto& step : result(third).value("steps").toArray()) {
+    const QJsonObject s = step.toObject();
+    if (s.value("group").toString() != "retract-time") continue;
+    EXPECT_EQ(s.value("previous").toObject().value("RptTime").toString(), "45");
+    EXPECT_EQ(s.value("values").toObject().value("RptTime").toString(), "50");
+  }
   JsonRun forced = bench.apply(net(sim), changed, "--force");
   for (const auto& [group, status] : statuses(forced)) EXPECT_EQ(status, "done") << group;
 }
@@ -249,4 +257,76 @@ TEST(Apply, RefusalsSendNothing) {
   EXPECT_EQ(firmware.doc.value("error").toObject().value("kind").toString(), "refused");
   EXPECT_EQ(statuses(firmware).at("retract-time"), "not-run");
   for (const auto& m : received(sim)) EXPECT_NE(m.find("identify"), std::string::npos) << m;
+}
+
+TEST(Apply, AFullProfileSetsEveryGroup) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  SimProcess sim(o);
+  Bench bench;
+  const std::string profile =
+      "[ParaDefault]\n"
+      "BaudRate=57600\nFlowcontrol=hard\nCodePage=EUC-KR\n"
+      "FontValue=16x18\nDark=Dark\nForcePaper=0D\nbuzzer=0\nCutPaper=0\n"
+      "sleepTime=120\npoweroffTime=3600\n"
+      "BlueToolthName=Till\nMulBlueToolthName=\nBlueToolthPsw=1234\nBlueToolthType=3\n"
+      "BlueToolthMode=2\nBlueToolthCheck=0\nBlueToolthWorkMode=high\n"
+      "SSID=office\nStaModePsw=wifi-pass\nIpType=dhcp\nPort=9101\n"
+      "NetworkName=\nNetworkPsw=\n"
+      "NetIPAddress=127.0.0.1\nSubnetmask=255.255.0.0\ngatewayt=10.0.0.1\nMAC=ABCD01020304\n"
+      "Netport=9102\nEthernet=on\n"
+      "InfraredType=on\nInfraredBaurate=19200\nirdaProtecl=irda\n"
+      "BlackMark=on\nBlacklookdistance=500\nBlackwidth=50\nCutteroptocoupler=60\n"
+      "UsbDeviceTpe=printer\nPaperType=label\nPrinterOrder=reverse\nRptTime=20\n"
+      "BluetoothSEEK=on\nPaperSizeType=2\n";
+  JsonRun r = bench.apply(net(sim), profile, "--device 'Till 9' 1704270009");
+  ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+  EXPECT_EQ(statuses(r).size(), 26u);
+  for (const auto& [group, status] : statuses(r)) EXPECT_EQ(status, "done") << group;
+  const QJsonObject st = sim.waitForState([](const QJsonObject& s) {
+    return stateAt(s, {"settings"}).value("printSize").toInt() == 0;
+  });
+  const QJsonObject s = stateAt(st, {"settings"});
+  const QJsonObject e = s.value("ethernet").toObject();
+  const QJsonObject b = s.value("bluetooth").toObject();
+  const QJsonObject w = s.value("wifi").toObject();
+  const QJsonObject ir = s.value("infrared").toObject();
+  const QJsonObject bm = s.value("blackMark").toObject();
+  const std::vector<std::pair<const char*, bool>> checks{
+      {"baud", s.value("baudCode").toInt() == 3},
+      {"flow", s.value("flowControl").toInt() == 1},
+      {"codepage", s.value("codePage").toInt() == 250},
+      {"switches", s.value("switchByte").toInt() == 0x49 && s.value("feedChar").toInt() == 1},
+      {"times", s.value("sleepTime").toInt() == 120 && s.value("powerOffTime").toInt() == 3600},
+      {"bluetooth", b.value("name").toString() == "Till" && b.value("mode").toInt() == 3 &&
+                        b.value("password").toString() == "1234" && b.value("model").toInt() == 3},
+      {"bt-workmode", b.value("moduleCommands").toArray().last().toString() == "AT+HSM=2"},
+      {"bt-hide", b.value("hidden").toBool()},
+      {"wifi-sta", w.value("mode").toString() == "station" &&
+                       w.value("ssid").toString() == "office" &&
+                       w.value("addressMode").toInt() == 0 && w.value("port").toInt() == 9101},
+      {"net", e.value("ip").toString() == "127.0.0.1" &&
+                  e.value("mask").toString() == "255.255.0.0" &&
+                  e.value("gateway").toString() == "10.0.0.1" && e.value("port").toInt() == 9102 &&
+                  e.value("mac").toString().toLower() == "01020304" && e.value("enabled").toBool()},
+      {"infrared", ir.value("enabled").toBool() && ir.value("baudCode").toInt() == 1 &&
+                       ir.value("protocol").toInt() == 1},
+      {"black mark", bm.value("enabled").toBool() && bm.value("searchDistance").toInt() == 500 &&
+                         bm.value("width").toInt() == 50 && bm.value("cutterFeed").toInt() == 60},
+      {"device options", s.value("usbType").toInt() == 1 && s.value("paperType").toInt() == 1 &&
+                             s.value("printOrder").toInt() == 0xF1},
+      {"retract-time", s.value("retractionTime").toInt() == 20},
+      {"paper-size", s.value("printSize").toInt() == 0},
+      {"device", s.value("deviceName").toString() == "Till 9" &&
+                     s.value("serialNumber").toString() == "1704270009"},
+  };
+  for (const auto& [what, ok] : checks)
+    EXPECT_TRUE(ok) << what << "\n" << QJsonDocument(s).toJson().toStdString();
+  // The record holds the passwords only inside the hashes.
+  const std::string record =
+      bench.dir.read("apply/net-127.0.0.1-" + std::to_string(sim.udpPort()) + ".json");
+  EXPECT_EQ(record.find("wifi-pass"), std::string::npos);
+  EXPECT_EQ(record.find("1234\""), std::string::npos);
+  EXPECT_NE(record.find("Till 9"), std::string::npos);
 }

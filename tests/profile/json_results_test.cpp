@@ -98,8 +98,8 @@ TEST(JsonResults, APortHeldByAnotherProgramIsBusy) {
   const int held = ::open(sim.serialPath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
   ASSERT_GE(held, 0);
   ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
-  JsonRun r = runPlenarJson("--dir " + dir.path() + " --serial " + shellQuoted(sim.serialPath()) +
-                            " test");
+  JsonRun r =
+      runPlenarJson("--dir " + dir.path() + " --serial " + shellQuoted(sim.serialPath()) + " test");
   ::close(held);
   EXPECT_EQ(r.schemaProblems, "");
   EXPECT_EQ(r.exitCode, 1) << r.out;
