@@ -256,11 +256,17 @@ def summarize_apply(doc, check):
     return out
 
 
+def runnable(path):
+    return os.path.isfile(path) and os.access(path, os.X_OK)
+
+
 class PlenarCli(object):
     """Runs plenar for one module run."""
 
     def __init__(self, module, plenar_path=None, state_dir=None):
         self.module = module
+        if plenar_path and not runnable(plenar_path):
+            module.fail_json(msg='plenar_path: %s is not a program this user may run' % plenar_path)
         self.path = plenar_path or module.get_bin_path('plenar', required=True)
         self.state_dir = state_dir
         self.command_lines = []

@@ -36,6 +36,7 @@ import pytest
 import yaml
 
 from ansible.module_utils import basic
+from ansible_collections.plenar.printer.plugins.module_utils import plenar_cli
 from ansible.module_utils.common.text.converters import to_bytes
 
 PLENAR = '/usr/bin/plenar'
@@ -113,6 +114,7 @@ def run_case(module_main, case, tmp_path, capsys, monkeypatch):
 
     monkeypatch.setattr(basic.AnsibleModule, 'run_command', run_command)
     monkeypatch.setattr(basic.AnsibleModule, 'get_bin_path', lambda *a, **k: PLENAR)
+    monkeypatch.setattr(plenar_cli, 'runnable', lambda path: path == PLENAR)
     with pytest.raises(SystemExit):
         module_main()
     out = capsys.readouterr().out
