@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Runs `ansible-test sanity` or `ansible-test units` (--local) on a copy of the plenar.printer
-# collection in WORK, so that ansible-test's output stays out of the source tree.
-#   ansible_test.sh sanity|units WORK
+# collection in a temporary folder, removed afterwards: ansible-test writes its output into the
+# collection, and inside a git work tree it would test only the files git lists (a build folder
+# is ignored).
+#   ansible_test.sh sanity|units
 set -euo pipefail
 what=$1
-work=$2
 here="$(cd "$(dirname "$0")" && pwd)"
 source="$here/../../ansible/ansible_collections/plenar/printer"
+work=$(mktemp -d "${TMPDIR:-/tmp}/plenar-ansible-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
 copy="$work/ansible_collections/plenar/printer"
-
-rm -rf "$work"
 mkdir -p "$(dirname "$copy")"
 cp -r "$source" "$copy"
 cd "$copy"
@@ -22,4 +23,4 @@ if [ "$what" = sanity ]; then
   # The sanity tests' environments, made from Debian's packages (no PyPI here).
   /usr/bin/python3 "$here/offline_sanity_venvs.py"
 fi
-exec ansible-test "$what" --local --python "$python" --color no
+ansible-test "$what" --local --python "$python" --color no
