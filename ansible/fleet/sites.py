@@ -283,9 +283,20 @@ def run_playbook(playbook, inventory, tree_dir, log_path, args=(), env=None, exp
     before = os.times()
     start = time.monotonic()
     with open(log_path, 'w', encoding='utf-8') as log:
-        rc = subprocess.call(['ansible-playbook', '-i', inventory, playbook] + list(args),
-                             stdout=log, stderr=subprocess.STDOUT, env=run_env,
-                             stdin=subprocess.DEVNULL)
+        proc = subprocess.Popen(['ansible-playbook', '-i', inventory, playbook] + list(args),
+                                stdout=log, stderr=subprocess.STDOUT, env=run_env,
+                                stdin=subprocess.DEVNULL)
+        try:
+            rc = proc.wait()
+        except BaseException:
+            # Interrupted (Ctrl-C, SIGTERM): the playbook goes too.
+            proc.terminate()
+            try:
+                proc.wait(30)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+            raise
     wall = time.monotonic() - start
     after = os.times()
     cpu = (after.children_user - before.children_user) + \

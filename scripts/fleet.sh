@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# A chain's fleet on this machine: N simulated shop sites (default 1000), each a
+# plenar-printer-sim with its own state (mostly serial pseudo-terminals and UDP, some USB and
+# parallel ports through umockdev, 1 % with a fault), brought to one profile by the
+# plenar.printer collection's fleet playbook with real ansible-playbook (forks 50, the tree
+# callback's per-host report), every printer's state checked against the profile, the playbook
+# run again, the faulty sites mended and completed, and 50 more sites reached over SSH (an sshd
+# started here on 127.0.0.1 with a key made here). Prints the figures of each run.
+#
+#   scripts/fleet.sh [N] [--bin DIR] [--work DIR] [--forks N] [--ssh-sites N] [--no-bare]
+#                        [--strategy linear|free|...]
+#
+# Without --bin it builds plenar and plenar-printer-sim (Release) in build/fleet. Everything
+# it starts it stops, by process id, also on Ctrl-C.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bin=""
+args=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --bin) bin=$2; shift 2 ;;
+    *) args+=("$1"); shift ;;
+  esac
+done
+
+./scripts/install-deps.sh
+# The SSH run needs an sshd; the package's own service is not used (nor started here).
+if [ ! -x /usr/sbin/sshd ]; then
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  echo "Installing: openssh-server"
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    openssh-server openssh-client
+fi
+
+if [ -z "$bin" ]; then
+  cmake -S . -B build/fleet -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLENAR_BUILD_BENCH=OFF \
+    -DPLENAR_BUILD_TESTS=OFF >/dev/null
+  cmake --build build/fleet -j "$(nproc)" --target plenar plenar-printer-sim
+  bin=build/fleet/bin
+fi
+
+work_given=0
+for a in "${args[@]}"; do [ "$a" = --work ] && work_given=1; done
+[ "$work_given" = 1 ] || args+=(--work "${TMPDIR:-/tmp}/plenar-fleet")
+
+# Debian's Python and Ansible, whatever python3 comes first on the PATH.
+/usr/bin/python3 ansible/fleet/fleet.py --bin "$bin" "${args[@]}" &
+fleet=$!
+stop() {
+  kill -TERM "$fleet" 2>/dev/null || true
+  wait "$fleet" 2>/dev/null || true
+  exit 130
+}
+trap stop INT TERM
+wait "$fleet"
