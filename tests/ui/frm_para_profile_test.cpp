@@ -48,6 +48,8 @@ class ProfileButtons : public uitest::FrmParaFixture {
     window().setParameterWindowOpener([this] { para_->showModal(); });
     QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
     ASSERT_TRUE(uitest::waitUntil([&] { return para_->isVisible(); }, 10s));
+    // The window opens as the link test reports; its buttons wait for the worker to be idle.
+    ASSERT_TRUE(uitest::waitUntil([&] { return !para_->commandRunning(); }, 10s));
   }
   void TearDown() override {
     FrmParaFixture::TearDown();
@@ -58,6 +60,7 @@ class ProfileButtons : public uitest::FrmParaFixture {
   void press(const char* button, const std::string& file) {
     uitest::FileDialogAnswers answers({{QString::fromStdString(file)}});
     auto* b = field<QToolButton>(button);
+    ASSERT_TRUE(b->isEnabled()) << button;
     b->setFocus();
     QTest::keyClick(b, Qt::Key_Space);
   }
