@@ -68,6 +68,13 @@ QToolButton* toolButton(const char* name, const QString& text, const QString& hi
   return b;
 }
 
+// "应用配置..." titles its dialogs "应用配置".
+QString titleOf(const QAbstractButton* button) {
+  QString title = captionOf(button);
+  while (title.endsWith(QLatin1Char('.'))) title.chop(1);
+  return title;
+}
+
 QFileDialog* profileDialog(const char* name, QFileDialog::AcceptMode mode, QWidget* parent) {
   auto* d = new QFileDialog(parent);
   d->setObjectName(QString::fromLatin1(name));
@@ -111,9 +118,7 @@ void ProfileActions::setApplyEnabled(bool enabled) {
 }
 
 QString ProfileActions::chooseFile(QFileDialog* dialog, const QAbstractButton* button) {
-  QString title = captionOf(button);
-  while (title.endsWith(QLatin1Char('.'))) title.chop(1);
-  dialog->setWindowTitle(title);
+  dialog->setWindowTitle(titleOf(button));
   if (dialog->exec() != QDialog::Accepted) return {};
   const QStringList files = dialog->selectedFiles();
   return files.isEmpty() ? QString() : files.first();
@@ -176,9 +181,7 @@ void ProfileActions::applyProfile() {
   }
   ++generation_;
   hooks_.setRunning(true);
-  QString title = captionOf(apply_);
-  while (title.endsWith(QLatin1Char('.'))) title.chop(1);
-  progress_->begin(title, chosen, *run_);
+  progress_->begin(titleOf(apply_), chosen, *run_);
   next();
 }
 
