@@ -174,8 +174,8 @@ void ProfileActions::applyProfile() {
     options.recordPath = defaultRecordPath(paths.stateDir, link);
     options.stateDir = paths.stateDir;
     run_ = std::make_unique<ApplyRun>(profile, std::move(groups), std::move(options));
-  } catch (const ProfileError& e) {
-    // Refused as plenar apply refuses it (key and line); nothing is sent.
+  } catch (const std::exception& e) {
+    // Refused as plenar apply refuses it (a ProfileError names key and line); nothing is sent.
     message(QStringLiteral("%1\n%2").arg(chosen, qs(e.what())));
     return;
   }
@@ -217,12 +217,14 @@ void ProfileActions::tryPost() {
     request = action_.request;
   }
   awaiting_ = true;
-  if (!worker.postCommand(std::move(request))) commandReported(false, "the worker is busy");
+  if (!worker.postCommand(std::move(request))) {
+    ApplyRun::Outcome refused;
+    refused.message = "the worker is busy";
+    reported(refused);
+  }
 }
 
 void ProfileActions::commandReported(bool ok, const std::string& failureText) {
-  if (!run_ || !awaiting_) return;
-  awaiting_ = false;
   ApplyRun::Outcome outcome;
   outcome.ok = ok;
   if (!ok) {
@@ -234,6 +236,12 @@ void ProfileActions::commandReported(bool ok, const std::string& failureText) {
   } else if (action_.kind == ApplyRun::Action::Kind::TestLink) {
     outcome.modelTag = main_.engine().link().printerModelTag();
   }
+  reported(outcome);
+}
+
+void ProfileActions::reported(const ApplyRun::Outcome& outcome) {
+  if (!run_ || !awaiting_) return;
+  awaiting_ = false;
   run_->report(outcome);
   progress_->update(*run_, {}, {});
   // The worker is still inside its report: the next action is posted from the event loop.

@@ -61,6 +61,7 @@ class ProfileActions : public QObject {
   void message(const QString& text);
   void next();
   void tryPost();
+  void reported(const ApplyRun::Outcome& outcome);
   void finish();
 
   QWidget& window_;
