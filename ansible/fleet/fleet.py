@@ -165,6 +165,37 @@ class Sshd(object):
                 self.proc.wait()
 
 
+class SiteOutcomes(object):
+    """A playbook run's outcome per site: a host's, or with several printers per host, each
+    printer's from the host's report."""
+
+    def __init__(self, run, members):
+        self.wall = run.wall
+        self.cpu = run.cpu
+        self.hosts = len(members)
+        self.sites = {}
+        for host, chunk in members.items():
+            outcome = run.hosts.get(host, {'status': 'missing', 'result': None})
+            printers = dict((p.get('name'), p) for p in
+                            ((outcome.get('result') or {}).get('printers') or []))
+            for site in chunk:
+                status = outcome['status']
+                if status in ('ok', 'changed', 'failed') and site.name in printers:
+                    p = printers[site.name]
+                    status = 'failed' if p.get('failed') else (
+                        'changed' if p.get('changed') else 'ok')
+                self.sites[site.name] = status
+
+    def status(self, name):
+        return self.sites.get(name, 'missing')
+
+    def names(self, status):
+        return sorted(n for n, s in self.sites.items() if s == status)
+
+    def count(self, status):
+        return len(self.names(status))
+
+
 class Report(object):
     def __init__(self):
         self.lines = []
@@ -186,12 +217,12 @@ def names_list(names, limit=30):
     return shown + (' and %d more' % (len(names) - limit) if len(names) > limit else '')
 
 
-def run_figures(report, label, run, count):
-    report.say('%-7s %5d hosts: ok %d, changed %d, failed %d, unreachable %d, missing %d; '
-               'wall %.1f s, CPU %.1f s = %.3f CPU-s per host' % (
-                   label, count, run.count('ok'), run.count('changed'), run.count('failed'),
-                   run.count('unreachable'), run.count('missing'), run.wall, run.cpu,
-                   run.cpu / max(count, 1)))
+def run_figures(report, label, run):
+    report.say('%-7s %5d sites: ok %d, changed %d, failed %d, unreachable %d, missing %d; '
+               'wall %.1f s, CPU %.1f s = %.3f CPU-s per host (%d hosts)' % (
+                   label, len(run.sites), run.count('ok'), run.count('changed'),
+                   run.count('failed'), run.count('unreachable'), run.count('missing'),
+                   run.wall, run.cpu, run.cpu / max(run.hosts, 1), run.hosts))
 
 
 def main():
@@ -202,8 +233,13 @@ def main():
     parser.add_argument('--forks', type=int, default=50)
     parser.add_argument('--ssh-sites', type=int, default=50)
     parser.add_argument('--no-bare', action='store_true', help='leave out the bare run')
-    parser.add_argument('--strategy', default='linear', help='linear, free, mitogen_linear, ...')
+    parser.add_argument('--strategy', default='linear',
+                        help='linear, free, or mitogen_linear / mitogen_free (ansible-mitogen)')
+    parser.add_argument('--printers-per-host', type=int, default=1,
+                        help='sites (printers) per inventory host, one module run each (1..10)')
     args = parser.parse_args()
+    if not 1 <= args.printers_per_host <= 10:
+        parser.error('--printers-per-host: 1..10 (a host has one USB or parallel site at most)')
 
     # SIGTERM (fleet.sh's trap on Ctrl-C) ends the run through the clean-up below.
     signal.signal(signal.SIGTERM, lambda *a: sys.exit(130))
@@ -248,7 +284,10 @@ def run_fleet(args, work, plenar, sims, sshd, report):
         'ansible_connection': 'local',
         'ansible_python_interpreter': '/usr/bin/python3',
     }
-    sites.write_inventory(inventory, fleet, plenar, group_vars=group_vars)
+    members = sites.write_inventory(inventory, fleet, plenar, group_vars=group_vars,
+                                    per_host=args.printers_per_host)
+    if args.printers_per_host > 1:
+        report.say('hosts: %d, %d printers each' % (len(members), args.printers_per_host))
     bare_playbook = os.path.join(work, 'bare.yml')
     with open(bare_playbook, 'w', encoding='utf-8') as f:
         f.write('- name: Bare\n  hosts: shops\n  gather_facts: false\n'
@@ -265,20 +304,31 @@ def run_fleet(args, work, plenar, sims, sshd, report):
         'ANSIBLE_NOCOLOR': '1',
         'ANSIBLE_RETRY_FILES_ENABLED': '0',
         'ANSIBLE_DISPLAY_SKIPPED_HOSTS': '0',
+        # One task per host: a connection of its own each, and no master left behind.
+        'ANSIBLE_SSH_ARGS': '-o ControlMaster=no -o ControlPersist=no',
     }
-    names = [s.name for s in fleet]
+    if args.strategy.startswith('mitogen'):
+        try:
+            import ansible_mitogen  # pylint: disable=import-outside-toplevel
+        except ImportError:
+            raise SystemExit('--strategy %s needs ansible-mitogen (apt-get install '
+                             'ansible-mitogen)' % args.strategy)
+        env['ANSIBLE_STRATEGY_PLUGINS'] = os.path.join(
+            os.path.dirname(ansible_mitogen.__file__), 'plugins', 'strategy')
+    names = list(members)
 
     def play(label, playbook, extra=(), hosts=names, inv=inventory):
-        return sites.run_playbook(playbook, inv, os.path.join(work, 'tree-' + label),
-                                  os.path.join(work, label + '.log'), list(extra), env, hosts)
+        run = sites.run_playbook(playbook, inv, os.path.join(work, 'tree-' + label),
+                                 os.path.join(work, label + '.log'), list(extra), env, hosts)
+        return SiteOutcomes(run, dict((h, members[h]) for h in hosts))
 
     bare = None
     if not args.no_bare:
         bare = play('bare', bare_playbook)
-        run_figures(report, 'bare', bare, len(fleet))
+        run_figures(report, 'bare', bare)
 
     first = play('first', 'plenar.printer.fleet')
-    run_figures(report, 'first', first, len(fleet))
+    run_figures(report, 'first', first)
     report.say('first   failed sites: %s' % names_list(first.names('failed') +
                                                       first.names('unreachable')))
     if sorted(first.names('failed')) != sorted(faulty):
@@ -298,7 +348,7 @@ def run_fleet(args, work, plenar, sims, sshd, report):
 
     frames = dict((s.name, s.frames()) for s in fleet)
     rerun = play('rerun', 'plenar.printer.fleet')
-    run_figures(report, 'rerun', rerun, len(fleet))
+    run_figures(report, 'rerun', rerun)
     sent = [s.name for s in good if s.frames() != frames[s.name]]
     report.say('rerun   good sites that received a frame: %d; failed: %s' % (
         len(sent), names_list(rerun.names('failed'))))
@@ -314,13 +364,16 @@ def run_fleet(args, work, plenar, sims, sshd, report):
         by_name = dict((s.name, s) for s in fleet)
         for name in faulty:
             sims.restart(by_name[name])
-        mended = play('mended', 'plenar.printer.fleet', ['--limit', ','.join(faulty)], faulty)
+        limit = sorted(set(h for h, chunk in members.items()
+                           if any(site.name in faulty for site in chunk)))
+        mended = play('mended', 'plenar.printer.fleet', ['--limit', ','.join(limit)], limit)
         still = [n for n in faulty if by_name[n].check()]
+        changed = [n for n in faulty if mended.status(n) == 'changed']
         report.say('mended  %d faulty sites restarted without their fault: changed %d, '
                    'failed %d; printers matching the profile %d' % (
-                       len(faulty), mended.count('changed'), mended.count('failed'),
+                       len(faulty), len(changed), mended.count('failed'),
                        len(faulty) - len(still)))
-        if mended.count('changed') != len(faulty) or still:
+        if len(changed) != len(faulty) or still:
             report.fail('the mended sites were not completed: %s' % names_list(still))
 
     report.say('sims    CPU of the simulators so far: %.1f s' % sims.cpu_seconds())
@@ -333,16 +386,16 @@ def run_ssh(args, work, plenar, sims, sshd, report, env):
     sims.start(remote)
     sshd.start()
     inventory = os.path.join(work, 'inventory-ssh.json')
-    sites.write_inventory(inventory, remote, plenar, group_vars={
+    members = sites.write_inventory(inventory, remote, plenar, group_vars={
         'plenar_profile': sites.PROFILE,
         'ansible_python_interpreter': '/usr/bin/python3',
     }, host_vars=sshd.host_vars)
-    names = [s.name for s in remote]
     sshd_cpu = sshd.cpu_seconds()
-    run = sites.run_playbook('plenar.printer.fleet', inventory, os.path.join(work, 'tree-ssh'),
-                             os.path.join(work, 'ssh.log'), [], env, names)
+    run = SiteOutcomes(
+        sites.run_playbook('plenar.printer.fleet', inventory, os.path.join(work, 'tree-ssh'),
+                           os.path.join(work, 'ssh.log'), [], env, list(members)), members)
     run.cpu += sshd.cpu_seconds() - sshd_cpu
-    run_figures(report, 'ssh', run, len(remote))
+    run_figures(report, 'ssh', run)
     wrong = [s.name for s in remote if s.check()]
     report.say('ssh     over sshd on 127.0.0.1:%d as %s: %d of %d printers match the profile; '
                'failed: %s' % (sshd.port, getpass.getuser(), len(remote) - len(wrong),
@@ -350,7 +403,7 @@ def run_ssh(args, work, plenar, sims, sshd, report, env):
                                                        run.names('unreachable'))))
     if run.count('changed') != len(remote) or wrong:
         report.fail('the SSH run did not bring every site to the profile: %s' % names_list(
-            sorted(set(wrong) | set(n for n in names if run.hosts[n]['status'] != 'changed'))))
+            sorted(set(wrong) | set(n for n in run.sites if run.status(n) != 'changed'))))
 
 
 if __name__ == '__main__':

@@ -103,7 +103,7 @@ class Site(object):
         """The site's entry of plenar_profile's `printers`."""
         link = {'serial': {'serial': self.tty}, 'net': {'net': '127.0.0.1:%d' % self.port},
                 'usb': {'usb': USB_ID}, 'lpt': {'lpt': 1}}[self.kind]
-        link.update(name=self.kind, device={'name': self.name, 'serial_no': self.serial_no})
+        link.update(name=self.name, device={'name': self.name, 'serial_no': self.serial_no})
         return link
 
     def environment(self):
@@ -239,16 +239,29 @@ class Simulators(object):
         return total
 
 
-def write_inventory(path, sites, plenar_path, group='shops', group_vars=None, host_vars=None):
-    """An inventory of the sites (JSON, which Ansible's YAML inventory reads fast)."""
+def write_inventory(path, sites, plenar_path, group='shops', group_vars=None, host_vars=None,
+                    per_host=1):
+    """An inventory of the sites (JSON, which Ansible's YAML inventory reads fast): a host per
+    site, or with `per_host` a host per that many consecutive sites, its printers in one module
+    run (at most one site with a umockdev testbed each: a host has one environment). Returns
+    {host: [sites]}."""
     hosts = {}
-    for site in sites:
-        entry = site.host_vars(plenar_path)
-        entry.update(host_vars(site) if host_vars else {})
-        hosts[site.name] = entry
+    members = {}
+    for start in range(0, len(sites), per_host):
+        chunk = sites[start:start + per_host]
+        if sum(1 for s in chunk if s.environment()) > 1:
+            raise ValueError('%s: more than one USB or parallel site on a host' % chunk[0].name)
+        entry = chunk[0].host_vars(plenar_path)
+        entry['plenar_printers'] = [s.printer() for s in chunk]
+        entry['plenar_environment'] = dict(
+            next((s.environment() for s in chunk if s.environment()), {}))
+        entry.update(host_vars(chunk[0]) if host_vars else {})
+        hosts[chunk[0].name] = entry
+        members[chunk[0].name] = chunk
     inventory = {group: {'hosts': hosts, 'vars': dict(group_vars or {})}}
     with open(path, 'w', encoding='utf-8') as f:
         json.dump(inventory, f, indent=1)
+    return members
 
 
 class PlaybookRun(object):

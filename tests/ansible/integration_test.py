@@ -114,7 +114,7 @@ def run_all(work, plenar, sims, all_sites, by_name):
     result = faulty['result'] or {}
     steps = (result.get('printers') or [{}])[0].get('steps') or []
     done = [s['group'] for s in steps if s['status'] == 'done']
-    expect(result.get('msg', '').startswith('1 of 1 printers failed: net 127.0.0.1:')
+    expect(result.get('msg', '').startswith('1 of 1 printers failed: shop-faulty: net 127.0.0.1:')
            and done and any(s['status'] == 'failed' for s in steps),
            'the failure names the printer and keeps the steps done', result.get('msg'))
     with open(first.log, encoding='utf-8') as f:

@@ -741,6 +741,8 @@ def main():
                 result = apply_one(module, cli, profile_path, printer)
                 result['name'] = printer['name'] or describe_link(printer)
                 result['failed'] = result.get('failed', False)
+                if result['failed'] and printer['name']:
+                    result['msg'] = '%s: %s' % (printer['name'], result['msg'])
                 results.append(result)
     finally:
         cli.remove_profiles()
