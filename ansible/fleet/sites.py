@@ -110,9 +110,10 @@ class Site(object):
         """What plenar needs to see the site's virtual USB printer or parallel port."""
         if self.kind not in ('usb', 'lpt'):
             return {}
+        # An AddressSanitizer build of plenar accepts the preload before its runtime.
+        asan = os.environ.get('ASAN_OPTIONS')
         return {'UMOCKDEV_DIR': self.umockdev_dir, 'LD_PRELOAD': PRELOAD,
-                # a sanitizer build of plenar accepts the preload before its runtime
-                'ASAN_OPTIONS': 'verify_asan_link_order=0:detect_leaks=0'}
+                'ASAN_OPTIONS': (asan + ':' if asan else '') + 'verify_asan_link_order=0'}
 
     def host_vars(self, plenar_path):
         return {
