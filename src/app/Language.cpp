@@ -2,6 +2,7 @@
 
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "profile/ProfileGroups.h"
 #include "shared/SharedTexts.h"
 
 namespace plenar {
@@ -24,6 +25,17 @@ void applyLanguageTexts(const IniDocument& doc) {
 
 void applyLanguageTexts(const std::string& programDir, int index) {
   applyLanguageTexts(IniFile(pathIn(programDir, languageFileName(index))).load());
+}
+
+ProfileVocabulary profileVocabulary(const ProgramPaths& paths) {
+  ProfileVocabulary v;
+  const ProgramPaths shipped = programPaths();
+  for (int index : {0, 1}) {
+    const std::string name = languageFileName(index);
+    v.languages.push_back(IniFile(pathIn(paths.languageFolder(name), name)).load());
+    v.languages.push_back(IniFile(pathIn(shipped.languageFolder(name), name)).load());
+  }
+  return v;
 }
 
 }  // namespace plenar

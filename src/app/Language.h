@@ -5,6 +5,8 @@
 namespace plenar {
 
 class IniDocument;
+struct ProgramPaths;
+struct ProfileVocabulary;
 
 // "English.lng" for index 1, "Chinese.lng" for any other index.
 std::string languageFileName(int index);
@@ -14,5 +16,8 @@ void applyLanguageTexts(const IniDocument& doc);
 // Loads the language file of `index` from `programDir` and applies its texts; a missing file
 // changes nothing.
 void applyLanguageTexts(const std::string& programDir, int index);
+// The list texts of both language files, so that a profile saved under either language reads:
+// those in use (--dir may hold its own) and those shipped with the program.
+ProfileVocabulary profileVocabulary(const ProgramPaths& paths);
 
 }  // namespace plenar

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/Language.h"
+#include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/RunReport.h"
@@ -17,19 +18,6 @@ namespace {
 
 constexpr const char* kUsage =
     "apply PROFILE.ini [--device NAME SERIAL] [--record FILE] [--force] [--plan | --check]";
-
-// The list texts of both language files, so that a profile saved under either language reads:
-// those in use (--dir may hold its own) and those shipped with the program.
-ProfileVocabulary vocabulary(const ProgramPaths& paths) {
-  ProfileVocabulary v;
-  const ProgramPaths shipped = programPaths();
-  for (int index : {0, 1}) {
-    const std::string name = languageFileName(index);
-    v.languages.push_back(IniFile(pathIn(paths.languageFolder(name), name)).load());
-    v.languages.push_back(IniFile(pathIn(shipped.languageFolder(name), name)).load());
-  }
-  return v;
-}
 
 void printPlan(const Json& plan, bool withRecord) {
   std::printf("profile %s (sha256 %s)\n", plan["profile"]["path"].get<std::string>().c_str(),
@@ -103,7 +91,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   if (plan && check) throw UsageError("--plan and --check: choose one");
 
   const Profile profile = loadProfile(p[0]);
-  ProfileGroups groups = buildProfileGroups(profile, vocabulary(o.paths), device);
+  ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(o.paths), device);
   ApplyOptions options;
   options.link = o.link;
   options.recordPath = record.value_or(defaultRecordPath(o.paths.stateDir, o.link));
@@ -113,8 +101,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
 
   if (plan || check) {
     // Nothing is sent: the plan, and with --check what the record says would change.
-    Json result = run.plan(check);
-    result["mode"] = plan ? "plan" : "check";
+    Json result = applyPlanJson(run, check);
     if (!o.json) printPlan(result, check);
     o.report->result() = std::move(result);
     return kExitDone;
@@ -126,8 +113,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
     drive(run, session, std::move(first));
   }
   if (!run.modelTag().empty()) o.report->setModelTag(run.modelTag());
-  Json result = run.result();
-  result["mode"] = "apply";
+  Json result = applyResultJson(run);
   for (const Json& note : result["notes"]) {
     std::fprintf(stderr, "note: %s\n", note.get<std::string>().c_str());
   }

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/FieldLimits.h"
 #include "cli/RunReport.h"
 #include "commands/RequestBytes.h"
-#include "profile/ApplyRun.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
 #include "requests/Choices.h"

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "commands/RequestBytes.h"
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
 #include "platform/BuildInfo.h"
@@ -31,24 +30,7 @@ bool samePort(const LinkSnapshot& a, const LinkSnapshot& b) {
   return false;
 }
 
-Json valuesJson(const std::vector<std::pair<std::string, std::string>>& values) {
-  Json j = Json::object();
-  for (const auto& [key, value] : values) j[key] = value;
-  return j;
-}
-
 }  // namespace
-
-std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    if (!out.empty()) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 0x0F];
-  }
-  return out;
-}
 
 ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions options)
     : profilePath_(profile.path),
@@ -74,6 +56,7 @@ ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions op
     for (const auto& [name, g] : record_->groups) before_[name] = g.values;
     // The printer the record is of, until a link test says otherwise.
     modelTag_ = record_->modelTag;
+    recordedLinkAfter_ = record_->linkAfter;
   }
   decidePending();
   // Where the last apply left the printer first (a new rate or address), then as given.
@@ -329,87 +312,14 @@ void ApplyRun::saveRecord() {
   }
 }
 
-Json ApplyRun::stepJson(std::size_t i, const std::string& status) const {
-  const ProfileGroup& g = groups_[i];
-  Json s;
-  s["group"] = g.name;
-  s["command"] = g.command;
-  s["stage"] = stageName(g.stage);
-  s["status"] = status;
-  s["sha256"] = g.sha256;
-  s["values"] = valuesJson(g.values);
-  // What the record said before this run: the diff's "before".
-  auto it = before_.find(g.name);
-  s["previous"] = it == before_.end() ? Json() : valuesJson(it->second);
-  return s;
-}
-
-Json ApplyRun::ignoredJson() const {
-  Json ignored = Json::array();
-  for (const IgnoredKey& k : ignored_) {
-    ignored.push_back({{"key", k.key}, {"line", k.line}, {"reason", k.reason}});
-  }
-  return ignored;
-}
-
-Json ApplyRun::result() const {
-  Json j;
-  j["changed"] = changed();
-  j["state_known"] = stateKnown_;
-  j["profile"] = {{"path", profilePath_}, {"sha256", profileSha256_}};
-  j["record"] = {
-      {"path", options_.recordPath}, {"existed", recordExisted_}, {"written", recordWritten_}};
-  j["link_used"] = used_ ? linkToJson(*used_) : Json();
-  j["link_after"] = linkAfter_ ? linkToJson(*linkAfter_) : Json();
-  j["link_after_answered"] = linkAfterAnswered_;
-  Json steps = Json::array();
+std::vector<ApplyRun::StepReport> ApplyRun::steps() const {
+  std::vector<StepReport> out;
   for (std::size_t i = 0; i < groups_.size(); ++i) {
-    Json s = stepJson(i, steps_[i].status);
-    s["ms"] = steps_[i].ms;
-    if (!steps_[i].error.empty()) s["error"] = steps_[i].error;
-    steps.push_back(std::move(s));
+    StepReport r{&groups_[i], steps_[i].status, steps_[i].ms, steps_[i].error, steps_[i].pending};
+    if (auto it = before_.find(groups_[i].name); it != before_.end()) r.previous = &it->second;
+    out.push_back(std::move(r));
   }
-  j["steps"] = std::move(steps);
-  j["ignored"] = ignoredJson();
-  j["notes"] = notes_;
-  return j;
-}
-
-Json ApplyRun::plan(bool withRecord) const {
-  Json j;
-  bool anyChange = false;
-  Json steps = Json::array();
-  for (std::size_t i = 0; i < groups_.size(); ++i) {
-    const ProfileGroup& g = groups_[i];
-    Json s = stepJson(i, "not-run");
-    if (g.request) s["code"] = g.request->code;
-    Json bytes = Json::array();
-    if (g.request) {
-      for (const auto& message : requestWireBytes(*g.request)) bytes.push_back(hexBytes(message));
-    }
-    s["bytes"] = std::move(bytes);
-    if (!g.files.empty()) s["files"] = g.files;
-    if (withRecord) {
-      s["would_change"] = steps_[i].pending;
-      anyChange = anyChange || steps_[i].pending;
-    } else {
-      s.erase("previous");
-    }
-    steps.push_back(std::move(s));
-  }
-  if (withRecord) {
-    j["changed"] = anyChange;
-    j["state_known"] = stateKnown_;
-  }
-  j["profile"] = {{"path", profilePath_}, {"sha256", profileSha256_}};
-  if (withRecord) {
-    j["record"] = {{"path", options_.recordPath}, {"existed", recordExisted_}, {"written", false}};
-    j["link_after"] = record_ && record_->linkAfter ? linkToJson(*record_->linkAfter) : Json();
-  }
-  j["steps"] = std::move(steps);
-  j["ignored"] = ignoredJson();
-  j["notes"] = notes_;
-  return j;
+  return out;
 }
 
 }  // namespace plenar

@@ -71,18 +71,38 @@ class ApplyRun {
   void report(const Outcome& outcome);
 
   bool finished() const { return phase_ == Phase::Done; }
+  // A group was sent (and acknowledged) in this run.
   bool changed() const;
   const std::optional<ApplyError>& error() const { return error_; }
   std::string modelTag() const { return modelTag_; }
   const std::vector<std::string>& notes() const { return notes_; }
   const std::vector<ProfileGroup>& groups() const { return groups_; }
 
-  // The apply's result: changed, state_known, steps, link_used, link_after, profile, record,
-  // ignored keys and notes.
-  Json result() const;
-  // --plan (without the record) and --check (with it): the steps with their request bytes and,
-  // for --check, which groups would change. Sends nothing.
-  Json plan(bool withRecord) const;
+  // One step per group, in the order they go out.
+  using Values = std::vector<std::pair<std::string, std::string>>;
+  struct StepReport {
+    const ProfileGroup* group = nullptr;
+    std::string status;  // done, skipped, failed, not-run
+    long long ms = 0;
+    std::string error;
+    bool pending = true;               // differs from the record (or no record, or --force)
+    const Values* previous = nullptr;  // the record's values before this run; null when none
+  };
+  std::vector<StepReport> steps() const;
+
+  // Whether the record told what the printer holds (false without one, or of another printer).
+  bool stateKnown() const { return stateKnown_; }
+  const std::string& profilePath() const { return profilePath_; }
+  const std::string& profileSha256() const { return profileSha256_; }
+  const std::string& recordPath() const { return options_.recordPath; }
+  bool recordExisted() const { return recordExisted_; }
+  bool recordWritten() const { return recordWritten_; }
+  // Where the last apply left the printer, as the record said before this run.
+  std::optional<LinkSnapshot> recordedLinkAfter() const { return recordedLinkAfter_; }
+  const std::optional<LinkSnapshot>& linkUsed() const { return used_; }
+  const std::optional<LinkSnapshot>& linkAfter() const { return linkAfter_; }
+  bool linkAfterAnswered() const { return linkAfterAnswered_; }
+  const std::vector<IgnoredKey>& ignored() const { return ignored_; }
 
  private:
   enum class Phase { Start, Testing, Sending, CheckingLinkAfter, Done };
@@ -98,8 +118,6 @@ class ApplyRun {
   Action sendNext();
   void saveRecord();
   std::optional<LinkSnapshot> linkAfterChanges(bool& changedOwnLink);
-  Json stepJson(std::size_t index, const std::string& status) const;
-  Json ignoredJson() const;
 
   std::string profilePath_;
   std::string profileSha256_;
@@ -109,7 +127,8 @@ class ApplyRun {
   ApplyOptions options_;
   std::optional<ApplyRecord> record_;
   // Each recorded group's values before this run, for the diff.
-  std::map<std::string, std::vector<std::pair<std::string, std::string>>> before_;
+  std::map<std::string, Values> before_;
+  std::optional<LinkSnapshot> recordedLinkAfter_;
   bool recordExisted_ = false;
   bool stateKnown_ = false;
   bool recordWritten_ = false;
@@ -125,8 +144,5 @@ class ApplyRun {
   std::vector<std::string> notes_;
   std::chrono::steady_clock::time_point stepStart_{};
 };
-
-// Request bytes as the plan shows them: "02 00 80 00 ..." (upper-case hex pairs).
-std::string hexBytes(const std::vector<std::uint8_t>& bytes);
 
 }  // namespace plenar

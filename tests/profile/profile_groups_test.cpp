@@ -228,7 +228,6 @@ TEST(ApplyRecord, RoundTripAndUnusableRecords) {
   ApplyRun run(parseProfile("[ParaDefault]\nRptTime=30\n", dir.file("p.ini")),
                groupsOf("[ParaDefault]\nRptTime=30\n"), o);
   EXPECT_EQ(run.next().kind, ApplyRun::Action::Kind::TestLink);
-  const Json result = run.result();
-  EXPECT_FALSE(result["state_known"].get<bool>());
-  EXPECT_EQ(result["notes"].size(), 1u);
+  EXPECT_FALSE(run.stateKnown());
+  EXPECT_EQ(run.notes().size(), 1u);
 }

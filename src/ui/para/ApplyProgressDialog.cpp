@@ -115,25 +115,23 @@ void ApplyProgressDialog::update(const ApplyRun& run, const std::string& running
 }
 
 void ApplyProgressDialog::fillSteps(const ApplyRun& run, const std::string& runningGroup) {
-  const Json result = run.result();
-  const Json& steps = result["steps"];
+  const std::vector<ApplyRun::StepReport> steps = run.steps();
   if (steps_->topLevelItemCount() != static_cast<int>(steps.size())) {
     steps_->clear();
-    for (const Json& s : steps) {
+    for (const auto& s : steps) {
       auto* item = new QTreeWidgetItem(steps_);
-      item->setText(kGroup, qs(s["group"].get<std::string>()));
-      item->setText(kCommand, qs(s["command"].get<std::string>()));
+      item->setText(kGroup, qs(s.group->name));
+      item->setText(kCommand, qs(s.group->command));
     }
   }
   for (int i = 0; i < steps_->topLevelItemCount(); ++i) {
-    const Json& s = steps[static_cast<std::size_t>(i)];
+    const ApplyRun::StepReport& s = steps[static_cast<std::size_t>(i)];
     QTreeWidgetItem* item = steps_->topLevelItem(i);
-    const std::string group = s["group"].get<std::string>();
-    const std::string status = group == runningGroup ? "running" : s["status"].get<std::string>();
+    const std::string status = s.group->name == runningGroup ? "running" : s.status;
     item->setText(kStatus, statusWord(status));
-    const long long ms = s["ms"].get<long long>();
-    item->setText(kTime, status == "done" || status == "failed" ? QString::number(ms) : QString());
-    item->setToolTip(kStatus, s.contains("error") ? qs(s["error"].get<std::string>()) : QString());
+    item->setText(kTime,
+                  status == "done" || status == "failed" ? QString::number(s.ms) : QString());
+    item->setToolTip(kStatus, qs(s.error));
     if (status == "running") steps_->scrollToItem(item);
   }
 }
@@ -145,10 +143,9 @@ QString ApplyProgressDialog::finish(const ApplyRun& run) {
   const QList<QTreeWidgetItem*> failed =
       steps_->findItems(statusWord("failed"), Qt::MatchExactly, kStatus);
   if (!failed.isEmpty()) steps_->scrollToItem(failed.first());
-  const Json result = run.result();
   int counts[kStatuses] = {};
-  for (const Json& s : result["steps"]) {
-    if (int index = statusIndex(s["status"].get<std::string>()); index >= 0) ++counts[index];
+  for (const auto& s : run.steps()) {
+    if (int index = statusIndex(s.status); index >= 0) ++counts[index];
   }
   QStringList parts;
   for (int i = kDone; i <= kNotRun; ++i) {
@@ -161,13 +158,9 @@ QString ApplyProgressDialog::finish(const ApplyRun& run) {
     lines << qs(e->group.empty() ? e->message : e->group + ": " + e->message);
     if (!e->detail.empty()) lines << qs(e->detail);
   }
-  for (const Json& note : result["notes"]) lines << qs("note: " + note.get<std::string>());
-  if (const Json& after = result["link_after"]; !after.is_null()) {
-    if (auto link = linkFromJson(after)) lines << qs("link after: " + describeLink(*link));
-  }
-  if (result["record"]["written"].get<bool>()) {
-    lines << qs("record: " + result["record"]["path"].get<std::string>());
-  }
+  for (const std::string& note : run.notes()) lines << qs("note: " + note);
+  if (const auto& after = run.linkAfter()) lines << qs("link after: " + describeLink(*after));
+  if (run.recordWritten()) lines << qs("record: " + run.recordPath());
   result_->setPlainText(lines.join(QLatin1Char('\n')));
   activity_->clear();
   return run.error() ? qs(run.error()->message) : summary;

@@ -38,16 +38,6 @@ QString qs(const std::string& s) {
   return QString::fromStdString(s);
 }
 
-// The list texts of both language files, so that a profile saved under either language reads.
-ProfileVocabulary vocabulary(const ProgramPaths& paths) {
-  ProfileVocabulary v;
-  for (int index : {0, 1}) {
-    const std::string name = languageFileName(index);
-    v.languages.push_back(IniFile(pathIn(paths.languageFolder(name), name)).load());
-  }
-  return v;
-}
-
 // A file replaced in place keeps its mode: one that others may read is made the owner's alone
 // before the passwords go in.
 void restrictToOwner(const std::string& path) {
@@ -148,7 +138,7 @@ void ProfileActions::saveProfile() {
   }
   // Said now, at the bench, rather than at the next printer.
   try {
-    (void)buildProfileGroups(loadProfile(path), vocabulary(main_.paths()), std::nullopt);
+    (void)buildProfileGroups(loadProfile(path), profileVocabulary(main_.paths()), std::nullopt);
   } catch (const ProfileError& e) {
     message(QStringLiteral("%1\nplenar apply: %2").arg(chosen, qs(e.what())));
   }
@@ -168,7 +158,7 @@ void ProfileActions::applyProfile() {
   const LinkSnapshot link = main_.linkSnapshot();
   try {
     const Profile profile = loadProfile(chosen.toStdString());
-    ProfileGroups groups = buildProfileGroups(profile, vocabulary(paths), std::nullopt);
+    ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(paths), std::nullopt);
     ApplyOptions options;
     options.link = link;
     options.recordPath = defaultRecordPath(paths.stateDir, link);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "profile/ApplyRun.h"
+#include "profile/LinkJson.h"
+
+namespace plenar::cli {
+
+// The result of `plenar apply` as its JSON document holds it (docs/plenar-result.schema.json):
+// changed, state_known, profile, record, link_used, link_after, steps, ignored, notes.
+Json applyResultJson(const ApplyRun& run);
+// --plan (without the record) and --check (with it): every step with its request bytes and, for
+// --check, whether it would change.
+Json applyPlanJson(const ApplyRun& run, bool withRecord);
+
+// Request bytes as results show them: "02 00 80 00 ..." (upper-case hex pairs).
+std::string hexBytes(const std::vector<std::uint8_t>& bytes);
+
+}  // namespace plenar::cli
