@@ -78,6 +78,8 @@ def test_ini_value_refuses_what_would_start_a_line(value):
     ({'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'CodePage', 'line': 4},
      None, ['bad (line 4, CodePage)', 'refused before anything was sent']),
     ({'kind': 'file', 'message': 'Cannot open file', 'detail': ''}, None, ['could not be read']),
+    ({'kind': 'usage', 'message': 'unknown option --new', 'detail': ''}, {'lpt': 2},
+     ['lpt 2: unknown option --new', 'a fault of the module']),
 ])
 def test_failure_message_says_what_to_do(error, link, has):
     message = plenar_cli.failure_message({'error': error}, link)
