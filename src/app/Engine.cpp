@@ -1,6 +1,8 @@
 #include "app/Engine.h"
 
 #include "channels/TComm.h"
+#include "channels/TLptChannel.h"
+#include "channels/TLptDeviceBox.h"
 #include "channels/TUSBComm.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
@@ -22,14 +24,15 @@ std::unique_ptr<TUSBComm> makeUsb(UsbChannel* given, OwnerDispatcher& owner) {
 }  // namespace
 
 Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner,
-               UsbChannel* usb, ParallelChannel* parallel)
+               UsbChannel* usb)
     : programDir_(std::move(programDir)),
       serial_(std::make_unique<TComm>(owner)),
       udp_(std::make_unique<UdpSocket>()),
+      parallel_(std::make_unique<TLptChannel>(&owner)),
       worker_(std::make_unique<TCommThread>(programDir_, reportWindow, owner)),
       ownUsb_(makeUsb(usb, owner)),
       link_(std::make_unique<LinkLayer>(*worker_, *serial_, *udp_, ownUsb_ ? ownUsb_.get() : usb,
-                                        parallel)) {
+                                        parallel_.get())) {
   TComm& serial = *serial_;
   serial.setInx_XonXoffFlow(false);
   serial.setOutx_XonXoffFlow(false);
@@ -76,6 +79,32 @@ Engine::~Engine() {
   ownUsb_.reset();
   serial_->ClosePort();
   udp_->deactivate();
+}
+
+SerialChannel& Engine::serial() {
+  return *serial_;
+}
+
+void Engine::prepareChannels(const LinkSnapshot& link) {
+  if (link.kind == LinkKind::Serial) {
+    serial_->setCommName(link.serialPort);
+    if (auto rate = parseRateText(link.deviceBaudText)) {
+      serial_->setBaudRate(static_cast<std::uint32_t>(*rate));
+    }
+  }
+  // The chosen USB printer open, as a link test in the connection window leaves it (the channel
+  // stays open across commands): routines that only send, such as user data, need it so.
+  if (link.kind == LinkKind::Usb && ownUsb_) {
+    ownUsb_->SelectDevice(link.usbDevice);
+    ownUsb_->OpenDevice();
+  }
+  // On the network the first send opens the socket itself; the parallel port opens on its send.
+}
+
+void Engine::showParallelPorts(TLptDeviceBox& box) {
+  // The ports come from udev and follow ports that appear or disappear while the window is open.
+  parallel_->watchPorts();
+  box.setChannel(parallel_.get());
 }
 
 }  // namespace plenar

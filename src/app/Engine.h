@@ -12,34 +12,47 @@ class OwnerDispatcher;
 class TComm;
 class UdpSocket;
 class LinkLayer;
+class SerialChannel;
 class UsbChannel;
 class TUSBComm;
-class ParallelChannel;
+class TLptChannel;
+class TLptDeviceBox;
+struct LinkSnapshot;
 
-// The engine as the windows and the CLI use it: the worker, the serial channel, the network
-// socket and the link layer, with every printer routine registered. Created on the owner (UI)
-// thread, which must keep running its dispatcher while commands run.
-// Threads: construct and destroy on the owner thread; worker() may be used from any thread.
+// The engine as the windows and the CLI use it: the worker, the four channels (serial, network,
+// USB, parallel) and the link layer, with every printer routine registered. The windows and
+// plenar only post requests and show results; the channels are the engine's alone.
+// Created on the owner (UI) thread, which must keep running its dispatcher while commands run.
+// Threads: construct and destroy on the owner thread; worker() may be used from any thread; the
+// other operations belong to the owner thread.
 class Engine {
  public:
   // `programDir` receives debug.log: ProgramPaths::stateDir. Without `usb` the engine makes
   // its own USB channel on libusb (none when libusb cannot start: USB links then fail).
   Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatcher& owner,
-         UsbChannel* usb = nullptr, ParallelChannel* parallel = nullptr);
+         UsbChannel* usb = nullptr);
   // Stops the worker first (a running command ends at its next wait), then the channels.
   ~Engine();
 
   TCommThread& worker() { return *worker_; }
   LinkLayer& link() { return *link_; }
-  TComm& serial() { return *serial_; }
+  SerialChannel& serial();
   const std::string& programDir() const { return programDir_; }
-  // The USB channel the engine made itself; null when one was passed in or libusb failed.
-  TUSBComm* ownUsb() { return ownUsb_.get(); }
+
+  // Leaves the channels as the connection window's link test would have left them, for the
+  // routines that do not open the link themselves (port refresh, user data): the serial channel
+  // named by `link` at its device rate (closed), the USB printer of `link` open. Throws
+  // ECommsError when the USB printer cannot be opened. No command may run.
+  void prepareChannels(const LinkSnapshot& link);
+  // Binds the connection window's parallel port list to the parallel channel; the list then
+  // follows ports that appear or disappear.
+  void showParallelPorts(TLptDeviceBox& box);
 
  private:
   std::string programDir_;
   std::unique_ptr<TComm> serial_;
   std::unique_ptr<UdpSocket> udp_;
+  std::unique_ptr<TLptChannel> parallel_;
   std::unique_ptr<TCommThread> worker_;
   std::unique_ptr<TUSBComm> ownUsb_;
   std::unique_ptr<LinkLayer> link_;

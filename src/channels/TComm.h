@@ -5,7 +5,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
+
+#include "channels/SerialChannel.h"
 
 namespace plenar {
 
@@ -23,7 +26,7 @@ enum class TStopBits { _1, _1_5, _2 };
 // OwnerDispatcher.
 // Threads: OpenPort, ClosePort, SendBytes and the setters are called from one thread at a time
 // (the worker); events run on the owner thread; bind the events before OpenPort.
-class TComm {
+class TComm : public SerialChannel {
  public:
   using ReceiveDataEvent =
       std::function<void(TComm& sender, const std::uint8_t* buffer, std::uint16_t bufferLength)>;
@@ -33,7 +36,7 @@ class TComm {
 
   explicit TComm(OwnerDispatcher& owner);
   // Closes the port if it is still open; events still queued for the owner are dropped.
-  ~TComm();
+  ~TComm() override;
   TComm(const TComm&) = delete;
   TComm& operator=(const TComm&) = delete;
 
@@ -47,7 +50,7 @@ class TComm {
   void ClosePort();
   // Queues a copy; false when closed or count is 0.
   bool SendBytes(const std::uint8_t* data, std::uint16_t count);
-  bool isOpen() const;
+  bool isOpen() const override;
   // Waits until every queued byte has left the driver (ClosePort discards what is still
   // pending). Gives up, returning false, when nothing moved for `stall` (a line held by flow
   // control or a far end that does not read), or at once when `giveUp` says so (the program is
@@ -114,6 +117,21 @@ class TComm {
   void setWriteTotalTimeoutMultiplier(std::uint32_t ms);
   std::uint32_t WriteTotalTimeoutConstant() const;
   void setWriteTotalTimeoutConstant(std::uint32_t ms);
+
+  // ---- SerialChannel ----
+  void setPortName(const std::string& name) override { setCommName(name); }
+  void setRate(std::uint32_t rate) override { setBaudRate(rate); }
+  std::uint32_t rate() const override { return BaudRate(); }
+  void open() override { OpenPort(); }
+  void close() override { ClosePort(); }
+  bool send(std::span<const std::uint8_t> bytes) override {
+    return bytes.size() <= 0xFFFF &&
+           SendBytes(bytes.data(), static_cast<std::uint16_t>(bytes.size()));
+  }
+  bool waitSendComplete(std::chrono::milliseconds stall,
+                        const std::function<bool()>& giveUp) override {
+    return WaitSendComplete(stall, giveUp);
+  }
 
   // Events (unset ones are skipped). The bytes of OnReceiveData are valid only during the call.
   ReceiveDataEvent OnReceiveData;

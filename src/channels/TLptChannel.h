@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "channels/ParallelChannel.h"
 #include "channels/ParallelPortList.h"
 #include "channels/TLptDriver.h"
 #include "channels/UniqueFd.h"
-#include "engine/ParallelChannel.h"
 
 namespace plenar {
 
@@ -102,10 +102,10 @@ class TLptChannel : public ParallelChannel {
   // ---- ParallelChannel ----
   void setPortNumber(int number) override;
   void setIoBase(int base) override;
-  void activate() override { setActive(true); }
-  void deactivate() override { setActive(false); }
-  bool isActive() const override { return Active(); }
-  void write(std::span<const std::uint8_t> bytes) override {
+  void open() override { setActive(true); }
+  void close() override { setActive(false); }
+  bool isOpen() const override { return Active(); }
+  void send(std::span<const std::uint8_t> bytes) override {
     WriteBuffer(bytes.data(), bytes.size());
   }
 

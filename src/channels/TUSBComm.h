@@ -3,10 +3,11 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
-#include "engine/UsbChannel.h"
+#include "channels/UsbChannel.h"
 
 namespace plenar {
 
@@ -38,19 +39,18 @@ class TUSBComm : public UsbChannel {
   TUSBComm& operator=(const TUSBComm&) = delete;
 
   // The identifiers of all present USB devices, in enumeration order.
-  std::vector<std::string> GetDeviceList() override;
+  std::vector<std::string> GetDeviceList();
   // VID_1234&PID_811E -> Vid 1234, PID 811E; a third "&" part becomes subId; NameId is cleared.
-  void SelectDevice(const std::string& identifier) override;
+  void SelectDevice(const std::string& identifier);
   // Nothing when open. Throws ECommsError "Error open USB DEVICE " (with its trailing blank) when
   // no matching device could be opened and claimed, "Failed to open handle to HID device set",
   // "Unable to create write thread". The exception's reason (and openProblem()) says why: no
   // permission (naming the udev rule), a busy interface, or no matching device.
-  void OpenDevice() override;
+  void OpenDevice();
   // Stops reading and writing and gives the interface back (and to a kernel driver we detached).
-  void CloseDevice() override;
+  void CloseDevice();
   // Queues a copy; false when closed, when count is 0 or above 65535, or once the writer ended.
-  bool SendBytes(const std::uint8_t* data, std::uint32_t count) override;
-  void setSendDataEmpty(bool empty) override;
+  bool SendBytes(const std::uint8_t* data, std::uint32_t count);
   bool SendDataEmpty() const;
   bool isOpen() const;
   // Why the last OpenDevice failed, beyond the user's text: no permission (with the udev rule to
@@ -73,6 +73,16 @@ class TUSBComm : public UsbChannel {
   void setIncludePrefZero(bool v);
   bool Outx_XonXoffFlow() const;
   void setOutx_XonXoffFlow(bool v);
+
+  // ---- UsbChannel ----
+  std::vector<std::string> devices() override { return GetDeviceList(); }
+  void select(const std::string& entry) override { SelectDevice(entry); }
+  void open() override { OpenDevice(); }
+  void close() override { CloseDevice(); }
+  bool send(std::span<const std::uint8_t> bytes) override {
+    return SendBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+  }
+  void setSendDataEmpty(bool empty) override;
 
   // Events (unset ones are skipped). The bytes of OnReceiveData are valid only during the call.
   ReceiveDataEvent OnReceiveData;

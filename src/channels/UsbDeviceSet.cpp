@@ -72,4 +72,21 @@ UsbDeviceSet::~UsbDeviceSet() {
   if (list_ != nullptr) libusb_free_device_list(list_, 1);
 }
 
+std::vector<std::string> presentUsbDevices() {
+  libusb_context* context = nullptr;
+  if (libusb_init(&context) != LIBUSB_SUCCESS) {
+    throw ECommsError("Failed to open handle to HID device set");
+  }
+  std::vector<std::string> out;
+  try {
+    UsbDeviceSet devices(context);
+    for (const auto& d : devices.devices()) out.push_back(d.identifier);
+  } catch (...) {
+    libusb_exit(context);
+    throw;
+  }
+  libusb_exit(context);
+  return out;
+}
+
 }  // namespace plenar

@@ -24,6 +24,11 @@ std::string usbIdentifier(std::uint16_t vendorId, std::uint16_t productId);
 std::string usbDevicePath(std::uint16_t vendorId, std::uint16_t productId,
                           const std::string& serial, const std::string& busPort);
 
+// The identifiers of the USB devices present now (VID_xxxx&PID_yyyy), in enumeration order, from
+// a libusb context of their own: the device list without a channel. Throws ECommsError("Failed
+// to open handle to HID device set") when libusb cannot start or list.
+std::vector<std::string> presentUsbDevices();
+
 // The USB devices present now, in libusb's enumeration order; frees the list when destroyed.
 // Serial numbers come from sysfs, so listing opens no device.
 // Threads: one thread at a time; libusb itself may be used from other threads meanwhile.

@@ -6,9 +6,6 @@
 #include <optional>
 
 #include "app/Engine.h"
-#include "channels/TComm.h"
-#include "channels/TLptChannel.h"
-#include "channels/TUSBComm.h"
 #include "cli/RunReport.h"
 #include "engine/LinkLayer.h"
 #include "platform/HeadlessDispatcher.h"
@@ -21,8 +18,6 @@ namespace plenar::cli {
 
 struct CliSession::Impl {
   HeadlessDispatcher dispatcher;
-  // The parallel channel outlives the engine that writes through it.
-  std::unique_ptr<TLptChannel> lpt;
   std::unique_ptr<HeadlessReportWindow> window;
   std::unique_ptr<Engine> engine;
   std::optional<int> outcome;
@@ -100,9 +95,8 @@ CliSession::CliSession(const CommonOptions& options)
   impl_->command = options.command;
   impl_->window = std::make_unique<HeadlessReportWindow>(
       impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
-  impl_->lpt = std::make_unique<TLptChannel>(&impl_->dispatcher);
-  impl_->engine = std::make_unique<Engine>(options_.paths.stateDir, *impl_->window,
-                                           impl_->dispatcher, nullptr, impl_->lpt.get());
+  impl_->engine =
+      std::make_unique<Engine>(options_.paths.stateDir, *impl_->window, impl_->dispatcher);
 }
 
 CliSession::~CliSession() {
@@ -117,22 +111,7 @@ TCommThread& CliSession::worker() {
 }
 
 void CliSession::prepareChannels() {
-  const LinkSnapshot& link = options_.link;
-  if (link.kind == LinkKind::Serial) {
-    TComm& serial = impl_->engine->serial();
-    serial.setCommName(link.serialPort);
-    if (auto rate = parseRateText(link.deviceBaudText)) {
-      serial.setBaudRate(static_cast<std::uint32_t>(*rate));
-    }
-  }
-  // The chosen USB printer open, as a link test in the connection window leaves it (the channel
-  // stays open across commands): routines that only send, such as user data, need it so.
-  if (link.kind == LinkKind::Usb && impl_->engine->ownUsb() != nullptr) {
-    TUSBComm& usb = *impl_->engine->ownUsb();
-    usb.SelectDevice(link.usbDevice);
-    usb.OpenDevice();
-  }
-  // On the network the first send opens the socket itself.
+  impl_->engine->prepareChannels(options_.link);
 }
 
 bool CliSession::prepareChannelsOrReport() {

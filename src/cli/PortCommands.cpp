@@ -3,11 +3,10 @@
 #include "app/MainDefault.h"
 #include "channels/ParallelPortList.h"
 #include "channels/SerialPortList.h"
-#include "channels/TUSBComm.h"
+#include "channels/UsbDeviceSet.h"
 #include "cli/CliCommands.h"
 #include "cli/RunReport.h"
 #include "engine/UsbDeviceList.h"
-#include "platform/HeadlessDispatcher.h"
 #include "platform/IniFile.h"
 #include "shared/Errors.h"
 
@@ -61,9 +60,7 @@ void addPortCommands(std::vector<CliCommand>& out) {
          args.expect(0, "list-usb");
          const auto filters = readMainDefault(IniFile(options.paths.settingsFile())).usbFilterList;
          try {
-           HeadlessDispatcher owner;  // no events are wanted
-           TUSBComm usb(owner);
-           const auto entries = usbDevicesAtStart(usb.GetDeviceList(), filters);
+           const auto entries = usbDevicesAtStart(presentUsbDevices(), filters);
            if (entries.empty()) std::fprintf(stderr, "no USB printer found\n");
            options.report->result()["devices"] = entries;
            if (!options.json) {

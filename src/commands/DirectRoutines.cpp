@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "channels/TComm.h"
+#include "channels/SerialChannel.h"
 #include "commands/RequestBytes.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
@@ -40,10 +40,10 @@ void openAndSend(TCommThread& worker, LinkLayer& link, const Bytes& bytes) {
 void portRefreshSend(TCommThread& worker, LinkLayer& link, const Bytes& sequence) {
   worker.runGuarded([&] {
     if (link.serialChosen()) {
-      TComm& serial = link.serialChannel();
+      SerialChannel& serial = link.serialChannel();
       link.closeSerialPort();
       worker.pause(std::chrono::milliseconds(10));
-      serial.OpenPort();
+      serial.open();
       // The port stays open after the sequence; the next command's open step must know, or it
       // would fail to open a port that is already open.
       worker.linkOpen = true;
@@ -108,12 +108,12 @@ void setDeviceOption(TCommThread& worker, LinkLayer& link) {
 // serial and USB; on the network each frame waits for an answer.
 void sendUserData(TCommThread& worker, LinkLayer& link) {
   const bool serial = link.serialChosen();
-  TComm& port = link.serialChannel();
+  SerialChannel& port = link.serialChannel();
   worker.runGuarded([&] {
     if (serial) {
       link.closeSerialPort();
       worker.pause(std::chrono::milliseconds(10));
-      port.OpenPort();
+      port.open();
       worker.pause(std::chrono::milliseconds(10));
     }
     const std::vector<std::uint8_t>& data = worker.request().dataStream;

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "channels/TComm.h"
+#include "channels/SerialChannel.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
@@ -95,7 +95,7 @@ void bootHandshake(TCommThread& worker, LinkLayer& link) {
     if (link.serialChosen()) {
       // Open at the device rate whatever state an earlier run left the port in: the boot
       // loader listens at the device rate, and a port left closed would send nothing.
-      link.serialChannel().ClosePort();
+      link.serialChannel().close();
       worker.pause(std::chrono::milliseconds(10));
       link.reopenSerialPort(worker.request().link.serialPort);
       worker.pause(std::chrono::milliseconds(100));
@@ -103,7 +103,7 @@ void bootHandshake(TCommThread& worker, LinkLayer& link) {
     const std::uint8_t boot[1] = {kBootByte};
     for (int pass = 0; pass < passes; ++pass) {
       if (link.replyFirstByte() == kBootByte) {
-        link.serialChannel().ClosePort();
+        link.serialChannel().close();
         worker.pause(std::chrono::milliseconds(10));
         break;
       }

@@ -6,10 +6,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include "channels/TComm.h"
-#include "engine/ParallelChannel.h"
+#include "channels/ParallelChannel.h"
+#include "channels/SerialChannel.h"
+#include "channels/UsbChannel.h"
 #include "engine/TCommThread.h"
-#include "engine/UsbChannel.h"
 #include "engine/UsbDeviceList.h"
 #include "platform/UdpSocket.h"
 #include "shared/Errors.h"
@@ -39,7 +39,7 @@ std::vector<std::uint8_t> buildChecked(std::uint16_t command, std::uint32_t valu
 
 }  // namespace
 
-LinkLayer::LinkLayer(TCommThread& worker, TComm& serial, UdpSocket& udp, UsbChannel* usb,
+LinkLayer::LinkLayer(TCommThread& worker, SerialChannel& serial, UdpSocket& udp, UsbChannel* usb,
                      ParallelChannel* parallel)
     : worker_(worker), serial_(serial), udp_(udp), usb_(usb), parallel_(parallel) {}
 
@@ -78,8 +78,8 @@ void LinkLayer::openLink(const std::string& serialPort, std::optional<int> trans
     case LinkKind::Usb:
       if (!worker_.linkOpen) {
         if (!usb_) throw ECommsError("The USB channel is not available");
-        usb_->SelectDevice(link.usbDevice);
-        usb_->OpenDevice();
+        usb_->select(link.usbDevice);
+        usb_->open();
       }
       worker_.linkOpen = true;
       worker_.pause(milliseconds(100));
@@ -94,10 +94,10 @@ void LinkLayer::openLink(const std::string& serialPort, std::optional<int> trans
     throw EPrinterError("Invalid baud rate '" + link.transferBaudText + "': not a number");
   }
   checkedRate(transferRate, link.transferBaudText);
-  serial_.setCommName(serialPort);
-  serial_.setBaudRate(static_cast<std::uint32_t>(deviceRate));
+  serial_.setPortName(serialPort);
+  serial_.setRate(static_cast<std::uint32_t>(deviceRate));
   if (worker_.linkOpen) closeSerialPort();
-  serial_.OpenPort();
+  serial_.open();
   worker_.linkOpen = true;
   if (worker_.commandCode() != 0) {
     worker_.trace().addLine("Open" + serialPort + traceTimestamp());
@@ -113,7 +113,7 @@ void LinkLayer::activateParallel() {
   parallel_->setPortNumber(worker_.request().link.lptNumber);
   parallel_->setDirectMode(false);
   parallel_->setIoBase(kParallelIoBase);
-  parallel_->activate();
+  parallel_->open();
   worker_.pause(milliseconds(100));
 }
 
@@ -124,7 +124,7 @@ void LinkLayer::closeLink() {
       udp_.deactivate();
       break;
     case LinkKind::Parallel:
-      if (parallel_) parallel_->deactivate();
+      if (parallel_) parallel_->close();
       break;
     case LinkKind::Usb:
     case LinkKind::Serial:
@@ -164,11 +164,11 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
       if (!parallel_) throw ECommsError("The parallel port channel is not available");
       // Commands that do not open the link (user data) find the port closed after a link test;
       // a closed port drops what is written without a word.
-      if (!parallel_->isActive()) activateParallel();
-      parallel_->write(bytes);
+      if (!parallel_->isOpen()) activateParallel();
+      parallel_->send(bytes);
       return;
     case LinkKind::Usb:
-      if (!usb_ || !usb_->SendBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()))) {
+      if (!usb_ || !usb_->send(bytes)) {
         throw ECommunicationException("USB write failed: the device is not open");
       }
       return;
@@ -177,8 +177,8 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
   }
   // A write on a closed port would be lost without a word; say so instead.
   for (std::size_t pos = 0; pos < bytes.size();) {
-    auto n = static_cast<std::uint16_t>(std::min<std::size_t>(bytes.size() - pos, 0xFFFF));
-    if (!serial_.SendBytes(bytes.data() + pos, n)) {
+    const std::size_t n = std::min<std::size_t>(bytes.size() - pos, 0xFFFF);
+    if (!serial_.send(bytes.subspan(pos, n))) {
       throw ECommunicationException("Serial write failed: the port is not open");
     }
     pos += n;
@@ -188,8 +188,8 @@ void LinkLayer::sendRaw(std::span<const std::uint8_t> bytes) {
 void LinkLayer::closeSerialPort() {
   // Closing discards what the driver has not sent yet; a raw sequence at a low rate may still be
   // on its way. A closing program does not wait for it.
-  serial_.WaitSendComplete(std::chrono::milliseconds(1000), [this] { return worker_.stopping(); });
-  serial_.ClosePort();
+  serial_.waitSendComplete(std::chrono::milliseconds(1000), [this] { return worker_.stopping(); });
+  serial_.close();
 }
 
 void LinkLayer::openAndSendRaw(std::span<const std::uint8_t> bytes) {
@@ -201,14 +201,14 @@ void LinkLayer::openAndSendRaw(std::span<const std::uint8_t> bytes) {
 void LinkLayer::switchBaudRate(std::optional<int> rate) {
   const std::string text = rate ? std::to_string(*rate) : worker_.request().link.transferBaudText;
   int checked = checkedRate(rate, text);
-  if (static_cast<std::uint32_t>(checked) == serial_.BaudRate()) return;
+  if (static_cast<std::uint32_t>(checked) == serial_.rate()) return;
   worker_.pause(milliseconds(30));
   try {
     framedRequest(0x31, *rateToCode(checked), 0, {}, 1);
   } catch (...) {
     throw ESetBaudRateException("Set Baudrate Failed");
   }
-  serial_.setBaudRate(static_cast<std::uint32_t>(checked));
+  serial_.setRate(static_cast<std::uint32_t>(checked));
   worker_.pause(milliseconds(30));
 }
 
@@ -223,12 +223,12 @@ void LinkLayer::restoreDeviceRate() {
 
 void LinkLayer::reopenSerialPort(const std::string& name) {
   int deviceRate = checkedRate(worker_.deviceBaud(), worker_.request().link.deviceBaudText);
-  serial_.setCommName(name);
-  serial_.setBaudRate(static_cast<std::uint32_t>(deviceRate));
+  serial_.setPortName(name);
+  serial_.setRate(static_cast<std::uint32_t>(deviceRate));
   // Closed first in any case: a port left open by an earlier command is reopened at the device
   // rate instead of failing with "already opened".
   closeSerialPort();
-  serial_.OpenPort();
+  serial_.open();
   worker_.linkOpen = true;
   if (worker_.commandCode() != 0) worker_.pause(milliseconds(30));
 }
@@ -250,10 +250,10 @@ void LinkLayer::suspendLink() {
       udp_.deactivate();
       break;
     case LinkKind::Parallel:
-      if (parallel_) parallel_->deactivate();
+      if (parallel_) parallel_->close();
       break;
     case LinkKind::Usb:
-      if (usb_) usb_->CloseDevice();
+      if (usb_) usb_->close();
       break;
     case LinkKind::Serial:
       closeSerialPort();
@@ -272,10 +272,10 @@ void LinkLayer::resumeLink() {
       break;
     case LinkKind::Usb:
       if (!usb_) throw ECommsError("The USB channel is not available");
-      usb_->OpenDevice();
+      usb_->open();
       break;
     case LinkKind::Serial:
-      serial_.OpenPort();
+      serial_.open();
       break;
   }
 }
@@ -470,13 +470,13 @@ void LinkLayer::replyAssembler(const std::uint8_t* bytes, std::size_t count) {
 
 std::vector<std::string> LinkLayer::usbDevicesAtStart(const std::vector<std::string>& filters) {
   if (!usb_) return {};
-  return plenar::usbDevicesAtStart(usb_->GetDeviceList(), filters);
+  return plenar::usbDevicesAtStart(usb_->devices(), filters);
 }
 
 void LinkLayer::usbDeviceChanged(bool arrival) {
   if (!usb_) return;
-  usb_->CloseDevice();
-  auto entries = usbDevicesAfterChange(usb_->GetDeviceList());
+  usb_->close();
+  auto entries = usbDevicesAfterChange(usb_->devices());
   if (usbListSink_) usbListSink_(entries, arrival && !entries.empty());
 }
 

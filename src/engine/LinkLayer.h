@@ -12,7 +12,7 @@
 namespace plenar {
 
 class TCommThread;
-class TComm;
+class SerialChannel;
 class UdpSocket;
 class UsbChannel;
 class ParallelChannel;
@@ -25,7 +25,7 @@ class LinkLayer {
  public:
   // `usb` and `parallel` may be null until those channels exist: opening such a link then fails
   // with a message.
-  LinkLayer(TCommThread& worker, TComm& serial, UdpSocket& udp, UsbChannel* usb,
+  LinkLayer(TCommThread& worker, SerialChannel& serial, UdpSocket& udp, UsbChannel* usb,
             ParallelChannel* parallel);
 
   // ---- link operations ----
@@ -51,7 +51,7 @@ class LinkLayer {
   // Closes the serial port once everything written has left the driver.
   void closeSerialPort();
   // The serial channel itself, for the routines that refresh the port without opening the link.
-  TComm& serialChannel() { return serial_; }
+  SerialChannel& serialChannel() { return serial_; }
   // Snapshot helpers of the running command.
   bool serialChosen() const;
 
@@ -122,7 +122,7 @@ class LinkLayer {
   std::function<void(const std::string&)> textAreaSink_;
   std::function<void(const std::vector<std::string>&, bool)> usbListSink_;
   TCommThread& worker_;
-  TComm& serial_;
+  SerialChannel& serial_;
   UdpSocket& udp_;
   UsbChannel* usb_;
   ParallelChannel* parallel_;

@@ -25,9 +25,8 @@
 #include "app/Engine.h"
 #include "app/Language.h"
 #include "app/MainDefault.h"
+#include "channels/SerialChannel.h"
 #include "channels/SerialPortList.h"
-#include "channels/TComm.h"
-#include "channels/TLptChannel.h"
 #include "channels/TLptDeviceBox.h"
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
@@ -320,9 +319,7 @@ void TFrmMain::readSettings() {
 }
 
 void TFrmMain::createEngine() {
-  lptChannel_ = std::make_unique<TLptChannel>(&dispatcher_);
-  engine_ =
-      std::make_unique<Engine>(paths_.stateDir, report_, dispatcher_, nullptr, lptChannel_.get());
+  engine_ = std::make_unique<Engine>(paths_.stateDir, report_, dispatcher_);
   // Code 8 makes the new rate the printer's device rate; the box shows it for the next command.
   worker().setDeviceBaudListener([this](int rate) {
     QString text = QString::number(rate);
@@ -368,14 +365,13 @@ void TFrmMain::fillSerialPortList() {
 
 void TFrmMain::fillParallelPortList() {
   // The ports come from udev and follow ports that appear or disappear while the window is open.
-  lptChannel_->watchPorts();
   lptBox_ =
       std::make_unique<TLptDeviceBox>([this](const std::vector<std::string>& lines, int selected) {
         QStringList names;
         for (const auto& line : lines) names << qs(line);
         setParallelPorts(names, selected >= 0 ? names[selected] : QString());
       });
-  lptBox_->setChannel(lptChannel_.get());
+  engine_->showParallelPorts(*lptBox_);
 }
 
 void TFrmMain::setParallelPorts(const QStringList& names, const QString& selected) {
@@ -582,7 +578,7 @@ void TFrmMain::onTimerTick() {
   // The port belongs to the worker while a command runs; close it at a tick when none does.
   if (worker().isBusy()) return;
   onBootOutClicked();
-  engine_->serial().ClosePort();
+  engine_->serial().close();
   worker().linkOpen = false;
   std::lock_guard lock(worker().bootReplyMutex);
   worker().bootReply.clear();

@@ -28,7 +28,6 @@ namespace plenar {
 
 class DropDownComboBox;
 class Engine;
-class TLptChannel;
 class TLptDeviceBox;
 class TCommThread;
 
@@ -180,9 +179,8 @@ class TFrmMain : public QMainWindow {
   // and the dispatcher it posts to still exist.
   QtDispatcher dispatcher_;
   QtReportWindow report_;
-  // The parallel channel the window owns (LptChannel1) and cbb_Lpt's list of its ports; the
-  // engine writes through the channel, so it goes before them.
-  std::unique_ptr<TLptChannel> lptChannel_;
+  // cbb_Lpt's list of the ports of the engine's parallel channel (LptChannel1); the engine's
+  // channel tells it when it goes.
   std::unique_ptr<TLptDeviceBox> lptBox_;
   std::unique_ptr<Engine> engine_;
 };

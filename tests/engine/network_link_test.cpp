@@ -185,6 +185,6 @@ TEST(NetworkLink, RestoringTheDeviceRateTravelsOverTheNetwork) {
   auto got = printer.received();
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[1], buildFrame(0x31, 1, 0, {}));
-  EXPECT_EQ(h.engine().serial().BaudRate(), 19200u);
+  EXPECT_EQ(h.engine().serial().rate(), 19200u);
   EXPECT_EQ(h.messages().back().msg, 1026);
 }

@@ -7,8 +7,8 @@
 
 #include "TempDir.h"
 #include "app/Engine.h"
+#include "channels/UsbChannel.h"
 #include "engine/LinkLayer.h"
-#include "engine/UsbChannel.h"
 #include "engine/UsbDeviceList.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
@@ -38,23 +38,23 @@ class AnsweringUsbChannel : public UsbChannel {
  public:
   AnsweringUsbChannel(OwnerDispatcher& owner) : owner_(owner) {}
   void bind(LinkLayer* link) { link_ = link; }
-  Strings GetDeviceList() override {
+  Strings devices() override {
     std::lock_guard lock(mutex);
     return present;
   }
-  void SelectDevice(const std::string& entry) override { selected = entry; }
-  void OpenDevice() override {
+  void select(const std::string& entry) override { selected = entry; }
+  void open() override {
     if (selected.empty()) throw ECommsError("No USB device selected");
     ++opens;
-    open = true;
+    isOpen = true;
   }
-  void CloseDevice() override {
+  void close() override {
     ++closes;
-    open = false;
+    isOpen = false;
   }
-  bool SendBytes(const std::uint8_t* data, std::uint32_t count) override {
-    if (!open || count < 16) return open.load();
-    auto reply = buildFrame(getLe16(data + 2), 0, 0, {});
+  bool send(std::span<const std::uint8_t> bytes) override {
+    if (!isOpen || bytes.size() < 16) return isOpen.load();
+    auto reply = buildFrame(getLe16(bytes.data() + 2), 0, 0, {});
     owner_.post([this, reply] {
       link_->usbReceive(reply.data(), static_cast<std::uint16_t>(reply.size()));
     });
@@ -66,7 +66,7 @@ class AnsweringUsbChannel : public UsbChannel {
   Strings present;
   std::string selected;
   std::atomic<int> opens{0}, closes{0};
-  std::atomic<bool> open{false}, sendEmpty{false};
+  std::atomic<bool> isOpen{false}, sendEmpty{false};
 
  private:
   OwnerDispatcher& owner_;

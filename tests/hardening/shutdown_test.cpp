@@ -15,7 +15,6 @@
 #include "SimProcess.h"
 #include "TempDir.h"
 #include "app/Engine.h"
-#include "channels/TComm.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "requests/FileActions.h"
@@ -54,7 +53,7 @@ struct LongWait {
   int baud = 9600;                                                    // the printer's rate
   std::chrono::milliseconds runFor = std::chrono::milliseconds(600);  // before the close
   // The port as an earlier command left it, for commands that do not open the link themselves.
-  std::function<void(TComm&, const SimProcess&)> leftOpen = {};
+  bool prepared = false;
 };
 
 std::vector<LongWait> longWaits() {
@@ -103,11 +102,7 @@ std::vector<LongWait> longWaits() {
        .udp = false,
        .baud = 115200,
        .runFor = std::chrono::milliseconds(3000),
-       .leftOpen =
-           [](TComm& port, const SimProcess& s) {
-             port.setCommName(s.serialPath());
-             port.setBaudRate(115200);
-           }},
+       .prepared = true},
   };
 }
 
@@ -121,9 +116,9 @@ TEST(Shutdown, ClosingDuringALongWaitTakesUnderASecond) {
     o.baud = c.baud;
     SimProcess sim(o);
     WindowEngine w;
-    if (c.leftOpen) c.leftOpen(w.engine->serial(), sim);
     CommandRequest r = c.request();
     r.link = c.link(sim);
+    if (c.prepared) w.engine->prepareChannels(r.link);
     ASSERT_TRUE(w.engine->worker().postCommand(r));
     std::this_thread::sleep_for(c.runFor);
     ASSERT_TRUE(w.engine->worker().isBusy()) << "the command ended before the close";

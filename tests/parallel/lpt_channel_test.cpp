@@ -263,7 +263,7 @@ TEST(LptChannelTest, PortNumbersTheWindowCanPass) {
   TLptChannel lpt;
   lpt.setDirectMode(false);
   lpt.setPortNumber(0);  // an empty list leaves the window's number at 0
-  EXPECT_EQ(failure([&] { lpt.activate(); }), "LPT0 open is failed.\rNo such file or directory");
+  EXPECT_EQ(failure([&] { lpt.open(); }), "LPT0 open is failed.\rNo such file or directory");
   EXPECT_EQ(failure([&] { lpt.setPortNumber(256); }),
             "LPT256 is not a parallel port number (1-255)");
 }
