@@ -6,6 +6,7 @@
 #include "channels/TUSBComm.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
+#include "engine/transport/UsbTransport.h"
 #include "platform/UdpSocket.h"
 #include "shared/Errors.h"
 
@@ -39,9 +40,9 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
   serial.setReadIntervalTimeout(20);
   serial.setDtrControl(TDtrControl::DtrDisable);
   serial.setRtsControl(TRtsControl::RtsDisable);
-  LinkLayer& link = *link_;
-  serial.OnReceiveData = [&link](TComm&, const std::uint8_t* bytes, std::uint16_t count) {
-    link.serialReceive(bytes, count);
+  LinkReceiver& receiver = link_->receiver();
+  serial.OnReceiveData = [&receiver](TComm&, const std::uint8_t* bytes, std::uint16_t count) {
+    receiver.serialReceive(bytes, count);
   };
   // While a command runs, every byte is handed on as soon as it arrives. The reply assembler
   // collects a reply from any number of chunks and wakes the worker when it is complete, so
@@ -62,12 +63,13 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
       });
   if (ownUsb_) {
     TUSBComm& u = *ownUsb_;
-    u.OnReceiveData = [&link](TUSBComm&, const std::uint8_t* bytes, std::uint16_t count) {
-      link.usbReceive(bytes, count);
+    UsbTransport& usbLink = link_->usb();
+    u.OnReceiveData = [&receiver](TUSBComm&, const std::uint8_t* bytes, std::uint16_t count) {
+      receiver.usbReceive(bytes, count);
     };
-    u.OnUSBArrival = [&link](TUSBComm&) { link.usbArrival(); };
-    u.OnUSBRemove = [&link](TUSBComm&) { link.usbRemoval(); };
-    u.OnSendDataEmpty = [&link](TUSBComm&) { link.usbSendEmpty(); };
+    u.OnUSBArrival = [&usbLink](TUSBComm&) { usbLink.deviceChanged(true); };
+    u.OnUSBRemove = [&usbLink](TUSBComm&) { usbLink.deviceChanged(false); };
+    u.OnSendDataEmpty = [&usbLink](TUSBComm&) { usbLink.sendQueueEmpty(); };
     u.setPID("");
     u.setVid("");
   }
@@ -83,6 +85,53 @@ Engine::~Engine() {
 
 SerialChannel& Engine::serial() {
   return *serial_;
+}
+
+void Engine::forgetLink() {
+  link_->state().setLinkOpen(false);
+}
+
+bool Engine::linkOpen() const {
+  return link_->state().linkOpen();
+}
+
+void Engine::endQuietBootWait() {
+  link_->state().setBootQuiet(false);
+}
+
+bool Engine::bootConfirmed() const {
+  return link_->state().bootConfirmed();
+}
+
+bool Engine::takeBootConfirmation() {
+  return link_->state().takeBootConfirmation();
+}
+
+void Engine::leaveBootMode() {
+  link_->state().setBootFlag(false);
+}
+
+void Engine::closeAfterBoot() {
+  serial_->ClosePort();
+  forgetLink();
+  takeBootConfirmation();
+}
+
+std::string Engine::printerModelTag() const {
+  return link_->printerModelTag();
+}
+
+std::vector<std::string> Engine::usbDevicesAtStart(const std::vector<std::string>& filters) {
+  return link_->usb().devicesAtStart(filters);
+}
+
+void Engine::setUsbListSink(
+    std::function<void(const std::vector<std::string>& entries, bool selectFirst)> sink) {
+  link_->usb().setListSink(std::move(sink));
+}
+
+void Engine::setTextAreaSink(std::function<void(const std::string&)> sink) {
+  link_->receiver().setTextAreaSink(std::move(sink));
 }
 
 void Engine::prepareChannels(const LinkSnapshot& link) {

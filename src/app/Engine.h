@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/TCommThread.h"
 
@@ -38,6 +40,31 @@ class Engine {
   LinkLayer& link() { return *link_; }
   SerialChannel& serial();
   const std::string& programDir() const { return programDir_; }
+
+  // ---- what the windows and plenar ask of the link, between commands ----
+  // The next link test opens the link afresh (a USB device is opened again).
+  void forgetLink();
+  bool linkOpen() const;
+  // The boot handshake's waits without an answer end: a later command to a printer that does
+  // not answer fails instead of reporting success.
+  void endQuietBootWait();
+  // The printer confirmed boot mode (the boot handshake's echo); take...() forgets it.
+  bool bootConfirmed() const;
+  bool takeBootConfirmation();
+  // Received serial bytes are no longer copied raw for the boot handshake.
+  void leaveBootMode();
+  // Boot mode confirmed and left: the serial port is closed, the link and the confirmation
+  // forgotten. Only while no command runs.
+  void closeAfterBoot();
+  // The printer's model tag from the last identify request; empty when none answered.
+  std::string printerModelTag() const;
+  // The USB entries the connection window lists at start-up, and the sink that receives the
+  // list again whenever a USB device arrives or leaves.
+  std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& filters);
+  void setUsbListSink(
+      std::function<void(const std::vector<std::string>& entries, bool selectFirst)> sink);
+  // Receives the text lines of bytes that arrive while no command runs.
+  void setTextAreaSink(std::function<void(const std::string&)> sink);
 
   // Leaves the channels as the connection window's link test would have left them, for the
   // routines that do not open the link themselves (port refresh, user data): the serial channel

@@ -7,7 +7,6 @@
 
 #include "app/Engine.h"
 #include "cli/RunReport.h"
-#include "engine/LinkLayer.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/ReportWindow.h"
@@ -110,6 +109,10 @@ TCommThread& CliSession::worker() {
   return impl_->engine->worker();
 }
 
+Engine& CliSession::engine() {
+  return *impl_->engine;
+}
+
 void CliSession::prepareChannels() {
   impl_->engine->prepareChannels(options_.link);
 }
@@ -161,7 +164,7 @@ int CliSession::run(CommandRequest request) {
 }
 
 std::string CliSession::modelTag() const {
-  return impl_->engine->link().printerModelTag();
+  return impl_->engine->printerModelTag();
 }
 
 void CliSession::emitEvent(const nlohmann::ordered_json& event) const {

@@ -26,6 +26,7 @@ class CliSession {
   // worker reports; returns the exit code (0, 1 or 2).
   int run(CommandRequest request);
   TCommThread& worker();
+  Engine& engine();
   // Leaves the channels as the connection window's link test would have left them, for the
   // routines that do not open the link themselves (port refresh, user data): the serial
   // channel named by --serial at the device rate (closed), the USB printer of --usb open.

@@ -1,8 +1,8 @@
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
 #include <string>
 
+#include "app/Engine.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/FieldLimits.h"
@@ -152,15 +152,9 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
   args.expect(0, "boot [--passes N]");
   CliSession session(o);
   int rc = session.run(bootHandshakeRequest(static_cast<int>(passes.value_or(0))));
-  TCommThread& worker = session.worker();
-  bool answered;
-  {
-    std::lock_guard lock(worker.bootReplyMutex);
-    answered = worker.bootReply == "151";
-    worker.bootReply.clear();
-  }
+  const bool answered = session.engine().takeBootConfirmation();
   // Leaving boot mode, as the connection window does once the printer has answered.
-  worker.bootFlag.store(0);
+  session.engine().leaveBootMode();
   o.report->result() = {{"boot_mode", rc == kExitDone && answered}};
   if (rc != kExitDone) return rc;
   if (!answered) {

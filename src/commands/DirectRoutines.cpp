@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "channels/SerialChannel.h"
 #include "commands/RequestBytes.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
@@ -29,6 +28,10 @@ void sleepMs(int ms) {
   std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+bool serialChosen(TCommThread& worker) {
+  return worker.request().link.kind == LinkKind::Serial;
+}
+
 // Open the link (switching to the transfer rate), send, back to the device rate; left open.
 void openAndSend(TCommThread& worker, LinkLayer& link, const Bytes& bytes) {
   worker.runGuarded([&] { link.openAndSendRaw(bytes); });
@@ -39,15 +42,8 @@ void openAndSend(TCommThread& worker, LinkLayer& link, const Bytes& bytes) {
 // over the link as the previous command left it.
 void portRefreshSend(TCommThread& worker, LinkLayer& link, const Bytes& sequence) {
   worker.runGuarded([&] {
-    if (link.serialChosen()) {
-      SerialChannel& serial = link.serialChannel();
-      link.closeSerialPort();
-      worker.pause(std::chrono::milliseconds(10));
-      serial.open();
-      // The port stays open after the sequence; the next command's open step must know, or it
-      // would fail to open a port that is already open.
-      worker.linkOpen = true;
-    }
+    // The port stays open after the sequence, with LinkOpen set.
+    if (serialChosen(worker)) link.refreshSerialPort();
     worker.pause(std::chrono::milliseconds(10));
     link.sendRaw(sequence);
     worker.pause(std::chrono::milliseconds(10));
@@ -107,13 +103,10 @@ void setDeviceOption(TCommThread& worker, LinkLayer& link) {
 // dropped; an empty stream still sends one frame without data. The printer does not answer on
 // serial and USB; on the network each frame waits for an answer.
 void sendUserData(TCommThread& worker, LinkLayer& link) {
-  const bool serial = link.serialChosen();
-  SerialChannel& port = link.serialChannel();
+  const bool serial = serialChosen(worker);
   worker.runGuarded([&] {
     if (serial) {
-      link.closeSerialPort();
-      worker.pause(std::chrono::milliseconds(10));
-      port.open();
+      link.refreshSerialPort();
       worker.pause(std::chrono::milliseconds(10));
     }
     const std::vector<std::uint8_t>& data = worker.request().dataStream;
@@ -126,8 +119,7 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
   });
   // The port is released whether or not the data went out.
   if (serial) {
-    link.closeSerialPort();
-    worker.linkOpen = false;
+    link.releaseSerialPort();
     sleepMs(10);
   }
 }

@@ -5,7 +5,6 @@
 #include <span>
 #include <string>
 
-#include "channels/SerialChannel.h"
 #include "commands/Routines.h"
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
@@ -72,7 +71,7 @@ void updateFirmware(TCommThread& worker, LinkLayer& link) {
   });
   // An update ends the quiet mode of the boot handshake, so that a later command to a printer
   // that does not answer fails instead of reporting success.
-  worker.bootQuiet.store(false);
+  link.state().setBootQuiet(false);
   // After a refused program file the link stays open, as the tool has always left it; the next
   // command's open link closes and reopens it.
   if (!keepLinkOpen) {
@@ -88,34 +87,31 @@ void updateFirmware(TCommThread& worker, LinkLayer& link) {
 // is looked for in the serial receive path only. Value1 > 0 limits the passes (the window
 // always runs the full 1001).
 void bootHandshake(TCommThread& worker, LinkLayer& link) {
-  worker.bootQuiet.store(true);
-  worker.bootFlag.store(1);
+  link.state().setBootQuiet(true);
+  link.state().setBootFlag(true);
   const int passes = worker.request().value1 > 0 ? worker.request().value1 : kBootHandshakePasses;
   worker.runGuarded([&] {
-    if (link.serialChosen()) {
+    if (worker.request().link.kind == LinkKind::Serial) {
       // Open at the device rate whatever state an earlier run left the port in: the boot
       // loader listens at the device rate, and a port left closed would send nothing.
-      link.serialChannel().close();
+      link.dropSerialPort();
       worker.pause(std::chrono::milliseconds(10));
       link.reopenSerialPort(worker.request().link.serialPort);
       worker.pause(std::chrono::milliseconds(100));
     }
     const std::uint8_t boot[1] = {kBootByte};
     for (int pass = 0; pass < passes; ++pass) {
-      if (link.replyFirstByte() == kBootByte) {
-        link.serialChannel().close();
+      if (worker.reply().firstByte() == kBootByte) {
+        link.dropSerialPort();
         worker.pause(std::chrono::milliseconds(10));
         break;
       }
       link.sendRaw(boot);
       worker.pause(kHandshakePass);
     }
-    if (link.replyFirstByte() == kBootByte) {
-      {
-        std::lock_guard lock(worker.bootReplyMutex);
-        worker.bootReply = "151";
-      }
-      link.fillReplyBuffer(0xFF);
+    if (worker.reply().firstByte() == kBootByte) {
+      link.state().confirmBoot();
+      worker.reply().fill(0xFF);
     }
   });
 }

@@ -1,13 +1,15 @@
 #pragma once
 
-#include <chrono>
+#include <array>
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
-#include <vector>
+
+#include "engine/LinkReceiver.h"
+#include "engine/LinkState.h"
 
 namespace plenar {
 
@@ -16,22 +18,28 @@ class SerialChannel;
 class UdpSocket;
 class UsbChannel;
 class ParallelChannel;
+class Transport;
+class SerialTransport;
+class UsbTransport;
 
-// One set of operations over the four links (serial, network, USB, parallel), and the framed
-// request protocol on top of them. The link in use is the running command's snapshot.
-// Threads: every operation runs on the worker thread, except the receive handlers, which run on
-// the owner (UI) thread and meet the worker only through the worker's reply fields and event.
+// The framed request protocol over the four links (serial, network, USB, parallel), with retries,
+// rate switching and the identify request. The link in use is the running command's snapshot;
+// each link is one transport (engine/transport/), chosen by the snapshot's kind from a table.
+// Threads: every operation runs on the worker thread. The owner thread's side (received bytes,
+// the USB list) is LinkReceiver's and the USB transport's.
 class LinkLayer {
  public:
   // `usb` and `parallel` may be null until those channels exist: opening such a link then fails
   // with a message.
   LinkLayer(TCommThread& worker, SerialChannel& serial, UdpSocket& udp, UsbChannel* usb,
             ParallelChannel* parallel);
+  ~LinkLayer();
+  LinkLayer(const LinkLayer&) = delete;
+  LinkLayer& operator=(const LinkLayer&) = delete;
 
   // ---- link operations ----
-  // Opens the chosen link; on serial: port at the device rate, switch to `transferRate`, identify.
-  void openLink(const std::string& serialPort, std::optional<int> transferRate);
-  // Open with the snapshot's serial port name and transfer rate.
+  // Opens the snapshot's link; on serial: the port at the device rate, then the transfer rate;
+  // then the identify request where the printer answers.
   void openLink();
   void closeLink();
   // Writes over the chosen link; no reply is awaited. Resets the reply state first.
@@ -43,34 +51,29 @@ class LinkLayer {
   // sends nothing.
   void switchBaudRate(std::optional<int> rate);
   void restoreDeviceRate();
-  // (Re)opens the serial port at the device rate, no request.
-  void reopenSerialPort(const std::string& name);
   // Boot loader handshake: 0x32, three attempts; throws ESetBaudRateException "Connecting Failed".
   void connectHandshake();
-
-  // Closes the serial port once everything written has left the driver.
-  void closeSerialPort();
-  // The serial channel itself, for the routines that refresh the port without opening the link.
-  SerialChannel& serialChannel() { return serial_; }
-  // Snapshot helpers of the running command.
-  bool serialChosen() const;
-
-  // The firmware update's wait for the printer to restart: suspend closes the chosen link's
-  // channel without clearing LinkOpen (socket deactivated, USB device closed, parallel channel
-  // deactivated, serial port closed); resume reopens it with its current settings (serial at
-  // the rate it had, parallel with the remembered port, 0x378, then 100 ms).
+  // The firmware update's wait for the printer to restart: suspend releases the chosen link's
+  // channel without clearing LinkOpen; resume takes it again with its current settings.
   void suspendLink();
   void resumeLink();
 
-  // Boot handshake support: the first byte collected in the reply buffer, and filling the
-  // buffer (read and written under the reply lock, so the worker's polling is race-free).
-  std::uint8_t replyFirstByte() const;
-  void fillReplyBuffer(std::uint8_t value);
+  // ---- the serial port, whatever link is chosen ----
+  // (Re)opens the serial port at the device rate, no request.
+  void reopenSerialPort(const std::string& name);
+  // Closes the serial port once everything written has left the driver.
+  void closeSerialPort();
+  // Closes the serial port at once, dropping what is still queued.
+  void dropSerialPort();
+  // Closes and reopens the serial port with its current settings (LinkOpen set).
+  void refreshSerialPort();
+  // Closes the serial port and clears LinkOpen.
+  void releaseSerialPort();
 
   // ---- framed protocol ----
   // Sends the frame up to `attempts` times until acknowledged; returns ReplyLength. Throws
-  // ECommunicationException "Download Data Failed" unless BootQuiet. More than 1016 data bytes
-  // are refused (std::length_error) before anything is sent.
+  // ECommunicationException "Download Data Failed" unless BootQuiet. More data bytes than a frame
+  // holds are refused before anything is sent.
   int framedRequest(std::uint16_t command, std::uint32_t value1, std::uint32_t value2,
                     std::span<const std::uint8_t> data, int attempts);
   // Like framedRequest, but the reply data is copied to the start of `reply` (at most its size;
@@ -82,25 +85,11 @@ class LinkLayer {
   void identifyRequest();
   std::string printerModelTag() const;
 
-  // ---- owner-thread handlers, bound to the channels ----
-  void serialReceive(const std::uint8_t* bytes, std::uint16_t count);
-  void usbReceive(const std::uint8_t* bytes, std::uint16_t count);
-  // Assembles a reply frame from received bytes (owner thread, while a command runs).
-  void replyAssembler(const std::uint8_t* bytes, std::size_t count);
-  // ---- USB device list (owner thread) ----
-  // The entries the connection window lists at start-up (empty without a USB channel).
-  std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& filters);
-  // A device arrived or left: the USB channel is closed (LinkOpen stays as it is) and the list
-  // refilled through the sink; after an arrival the first entry is selected, after a removal an
-  // empty list also shows an empty text.
-  void usbArrival();
-  void usbRemoval();
-  void usbSendEmpty();
-  void setUsbListSink(
-      std::function<void(const std::vector<std::string>& entries, bool selectFirst)> sink);
-
-  // Receives the text lines of bytes that arrive while no command runs (owner thread).
-  void setTextAreaSink(std::function<void(const std::string&)> sink);
+  // LinkOpen and the boot handshake's marks.
+  LinkState& state() { return state_; }
+  // The owner thread's side: received bytes, and the USB link's device list.
+  LinkReceiver& receiver() { return receiver_; }
+  UsbTransport& usb() { return *usb_; }
 
  private:
   struct ReadOutcome {
@@ -110,22 +99,17 @@ class LinkLayer {
   ReadOutcome framedReadOnce(std::uint16_t command, std::uint32_t value1, std::uint32_t value2,
                              std::span<const std::uint8_t> requestData,
                              std::span<std::uint8_t> reply, int attempts);
-  // One datagram from the printer within `timeout`; 0 when none came. Throws EWorkerStopping
-  // when the program is closing.
-  std::size_t receiveDatagram(std::span<std::uint8_t> buffer, std::chrono::milliseconds timeout);
-  void activateParallel();
-  int checkedRate(std::optional<int> rate, const std::string& boxText) const;
-  void showInTextArea(const std::uint8_t* bytes, std::size_t count);
+  Transport& transport();
 
-  void usbDeviceChanged(bool arrival);
-
-  std::function<void(const std::string&)> textAreaSink_;
-  std::function<void(const std::vector<std::string>&, bool)> usbListSink_;
   TCommThread& worker_;
-  SerialChannel& serial_;
-  UdpSocket& udp_;
-  UsbChannel* usb_;
-  ParallelChannel* parallel_;
+  LinkState state_;
+  LinkReceiver receiver_;
+  std::unique_ptr<SerialTransport> serial_;
+  std::unique_ptr<UsbTransport> usb_;
+  std::unique_ptr<Transport> network_;
+  std::unique_ptr<Transport> parallel_;
+  // By LinkKind: serial, network, USB, parallel.
+  std::array<Transport*, 4> transports_{};
   mutable std::mutex tagMutex_;
   std::string modelTag_;
 };

@@ -32,7 +32,7 @@ void testLink(TCommThread& worker, LinkLayer& link) {
         break;
       case LinkKind::Serial:
         worker.reportProgress("Checking" + snapshot.serialPort);
-        link.openLink(snapshot.serialPort, worker.transferBaud());
+        link.openLink();
         link.restoreDeviceRate();
         worker.reportProgress(snapshot.serialPort + "Found");
         break;

@@ -62,7 +62,7 @@ TCommThread::~TCommThread() {
 void TCommThread::requestStop() {
   stopEvent_.set();
   // A routine waiting for a reply ends its wait at once instead of running out its time.
-  replyEvent.set();
+  reply_.interrupt();
 }
 
 void TCommThread::requestStopAll() {
@@ -80,8 +80,8 @@ bool TCommThread::waitReply(std::chrono::milliseconds timeout) {
     checkStopping();
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());
-    if (left <= std::chrono::milliseconds::zero()) return replyEvent.isSet();
-    if (replyEvent.waitFor(std::min(left, std::chrono::milliseconds(kStopSlice)))) {
+    if (left <= std::chrono::milliseconds::zero()) return reply_.complete();
+    if (reply_.waitFor(std::min(left, std::chrono::milliseconds(kStopSlice)))) {
       checkStopping();
       return true;
     }

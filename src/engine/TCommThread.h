@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "engine/CommandRequest.h"
+#include "engine/ReplyBuffer.h"
 #include "engine/TraceList.h"
 #include "engine/WindowTexts.h"
 #include "platform/ManualResetEvent.h"
@@ -33,13 +34,12 @@ class EWorkerStopping : public EPrinterError {
 };
 
 inline constexpr int kMaxCommandCode = 49;
-inline constexpr std::size_t kReplyBufferSize = 4096;
+inline constexpr std::size_t kReplyBufferSize = ReplyBuffer::kSize;
 
 // The worker: runs one numbered printer command at a time and reports its outcome by messages
 // 1025..1027 to the report window.
-// Threads: postCommand, setReportWindow and the flag accessors may be called from any thread;
-// the routines run on the worker thread; request() and the reply fields' writers are described
-// at each member.
+// Threads: postCommand, setReportWindow, isBusy and waitIdle may be called from any thread; the
+// routines run on the worker thread; request() and the reply are described at each member.
 class TCommThread {
  public:
   using Routine = std::function<void(TCommThread&)>;
@@ -131,19 +131,8 @@ class TCommThread {
   // Sends message 1024 or 1028 synchronously (the link test's outcome).
   void sendToReportWindow(int msg);
 
-  // ---- link and reply state (the link layer and the reply assembler) ----
-  // Written on the UI thread by the reply assembler before replyEvent is set; read by the worker
-  // after it. Reset by the worker before each send.
-  std::mutex replyMutex;  // guards replyBuffer, receivePosition and replyLength together
-  std::array<std::uint8_t, kReplyBufferSize> replyBuffer{};
-  int receivePosition = 0;
-  std::atomic<int> replyLength{0};
-  ManualResetEvent replyEvent;
-  std::atomic<bool> linkOpen{false};
-  std::atomic<int> bootFlag{0};
-  std::atomic<bool> bootQuiet{false};
-  std::mutex bootReplyMutex;
-  std::string bootReply;  // "151" once the printer confirmed boot mode
+  // The reply of the running command (its threading rule is ReplyBuffer's).
+  ReplyBuffer& reply() { return reply_; }
 
  private:
   void run();
@@ -165,6 +154,7 @@ class TCommThread {
   std::function<void()> afterCommand_;
 
   TraceList trace_;
+  ReplyBuffer reply_;
   CommandRequest request_;
   std::atomic<int> commandCode_{0};
   int failureCode_ = 0;

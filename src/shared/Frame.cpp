@@ -61,13 +61,20 @@ FrameHeader parseHeader(std::span<const std::uint8_t> bytes) {
   return h;
 }
 
+bool headerCheckValid(std::span<const std::uint8_t> header16) {
+  return header16.size() >= kFrameHeaderSize && xorOf(header16.first(kFrameHeaderSize)) == 0;
+}
+
 bool headerValid(std::span<const std::uint8_t> header16) {
-  return header16.size() >= kFrameHeaderSize && header16[0] == 0x02 &&
-         xorOf(header16.first(kFrameHeaderSize)) == 0;
+  return headerCheckValid(header16) && header16[0] == 0x02;
 }
 
 bool dataValid(std::span<const std::uint8_t> dataAndCheck) {
   return xorOf(dataAndCheck) == 0;
+}
+
+bool answerStart(std::span<const std::uint8_t> datagram) {
+  return datagram.size() >= kFrameHeaderSize && datagram[0] == 0x02 && datagram[1] == 0x00;
 }
 
 }  // namespace plenar

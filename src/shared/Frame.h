@@ -35,10 +35,15 @@ inline std::size_t frameSize(std::uint16_t dataLength) {
 
 // Reads the header fields of at least 16 bytes (no checks).
 FrameHeader parseHeader(std::span<const std::uint8_t> bytes);
-// The validity rule of a reply on serial and USB: starts with 0x02 and bytes 0..15 XOR to 0.
+// The header's check: bytes 0..15 XOR to 0 (byte 14 is the XOR of 0..13, byte 15 is 0).
+bool headerCheckValid(std::span<const std::uint8_t> header16);
+// The validity rule of a reply on serial and USB: starts with 0x02 and the header's check holds.
 bool headerValid(std::span<const std::uint8_t> header16);
 // Data bytes plus their check byte XOR to 0 (`dataAndCheck` holds N + 1 bytes).
 bool dataValid(std::span<const std::uint8_t> dataAndCheck);
+// What the network link takes for an answer: a datagram of at least a header's length that
+// begins 02 00. Its checks are not looked at.
+bool answerStart(std::span<const std::uint8_t> datagram);
 
 void putLe16(std::uint8_t* p, std::uint16_t v);
 void putLe32(std::uint8_t* p, std::uint32_t v);

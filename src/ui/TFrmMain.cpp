@@ -25,10 +25,8 @@
 #include "app/Engine.h"
 #include "app/Language.h"
 #include "app/MainDefault.h"
-#include "channels/SerialChannel.h"
 #include "channels/SerialPortList.h"
 #include "channels/TLptDeviceBox.h"
-#include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "requests/BasicRequests.h"
@@ -336,14 +334,13 @@ void TFrmMain::createEngine() {
     for (const auto& e : entries) list << qs(e);
     return list;
   };
-  setUsbDevices(toList(engine_->link().usbDevicesAtStart(usbFilterList_)), false);
-  engine_->link().setUsbListSink(
+  setUsbDevices(toList(engine_->usbDevicesAtStart(usbFilterList_)), false);
+  engine_->setUsbListSink(
       [this, toList](const std::vector<std::string>& entries, bool selectFirst) {
         setUsbDevices(toList(entries), selectFirst);
       });
   // Bytes that arrive while no command runs end up in the hidden text area, line by line.
-  engine_->link().setTextAreaSink(
-      [this](const std::string& line) { memo1_->appendPlainText(qs(line)); });
+  engine_->setTextAreaSink([this](const std::string& line) { memo1_->appendPlainText(qs(line)); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -492,12 +489,12 @@ void TFrmMain::onTestClicked() {
   waitCounter_ = -1;
   connected_ = false;
   // A USB link is opened afresh by the test.
-  worker().linkOpen = false;
+  engine_->forgetLink();
   if (auto error = rememberLinkSettings()) {
     showMessage(QMessageBox::Critical, *error);
     return;
   }
-  if (!worker().linkOpen) postCommand(kLinkTestCode);
+  if (!engine_->linkOpen()) postCommand(kLinkTestCode);
 }
 
 void TFrmMain::onSetParaClicked() {
@@ -535,7 +532,7 @@ void TFrmMain::setParameterWindowOpener(std::function<void()> opener) {
 void TFrmMain::parameterWindowClosed() {
   show();
   connected_ = false;
-  worker().linkOpen = false;
+  engine_->forgetLink();
   worker().setReportWindow(&report_);
 }
 
@@ -561,16 +558,11 @@ void TFrmMain::setBootControlsEnabled(bool enabled) {
 
 void TFrmMain::onBootOutClicked() {
   setBootControlsEnabled(true);
-  worker().bootFlag = 0;
+  engine_->leaveBootMode();
 }
 
 void TFrmMain::onTimerTick() {
-  bool confirmed = false;
-  {
-    std::lock_guard lock(worker().bootReplyMutex);
-    confirmed = worker().bootReply == "151";
-  }
-  if (!confirmed) {
+  if (!engine_->bootConfirmed()) {
     // Ignored by the worker while an earlier handshake still runs.
     postCommand(kEnterBootCode);
     return;
@@ -578,10 +570,7 @@ void TFrmMain::onTimerTick() {
   // The port belongs to the worker while a command runs; close it at a tick when none does.
   if (worker().isBusy()) return;
   onBootOutClicked();
-  engine_->serial().close();
-  worker().linkOpen = false;
-  std::lock_guard lock(worker().bootReplyMutex);
-  worker().bootReply.clear();
+  engine_->closeAfterBoot();
 }
 
 // ---------------------------------------------------------------------------------------------

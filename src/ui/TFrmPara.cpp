@@ -16,6 +16,7 @@
 #include <cstring>
 #include <variant>
 
+#include "app/Engine.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
@@ -222,7 +223,7 @@ void TFrmPara::formClose() {
   }
   // Boot mode's waits without acknowledgement end with this window: a later command to a printer
   // that does not answer must fail, not report success.
-  worker().bootQuiet = false;
+  main_.engine().endQuietBootWait();
   idleCheck_->stop();
   main_.parameterWindowClosed();
 }

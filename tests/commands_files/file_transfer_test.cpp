@@ -151,7 +151,7 @@ TEST(FileTransferFaults, QuietBootModeStillEndsAReadBackWithoutReplies) {
   // With BootQuiet set an unanswered read returns no data instead of failing.
   SimProcess sim(simOptions({"--fault", "silent"}));
   EngineHarness h;
-  h.worker().bootQuiet = true;
+  h.link().state().setBootQuiet(true);
   const std::string out = h.dir().file("back.hex");
   h.run(readBackRequest("0", "512", out), serialLink(sim.serialPath(), "9600", "9600"));
   EXPECT_EQ(lastMessage(h.messages()).error, "Received Failed");

@@ -99,11 +99,11 @@ TEST_F(Firmware, SmallProgramGoesOutInPaddedBlocksThenTheEndFrame) {
 TEST_F(Firmware, TaggedProgramIsStoredAndBootQuietEnds) {
   SimProcess sim;
   EngineHarness h;
-  h.worker().bootQuiet = true;  // left over from a boot handshake
+  h.link().state().setBootQuiet(true);  // left over from a boot handshake
   Bytes program = programFile(0x3100, "plenar80");
   h.run(updateRequest(program), serialLink(sim.serialPath()));
   ASSERT_EQ(lastMessage(h.messages()).msg, 1026) << lastMessage(h.messages()).error;
-  EXPECT_FALSE(h.worker().bootQuiet);
+  EXPECT_FALSE(h.link().state().bootQuiet());
   EXPECT_EQ(framesSeen(sim, 0x33).size(), 0x31u);
   EXPECT_EQ(h.progressTexts().back(), "更新程序完成");
 
@@ -124,7 +124,7 @@ TEST_F(Firmware, UnansweredBlockFails) {
   EXPECT_EQ(last.msg, 1027);
   EXPECT_EQ(last.wParam, 1);
   EXPECT_EQ(last.error, "Download Data Failed");
-  EXPECT_FALSE(h.worker().bootQuiet);
+  EXPECT_FALSE(h.link().state().bootQuiet());
 }
 
 TEST(BootHandshake, PrinterAnswersOnTheFirstPass) {
@@ -132,13 +132,10 @@ TEST(BootHandshake, PrinterAnswersOnTheFirstPass) {
   EngineHarness h;
   h.run(bootHandshakeRequest(), serialLink(sim.serialPath()));
   EXPECT_EQ(lastMessage(h.messages()).msg, 1026);
-  {
-    std::lock_guard lock(h.worker().bootReplyMutex);
-    EXPECT_EQ(h.worker().bootReply, "151");
-  }
-  EXPECT_TRUE(h.worker().bootQuiet);
-  EXPECT_EQ(h.worker().bootFlag, 1);
-  EXPECT_EQ(h.link().replyFirstByte(), 0xFF);
+  EXPECT_TRUE(h.link().state().bootConfirmed());
+  EXPECT_TRUE(h.link().state().bootQuiet());
+  EXPECT_TRUE(h.link().state().bootFlag());
+  EXPECT_EQ(h.worker().reply().firstByte(), 0xFF);
   EXPECT_EQ(recordsOfKind(sim, "boot").size(), 1u);
   int sent = 0;
   for (const auto& line : h.traceHeads()) {
@@ -152,11 +149,8 @@ TEST(BootHandshake, PortLeftOpenByAnEarlierRunIsReopened) {
   EngineHarness h;
   // The first run gets no answer and leaves the port open with LinkOpen set.
   h.run(bootHandshakeRequest(2), serialLink(sim.serialPath()));
-  EXPECT_TRUE(h.worker().linkOpen);
-  {
-    std::lock_guard lock(h.worker().bootReplyMutex);
-    EXPECT_EQ(h.worker().bootReply, "");
-  }
+  EXPECT_TRUE(h.link().state().linkOpen());
+  EXPECT_FALSE(h.link().state().bootConfirmed());
   // A second run still sends its bytes.
   h.run(bootHandshakeRequest(3), serialLink(sim.serialPath()));
   int sent = 0;

@@ -137,12 +137,12 @@ TEST(NetworkLink, BootQuietTurnsAnUnansweredRequestIntoAReturn) {
   EngineHarness h;
   int length = -1;
   h.runRoutine(networkLink(silent.port()), [&](TCommThread& w) {
-    w.bootQuiet = true;
+    h.link().state().setBootQuiet(true);
     w.runGuarded([&] {
       h.link().openLink();  // the identify read gets no answer and does not fail
       length = h.link().framedRequest(0x80, 0, 0, Bytes{1}, 1);
     });
-    w.bootQuiet = false;
+    h.link().state().setBootQuiet(false);
   });
   EXPECT_EQ(length, 0);
   EXPECT_EQ(h.messages().back().msg, 1026);

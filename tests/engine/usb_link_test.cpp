@@ -10,6 +10,7 @@
 #include "channels/UsbChannel.h"
 #include "engine/LinkLayer.h"
 #include "engine/UsbDeviceList.h"
+#include "engine/transport/UsbTransport.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "shared/Errors.h"
@@ -56,7 +57,7 @@ class AnsweringUsbChannel : public UsbChannel {
     if (!isOpen || bytes.size() < 16) return isOpen.load();
     auto reply = buildFrame(getLe16(bytes.data() + 2), 0, 0, {});
     owner_.post([this, reply] {
-      link_->usbReceive(reply.data(), static_cast<std::uint16_t>(reply.size()));
+      link_->receiver().usbReceive(reply.data(), static_cast<std::uint16_t>(reply.size()));
     });
     return true;
   }
@@ -98,7 +99,7 @@ TEST(UsbLink, CloseLeavesTheDeviceOpenAndTheNextOpenDoesNotReopen) {
       r.link = link;
       ASSERT_TRUE(engine.worker().postCommand(r));
       ASSERT_TRUE(engine.worker().waitIdle(20s));
-      EXPECT_TRUE(engine.worker().linkOpen);
+      EXPECT_TRUE(engine.linkOpen());
     }
     EXPECT_EQ(usb.opens, 1);
     EXPECT_EQ(usb.closes, 0);
@@ -107,27 +108,27 @@ TEST(UsbLink, CloseLeavesTheDeviceOpenAndTheNextOpenDoesNotReopen) {
     // A device arriving closes the channel and refills the list; LinkOpen stays set, so the
     // next open does not reopen it (and the identify request then goes nowhere).
     std::vector<std::pair<Strings, bool>> lists;
-    engine.link().setUsbListSink([&](const Strings& e, bool first) {
+    engine.link().usb().setListSink([&](const Strings& e, bool first) {
       lists.push_back({e, first});
     });
     {
       std::lock_guard lock(usb.mutex);
       usb.present = {"VID_0483&PID_811E", "VID_1111&PID_2222"};
     }
-    engine.link().usbArrival();
+    engine.link().usb().deviceChanged(true);
     {
       std::lock_guard lock(usb.mutex);
       usb.present.clear();
     }
-    engine.link().usbRemoval();
+    engine.link().usb().deviceChanged(false);
     ASSERT_EQ(lists.size(), 2u);
     EXPECT_EQ(lists[0].first, Strings{"VID_0483&PID_811E"});
     EXPECT_TRUE(lists[0].second);
     EXPECT_TRUE(lists[1].first.empty());
     EXPECT_FALSE(lists[1].second);
     EXPECT_EQ(usb.closes, 2);
-    EXPECT_TRUE(engine.worker().linkOpen);
-    engine.link().usbSendEmpty();
+    EXPECT_TRUE(engine.linkOpen());
+    engine.link().usb().sendQueueEmpty();
     EXPECT_TRUE(usb.sendEmpty);
   }
   dispatcher.stop();

@@ -10,6 +10,7 @@
 #include "FrmMainFixture.h"
 #include "SimProcess.h"
 #include "UiTestSupport.h"
+#include "app/Engine.h"
 #include "app/MainDefault.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
@@ -122,7 +123,7 @@ TEST_F(ConnectionWindowWithPrinter, ParameterWindowClosingForgetsTheTest) {
   ASSERT_EQ(opened, 1);
   EXPECT_TRUE(window().isVisible());
   EXPECT_FALSE(window().connectedFlag());
-  EXPECT_FALSE(window().worker().linkOpen);
+  EXPECT_FALSE(window().engine().linkOpen());
 }
 
 TEST_F(ConnectionWindowWithPrinter, APortThatWillNotOpenSaysWhyInTheBoxDetails) {

@@ -22,6 +22,8 @@
 
 #include "FrmMainFixture.h"
 #include "UiTestSupport.h"
+#include "app/Engine.h"
+#include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "shared/SharedTexts.h"
@@ -317,7 +319,7 @@ TEST_F(ConnectionWindow, BootInDisablesTheLinkControlsAndPostsCode28EverySecond)
 
   ASSERT_TRUE(uitest::waitUntil([&] { return handshakes >= 2; }, 15s));
 
-  window().worker().bootFlag = 1;
+  window().engine().link().state().setBootFlag(true);
   QTest::mouseClick(child<QPushButton>("but_bootOut"), Qt::LeftButton);
   for (QWidget* c : window().findChildren<QWidget*>()) {
     if (!c->objectName().isEmpty()) {
@@ -325,7 +327,7 @@ TEST_F(ConnectionWindow, BootInDisablesTheLinkControlsAndPostsCode28EverySecond)
     }
   }
   EXPECT_FALSE(window().findChild<QTimer*>("Timer1")->isActive());
-  EXPECT_EQ(window().worker().bootFlag.load(), 0);
+  EXPECT_FALSE(window().engine().link().state().bootFlag());
   ASSERT_TRUE(uitest::waitUntil([&] { return !window().worker().isBusy(); }, 10s));
   int after = handshakes;
   QTest::qWait(1500);
@@ -334,17 +336,14 @@ TEST_F(ConnectionWindow, BootInDisablesTheLinkControlsAndPostsCode28EverySecond)
 
 TEST_F(ConnectionWindow, ConfirmedBootModeEndsBootModeAtTheNextTick) {
   open();
-  window().worker().setRoutine(28, [](TCommThread& worker) {
-    std::lock_guard lock(worker.bootReplyMutex);
-    worker.bootReply = "151";
-  });
+  LinkState& state = window().engine().link().state();
+  window().worker().setRoutine(28, [&state](TCommThread&) { state.confirmBoot(); });
   QTest::mouseClick(child<QPushButton>("but_bootIn"), Qt::LeftButton);
   ASSERT_TRUE(uitest::waitUntil([&] { return child<QPushButton>("btn_Test")->isEnabled(); }, 15s));
   EXPECT_TRUE(child<QComboBox>("cbb_Language")->isEnabled());
   EXPECT_FALSE(window().findChild<QTimer*>("Timer1")->isActive());
-  EXPECT_FALSE(window().worker().linkOpen);
-  std::lock_guard lock(window().worker().bootReplyMutex);
-  EXPECT_EQ(window().worker().bootReply, "");
+  EXPECT_FALSE(window().engine().linkOpen());
+  EXPECT_FALSE(window().engine().bootConfirmed());
 }
 
 // The worker waits in a sent message 1028 whose handler the GUI thread has not run yet when the

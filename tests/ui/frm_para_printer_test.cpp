@@ -22,6 +22,8 @@
 
 #include "FrmParaFixture.h"
 #include "SimProcess.h"
+#include "app/Engine.h"
+#include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "shared/SharedTexts.h"
@@ -304,12 +306,13 @@ TEST_F(ParameterWindowWithPrinter, ProgramUpdateIsStoredByThePrinter) {
 }
 
 TEST_F(ParameterWindowWithPrinter, ClosingHandsTheWorkerBackAndEndsBootQuiet) {
-  window().worker().bootQuiet = true;
+  LinkState& state = window().engine().link().state();
+  state.setBootQuiet(true);
   closePara();
   EXPECT_TRUE(window().isVisible());
   EXPECT_FALSE(window().connectedFlag());
-  EXPECT_FALSE(window().worker().linkOpen);
-  EXPECT_FALSE(window().worker().bootQuiet);
+  EXPECT_FALSE(state.linkOpen());
+  EXPECT_FALSE(state.bootQuiet());
 }
 
 // A printer that answers every block 20 ms late: a transfer lasts long enough to close the window

@@ -13,7 +13,6 @@
 
 #include "app/Engine.h"
 #include "app/Language.h"
-#include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
@@ -202,7 +201,7 @@ void ProfileActions::tryPost() {
     request.code = kLinkTestCode;
     request.link = action_.link;
     // As the connection window's test: a USB link is opened afresh.
-    worker.linkOpen = false;
+    main_.engine().forgetLink();
   } else {
     request = action_.request;
   }
@@ -224,7 +223,7 @@ void ProfileActions::commandReported(bool ok, const std::string& failureText) {
     outcome.openFailed = texts.openFailed();
     outcome.osError = texts.errorOsError();
   } else if (action_.kind == ApplyRun::Action::Kind::TestLink) {
-    outcome.modelTag = main_.engine().link().printerModelTag();
+    outcome.modelTag = main_.engine().printerModelTag();
   }
   reported(outcome);
 }

@@ -1,24 +1,25 @@
+#include "engine/ReplyBuffer.h"
+
 #include <gtest/gtest.h>
 
-#include "EngineHarness.h"
 #include "shared/Frame.h"
 
 using namespace plenar;
 using Bytes = std::vector<std::uint8_t>;
 
-// The assembler runs on the owner thread while the worker waits; here the test thread plays the
-// owner and reads the worker's reply fields directly (no command runs, so nothing races).
+// The assembler runs on the owner thread while the worker waits; here the test thread plays
+// both (no command runs, so nothing races).
 class ReplyAssembler : public ::testing::Test {
  protected:
-  void feed(const Bytes& b) { h.link().replyAssembler(b.data(), b.size()); }
-  bool complete() { return h.worker().replyEvent.isSet(); }
-  void resetExchange() {
-    std::lock_guard lock(h.worker().replyMutex);
-    h.worker().replyLength = 0;
-    h.worker().receivePosition = 0;
-    h.worker().replyEvent.reset();
+  void feed(const Bytes& b) { reply.assemble(b); }
+  bool complete() { return reply.complete(); }
+  void resetExchange() { reply.reset(); }
+  std::uint8_t dataByte(std::size_t i) {
+    Bytes data(ReplyBuffer::kSize);
+    reply.copyData(data);
+    return data[i];
   }
-  EngineHarness h;
+  ReplyBuffer reply;
 };
 
 TEST_F(ReplyAssembler, LeadingNoiseIsDroppedUntilTheStartByte) {
@@ -27,8 +28,8 @@ TEST_F(ReplyAssembler, LeadingNoiseIsDroppedUntilTheStartByte) {
   stream.insert(stream.end(), frame.begin(), frame.end());
   feed(stream);
   ASSERT_TRUE(complete());
-  EXPECT_EQ(h.worker().replyLength, 4);
-  EXPECT_EQ(h.worker().replyBuffer[16], 'A');
+  EXPECT_EQ(reply.length(), 4);
+  EXPECT_EQ(dataByte(0), 'A');
 }
 
 TEST_F(ReplyAssembler, AReplySplitAcrossBlocksCompletesWithTheLastBlock) {
@@ -37,7 +38,7 @@ TEST_F(ReplyAssembler, AReplySplitAcrossBlocksCompletesWithTheLastBlock) {
   EXPECT_FALSE(complete());
   feed(Bytes(frame.begin() + 10, frame.end()));
   EXPECT_TRUE(complete());
-  EXPECT_EQ(h.worker().replyLength, 0);
+  EXPECT_EQ(reply.length(), 0);
 
   resetExchange();
   Bytes data = buildFrame(0x34, 0, 0, Bytes(300, 0x11));
@@ -46,7 +47,7 @@ TEST_F(ReplyAssembler, AReplySplitAcrossBlocksCompletesWithTheLastBlock) {
     feed(Bytes(data.begin() + i, data.begin() + std::min(i + 7, data.size())));
   }
   EXPECT_TRUE(complete());
-  EXPECT_EQ(h.worker().replyLength, 300);
+  EXPECT_EQ(reply.length(), 300);
 }
 
 TEST_F(ReplyAssembler, BadChecksDiscardTheFrameAndTheNextStartByteBeginsAgain) {
@@ -54,7 +55,7 @@ TEST_F(ReplyAssembler, BadChecksDiscardTheFrameAndTheNextStartByteBeginsAgain) {
   bad.back() ^= 0x01;  // wrong data check
   feed(bad);
   EXPECT_FALSE(complete());
-  EXPECT_EQ(h.worker().receivePosition, 0);
+  EXPECT_EQ(reply.position(), 0);
 
   Bytes badHeader = buildFrame(0x80, 0, 0, {});
   badHeader[15] = 0x01;
@@ -63,7 +64,7 @@ TEST_F(ReplyAssembler, BadChecksDiscardTheFrameAndTheNextStartByteBeginsAgain) {
 
   feed(buildFrame(0x30, 0, 0, Bytes{9, 9}));
   EXPECT_TRUE(complete());
-  EXPECT_EQ(h.worker().replyLength, 2);
+  EXPECT_EQ(reply.length(), 2);
 }
 
 TEST_F(ReplyAssembler, EndlessGarbageStaysInsideTheBuffer) {
@@ -77,7 +78,7 @@ TEST_F(ReplyAssembler, EndlessGarbageStaysInsideTheBuffer) {
   Bytes noise(10000, 0x02);
   feed(noise);
   EXPECT_FALSE(complete());
-  EXPECT_LE(h.worker().receivePosition, 4096);
+  EXPECT_LE(reply.position(), 4096);
 }
 
 TEST_F(ReplyAssembler, ArbitraryBytesNeverEscapeTheBufferOrAnnounceTooMuch) {
@@ -93,9 +94,9 @@ TEST_F(ReplyAssembler, ArbitraryBytesNeverEscapeTheBufferOrAnnounceTooMuch) {
     for (auto& b : block) b = next() % 4 == 0 ? 0x02 : static_cast<std::uint8_t>(next());
     if (round % 50 == 0) block = buildFrame(0x30, 0, 0, Bytes(next() % 40, 0x33));
     feed(block);
-    ASSERT_LE(h.worker().receivePosition, 4096);
+    ASSERT_LE(reply.position(), 4096);
     if (complete()) {
-      ASSERT_LE(h.worker().replyLength, 4096 - 17);
+      ASSERT_LE(reply.length(), 4096 - 17);
       resetExchange();
     }
   }

@@ -1,0 +1,58 @@
+#include "engine/LinkReceiver.h"
+
+#include "engine/LinkState.h"
+#include "engine/TCommThread.h"
+
+namespace plenar {
+
+LinkReceiver::LinkReceiver(TCommThread& worker, LinkState& state)
+    : worker_(worker), state_(state) {}
+
+void LinkReceiver::serialReceive(const std::uint8_t* bytes, std::uint16_t count) {
+  const std::span<const std::uint8_t> received(bytes, count);
+  if (state_.bootFlag()) {
+    worker_.trace().addReceive(received);
+    // The raw copy of boot mode stops at the end of the buffer; excess bytes are dropped.
+    worker_.reply().appendRaw(received);
+  } else if (worker_.commandCode() == 0) {
+    showInTextArea(received);
+    return;
+  }
+  replyAssembler(received);
+}
+
+void LinkReceiver::usbReceive(const std::uint8_t* bytes, std::uint16_t count) {
+  const std::span<const std::uint8_t> received(bytes, count);
+  if (worker_.commandCode() != 0) {
+    replyAssembler(received);
+  } else {
+    showInTextArea(received);
+  }
+}
+
+void LinkReceiver::replyAssembler(std::span<const std::uint8_t> bytes) {
+  worker_.trace().addReceive(bytes);
+  worker_.reply().assemble(bytes);
+}
+
+void LinkReceiver::setTextAreaSink(std::function<void(const std::string&)> sink) {
+  textAreaSink_ = std::move(sink);
+}
+
+void LinkReceiver::showInTextArea(std::span<const std::uint8_t> bytes) {
+  if (!textAreaSink_) return;
+  std::string line;
+  for (std::uint8_t b : bytes) {
+    const char c = static_cast<char>(b);
+    if (c == '\r') continue;
+    if (c == '\n') {
+      textAreaSink_(line);
+      line.clear();
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) textAreaSink_(line);
+}
+
+}  // namespace plenar
