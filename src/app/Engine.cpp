@@ -152,7 +152,7 @@ void Engine::prepareChannels(const LinkSnapshot& link) {
 
 void Engine::showParallelPorts(TLptDeviceBox& box) {
   // The ports come from udev and follow ports that appear or disappear while the window is open.
-  parallel_->watchPorts();
+  parallel_->ports().watch();
   box.setChannel(parallel_.get());
 }
 

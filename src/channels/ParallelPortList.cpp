@@ -1,15 +1,12 @@
 #include "channels/ParallelPortList.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <string_view>
 
 #include "channels/LptStatus.h"
-#include "platform/OwnerDispatcher.h"
+#include "channels/UdevPtr.h"
 
 namespace plenar {
 namespace {
@@ -69,58 +66,6 @@ std::vector<LptPortEntry> listParallelPorts(const std::string& procRoot) {
   std::sort(ports.begin(), ports.end(),
             [](const LptPortEntry& a, const LptPortEntry& b) { return a.number < b.number; });
   return ports;
-}
-
-ParallelPortMonitor::ParallelPortMonitor(OwnerDispatcher& owner, std::function<void()> changed)
-    : owner_(owner), changed_(std::move(changed)) {
-  udev_.reset(udev_new());
-  if (!udev_) return;
-  monitor_.reset(udev_monitor_new_from_netlink(udev_.get(), "udev"));
-  if (!monitor_) return;
-  if (udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "printer", nullptr) < 0 ||
-      udev_monitor_filter_add_match_subsystem_devtype(monitor_.get(), "parport", nullptr) < 0 ||
-      udev_monitor_enable_receiving(monitor_.get()) < 0) {
-    monitor_.reset();
-    return;
-  }
-  stopEvent_.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-  if (!stopEvent_.valid()) {
-    monitor_.reset();
-    return;
-  }
-  thread_ = std::thread([this] { run(); });
-}
-
-ParallelPortMonitor::~ParallelPortMonitor() {
-  *alive_ = false;
-  if (thread_.joinable()) {
-    const std::uint64_t one = 1;
-    // A failed wake-up would leave join() waiting; eventfd only refuses on overflow.
-    [[maybe_unused]] ssize_t n = ::write(stopEvent_.get(), &one, sizeof one);
-    thread_.join();
-  }
-}
-
-void ParallelPortMonitor::run() {
-  const int monitorFd = udev_monitor_get_fd(monitor_.get());
-  for (;;) {
-    pollfd fds[2] = {{stopEvent_.get(), POLLIN, 0}, {monitorFd, POLLIN, 0}};
-    if (::poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (fds[0].revents) return;
-    if (!(fds[1].revents & POLLIN)) continue;
-    UdevDevicePtr dev(udev_monitor_receive_device(monitor_.get()));
-    if (!dev) continue;
-    const char* action = udev_device_get_action(dev.get());
-    if (!action || (std::strcmp(action, "add") != 0 && std::strcmp(action, "remove") != 0)) {
-      continue;
-    }
-    owner_.post([alive = alive_, changed = changed_] {
-      if (*alive && changed) changed();
-    });
-  }
 }
 
 }  // namespace plenar

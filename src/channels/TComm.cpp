@@ -13,7 +13,6 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
-#include <deque>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -27,7 +26,9 @@
 #include "channels/SerialInputFilter.h"
 #include "channels/SerialPortList.h"
 #include "channels/SerialPortState.h"
+#include "channels/SessionEvents.h"
 #include "channels/UniqueFd.h"
+#include "channels/WriteQueue.h"
 #include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
 #include "shared/Timespec.h"
@@ -58,23 +59,6 @@ void signalEvent(int fd) {
   (void)!::write(fd, &one, sizeof one);
 }
 
-void drainEvent(int fd) {
-  std::uint64_t value;
-  (void)!::read(fd, &value, sizeof value);
-}
-
-// Where queued events meet the component. Shared by the component and every queued callback,
-// so that a callback that runs after the component is gone (or after its session was closed)
-// finds that out and does nothing.
-struct Delivery {
-  // Held while an event runs; the destructor and ClosePort take it, so that once they have
-  // returned no event of the closed session is running or will run. Recursive: an event may
-  // close the port or destroy the component.
-  std::recursive_mutex mutex;
-  TComm* comm = nullptr;      // null once the component is destroyed
-  std::uint64_t session = 0;  // the open session whose events are delivered; 0 while closed
-};
-
 }  // namespace
 
 struct TComm::Impl {
@@ -97,10 +81,6 @@ struct TComm::Impl {
     std::lock_guard lock(readerConfigMutex);
     return readerConfig_;
   }
-  void setDeliveredSession(std::uint64_t id) {
-    std::lock_guard lock(delivery->mutex);
-    delivery->session = id;
-  }
 
   template <class T>
   void set(T SerialSettings::*field, const T& value, Applies applies) {
@@ -112,8 +92,8 @@ struct TComm::Impl {
     if (session && applies == Applies::PortState) applyPortState();
   }
 
-  OwnerDispatcher& owner;
-  std::shared_ptr<Delivery> delivery = std::make_shared<Delivery>();
+  // Events of the open session only; the destructor and ClosePort end their delivery.
+  SessionEvents<TComm> events;
   SerialSettings settings;  // caller's thread only
   std::atomic<bool> sendDataEmpty{true};
   std::unique_ptr<Session> session;  // set while open
@@ -127,7 +107,7 @@ struct TComm::Impl {
 // One open port with its reader and writer. Destroying it stops both threads and closes the
 // port, so any failure during the open leaves nothing behind.
 struct TComm::Impl::Session {
-  Session(Impl& impl, std::uint64_t id) : impl(impl), id(id) {}
+  Session(Impl& impl, std::uint64_t id) : impl(impl), id(id), queue(impl.sendDataEmpty) {}
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -145,20 +125,15 @@ struct TComm::Impl::Session {
   UniqueFd port;
   bool exclusive = false;  // TIOCEXCL set by us, cleared again before the close
   UniqueFd closeEvent;     // signalled once: both threads end
-  UniqueFd writeWake;      // counts queued write requests for the writer
   std::atomic<bool> stopping{false};
   std::atomic<bool> hangupPosted{false};
-
-  std::mutex queueMutex;
-  std::deque<std::vector<std::uint8_t>> queue;  // owned copies, written front first
-  bool writerRunning = false;                   // under queueMutex
+  WriteQueue queue;
 
   std::thread reader;
   std::thread writer;
 };
 
-TComm::Impl::Impl(TComm& self, OwnerDispatcher& owner) : owner(owner) {
-  delivery->comm = &self;
+TComm::Impl::Impl(TComm& self, OwnerDispatcher& owner) : events(owner, self) {
   publishReaderConfig();
 }
 
@@ -218,26 +193,22 @@ void TComm::Impl::open() {
     applyPortState();
 
     session->closeEvent.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    session->writeWake.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!session->closeEvent.valid() || !session->writeWake.valid()) {
-      throw ECommsError("Unable to create event", errno);
-    }
+    if (!session->closeEvent.valid()) throw ECommsError("Unable to create event", errno);
 
-    setDeliveredSession(session->id);
+    events.setSession(session->id);
     try {
       session->reader = std::thread(&Session::readLoop, session.get());
     } catch (const std::system_error& e) {
       throw ECommsError("Unable to create read thread", e.code().value());
     }
     try {
-      std::lock_guard lock(session->queueMutex);
+      session->queue.start();
       session->writer = std::thread(&Session::writeLoop, session.get());
-      session->writerRunning = true;
     } catch (const std::system_error& e) {
       throw ECommsError("Unable to create write thread", e.code().value());
     }
   } catch (...) {
-    setDeliveredSession(0);
+    events.setSession(0);
     session.reset();
     throw;
   }
@@ -247,7 +218,7 @@ void TComm::Impl::close() {
   if (!session) return;
   // Events of this session that are still queued are dropped: after a close/open cycle the owner
   // must not see bytes or a hang-up of the earlier connection.
-  setDeliveredSession(0);
+  events.setSession(0);
   session.reset();
   sendDataEmpty = true;
 }
@@ -261,6 +232,7 @@ TComm::Impl::Session::~Session() {
 
 void TComm::Impl::Session::stopThreads() {
   stopping = true;
+  queue.stop();
   if (closeEvent.valid()) signalEvent(closeEvent.get());
   if (port.valid()) (void)::tcflush(port.get(), TCIOFLUSH);
   if (reader.joinable()) reader.join();
@@ -268,10 +240,7 @@ void TComm::Impl::Session::stopThreads() {
 }
 
 void TComm::Impl::Session::post(std::function<void(TComm&)> event) const {
-  impl.owner.post([delivery = impl.delivery, session = id, event = std::move(event)] {
-    std::lock_guard lock(delivery->mutex);
-    if (delivery->comm != nullptr && delivery->session == session) event(*delivery->comm);
-  });
+  impl.events.post(id, std::move(event));
 }
 
 // Reader and writer may both see a vanished port; the owner hears it once.
@@ -422,46 +391,15 @@ void TComm::Impl::Session::readLoop() {
 }
 
 void TComm::Impl::Session::writeLoop() {
-  bool reportEmpty = true;  // the first empty queue after the open is reported too
-  while (!stopping) {
-    std::vector<std::uint8_t> request;
-    bool have = false;
-    {
-      std::lock_guard lock(queueMutex);
-      if (!queue.empty()) {
-        request = std::move(queue.front());
-        queue.pop_front();
-        have = true;
-      } else {
-        // Under the lock: SendBytes sets it false under the same lock after queueing.
-        impl.sendDataEmpty = true;
-      }
-    }
-    if (have) {
-      if (stopping || !writeAll(request)) break;
-      reportEmpty = true;
-      continue;
-    }
-    if (reportEmpty) {
-      post([](TComm& c) {
-        if (c.OnSendDataEmpty) c.OnSendDataEmpty(c);
-      });
-      reportEmpty = false;
-    }
-    std::array<pollfd, 2> fds{{{closeEvent.get(), POLLIN, 0}, {writeWake.get(), POLLIN, 0}}};
-    if (::poll(fds.data(), fds.size(), -1) < 0) {
-      if (errno == EINTR) continue;
-      postHangup();
-      break;
-    }
-    if (fds[0].revents != 0) break;
-    if (fds[1].revents != 0) drainEvent(writeWake.get());
+  while (auto request = queue.next([this] {
+    post([](TComm& c) {
+      if (c.OnSendDataEmpty) c.OnSendDataEmpty(c);
+    });
+  })) {
+    if (stopping || !writeAll(*request)) break;
   }
   (void)::tcflush(port.get(), TCOFLUSH);
-  std::lock_guard lock(queueMutex);
-  writerRunning = false;
-  queue.clear();
-  impl.sendDataEmpty = true;
+  queue.finish();
 }
 
 // Writes one request completely, in as many partial writes as the driver needs. The write
@@ -504,10 +442,7 @@ bool TComm::Impl::Session::writeAll(const std::vector<std::uint8_t>& bytes) {
 TComm::TComm(OwnerDispatcher& owner) : impl_(std::make_unique<Impl>(*this, owner)) {}
 
 TComm::~TComm() {
-  {
-    std::lock_guard lock(impl_->delivery->mutex);
-    impl_->delivery->comm = nullptr;
-  }
+  impl_->events.detach();
   impl_->close();
 }
 
@@ -526,12 +461,9 @@ bool TComm::WaitSendComplete(std::chrono::milliseconds stall, const std::functio
   auto lastProgress = std::chrono::steady_clock::now();
   std::size_t lastPending = std::numeric_limits<std::size_t>::max();
   while (true) {
-    std::size_t pending = 0;
-    {
-      std::lock_guard lock(s->queueMutex);
-      if (!s->writerRunning) return false;
-      for (const auto& request : s->queue) pending += request.size();
-    }
+    const std::optional<std::size_t> queued = s->queue.queuedBytes();
+    if (!queued) return false;  // the writer ended
+    std::size_t pending = *queued;
     if (!impl_->sendDataEmpty.load()) ++pending;  // a request is being written
     int inDriver = 0;
     if (::ioctl(s->port.get(), TIOCOUTQ, &inDriver) == 0 && inDriver > 0) pending += inDriver;
@@ -555,14 +487,7 @@ bool TComm::SendDataEmpty() const {
 bool TComm::SendBytes(const std::uint8_t* data, std::uint16_t count) {
   Impl::Session* s = impl_->session.get();
   if (s == nullptr || data == nullptr || count == 0) return false;
-  {
-    std::lock_guard lock(s->queueMutex);
-    if (!s->writerRunning) return false;  // the writer stopped after a failure
-    s->queue.emplace_back(data, data + count);
-    impl_->sendDataEmpty = false;
-  }
-  signalEvent(s->writeWake.get());
-  return true;
+  return s->queue.push(std::span(data, count));
 }
 
 // ---- properties ----

@@ -11,7 +11,6 @@
 
 #include "channels/LptStatus.h"
 #include "channels/OpenFailureReason.h"
-#include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
 
 namespace plenar {
@@ -66,19 +65,11 @@ bool pinBit(int pin, PinBit& out) {
 
 }  // namespace
 
-TLptChannel::TLptChannel(OwnerDispatcher* owner) : owner_(owner) {}
+TLptChannel::TLptChannel(OwnerDispatcher* owner) : ports_(owner) {}
 
 TLptChannel::~TLptChannel() {
-  *alive_ = false;
-  monitor_.reset();
-  {
-    std::lock_guard lock(mutex_);
-    closeLocked();
-  }
-  auto subscribers = std::move(subscribers_);
-  for (auto& [id, s] : subscribers) {
-    if (s.gone) s.gone();
-  }
+  std::lock_guard lock(mutex_);
+  closeLocked();
 }
 
 // ---------------------------------------------------------------- properties
@@ -100,13 +91,7 @@ std::uint8_t TLptChannel::LptPortNo() const {
 }
 
 void TLptChannel::setLptPortNo(std::uint8_t number) {
-  std::optional<std::uint16_t> listedBase;
-  {
-    std::lock_guard devicesLock(devicesMutex_);
-    for (const auto& d : devices_) {
-      if (d.number == number) listedBase = d.ioBase;
-    }
-  }
+  const std::optional<std::uint16_t> listedBase = ports_.listedIoBase(number);
   {
     std::lock_guard lock(mutex_);
     const bool wasOpen = open_;
@@ -115,7 +100,7 @@ void TLptChannel::setLptPortNo(std::uint8_t number) {
     if (listedBase) ioBase_ = *listedBase;
     if (wasOpen) openLocked();
   }
-  notifyChanged();
+  ports_.changed();
 }
 
 std::uint16_t TLptChannel::LptIOBase() const {
@@ -378,65 +363,6 @@ void TLptChannel::SetPin(int pin, bool on) {
   const auto bit = static_cast<std::uint8_t>(1u << pb.bit);
   reg = on ? (reg | bit) : (reg & ~bit);
   driver_.writeRegister(pb.reg, reg);  // the status register is input only: nothing happens
-}
-
-// ---------------------------------------------------------------- port list
-
-void TLptChannel::ListPorts() {
-  auto ports = listParallelPorts(procRoot_);
-  {
-    std::lock_guard lock(devicesMutex_);
-    devices_ = std::move(ports);
-    devicesListed_ = true;
-  }
-  notifyChanged();
-}
-
-std::vector<LptPortEntry> TLptChannel::Devices() {
-  {
-    std::lock_guard lock(devicesMutex_);
-    if (devicesListed_) return devices_;
-  }
-  auto ports = listParallelPorts(procRoot_);
-  std::lock_guard lock(devicesMutex_);
-  if (!devicesListed_) {
-    devices_ = std::move(ports);
-    devicesListed_ = true;
-  }
-  return devices_;
-}
-
-void TLptChannel::watchPorts() {
-  if (!owner_ || monitor_) return;
-  monitor_ = std::make_unique<ParallelPortMonitor>(*owner_, [this] { ListPorts(); });
-}
-
-int TLptChannel::subscribe(std::function<void()> changed, std::function<void()> gone) {
-  const int id = nextSubscriber_++;
-  subscribers_[id] = Subscriber{std::move(changed), std::move(gone)};
-  return id;
-}
-
-void TLptChannel::unsubscribe(int id) {
-  subscribers_.erase(id);
-}
-
-void TLptChannel::notifyChanged() {
-  auto run = [this] {
-    // A subscriber may unsubscribe (or rebuild) while being told.
-    std::vector<std::function<void()>> calls;
-    for (auto& [id, s] : subscribers_) {
-      if (s.changed) calls.push_back(s.changed);
-    }
-    for (auto& c : calls) c();
-  };
-  if (owner_ && !owner_->isOwnerThread()) {
-    owner_->post([alive = alive_, run] {
-      if (*alive) run();
-    });
-    return;
-  }
-  run();
 }
 
 }  // namespace plenar

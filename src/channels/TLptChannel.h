@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -11,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "channels/LptPortList.h"
 #include "channels/ParallelChannel.h"
-#include "channels/ParallelPortList.h"
 #include "channels/TLptDriver.h"
 #include "channels/UniqueFd.h"
 
@@ -26,9 +25,9 @@ enum class TLptPorts { lpLPT1, lpLPT2, lpLPT3, lpLPT4, lpLPTxx };
 // The parallel channel: a write-only printer port. Common mode writes through the lp driver
 // (/dev/lp(n-1)); direct mode drives the port's data, status and control registers through
 // ppdev (TLptDriver), strobing each byte itself.
-// Threads: opening, closing and writing run on one thread at a time (the worker); the port list,
-// change notices and subscriptions belong to the owner (UI) thread. Property reads and writes
-// may come from either: the port state sits under one lock, never held while waiting.
+// Threads: opening, closing and writing run on one thread at a time (the worker); the port list
+// belongs to the owner (UI) thread. Property reads and writes may come from either: the port
+// state sits under one lock, never held while waiting.
 class TLptChannel : public ParallelChannel {
  public:
   // (sender, code, detail = errno, message, raise): clearing `raise` keeps the error from
@@ -39,10 +38,10 @@ class TLptChannel : public ParallelChannel {
   // Opening failures carry this code.
   static constexpr int kOpenErrorCode = 10;
 
-  // Change notices go through `owner` when one is given and the change happens on another
-  // thread; without one they run on the thread that made the change.
+  // The port list's notices go through `owner` when one is given and the change happens on
+  // another thread; without one they run on the thread that made the change.
   explicit TLptChannel(OwnerDispatcher* owner = nullptr);
-  // Closes an open port; bound lists are told the channel is gone (owner thread).
+  // Closes an open port; the port list's subscribers are told it is gone (owner thread).
   ~TLptChannel() override;
   TLptChannel(const TLptChannel&) = delete;
   TLptChannel& operator=(const TLptChannel&) = delete;
@@ -51,7 +50,8 @@ class TLptChannel : public ParallelChannel {
   TLptPorts LptPort() const;
   void setLptPort(TLptPorts port);  // lpLPTxx is ignored
   std::uint8_t LptPortNo() const;
-  // Closes an open port, takes the listed port's I/O base, reopens, then notifies bound lists.
+  // Closes an open port, takes the listed port's I/O base, reopens, then tells the port list's
+  // subscribers.
   void setLptPortNo(std::uint8_t number);
   std::uint16_t LptIOBase() const;
   void setLptIOBase(std::uint16_t base);
@@ -86,18 +86,9 @@ class TLptChannel : public ParallelChannel {
   // The status register now; throws when closed or when the system refuses the read.
   std::uint8_t ReadStatus();
 
-  // ---- port list (owner thread) ----
-  // Lists the ports present again, then notifies bound lists.
-  void ListPorts();
-  // The kept list, filled by ListPorts the first time it is needed.
-  std::vector<LptPortEntry> Devices();
-  // Refreshes the list whenever udev reports a parallel port added or removed. Needs an owner.
-  void watchPorts();
-
-  // A bound list: `changed` runs after a change of LptPortNo or of the port list, `gone` when
-  // the channel is destroyed. Returns the id to unsubscribe with.
-  int subscribe(std::function<void()> changed, std::function<void()> gone);
-  void unsubscribe(int id);
+  // ---- the ports present (LptPortList): listed, watched, their subscribers told of changes to
+  // the list and to LptPortNo ----
+  LptPortList& ports() { return ports_; }
 
   // ---- ParallelChannel ----
   void setPortNumber(int number) override;
@@ -115,15 +106,7 @@ class TLptChannel : public ParallelChannel {
     writeStall_ = stall;
   }
 
-  // Where the port list reads each parport's I/O base (tests point it at a root of their own).
-  void setProcRoot(std::string root) { procRoot_ = std::move(root); }
-
  private:
-  struct Subscriber {
-    std::function<void()> changed;
-    std::function<void()> gone;
-  };
-
   void openLocked();
   void closeLocked();
   // `reason`: why the system refused, for the message box detail and debug.log.
@@ -132,11 +115,9 @@ class TLptChannel : public ParallelChannel {
   void writeCommonLocked(const std::uint8_t* bytes, std::size_t count);
   std::uint8_t readStatusLocked();
   [[noreturn]] void throwWriteError(const std::string& reason);
-  void notifyChanged();
   std::string portName() const { return "LPT" + std::to_string(portNo_); }
 
-  OwnerDispatcher* owner_;
-  std::string procRoot_ = "/proc";
+  LptPortList ports_;
 
   mutable std::mutex mutex_;  // the port state below
   std::uint8_t portNo_ = 1;
@@ -148,16 +129,6 @@ class TLptChannel : public ParallelChannel {
   UniqueFd lp_;        // common mode
   TLptDriver driver_;  // direct mode
   FatalErrorEvent onFatalError_;
-
-  std::mutex devicesMutex_;
-  bool devicesListed_ = false;
-  std::vector<LptPortEntry> devices_;
-
-  // Owner thread only.
-  std::map<int, Subscriber> subscribers_;
-  int nextSubscriber_ = 1;
-  std::unique_ptr<ParallelPortMonitor> monitor_;
-  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
 }  // namespace plenar

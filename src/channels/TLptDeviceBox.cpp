@@ -9,15 +9,15 @@ namespace plenar {
 TLptDeviceBox::TLptDeviceBox(ShowEvent show) : show_(std::move(show)) {}
 
 TLptDeviceBox::~TLptDeviceBox() {
-  if (channel_) channel_->unsubscribe(subscription_);
+  if (channel_) channel_->ports().unsubscribe(subscription_);
 }
 
 void TLptDeviceBox::setChannel(TLptChannel* channel) {
-  if (channel_) channel_->unsubscribe(subscription_);
+  if (channel_) channel_->ports().unsubscribe(subscription_);
   channel_ = channel;
   subscription_ = 0;
   if (channel_) {
-    subscription_ = channel_->subscribe([this] { rebuild(); }, [this] { channelGone(); });
+    subscription_ = channel_->ports().subscribe([this] { rebuild(); }, [this] { channelGone(); });
   }
   rebuild();
 }
@@ -28,7 +28,7 @@ void TLptDeviceBox::rebuild() {
   selected_ = -1;
   if (channel_) {
     const int current = channel_->LptPortNo();
-    for (const auto& port : channel_->Devices()) {
+    for (const auto& port : channel_->ports().ports()) {
       if (port.number == current) selected_ = static_cast<int>(lines_.size());
       lines_.push_back(port.name);
       numbers_.push_back(port.number);

@@ -9,10 +9,10 @@ namespace plenar {
 class TLptChannel;
 
 // The connection window's parallel port list, apart from its widget: it lists the ports of a
-// bound TLptChannel ("LPT1", ...), selects the channel's LptPortNo, sets LptPortNo when the
-// user picks a line, and rebuilds itself on the channel's change notices. The widget shows
-// what `show` gets and reports picks through pick().
-// Threads: owner (UI) thread only, like the channel's notices.
+// bound TLptChannel's port list ("LPT1", ...), selects the channel's LptPortNo, sets LptPortNo
+// when the user picks a line, and rebuilds itself on the port list's change notices. The widget
+// shows what `show` gets and reports picks through pick().
+// Threads: owner (UI) thread only, like the port list's notices.
 class TLptDeviceBox {
  public:
   // lines and the selected line (-1: none).

@@ -9,16 +9,17 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <system_error>
 #include <thread>
 
 #include "channels/OpenFailureReason.h"
+#include "channels/SessionEvents.h"
 #include "channels/UsbContext.h"
 #include "channels/UsbDeviceSet.h"
 #include "channels/UsbErrors.h"
+#include "channels/WriteQueue.h"
 #include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
 
@@ -34,16 +35,6 @@ constexpr unsigned kWriteTimeoutMs = 5000;
 // How long a close waits for libusb to hand back a cancelled transfer. libusb always completes a
 // cancelled transfer through the event thread; the bound only guards against a stalled thread.
 constexpr milliseconds kCancelWait{3000};
-
-// Where queued events meet the component (as in the serial channel): a callback that runs after
-// the component is gone, or after its session was closed, does nothing.
-struct Delivery {
-  // Held while an event runs, and by every open, close and send: an event may close the device,
-  // and once CloseDevice has returned no event of the closed session runs.
-  std::recursive_mutex mutex;
-  TUSBComm* comm = nullptr;
-  std::uint64_t session = 0;
-};
 
 // The first interface (alternate setting 0) with a bulk IN and a bulk OUT endpoint.
 struct BulkInterface {
@@ -98,16 +89,15 @@ struct TUSBComm::Impl {
 
   void open();
   void close();
-  void setDeliveredSession(std::uint64_t id) { delivery->session = id; }
-  void deviceChanged(bool arrived);
-
-  OwnerDispatcher& owner;
-  std::shared_ptr<Delivery> delivery = std::make_shared<Delivery>();
+  // Events of the open session only. Their lock is also held by every open, close and send: an
+  // event may close the device, and once CloseDevice has returned no event of the closed session
+  // runs.
+  SessionEvents<TUSBComm> events;
   std::unique_ptr<UsbContext> context;
-  std::unique_ptr<Session> session;  // under delivery->mutex
+  std::unique_ptr<Session> session;  // under the events' lock
   std::uint64_t sessionCounter = 0;
   std::atomic<bool> sendDataEmpty{true};
-  std::string openProblem;  // under delivery->mutex
+  std::string openProblem;  // under the events' lock
 
   std::string vid, pid, subId, nameId;
   std::uint16_t vendorId = 0;
@@ -121,7 +111,7 @@ struct TUSBComm::Impl {
 // to a kernel driver we detached, and closes the device, so any failure during the open leaves
 // nothing behind.
 struct TUSBComm::Impl::Session {
-  Session(Impl& impl, std::uint64_t id) : impl(impl), id(id) {}
+  Session(Impl& impl, std::uint64_t id) : impl(impl), id(id), queue(impl.sendDataEmpty) {}
   ~Session();
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
@@ -154,19 +144,17 @@ struct TUSBComm::Impl::Session {
   bool writing = false;  // the OUT transfer is submitted
   int outStatus = LIBUSB_TRANSFER_COMPLETED;
   int outActual = 0;
-  std::deque<std::vector<std::uint8_t>> queue;
-  bool writerRunning = false;
+  WriteQueue queue;
   std::thread writer;
 };
 
-TUSBComm::Impl::Impl(TUSBComm& self, OwnerDispatcher& owner) : owner(owner) {
-  delivery->comm = &self;
-  context = std::make_unique<UsbContext>(owner, [d = delivery](bool arrived) {
-    std::lock_guard lock(d->mutex);
-    if (d->comm == nullptr) return;
-    TUSBComm& c = *d->comm;
-    const NotifyEvent& event = arrived ? c.OnUSBArrival : c.OnUSBRemove;
-    if (event) event(c);
+TUSBComm::Impl::Impl(TUSBComm& self, OwnerDispatcher& owner) : events(owner, self) {
+  // The context never calls after it is destroyed, which happens before `events` go.
+  context = std::make_unique<UsbContext>(owner, [this](bool arrived) {
+    events.run([arrived](TUSBComm& c) {
+      const NotifyEvent& event = arrived ? c.OnUSBArrival : c.OnUSBRemove;
+      if (event) event(c);
+    });
   });
 }
 
@@ -193,7 +181,7 @@ void TUSBComm::Impl::open() {
     if (rc == LIBUSB_SUCCESS) {
       session = std::move(s);
       sendDataEmpty = true;
-      setDeliveredSession(session->id);
+      events.setSession(session->id);
       return;
     }
     if (rc == LIBUSB_ERROR_ACCESS && !denied) {
@@ -221,7 +209,7 @@ void TUSBComm::Impl::close() {
   if (!session) return;
   // Events of this session still queued are dropped: after a close/open cycle the owner must not
   // see bytes of the earlier connection.
-  setDeliveredSession(0);
+  events.setSession(0);
   session.reset();
   sendDataEmpty = true;
 }
@@ -260,9 +248,8 @@ int TUSBComm::Impl::Session::start(const UsbDeviceInfo& info, const BulkInterfac
     reading = true;
   }
   try {
-    std::lock_guard lock(mutex);
+    queue.start();
     writer = std::thread(&Session::writeLoop, this);
-    writerRunning = true;
   } catch (const std::system_error& e) {
     throw ECommsError("Unable to create write thread", e.code().value());
   }
@@ -270,6 +257,7 @@ int TUSBComm::Impl::Session::start(const UsbDeviceInfo& info, const BulkInterfac
 }
 
 void TUSBComm::Impl::Session::stop() {
+  queue.stop();
   std::unique_lock lock(mutex);
   stopping = true;
   if (reading) (void)libusb_cancel_transfer(in);
@@ -297,10 +285,7 @@ TUSBComm::Impl::Session::~Session() {
 }
 
 void TUSBComm::Impl::Session::post(std::function<void(TUSBComm&)> event) const {
-  impl.owner.post([delivery = impl.delivery, session = id, event = std::move(event)] {
-    std::lock_guard lock(delivery->mutex);
-    if (delivery->comm != nullptr && delivery->session == session) event(*delivery->comm);
-  });
+  impl.events.post(id, std::move(event));
 }
 
 // Runs on the event thread. A completed read is handed on and the next one started; anything
@@ -356,33 +341,14 @@ bool TUSBComm::Impl::Session::writeAll(const std::vector<std::uint8_t>& bytes) {
 }
 
 void TUSBComm::Impl::Session::writeLoop() {
-  bool reportEmpty = true;  // the first empty queue after the open is reported too
-  for (;;) {
-    std::vector<std::uint8_t> request;
-    {
-      std::unique_lock lock(mutex);
-      if (queue.empty()) {
-        // Under the lock: SendBytes clears it under the same lock after queueing.
-        impl.sendDataEmpty = true;
-        if (reportEmpty) {
-          post([](TUSBComm& c) {
-            if (c.OnSendDataEmpty) c.OnSendDataEmpty(c);
-          });
-          reportEmpty = false;
-        }
-      }
-      changed.wait(lock, [&] { return stopping || !queue.empty(); });
-      if (stopping) break;
-      request = std::move(queue.front());
-      queue.pop_front();
-    }
-    if (!writeAll(request)) break;
-    reportEmpty = true;
+  while (auto request = queue.next([this] {
+    post([](TUSBComm& c) {
+      if (c.OnSendDataEmpty) c.OnSendDataEmpty(c);
+    });
+  })) {
+    if (!writeAll(*request)) break;
   }
-  std::lock_guard lock(mutex);
-  writerRunning = false;
-  queue.clear();
-  impl.sendDataEmpty = true;
+  queue.finish();
 }
 
 // ---- TUSBComm ----
@@ -391,9 +357,9 @@ TUSBComm::TUSBComm(OwnerDispatcher& owner) : impl_(std::make_unique<Impl>(*this,
 
 TUSBComm::~TUSBComm() {
   {
-    std::lock_guard lock(impl_->delivery->mutex);
+    std::lock_guard lock(impl_->events.mutex());
     impl_->close();
-    impl_->delivery->comm = nullptr;
+    impl_->events.detach();
   }
   impl_->context.reset();  // stops the event thread after every transfer has ended
 }
@@ -419,28 +385,21 @@ void TUSBComm::SelectDevice(const std::string& identifier) {
 }
 
 void TUSBComm::OpenDevice() {
-  std::lock_guard lock(impl_->delivery->mutex);
+  std::lock_guard lock(impl_->events.mutex());
   impl_->open();
 }
 
 void TUSBComm::CloseDevice() {
-  std::lock_guard lock(impl_->delivery->mutex);
+  std::lock_guard lock(impl_->events.mutex());
   impl_->close();
 }
 
 bool TUSBComm::SendBytes(const std::uint8_t* data, std::uint32_t count) {
   if (count == 0 || count > kMaxWrite) return false;
-  std::lock_guard lock(impl_->delivery->mutex);
+  std::lock_guard lock(impl_->events.mutex());
   Impl::Session* s = impl_->session.get();
   if (s == nullptr) return false;
-  {
-    std::lock_guard queueLock(s->mutex);
-    if (!s->writerRunning) return false;  // the writer ended after a failure
-    s->queue.emplace_back(data, data + count);
-    impl_->sendDataEmpty = false;
-  }
-  s->changed.notify_all();
-  return true;
+  return s->queue.push(std::span(data, count));  // false once the writer ended after a failure
 }
 
 void TUSBComm::setSendDataEmpty(bool empty) {
@@ -452,12 +411,12 @@ bool TUSBComm::SendDataEmpty() const {
 }
 
 bool TUSBComm::isOpen() const {
-  std::lock_guard lock(impl_->delivery->mutex);
+  std::lock_guard lock(impl_->events.mutex());
   return impl_->session != nullptr;
 }
 
 std::string TUSBComm::openProblem() const {
-  std::lock_guard lock(impl_->delivery->mutex);
+  std::lock_guard lock(impl_->events.mutex());
   return impl_->openProblem;
 }
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "channels/UsbUdevMonitor.h"
+#include "channels/UdevWatch.h"
 #include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
 
@@ -70,7 +70,7 @@ struct UsbContext::Impl {
   std::shared_ptr<ChangeQueue> changes = std::make_shared<ChangeQueue>();
   libusb_hotplug_callback_handle hotplug = 0;
   bool hotplugRegistered = false;
-  std::unique_ptr<UsbUdevMonitor> udevMonitor;
+  std::unique_ptr<UdevWatch> udevWatch;
   std::atomic<bool> running{true};
   std::thread eventThread;
 };
@@ -95,7 +95,8 @@ UsbContext::UsbContext(OwnerDispatcher& owner, ChangeHandler onChange)
     // A libusb without hot-plug support: libudev tells of USB devices instead.
     auto changes = impl_->changes;
     OwnerDispatcher* o = &owner;
-    impl_->udevMonitor = std::make_unique<UsbUdevMonitor>(
+    impl_->udevWatch = std::make_unique<UdevWatch>(
+        std::vector<UdevWatch::Match>{{"usb", "usb_device"}},
         [changes, o](bool arrived) { queueChange(changes, *o, arrived); });
   }
   try {
@@ -103,7 +104,7 @@ UsbContext::UsbContext(OwnerDispatcher& owner, ChangeHandler onChange)
   } catch (...) {
     if (impl_->hotplugRegistered)
       libusb_hotplug_deregister_callback(impl_->context, impl_->hotplug);
-    impl_->udevMonitor.reset();
+    impl_->udevWatch.reset();
     libusb_exit(impl_->context);
     throw;
   }
@@ -114,7 +115,7 @@ UsbContext::~UsbContext() {
     std::lock_guard lock(impl_->changes->delivering);
     impl_->changes->handler = nullptr;
   }
-  impl_->udevMonitor.reset();
+  impl_->udevWatch.reset();
   impl_->running = false;
   // Deregistering wakes the event thread; the interrupt covers a context without hot-plug.
   if (impl_->hotplugRegistered) libusb_hotplug_deregister_callback(impl_->context, impl_->hotplug);

@@ -160,7 +160,7 @@ TEST(LptDeviceBoxTest, FollowsPortsThatAppearAndDisappear) {
   sim::Testbed testbed;
   HeadlessDispatcher owner;  // this thread is its owner
   TLptChannel lpt(&owner);
-  lpt.watchPorts();
+  lpt.ports().watch();
   ShownBox shown;
   shown.box.setChannel(&lpt);
   ASSERT_TRUE(shown.lines.empty());

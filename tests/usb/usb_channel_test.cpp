@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "UsbTestbed.h"
-#include "channels/UsbUdevMonitor.h"
+#include "channels/UdevWatch.h"
 #include "shared/Errors.h"
 
 namespace plenar::test {
@@ -211,7 +211,7 @@ TEST_F(UsbChannelTest, UdevMonitorReportsAddAndRemove) {
   std::mutex m;
   std::condition_variable cv;
   std::vector<bool> seen;
-  UsbUdevMonitor monitor([&](bool added) {
+  UdevWatch watch({{"usb", "usb_device"}}, [&](bool added) {
     std::lock_guard lock(m);
     seen.push_back(added);
     cv.notify_all();
