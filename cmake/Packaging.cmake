@@ -58,6 +58,8 @@ set(CPACK_DEBIAN_TOOL_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_TOOL_PACKAGE_RECOMMENDS
   "bash-completion, hicolor-icon-theme, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_TOOL_PACKAGE_SUGGESTS "plenar-printer-sim")
+# postinst makes the group plenar (automation users reach the USB printers through it).
+set(CPACK_DEBIAN_TOOL_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/debian/postinst)
 # The simulator restarts itself under umockdev's preload library (package umockdev) to host the
 # virtual USB printer and parallel port; shlibdeps cannot see a preloaded library.
 set(CPACK_DEBIAN_SIMULATOR_PACKAGE_DEPENDS "umockdev")

@@ -29,6 +29,10 @@ install(FILES ${PLENAR_LANG_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/plenar/l
   COMPONENT tool)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/udev/60-plenar.rules
   DESTINATION ${PLENAR_UDEV_RULES_DIR} COMPONENT tool)
+# The group the rule gives the USB printers to (the package's postinst makes it where
+# systemd-sysusers is missing).
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/sysusers/plenar.conf
+  DESTINATION lib/sysusers.d COMPONENT tool)
 
 if(TARGET plenar-setting-tool)
   install(FILES ${PLENAR_DIST_DIR}/${PLENAR_APP_ID}.desktop

@@ -294,6 +294,11 @@ case $(installed_version plenar) in
   "install ok installed $new_deb_version") pass "dpkg: plenar $new_deb_version installed" ;;
   *) fail "dpkg: plenar is '$(installed_version plenar)'" ;;
 esac
+# Automation users reach the USB printers through the group the package makes.
+if in_root getent group plenar >/dev/null &&
+  grep -q 'GROUP="plenar", MODE="0660"' "$root/usr/lib/udev/rules.d/60-plenar.rules"; then
+  pass "postinst made the group plenar; the udev rule gives it the USB printers"
+else fail "no group plenar, or the udev rule does not name it"; fi
 for package in libumockdev0 umockdev libglib2.0-0; do
   case $(installed_version "$package") in
     "install ok installed"*) pass "$package came with plenar-printer-sim" ;;

@@ -43,7 +43,7 @@ man=0
 expected=(
   "$bindir/plenar" "$bindir/plenar-printer-sim"
   "$datadir/plenar/lang/Chinese.lng" "$datadir/plenar/lang/English.lng"
-  "lib/udev/rules.d/60-plenar.rules"
+  "lib/udev/rules.d/60-plenar.rules" "lib/sysusers.d/plenar.conf"
   "$datadir/bash-completion/completions/plenar"
 )
 for package in plenar plenar-printer-sim; do
