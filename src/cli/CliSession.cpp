@@ -73,8 +73,10 @@ struct CliSession::Impl {
         endProgressLine();
         std::string error = worker.mainTexts().errorText();
         std::fprintf(stderr, "%s\n", error.empty() ? "Failed" : error.c_str());
-        // The system's reason for a device that would not open, under the described text.
+        // The system's reason for a device that would not open, else what the described text
+        // replaced (no answer, a refused rate), under the described text.
         std::string detail = worker.mainTexts().errorDetail();
+        if (detail.empty()) detail = worker.mainTexts().failureCause();
         if (!detail.empty()) std::fprintf(stderr, "%s\n", detail.c_str());
         failure = {error.empty() ? "Failed" : error, detail, worker.mainTexts().openFailed(),
                    worker.mainTexts().errorOsError()};
@@ -124,7 +126,7 @@ bool CliSession::prepareChannelsOrReport() {
   } catch (const ECommsError& e) {
     lastFailure_ = {e.what(), e.reason(), true, e.osError()};
   } catch (const EPrinterError& e) {
-    lastFailure_ = {e.what(), {}, false, 0};
+    lastFailure_ = {e.what(), e.cause(), false, 0};
   }
   std::fprintf(stderr, "%s\n", lastFailure_.message.c_str());
   if (!lastFailure_.detail.empty()) std::fprintf(stderr, "%s\n", lastFailure_.detail.c_str());

@@ -87,7 +87,8 @@ void LinkLayer::switchBaudRate(std::optional<int> rate) {
   try {
     framedRequest(0x31, *rateToCode(checked), 0, {}, 1);
   } catch (...) {
-    throw ESetBaudRateException("Set Baudrate Failed");
+    throw ESetBaudRateException("Set Baudrate Failed", "switching to " + std::to_string(checked) +
+                                                           " bit/s: " + currentFailure());
   }
   serial_->setRate(static_cast<std::uint32_t>(checked));
   worker_.pause(milliseconds(30));
@@ -108,7 +109,8 @@ void LinkLayer::connectHandshake() {
     framedRequest(0x32, 0, 0, {}, 3);
     worker_.reportProgress(text(TextId::sMsg4));
   } catch (...) {
-    throw ESetBaudRateException("Connecting Failed");
+    throw ESetBaudRateException("Connecting Failed",
+                                "the boot connect request: " + currentFailure());
   }
   worker_.pause(milliseconds(300));
 }

@@ -8,9 +8,25 @@
 namespace plenar {
 namespace {
 
+// The link as the user chose it, for the failure's cause.
+std::string linkName(const LinkSnapshot& link) {
+  switch (link.kind) {
+    case LinkKind::Network:
+      return link.ipAddress + ":" + std::to_string(link.udpPort);
+    case LinkKind::Parallel:
+      return "LPT" + std::to_string(link.lptNumber);
+    case LinkKind::Usb:
+      return link.usbDevice.empty() ? "USB" : link.usbDevice;
+    case LinkKind::Serial:
+      break;
+  }
+  return link.serialPort;
+}
+
 void testLink(TCommThread& worker, LinkLayer& link) {
   const LinkSnapshot& snapshot = worker.request().link;
   bool found = false;
+  std::string cause;
   try {
     switch (snapshot.kind) {
       case LinkKind::Network: {
@@ -41,8 +57,10 @@ void testLink(TCommThread& worker, LinkLayer& link) {
   } catch (const ECommsError& e) {
     // The port could not be opened: the system's reason joins "Connecting Failed".
     worker.noteOpenFailure(e);
+    cause = currentFailure();
   } catch (...) {
-    // Why the test failed (no answer, rate refused) shows in debug.log only.
+    // Why the test failed (no answer, rate refused): debug.log and plenar's detail.
+    cause = currentFailure();
   }
   try {
     link.closeLink();
@@ -51,7 +69,7 @@ void testLink(TCommThread& worker, LinkLayer& link) {
   if (found) {
     worker.sendToReportWindow(kMsgLinkFound);
   } else {
-    worker.setFailure(1, "Connecting Failed");
+    worker.setFailure(1, "Connecting Failed", linkName(snapshot) + ": " + cause);
     worker.sendToReportWindow(kMsgLinkNotFound);
   }
 }

@@ -210,12 +210,21 @@ void TCommThread::runGuarded(const std::function<void()>& body) {
     body();
   } catch (const ECommsError& e) {
     noteOpenFailure(e);
-    setFailure(1, e.what());
+    setFailure(1, e.what(), e.cause());
   } catch (const EPrinterError& e) {
-    setFailure(1, e.what());
+    setFailure(1, e.what(), e.cause());
   } catch (...) {
-    setFailure(2, "Undefined Error");
+    setFailure(2, "Undefined Error", currentFailure());
   }
+}
+
+void TCommThread::setFailure(int code, const std::string& text, const std::string& cause) {
+  failureCode_ = code;
+  setFailureText(text);
+  if (cause.empty()) return;
+  mainTexts_.setFailureCause(cause);
+  paraTexts_.setFailureCause(cause);
+  trace_.addLine(text + ": " + cause + traceTimestamp());
 }
 
 void TCommThread::noteOpenFailure(const ECommsError& error) {

@@ -115,14 +115,14 @@ class TCommThread {
   void reportProgress(std::string_view text, long long done = 0, long long total = 0,
                       bool paraWindow = false);
   void setFailureText(const std::string& text);
-  void setFailure(int code, const std::string& text) {
-    failureCode_ = code;
-    setFailureText(text);
-  }
+  // The failure and its text; a `cause` (what the text replaced) goes to debug.log and to both
+  // windows' failure cause.
+  void setFailure(int code, const std::string& text, const std::string& cause = {});
   int failureCode() const { return failureCode_; }
   void setFailureCode(int code) { failureCode_ = code; }
   // Runs `body`; a failure with a message becomes failure code 1 and its text, anything else 2
-  // and "Undefined Error". Never throws.
+  // and "Undefined Error"; what the failure carried beyond the text is kept as its cause. Never
+  // throws.
   void runGuarded(const std::function<void()>& body);
   // A device refused to open: its reason goes to the trace (debug.log) and to both windows'
   // error detail, which is cleared when the next command starts. Routines that catch an

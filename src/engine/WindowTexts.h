@@ -37,6 +37,7 @@ class WindowTexts {
     detail_ = std::move(s);
     openFailed_ = false;
     osError_ = 0;
+    cause_.clear();
   }
   // A device would not open: its reason (may be empty) and the errno behind it (0 when none),
   // for results a program reads (permission, busy, missing).
@@ -54,6 +55,16 @@ class WindowTexts {
     std::lock_guard lock(mutex_);
     return osError_;
   }
+  // What the failure text replaced (EPrinterError::cause), empty when it says all: for debug.log
+  // and plenar's detail; the windows show the described text alone.
+  std::string failureCause() const {
+    std::lock_guard lock(mutex_);
+    return cause_;
+  }
+  void setFailureCause(std::string s) {
+    std::lock_guard lock(mutex_);
+    cause_ = std::move(s);
+  }
 
  private:
   mutable std::mutex mutex_;
@@ -62,6 +73,7 @@ class WindowTexts {
   std::string detail_;
   bool openFailed_ = false;
   int osError_ = 0;
+  std::string cause_;
 };
 
 }  // namespace plenar

@@ -7,9 +7,18 @@ namespace plenar {
 
 // A failure that carries a message for the user: the worker reports it as failure code 1 with
 // exactly this text. Any other exception is failure code 2, "Undefined Error".
+// Where a failure is turned into one of the described user texts ("Set Baudrate Failed",
+// "Connecting Failed"), the failure it replaces travels on as the cause, each layer putting its
+// own context in front ("switching to 115200 bit/s: Download Data Failed"): the worker writes it
+// to debug.log and plenar reports it as the error's detail.
 class EPrinterError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit EPrinterError(const std::string& message, std::string cause = {})
+      : std::runtime_error(message), cause_(std::move(cause)) {}
+  const std::string& cause() const { return cause_; }
+
+ private:
+  std::string cause_;
 };
 
 // No valid reply: "Download Data Failed", "Received Failed".
@@ -39,5 +48,12 @@ class ECommsError : public EPrinterError {
   int osError_;
   std::string reason_;
 };
+
+// The message of `e` followed by the cause it carries: "Set Baudrate Failed: switching to 115200
+// bit/s: Download Data Failed".
+std::string messageWithCause(const std::exception& e);
+// The same for the exception being handled, in a catch block; for one that is no
+// std::exception, a text saying so.
+std::string currentFailure();
 
 }  // namespace plenar

@@ -107,3 +107,24 @@ TEST(JsonResults, APortHeldByAnotherProgramIsBusy) {
   EXPECT_EQ(e.value("kind").toString(), "busy") << r.out;
   EXPECT_FALSE(e.value("detail").toString().isEmpty()) << r.out;
 }
+
+TEST(JsonResults, AFailureThatStandsForAnotherNamesItAsItsDetail) {
+  // The printer hears nothing: the rate switch of the link test goes unacknowledged.
+  SimProcess::Options o;
+  o.extraArgs = {"--fault", "silent"};
+  SimProcess sim(o);
+  TempDir dir;
+  JsonRun r =
+      runPlenarJson("--dir " + dir.path() + " --serial " + shellQuoted(sim.serialPath()) + " test");
+  EXPECT_EQ(r.schemaProblems, "");
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  const QJsonObject e = r.doc.value("error").toObject();
+  EXPECT_EQ(e.value("kind").toString(), "link") << r.out;
+  EXPECT_EQ(e.value("message").toString(), "Connecting Failed") << r.out;
+  const std::string cause =
+      sim.serialPath() + ": Set Baudrate Failed: switching to 115200 bit/s: Download Data Failed";
+  EXPECT_EQ(e.value("detail").toString().toStdString(), cause) << r.out;
+  EXPECT_NE(r.err.find("Connecting Failed\n" + cause + "\n"), std::string::npos) << r.err;
+  EXPECT_NE(dir.read("debug.log").find("Connecting Failed: " + cause + " "), std::string::npos)
+      << dir.read("debug.log");
+}
