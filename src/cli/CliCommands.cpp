@@ -164,7 +164,8 @@ int runCli(const std::vector<std::string>& argv) {
     rc = kExitRefused;
   } catch (const ProfileError& e) {
     std::fprintf(stderr, "%s\n", e.what());
-    report.setError("refused", e.what(), {}, e.key(), e.line());
+    const bool file = dynamic_cast<const ProfileFileError*>(&e) != nullptr;
+    report.setError(file ? "file" : "refused", e.what(), {}, e.key(), e.line());
     rc = kExitRefused;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "plenar: %s\n", e.what());

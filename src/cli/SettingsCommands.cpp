@@ -67,15 +67,19 @@ std::string spinValue(const std::string& text, const std::string& what, long lon
   return std::to_string(parseInteger(text, what, min, max));
 }
 
-// An argument that fills one of the window's edits, checked against that edit's limits.
+// An argument that fills one of the window's edits, checked against that edit's limits. A
+// refused password is not repeated in the message.
+bool isPassword(const char* name) {
+  return std::string_view(name) == "--password" || std::string_view(name) == "PASSWORD";
+}
 std::string edit(const std::string& value, const char* name, FieldFilter filter,
                  std::size_t maxChars = 0) {
-  checkFieldLimit(value, {name, filter, maxChars});
+  checkFieldLimit(value, {name, filter, maxChars, isPassword(name)});
   return value;
 }
 std::optional<std::string> edit(const std::optional<std::string>& value, const char* name,
                                 FieldFilter filter, std::size_t maxChars = 0) {
-  if (value) checkFieldLimit(*value, {name, filter, maxChars});
+  if (value) checkFieldLimit(*value, {name, filter, maxChars, isPassword(name)});
   return value;
 }
 

@@ -247,7 +247,7 @@ Profile loadProfile(const std::string& path) {
   try {
     bytes = readInputFile(path, kMaxProfileBytes);
   } catch (const InputFileError& e) {
-    throw ProfileError(path, 0, e.what());
+    throw ProfileFileError(path, 0, e.what());
   }
   return parseProfile(bytes, path);
 }

@@ -33,6 +33,12 @@ class ProfileError : public std::runtime_error {
   int line_;
 };
 
+// A file the profile is or names that cannot be used (missing, not a regular file, unreadable).
+class ProfileFileError : public ProfileError {
+ public:
+  using ProfileError::ProfileError;
+};
+
 struct ProfileValue {
   std::string key;  // as the key table spells it
   std::string value;
@@ -73,7 +79,7 @@ bool isManagedKey(std::string_view key);
 // different values, or a [Files] entry that is not understood. `path` names the file (relative
 // [Files] paths are resolved against its folder).
 Profile parseProfile(std::string_view bytes, const std::string& path);
-// Reads the file first (at most 1 MiB, a regular file); ProfileError on a file that cannot be.
+// Reads the file first (at most 1 MiB, a regular file); ProfileFileError on one that cannot be.
 Profile loadProfile(const std::string& path);
 
 }  // namespace plenar

@@ -176,7 +176,7 @@ class Values {
   std::string edit(const char* key, FieldFilter filter, std::size_t maxChars,
                    bool required = false) const {
     const std::string& t = text(key);
-    if (auto refusal = fieldLimitRefusal(t, {key, filter, maxChars})) {
+    if (auto refusal = fieldLimitRefusal(t, {key, filter, maxChars, kSecretKeys.count(key) > 0})) {
       refuse(key, refusal->substr(std::string(key).size() + 2));
     }
     if (required && t.empty()) refuse(key, "may not be empty");
@@ -448,17 +448,18 @@ ProfileGroup settingsGroup(const GroupDef& def, const Profile& profile,
   return g;
 }
 
-// A [Files] path as a readable file's digest; ProfileError otherwise.
+// A [Files] path as a readable file's digest; ProfileFileError otherwise.
 std::string fileDigest(const ProfileValue& v) {
   std::error_code ec;
   const auto status = std::filesystem::status(v.value, ec);
-  if (!std::filesystem::exists(status))
-    throw ProfileError(v.key, v.line, "no such file: " + v.value);
+  if (!std::filesystem::exists(status)) {
+    throw ProfileFileError(v.key, v.line, "no such file: " + v.value);
+  }
   if (!std::filesystem::is_regular_file(status)) {
-    throw ProfileError(v.key, v.line, "not a regular file: " + v.value);
+    throw ProfileFileError(v.key, v.line, "not a regular file: " + v.value);
   }
   std::string digest = sha256OfFile(v.value);
-  if (digest.empty()) throw ProfileError(v.key, v.line, "cannot read " + v.value);
+  if (digest.empty()) throw ProfileFileError(v.key, v.line, "cannot read " + v.value);
   return digest;
 }
 

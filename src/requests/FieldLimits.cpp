@@ -46,7 +46,8 @@ std::optional<std::string> fieldLimitRefusal(const std::string& value, const Fie
     rule += std::string(rule.empty() ? "" : ", ") + "at most " + std::to_string(limit.maxChars) +
             " characters";
   }
-  return std::string(limit.name) + ": '" + value + "' is refused (" + rule + ")";
+  const std::string shown = limit.secret ? "(hidden)" : "'" + value + "'";
+  return std::string(limit.name) + ": " + shown + " is refused (" + rule + ")";
 }
 
 }  // namespace plenar

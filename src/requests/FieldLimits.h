@@ -20,6 +20,7 @@ struct FieldLimit {
   const char* name;  // the argument or key as the user wrote it, for the message
   FieldFilter filter;
   std::size_t maxChars;  // 0: no limit of its own; characters, not bytes
+  bool secret = false;   // a password: a refusal does not repeat it
 };
 
 // The window's edits by what they hold.

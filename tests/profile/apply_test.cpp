@@ -248,6 +248,19 @@ TEST(Apply, RefusalsSendNothing) {
   EXPECT_EQ(e.value("field").toString(), "PaperType");
   EXPECT_EQ(e.value("line").toInt(), 3);
 
+  // A file that is not there is a file error; a refused password is not repeated anywhere.
+  JsonRun missing = runPlenarJson("--dir " + bench.dir.path() + " " + net(sim) + " apply " +
+                                  shellQuoted(bench.dir.file("none.ini")));
+  EXPECT_EQ(missing.exitCode, 65);
+  EXPECT_EQ(missing.doc.value("error").toObject().value("kind").toString(), "file");
+  JsonRun secret = bench.apply(net(sim),
+                               "[ParaDefault]\nBlueToolthName=Till\nMulBlueToolthName=\n"
+                               "BlueToolthPsw=far-too-long-secret\nBlueToolthType=1\n"
+                               "BlueToolthMode=1\nBlueToolthCheck=0\n");
+  EXPECT_EQ(secret.exitCode, 65);
+  EXPECT_EQ(secret.out.find("far-too-long-secret"), std::string::npos) << secret.out;
+  EXPECT_EQ(secret.err.find("far-too-long-secret"), std::string::npos) << secret.err;
+
   // A program for another model: refused after the link test, before any byte of it.
   std::string program(0x3100, '\xFF');
   program.replace(0x3000, 8, "OTHER123");
