@@ -1,0 +1,145 @@
+#!/usr/bin/python3
+"""Checks that the source tree keeps its layer order.
+
+check_layers.py --root SOURCE_DIR [--sim-links LIBS --sim-lib NAME --sim-lib-sources SOURCES]
+
+Reads every `#include "<folder>/..."` of src/ and tools/ and fails on one that runs against the
+order, top to bottom:
+
+    ui, cli  ->  app  ->  commands, profile  ->  requests, logo  ->  engine  ->  channels
+             ->  platform, shared
+
+A file includes from its own layer or below; ui and cli do not include each other. The concrete
+channels are built by the engine alone (app/Engine.cpp): no other folder includes their headers.
+The simulator (tools/) includes from src/ only shared/ and platform/, and links only the library
+made of those two folders (--sim-links: the simulator library's link libraries, --sim-lib: that
+library, --sim-lib-sources: its sources).
+"""
+
+import argparse
+import pathlib
+import re
+import sys
+
+LAYERS = [
+    {"ui", "cli"},
+    {"app"},
+    {"commands", "profile"},
+    {"requests", "logo"},
+    {"engine"},
+    {"channels"},
+    {"platform", "shared"},
+]
+# Folders of one layer that must not include each other.
+APART = {frozenset({"ui", "cli"})}
+# Headers of the concrete channels, and the files besides channels/ that may include them.
+CONCRETE_CHANNELS = {"channels/TComm.h", "channels/TUSBComm.h", "channels/TLptChannel.h"}
+CHANNEL_BUILDERS = {"src/app/Engine.cpp"}
+# What the simulator may take from src/.
+SIM_FOLDERS = {"shared", "platform"}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/([^"]+)"', re.MULTILINE)
+SOURCES = (".h", ".hpp", ".cpp", ".cc")
+
+
+def rank(folder):
+    for i, layer in enumerate(LAYERS):
+        if folder in layer:
+            return i
+    return None
+
+
+def includes(path):
+    text = path.read_text(encoding="utf-8", errors="replace")
+    for match in INCLUDE.finditer(text):
+        line = text.count("\n", 0, match.start()) + 1
+        yield line, match.group(1), match.group(1) + "/" + match.group(2)
+
+
+def order_text():
+    return "  ->  ".join(", ".join(sorted(layer)) for layer in LAYERS)
+
+
+def check_src(root, problems):
+    src = root / "src"
+    folders = {p.name for p in src.iterdir() if p.is_dir()}
+    unknown = folders - set().union(*LAYERS)
+    for folder in sorted(unknown):
+        problems.append(f"src/{folder}/: a folder without a layer; add it to the order")
+    for path in sorted(src.rglob("*")):
+        if path.suffix not in SOURCES:
+            continue
+        rel = path.relative_to(root).as_posix()
+        own = path.relative_to(src).parts[0]
+        for line, folder, header in includes(path):
+            if folder not in folders:
+                continue  # a library's header, not one of ours
+            where = f"{rel}:{line}: includes {header}"
+            own_rank, their_rank = rank(own), rank(folder)
+            if own_rank is None or their_rank is None:
+                continue  # reported above
+            if their_rank < own_rank:
+                problems.append(f"{where}: {folder} lies above {own}")
+            elif frozenset({own, folder}) in APART and own != folder:
+                problems.append(f"{where}: {own} and {folder} do not include each other")
+            elif header in CONCRETE_CHANNELS and own != "channels" and rel not in CHANNEL_BUILDERS:
+                problems.append(f"{where}: only the engine (app/Engine.cpp) builds channels")
+    return folders
+
+
+def check_tools(root, src_folders, problems):
+    for path in sorted((root / "tools").rglob("*")):
+        if path.suffix not in SOURCES:
+            continue
+        rel = path.relative_to(root).as_posix()
+        for line, folder, header in includes(path):
+            if folder in src_folders and folder not in SIM_FOLDERS:
+                problems.append(f"{rel}:{line}: includes {header}: the simulator takes only "
+                                f"{' and '.join(sorted(SIM_FOLDERS))} from src/")
+
+
+def check_sim_links(root, links, library, sources, problems):
+    # Our libraries are named plenar_*; Qt, umockdev and the simulator's own are not checked.
+    for lib in links:
+        if lib.startswith("plenar_") and lib != library:
+            problems.append(f"the simulator links {lib}; from src/ it may link only {library}")
+    src = (root / "src").resolve()
+    for source in sources:
+        path = pathlib.Path(source)
+        if not path.is_absolute():
+            path = src / path
+        try:
+            folder = path.resolve().relative_to(src).parts[0]
+        except ValueError:
+            folder = None
+        if folder not in SIM_FOLDERS:
+            problems.append(f"{library} builds {source}, which is not in "
+                            f"{' or '.join(sorted(SIM_FOLDERS))}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--root", required=True, type=pathlib.Path)
+    parser.add_argument("--sim-links", default=None)
+    parser.add_argument("--sim-lib", default="plenar_base")
+    parser.add_argument("--sim-lib-sources", default="")
+    args = parser.parse_args()
+
+    problems = []
+    src_folders = check_src(args.root, problems)
+    check_tools(args.root, src_folders, problems)
+    if args.sim_links is not None:
+        check_sim_links(args.root, [l for l in args.sim_links.split(";") if l], args.sim_lib,
+                        [s for s in args.sim_lib_sources.split(";") if s], problems)
+    for problem in problems:
+        print(problem)
+    if problems:
+        print(f"\n{len(problems)} against the layer order: {order_text()}")
+        return 1
+    print(f"layer order kept: {order_text()}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
