@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole suite with CTest. Exits non-zero on any
 # failure. With CI=true (or --sanitizers) it also runs the suite under AddressSanitizer +
-# UndefinedBehaviorSanitizer, and the core tests under ThreadSanitizer.
+# UndefinedBehaviorSanitizer, the core tests under ThreadSanitizer, a 20-site Ansible fleet and
+# the fuzzers.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -42,6 +43,13 @@ fi
 
 echo "== Test suite =="
 build_and_test build/test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
+
+# CI also brings a fleet of 20 simulated sites to one profile with real ansible-playbook (and 20
+# more over an sshd of its own), with the suite's programs.
+if [ "$sanitizers" = 1 ]; then
+  echo "== Fleet: 20 sites with ansible-playbook =="
+  ./scripts/fleet.sh 20 --bin build/test/bin --ssh-sites 20 --work "$PWD/build/fleet-ci" || status=1
+fi
 
 # CI also fuzzes every parser for 20 s each (libFuzzer needs clang; skipped without it).
 if [ "$sanitizers" = 1 ]; then
