@@ -150,6 +150,11 @@ void TCommThread::setDeviceBaud(int rate) {
   if (listener) owner_.post([listener, rate] { listener(rate); });
 }
 
+void TCommThread::setIdleListener(std::function<void()> listener) {
+  std::lock_guard lock(paraPanelMutex_);
+  idleListener_ = std::move(listener);
+}
+
 void TCommThread::setDeviceBaudListener(std::function<void(int)> listener) {
   std::lock_guard lock(paraPanelMutex_);
   deviceBaudListener_ = std::move(listener);
@@ -171,6 +176,12 @@ void TCommThread::run() {
       busy_.store(false);
     }
     wake_.notify_all();
+    std::function<void()> idle;
+    {
+      std::lock_guard lock(paraPanelMutex_);
+      idle = idleListener_;
+    }
+    if (idle) owner_.post(idle);
   }
 }
 

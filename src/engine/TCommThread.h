@@ -63,6 +63,9 @@ class TCommThread {
   static void requestStopAll();
   // True from an accepted post until the command has been reported.
   bool isBusy() const { return busy_.load(); }
+  // Runs on the owner thread each time the worker has gone idle after a command (a notice
+  // still queued may arrive after the next post: check isBusy()).
+  void setIdleListener(std::function<void()> listener);
   // Blocks until no command runs or the time-out passes; true when idle. For the CLI and tests.
   bool waitIdle(std::chrono::milliseconds timeout) const;
 
@@ -147,6 +150,7 @@ class TCommThread {
   std::mutex paraPanelMutex_;
   std::function<void(const std::string&)> paraStatusPanel_;
   std::function<void(int)> deviceBaudListener_;
+  std::function<void()> idleListener_;
   std::deque<PostedProgress> postedProgress_;  // under paraPanelMutex_
 
   std::array<Routine, kMaxCommandCode + 1> routines_;

@@ -12,8 +12,9 @@ namespace plenar {
 //
 // - CommandRequest: post it to the worker. `paraBuf` holds exactly the bytes the routine sends
 //   (ParaLen is its size); text fields are already GBK bytes, as the printer takes them.
-// - Refusal: a field check failed; the window shows `message` in a message box and posts
-//   nothing; plenar prints it and exits 65.
+// - Refusal: a field check failed; the window shows `message` in a message box, with the page of
+//   the refused field in view and the cursor in it, and posts nothing; plenar prints it and exits
+//   65.
 // - NoAction: the button does nothing at all (an empty list, a port outside 2..65535). The
 //   window stays silent; `reason` is for plenar, which has no silent way to ignore a command.
 //
@@ -21,7 +22,16 @@ namespace plenar {
 // texts, so they may run on any thread.
 struct Refusal {
   std::string message;
+  // The refused field as the parameter window names its control (and sysconfig.ini its key);
+  // empty when no single field is at fault.
+  std::string field = {};
 };
+
+// `refusal`, naming `field`.
+inline Refusal refusalOf(Refusal refusal, std::string field) {
+  refusal.field = std::move(field);
+  return refusal;
+}
 
 struct NoAction {
   std::string reason;

@@ -22,7 +22,7 @@ BuildResult buildSetInfrared(int baudItem, bool enabled, int protocolItem) {
 }
 
 BuildResult buildSetDevice(const std::string& name, const std::string& serialNumber) {
-  if (name.empty()) return Refusal{text(TextId::sMsg1)};
+  if (name.empty()) return Refusal{text(TextId::sMsg1), "edt_DeviceName"};
   CommandRequest r = makeRequest(15);
   // Cleared every time: bytes after a short text must not carry an earlier request's data.
   r.paraBuf.assign(kDeviceBlockSize, 0);

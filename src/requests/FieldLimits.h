@@ -33,6 +33,7 @@ inline constexpr std::size_t kNetPortChars = 5;
 inline constexpr std::size_t kMacBoxChars = 2;
 inline constexpr std::size_t kMarkDistanceChars = 4;  // black-mark search distance, cutter feed
 inline constexpr std::size_t kMarkWidthChars = 3;
+inline constexpr std::size_t kPrintFeedChars = 3;  // the feed before printing (sent nowhere)
 }  // namespace field
 
 // "<name>: '<value>' is refused (...)" when `value` breaks `limit`; nullopt when it keeps it.

@@ -123,7 +123,7 @@ std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
   const std::size_t size = readUserFile(fontPath, kMaxFontFileBytes).size();
   const std::uint32_t start = fontStartAddress(addressText);
   if (std::string refusal = addressRangeRefusal(start, size); !refusal.empty()) {
-    throw FileActionRefused(refusal);
+    throw FileActionRefused(refusal, "edt_FontAddress");
   }
   CommandRequest r;
   r.code = 3;
@@ -155,9 +155,9 @@ CommandRequest readBackRequest(std::string_view startAddressText, std::string_vi
                                const std::string& saveFileName, std::string* panelText) {
   std::string addressText = "$" + std::string(startAddressText);
   auto address = parseIntText(addressText);
-  if (!address) throw FileActionRefused(notAnIntegerText(addressText));
+  if (!address) throw FileActionRefused(notAnIntegerText(addressText), "edt_StartAddress");
   auto length = parseIntText(lengthText);
-  if (!length) throw FileActionRefused(notAnIntegerText(lengthText));
+  if (!length) throw FileActionRefused(notAnIntegerText(lengthText), "edt_ReadLength");
   CommandRequest r;
   r.code = 16;
   r.value1 = static_cast<std::int32_t>(static_cast<std::uint32_t>(*address));

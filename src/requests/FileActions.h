@@ -28,7 +28,13 @@ namespace plenar {
 // A field or file that the window refuses with a message box; what() is the text shown.
 class FileActionRefused : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // `field`: the refused field as the parameter window names its control, when one is at fault.
+  explicit FileActionRefused(const std::string& message, std::string field = {})
+      : std::runtime_error(message), field_(std::move(field)) {}
+  const std::string& field() const { return field_; }
+
+ private:
+  std::string field_;
 };
 
 inline constexpr std::size_t kPrgModelTagOffset = 0x3000;

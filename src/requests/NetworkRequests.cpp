@@ -7,9 +7,9 @@
 namespace plenar {
 namespace {
 
-BuildResult addressRequest(int code, const std::string& text, bool fifthByte) {
+BuildResult addressRequest(int code, const std::string& text, bool fifthByte, const char* field) {
   AddressResult a = parseCheckedAddress(text);
-  if (auto* refusal = std::get_if<Refusal>(&a)) return *refusal;
+  if (auto* refusal = std::get_if<Refusal>(&a)) return refusalOf(*refusal, field);
   const AddressBytes& b = std::get<AddressBytes>(a);
   CommandRequest r = makeRequest(code);
   appendBytes(r, {b[0], b[1], b[2], b[3]});
@@ -20,22 +20,25 @@ BuildResult addressRequest(int code, const std::string& text, bool fifthByte) {
 }  // namespace
 
 BuildResult buildNetworkAddress(const std::string& text) {
-  return addressRequest(41, text, true);
+  return addressRequest(41, text, true, "edt_NetIPAddress");
 }
 
 BuildResult buildNetworkMask(const std::string& text) {
-  return addressRequest(37, text, true);
+  return addressRequest(37, text, true, "edt_Subnetmask");
 }
 
 BuildResult buildNetworkGateway(const std::string& text) {
-  return addressRequest(38, text, false);
+  return addressRequest(38, text, false, "edt_gatewayt");
 }
 
 BuildResult buildNetworkMac(const std::array<std::string, 4>& boxes) {
+  static constexpr const char* kBoxes[4] = {"edt_macaddo", "edt_macaddt", "edt_macaddfr",
+                                            "edt_macaddfor"};
   CommandRequest r = makeRequest(40);
-  for (const auto& box : boxes) {
+  for (std::size_t i = 0; i < boxes.size(); ++i) {
+    const std::string& box = boxes[i];
     auto value = parseHex(box);
-    if (!value) return conversionError(box);
+    if (!value) return refusalOf(conversionError(box), kBoxes[i]);
     appendBytes(r, {static_cast<std::uint8_t>(*value & 0xFF)});
   }
   appendBytes(r, {0});
@@ -44,7 +47,7 @@ BuildResult buildNetworkMac(const std::array<std::string, 4>& boxes) {
 
 BuildResult buildNetworkPort(const std::string& text) {
   auto port = parseDecimal(text);
-  if (!port) return conversionError(text);
+  if (!port) return refusalOf(conversionError(text), "edt_Netport");
   if (*port <= 1 || *port >= 65536) return NoAction{"the port must lie within 2..65535"};
   CommandRequest r = makeRequest(39);
   appendBytes(r, {static_cast<std::uint8_t>(*port >> 8), static_cast<std::uint8_t>(*port)});
@@ -61,13 +64,15 @@ std::optional<Refusal> checkAddressField(AddressField field, const std::string& 
   if (dottedAddressAccepted(text)) return std::nullopt;
   switch (field) {
     case AddressField::StationIp:
+      return Refusal{plenar::text(TextId::SIPError), "edt_IPaddress"};
     case AddressField::NetworkIp:
-      return Refusal{plenar::text(TextId::SIPError)};
+      return Refusal{plenar::text(TextId::SIPError), "edt_NetIPAddress"};
     case AddressField::StationMask:
+      return Refusal{plenar::text(TextId::SMaskError), "edt_Mask"};
     case AddressField::NetworkMask:
-      return Refusal{plenar::text(TextId::SMaskError)};
+      return Refusal{plenar::text(TextId::SMaskError), "edt_Subnetmask"};
     case AddressField::StationGateway:
-      return Refusal{plenar::text(TextId::sGatewayError)};
+      return Refusal{plenar::text(TextId::sGatewayError), "edt_Gateway"};
   }
   return std::nullopt;
 }

@@ -29,7 +29,7 @@ void appendLengthPrefixed(CommandRequest& r, const std::string& utf8) {
 BuildResult buildSetBluetooth(const BluetoothFields& f) {
   if (f.name.empty() && f.dualName.empty()) return NoAction{"no Bluetooth name given"};
   auto model = parseDecimal(f.model);
-  if (!model) return conversionError(f.model);
+  if (!model) return refusalOf(conversionError(f.model), "edt_lyType");
 
   CommandRequest r = makeRequest(11);
   r.paraBuf.assign(kBluetoothBlockSize, 0);
@@ -70,8 +70,9 @@ BuildResult buildBluetoothCommands(const std::vector<std::string>& lines) {
     std::string bytes = utf8ToGbk(lines[i]);
     if (bytes.size() > kMaxModuleCommandBytes) {
       return Refusal{"Bluetooth command line " + std::to_string(i + 1) + " is " +
-                     std::to_string(bytes.size()) + " bytes long; a line may have at most " +
-                     std::to_string(kMaxModuleCommandBytes) + " bytes"};
+                         std::to_string(bytes.size()) + " bytes long; a line may have at most " +
+                         std::to_string(kMaxModuleCommandBytes) + " bytes",
+                     "mmo_1"};
     }
     r.paramList.push_back(std::move(bytes));
   }
@@ -99,14 +100,15 @@ BuildResult buildWifiStation(const StationFields& f) {
   AddressBytes addresses[3]{};
   if (f.addressing == StationAddressing::Static) {
     const std::string* texts[3] = {&f.ip, &f.mask, &f.gateway};
+    const char* fields[3] = {"edt_IPaddress", "edt_Mask", "edt_Gateway"};
     for (int i = 0; i < 3; ++i) {
       AddressResult a = parseStationAddress(*texts[i]);
-      if (auto* refusal = std::get_if<Refusal>(&a)) return *refusal;
+      if (auto* refusal = std::get_if<Refusal>(&a)) return refusalOf(*refusal, fields[i]);
       addresses[i] = std::get<AddressBytes>(a);
     }
   }
   auto port = parseDecimal(f.port);
-  if (!port) return conversionError(f.port);
+  if (!port) return refusalOf(conversionError(f.port), "edt_Port");
   for (const auto& a : addresses) appendBytes(r, {a[0], a[1], a[2], a[3]});
   appendBytes(r, {static_cast<std::uint8_t>(*port), static_cast<std::uint8_t>(*port >> 8),
                   static_cast<std::uint8_t>(f.addressing == StationAddressing::Static ? 1 : 0)});

@@ -10,7 +10,6 @@
 #include <QShowEvent>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <cerrno>
 #include <cstring>
@@ -41,7 +40,6 @@ namespace plenar {
 namespace {
 
 constexpr int kProgressScale = 1000;
-constexpr int kIdleCheckMs = 250;
 
 QString qs(const std::string& s) {
   return QString::fromStdString(s);
@@ -78,10 +76,15 @@ TFrmPara::TFrmPara(TFrmMain& main)
   worker().setParaStatusPanel([panel](const std::string& text) {
     if (panel) panel->setText(qs(text));
   });
+  QPointer<TFrmPara> self = this;
+  worker().setIdleListener([self] {
+    if (self) self->workerIdle();
+  });
 }
 
 TFrmPara::~TFrmPara() {
   report_.close();
+  worker().setIdleListener(nullptr);
   worker().setParaStatusPanel(nullptr);
   worker().setReportWindow(&main_.reportWindow());
 }
@@ -97,6 +100,10 @@ void TFrmPara::buildUi() {
 
   tabs_ = new QTabWidget(this);
   tabs_->setObjectName(QStringLiteral("PageControl1"));
+  // Every page caption in view, whole, in every language: the window is at least as wide as the
+  // eight captions side by side (English ones need more than the Chinese).
+  tabs_->setUsesScrollButtons(false);
+  tabs_->setElideMode(Qt::ElideNone);
   ParaHost& host = *this;
   auto add = [&](ParaTab* tab, const QString& title) {
     pages_.push_back(tab);
@@ -150,15 +157,6 @@ void TFrmPara::buildUi() {
   saveDialog_->setOption(QFileDialog::DontUseNativeDialog);
   saveDialog_->setAcceptMode(QFileDialog::AcceptSave);
   saveDialog_->setNameFilter(QStringLiteral("HEX File(*.HEX) (*.hex)"));
-
-  idleCheck_ = new QTimer(this);
-  idleCheck_->setInterval(kIdleCheckMs);
-  // The outcome normally re-enables the buttons; this covers an outcome reported elsewhere (the
-  // command ran on while the window was closed and opened again).
-  // An apply of a profile runs several commands: the buttons stay disabled between them.
-  connect(idleCheck_, &QTimer::timeout, this, [this] {
-    if (!worker().isBusy() && !profileActions_->applying()) setRunning(false);
-  });
 
   resize(588, 611);
 }
@@ -224,7 +222,6 @@ void TFrmPara::formClose() {
   // Boot mode's waits without acknowledgement end with this window: a later command to a printer
   // that does not answer must fail, not report success.
   main_.engine().endQuietBootWait();
-  idleCheck_->stop();
   main_.parameterWindowClosed();
 }
 
@@ -245,7 +242,7 @@ void TFrmPara::replaceListTexts() {
 
 void TFrmPara::submit(const BuildResult& result) {
   if (const auto* refusal = std::get_if<Refusal>(&result)) {
-    showMessage(qs(refusal->message));
+    showRefusal(qs(refusal->message), qs(refusal->field));
     return;
   }
   const auto* request = std::get_if<CommandRequest>(&result);
@@ -313,11 +310,12 @@ void TFrmPara::setRunning(bool running) {
     for (QAbstractButton* b : tab->actionButtons()) b->setEnabled(!running);
   }
   profileActions_->setApplyEnabled(!running);
-  if (running) {
-    idleCheck_->start();
-  } else {
-    idleCheck_->stop();
-  }
+}
+
+void TFrmPara::workerIdle() {
+  // The outcome normally re-enables the buttons. An apply of a profile runs several commands:
+  // the buttons stay disabled between them.
+  if (running_ && !worker().isBusy() && !profileActions_->applying()) setRunning(false);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -327,6 +325,19 @@ void TFrmPara::showMessage(const QString& message) {
   QMessageBox box(QMessageBox::Warning, windowTitle(), message, QMessageBox::Ok,
                   isVisible() ? this : nullptr);
   box.exec();
+}
+
+void TFrmPara::showRefusal(const QString& text, const QString& fieldName) {
+  QWidget* field = fieldName.isEmpty() ? nullptr : findChild<QWidget*>(fieldName);
+  if (field) {
+    for (ParaTab* tab : pages_) {
+      if (tab->isAncestorOf(field)) tabs_->setCurrentWidget(tab);
+    }
+    field->setFocus(Qt::OtherFocusReason);
+  }
+  showMessage(text);
+  // The box hands the focus back to the window; it belongs in the field.
+  if (field) field->setFocus(Qt::OtherFocusReason);
 }
 
 QStringList TFrmPara::chooseFilesToOpen(int filterIndex, const QString* title, bool several) {

@@ -11,7 +11,6 @@
 class QLabel;
 class QProgressBar;
 class QTabWidget;
-class QTimer;
 
 namespace plenar {
 
@@ -55,6 +54,7 @@ class TFrmPara : public QDialog, private ParaHost {
   // ParaHost
   void submit(const BuildResult& result) override;
   void showMessage(const QString& text) override;
+  void showRefusal(const QString& text, const QString& field) override;
   QStringList chooseFilesToOpen(int filterIndex, const QString* title, bool several) override;
   QString chooseFileToSave() override;
   void setFilePanel(const QString& text) override;
@@ -67,6 +67,9 @@ class TFrmPara : public QDialog, private ParaHost {
   void handleWorkerMessage(int msg);
   void showProgress(long long done, long long total);
   void setRunning(bool running);
+  // The worker went idle: an outcome reported elsewhere (the command ran on while the window was
+  // closed and opened again) no longer keeps the buttons disabled.
+  void workerIdle();
   TCommThread& worker();
 
   TFrmMain& main_;
@@ -80,7 +83,6 @@ class TFrmPara : public QDialog, private ParaHost {
   QProgressBar* progress_ = nullptr;
   QFileDialog* openDialog_ = nullptr;
   QFileDialog* saveDialog_ = nullptr;
-  QTimer* idleCheck_ = nullptr;
   bool running_ = false;
   bool closed_ = true;
   // False when sysconfig.ini exists but could not be read: closing then must not replace it with

@@ -16,8 +16,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolButton>
 #include <QWheelEvent>
 #include <fstream>
 #include <iterator>
@@ -26,6 +28,7 @@
 #include "FrmParaFixture.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
+#include "platform/ManualResetEvent.h"
 #include "requests/NetworkRequests.h"
 #include "shared/SharedTexts.h"
 
@@ -314,29 +317,32 @@ TEST_F(ParameterWindow, LeavingABadAddressShowsItsMessageAndReturnsTheFocus) {
   EXPECT_EQ(boxes.texts().size(), 1);
 }
 
-TEST_F(ParameterWindow, RefusedFieldsShowTheirMessageAndSendNothing) {
+// A refusal names its field: the window shows that field's page with the cursor in the field
+// (whichever page was in view), then the message; nothing is sent.
+TEST_F(ParameterWindow, RefusedFieldsShowTheirMessageAtTheFieldAndSendNothing) {
   struct Case {
     const char* what;
     std::function<void(ParameterWindow&)> setup;
     const char* button;
     QString message;
+    const char* field;  // where the cursor goes
   };
   const std::string badAddress = std::get<Refusal>(buildNetworkAddress("192.168.1")).message;
   const Case cases[] = {
       {"empty device name", [](ParameterWindow& t) { t.type("edt_DeviceName", ""); },
-       "btn_SetDevicePara", "设备名称不能为空"},
+       "btn_SetDevicePara", "设备名称不能为空", "edt_DeviceName"},
       {"address part out of range",
        [](ParameterWindow& t) { t.field<QLineEdit>("edt_NetIPAddress")->setText("192.168.1.300"); },
-       "btn_NetWorkSetIP", "输入的IP有错!"},
+       "btn_NetWorkSetIP", "输入的IP有错!", "edt_NetIPAddress"},
       {"address without its third dot",
        [](ParameterWindow& t) { t.field<QLineEdit>("edt_Subnetmask")->setText("192.168.1"); },
-       "btn_Subnetmask", QString::fromStdString(badAddress)},
+       "btn_Subnetmask", QString::fromStdString(badAddress), "edt_Subnetmask"},
       {"Bluetooth model that is no number",
        [](ParameterWindow& t) {
          t.field<QLineEdit>("edt_lyName")->setText("bt");
          t.field<QLineEdit>("edt_lyType")->setText("");
        },
-       "btn_SetlyPara", "'' is not a valid integer value"},
+       "btn_SetlyPara", "'' is not a valid integer value", "edt_lyType"},
       {"logo list larger than the printer's logo memory",
        [](ParameterWindow& t) {
          // 2048 x 1100 dots: a 282624-byte raster, above the 262144 bytes of 1.bin.
@@ -346,7 +352,7 @@ TEST_F(ParameterWindow, RefusedFieldsShowTheirMessageAndSendNothing) {
          ASSERT_TRUE(big.save(path, "BMP"));
          t.field<QListWidget>("ListBox1")->addItem(path);
        },
-       "btn_DownLogo", "BMP 文件不能超过256"},
+       "btn_DownLogo", "BMP 文件不能超过256", "ListBox1"},
       {"read-back length that is no number",
        [](ParameterWindow& t) {
          t.field<QLineEdit>("edt_StartAddress")->setText("0");
@@ -354,19 +360,25 @@ TEST_F(ParameterWindow, RefusedFieldsShowTheirMessageAndSendNothing) {
          t.answers_ =
              std::make_unique<uitest::FileDialogAnswers>(QList<QStringList>{{t.file("out.hex")}});
        },
-       "btn_ReadFont", "'12x' is not a valid integer value"},
+       "btn_ReadFont", "'12x' is not a valid integer value", "edt_ReadLength"},
       {"program file missing",
        [](ParameterWindow& t) { t.field<QLineEdit>("edt_Prgfile")->setText("/no/such/file.bin"); },
-       "btn_UpdatePrg", "文件不存在"},
+       "btn_UpdatePrg", "文件不存在", "edt_Prgfile"},
   };
   openPara();
+  auto* pages = field<QTabWidget>("PageControl1");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     c.setup(*this);
+    pages->setCurrentIndex(0);
     uitest::MessageBoxWatcher boxes;
     click(c.button);
     ASSERT_TRUE(boxes.waitForBox(5s));
     EXPECT_EQ(boxes.texts().last(), c.message);
+    auto* refused = field<QWidget>(c.field);
+    EXPECT_TRUE(pages->currentWidget()->isAncestorOf(refused))
+        << pages->currentWidget()->objectName().toStdString();
+    EXPECT_TRUE(uitest::waitUntil([&] { return para().focusWidget() == refused; }, 5s));
     EXPECT_FALSE(para().commandRunning());
     EXPECT_FALSE(window().worker().isBusy());
   }
@@ -495,6 +507,47 @@ TEST_F(ParameterWindow, LinesTheFileHoldsBesidesOursAreKept) {
   EXPECT_NE(text->find("not a key line"), std::string::npos);
   EXPECT_NE(text->find("MyOwnKey=x"), std::string::npos);
   EXPECT_EQ(stored("Dark"), "微浓");
+}
+
+// A command whose outcome is reported to the connection window (it ran on while this window was
+// closed and opened again) still gives the buttons back: the worker says when it is idle.
+TEST_F(ParameterWindow, TheWorkersIdleNoticeGivesTheButtonsBack) {
+  ManualResetEvent release;
+  openPara();
+  window().worker().setRoutine(45, [&](TCommThread&) { release.waitFor(10s); });
+  click("btn_5");  // the test page
+  ASSERT_TRUE(para().commandRunning());
+  EXPECT_FALSE(field<QPushButton>("btn_5")->isEnabled());
+  window().worker().setReportWindow(&window().reportWindow());
+  release.set();
+  EXPECT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 5s));
+  EXPECT_TRUE(field<QPushButton>("btn_5")->isEnabled());
+}
+
+// The eight page captions side by side and whole, in both languages: no scroll arrows, none cut.
+TEST_F(ParameterWindow, EveryPageCaptionFitsInBothLanguages) {
+  open();
+  for (int language : {0, 1}) {
+    SCOPED_TRACE(language);
+    window().applyLanguageIndex(language);
+    openPara();
+    auto* pages = field<QTabWidget>("PageControl1");
+    QTabBar* bar = pages->tabBar();
+    ASSERT_EQ(bar->count(), 8);
+    EXPECT_EQ(bar->tabText(0),
+              language == 0 ? QStringLiteral("基础设置") : QStringLiteral("Basic"));
+    EXPECT_FALSE(bar->usesScrollButtons());
+    for (QToolButton* arrow : bar->findChildren<QToolButton*>()) EXPECT_FALSE(arrow->isVisible());
+    for (int i = 0; i < bar->count(); ++i) {
+      SCOPED_TRACE(bar->tabText(i).toStdString());
+      const QRect tab = bar->tabRect(i);
+      EXPECT_TRUE(bar->rect().contains(tab));
+      EXPECT_TRUE(pages->rect().contains(tab.translated(bar->pos())));
+      // The whole caption, with room to spare for the tab's frame.
+      EXPECT_GT(tab.width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i)));
+    }
+    closePara();
+  }
 }
 
 }  // namespace

@@ -20,6 +20,9 @@ class ParaHost {
   virtual void submit(const BuildResult& result) = 0;
   // A message box over the window (field checks, file problems).
   virtual void showMessage(const QString& text) = 0;
+  // A refused field: its page comes into view and the cursor goes into it, then its message is
+  // shown. `field` is the control's name; when no control has it, only the message is shown.
+  virtual void showRefusal(const QString& text, const QString& field) = 0;
 
   // The window's open-file dialog, with filter `filterIndex` (0 program/font files, 1 BMP)
   // preselected; `title` replaces the dialog's title when not null, else it keeps the last one.

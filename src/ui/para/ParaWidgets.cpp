@@ -126,9 +126,9 @@ QComboBox* list(const char* name, const QStringList& items, int current, QWidget
   return c;
 }
 
-QLineEdit* edit(const char* name, const QString& text, int maxLength, QWidget* parent) {
+QLineEdit* edit(const char* name, const QString& text, std::size_t maxChars, QWidget* parent) {
   auto* e = named(new QLineEdit(parent), name);
-  if (maxLength > 0) e->setMaxLength(maxLength);
+  if (maxChars > 0) e->setMaxLength(static_cast<int>(maxChars));
   e->setText(text);
   return e;
 }
@@ -147,9 +147,10 @@ QStringList optionTexts(OptionList list) {
   return out;
 }
 
-void acceptOnly(QLineEdit* edit, Keys keys) {
+void acceptOnly(QLineEdit* edit, FieldFilter filter) {
+  if (filter == FieldFilter::Any) return;
   const QString pattern =
-      keys == Keys::Digits ? QStringLiteral("[0-9]*") : QStringLiteral("[0-9.]*");
+      filter == FieldFilter::Digits ? QStringLiteral("[0-9]*") : QStringLiteral("[0-9.]*");
   edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <string_view>
 
+#include "requests/FieldLimits.h"
 #include "shared/SharedTexts.h"
 
 class QCheckBox;
@@ -44,7 +45,8 @@ void uncheck(QRadioButton* button);
 // An editable list: the user picks an item or types free text. `current` -1 leaves no item
 // selected (with an empty text).
 QComboBox* list(const char* name, const QStringList& items, int current, QWidget* parent);
-QLineEdit* edit(const char* name, const QString& text, int maxLength, QWidget* parent);
+// `maxChars` 0: no limit of its own (the field limits are requests/FieldLimits.h's).
+QLineEdit* edit(const char* name, const QString& text, std::size_t maxChars, QWidget* parent);
 QSpinBox* spin(const char* name, int min, int max, int value, QWidget* parent);
 
 // The current language's texts of an option list.
@@ -58,9 +60,9 @@ QStringList texts(const std::array<std::string_view, N>& items) {
   return out;
 }
 
-// Keys a field accepts; anything else typed or pasted is dropped.
-enum class Keys { Digits, Address };
-void acceptOnly(QLineEdit* edit, Keys keys);
+// The characters an edit accepts (requests/FieldLimits.h, shared with plenar and the profiles);
+// anything else typed or pasted is dropped.
+void acceptOnly(QLineEdit* edit, FieldFilter filter);
 
 // The item the user picked: -1 when the list shows free text (typed, or set from a stored text
 // that matched no item) or nothing.

@@ -27,11 +27,11 @@ TabBlackMark::TabBlackMark(ParaHost& host, QWidget* parent)
   int row = 0;
   // One row: caption, edit (digits only, with its advice as a tool tip), unit, set button.
   auto addRow = [&](const char* labelName, const QString& caption, const char* editName,
-                    const QString& text, int maxLength, const QString& hint, const char* unitName,
-                    const QString& unit, const char* buttonName,
+                    const QString& text, std::size_t maxChars, const QString& hint,
+                    const char* unitName, const QString& unit, const char* buttonName,
                     std::function<BuildResult(const std::string&)> build) {
-    auto* e = edit(editName, text, maxLength, this);
-    acceptOnly(e, Keys::Digits);
+    auto* e = edit(editName, text, maxChars, this);
+    acceptOnly(e, FieldFilter::Digits);
     if (!hint.isEmpty()) e->setToolTip(hint);
     auto* l = label(labelName, caption, this, e);
     auto* u = label(unitName, unit, this);
@@ -48,16 +48,17 @@ TabBlackMark::TabBlackMark(ParaHost& host, QWidget* parent)
     }
   };
   addRow("lbl_Black_look_distance", QStringLiteral("黑标查找距离"), "edt__Black_look_distance",
-         QStringLiteral("400"), 4, QStringLiteral("值在400~4000"), "lbl_Black_look_distanceUnit",
-         QStringLiteral("mm"), "btn_But_Black_look_dis_set", buildBlackMarkDistance);
-  addRow("lbl_Black_width", QStringLiteral("黑标宽度"), "edt__Black_width", QStringLiteral("40"), 3,
-         QStringLiteral("值在40~120"), "lbl_Black_widthUnit", QStringLiteral("mm"),
-         "btn__Black_width_set", buildBlackMarkWidth);
+         QStringLiteral("400"), field::kMarkDistanceChars, QStringLiteral("值在400~4000"),
+         "lbl_Black_look_distanceUnit", QStringLiteral("mm"), "btn_But_Black_look_dis_set",
+         buildBlackMarkDistance);
+  addRow("lbl_Black_width", QStringLiteral("黑标宽度"), "edt__Black_width", QStringLiteral("40"),
+         field::kMarkWidthChars, QStringLiteral("值在40~120"), "lbl_Black_widthUnit",
+         QStringLiteral("mm"), "btn__Black_width_set", buildBlackMarkWidth);
   addRow("lbl_cutter_optocoupler", QStringLiteral("找到黑标后进纸"), "edt_cutter_optocoupler", {},
-         4, QStringLiteral("值在0-1700"), "lbl_cutter_optocouplerUnit", QStringLiteral("mm  切纸"),
-         "btn_1", buildCutterFeed);
-  addRow("lbl_2", QStringLiteral("找到黑标后进纸"), "edt_2", {}, 3, {}, "lbl_2Unit",
-         QStringLiteral("mm  打印"), "btn_2", nullptr);
+         field::kMarkDistanceChars, QStringLiteral("值在0-1700"), "lbl_cutter_optocouplerUnit",
+         QStringLiteral("mm  切纸"), "btn_1", buildCutterFeed);
+  addRow("lbl_2", QStringLiteral("找到黑标后进纸"), "edt_2", {}, field::kPrintFeedChars, {},
+         "lbl_2Unit", QStringLiteral("mm  打印"), "btn_2", nullptr);
   grid->setColumnStretch(1, 1);
 
   auto* find = button("btn_3", QStringLiteral("查找黑标"), this);

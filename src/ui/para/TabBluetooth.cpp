@@ -23,15 +23,15 @@ TabBluetooth::TabBluetooth(ParaHost& host, QWidget* parent)
     : ParaTab("ts_Bluetooth", host, parent) {
   using namespace para;
   auto* settings = group("grp_Bluetooth", QStringLiteral("蓝牙设置"), this);
-  name_ = edit("edt_lyName", {}, 20, settings);
+  name_ = edit("edt_lyName", {}, field::kNameChars, settings);
   auto* nameLabel = label("lbl_lyName", QStringLiteral("蓝牙名称"), settings, name_);
-  dualName_ = edit("edt_smlyName", {}, 20, settings);
+  dualName_ = edit("edt_smlyName", {}, field::kNameChars, settings);
   auto* dualLabel = label("lbl_smlyName", QStringLiteral("双模蓝牙名称"), settings, dualName_);
-  password_ = edit("edt_lyPsw", {}, 13, settings);
+  password_ = edit("edt_lyPsw", {}, field::kBluetoothPswChars, settings);
   password_->setEchoMode(QLineEdit::Password);
   auto* passwordLabel = label("lbl_lyPsw", QStringLiteral("蓝牙密码"), settings, password_);
   model_ = edit("edt_lyType", QStringLiteral("1"), 0, settings);
-  acceptOnly(model_, Keys::Digits);
+  acceptOnly(model_, FieldFilter::Digits);
   auto* modelLabel = label("lbl_lyType", QStringLiteral("蓝牙型号"), settings, model_);
   mode_ = radioGroup(
       "rg_lyMode", QStringLiteral("蓝牙模式"),

@@ -19,8 +19,8 @@ TabNetwork::TabNetwork(ParaHost& host, QWidget* parent) : ParaTab("ts_Network", 
   int row = 0;
   auto addressRow = [&](const char* editName, const QString& text, const char* labelName,
                         const QString& caption, const char* buttonName, QLineEdit*& field) {
-    field = edit(editName, text, 15, this);
-    acceptOnly(field, Keys::Address);
+    field = edit(editName, text, field::kAddressChars, this);
+    acceptOnly(field, FieldFilter::Dotted);
     auto* l = label(labelName, caption, this, field);
     auto* b = button(buttonName, QStringLiteral("设置"), this);
     grid->addWidget(l, row, 0, Qt::AlignRight);
@@ -45,7 +45,7 @@ TabNetwork::TabNetwork(ParaHost& host, QWidget* parent) : ParaTab("ts_Network", 
   const char* macTexts[] = {"AB", "CD", "65", "66", "67", "68"};
   auto* macRow = new QHBoxLayout;
   for (std::size_t i = 0; i < mac_.size(); ++i) {
-    mac_[i] = edit(macNames[i], QString::fromLatin1(macTexts[i]), 2, this);
+    mac_[i] = edit(macNames[i], QString::fromLatin1(macTexts[i]), field::kMacBoxChars, this);
     // The first two bytes belong to the maker and are not sent.
     mac_[i]->setReadOnly(i < 2);
     mac_[i]->setMaximumWidth(40);
@@ -61,8 +61,8 @@ TabNetwork::TabNetwork(ParaHost& host, QWidget* parent) : ParaTab("ts_Network", 
     nameBy(mac_[i], macLabel, QString::number(i + 1));
   }
 
-  port_ = edit("edt_Netport", QStringLiteral("9100"), 5, this);
-  acceptOnly(port_, Keys::Digits);
+  port_ = edit("edt_Netport", QStringLiteral("9100"), field::kNetPortChars, this);
+  acceptOnly(port_, FieldFilter::Digits);
   auto* portLabel = label("lbl_Netport", QStringLiteral("端口"), this, port_);
   auto* setPort = button("btn_Netport", QStringLiteral("设置"), this);
   grid->addWidget(portLabel, row, 0, Qt::AlignRight);

@@ -25,10 +25,10 @@ namespace plenar {
 TabProduct::TabProduct(ParaHost& host, QWidget* parent) : ParaTab("ts_Product", host, parent) {
   using namespace para;
   auto* device = group("grp_DeviceName", QStringLiteral("设备名称"), this);
-  name_ = edit("edt_DeviceName", {}, 20, device);
+  name_ = edit("edt_DeviceName", {}, field::kNameChars, device);
   auto* nameLabel = label("lbl_DeviceName", QStringLiteral("产品名称"), device, name_);
-  serial_ = edit("edt_DeviceSerialNo", QStringLiteral("1704269998"), 20, device);
-  acceptOnly(serial_, Keys::Digits);
+  serial_ = edit("edt_DeviceSerialNo", QStringLiteral("1704269998"), field::kNameChars, device);
+  acceptOnly(serial_, FieldFilter::Digits);
   auto* serialLabel = label("lbl_DeviceSerialNo", QStringLiteral("产品序列号"), device, serial_);
   auto* minus = minus_ = radio("rb_Minus", QStringLiteral("-"), false, device);
   auto* plus = plus_ = radio("rb_Plus", QStringLiteral("+"), false, device);

@@ -40,7 +40,7 @@ TabProgram::TabProgram(ParaHost& host, QWidget* parent) : ParaTab("ts_Program", 
   auto* browseProgram = button("btn_OpenPrg", QStringLiteral("浏览"), update);
   waitTime_ = edit("edt_WaitTime", QStringLiteral("5"), 0, update);
   waitTime_->setReadOnly(true);
-  acceptOnly(waitTime_, Keys::Digits);
+  acceptOnly(waitTime_, FieldFilter::Digits);
   auto* waitLabel = label("lbl_WaitTime", QStringLiteral("等待时间"), update, waitTime_);
   auto* waitUnit = label("lbl_WaitTimeUnit", QStringLiteral("秒"), update);
   auto* updateProgram = button("btn_UpdatePrg", QStringLiteral("更新"), update);
@@ -135,12 +135,12 @@ TabProgram::TabProgram(ParaHost& host, QWidget* parent) : ParaTab("ts_Program", 
   connect(browseLogo, &QPushButton::clicked, this, [this] { addLogos(); });
   connect(deleteLogo, &QPushButton::clicked, this, [this] { deleteLogos(); });
   connect(logos_, &QListWidget::currentRowChanged, this, [this] { showPreview(); });
-  onAction(updateProgram, [this] { guarded([this] { this->updateProgram(); }); });
-  onAction(updateFont, [this] { guarded([this] { downloadFont(); }); });
-  onAction(downLogo, [this] { guarded([this] { downloadLogos(false); }); });
-  onAction(rawLogo, [this] { guarded([this] { downloadLogos(true); }); });
+  onAction(updateProgram, [this] { guarded([this] { this->updateProgram(); }, programFile_); });
+  onAction(updateFont, [this] { guarded([this] { downloadFont(); }, fontFile_); });
+  onAction(downLogo, [this] { guarded([this] { downloadLogos(false); }, logos_); });
+  onAction(rawLogo, [this] { guarded([this] { downloadLogos(true); }, logos_); });
   onAction(printLogo, [this] { printLogos(); });
-  onAction(readButton, [this] { guarded([this] { readBack(); }); });
+  onAction(readButton, [this] { guarded([this] { readBack(); }, nullptr); });
 }
 
 void TabProgram::refresh() {
@@ -154,11 +154,15 @@ QStringList TabProgram::logoPaths() const {
   return paths;
 }
 
-void TabProgram::guarded(const std::function<void()>& action) {
+void TabProgram::guarded(const std::function<void()>& action, const QWidget* field) {
+  const QString fallback = field ? field->objectName() : QString();
   try {
     action();
+  } catch (const FileActionRefused& e) {
+    host().showRefusal(QString::fromStdString(e.what()),
+                       e.field().empty() ? fallback : QString::fromStdString(e.field()));
   } catch (const std::exception& e) {
-    host().showMessage(QString::fromStdString(e.what()));
+    host().showRefusal(QString::fromStdString(e.what()), fallback);
   }
 }
 

@@ -30,7 +30,8 @@ class TabProgram : public ParaTab {
   void showPreview();
   // Runs a file action; what it refuses (missing or unreadable file, bad field) becomes a message
   // box instead of an exception.
-  void guarded(const std::function<void()>& action);
+  // Runs `action`; a refusal is shown at its field, or at `field` when it names none.
+  void guarded(const std::function<void()>& action, const QWidget* field);
 
   QLineEdit* programFile_;
   QLineEdit* waitTime_;

@@ -17,33 +17,33 @@ namespace plenar {
 TabWifi::TabWifi(ParaHost& host, QWidget* parent) : ParaTab("ts_Wifi", host, parent) {
   using namespace para;
   auto* ap = group("grp_APMode", QStringLiteral("AP-模式"), this);
-  broadcastName_ = edit("edt_GuangboName", {}, 32, ap);
+  broadcastName_ = edit("edt_GuangboName", {}, field::kWifiChars, ap);
   auto* broadcastLabel = label("lbl_GuangboName", QStringLiteral("广播名"), ap, broadcastName_);
-  apPassword_ = edit("edt_APPsw", {}, 32, ap);
+  apPassword_ = edit("edt_APPsw", {}, field::kWifiChars, ap);
   apPassword_->setEchoMode(QLineEdit::Password);
   auto* apPasswordLabel = label("lbl_APPsw", QStringLiteral("密码"), ap, apPassword_);
   auto* setAp = button("btn_SetAPMode", QStringLiteral("设置"), ap);
 
   auto* sta = group("grp_STAMode", QStringLiteral("STA-模式"), this);
-  ssid_ = edit("edt_SSID", {}, 32, sta);
+  ssid_ = edit("edt_SSID", {}, field::kWifiChars, sta);
   auto* ssidLabel = label("lbl_SSID", QStringLiteral("SSID"), sta, ssid_);
-  staPassword_ = edit("edt_StaModePsw", {}, 32, sta);
+  staPassword_ = edit("edt_StaModePsw", {}, field::kWifiChars, sta);
   staPassword_->setEchoMode(QLineEdit::Password);
   auto* staPasswordLabel = label("lbl_StaModePsw", QStringLiteral("密码"), sta, staPassword_);
   dynamic_ = radio("rb_AutoIp", QStringLiteral("动态IP"), false, sta);
   static_ = radio("rb_StaticIP", QStringLiteral("静态IP"), true, sta);
-  ip_ = edit("edt_IPaddress", QStringLiteral("192.168.1.87"), 15, sta);
+  ip_ = edit("edt_IPaddress", QStringLiteral("192.168.1.87"), field::kAddressChars, sta);
   auto* ipLabel = label("lbl_IPaddress", QStringLiteral("IP 地址"), sta, ip_);
-  mask_ = edit("edt_Mask", QStringLiteral("255.255.255.0"), 15, sta);
+  mask_ = edit("edt_Mask", QStringLiteral("255.255.255.0"), field::kAddressChars, sta);
   auto* maskLabel = label("lbl_Mask", QStringLiteral("子网掩码"), sta, mask_);
-  gateway_ = edit("edt_Gateway", QStringLiteral("192.168.1.1"), 15, sta);
+  gateway_ = edit("edt_Gateway", QStringLiteral("192.168.1.1"), field::kAddressChars, sta);
   auto* gatewayLabel = label("lbl_Gateway", QStringLiteral("网关"), sta, gateway_);
   for (QLineEdit* e : {ip_, mask_, gateway_}) {
-    acceptOnly(e, Keys::Address);
+    acceptOnly(e, FieldFilter::Dotted);
     e->setEnabled(false);
   }
   port_ = edit("edt_Port", QStringLiteral("9100"), 0, sta);
-  acceptOnly(port_, Keys::Digits);
+  acceptOnly(port_, FieldFilter::Digits);
   auto* portLabel = label("lbl_Port", QStringLiteral("端口"), sta, port_);
   auto* setSta = button("btn_SetSTAMode", QStringLiteral("设置"), sta);
   auto* wifiOff = button("btn_CloseWifi", QStringLiteral("关闭WIFI"), this);
