@@ -8,9 +8,9 @@
 #include <memory>
 #include <thread>
 
-#include "../core/TempDir.h"
 #include "EventLog.h"
 #include "PtyPair.h"
+#include "TempDir.h"
 #include "channels/TComm.h"
 #include "platform/HeadlessDispatcher.h"
 #include "shared/Errors.h"

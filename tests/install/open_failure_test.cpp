@@ -8,9 +8,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "../core/TempDir.h"
 #include "RunProgram.h"
 #include "SimProcess.h"
+#include "TempDir.h"
 #include "channels/OpenFailureReason.h"
 
 using namespace plenar;

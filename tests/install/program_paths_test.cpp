@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "../core/TempDir.h"
+#include "TempDir.h"
 #include "platform/ProgramPaths.h"
 
 using namespace plenar;

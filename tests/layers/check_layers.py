@@ -14,6 +14,10 @@ channels are built by the engine alone (app/Engine.cpp): no other folder include
 The simulator (tools/) includes from src/ only shared/ and platform/, and links only the library
 made of those two folders (--sim-links: the simulator library's link libraries, --sim-lib: that
 library, --sim-lib-sources: its sources).
+
+The tests follow the same folders: tests/<folder>/ holds the tests of src/<folder>/, apart from a
+few folders of their own (TEST_FOLDERS), and no test folder builds another one's files: what
+several share lives in tests/support/.
 """
 
 import argparse
@@ -37,6 +41,10 @@ CONCRETE_CHANNELS = {"channels/TComm.h", "channels/TUSBComm.h", "channels/TLptCh
 CHANNEL_BUILDERS = {"src/app/Engine.cpp"}
 # What the simulator may take from src/.
 SIM_FOLDERS = {"shared", "platform"}
+# Test folders that stand for no src/ folder: shared helpers, the simulator's tests, the
+# installed tree and packages, the Ansible collection, this check.
+TEST_FOLDERS = {"support", "sim", "install", "ansible", "layers"}
+OTHER_TEST_FOLDER = re.compile(r"(?:/tests/|\.\./)([A-Za-z0-9_-]+)?")
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/([^"]+)"', re.MULTILINE)
 SOURCES = (".h", ".hpp", ".cpp", ".cc")
@@ -98,6 +106,27 @@ def check_tools(root, src_folders, problems):
                                 f"{' and '.join(sorted(SIM_FOLDERS))} from src/")
 
 
+def check_tests(root, src_folders, problems):
+    tests = root / "tests"
+    for folder in sorted(p for p in tests.iterdir() if p.is_dir()):
+        name = folder.name
+        if name not in src_folders and name not in TEST_FOLDERS:
+            problems.append(f"tests/{name}/: no src/{name}/ to mirror; tests go where their "
+                            f"subject lies, shared helpers in tests/support/")
+        cmake = folder / "CMakeLists.txt"
+        if not cmake.exists():
+            continue
+        text = cmake.read_text(encoding="utf-8", errors="replace")
+        for match in OTHER_TEST_FOLDER.finditer(text):
+            other = match.group(1)
+            if other in (name, "support"):
+                continue
+            line = text.count("\n", 0, match.start()) + 1
+            problems.append(f"tests/{name}/CMakeLists.txt:{line}: uses files of "
+                            f"{'tests/' + other if other else 'another folder'}; shared "
+                            f"helpers belong in tests/support/")
+
+
 def check_sim_links(root, links, library, sources, problems):
     # Our libraries are named plenar_*; Qt, umockdev and the simulator's own are not checked.
     for lib in links:
@@ -129,6 +158,7 @@ def main():
     problems = []
     src_folders = check_src(args.root, problems)
     check_tools(args.root, src_folders, problems)
+    check_tests(args.root, src_folders, problems)
     if args.sim_links is not None:
         check_sim_links(args.root, [l for l in args.sim_links.split(";") if l], args.sim_lib,
                         [s for s in args.sim_lib_sources.split(";") if s], problems)

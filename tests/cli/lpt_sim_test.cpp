@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "../core/TempDir.h"
 #include "RunProgram.h"
 #include "SimProcess.h"
+#include "TempDir.h"
 
 namespace plenar {
 namespace {

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "../core/TempDir.h"
 #include "LptTestbed.h"
+#include "TempDir.h"
 #include "channels/LptStatus.h"
 #include "channels/ParallelPortList.h"
 #include "channels/TLptChannel.h"
