@@ -11,7 +11,9 @@ import json
 import os
 import re
 import signal
+import shutil
 import subprocess
+import tempfile
 import time
 
 # The chain's profile as plenar_profile takes it, and what a printer's state must show after
@@ -165,6 +167,9 @@ class Simulators(object):
     def __init__(self, sim):
         self.sim = sim
         self.sites = []
+        # umockdev's testbed holds a Unix socket per device, and a socket's path has at most
+        # 107 bytes: the testbeds live under a short folder in /tmp, not under the work folder.
+        self.testbeds = None
 
     def start(self, sites, timeout=60.0):
         """Starts a simulator per site and waits until each said "ready"; RuntimeError naming
@@ -176,15 +181,18 @@ class Simulators(object):
     def _spawn(self, site):
         os.makedirs(site.dir, exist_ok=True)
         env = dict(os.environ)
+        if self.testbeds is None:
+            self.testbeds = tempfile.mkdtemp(prefix='plenar-sites-')
         # umockdev makes its testbed under TMPDIR: one folder per site keeps them apart.
-        env['TMPDIR'] = site.dir
+        if site not in self.sites:
+            self.sites.append(site)
+        env['TMPDIR'] = os.path.join(self.testbeds, str(self.sites.index(site)))
+        os.makedirs(env['TMPDIR'], exist_ok=True)
         with open(site.out_path, 'w', encoding='utf-8') as out:
             # A session of its own: Ctrl-C reaches the script, which stops the simulators.
             site.proc = subprocess.Popen(site.command(self.sim), stdout=out,
                                          stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
                                          env=env, start_new_session=True)
-        if site not in self.sites:
-            self.sites.append(site)
 
     def _wait_ready(self, sites, timeout):
         waiting = list(sites)
@@ -209,6 +217,9 @@ class Simulators(object):
 
     def stop(self):
         self._stop(self.sites)
+        if self.testbeds is not None:
+            shutil.rmtree(self.testbeds, ignore_errors=True)
+            self.testbeds = None
 
     @staticmethod
     def _stop(sites, grace=10.0):

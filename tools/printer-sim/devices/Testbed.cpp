@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "devices/Testbed.h"
 
+#include <sys/un.h>
 #include <umockdev.h>
 
 #include <stdexcept>
@@ -15,11 +17,26 @@ std::string takeError(GError* error, const std::string& what) {
 
 }  // namespace
 
+std::string Testbed::socketTooLong(const std::string& root, const std::string& node) {
+  // umockdev answers a device's ioctls on a Unix socket at <root>/ioctl<node>; a longer path
+  // than sun_path holds only draws a warning from umockdev, and programs then see a device that
+  // never answers.
+  const std::string path = root + "/ioctl" + node;
+  if (path.size() < sizeof(sockaddr_un{}.sun_path)) return {};
+  return "umockdev: the testbed folder " + root + " is too long for the socket of " + node + " (" +
+         std::to_string(path.size()) + " bytes, at most " +
+         std::to_string(sizeof(sockaddr_un{}.sun_path) - 1) + "): set TMPDIR to a shorter folder";
+}
+
 Testbed::Testbed() : testbed_(umockdev_testbed_new()) {
   if (testbed_ == nullptr) throw std::runtime_error("umockdev: cannot create a testbed");
   gchar* root = umockdev_testbed_get_root_dir(testbed_);
   root_ = root;
   g_free(root);
+  if (std::string why = socketTooLong(root_, "/_default"); !why.empty()) {
+    g_object_unref(testbed_);
+    throw std::runtime_error(why);
+  }
 }
 
 Testbed::~Testbed() {
@@ -39,6 +56,7 @@ void Testbed::removeDevice(const std::string& sysPath) {
 }
 
 void Testbed::attachIoctl(const std::string& node, UMockdevIoctlBase* handler) {
+  if (std::string why = socketTooLong(root_, node); !why.empty()) throw std::runtime_error(why);
   GError* error = nullptr;
   if (!umockdev_testbed_attach_ioctl(testbed_, node.c_str(), handler, &error)) {
     throw std::runtime_error(takeError(error, "umockdev: cannot attach a handler to " + node));

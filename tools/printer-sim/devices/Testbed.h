@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <string>
@@ -14,7 +15,8 @@ namespace plenar::sim {
 // Threads: one thread at a time; ioctl handlers attached here run on umockdev's own thread.
 class Testbed {
  public:
-  // Throws std::runtime_error when umockdev cannot create the folders.
+  // Throws std::runtime_error when umockdev cannot create the folders, or when they lie too
+  // deep for a device's Unix socket (TMPDIR too long).
   Testbed();
   ~Testbed();  // removes the folders
   Testbed(const Testbed&) = delete;
@@ -32,6 +34,7 @@ class Testbed {
   void removeDevice(const std::string& sysPath);
   // ioctls (and read/write, if the handler takes them) on `node` go to `handler` from the next
   // open on; attach before the node exists, an fd opened earlier keeps the default handler.
+  // Throws std::runtime_error when the node's socket path would be too long.
   void attachIoctl(const std::string& node, UMockdevIoctlBase* handler);
   void detachIoctl(const std::string& node);
   // A USB device number not used before in this testbed (2, 3, ...; 1 is the root hub's), as
@@ -39,6 +42,9 @@ class Testbed {
   int nextUsbDeviceNumber() { return ++lastUsbDeviceNumber_; }
 
  private:
+  // Empty when the socket of `node` under `root` fits, else the reason it does not.
+  static std::string socketTooLong(const std::string& root, const std::string& node);
+
   UMockdevTestbed* testbed_ = nullptr;
   std::string root_;
   int lastUsbDeviceNumber_ = 1;
