@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The main job: installs what is missing, builds in Release and starts the tool.
 # With a display: the printer simulator (unless --no-sim) and the application.
 # Without one: the simulator and a short headless session with the `plenar` command.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the whole suite with CTest. Exits non-zero on any
 # failure. With CI=true (or --sanitizers) it also runs the suite under AddressSanitizer +
 # UndefinedBehaviorSanitizer, the core tests under ThreadSanitizer, a 20-site Ansible fleet and

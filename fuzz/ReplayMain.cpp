@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays saved inputs through a fuzz target without libFuzzer: the committed seeds and every
 // input that once crashed (fuzz/regressions/<target>/) run in the normal test suite, under the
 // sanitizers of each build.

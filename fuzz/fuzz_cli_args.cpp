@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plenar's command line: any argument list (NUL-separated here) must end in options, a usage
 // error or a field refusal, never in a crash; every argument is also put through each edit limit.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The custom-command box in hex mode: lines of hex pairs typed by the user. Any text must give a
 // request or a refusal, and a request carries exactly the bytes of the pairs.
 #include <cstdint>

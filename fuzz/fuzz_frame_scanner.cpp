@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator's input splitter, fed in arbitrary chunks: every byte comes out exactly once, as
 // part of a frame, a bad frame, raw input or the undecided rest.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // sysconfig.ini as the user may leave it: any bytes parse; a value written reads back as written
 // and every other key keeps its value; writing the same key twice changes nothing more.
 #include <cstdint>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A language file (GBK) replaces the shared texts and option lists; any bytes must load, and
 // every text must stay readable afterwards.
 #include <cstdint>

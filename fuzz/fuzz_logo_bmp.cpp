@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A BMP as the user picks it: decoding gives an image or LogoError, never a crash, a read
 // outside the file or an image the size of the memory; a decoded image gives rasters of
 // wb x hb x 8 bytes in both layouts, and the two logo files build from it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Bytes from the printer, cut into the chunks a serial reader hands on: the assembler must keep
 // every copy inside the reply buffer and only ever report a frame whose checks hold.
 #include <cstdint>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the language files the program reads (GBK, CRLF lines) from their UTF-8 sources in
 # lang/src. Run after editing a source; the tests check that the two stay in step.
 set -euo pipefail

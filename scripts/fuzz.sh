@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang (ASan + UBSan, every library instrumented) and runs
 # each for SECONDS (default 60), starting from the committed seeds in fuzz/corpus/<target>/.
 # New inputs collect in build/fuzz/corpus/<target>/; a crash leaves its input in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build, the tests, the screenshots and the package need; does
 # nothing when they are all present. Runs as root or through sudo.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts what the build produced: see run.sh. Arguments: the bin folder, 1 to start the simulator.
 # With a display: the printer simulator (serial link over a pseudo-terminal, UDP on 127.0.0.1, and
 # a virtual USB printer and parallel port LPT1 through umockdev) and then the application under

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Captures the connection window and every tab of the parameter window, in Chinese and in English,
 # to docs/screenshots/ (PNG), with the
 # application running under a virtual X server (xvfb-run). The window saves itself

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // `plenar apply` of a full profile, timed as whole processes the way a provisioning script runs
 // it: the built plenar started with fork/exec, --dir in a temporary folder, against
 // plenar-printer-sim over UDP loopback and over a pseudo-terminal the simulator paces at the

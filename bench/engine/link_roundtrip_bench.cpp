@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Per-frame round trip of a 256-byte framed request and its acknowledgement, through the whole
 // engine (worker, link layer, serial channel or UDP socket, reply assembler on the owner thread)
 // and through a minimal direct exchange of the same bytes on the same kind of link, in one run.

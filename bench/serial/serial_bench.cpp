@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TComm against plain blocking read/write on the same kind of line (a pseudo-terminal pair):
 // round trip of a 16-byte frame and its 16-byte answer, and 4 MiB one way in each direction.
 // Prints medians and the ratio TComm / plain; the two are measured in turn so that both see the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Soak: one engine runs many settings commands and font downloads against plenar-printer-sim,
 // alternating between a pseudo-terminal and UDP, the way a technician's session at the bench
 // goes on for hours. Reports resident memory, open file descriptors and threads of this process

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times a font download (code 3) and a read-back (code 16) of 64 KiB through the whole engine
 // (worker, link layer, serial channel or UDP socket, reply assembler on the owner thread) against
 // plenar-printer-sim, and compares each with the line-rate lower bound: every byte that crossed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How late the GUI thread runs a 1 ms timer while the parameter window downloads a 64 KiB font
 // to plenar-printer-sim, over UDP loopback and over a pseudo-terminal paced at 115200 bit/s.
 // Every tick's lateness (time since the previous tick minus 1 ms) is collected from the click

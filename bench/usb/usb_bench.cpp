@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB channel against the printer simulator's virtual USB printer (umockdev):
 //  1. a 64 KiB font download (code 3) through the whole engine (worker, link layer, TUSBComm,
 //     reply assembler on the owner thread), against the same bulk exchanges done directly with

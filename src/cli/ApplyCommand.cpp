@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plenar apply: makes the printer match a profile, sending only the groups that differ from the
 // record of what was last applied to it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/ApplyJson.h"
 
 #include "commands/RequestBytes.h"

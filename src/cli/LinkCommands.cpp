@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/RunReport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The settings buttons of the parameter window as plenar commands. Each command builds its
 // request with the same builder the window uses; a field check that refuses prints the window's
 // message and exits 65 before anything reaches the printer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Direct control sequences: short vendor and ESC/POS byte sequences sent raw, outside the frame
 // protocol, and the user's own data in 0x92 frames. None of them waits for an answer (except
 // 0x92 on the network) and none closes the link. A failure is reported like any other command's:

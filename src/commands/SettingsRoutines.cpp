@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Settings commands: one framed request per stored printer parameter, in the common routine
 // shape (open the link, send, report the success text, restore the device rate, close).
 

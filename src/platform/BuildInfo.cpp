@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/BuildInfo.h"
 
 // Set by the build on this file only, so a new version recompiles one file.

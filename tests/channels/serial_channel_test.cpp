@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TComm over pseudo-terminal pairs: the test holds the master end as the printer's side.
 #include <gtest/gtest.h>
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The wait of the udev watch threads: it reads while its descriptor has something, ends on the
 // stop, and gives up on a descriptor that fails instead of waking without end (a monitor whose
 // socket broke used to spin at full speed).

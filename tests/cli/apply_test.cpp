@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plenar apply against the simulator: --plan and --check send nothing, a second apply sends
 // nothing, a failure part-way leaves a partial record and the rerun sends only the rest, a new
 // rate or address is where the next apply finds the printer.

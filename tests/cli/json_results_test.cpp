@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every plenar command answers in one JSON document, for success and failure alike, valid
 // against docs/plenar-result.schema.json; exit codes are those of the text mode.
 

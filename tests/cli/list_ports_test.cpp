@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plenar list-ports: the connection window's serial port list on stdout.
 #include <gtest/gtest.h>
 

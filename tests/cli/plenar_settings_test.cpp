@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every settings button of the parameter window, performed by the plenar program against the
 // simulator: the printer's stored state shows each new value; refused input never reaches it.
 

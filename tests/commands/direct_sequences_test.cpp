@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The direct control sequences and the user data frames against the simulator: the exact bytes,
 // the link handling (port refresh, open and send), and failures reported like any other.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The framed settings commands against the simulator over a pseudo-terminal: the frames on the
 // wire, the success and failure reports, and the printer's stored values afterwards.
 

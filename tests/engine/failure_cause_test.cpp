@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where a failure becomes one of the described texts, what it stood for is kept: the worker
 // writes it to debug.log after the text and hands it to plenar as the failure's cause.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB branch of the link layer, against a stand-in for the USB channel: no USB printer can
 // be attached here, so the channel seam answers like one.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that the source tree keeps its layer order.
 
 check_layers.py --root SOURCE_DIR [--sim-links LIBS --sim-lib NAME --sim-lib-sources SOURCES]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Profiles without a printer: which keys and values are refused (and where), the order groups go
 // out in over each link, values in either language, the window's own stored fields as a profile,
 // and the apply record.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The printer model behind the links: frame validity, answers, rate switching, memory, the boot
 // loader and the stored-settings frames.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Printer input outside frames: the direct sequences, NV logos, the test page and text lines.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The simulator as a process, driven over its serial link and its UDP port by raw clients.
 #include <gtest/gtest.h>
 

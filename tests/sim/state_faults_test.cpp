@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The state file, the answer faults and the line model.
 #include <gtest/gtest.h>
 

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Validates plenar --json output against docs/plenar-result.schema.json.
 
 validate_result.py SCHEMA FILE...   each FILE holds one result document

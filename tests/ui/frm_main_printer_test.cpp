@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection window against the printer simulator: over a pseudo-terminal and over UDP.
 #include <gtest/gtest.h>
 

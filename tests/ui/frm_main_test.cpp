@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection window driven like a user would: clicks, typed keys, message boxes answered.
 // These cases need no printer; the simulator-backed ones are in frm_main_printer_test.cpp.
 #include <gtest/gtest.h>

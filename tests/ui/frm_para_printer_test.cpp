@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter window against the printer simulator over UDP: what each tab's buttons make the
 // printer store, the serial-number step, logos, font download and read-back, firmware update.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter window's profile buttons against the printer simulator over UDP: the fields saved
 // as a profile that plenar apply takes as it is, applied back from the window with every step
 // listed, a second apply that sends nothing, and refused profiles that send nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The parameter window without a printer: its controls, what it stores in sysconfig.ini, field
 // filters and checks, refusals, the logo list and its preview, and what a screen reader hears.
 #include <gtest/gtest.h>

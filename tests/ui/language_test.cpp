@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Language files: the applier's rules on a widget tree, and the shipped files themselves.
 #include <gtest/gtest.h>
 

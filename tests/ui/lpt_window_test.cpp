@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection window's parallel port list and link test against the simulator's parallel
 // printer. This process runs under the umockdev preload (linked in) and looks into the
 // simulator's testbed through UMOCKDEV_DIR, as the application does when run.sh starts it.

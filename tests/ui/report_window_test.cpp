@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Worker messages to a Qt window: posted ones queue, sent ones hold the worker until the handler
 // has run on the GUI thread, and closing releases a worker that waits.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The connection window's USB list and link test against the simulator's virtual USB printer.
 // The test executable links the umockdev preload; pointing UMOCKDEV_DIR at the simulator's testbed
 // before the window (and so its libusb context) exists makes the window see that printer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // plenar-printer-sim: a thermal printer on a serial link (pseudo-terminal), on UDP and as a
 // virtual USB device, for tests, benchmarks and demonstrations without hardware. See simUsage()
 // for the options.
