@@ -14,7 +14,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "SimProcess.h"
 #include "SimTestUtil.h"
@@ -240,6 +243,36 @@ TEST(SerialSession, PortClosedAndReopenedAnswersAgainAndDropsNothingStale) {
   auto reply = tool.readFrame();
   ASSERT_EQ(reply.size(), 16u);
   EXPECT_EQ(reply[2], 0x31) << "the first bytes after reopening belong to the new request";
+}
+
+// Times the simulator's main thread went to sleep and was woken so far.
+long mainThreadWakeups(int pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("voluntary_ctxt_switches:", 0) == 0) return std::stol(line.substr(24));
+  }
+  return -1;
+}
+
+TEST(SerialSession, ClosedPortIsWaitedOnNotPolled) {
+  // The master hangs up for as long as the tool has its port closed; a fleet holds hundreds of
+  // such simulators between runs, and each must sleep until the tool is back.
+  SimProcess sim(options({}));
+  {
+    SerialClient tool(sim.serialPath(), 9600);
+    tool.send(kIdentify);
+    ASSERT_FALSE(tool.readFrame().empty());
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the close is taken in
+  const long before = mainThreadWakeups(sim.pid());
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const long woken = mainThreadWakeups(sim.pid()) - before;
+  ASSERT_GE(before, 0);
+  EXPECT_LT(woken, 20) << "a poll every 10 ms wakes it about 100 times a second";
+
+  SerialClient tool(sim.serialPath(), 9600);
+  tool.send(kIdentify);
+  EXPECT_FALSE(tool.readFrame().empty()) << "the first request after reopening is answered";
 }
 
 TEST(SerialSession, BootHandshakeAndProgramUpdate) {

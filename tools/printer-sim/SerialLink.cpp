@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -33,6 +34,17 @@ SerialLink::SerialLink(std::string linkPath) : linkPath_(std::move(linkPath)) {
   }
   terminal_ = name;
 
+  closedWatch_ = epoll_create1(EPOLL_CLOEXEC);
+  epoll_event ev{};
+  ev.events = EPOLLIN | EPOLLET;
+  if (closedWatch_ < 0 || epoll_ctl(closedWatch_, EPOLL_CTL_ADD, master_, &ev) != 0) {
+    int e = errno;
+    if (closedWatch_ >= 0) ::close(closedWatch_);
+    ::close(master_);
+    errno = e;
+    throw sysError("epoll on the pseudo-terminal");
+  }
+
   // A fresh terminal side starts in cooked mode at 38400; set it to the printer's 8N1 raw line so
   // a client that only sets the rate is not surprised by echo or line editing.
   termios t{};
@@ -47,6 +59,7 @@ SerialLink::SerialLink(std::string linkPath) : linkPath_(std::move(linkPath)) {
   struct stat st {};
   if (lstat(linkPath_.c_str(), &st) == 0) {
     if (!S_ISLNK(st.st_mode)) {
+      ::close(closedWatch_);
       ::close(master_);
       throw std::runtime_error(linkPath_ + " exists and is not a symbolic link");
     }
@@ -54,6 +67,7 @@ SerialLink::SerialLink(std::string linkPath) : linkPath_(std::move(linkPath)) {
   }
   if (symlink(terminal_.c_str(), linkPath_.c_str()) != 0) {
     int e = errno;
+    ::close(closedWatch_);
     ::close(master_);
     errno = e;
     throw sysError("symlink " + linkPath_);
@@ -66,6 +80,8 @@ SerialLink::~SerialLink() {
 
 void SerialLink::close() {
   if (master_ < 0) return;
+  ::close(closedWatch_);
+  closedWatch_ = -1;
   ::close(master_);
   master_ = -1;
   // Remove the link only if it still points at our terminal.
@@ -82,6 +98,13 @@ bool SerialLink::peerOpen() const {
   pollfd p{master_, POLLIN, 0};
   if (poll(&p, 1, 0) < 0) return true;
   return (p.revents & POLLHUP) == 0;
+}
+
+void SerialLink::takeClosedWatch() {
+  // Takes the edges that made the watch readable (the hang-up, or the tool's first bytes);
+  // edge-triggered, the lasting hang-up is not reported again.
+  epoll_event event{};
+  epoll_wait(closedWatch_, &event, 1, 0);
 }
 
 std::vector<std::uint8_t> SerialLink::read(bool& hungUp, std::size_t max) {

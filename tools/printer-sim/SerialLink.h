@@ -16,15 +16,15 @@ namespace plenar::sim {
 //
 // The simulator does not hold the terminal side open itself, so the tool can open it exclusively
 // and a closed port behaves like a closed port. The price is that the master reports a hang-up
-// (POLLHUP, reads fail with EIO) whenever the tool has the port closed; the event loop then
-// leaves the master out of its poll set and checks it again every kClosedPollMs (see peerOpen).
+// (POLLHUP, reads fail with EIO) for as long as the tool has the port closed, so polling it then
+// would spin. The event loop waits on closedWatch() instead: an edge-triggered epoll set on the
+// master, which stays quiet through the lasting hang-up and turns readable when the tool writes
+// after opening the port again (see peerOpen).
 // Answers are never written while the port is closed, and bytes the tool left unread when it
 // closed are flushed, as a real port's driver discards its buffers on close.
 // Threads: one thread at a time.
 class SerialLink {
  public:
-  static constexpr int kClosedPollMs = 10;
-
   // Creates the pair and the link (replacing an old symbolic link there). Throws
   // std::runtime_error with the reason.
   explicit SerialLink(std::string linkPath);
@@ -41,6 +41,10 @@ class SerialLink {
   // does not hang up before the first close.
   bool peerOpen() const;
   std::optional<LineSettings> toolSettings() const { return readLineSettings(master_); }
+  // While the tool has the port closed: poll this for POLLIN instead of fd(); when it is
+  // readable, call takeClosedWatch() and then ask peerOpen().
+  int closedWatch() const { return closedWatch_; }
+  void takeClosedWatch();
 
   // Reads what the tool sent. Empty when nothing is there; sets `hungUp` when the tool has
   // closed its side (after the remaining bytes were read).
@@ -56,6 +60,7 @@ class SerialLink {
   std::string linkPath_;
   std::string terminal_;
   int master_ = -1;
+  int closedWatch_ = -1;
 };
 
 }  // namespace plenar::sim

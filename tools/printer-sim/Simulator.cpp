@@ -129,9 +129,13 @@ int Simulator::run(int signalFd) {
     int udpSlot = -1;
     int usbSlot = -1;
     int lptSlot = -1;
+    int closedSerialSlot = -1;
     if (serial_ && serial_->isOpen() && !serialClosedByTool_) {
       serialSlot = static_cast<int>(n);
       fds[n++] = {serial_->fd(), POLLIN, 0};
+    } else if (serial_ && serial_->isOpen()) {
+      closedSerialSlot = static_cast<int>(n);
+      fds[n++] = {serial_->closedWatch(), POLLIN, 0};
     }
     if (udp_ && udp_->isOpen()) {
       udpSlot = static_cast<int>(n);
@@ -152,7 +156,6 @@ int Simulator::run(int signalFd) {
           0, std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count()));
       timeout = timeout < 0 ? ms : std::min(timeout, ms);
     }
-    if (serial_ && serial_->isOpen() && serialClosedByTool_) timeout = SerialLink::kClosedPollMs;
     if (serialSlot >= 0 && printer_->undecidedInput(Link::Serial)) {
       auto due = lastSerialInput_ + kFrameGap - Clock::now();
       int ms = static_cast<int>(
@@ -187,8 +190,9 @@ int Simulator::run(int signalFd) {
     if (printer_->undecidedInput(Link::Serial) && Clock::now() - lastSerialInput_ >= kFrameGap) {
       printer_->lineIdle(Link::Serial);
     }
-    if (serial_ && serial_->isOpen() && serialClosedByTool_ && serial_->peerOpen()) {
-      serialClosedByTool_ = false;
+    if (closedSerialSlot >= 0 && fds[closedSerialSlot].revents) {
+      serial_->takeClosedWatch();
+      if (serial_->peerOpen()) serialClosedByTool_ = false;
     }
     // Bulk changes not yet saved are saved once the burst pauses.
     if (state_.dirty) saveState(Clock::now() - lastSave_ >= kBulkSaveInterval);
