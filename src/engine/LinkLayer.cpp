@@ -96,12 +96,7 @@ void LinkLayer::switchBaudRate(std::optional<int> rate) {
 }
 
 void LinkLayer::restoreDeviceRate() {
-  auto device = worker_.deviceBaud();
-  if (!device) {
-    throw EPrinterError("Invalid baud rate '" + worker_.request().link.deviceBaudText +
-                        "': not a number");
-  }
-  switchBaudRate(device);
+  switchBaudRate(checkedRate(worker_.deviceBaud(), worker_.request().link.deviceBaudText));
 }
 
 void LinkLayer::connectHandshake() {

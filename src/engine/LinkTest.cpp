@@ -30,15 +30,9 @@ void testLink(TCommThread& worker, LinkLayer& link) {
   std::string cause;
   try {
     switch (snapshot.kind) {
-      case LinkKind::Network: {
-        std::string where = snapshot.ipAddress + ":" + std::to_string(snapshot.udpPort);
-        worker.reportProgress("Checking" + where);
-        link.openLink();
-        worker.reportProgress(where + " Found");
-        break;
-      }
+      case LinkKind::Network:
       case LinkKind::Parallel: {
-        std::string where = "LPT" + std::to_string(snapshot.lptNumber);
+        const std::string where = linkName(snapshot);
         worker.reportProgress("Checking" + where);
         link.openLink();
         worker.reportProgress(where + " Found");
