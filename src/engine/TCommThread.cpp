@@ -125,7 +125,7 @@ void TCommThread::setReportWindow(ReportWindow* window) {
 }
 
 void TCommThread::setParaStatusPanel(std::function<void(const std::string&)> show) {
-  std::lock_guard lock(paraPanelMutex_);
+  std::lock_guard lock(listenersMutex_);
   paraStatusPanel_ = std::move(show);
 }
 
@@ -134,7 +134,7 @@ std::string TCommThread::takePostedProgress() {
 }
 
 TCommThread::PostedProgress TCommThread::takePostedProgressEntry() {
-  std::lock_guard lock(paraPanelMutex_);
+  std::lock_guard lock(listenersMutex_);
   if (postedProgress_.empty()) return {mainTexts_.statusText(), 0, 0};
   PostedProgress entry = std::move(postedProgress_.front());
   postedProgress_.pop_front();
@@ -145,19 +145,19 @@ void TCommThread::setDeviceBaud(int rate) {
   deviceBaud_ = rate;
   std::function<void(int)> listener;
   {
-    std::lock_guard lock(paraPanelMutex_);
+    std::lock_guard lock(listenersMutex_);
     listener = deviceBaudListener_;
   }
   if (listener) owner_.post([listener, rate] { listener(rate); });
 }
 
 void TCommThread::setIdleListener(std::function<void()> listener) {
-  std::lock_guard lock(paraPanelMutex_);
+  std::lock_guard lock(listenersMutex_);
   idleListener_ = std::move(listener);
 }
 
 void TCommThread::setDeviceBaudListener(std::function<void(int)> listener) {
-  std::lock_guard lock(paraPanelMutex_);
+  std::lock_guard lock(listenersMutex_);
   deviceBaudListener_ = std::move(listener);
 }
 
@@ -179,7 +179,7 @@ void TCommThread::run() {
     wake_.notify_all();
     std::function<void()> idle;
     {
-      std::lock_guard lock(paraPanelMutex_);
+      std::lock_guard lock(listenersMutex_);
       idle = idleListener_;
     }
     if (idle) owner_.post(idle);
@@ -253,7 +253,7 @@ void TCommThread::reportProgress(std::string_view text, long long done, long lon
   if (paraWindow) {
     std::function<void(const std::string&)> show;
     {
-      std::lock_guard lock(paraPanelMutex_);
+      std::lock_guard lock(listenersMutex_);
       show = paraStatusPanel_;
     }
     if (show) owner_.post([show, shown] { show(shown); });
@@ -266,7 +266,7 @@ void TCommThread::reportProgress(std::string_view text, long long done, long lon
   if (elapsed > kProgressInterval || done >= total) {
     lastProgressPost_ = now;
     {
-      std::lock_guard lock(paraPanelMutex_);
+      std::lock_guard lock(listenersMutex_);
       postedProgress_.push_back({shown, done, total});
       if (postedProgress_.size() > 64) postedProgress_.pop_front();
     }

@@ -148,11 +148,12 @@ class TCommThread {
   std::atomic<ReportWindow*> reportWindow_;
   WindowTexts mainTexts_;
   WindowTexts paraTexts_;
-  std::mutex paraPanelMutex_;
+  // Guards the listeners below and the queued progress.
+  std::mutex listenersMutex_;
   std::function<void(const std::string&)> paraStatusPanel_;
   std::function<void(int)> deviceBaudListener_;
   std::function<void()> idleListener_;
-  std::deque<PostedProgress> postedProgress_;  // under paraPanelMutex_
+  std::deque<PostedProgress> postedProgress_;
 
   std::array<Routine, kMaxCommandCode + 1> routines_;
   std::function<void()> beforeCommand_;
