@@ -13,7 +13,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
   help2man groff-base desktop-file-utils appstream dpkg-dev file lintian
-  ansible-core python3-pytest python3-pytest-xdist python3-pytest-forked
+  ansible-core ansible-lint python3-pytest python3-pytest-xdist python3-pytest-forked
   yamllint pylint python3-pycodestyle python3-voluptuous python3-yaml python3-jinja2
 )
 

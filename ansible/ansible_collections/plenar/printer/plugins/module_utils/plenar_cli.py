@@ -1,8 +1,7 @@
-# SPDX-License-Identifier: GPL-3.0-or-later
 # -*- coding: utf-8 -*-
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright: (c) 2026, Plenar developers
 # GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
-# SPDX-License-Identifier: GPL-3.0-or-later
 
 """The one place that runs `plenar --json` and reads its result document.
 
@@ -18,10 +17,10 @@ __metaclass__ = type
 import json
 import os
 
-LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
+from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
+    CHANGED, RATES, UNCHANGED, in_own_words, option_path, place_secret, secret_paths)
 
-# The printer's serial rates (cbb_BauRate); plenar refuses any other.
-RATES = [1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400]
+LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
 
 # plenar's exit codes; anything else means it did not finish on its own.
 EXIT_CODES = (0, 1, 2, 64, 65, 130, 143)
@@ -35,8 +34,8 @@ LINK_GROUPS = {
 
 # What each error.kind means for the person running the playbook.
 ERROR_HINTS = {
-    'link': 'the printer did not answer; check the cable or address, that it is switched on, '
-            'and the rate (device_baud)',
+    'link': 'the printer did not answer; check the cable, that it is switched on, and the '
+            'rate (device_baud)',
     'printer': 'the printer answered wrongly or stopped answering part-way; the steps done '
                'are in the record, a rerun sends only the rest',
     'refused': 'refused before anything was sent',
@@ -47,6 +46,19 @@ ERROR_HINTS = {
     'permission': 'this user may not open the port',
     'file': 'a file could not be read or written',
 }
+
+# The hint of a printer that did not answer, by link kind.
+LINK_HINTS = {
+    'net': 'the printer did not answer; check that it is switched on and on the network, '
+           'and its address and port',
+    'usb': 'the printer did not answer; check that it is plugged in and switched on '
+           '(plenar_info lists the USB printers)',
+    'lpt': 'the printer did not answer; check the cable and that it is switched on and '
+           'online',
+}
+
+# A device that is not there at all, whatever the link.
+MISSING_HINT = 'there is no such port on this host (plenar_info lists the ports it has)'
 
 
 class PlenarError(Exception):
@@ -170,25 +182,60 @@ def render_profile(sections):
     return '\n'.join(lines) + '\n'
 
 
-def failure_message(doc, link=None):
+def error_field(doc, translate=True):
+    """Where a failure lies, as the task names it: the option path of a refused key
+    (`profile.bluetooth.mode`) or of a failed group, '' when plenar named none. With
+    `translate` false (a profile file the user wrote) plenar's own name is kept."""
+    error = doc.get('error') or {}
+    field = error.get('field') or ''
+    if not field or not translate:
+        return field
+    path = option_path(field)
+    if path != field:
+        return path
+    # A group: the option its keys come from.
+    for step in (doc.get('result') or {}).get('steps') or []:
+        if step.get('group') == field and step.get('values'):
+            paths = [option_path(key) for key in step['values']]
+            if len(paths) == 1:
+                return paths[0]
+            common = set(p.rsplit('.', 1)[0] for p in paths)
+            if len(common) == 1:
+                return common.pop()
+    return field
+
+
+def link_hint(kind, detail, link):
+    """What to do about a failure of `kind` on `link`, given the system's reason."""
+    lkind = link_kind(link) if link is not None else None
+    if kind in ('link', 'file', 'permission') and lkind in ('serial', 'usb', 'lpt') and \
+            'No such file or directory' in (detail or ''):
+        return MISSING_HINT
+    if kind == 'link' and lkind in LINK_HINTS:
+        return LINK_HINTS[lkind]
+    hint = ERROR_HINTS.get(kind)
+    if kind == 'permission' and lkind in LINK_GROUPS:
+        group = LINK_GROUPS[lkind]
+        hint += ': add the user to the %s group (usermod -aG %s USER) and log in again' % (
+            group, group)
+    return hint
+
+
+def failure_message(doc, link=None, translate=True):
     """A person's message for a failed document: what plenar said, the system's reason, where,
-    and what to do about it."""
+    and what to do about it. With `translate` (the module wrote the profile file) the place is
+    the option path; otherwise the key and line of the user's file."""
     error = doc.get('error') or {}
     kind = error.get('kind', 'printer')
     parts = [error.get('message') or 'plenar failed']
-    if error.get('field'):
-        where = error['field']
-        if error.get('line'):
+    where = error_field(doc, translate)
+    if where:
+        if error.get('line') and not translate:
             where = 'line %d, %s' % (error['line'], where)
         parts[0] = '%s (%s)' % (parts[0], where)
     if error.get('detail'):
         parts.append(error['detail'])
-    hint = ERROR_HINTS.get(kind)
-    if kind == 'permission' and link is not None:
-        group = LINK_GROUPS.get(link_kind(link))
-        if group:
-            hint += ': add the user to the %s group (usermod -aG %s USER) and log in again' % (
-                group, group)
+    hint = link_hint(kind, error.get('detail'), link)
     if hint:
         parts.append(hint)
     prefix = describe_link(link) + ': ' if link is not None and link_kind(link) else ''
@@ -227,33 +274,103 @@ def apply_arguments(profile_path, check=False, force=False, device=None, record=
     return args
 
 
-def summarize_apply(doc, check):
-    """What a module returns for one apply (or apply --check) document."""
+def _secret_status(step, key, sent):
+    """Whether a secret of a step changed: CHANGED, UNCHANGED, or None when nothing tells.
+    plenar's word for it when it gives one; else a group not sent kept it, and a group is sent
+    because its hash differs from the record's, so when every other value is as before (or
+    there was no record of it) the secret is what changed."""
+    if not sent:
+        return UNCHANGED
+    known = (step.get('secrets') or {}).get(key)
+    if known in ('changed', 'unchanged'):
+        return CHANGED if known == 'changed' else UNCHANGED
+    values = step.get('values') or {}
+    previous = step.get('previous')
+    if previous is None or key not in previous:
+        return CHANGED
+    if bool(values.get(key)) != bool(previous.get(key)):
+        return CHANGED
+    others = dict((k, v) for k, v in values.items() if k != key)
+    if others == dict((k, v) for k, v in previous.items() if k != key):
+        return CHANGED
+    return None
+
+
+def _step_in_own_words(step, sent, translate):
+    """A step as the module returns it: its values (and the previous ones) in the task's
+    words; a secret as CHANGED (after only, so that a diff shows it) or UNCHANGED (before and
+    after), left out when nothing tells; no hash or request bytes of a group with a secret."""
+    out = dict(step)
+    values = step.get('values')
+    previous = step.get('previous')
+    if values is not None:
+        out['values'] = in_own_words(values, translate)
+    if previous is not None:
+        out['previous'] = in_own_words(previous, translate)
+    keys = dict(secret_paths(values, translate))
+    keys.update(secret_paths(previous, translate))
+    for key, path in keys.items():
+        status = _secret_status(step, key, sent)
+        if status is None:
+            continue
+        if values is not None:
+            place_secret(out['values'], path, status)
+        if previous is not None and status == UNCHANGED:
+            place_secret(out['previous'], path, status)
+    if keys:
+        for field in ('sha256', 'previous_sha256', 'bytes', 'request', 'requests'):
+            out.pop(field, None)
+    return out
+
+
+def _merge(into, values):
+    for key, value in values.items():
+        if isinstance(value, dict) and isinstance(into.get(key), dict):
+            _merge(into[key], value)
+        else:
+            into[key] = value
+
+
+def summarize_apply(doc, check, translate=True):
+    """What a module returns for one apply (or apply --check) document. With `translate` (the
+    module wrote the profile from its `profile` option) every value is named by its option;
+    otherwise by the profile file's keys, as the user wrote them. Either way a secret shows as
+    (changed) or (unchanged), never as a value, a masked value or a hash."""
     result = doc.get('result') or {}
-    steps = result.get('steps') or []
-    if check:
-        touched = [s for s in steps if s.get('would_change')]
-    else:
-        touched = [s for s in steps if s.get('status') == 'done']
+    raw_steps = result.get('steps') or []
+    steps = []
     before, after = {}, {}
-    for s in touched:
-        after[s['group']] = s.get('values') or {}
-        if s.get('previous') is not None:
-            before[s['group']] = s['previous']
+    commands = []
+    for raw in raw_steps:
+        sent = bool(raw.get('would_change')) if check else raw.get('status') == 'done'
+        step = _step_in_own_words(raw, sent, translate)
+        steps.append(step)
+        if not sent:
+            continue
+        commands.append(raw['command'])
+        _merge(after, step.get('values') or {})
+        if step.get('previous') is not None:
+            _merge(before, step['previous'])
+    record = result.get('record')
+    profile = result.get('profile')
     out = dict(
-        changed=bool(touched),
-        commands=[s['command'] for s in touched],
+        changed=bool(commands),
+        commands=commands,
         steps=steps,
         printer=doc.get('printer'),
         state_known=result.get('state_known', False),
         link_after=result.get('link_after'),
-        record=result.get('record'),
-        profile=result.get('profile'),
+        link_redirected=bool(result.get('link_redirected', False)),
+        record=record,
         ignored=result.get('ignored', []),
         notes=result.get('notes', []),
         diff=dict(before=before, after=after),
         error=doc.get('error'),
     )
+    # The profile file: its path when it is the user's (never its hash: it may hold
+    # passwords); nothing when the module wrote it.
+    if not translate and isinstance(profile, dict) and profile.get('path'):
+        out['profile'] = dict(path=profile['path'])
     return out
 
 
@@ -306,6 +423,8 @@ class PlenarCli(object):
         path = os.path.join(self.module.tmpdir, 'profile-%d.ini' % self._profiles)
         fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
         self._written.append(path)
+        # Removed by the module when it exits, however it exits.
+        self.module.add_cleanup_file(path)
         with os.fdopen(fd, 'w', encoding='utf-8') as f:
             f.write(text)
         return path

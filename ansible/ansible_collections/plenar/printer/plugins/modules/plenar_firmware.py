@@ -3,7 +3,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright: (c) 2026, Plenar developers
 # GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
-# SPDX-License-Identifier: GPL-3.0-or-later
 
 from __future__ import (absolute_import, division, print_function)
 __metaclass__ = type
@@ -27,15 +26,18 @@ description:
 author:
   - Plenar developers (@plenar)
 extends_documentation_fragment:
+  - plenar.printer.attributes
   - plenar.printer.link
   - plenar.printer.link.program
 attributes:
   check_mode:
     support: full
-    description: Runs C(plenar apply --check); nothing is sent to the printer.
+    details:
+      - Runs C(plenar apply --check); nothing is sent to the printer.
   diff_mode:
     support: full
-    description: The previous and the new firmware file and hash.
+    details:
+      - The previous and the new firmware file.
 options:
   file:
     description: The firmware file on the managed host.

@@ -3,7 +3,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright: (c) 2026, Plenar developers
 # GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
-# SPDX-License-Identifier: GPL-3.0-or-later
 
 from __future__ import (absolute_import, division, print_function)
 __metaclass__ = type
@@ -22,15 +21,10 @@ description:
 author:
   - Plenar developers (@plenar)
 extends_documentation_fragment:
+  - plenar.printer.attributes
+  - plenar.printer.attributes.info_module
   - plenar.printer.link
   - plenar.printer.link.program
-attributes:
-  check_mode:
-    support: full
-    description: Reads only; runs the same in check mode.
-  diff_mode:
-    support: none
-    description: Changes nothing, so there is nothing to show.
 options:
   gather:
     description:

@@ -3,7 +3,6 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright: (c) 2026, Plenar developers
 # GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
-# SPDX-License-Identifier: GPL-3.0-or-later
 
 from __future__ import (absolute_import, division, print_function)
 __metaclass__ = type
@@ -34,23 +33,29 @@ description:
 author:
   - Plenar developers (@plenar)
 extends_documentation_fragment:
+  - plenar.printer.attributes
   - plenar.printer.link
   - plenar.printer.link.program
 attributes:
   check_mode:
     support: full
-    description: Runs C(plenar apply --check); nothing is sent to the printer.
+    details:
+      - Runs C(plenar apply --check); nothing is sent to the printer.
   diff_mode:
     support: full
-    description: Before and after of each group sent, from the record; passwords masked.
+    details:
+      - The options of each group sent, as the task names them, before (from the record)
+        and after. A password shows as C((changed)) or C((unchanged)), never its value.
 options:
   profile:
     description:
       - The settings, one key per settings group. A group that is left out is not managed
         (the printer keeps whatever it has).
       - The module writes them as a profile file in a private temporary folder.
+      - Results and the diff name each value by its option (C(bluetooth.password_check)) and
+        a refused value by its path (C(profile.bluetooth.mode)).
     type: dict
-    suboptions:
+    suboptions: &profile_options
       baud:
         description: The serial rate the printer is set to (changes a serial link; sent last).
         type: int
@@ -353,11 +358,21 @@ options:
             description: The serial number (digits).
             type: str
             required: true
+      profile:
+        description:
+          - Settings of this printer alone, merged over the task's I(profile). A group given
+            here replaces the task's values of that group key by key; the other groups are
+            the task's.
+          - Not with I(src).
+        type: dict
+        suboptions: *profile_options
 notes:
   - The printer's failure kinds (C(error.kind)) come from plenar; a port held by another
     program fails with C(busy), a port the user may not open with C(permission).
   - Passwords go to the printer only through the profile file, which is private to the module
-    run and removed with it; results and records show them as C(********).
+    run and removed with it. Results and the diff say whether a password changed,
+    C((changed)) or C((unchanged)); no value, masked value or hash of it is returned.
+  - A profile that sets nothing fails rather than managing nothing.
 seealso:
   - module: plenar.printer.plenar_info
   - module: plenar.printer.plenar_firmware
@@ -387,9 +402,16 @@ EXAMPLES = r'''
   plenar.printer.plenar_profile:
     printers:
       - {name: till-1, usb: VID_1234&PID_811E}
-      - {name: kitchen, net: 192.168.1.88}
+      # The kitchen printer prints on labels, without the buzzer.
+      - name: kitchen
+        net: 192.168.1.88
+        profile:
+          paper_type: label
+          switches: {font: 12x24, density: normal, buzzer: false, cutter: true}
     profile:
       codepage: CP437
+      paper_type: receipt
+      switches: {font: 12x24, density: normal, buzzer: true, cutter: true}
       bluetooth:
         name: shop-{{ shop_number }}
         password: "{{ vault_bt_password }}"
@@ -411,8 +433,9 @@ commands:
 steps:
   description:
     - Every group of the profile in the order it is sent, with its C(status) (C(done),
-      C(skipped) because the record matches, C(failed), C(not-run)), its C(values)
-      (passwords masked), the C(previous) values from the record, and its hash.
+      C(skipped) because the record matches, C(failed), C(not-run)), its C(values) and the
+      C(previous) values from the record, named as the task names them (the profile file's
+      keys with I(src)), and its hash (not for a group with a password).
     - On failure, the steps done before it.
   returned: when one printer is given and plenar printed a result
   type: list
@@ -424,8 +447,8 @@ steps:
       status: done
       ms: 19
       sha256: 09e20985f6ee5d712f3ee7550300efe19147c03111dca14b99beac6fbeccaeee
-      values: {CodePage: CP850}
-      previous: {CodePage: CP437}
+      values: {codepage: CP850}
+      previous: {codepage: CP437}
 printer:
   description: The printer that answered the link test.
   returned: when one printer is given and it answered (not in check mode)
@@ -459,14 +482,28 @@ notes:
   returned: when one printer is given
   type: list
   elements: str
+link_redirected:
+  description:
+    - Whether the printer was found on the link its record names (a rate or address an
+      earlier apply set) rather than the one given; the message says so too.
+  returned: when one printer is given
+  type: bool
 diff:
-  description: The values of each group sent before (from the record, when there was one) and after.
+  description:
+    - The options of each group sent, as the task names them, before (from the record, when
+      there was one) and after; with I(printers), by printer name.
+    - A password shows as C((changed)) or C((unchanged)).
   returned: always
   type: dict
+  sample:
+    before: {bluetooth: {name: shop, mode: single, password_check: false}}
+    after: {bluetooth: {name: shop, mode: single, password_check: true, password: (unchanged)}}
 error:
   description:
     - Why it failed, C(null) on success. C(kind) is one of C(link), C(printer), C(refused),
       C(usage), C(busy), C(permission), C(file), or C(output) when plenar printed no result.
+    - C(field) is the option a refusal or failure concerns (C(profile.bluetooth.mode)); with
+      I(printers), C(printer) names the printer.
   returned: always
   type: dict
   sample: {kind: busy, message: Connecting Failed, detail: "/dev/ttyUSB0: Device or resource busy.", field: ""}
@@ -481,121 +518,10 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
-    LINK_KINDS, PlenarCli, PlenarError, RATES, apply_arguments, describe_link, failure_message,
-    link_options, program_options, summarize_apply)
-
-
-def _text(value):
-    return str(value)
-
-
-def _flag(value):
-    return '1' if value else '0'
-
-
-def _on_off(value):
-    return 'on' if value else 'off'
-
-
-def _from(table):
-    return table.get
-
-
-# Each profile option: its [ParaDefault] key and how a value is written there, in the plain forms
-# plenar takes (keywords and list indexes, the same in any language).
-SCALAR_KEYS = [
-    ('baud', 'BaudRate', _text),
-    ('flow', 'Flowcontrol', _from({'software': 'soft', 'hardware': 'hard'})),
-    ('codepage', 'CodePage', _text),
-    ('bt_workmode', 'BlueToolthWorkMode', _from({'high-speed': 'high', 'normal': 'normal'})),
-    ('bt_hide', 'BluetoothSEEK', _on_off),
-    ('cutter_feed', 'Cutteroptocoupler', _text),
-    ('usb_type', 'UsbDeviceTpe', _from({'virtual-serial': 'vcom', 'printer': 'printer'})),
-    ('paper_type', 'PaperType', _text),
-    ('print_order', 'PrinterOrder', _text),
-    ('retract_time', 'RptTime', _text),
-    ('paper_size', 'PaperSizeType', _text),
-]
-
-GROUP_KEYS = [
-    ('switches', [
-        ('font', 'FontValue', _text),
-        ('density', 'Dark', _from({'light': '0', 'normal': '1', 'dark': '2', 'extra-dark': '3'})),
-        ('line_feed', 'ForcePaper', _from({'LF': '0A', 'CR': '0D'})),
-        ('buzzer', 'buzzer', _flag),
-        ('cutter', 'CutPaper', _flag),
-    ]),
-    ('times', [
-        ('sleep', 'sleepTime', _text),
-        ('power_off', 'poweroffTime', _text),
-    ]),
-    ('bluetooth', [
-        ('name', 'BlueToolthName', _text),
-        ('dual_name', 'MulBlueToolthName', _text),
-        ('password', 'BlueToolthPsw', _text),
-        ('model', 'BlueToolthType', _text),
-        ('mode', 'BlueToolthMode', _from({'none': '0', 'single': '1', 'dual': '2'})),
-        # Item 0 of the window's list asks for the password.
-        ('password_check', 'BlueToolthCheck', lambda v: '0' if v else '1'),
-    ]),
-    ('wifi_ap', [
-        ('name', 'NetworkName', _text),
-        ('password', 'NetworkPsw', _text),
-    ]),
-    ('wifi_sta', [
-        ('ssid', 'SSID', _text),
-        ('password', 'StaModePsw', _text),
-        ('addressing', 'IpType', _text),
-        ('ip', 'IPaddress', _text),
-        ('mask', 'Maskaddress', _text),
-        ('gateway', 'Gatewayaddress', _text),
-        ('port', 'Port', _text),
-    ]),
-    ('ethernet', [
-        ('ip', 'NetIPAddress', _text),
-        ('mask', 'Subnetmask', _text),
-        ('gateway', 'gatewayt', _text),
-        ('mac', 'MAC', _text),
-        ('port', 'Netport', _text),
-        ('enabled', 'Ethernet', _flag),
-    ]),
-    ('infrared', [
-        ('enabled', 'InfraredType', _on_off),
-        ('baud', 'InfraredBaurate', _text),
-        ('protocol', 'irdaProtecl', _text),
-    ]),
-    ('black_mark', [
-        ('enabled', 'BlackMark', _flag),
-        ('distance', 'Blacklookdistance', _text),
-        ('width', 'Blackwidth', _text),
-    ]),
-]
-
-
-def profile_sections(profile):
-    """The profile file's sections for the `profile` option."""
-    settings = []
-    for option, key, convert in SCALAR_KEYS:
-        if profile.get(option) is not None:
-            settings.append((key, convert(profile[option])))
-    for option, keys in GROUP_KEYS:
-        group = profile.get(option)
-        if group is None:
-            continue
-        for sub, key, convert in keys:
-            if group.get(sub) is not None:
-                settings.append((key, convert(group[sub])))
-    files = []
-    given = profile.get('files') or {}
-    if given.get('font') is not None:
-        files.append(('Font', os.path.abspath(given['font'])))
-    if given.get('font_address') is not None:
-        files.append(('FontAddress', given['font_address']))
-    for number, logo in enumerate(given.get('logos') or [], 1):
-        files.append(('Logo%d' % number, os.path.abspath(logo)))
-    if given.get('logos'):
-        files.append(('LogoRaw', '1' if given.get('logo_raw') else '0'))
-    return [('ParaDefault', settings), ('Files', files)]
+    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, error_field,
+    failure_message, link_options, program_options, summarize_apply)
+from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
+    PROFILE_RULES, merge_profiles, profile_sections, profile_spec)
 
 
 def device_spec():
@@ -605,85 +531,12 @@ def device_spec():
     ))
 
 
-def profile_spec():
-    return dict(
-        baud=dict(type='int', choices=RATES),
-        flow=dict(type='str', choices=['software', 'hardware']),
-        codepage=dict(type='str'),
-        switches=dict(type='dict', options=dict(
-            font=dict(type='str', required=True, choices=['9x17', '12x24', '9x24', '16x18']),
-            density=dict(type='str', required=True,
-                         choices=['light', 'normal', 'dark', 'extra-dark']),
-            line_feed=dict(type='str', default='LF', choices=['LF', 'CR']),
-            buzzer=dict(type='bool', required=True),
-            cutter=dict(type='bool', required=True),
-        )),
-        times=dict(type='dict', options=dict(
-            sleep=dict(type='int', required=True),
-            power_off=dict(type='int', required=True),
-        )),
-        bluetooth=dict(type='dict', options=dict(
-            name=dict(type='str', default=''),
-            dual_name=dict(type='str', default=''),
-            password=dict(type='str', default='', no_log=True),
-            model=dict(type='int', default=1),
-            mode=dict(type='str', required=True, choices=['none', 'single', 'dual']),
-            password_check=dict(type='bool', required=True, no_log=False),
-        )),
-        bt_workmode=dict(type='str', choices=['high-speed', 'normal']),
-        bt_hide=dict(type='bool'),
-        wifi_ap=dict(type='dict', options=dict(
-            name=dict(type='str', required=True),
-            password=dict(type='str', default='', no_log=True),
-        )),
-        wifi_sta=dict(type='dict', options=dict(
-            ssid=dict(type='str', required=True),
-            password=dict(type='str', default='', no_log=True),
-            addressing=dict(type='str', default='dhcp', choices=['dhcp', 'static']),
-            ip=dict(type='str'),
-            mask=dict(type='str'),
-            gateway=dict(type='str'),
-            port=dict(type='int', required=True),
-        ), required_if=[('addressing', 'static', ('ip', 'mask', 'gateway'))]),
-        ethernet=dict(type='dict', options=dict(
-            ip=dict(type='str'),
-            mask=dict(type='str'),
-            gateway=dict(type='str'),
-            mac=dict(type='str'),
-            port=dict(type='int'),
-            enabled=dict(type='bool'),
-        )),
-        infrared=dict(type='dict', options=dict(
-            enabled=dict(type='bool', required=True),
-            baud=dict(type='int', default=9600, choices=[9600, 19200, 38400, 57600, 115200]),
-            protocol=dict(type='str', default='raw', choices=['raw', 'irda']),
-        )),
-        black_mark=dict(type='dict', options=dict(
-            enabled=dict(type='bool'),
-            distance=dict(type='int'),
-            width=dict(type='int'),
-        )),
-        cutter_feed=dict(type='int'),
-        usb_type=dict(type='str', choices=['virtual-serial', 'printer']),
-        paper_type=dict(type='str', choices=['receipt', 'label']),
-        print_order=dict(type='str', choices=['normal', 'reverse']),
-        retract_time=dict(type='int'),
-        paper_size=dict(type='int', choices=[2, 3, 4]),
-        files=dict(type='dict', options=dict(
-            font=dict(type='path'),
-            font_address=dict(type='str'),
-            logos=dict(type='list', elements='path'),
-            logo_raw=dict(type='bool', default=False),
-        )),
-    )
-
-
 def argument_spec():
-    printer = dict(name=dict(type='str'), device=device_spec())
+    profile = dict(type='dict', options=profile_spec(), **PROFILE_RULES)
+    printer = dict(name=dict(type='str'), device=device_spec(), profile=profile)
     printer.update(link_options())
     spec = dict(
-        profile=dict(type='dict', options=profile_spec(),
-                     mutually_exclusive=[('wifi_ap', 'wifi_sta')]),
+        profile=dict(type='dict', options=profile_spec(), **PROFILE_RULES),
         src=dict(type='path'),
         device=device_spec(),
         force=dict(type='bool', default=False),
@@ -695,8 +548,40 @@ def argument_spec():
     return spec
 
 
-def apply_one(module, cli, profile_path, printer):
-    """Applies the profile to one printer: its summary, with `failed` and `msg` on failure."""
+def sets_something(sections):
+    return any(entries for section, entries in sections)
+
+
+class ProfileFiles(object):
+    """The profile file of each distinct profile of the run, written once."""
+
+    def __init__(self, module, cli):
+        self.module = module
+        self.cli = cli
+        self.paths = {}
+
+    def path(self, profile, printer_name=None):
+        """The file of `profile`; fails the module when it sets nothing or holds a value a
+        profile file cannot."""
+        where = 'printers[%s].profile' % printer_name if printer_name else 'profile'
+        try:
+            sections = profile_sections(profile)
+        except ValueError as e:
+            self.module.fail_json(msg='%s: %s' % (where, e))
+        if not sets_something(sections):
+            self.module.fail_json(
+                msg='%s: sets nothing; give at least one settings group (or src)' % where)
+        marker = repr(sections)
+        if marker not in self.paths:
+            try:
+                self.paths[marker] = self.cli.write_profile(sections)
+            except ValueError as e:
+                self.module.fail_json(msg='%s: %s' % (where, e))
+        return self.paths[marker]
+
+
+def apply_one(module, cli, profile_path, printer, translate):
+    """Applies a profile to one printer: its summary, with `failed` and `msg` on failure."""
     check = module.check_mode
     record = cli.record_path(module.params['record_dir'], printer)
     args = apply_arguments(profile_path, check=check, force=module.params['force'],
@@ -707,9 +592,14 @@ def apply_one(module, cli, profile_path, printer):
         return dict(failed=True, msg='%s: %s' % (describe_link(printer), e.msg), changed=False,
                     error=dict(kind=e.kind, message=e.msg, detail=e.stderr.strip(), field=''),
                     rc=e.rc, diff=dict(before={}, after={}))
-    out = summarize_apply(doc, check)
+    out = summarize_apply(doc, check, translate)
     if not doc['ok']:
-        out.update(failed=True, msg=failure_message(doc, printer), rc=doc['exit_code'])
+        out['error'] = dict(out['error'] or {}, field=error_field(doc, translate))
+        out.update(failed=True, msg=failure_message(doc, printer, translate),
+                   rc=doc['exit_code'])
+    elif out['link_redirected']:
+        out['msg'] = '%s: found on the link of its record, not the one given' % (
+            describe_link(printer))
     return out
 
 
@@ -718,33 +608,46 @@ def main():
         argument_spec=argument_spec(),
         mutually_exclusive=[('profile', 'src'), LINK_KINDS + ('printers',),
                             ('device', 'printers')],
-        required_one_of=[('profile', 'src'), LINK_KINDS + ('printers',)],
+        required_one_of=[('profile', 'src', 'printers'), LINK_KINDS + ('printers',)],
         supports_check_mode=True,
     )
     p = module.params
     cli = PlenarCli(module, p['plenar_path'], p['state_dir'])
-    if p['src']:
-        profile_path = os.path.abspath(p['src'])
+    files = ProfileFiles(module, cli)
+    translate = not p['src']
+    if not p['printers']:
+        printer = dict((k, p[k]) for k in link_options())
+        printer['device'] = p['device']
+        path = os.path.abspath(p['src']) if p['src'] else files.path(p['profile'])
+        work = [(printer, path)]
     else:
-        try:
-            profile_path = cli.write_profile(profile_sections(p['profile']))
-        except ValueError as e:
-            module.fail_json(msg=str(e))
+        work = []
+        for number, printer in enumerate(p['printers']):
+            name = printer['name'] or describe_link(printer)
+            if printer['profile'] and p['src']:
+                module.fail_json(msg='printers[%s].profile: a profile of its own needs the '
+                                     'task\'s profile, not src' % name)
+            if p['src']:
+                path = os.path.abspath(p['src'])
+            elif not printer['profile'] and not p['profile']:
+                module.fail_json(msg='printers[%s]: no profile; give the task a profile or '
+                                     'src, or the printer a profile' % name)
+            else:
+                path = files.path(merge_profiles(p['profile'], printer['profile']), name)
+            work.append((printer, path))
 
     try:
-        if not p['printers']:
-            printer = dict((k, p[k]) for k in link_options())
-            printer['device'] = p['device']
-            results = [apply_one(module, cli, profile_path, printer)]
-        else:
-            results = []
-            for printer in p['printers']:
-                result = apply_one(module, cli, profile_path, printer)
+        results = []
+        for printer, path in work:
+            result = apply_one(module, cli, path, printer, translate)
+            if p['printers']:
                 result['name'] = printer['name'] or describe_link(printer)
                 result['failed'] = result.get('failed', False)
-                if result['failed'] and printer['name']:
-                    result['msg'] = '%s: %s' % (printer['name'], result['msg'])
-                results.append(result)
+                if result['failed']:
+                    result['error']['printer'] = result['name']
+                    if printer['name']:
+                        result['msg'] = '%s: %s' % (printer['name'], result['msg'])
+            results.append(result)
     finally:
         cli.remove_profiles()
 
@@ -758,13 +661,19 @@ def main():
     diff = dict(before=dict((r['name'], r['diff']['before']) for r in results if r['changed']),
                 after=dict((r['name'], r['diff']['after']) for r in results if r['changed']))
     failed = [r for r in results if r['failed']]
+    redirected = [r['name'] for r in results if r.get('link_redirected')]
     if failed:
+        first = failed[0]['error']
         module.fail_json(msg='%d of %d printers failed: %s' % (
             len(failed), len(results), '; '.join(r['msg'] for r in failed)),
             changed=changed, printers=results, diff=diff,
-            error=dict(kind=failed[0]['error']['kind'], message=failed[0]['msg'], detail='',
-                       field=failed[0]['name']))
-    module.exit_json(changed=changed, printers=results, diff=diff, error=None)
+            error=dict(kind=first['kind'], message=failed[0]['msg'], detail='',
+                       field=first.get('field', ''), printer=failed[0]['name']))
+    out = dict(changed=changed, printers=results, diff=diff, error=None)
+    if redirected:
+        out['msg'] = 'found on the link of their record, not the one given: %s' % (
+            ', '.join(redirected))
+    module.exit_json(**out)
 
 
 if __name__ == '__main__':

@@ -1,8 +1,7 @@
-# SPDX-License-Identifier: GPL-3.0-or-later
 # -*- coding: utf-8 -*-
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright: (c) 2026, Plenar developers
 # GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
-# SPDX-License-Identifier: GPL-3.0-or-later
 
 from __future__ import (absolute_import, division, print_function)
 __metaclass__ = type
@@ -76,8 +75,21 @@ def test_ini_value_refuses_what_would_start_a_line(value):
      {'serial': '/dev/ttyS0'}, ['another program holds the port']),
     ({'kind': 'link', 'message': 'Connecting Failed', 'detail': ''},
      {'net': '10.0.0.5'}, ['net 10.0.0.5: ', 'did not answer']),
+    # The module wrote the profile file: the option, not a line of its private file.
     ({'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'CodePage', 'line': 4},
-     None, ['bad (line 4, CodePage)', 'refused before anything was sent']),
+     None, ['bad (profile.codepage)', 'refused before anything was sent']),
+    ({'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'BlueToolthMode'},
+     None, ['bad (profile.bluetooth.mode)']),
+    ({'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'Logo3'},
+     None, ['bad (profile.files.logos)']),
+    # Hints that fit the link: a port that is not there, a network printer that is silent.
+    ({'kind': 'link', 'message': 'Connecting Failed',
+      'detail': '/dev/ttyUSB9: No such file or directory'},
+     {'serial': '/dev/ttyUSB9'}, ['no such port on this host']),
+    ({'kind': 'link', 'message': 'Connecting Failed', 'detail': ''},
+     {'serial': '/dev/ttyUSB0'}, ['the rate (device_baud)']),
+    ({'kind': 'link', 'message': 'Connecting Failed', 'detail': ''},
+     {'usb': 'VID_1234&PID_811E'}, ['plugged in']),
     ({'kind': 'file', 'message': 'Cannot open file', 'detail': ''}, None, ['could not be read']),
     ({'kind': 'usage', 'message': 'unknown option --new', 'detail': ''}, {'lpt': 2},
      ['lpt 2: unknown option --new', 'a fault of the module']),
@@ -88,6 +100,27 @@ def test_failure_message_says_what_to_do(error, link, has):
         assert text in message
     if error['kind'] != 'permission':
         assert 'group' not in message
+    if 'serial' not in (link or {}) or 'No such file' in error['detail']:
+        assert 'device_baud' not in message
+
+
+def test_a_refusal_in_the_users_file_keeps_key_and_line():
+    error = {'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'CodePage', 'line': 4}
+    message = plenar_cli.failure_message({'error': error}, None, translate=False)
+    assert message.startswith('bad (line 4, CodePage); ')
+
+
+@pytest.mark.parametrize('field, steps, path', [
+    ('times', [{'group': 'times', 'values': {'sleepTime': '1', 'poweroffTime': '2'}}],
+     'profile.times'),
+    ('net-ip', [{'group': 'net-ip', 'values': {'NetIPAddress': '10.0.0.9'}}],
+     'profile.ethernet.ip'),
+    ('firmware', [], 'firmware'),
+    ('', [], ''),
+])
+def test_error_field_names_the_option_of_a_failed_group(field, steps, path):
+    doc = {'error': {'field': field}, 'result': {'steps': steps}}
+    assert plenar_cli.error_field(doc) == path
 
 
 def test_every_error_kind_of_the_schema_has_a_hint():

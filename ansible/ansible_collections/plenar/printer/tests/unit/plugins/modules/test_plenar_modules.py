@@ -1,8 +1,7 @@
-# SPDX-License-Identifier: GPL-3.0-or-later
 # -*- coding: utf-8 -*-
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright: (c) 2026, Plenar developers
 # GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
-# SPDX-License-Identifier: GPL-3.0-or-later
 
 """The modules against the cases of test_plenar_modules.yaml (see plenar_cases.py)."""
 
@@ -10,7 +9,9 @@ from __future__ import (absolute_import, division, print_function)
 __metaclass__ = type
 
 import pytest
+import yaml
 
+from ansible_collections.plenar.printer.plugins.module_utils import plenar_options
 from ansible_collections.plenar.printer.plugins.modules import (
     plenar_firmware, plenar_info, plenar_profile)
 
@@ -47,19 +48,64 @@ def test_every_secret_option_is_no_log():
                     yield found
 
     found = dict(walk(plenar_profile.argument_spec(), ''))
-    assert found == {
-        'profile.bluetooth.password': True,
-        'profile.bluetooth.password_check': False,
-        'profile.wifi_ap.password': True,
-        'profile.wifi_sta.password': True,
-    }
+    expected = {}
+    for where in ('profile.', 'printers.profile.'):
+        expected.update({
+            where + 'bluetooth.password': True,
+            where + 'bluetooth.password_check': False,
+            where + 'wifi_ap.password': True,
+            where + 'wifi_sta.password': True,
+        })
+    assert found == expected
 
 
-def test_profile_options_cover_every_key_the_table_writes():
-    """Every profile option has a key in the mapping, and the other way round."""
-    spec = plenar_profile.profile_spec()
-    mapped = set(option for option, key, convert in plenar_profile.SCALAR_KEYS)
-    mapped |= set(option for option, keys in plenar_profile.GROUP_KEYS)
-    assert mapped | {'files'} == set(spec)
-    for option, keys in plenar_profile.GROUP_KEYS:
-        assert set(sub for sub, key, convert in keys) == set(spec[option]['options']), option
+def documented(options):
+    """The argument spec a DOCUMENTATION options block describes."""
+    spec = {}
+    for name, doc in options.items():
+        entry = dict(type=doc.get('type', 'str'))
+        for field in ('choices', 'default', 'elements'):
+            if field in doc:
+                entry[field] = doc[field]
+        if doc.get('required'):
+            entry['required'] = True
+        if 'suboptions' in doc:
+            entry['options'] = documented(doc['suboptions'])
+        spec[name] = entry
+    return spec
+
+
+def specified(spec):
+    """The same fields of an argument spec."""
+    out = {}
+    for name, option in spec.items():
+        entry = dict((k, v) for k, v in option.items()
+                     if k in ('type', 'choices', 'default', 'elements', 'required'))
+        if 'options' in option:
+            entry['options'] = specified(option['options'])
+        out[name] = entry
+    return out
+
+
+@pytest.mark.parametrize('where', [('profile',), ('printers', 'profile')])
+def test_documentation_describes_the_option_table(where):
+    """DOCUMENTATION's profile options are the table's: names, types, choices, defaults."""
+    doc = yaml.safe_load(plenar_profile.DOCUMENTATION)['options']
+    for name in where[:-1]:
+        doc = doc[name]['suboptions']
+    assert documented(doc[where[-1]]['suboptions']) == specified(plenar_options.profile_spec())
+    for name, option in doc[where[-1]]['suboptions'].items():
+        assert option.get('description'), name
+
+
+@pytest.mark.parametrize('option', [o for o in plenar_options.OPTIONS if o.values],
+                         ids=lambda o: o.path)
+def test_every_value_reads_back_as_the_task_wrote_it(option):
+    """A diff shows what the task wrote: each value survives the profile file and back,
+    whatever case plenar reports the file's text in."""
+    for value, text in option.values:
+        assert option.to_file(value) == text
+        assert option.from_file(text) == value
+        assert option.from_file(text.upper()) == value
+    with pytest.raises(ValueError, match=option.path):
+        option.to_file('no such value')

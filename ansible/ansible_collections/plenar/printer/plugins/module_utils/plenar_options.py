@@ -1,0 +1,324 @@
+# -*- coding: utf-8 -*-
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright: (c) 2026, Plenar developers
+# GNU General Public License v3.0+ (see https://www.gnu.org/licenses/gpl-3.0.txt)
+
+"""The profile options of plenar_profile, written once.
+
+Each row names an option (its path under `profile`), the profile file key plenar reads, the
+option's type and, where the file takes other words than the option, the pairs of the
+option's value and the file's text. The argument spec, the profile file the module writes and
+the way back (a step's keys and values in the task's own words) all come from this table; a
+unit test holds the module's DOCUMENTATION to it.
+"""
+
+from __future__ import (absolute_import, division, print_function)
+__metaclass__ = type
+
+import os
+
+# The printer's serial rates (cbb_BauRate); plenar refuses any other.
+RATES = [1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400]
+
+# What a secret shows as in a diff or a result: whether it changed, never its value.
+CHANGED = '(changed)'
+UNCHANGED = '(unchanged)'
+# How plenar shows a password it was given.
+MASKED = '********'
+
+_BOOL_01 = ((True, '1'), (False, '0'))
+_BOOL_ON = ((True, 'on'), (False, 'off'))
+
+
+class Option(object):
+    """One profile option: `path` under `profile` ('switches.font'), its profile file `key`,
+    the argument spec's `type`, and `values`, pairs of the option's value and the text the
+    file takes for it (their first items are the option's choices unless `choices` says
+    otherwise)."""
+
+    def __init__(self, path, key, type='str', values=None, choices=None, required=False,
+                 default=None, secret=False, elements=None, section='ParaDefault'):
+        self.path = path
+        self.key = key
+        self.type = type
+        self.values = values
+        self.choices = choices
+        if choices is None and values is not None and type != 'bool':
+            self.choices = [v for v, text in values]
+        self.required = required
+        self.default = default
+        self.secret = secret
+        self.elements = elements
+        self.section = section
+
+    @property
+    def name(self):
+        return self.path.rsplit('.', 1)[-1]
+
+    @property
+    def group(self):
+        """The top-level option it belongs to."""
+        return self.path.split('.', 1)[0]
+
+    def spec(self):
+        spec = dict(type=self.type)
+        for field in ('choices', 'default', 'elements'):
+            if getattr(self, field) is not None:
+                spec[field] = getattr(self, field)
+        if self.required:
+            spec['required'] = True
+        if self.secret:
+            spec['no_log'] = True
+        elif 'password' in self.name:
+            # A flag about the password, not one.
+            spec['no_log'] = False
+        return spec
+
+    def to_file(self, value):
+        """The profile file's text for the option's value."""
+        if self.values is not None:
+            for option_value, text in self.values:
+                if option_value == value:
+                    return text
+            raise ValueError('%s: %r is not one of %s' % (
+                self.path, value, ', '.join(str(v) for v, text in self.values)))
+        return value if isinstance(value, str) else str(value)
+
+    def from_file(self, text):
+        """The option's value for the profile file's text (as plenar reports it); the text
+        itself when it is none of the option's words (a profile file a person wrote)."""
+        if not isinstance(text, str):
+            return text
+        if self.values is not None:
+            for option_value, file_text in self.values:
+                if file_text.lower() == text.lower():
+                    return option_value
+            return text
+        if self.type == 'int':
+            try:
+                return int(text)
+            except ValueError:
+                return text
+        return text
+
+
+# The options in the order plenar's window and the profile file have them.
+OPTIONS = [
+    Option('baud', 'BaudRate', 'int', choices=RATES),
+    Option('flow', 'Flowcontrol', values=(('software', 'soft'), ('hardware', 'hard'))),
+    Option('codepage', 'CodePage'),
+    Option('switches.font', 'FontValue', required=True,
+           values=(('9x17', '9x17'), ('12x24', '12x24'), ('9x24', '9x24'), ('16x18', '16x18'))),
+    Option('switches.density', 'Dark', required=True,
+           values=(('light', '0'), ('normal', '1'), ('dark', '2'), ('extra-dark', '3'))),
+    Option('switches.line_feed', 'ForcePaper', default='LF', values=(('LF', '0A'), ('CR', '0D'))),
+    Option('switches.buzzer', 'buzzer', 'bool', required=True, values=_BOOL_01),
+    Option('switches.cutter', 'CutPaper', 'bool', required=True, values=_BOOL_01),
+    Option('times.sleep', 'sleepTime', 'int', required=True),
+    Option('times.power_off', 'poweroffTime', 'int', required=True),
+    Option('bluetooth.name', 'BlueToolthName', default=''),
+    Option('bluetooth.dual_name', 'MulBlueToolthName', default=''),
+    Option('bluetooth.password', 'BlueToolthPsw', default='', secret=True),
+    Option('bluetooth.model', 'BlueToolthType', 'int', default=1),
+    Option('bluetooth.mode', 'BlueToolthMode', required=True,
+           values=(('none', '0'), ('single', '1'), ('dual', '2'))),
+    # Item 0 of the window's list asks for the password.
+    Option('bluetooth.password_check', 'BlueToolthCheck', 'bool', required=True,
+           values=((True, '0'), (False, '1'))),
+    Option('bt_workmode', 'BlueToolthWorkMode',
+           values=(('high-speed', 'high'), ('normal', 'normal'))),
+    Option('bt_hide', 'BluetoothSEEK', 'bool', values=_BOOL_ON),
+    Option('wifi_ap.name', 'NetworkName', required=True),
+    Option('wifi_ap.password', 'NetworkPsw', default='', secret=True),
+    Option('wifi_sta.ssid', 'SSID', required=True),
+    Option('wifi_sta.password', 'StaModePsw', default='', secret=True),
+    Option('wifi_sta.addressing', 'IpType', default='dhcp',
+           values=(('dhcp', 'dhcp'), ('static', 'static'))),
+    Option('wifi_sta.ip', 'IPaddress'),
+    Option('wifi_sta.mask', 'Maskaddress'),
+    Option('wifi_sta.gateway', 'Gatewayaddress'),
+    Option('wifi_sta.port', 'Port', 'int', required=True),
+    Option('ethernet.ip', 'NetIPAddress'),
+    Option('ethernet.mask', 'Subnetmask'),
+    Option('ethernet.gateway', 'gatewayt'),
+    Option('ethernet.mac', 'MAC'),
+    Option('ethernet.port', 'Netport', 'int'),
+    Option('ethernet.enabled', 'Ethernet', 'bool', values=_BOOL_01),
+    Option('infrared.enabled', 'InfraredType', 'bool', required=True, values=_BOOL_ON),
+    Option('infrared.baud', 'InfraredBaurate', 'int', default=9600,
+           choices=[9600, 19200, 38400, 57600, 115200]),
+    Option('infrared.protocol', 'irdaProtecl', default='raw',
+           values=(('raw', 'raw'), ('irda', 'irda'))),
+    Option('black_mark.enabled', 'BlackMark', 'bool', values=_BOOL_01),
+    Option('black_mark.distance', 'Blacklookdistance', 'int'),
+    Option('black_mark.width', 'Blackwidth', 'int'),
+    Option('cutter_feed', 'Cutteroptocoupler', 'int'),
+    Option('usb_type', 'UsbDeviceTpe',
+           values=(('virtual-serial', 'vcom'), ('printer', 'printer'))),
+    Option('paper_type', 'PaperType', values=(('receipt', 'receipt'), ('label', 'label'))),
+    Option('print_order', 'PrinterOrder', values=(('normal', 'normal'), ('reverse', 'reverse'))),
+    Option('retract_time', 'RptTime', 'int'),
+    Option('paper_size', 'PaperSizeType', 'int', choices=[2, 3, 4]),
+    Option('files.font', 'Font', 'path', section='Files'),
+    Option('files.font_address', 'FontAddress', section='Files'),
+    # Logo1, Logo2, ... one per image.
+    Option('files.logos', 'Logo', 'list', elements='path', section='Files'),
+    Option('files.logo_raw', 'LogoRaw', 'bool', default=False, values=_BOOL_01, section='Files'),
+]
+
+# What a dictionary option checks across its suboptions.
+GROUP_RULES = {
+    'wifi_sta': dict(required_if=[('addressing', 'static', ('ip', 'mask', 'gateway'))]),
+}
+PROFILE_RULES = dict(mutually_exclusive=[('wifi_ap', 'wifi_sta')])
+
+# The keys plenar reports that no option writes: the device name and serial number (given
+# with `device`) and the firmware (plenar_firmware).
+OTHER_KEYS = {
+    'DeviceName': 'device.name',
+    'SerialNo': 'device.serial_no',
+    'Firmware': 'firmware',
+    'FirmwareWait': 'wait',
+}
+
+BY_KEY = dict((o.key.lower(), o) for o in OPTIONS)
+
+
+def option_for_key(key):
+    """The option a profile file key comes from (Logo3 from files.logos), None for a key no
+    option writes."""
+    lowered = key.lower()
+    if lowered.startswith('logo') and lowered[4:].isdigit():
+        lowered = 'logo'
+    return BY_KEY.get(lowered)
+
+
+def option_path(key):
+    """The option path of a profile file key as a task names it (`profile.bluetooth.mode`), or
+    the key when no option writes it."""
+    option = option_for_key(key)
+    if option is not None:
+        return 'profile.' + option.path
+    return OTHER_KEYS.get(key, key)
+
+
+def profile_spec():
+    """The argument spec of the `profile` option's suboptions (a fresh copy each call)."""
+    spec = {}
+    for option in OPTIONS:
+        if '.' not in option.path:
+            spec[option.path] = option.spec()
+            continue
+        group, name = option.path.split('.', 1)
+        if group not in spec:
+            spec[group] = dict(type='dict', options={})
+            spec[group].update(GROUP_RULES.get(group, {}))
+        spec[group]['options'][name] = option.spec()
+    return spec
+
+
+def _lookup(profile, path):
+    here = profile
+    for part in path.split('.'):
+        if not isinstance(here, dict):
+            return None
+        here = here.get(part)
+    return here
+
+
+def profile_sections(profile):
+    """The profile file's sections, [(section, [(key, text), ...])], for a `profile` value
+    (with the argument spec's defaults filled in)."""
+    sections = dict(ParaDefault=[], Files=[])
+    # Settings first in the table's order, then the files; scalar options before the groups,
+    # as the module always wrote them.
+    ordered = [o for o in OPTIONS if '.' not in o.path] + [o for o in OPTIONS if '.' in o.path]
+    for option in ordered:
+        value = _lookup(profile, option.path)
+        if value is None:
+            continue
+        entries = sections[option.section]
+        if option.path == 'files.logos':
+            for number, logo in enumerate(value, 1):
+                entries.append(('Logo%d' % number, os.path.abspath(logo)))
+        elif option.path == 'files.logo_raw':
+            if _lookup(profile, 'files.logos'):
+                entries.append((option.key, option.to_file(value)))
+        elif option.type == 'path':
+            entries.append((option.key, os.path.abspath(value)))
+        else:
+            entries.append((option.key, option.to_file(value)))
+    return [('ParaDefault', sections['ParaDefault']), ('Files', sections['Files'])]
+
+
+def merge_profiles(base, over):
+    """`over` merged over `base`: a settings group given in `over` replaces the group of
+    `base` key by key; a value None in `over` (left out) keeps the one of `base`."""
+    out = dict(base or {})
+    for name, value in (over or {}).items():
+        if value is None:
+            continue
+        if isinstance(value, dict) and isinstance(out.get(name), dict):
+            merged = dict(out[name])
+            merged.update((k, v) for k, v in value.items() if v is not None)
+            out[name] = merged
+        else:
+            out[name] = value
+    return out
+
+
+def is_secret_key(key):
+    option = option_for_key(key)
+    return option is not None and option.secret
+
+
+def in_own_words(values, translate=True):
+    """A step's values ({profile file key: text}) as a nested dictionary of the task's
+    options ({'bluetooth': {'mode': 'single'}}). Secrets are left out (see secrets_of). With
+    `translate` false (a profile file the user wrote), the file's keys are kept."""
+    out = {}
+    for key, text in (values or {}).items():
+        option = option_for_key(key)
+        if option is not None and option.secret:
+            continue
+        if not translate:
+            out[key] = text
+            continue
+        if option is None:
+            path = OTHER_KEYS.get(key, key)
+            value = text
+        elif option.path == 'files.logos':
+            here = out.setdefault('files', {}).setdefault('logos', [])
+            here.append(text)
+            continue
+        else:
+            path = option.path
+            value = option.from_file(text)
+        parts = path.split('.')
+        here = out
+        for part in parts[:-1]:
+            here = here.setdefault(part, {})
+        here[parts[-1]] = value
+    return out
+
+
+def _place(out, path, value):
+    parts = path.split('.')
+    here = out
+    for part in parts[:-1]:
+        here = here.setdefault(part, {})
+    here[parts[-1]] = value
+
+
+def secret_paths(values, translate=True):
+    """The secrets a step's values hold, as (key, the name the diff shows) pairs."""
+    found = []
+    for key in values or {}:
+        option = option_for_key(key)
+        if option is not None and option.secret:
+            found.append((key, option.path if translate else key))
+    return found
+
+
+def place_secret(out, path, marker):
+    _place(out, path, marker)
