@@ -45,11 +45,13 @@ fi
 echo "== Test suite =="
 build_and_test build/test "" -DCMAKE_BUILD_TYPE=RelWithDebInfo || status=1
 
-# CI also brings a fleet of 20 simulated sites to one profile with real ansible-playbook (and 20
-# more over an sshd of its own), with the suite's programs.
+# CI also builds the Ansible collection's tarball, installs it into an empty collections path
+# and brings a fleet of 20 simulated sites to one profile with it and real ansible-playbook (and
+# 20 more over an sshd of its own), with the suite's programs.
 if [ "$sanitizers" = 1 ]; then
-  echo "== Fleet: 20 sites with ansible-playbook =="
-  ./scripts/fleet.sh 20 --bin build/test/bin --ssh-sites 20 --work "$PWD/build/fleet-ci" || status=1
+  echo "== Fleet: 20 sites with ansible-playbook, from the collection's tarball =="
+  ./scripts/fleet.sh 20 --bin build/test/bin --ssh-sites 20 --work "$PWD/build/fleet-ci" \
+    --from-tarball || status=1
 fi
 
 # CI also fuzzes every parser for 20 s each (libFuzzer needs clang; skipped without it).

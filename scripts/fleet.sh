@@ -9,7 +9,11 @@
 # started here on 127.0.0.1 with a key made here). Prints the figures of each run.
 #
 #   scripts/fleet.sh [N] [--bin DIR] [--work DIR] [--forks N] [--ssh-sites N] [--no-bare]
-#                        [--strategy linear|free|...]
+#                        [--strategy linear|free|...] [--from-tarball]
+#
+# --from-tarball builds the collection with `ansible-galaxy collection build`, installs the
+# tarball into an empty collections path and runs the fleet from there, as a user who installed
+# it would, instead of from the sources.
 #
 # Without --bin it builds plenar and plenar-printer-sim (Release) in build/fleet. Everything
 # it starts it stops, by process id, also on Ctrl-C.
@@ -17,10 +21,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bin=""
+tarball=0
 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
     --bin) bin=$2; shift 2 ;;
+    --from-tarball) tarball=1; shift ;;
     *) args+=("$1"); shift ;;
   esac
 done
@@ -45,6 +51,17 @@ fi
 work_given=0
 for a in "${args[@]}"; do [ "$a" = --work ] && work_given=1; done
 [ "$work_given" = 1 ] || args+=(--work "${TMPDIR:-/tmp}/plenar-fleet")
+
+collections=""
+if [ "$tarball" = 1 ]; then
+  collections=$(mktemp -d "${TMPDIR:-/tmp}/plenar-fleet-collection.XXXXXX")
+  trap 'rm -rf "$collections"' EXIT
+  PATH=/usr/bin:/bin ansible-galaxy collection build ansible/ansible_collections/plenar/printer \
+    --output-path "$collections/dist"
+  PATH=/usr/bin:/bin ansible-galaxy collection install --offline -p "$collections/installed" \
+    "$collections"/dist/plenar-printer-*.tar.gz
+  args+=(--collections "$collections/installed")
+fi
 
 # Debian's Python and Ansible, whatever python3 comes first on the PATH.
 /usr/bin/python3 ansible/fleet/fleet.py --bin "$bin" "${args[@]}" &

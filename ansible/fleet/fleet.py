@@ -237,6 +237,8 @@ def main():
                         help='linear, free, or mitogen_linear / mitogen_free (ansible-mitogen)')
     parser.add_argument('--printers-per-host', type=int, default=1,
                         help='sites (printers) per inventory host, one module run each (1..10)')
+    parser.add_argument('--collections', default=os.path.join(SOURCE, 'ansible'),
+                        help='the collections path holding plenar.printer (default: the sources)')
     args = parser.parse_args()
     if not 1 <= args.printers_per_host <= 10:
         parser.error('--printers-per-host: 1..10 (a host has one USB or parallel site at most)')
@@ -294,7 +296,7 @@ def run_fleet(args, work, plenar, sims, sshd, report):
                 '  environment: "{{ plenar_environment | default({}) }}"\n'
                 '  tasks:\n    - name: Nothing\n      ansible.builtin.command: /bin/true\n')
     env = {
-        'ANSIBLE_COLLECTIONS_PATH': os.path.join(SOURCE, 'ansible'),
+        'ANSIBLE_COLLECTIONS_PATH': os.path.abspath(args.collections),
         'ANSIBLE_FORKS': str(args.forks),
         'ANSIBLE_STRATEGY': args.strategy,
         'ANSIBLE_PIPELINING': 'True',
