@@ -27,15 +27,15 @@ inline constexpr std::uint64_t kMaxLogoDots = std::uint64_t{16} << 20;
 // One BMP image as the printer's 1-bit dots. The raster is padded to whole bytes in both
 // directions: wb = ceil(W / 8) bytes per row, hb = ceil(H / 8) bands of 8 rows; padding dots are
 // never printed.
-// Threads: a plain value; loading uses QImage and may run on any one thread at a time.
+// Threads: a plain value; loading and decoding may run on any thread.
 class LogoImage {
  public:
   LogoImage(int width, int height);
 
-  // Loads a BMP of any depth. A pixel is a dot when it is pure black after Qt's conversion to
-  // 1 bit with threshold dithering (so dark colours print, light ones do not). nullopt when the
-  // file does not exist; LogoError when it exists but is not a readable BMP, ends before its
-  // pixel data, is not a regular file or is larger than kMaxBmpFileBytes.
+  // Loads a BMP of any depth (1, 4, 8, 16, 24, 32 bits, run-length 4 and 8 bits, either row
+  // order). Dark pixels become dots, light ones do not (bmpDots says exactly which). nullopt
+  // when the file does not exist; LogoError when it exists but is not a readable BMP, ends
+  // before its pixel data, is not a regular file or is larger than kMaxBmpFileBytes.
   static std::optional<LogoImage> load(const std::string& path);
   // The same for the bytes of a file; `path` only names it in messages.
   static LogoImage decode(std::string_view bytes, const std::string& path);

@@ -2,8 +2,6 @@
 // The state file, the answer faults and the line model.
 #include <gtest/gtest.h>
 
-#include <QJsonArray>
-
 #include <chrono>
 #include <filesystem>
 #include <optional>
@@ -54,10 +52,10 @@ TEST(StateFile, SavedStateLoadsBackWhole) {
   EXPECT_EQ(t.firmware.image, s.firmware.image);
   ASSERT_EQ(t.journal.size(), 1u);
 
-  QJsonObject o = stateToJson(s);
-  EXPECT_EQ(o["settings"].toObject()["bluetooth"].toObject()["name"].toString(), "蓝牙");
-  EXPECT_EQ(o["memory"].toArray()[1].toObject()["hex"].toString(), "010203");
-  EXPECT_EQ(o["nvLogos"].toObject()["count"].toInt(), 1);
+  const nlohmann::json o = stateToJson(s);
+  EXPECT_EQ(o["settings"]["bluetooth"]["name"], "蓝牙");
+  EXPECT_EQ(o["memory"][1]["hex"], "010203");
+  EXPECT_EQ(o["nvLogos"]["count"], 1);
 }
 
 TEST(StateFile, MissingOrBrokenFileLeavesTheDefaults) {

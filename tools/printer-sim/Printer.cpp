@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "Printer.h"
 
-#include <QCryptographicHash>
-
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
 
 #include "Hex.h"
 #include "SettingsFrames.h"
+#include "platform/Sha256.h"
 #include "shared/RateCodes.h"
 
 namespace plenar::sim {
@@ -301,11 +300,7 @@ void Printer::finishFirmware() {
   Firmware& fw = state_.firmware;
   fw.image = image_;
   fw.size = image_.size();
-  fw.sha256 = QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char*>(image_.data()),
-                                                      static_cast<qsizetype>(image_.size())),
-                                       QCryptographicHash::Sha256)
-                  .toHex()
-                  .toStdString();
+  fw.sha256 = sha256Hex(std::span<const std::uint8_t>(image_));
   ++fw.updates;
   if (image_.size() >= kTagOffset + 8) {
     std::string tag;

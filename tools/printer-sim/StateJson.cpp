@@ -1,61 +1,104 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "StateJson.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QSaveFile>
+#include <climits>
+#include <cmath>
+#include <cstdint>
 
 #include "Hex.h"
 #include "RawDecoder.h"
 #include "platform/Gbk.h"
+#include "platform/SafeFiles.h"
 
 namespace plenar::sim {
 
 namespace {
 
-QString utf8(const std::string& gbk) {
-  return QString::fromStdString(
-      printerTextToUtf8(std::span(reinterpret_cast<const std::uint8_t*>(gbk.data()), gbk.size())));
+using Json = nlohmann::json;
+
+// What a state file lacks, or holds in another type, reads as the default, as it always did.
+const Json& member(const Json& o, const char* key) {
+  static const Json none;
+  if (!o.is_object()) return none;
+  const auto it = o.find(key);
+  return it == o.end() ? none : *it;
 }
-std::string gbk(const QJsonValue& v, const std::string& def) {
-  return v.isString() ? utf8ToGbk(v.toString().toStdString()) : def;
+const Json& object(const Json& v) {
+  static const Json empty = Json::object();
+  return v.is_object() ? v : empty;
 }
-QString dotted(const std::array<std::uint8_t, 4>& a) {
-  return QString("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
+const Json& array(const Json& v) {
+  static const Json empty = Json::array();
+  return v.is_array() ? v : empty;
 }
-std::array<std::uint8_t, 4> parseDotted(const QJsonValue& v, std::array<std::uint8_t, 4> def) {
-  const QStringList parts = v.toString().split('.');
-  if (parts.size() != 4) return def;
+std::string text(const Json& v) {
+  return v.is_string() ? v.get<std::string>() : std::string();
+}
+double number(const Json& v) {
+  return v.is_number() ? v.get<double>() : 0.0;
+}
+bool flag(const Json& v, bool def) {
+  return v.is_boolean() ? v.get<bool>() : def;
+}
+
+std::string utf8(const std::string& gbk) {
+  return printerTextToUtf8(
+      std::span(reinterpret_cast<const std::uint8_t*>(gbk.data()), gbk.size()));
+}
+std::string gbk(const Json& v, const std::string& def) {
+  return v.is_string() ? utf8ToGbk(v.get<std::string>()) : def;
+}
+std::string dotted(const std::array<std::uint8_t, 4>& a) {
+  return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
+         std::to_string(a[3]);
+}
+std::array<std::uint8_t, 4> parseDotted(const Json& v, std::array<std::uint8_t, 4> def) {
+  const std::string s = text(v);
   std::array<std::uint8_t, 4> out{};
-  for (int i = 0; i < 4; ++i) {
-    bool ok = false;
-    int n = parts[i].toInt(&ok);
-    if (!ok || n < 0 || n > 255) return def;
-    out[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(n);
+  std::size_t at = 0;
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::size_t end = i < 3 ? s.find('.', at) : s.size();
+    if (end == std::string::npos || end == at || end - at > 3) return def;
+    int n = 0;
+    for (std::size_t k = at; k < end; ++k) {
+      if (s[k] < '0' || s[k] > '9') return def;
+      n = n * 10 + (s[k] - '0');
+    }
+    if (n > 255) return def;
+    out[i] = static_cast<std::uint8_t>(n);
+    at = end + 1;
   }
   return out;
 }
-QString hex(std::span<const std::uint8_t> b) {
-  return QString::fromStdString(toHex(b));
+std::string hex(std::span<const std::uint8_t> b) {
+  return toHex(b);
 }
-std::vector<std::uint8_t> unhex(const QJsonValue& v) {
-  return fromHex(v.toString().toStdString()).value_or(std::vector<std::uint8_t>{});
+std::vector<std::uint8_t> unhex(const Json& v) {
+  return fromHex(text(v)).value_or(std::vector<std::uint8_t>{});
 }
-int integer(const QJsonObject& o, const char* key, int def) {
-  return o.value(key).isDouble() ? o.value(key).toInt(def) : def;
+// A whole number that fits an int; anything else gives the default.
+int integer(const Json& o, const char* key, int def) {
+  const Json& v = member(o, key);
+  if (!v.is_number()) return def;
+  const double d = v.get<double>();
+  if (d != std::floor(d) || d < INT32_MIN || d > INT32_MAX) return def;
+  return static_cast<int>(d);
 }
-std::uint32_t unsigned32(const QJsonObject& o, const char* key, std::uint32_t def) {
-  return o.value(key).isDouble() ? static_cast<std::uint32_t>(o.value(key).toDouble()) : def;
+std::uint32_t unsigned32(const Json& o, const char* key, std::uint32_t def) {
+  const Json& v = member(o, key);
+  if (!v.is_number()) return def;
+  const double d = v.get<double>();
+  if (!(d >= 0) || d > UINT32_MAX) return def;
+  return static_cast<std::uint32_t>(d);
 }
 
-QJsonObject settingsToJson(const PrinterSettings& s) {
-  QJsonObject o;
+Json settingsToJson(const PrinterSettings& s) {
+  Json o = Json::object();
   o["codePage"] = s.codePage;
   o["baudCode"] = s.baudCode;
   o["switchByte"] = s.switchByte;
   o["feedChar"] = s.feedChar;
-  QJsonObject bt;
+  Json bt = Json::object();
   bt["mode"] = s.bluetooth.mode;
   bt["name"] = utf8(s.bluetooth.name);
   bt["password"] = utf8(s.bluetooth.password);
@@ -63,21 +106,21 @@ QJsonObject settingsToJson(const PrinterSettings& s) {
   bt["passwordCheck"] = s.bluetooth.passwordCheck;
   bt["model"] = s.bluetooth.model;
   bt["hidden"] = s.bluetooth.hidden;
-  QJsonArray cmds;
-  for (const auto& c : s.bluetooth.moduleCommands) cmds.append(utf8(c));
+  Json cmds = Json::array();
+  for (const auto& c : s.bluetooth.moduleCommands) cmds.push_back(utf8(c));
   bt["moduleCommands"] = cmds;
   o["bluetooth"] = bt;
-  QJsonObject ir;
+  Json ir = Json::object();
   ir["baudCode"] = s.infraredBaudCode;
   ir["enabled"] = s.infraredEnabled;
   ir["protocol"] = s.infraredProtocol;
   o["infrared"] = ir;
   o["deviceName"] = utf8(s.deviceName);
   o["serialNumber"] = utf8(s.serialNumber);
-  o["sleepTime"] = static_cast<double>(s.sleepTime);
-  o["powerOffTime"] = static_cast<double>(s.powerOffTime);
-  QJsonObject w;
-  w["mode"] = QString::fromStdString(s.wifi.mode);
+  o["sleepTime"] = s.sleepTime;
+  o["powerOffTime"] = s.powerOffTime;
+  Json w = Json::object();
+  w["mode"] = s.wifi.mode;
   w["apName"] = utf8(s.wifi.apName);
   w["apPassword"] = utf8(s.wifi.apPassword);
   w["ssid"] = utf8(s.wifi.ssid);
@@ -91,7 +134,7 @@ QJsonObject settingsToJson(const PrinterSettings& s) {
   o["retractionTime"] = s.retractionTime;
   o["flowControl"] = s.flowControl;
   o["printSize"] = s.printSize;
-  QJsonObject e;
+  Json e = Json::object();
   e["enabled"] = s.ethernet.enabled;
   e["ip"] = dotted(s.ethernet.ip);
   e["mask"] = dotted(s.ethernet.mask);
@@ -102,7 +145,7 @@ QJsonObject settingsToJson(const PrinterSettings& s) {
   e["maskExtra"] = s.ethernet.maskExtra;
   e["macExtra"] = s.ethernet.macExtra;
   o["ethernet"] = e;
-  QJsonObject bm;
+  Json bm = Json::object();
   bm["enabled"] = s.blackMark;
   bm["searchDistance"] = s.blackMarkDistance;
   bm["width"] = s.blackMarkWidth;
@@ -114,57 +157,57 @@ QJsonObject settingsToJson(const PrinterSettings& s) {
   return o;
 }
 
-void settingsFromJson(const QJsonObject& o, PrinterSettings& s) {
+void settingsFromJson(const Json& o, PrinterSettings& s) {
   s.codePage = integer(o, "codePage", s.codePage);
   s.baudCode = integer(o, "baudCode", s.baudCode);
   s.switchByte = integer(o, "switchByte", s.switchByte);
   s.feedChar = integer(o, "feedChar", s.feedChar);
-  const QJsonObject bt = o.value("bluetooth").toObject();
+  const Json& bt = object(member(o, "bluetooth"));
   s.bluetooth.mode = integer(bt, "mode", s.bluetooth.mode);
-  s.bluetooth.name = gbk(bt.value("name"), s.bluetooth.name);
-  s.bluetooth.password = gbk(bt.value("password"), s.bluetooth.password);
-  s.bluetooth.dualName = gbk(bt.value("dualName"), s.bluetooth.dualName);
+  s.bluetooth.name = gbk(member(bt, "name"), s.bluetooth.name);
+  s.bluetooth.password = gbk(member(bt, "password"), s.bluetooth.password);
+  s.bluetooth.dualName = gbk(member(bt, "dualName"), s.bluetooth.dualName);
   s.bluetooth.passwordCheck = integer(bt, "passwordCheck", s.bluetooth.passwordCheck);
   s.bluetooth.model = integer(bt, "model", s.bluetooth.model);
-  s.bluetooth.hidden = bt.value("hidden").toBool(s.bluetooth.hidden);
-  for (const auto& c : bt.value("moduleCommands").toArray()) {
+  s.bluetooth.hidden = flag(member(bt, "hidden"), s.bluetooth.hidden);
+  for (const auto& c : array(member(bt, "moduleCommands"))) {
     s.bluetooth.moduleCommands.push_back(gbk(c, {}));
   }
-  const QJsonObject ir = o.value("infrared").toObject();
+  const Json& ir = object(member(o, "infrared"));
   s.infraredBaudCode = integer(ir, "baudCode", s.infraredBaudCode);
-  s.infraredEnabled = ir.value("enabled").toBool(s.infraredEnabled);
+  s.infraredEnabled = flag(member(ir, "enabled"), s.infraredEnabled);
   s.infraredProtocol = integer(ir, "protocol", s.infraredProtocol);
-  s.deviceName = gbk(o.value("deviceName"), s.deviceName);
-  s.serialNumber = gbk(o.value("serialNumber"), s.serialNumber);
+  s.deviceName = gbk(member(o, "deviceName"), s.deviceName);
+  s.serialNumber = gbk(member(o, "serialNumber"), s.serialNumber);
   s.sleepTime = unsigned32(o, "sleepTime", s.sleepTime);
   s.powerOffTime = unsigned32(o, "powerOffTime", s.powerOffTime);
-  const QJsonObject w = o.value("wifi").toObject();
-  if (w.value("mode").isString()) s.wifi.mode = w.value("mode").toString().toStdString();
-  s.wifi.apName = gbk(w.value("apName"), s.wifi.apName);
-  s.wifi.apPassword = gbk(w.value("apPassword"), s.wifi.apPassword);
-  s.wifi.ssid = gbk(w.value("ssid"), s.wifi.ssid);
-  s.wifi.password = gbk(w.value("password"), s.wifi.password);
-  s.wifi.ip = parseDotted(w.value("ip"), s.wifi.ip);
-  s.wifi.mask = parseDotted(w.value("mask"), s.wifi.mask);
-  s.wifi.gateway = parseDotted(w.value("gateway"), s.wifi.gateway);
+  const Json& w = object(member(o, "wifi"));
+  if (member(w, "mode").is_string()) s.wifi.mode = text(member(w, "mode"));
+  s.wifi.apName = gbk(member(w, "apName"), s.wifi.apName);
+  s.wifi.apPassword = gbk(member(w, "apPassword"), s.wifi.apPassword);
+  s.wifi.ssid = gbk(member(w, "ssid"), s.wifi.ssid);
+  s.wifi.password = gbk(member(w, "password"), s.wifi.password);
+  s.wifi.ip = parseDotted(member(w, "ip"), s.wifi.ip);
+  s.wifi.mask = parseDotted(member(w, "mask"), s.wifi.mask);
+  s.wifi.gateway = parseDotted(member(w, "gateway"), s.wifi.gateway);
   s.wifi.port = integer(w, "port", s.wifi.port);
   s.wifi.addressMode = integer(w, "addressMode", s.wifi.addressMode);
   s.retractionTime = integer(o, "retractionTime", s.retractionTime);
   s.flowControl = integer(o, "flowControl", s.flowControl);
   s.printSize = integer(o, "printSize", s.printSize);
-  const QJsonObject e = o.value("ethernet").toObject();
-  s.ethernet.enabled = e.value("enabled").toBool(s.ethernet.enabled);
-  s.ethernet.ip = parseDotted(e.value("ip"), s.ethernet.ip);
-  s.ethernet.mask = parseDotted(e.value("mask"), s.ethernet.mask);
-  s.ethernet.gateway = parseDotted(e.value("gateway"), s.ethernet.gateway);
+  const Json& e = object(member(o, "ethernet"));
+  s.ethernet.enabled = flag(member(e, "enabled"), s.ethernet.enabled);
+  s.ethernet.ip = parseDotted(member(e, "ip"), s.ethernet.ip);
+  s.ethernet.mask = parseDotted(member(e, "mask"), s.ethernet.mask);
+  s.ethernet.gateway = parseDotted(member(e, "gateway"), s.ethernet.gateway);
   s.ethernet.port = integer(e, "port", s.ethernet.port);
-  auto mac = unhex(e.value("mac"));
+  auto mac = unhex(member(e, "mac"));
   if (mac.size() == 4) std::copy(mac.begin(), mac.end(), s.ethernet.mac.begin());
   s.ethernet.ipExtra = static_cast<std::uint8_t>(integer(e, "ipExtra", s.ethernet.ipExtra));
   s.ethernet.maskExtra = static_cast<std::uint8_t>(integer(e, "maskExtra", s.ethernet.maskExtra));
   s.ethernet.macExtra = static_cast<std::uint8_t>(integer(e, "macExtra", s.ethernet.macExtra));
-  const QJsonObject bm = o.value("blackMark").toObject();
-  s.blackMark = bm.value("enabled").toBool(s.blackMark);
+  const Json& bm = object(member(o, "blackMark"));
+  s.blackMark = flag(member(bm, "enabled"), s.blackMark);
   s.blackMarkDistance = integer(bm, "searchDistance", s.blackMarkDistance);
   s.blackMarkWidth = integer(bm, "width", s.blackMarkWidth);
   s.cutterFeed = integer(bm, "cutterFeed", s.cutterFeed);
@@ -175,105 +218,102 @@ void settingsFromJson(const QJsonObject& o, PrinterSettings& s) {
 
 }  // namespace
 
-QJsonObject stateToJson(const PrinterState& st) {
-  QJsonObject o;
-  o["modelTag"] = QString::fromStdString(st.modelTag);
+Json stateToJson(const PrinterState& st) {
+  Json o = Json::object();
+  o["modelTag"] = st.modelTag;
   o["settings"] = settingsToJson(st.settings);
   o["defaultsRestored"] = st.defaultsRestored;
-  QJsonArray memory;
+  Json memory = Json::array();
   for (const auto& r : st.memory.writtenRanges()) {
-    QJsonObject m;
-    m["address"] = static_cast<double>(r.address);
-    m["length"] = static_cast<double>(r.bytes.size());
+    Json m = Json::object();
+    m["address"] = r.address;
+    m["length"] = r.bytes.size();
     m["hex"] = hex(r.bytes);
-    memory.append(m);
+    memory.push_back(m);
   }
   o["memory"] = memory;
-  QJsonObject logos;
+  Json logos = Json::object();
   logos["count"] = static_cast<int>(st.logos.size());
-  QJsonArray images;
+  Json images = Json::array();
   for (const auto& l : st.logos) {
-    QJsonObject i;
+    Json i = Json::object();
     i["widthBytes"] = l.widthBytes;
     i["heightBytes"] = l.heightBytes;
     i["raster"] = hex(l.raster);
-    images.append(i);
+    images.push_back(i);
   }
   logos["images"] = images;
   o["nvLogos"] = logos;
-  QJsonObject fw;
-  fw["size"] = static_cast<double>(st.firmware.size);
-  fw["sha256"] = QString::fromStdString(st.firmware.sha256);
-  fw["tag"] = QString::fromStdString(st.modelTag);
+  Json fw = Json::object();
+  fw["size"] = st.firmware.size;
+  fw["sha256"] = st.firmware.sha256;
+  fw["tag"] = st.modelTag;
   fw["updates"] = st.firmware.updates;
   if (!st.firmware.image.empty() && st.firmware.image.size() <= kFirmwareHexLimit) {
     fw["hex"] = hex(st.firmware.image);
   }
   o["firmware"] = fw;
-  QJsonArray journal;
+  Json journal = Json::array();
   for (const auto& j : st.journal) {
-    QJsonObject e;
-    e["kind"] = QString::fromStdString(j.kind);
-    e["text"] = QString::fromStdString(j.text);
-    journal.append(e);
+    Json e = Json::object();
+    e["kind"] = j.kind;
+    e["text"] = j.text;
+    journal.push_back(e);
   }
   o["journal"] = journal;
   return o;
 }
 
-void stateFromJson(const QJsonObject& o, PrinterState& st) {
-  if (o.value("modelTag").isString()) st.modelTag = o.value("modelTag").toString().toStdString();
-  settingsFromJson(o.value("settings").toObject(), st.settings);
+void stateFromJson(const Json& o, PrinterState& st) {
+  if (member(o, "modelTag").is_string()) st.modelTag = text(member(o, "modelTag"));
+  settingsFromJson(object(member(o, "settings")), st.settings);
   st.defaultsRestored = integer(o, "defaultsRestored", st.defaultsRestored);
-  for (const auto& v : o.value("memory").toArray()) {
-    const QJsonObject m = v.toObject();
-    auto bytes = unhex(m.value("hex"));
-    st.memory.write(static_cast<std::uint32_t>(m.value("address").toDouble()), bytes);
+  for (const auto& v : array(member(o, "memory"))) {
+    const Json& m = object(v);
+    auto bytes = unhex(member(m, "hex"));
+    st.memory.write(static_cast<std::uint32_t>(number(member(m, "address"))), bytes);
   }
-  const QJsonObject logos = o.value("nvLogos").toObject();
+  const Json& logos = object(member(o, "nvLogos"));
   if (logos.contains("images")) {
     st.logos.clear();
-    for (const auto& v : logos.value("images").toArray()) {
-      const QJsonObject i = v.toObject();
+    for (const auto& v : array(member(logos, "images"))) {
+      const Json& i = object(v);
       NvLogo l;
       l.widthBytes = integer(i, "widthBytes", 0);
       l.heightBytes = integer(i, "heightBytes", 0);
-      l.raster = unhex(i.value("raster"));
+      l.raster = unhex(member(i, "raster"));
       st.logos.push_back(std::move(l));
     }
   }
-  const QJsonObject fw = o.value("firmware").toObject();
-  st.firmware.size = static_cast<std::uint64_t>(fw.value("size").toDouble());
-  st.firmware.sha256 = fw.value("sha256").toString().toStdString();
+  const Json& fw = object(member(o, "firmware"));
+  st.firmware.size = static_cast<std::uint64_t>(number(member(fw, "size")));
+  st.firmware.sha256 = text(member(fw, "sha256"));
   st.firmware.updates = integer(fw, "updates", 0);
-  st.firmware.image = unhex(fw.value("hex"));
-  for (const auto& v : o.value("journal").toArray()) {
-    const QJsonObject e = v.toObject();
-    st.journal.push_back(
-        {e.value("kind").toString().toStdString(), e.value("text").toString().toStdString()});
+  st.firmware.image = unhex(member(fw, "hex"));
+  for (const auto& v : array(member(o, "journal"))) {
+    const Json& e = object(v);
+    st.journal.push_back({text(member(e, "kind")), text(member(e, "text"))});
   }
 }
 
 bool saveStateFile(const std::string& path, const PrinterState& state) {
-  // QSaveFile writes a temporary file beside the target and renames it over the target on
-  // commit, so a reader sees either the old or the new file, never a part of one.
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const QByteArray bytes = QJsonDocument(stateToJson(state)).toJson(QJsonDocument::Indented);
-  if (file.write(bytes) != bytes.size()) {
-    file.cancelWriting();
-    return false;
-  }
-  return file.commit();
+  // A temporary file beside the target, renamed over it: a reader sees either the old or the new
+  // file, never a part of one. The simulated printer's passwords are in it: owner only.
+  const std::string bytes =
+      stateToJson(state).dump(4, ' ', false, Json::error_handler_t::replace) + "\n";
+  return replaceFileAtomically(path, bytes, 0600);
 }
 
 bool loadStateFile(const std::string& path, PrinterState& state) {
-  QFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::ReadOnly)) return false;
-  QJsonParseError err{};
-  const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &err);
-  if (err.error != QJsonParseError::NoError || !doc.isObject()) return false;
-  stateFromJson(doc.object(), state);
+  std::string bytes;
+  try {
+    bytes = readInputFile(path, kMaxStateFileBytes);
+  } catch (const InputFileError&) {
+    return false;
+  }
+  const Json doc = Json::parse(bytes, nullptr, false);
+  if (doc.is_discarded() || !doc.is_object()) return false;
+  stateFromJson(doc, state);
   return true;
 }
 
