@@ -14,7 +14,7 @@ A file includes from its own layer or below; ui and cli do not include each othe
 channels are built by the engine alone (app/Engine.cpp): no other folder includes their headers.
 The simulator (tools/) includes from src/ only shared/ and platform/, and links only the library
 made of those two folders (--sim-links: the simulator library's link libraries, --sim-lib: that
-library, --sim-lib-sources: its sources).
+library, --sim-lib-sources: its sources). Qt headers are included in src/ui/ alone.
 
 The tests follow the same folders: tests/<folder>/ holds the tests of src/<folder>/, apart from a
 few folders of their own (TEST_FOLDERS), and no test folder builds another one's files: what
@@ -48,6 +48,10 @@ TEST_FOLDERS = {"support", "sim", "install", "ansible", "layers"}
 OTHER_TEST_FOLDER = re.compile(r"(?:/tests/|\.\./)([A-Za-z0-9_-]+)?")
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/([^"]+)"', re.MULTILINE)
+# Qt's headers (<QImage>, <QtCore/QString>, <qglobal.h>): only the window's code includes them, so
+# that plenar and the simulator link no Qt.
+QT_INCLUDE = re.compile(r'^\s*#\s*include\s+[<"](Q[A-Za-z]+(?:/\w+)?|q\w+\.h)[>"]', re.MULTILINE)
+QT_FOLDERS = {"ui"}
 SOURCES = (".h", ".hpp", ".cpp", ".cc")
 
 
@@ -94,6 +98,21 @@ def check_src(root, problems):
             elif header in CONCRETE_CHANNELS and own != "channels" and rel not in CHANNEL_BUILDERS:
                 problems.append(f"{where}: only the engine (app/Engine.cpp) builds channels")
     return folders
+
+
+def check_qt(root, problems):
+    for top in ("src", "tools"):
+        for path in sorted((root / top).rglob("*")):
+            if path.suffix not in SOURCES:
+                continue
+            parts = path.relative_to(root).parts
+            if top == "src" and len(parts) > 2 and parts[1] in QT_FOLDERS:
+                continue
+            text = path.read_text(encoding="utf-8", errors="replace")
+            for match in QT_INCLUDE.finditer(text):
+                line = text.count("\n", 0, match.start()) + 1
+                problems.append(f"{path.relative_to(root).as_posix()}:{line}: includes "
+                                f"{match.group(1)}: Qt belongs to src/ui/ alone")
 
 
 def check_tools(root, src_folders, problems):
@@ -159,6 +178,7 @@ def main():
     problems = []
     src_folders = check_src(args.root, problems)
     check_tools(args.root, src_folders, problems)
+    check_qt(args.root, problems)
     check_tests(args.root, src_folders, problems)
     if args.sim_links is not None:
         check_sim_links(args.root, [l for l in args.sim_links.split(";") if l], args.sim_lib,
