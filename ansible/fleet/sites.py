@@ -133,12 +133,15 @@ class Site(object):
             return {}
 
     def frames(self):
-        """How many frames and raw sequences the printer has received."""
+        """How many frames and raw sequences the printer has received, the link test's
+        (identify, rate switches: sent before an apply decides, with --verify) left out."""
         count = 0
         try:
             with open(self.record_path, encoding='utf-8', errors='replace') as f:
                 for line in f:
-                    if '"kind":"frame"' in line or '"kind":"sequence"' in line:
+                    if ('"kind":"frame"' in line or '"kind":"sequence"' in line) and \
+                            '"meaning":"identify' not in line and \
+                            '"meaning":"switch rate' not in line:
                         count += 1
         except OSError:
             pass

@@ -16,6 +16,7 @@ __metaclass__ = type
 
 import json
 import os
+import re
 
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
     CHANGED, RATES, UNCHANGED, in_own_words, option_path, place_secret, secret_paths)
@@ -205,6 +206,27 @@ def error_field(doc, translate=True):
     return field
 
 
+def own_message(error, translate=True):
+    """plenar's message of a failure; with `translate`, without the place in the profile file
+    the module wrote (plenar begins a refusal with "line N: KEY: "), which the option path
+    replaces."""
+    message = error.get('message') or 'plenar failed'
+    if translate and error.get('field'):
+        message = re.sub(r'^(line \d+: )?%s: ' % re.escape(error['field']), '', message)
+    return message
+
+
+def own_error(doc, translate=True):
+    """The document's error as the module returns it: with `translate`, the field is the
+    option path and the message and the line no longer point into the module's own file."""
+    error = dict(doc.get('error') or {})
+    if translate and error:
+        error['message'] = own_message(error)
+        error['field'] = error_field(doc)
+        error.pop('line', None)
+    return error or None
+
+
 def link_hint(kind, detail, link):
     """What to do about a failure of `kind` on `link`, given the system's reason."""
     lkind = link_kind(link) if link is not None else None
@@ -227,8 +249,10 @@ def failure_message(doc, link=None, translate=True):
     the option path; otherwise the key and line of the user's file."""
     error = doc.get('error') or {}
     kind = error.get('kind', 'printer')
-    parts = [error.get('message') or 'plenar failed']
+    parts = [own_message(error, translate)]
     where = error_field(doc, translate)
+    if where and not translate and re.match(r'^(line \d+: )?%s: ' % re.escape(where), parts[0]):
+        where = ''  # plenar's message begins with the place already
     if where:
         if error.get('line') and not translate:
             where = 'line %d, %s' % (error['line'], where)
@@ -365,7 +389,7 @@ def summarize_apply(doc, check, translate=True):
         ignored=result.get('ignored', []),
         notes=result.get('notes', []),
         diff=dict(before=before, after=after),
-        error=doc.get('error'),
+        error=own_error(doc, translate),
     )
     # The profile file: its path when it is the user's (never its hash: it may hold
     # passwords); nothing when the module wrote it.

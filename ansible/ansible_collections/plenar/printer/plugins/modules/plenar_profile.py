@@ -518,8 +518,8 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
-    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, error_field,
-    failure_message, link_options, program_options, summarize_apply)
+    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, failure_message,
+    link_options, program_options, summarize_apply)
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
     PROFILE_RULES, merge_profiles, profile_sections, profile_spec)
 
@@ -594,7 +594,6 @@ def apply_one(module, cli, profile_path, printer, translate):
                     rc=e.rc, diff=dict(before={}, after={}))
     out = summarize_apply(doc, check, translate)
     if not doc['ok']:
-        out['error'] = dict(out['error'] or {}, field=error_field(doc, translate))
         out.update(failed=True, msg=failure_message(doc, printer, translate),
                    rc=doc['exit_code'])
     elif out['link_redirected']:

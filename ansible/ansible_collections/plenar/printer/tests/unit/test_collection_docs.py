@@ -84,7 +84,7 @@ def test_changelog_fragment_is_what_antsibull_changelog_reads(name):
 def test_changelog_has_every_release_up_to_the_collections_version():
     changelog = read_yaml('changelogs', 'changelog.yaml')
     config = read_yaml('changelogs', 'config.yaml')
-    assert [s[0] for s in config['sections']] == [s for s in SECTIONS[1:-1]]
+    assert [s[0] for s in config['sections']] == SECTIONS[1:-1]
     version = read_yaml('galaxy.yml')['version']
     releases = changelog['releases']
 
