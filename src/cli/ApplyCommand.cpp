@@ -2,7 +2,11 @@
 // plenar apply: makes the printer match a profile, sending only the groups that differ from the
 // record of what was last applied to it.
 
+#include <sys/stat.h>
+
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/Language.h"
 #include "cli/ApplyJson.h"
@@ -18,7 +22,23 @@ namespace plenar::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "apply PROFILE.ini [--device NAME SERIAL] [--record FILE] [--force] [--plan | --check]";
+    "apply PROFILE.ini [--device NAME SERIAL] [--record FILE] [--force] [--verify] "
+    "[--wait SECONDS] [--force-firmware] [--plan | --check]";
+
+// How long an apply waits by default for another apply to the same printer to finish.
+constexpr double kDefaultLockWaitSeconds = 5;
+
+// --record names the file an apply replaces: a regular file or nothing yet. A device or a
+// stream (/dev/stdout) would take ten documents and keep none.
+std::string recordOption(const std::optional<std::string>& record) {
+  if (!record) return {};
+  if (record->empty()) throw UsageError("--record needs a file name");
+  struct stat st {};
+  if (::stat(record->c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    throw UsageError("--record " + *record + ": not a regular file");
+  }
+  return *record;
+}
 
 void printPlan(const Json& plan, bool withRecord) {
   std::printf("profile %s (sha256 %s)\n", plan["profile"]["path"].get<std::string>().c_str(),
@@ -85,7 +105,17 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   const bool plan = args.takeFlag("--plan");
   const bool check = args.takeFlag("--check");
   const bool force = args.takeFlag("--force");
-  const auto record = args.takeOption("--record");
+  const bool verify = args.takeFlag("--verify");
+  const bool forceFirmware = args.takeFlag("--force-firmware");
+  const std::string record = recordOption(args.takeOption("--record"));
+  double wait = kDefaultLockWaitSeconds;
+  if (auto w = args.takeOption("--wait")) {
+    char* end = nullptr;
+    wait = std::strtod(w->c_str(), &end);
+    if (w->empty() || *end != '\0' || !std::isfinite(wait) || wait < 0 || wait > 86400) {
+      throw UsageError("--wait takes seconds from 0 to 86400, not '" + *w + "'");
+    }
+  }
   std::optional<DeviceIdentity> device;
   if (auto d = args.takeOptionPair("--device")) device = DeviceIdentity{d->first, d->second};
   const auto p = args.expect(1, kUsage);
@@ -95,11 +125,20 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(o.paths), device);
   ApplyOptions options;
   options.link = o.link;
-  options.recordPath = record.value_or(defaultRecordPath(o.paths.stateDir, o.link));
+  options.recordPath = record.empty() ? defaultRecordPath(o.paths.stateDir, o.link) : record;
   options.stateDir = o.paths.stateDir;
   options.force = force;
+  options.verify = verify;
+  options.forceFirmware = forceFirmware;
+  if (!plan && !check) options.lockWaitSeconds = wait;
   ApplyRun run(profile, std::move(groups), options);
 
+  if ((plan || check) && run.error()) {
+    const auto& e = *run.error();
+    o.report->setError(e.kind, e.message, e.detail, e.group);
+    std::fprintf(stderr, "%s\n", e.message.c_str());
+    return kExitFailed;
+  }
   if (plan || check) {
     // Nothing is sent: the plan, and with --check what the record says would change.
     Json result = applyPlanJson(run, check);
@@ -138,7 +177,9 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
     }
   }
   o.report->result() = std::move(result);
-  return run.error() ? kExitFailed : kExitDone;
+  if (!run.error()) return kExitDone;
+  // A program for another model, like every input a check refuses, is the data's fault.
+  return run.error()->kind == "refused" ? kExitRefused : kExitFailed;
 }
 
 }  // namespace

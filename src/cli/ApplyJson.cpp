@@ -2,6 +2,7 @@
 #include "cli/ApplyJson.h"
 
 #include "commands/RequestBytes.h"
+#include "shared/SecretMask.h"
 
 namespace plenar::cli {
 namespace {
@@ -40,15 +41,9 @@ Json optionalLink(const std::optional<LinkSnapshot>& link) {
 
 }  // namespace
 
-std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    if (!out.empty()) out += ' ';
-    out += digits[b >> 4];
-    out += digits[b & 0x0F];
-  }
-  return out;
+std::string hexBytes(const std::vector<std::uint8_t>& bytes,
+                     const std::vector<std::string>& secrets) {
+  return maskedHex(bytes, secrets);
 }
 
 Json applyResultJson(const ApplyRun& run) {
@@ -63,6 +58,8 @@ Json applyResultJson(const ApplyRun& run) {
   j["link_used"] = optionalLink(run.linkUsed());
   j["link_after"] = optionalLink(run.linkAfter());
   j["link_after_answered"] = run.linkAfterAnswered();
+  j["link_redirected"] = run.linkRedirected();
+  j["record_stale"] = run.recordStale();
   Json steps = Json::array();
   for (const auto& step : run.steps()) {
     Json s = stepJson(step, step.status);
@@ -87,7 +84,9 @@ Json applyPlanJson(const ApplyRun& run, bool withRecord) {
     if (g.request) s["code"] = g.request->code;
     Json bytes = Json::array();
     if (g.request) {
-      for (const auto& message : requestWireBytes(*g.request)) bytes.push_back(hexBytes(message));
+      for (const auto& message : requestWireBytes(*g.request)) {
+        bytes.push_back(hexBytes(message, g.request->secrets));
+      }
     }
     s["bytes"] = std::move(bytes);
     if (!g.files.empty()) s["files"] = g.files;
@@ -108,6 +107,7 @@ Json applyPlanJson(const ApplyRun& run, bool withRecord) {
     j["record"] = {
         {"path", run.recordPath()}, {"existed", run.recordExisted()}, {"written", false}};
     j["link_after"] = optionalLink(run.recordedLinkAfter());
+    j["link_redirected"] = run.linkRedirected();
   }
   j["steps"] = std::move(steps);
   j["ignored"] = ignoredJson(run);

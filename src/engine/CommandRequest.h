@@ -41,6 +41,11 @@ struct CommandRequest {
   // Read-back: save exactly value2 bytes, not the printer's last reply block whole (plenar;
   // the window keeps the block).
   bool exactLength = false;
+  // Program update: a model tag missing on either side does not stop it (plenar's
+  // --force-firmware; the window never sets it). Different tags always stop it.
+  bool forceFirmware = false;
+  // The passwords it carries, as they go out (GBK): traces and outputs show them masked.
+  std::vector<std::string> secrets;
   LinkSnapshot link;
 };
 

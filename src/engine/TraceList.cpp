@@ -5,6 +5,8 @@
 #include <ctime>
 
 #include "platform/IniFile.h"
+#include "platform/SafeFiles.h"
+#include "shared/SecretMask.h"
 
 namespace plenar {
 
@@ -21,7 +23,9 @@ std::string traceTimestamp(std::chrono::system_clock::time_point when) {
   return buf;
 }
 
-std::vector<std::string> hexDump(std::span<const std::uint8_t> bytes) {
+std::vector<std::string> hexDump(std::span<const std::uint8_t> bytes,
+                                 const std::vector<std::string>& secrets) {
+  const std::vector<bool> masked = secretPositions(bytes, secrets);
   std::vector<std::string> out;
   const std::string hexStart = "    ";
   const std::string charStart = "    ;";
@@ -31,8 +35,8 @@ std::vector<std::string> hexDump(std::span<const std::uint8_t> bytes) {
   for (size_t i = 0; i < n; ++i) {
     char h[4];
     std::snprintf(h, sizeof h, "%2.2x ", bytes[i]);
-    hex += h;
-    chars += bytes[i] <= 32 ? ' ' : static_cast<char>(bytes[i]);
+    hex += masked[i] ? "** " : h;
+    chars += masked[i] ? '*' : bytes[i] <= 32 ? ' ' : static_cast<char>(bytes[i]);
     if (i % 8 == 7) hex += "   ";
     if (i % 16 == 15) {
       out.push_back(hex + chars);
@@ -50,9 +54,10 @@ std::vector<std::string> hexDump(std::span<const std::uint8_t> bytes) {
   return out;
 }
 
-void TraceList::clear() {
+void TraceList::clear(std::vector<std::string> secrets) {
   std::lock_guard lock(mutex_);
   lines_.clear();
+  secrets_ = std::move(secrets);
 }
 
 void TraceList::addLine(std::string line) {
@@ -61,17 +66,21 @@ void TraceList::addLine(std::string line) {
 }
 
 void TraceList::addBlock(const char* verb, std::span<const std::uint8_t> bytes) {
-  std::string head = std::string(verb) + " " + std::to_string(bytes.size()) + " Bytes" +
-                     traceTimestamp();
-  auto dump = hexDump(bytes);
+  std::string head =
+      std::string(verb) + " " + std::to_string(bytes.size()) + " Bytes" + traceTimestamp();
   std::lock_guard lock(mutex_);
+  auto dump = hexDump(bytes, secrets_);
   lines_.push_back(std::move(head));
   for (auto& l : dump) lines_.push_back(std::move(l));
 }
 
-void TraceList::addSend(std::span<const std::uint8_t> bytes) { addBlock("Send", bytes); }
+void TraceList::addSend(std::span<const std::uint8_t> bytes) {
+  addBlock("Send", bytes);
+}
 
-void TraceList::addReceive(std::span<const std::uint8_t> bytes) { addBlock("Receive", bytes); }
+void TraceList::addReceive(std::span<const std::uint8_t> bytes) {
+  addBlock("Receive", bytes);
+}
 
 std::vector<std::string> TraceList::lines() const {
   std::lock_guard lock(mutex_);
@@ -87,7 +96,7 @@ bool TraceList::save(const std::string& path) const {
       text += '\n';
     }
   }
-  return replaceFileAtomically(path, text, 0644);
+  return savePrivateFile(path, text);
 }
 
 }  // namespace plenar

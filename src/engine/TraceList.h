@@ -17,14 +17,17 @@ namespace plenar {
 // its dump are appended under one lock, so two blocks never interleave.
 class TraceList {
  public:
-  void clear();
+  // Empties the trace for the next command; `secrets` (its passwords as they go out) are shown
+  // masked in every dump until the next clear.
+  void clear(std::vector<std::string> secrets = {});
   void addLine(std::string line);
   // "Send %d Bytes" + T, then the dump.
   void addSend(std::span<const std::uint8_t> bytes);
   // "Receive %d Bytes" + T, then the dump.
   void addReceive(std::span<const std::uint8_t> bytes);
   std::vector<std::string> lines() const;
-  // Replaces `path` atomically with one line per trace line. False when it cannot be written.
+  // Replaces `path` (0600, never through a symlink) with one line per trace line. False when it
+  // cannot be written.
   bool save(const std::string& path) const;
 
  private:
@@ -32,11 +35,15 @@ class TraceList {
 
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
+  std::vector<std::string> secrets_;
 };
 
 // " yy-mm-dd hh:nn:ss zzz " in local time, one blank before and after.
-std::string traceTimestamp(std::chrono::system_clock::time_point when = std::chrono::system_clock::now());
-// The hex dump lines of a block (none for an empty block).
-std::vector<std::string> hexDump(std::span<const std::uint8_t> bytes);
+std::string traceTimestamp(
+    std::chrono::system_clock::time_point when = std::chrono::system_clock::now());
+// The hex dump lines of a block (none for an empty block); the bytes of `secrets` show as "**"
+// in the hex columns and '*' in the text column.
+std::vector<std::string> hexDump(std::span<const std::uint8_t> bytes,
+                                 const std::vector<std::string>& secrets = {});
 
 }  // namespace plenar

@@ -222,6 +222,9 @@ IniDocument IniFile::load() const {
 }
 
 bool IniFile::save(const IniDocument& doc) const {
+  // Settings and profiles hold the printers' passwords: kept private, never written through a
+  // link someone else planted.
+  if ((createMode_ & 077) == 0) return savePrivateFile(path_, doc.bytes());
   return replaceFileAtomically(path_, doc.bytes(), createMode_);
 }
 

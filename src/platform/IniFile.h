@@ -75,7 +75,8 @@ inline constexpr std::size_t kMaxIniFileBytes = 1u << 20;  // settings and langu
 class IniFile {
  public:
   // `createMode` is the permission of a file that does not exist yet; an existing file keeps its
-  // own.
+  // own. The default 0600 makes it a private file (savePrivateFile): always 0600, never written
+  // through a symlink.
   explicit IniFile(std::string path, mode_t createMode = 0600)
       : path_(std::move(path)), createMode_(createMode) {}
 

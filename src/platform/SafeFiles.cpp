@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 namespace plenar {
 
@@ -198,6 +199,105 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes, mode
   std::string target;
   if (!resolveTarget(path, target)) return false;
   return replaceRegular(target, bytes, createMode);
+}
+
+}  // namespace plenar
+
+namespace plenar {
+namespace {
+
+std::string baseOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string tempPrefix(const std::string& path) {
+  const std::string folder = folderOf(path);
+  return (path.find('/') == std::string::npos ? std::string() : folder + "/") + "." + baseOf(path) +
+         ".tmp.";
+}
+
+bool syncFolder(const std::string& folder) {
+  Fd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!dir) return false;
+  return ::fsync(dir.get()) == 0 || errno == EINVAL;
+}
+
+}  // namespace
+
+bool savePrivateFile(const std::string& path, std::string_view bytes) {
+  if (path.empty() || path.back() == '/') {
+    errno = ENOENT;
+    return false;
+  }
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0) {
+    if (S_ISLNK(st.st_mode)) {
+      errno = ELOOP;
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      errno = EINVAL;
+      return false;
+    }
+    if (st.st_uid != ::geteuid()) {
+      errno = EPERM;
+      return false;
+    }
+  } else if (errno != ENOENT) {
+    return false;
+  }
+  std::string tmp = tempPrefix(path) + "XXXXXX";
+  // mkstemp opens with O_CREAT | O_EXCL and mode 0600: never through a link planted there.
+  int raw = ::mkstemp(tmp.data());
+  if (raw < 0) return false;
+  Fd fd(raw);
+  auto fail = [&] {
+    int saved = errno;
+    fd.reset();
+    ::unlink(tmp.c_str());
+    errno = saved;
+    return false;
+  };
+  if (::fchmod(fd.get(), 0600) != 0) return fail();
+  if (!writeAll(fd.get(), bytes)) return fail();
+  if (::fsync(fd.get()) != 0) return fail();
+  if (fd.close() != 0) return fail();
+  if (::rename(tmp.c_str(), path.c_str()) != 0) return fail();
+  syncFolder(folderOf(path));
+  return true;
+}
+
+bool makePrivateFolder(const std::string& folder) {
+  if (folder.empty()) return true;
+  std::string level;
+  std::size_t from = 0;
+  while (from <= folder.size()) {
+    std::size_t slash = folder.find('/', from);
+    if (slash == std::string::npos) slash = folder.size();
+    level = folder.substr(0, slash);
+    from = slash + 1;
+    if (level.empty()) continue;
+    if (::mkdir(level.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  return true;
+}
+
+void removeStaleTemps(const std::string& path) {
+  const std::string prefix = "." + baseOf(path) + ".tmp.";
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folderOf(path), ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) == 0 && entry.is_regular_file(ec) && !entry.is_symlink(ec)) {
+      std::filesystem::remove(entry.path(), ec);
+    }
+  }
 }
 
 }  // namespace plenar

@@ -48,4 +48,19 @@ std::vector<std::uint8_t> readInputBytes(const std::string& path, std::size_t ma
 // Returns false (errno set) on failure, leaving any earlier file untouched.
 bool replaceFileAtomically(const std::string& path, std::string_view bytes, mode_t createMode);
 
+// Saves a file that may hold a secret or a trace (debug.log, sysconfig.ini, profiles, apply
+// records, the record key): written to `.<name>.tmp.XXXXXX` in the same folder (created
+// O_EXCL, 0600), synced and renamed over `path`, then the folder is synced. The result is always
+// 0600, whatever the old file's mode was. A symlink, anything that is not a regular file, or a
+// file of another user at `path` is refused (ELOOP, EINVAL, EPERM) and left as it is.
+// Returns false (errno set) on failure; the old file is then untouched.
+bool savePrivateFile(const std::string& path, std::string_view bytes);
+
+// Creates `folder` and each missing level above it with mode 0700 (levels that exist are left
+// as they are). False with errno when one cannot be made or is not a folder.
+bool makePrivateFolder(const std::string& folder);
+
+// Removes the temporary files a killed savePrivateFile() of `path` left behind.
+void removeStaleTemps(const std::string& path);
+
 }  // namespace plenar

@@ -2,6 +2,7 @@
 #include "platform/Sha256.h"
 
 #include <fcntl.h>
+#include <nettle/hmac.h>
 #include <nettle/sha2.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,9 +30,9 @@ Sha256& Sha256::add(std::string_view text) {
   return *this;
 }
 
-std::string Sha256::hex() {
-  std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
-  sha256_digest(ctx_, digest.size(), digest.data());
+namespace {
+
+std::string lowerHex(const std::array<std::uint8_t, SHA256_DIGEST_SIZE>& digest) {
   static const char* digits = "0123456789abcdef";
   std::string out;
   for (std::uint8_t b : digest) {
@@ -39,6 +40,23 @@ std::string Sha256::hex() {
     out += digits[b & 0x0F];
   }
   return out;
+}
+
+}  // namespace
+
+std::string Sha256::hex() {
+  std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
+  sha256_digest(ctx_, digest.size(), digest.data());
+  return lowerHex(digest);
+}
+
+std::string hmacSha256Hex(std::string_view key, std::string_view text) {
+  hmac_sha256_ctx ctx;
+  hmac_sha256_set_key(&ctx, key.size(), reinterpret_cast<const std::uint8_t*>(key.data()));
+  hmac_sha256_update(&ctx, text.size(), reinterpret_cast<const std::uint8_t*>(text.data()));
+  std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};
+  hmac_sha256_digest(&ctx, digest.size(), digest.data());
+  return lowerHex(digest);
 }
 
 std::string sha256OfFile(const std::string& path) {

@@ -33,6 +33,9 @@ inline std::string sha256Hex(std::string_view text) {
 inline std::string sha256Hex(std::span<const std::uint8_t> bytes) {
   return Sha256().add(bytes).hex();
 }
+// HMAC-SHA256 of `text` under `key`, lower-case hex: equal texts match only for the same key.
+std::string hmacSha256Hex(std::string_view key, std::string_view text);
+
 // The digest of a whole file, read in pieces; empty when it cannot be read.
 std::string sha256OfFile(const std::string& path);
 

@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profile/ApplyRecord.h"
 
+#include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -75,16 +79,34 @@ Json recordToJson(const ApplyRecord& r) {
   if (r.device) j["device"] = {{"name", r.device->first}, {"serial_no", r.device->second}};
   Json groups = Json::object();
   for (const auto& [name, g] : r.groups) {
-    groups[name] = {
-        {"sha256", g.sha256}, {"applied", g.applied}, {"values", valuesToJson(g.values)}};
+    groups[name] = {{g.keyed ? "hmac_sha256" : "sha256", g.sha256},
+                    {"applied", g.applied},
+                    {"values", valuesToJson(g.values)}};
   }
   j["groups"] = std::move(groups);
   return j;
 }
 
+void checkRecordPath(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return;
+  const std::string refused = "the apply record " + path + " is refused: ";
+  if (S_ISLNK(st.st_mode)) {
+    throw RecordUnsafe(refused +
+                       "it is a symbolic link (remove it; records are never written "
+                       "through a link)");
+  }
+  if (!S_ISREG(st.st_mode)) throw RecordUnsafe(refused + "it is not a regular file");
+  if (st.st_uid != ::geteuid()) {
+    throw RecordUnsafe(refused + "it belongs to another user (uid " + std::to_string(st.st_uid) +
+                       ")");
+  }
+}
+
 std::optional<ApplyRecord> loadApplyRecord(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return std::nullopt;
+  checkRecordPath(path);
   std::string bytes;
   try {
     bytes = readInputFile(path, kMaxRecordBytes);
@@ -117,9 +139,11 @@ std::optional<ApplyRecord> loadApplyRecord(const std::string& path) {
   }
   if (!j.contains("groups") || !j["groups"].is_object()) throw bad("no groups");
   for (const auto& [name, g] : j["groups"].items()) {
-    if (!g.is_object() || str(g, "sha256").size() != 64) throw bad("group " + name);
+    if (!g.is_object()) throw bad("group " + name);
     RecordedGroup rg;
-    rg.sha256 = str(g, "sha256");
+    rg.keyed = g.contains("hmac_sha256");
+    rg.sha256 = str(g, rg.keyed ? "hmac_sha256" : "sha256");
+    if (rg.sha256.size() != 64) throw bad("group " + name);
     rg.applied = str(g, "applied");
     if (g.contains("values") && g["values"].is_object()) {
       for (const auto& [key, value] : g["values"].items()) {
@@ -132,17 +156,71 @@ std::optional<ApplyRecord> loadApplyRecord(const std::string& path) {
 }
 
 bool saveApplyRecord(const std::string& path, const ApplyRecord& record) {
-  const std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (!folder.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-      errno = ec.value();
-      return false;
-    }
-  }
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  if (!makePrivateFolder(folder)) return false;
   // Device names and serial numbers are the printers' own; the records stay the user's.
-  return replaceFileAtomically(path, recordToJson(record).dump(2) + "\n", 0600);
+  return savePrivateFile(path, recordToJson(record).dump(2) + "\n");
+}
+
+bool canWriteRecordFolder(const std::string& path) {
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  if (!makePrivateFolder(folder)) return false;
+  std::string probe = (folder.empty() ? std::string(".") : folder) + "/." +
+                      std::filesystem::path(path).filename().string() + ".tmp.XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+std::string recordKey(const std::string& stateDir, std::string& why) {
+  constexpr std::size_t kKeyBytes = 32;
+  const std::string path = pathIn(stateDir, "record.key");
+  auto failed = [&](const std::string& what) {
+    why = "the record key " + path + " " + what;
+    return std::string();
+  };
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+      struct stat st {};
+      std::string key(kKeyBytes + 1, '\0');
+      const bool statted = ::fstat(fd, &st) == 0;
+      const ssize_t n = statted && S_ISREG(st.st_mode) ? ::read(fd, key.data(), key.size()) : -1;
+      ::close(fd);
+      if (!statted || !S_ISREG(st.st_mode)) return failed("is not a regular file");
+      if (st.st_uid != ::geteuid()) return failed("belongs to another user");
+      if (n == static_cast<ssize_t>(kKeyBytes)) {
+        if ((st.st_mode & 077) != 0) ::chmod(path.c_str(), 0600);
+        key.resize(kKeyBytes);
+        return key;
+      }
+      // Cut short by a crash while it was made: make it again.
+      ::unlink(path.c_str());
+    } else if (errno != ENOENT) {
+      return failed(std::string("cannot be read: ") + std::strerror(errno));
+    }
+    if (!makePrivateFolder(stateDir))
+      return failed(std::string("cannot be made: ") + std::strerror(errno));
+    std::string key(kKeyBytes, '\0');
+    if (::getrandom(key.data(), key.size(), 0) != static_cast<ssize_t>(key.size())) {
+      return failed(std::string("cannot be made: ") + std::strerror(errno));
+    }
+    // O_EXCL: two first runs at once keep one key, the other reads it on its next pass.
+    fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return failed(std::string("cannot be made: ") + std::strerror(errno));
+    }
+    const bool written =
+        ::write(fd, key.data(), key.size()) == static_cast<ssize_t>(key.size()) && ::fsync(fd) == 0;
+    ::close(fd);
+    if (written) return key;
+    ::unlink(path.c_str());
+    return failed(std::string("cannot be written: ") + std::strerror(errno));
+  }
+  return failed("keeps changing");
 }
 
 }  // namespace plenar

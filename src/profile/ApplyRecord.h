@@ -21,9 +21,13 @@ namespace plenar {
 //  "device":{"name":"...","serial_no":"..."},
 //  "groups":{"codepage":{"sha256":"...","applied":"...","values":{"CodePage":"CP437"}}, ...}}
 //
-// Passwords are only part of a group's hash; its values show them masked.
+// Passwords are only part of a group's hash, and a group that holds one is recorded with a keyed
+// hash ("hmac_sha256", under the machine's record key) in place of "sha256": a record alone
+// tells nothing about a password, and equal values still match on the machine that wrote it.
+// Its values show them masked.
 struct RecordedGroup {
-  std::string sha256;
+  std::string sha256;  // the hash, keyed when `keyed`
+  bool keyed = false;
   std::string applied;  // UTC, ISO 8601
   std::vector<std::pair<std::string, std::string>> values;
 };
@@ -42,14 +46,32 @@ struct ApplyRecord {
 // The default record of a link: apply/<kind>-<port or address>.json in the state folder.
 std::string defaultRecordPath(const std::string& stateDir, const LinkSnapshot& link);
 
-// nullopt when there is no file; RecordError when it is there but unreadable or malformed.
+// nullopt when there is no file; RecordError when it is there but unreadable or malformed;
+// RecordUnsafe when the path is a symlink, not a regular file, or another user's file (which
+// an apply must neither trust nor replace).
 class RecordError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+class RecordUnsafe : public RecordError {
+ public:
+  using RecordError::RecordError;
+};
 std::optional<ApplyRecord> loadApplyRecord(const std::string& path);
-// Creates the folder (0700) when missing; false with errno when the file cannot be written.
+// Throws RecordUnsafe when `path` names something an apply must not write to.
+void checkRecordPath(const std::string& path);
+// Creates the folder (0700) when missing; writes through a temporary file (0600, O_EXCL) and a
+// rename, never through a symlink; false with errno when the file cannot be written.
 bool saveApplyRecord(const std::string& path, const ApplyRecord& record);
+
+// Whether the record's folder takes a new file (made 0700 when missing): a temporary file is
+// created and removed. False with errno when it does not.
+bool canWriteRecordFolder(const std::string& path);
+
+// The machine's key for the keyed hashes of groups that hold a password: 32 random bytes in
+// `record.key` of the state folder (0600), made on first use. Empty with `why` set when it can
+// neither be read nor made.
+std::string recordKey(const std::string& stateDir, std::string& why);
 
 Json recordToJson(const ApplyRecord& record);
 // The current time as the record writes it.

@@ -1,12 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profile/ApplyRun.h"
 
-#include <cerrno>
-#include <cstring>
+#include <sys/random.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "channels/SerialPortList.h"
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
 #include "platform/BuildInfo.h"
+#include "platform/SafeFiles.h"
+#include "platform/Sha256.h"
 #include "profile/ApplyPlan.h"
 #include "profile/FailureKind.h"
 #include "requests/FileActions.h"
@@ -41,31 +50,130 @@ ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions op
       steps_(groups_.size()),
       options_(std::move(options)) {
   ignored_.insert(ignored_.end(), groups.ignored.begin(), groups.ignored.end());
+  keySecretGroups();
+  if (options_.lockWaitSeconds && !lockRecord()) return;
+  loadRecord();
+  if (error_) return;
+  decidePending();
+  // Where the last apply left the printer first (a new rate or address), then as given.
+  if (linkRedirected_ && record_->linkAfter->kind == options_.link.kind) {
+    candidates_.push_back(*record_->linkAfter);
+  }
+  candidates_.push_back(options_.link);
+}
+
+void ApplyRun::keySecretGroups() {
+  const bool anySecret =
+      std::any_of(groups_.begin(), groups_.end(), [](const ProfileGroup& g) { return g.secret; });
+  if (!anySecret) return;
+  std::string why;
+  key_ = recordKey(options_.stateDir, why);
+  if (key_.empty()) {
+    // A key of this run alone: the groups with a password never match and always go out.
+    key_.assign(32, '\0');
+    if (::getrandom(key_.data(), key_.size(), 0) != static_cast<ssize_t>(key_.size())) {
+      key_ = std::to_string(::getpid()) + utcTimestamp();
+    }
+    notes_.push_back(why + ": the groups with a password are sent every time");
+  }
+  for (ProfileGroup& g : groups_) {
+    if (g.secret) g.sha256 = hmacSha256Hex(key_, g.canonical);
+  }
+  // The profile's own digest would be as guessable as the groups'.
+  profileSha256_ = hmacSha256Hex(key_, profileSha256_);
+}
+
+bool ApplyRun::lockRecord() {
+  const double wait = *options_.lockWaitSeconds;
+  const std::string& path = options_.recordPath;
+  try {
+    checkRecordPath(path);
+  } catch (const RecordUnsafe& e) {
+    fail({"file", e.what(), {}, {}});
+    return false;
+  }
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  if (!makePrivateFolder(folder)) {
+    fail({"file",
+          "the record folder " + folder + " cannot be made: " + std::strerror(errno),
+          {},
+          {}});
+    return false;
+  }
+  std::string why;
+  lock_ = FileLock::acquire(path, wait, why);
+  if (!lock_) {
+    if (why == "busy") {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%g", wait);
+      fail({"busy",
+            "another apply to this printer holds its record " + path + " (waited " + seconds +
+                " s; --wait SECONDS waits longer); nothing was sent",
+            {},
+            {}});
+    } else {
+      fail({"file", "the record lock cannot be taken: " + why, {}, {}});
+    }
+    return false;
+  }
+  if (options_.link.kind == LinkKind::Serial) {
+    const std::string device = resolveSerialPortName(options_.link.serialPort);
+    long holder = 0;
+    portLock_ = SerialPortLock::acquire(device, wait, holder);
+    if (!portLock_) {
+      fail({"busy",
+            device + " is locked by process " + std::to_string(holder) + " (" +
+                SerialPortLock::lockFileOf(device, "/run/lock") + "); nothing was sent",
+            {},
+            {}});
+      return false;
+    }
+  }
+  // Temporary files of a run that was killed while it wrote the record.
+  removeStaleTemps(path);
+  return true;
+}
+
+void ApplyRun::loadRecord() {
+  std::error_code ec;
+  const bool onDisk =
+      std::filesystem::exists(std::filesystem::symlink_status(options_.recordPath, ec));
   try {
     record_ = loadApplyRecord(options_.recordPath);
+  } catch (const RecordUnsafe& e) {
+    fail({"file", e.what(), {}, {}});
+    return;
   } catch (const RecordError& e) {
     notes_.push_back(std::string(e.what()) + "; every group is sent and the record replaced");
+    diskDirty_ = onDisk;
+  }
+  if (record_) {
+    for (const auto& [name, g] : record_->groups) diskGroups_[name] = g.sha256;
   }
   if (record_ && !samePort(record_->link, options_.link)) {
     notes_.push_back("the record " + options_.recordPath + " is of another link (" +
                      describeLink(record_->link) + "); every group is sent");
     record_.reset();
+    diskDirty_ = true;
   }
   recordExisted_ = record_.has_value();
   stateKnown_ = recordExisted_;
   if (record_) {
     for (const auto& [name, g] : record_->groups) before_[name] = g.values;
-    // The printer the record is of, until a link test says otherwise.
-    modelTag_ = record_->modelTag;
     recordedLinkAfter_ = record_->linkAfter;
+    linkRedirected_ = record_->linkAfter && !sameLink(*record_->linkAfter, options_.link);
   }
-  decidePending();
-  // Where the last apply left the printer first (a new rate or address), then as given.
-  if (record_ && record_->linkAfter && !sameLink(*record_->linkAfter, options_.link) &&
-      record_->linkAfter->kind == options_.link.kind) {
-    candidates_.push_back(*record_->linkAfter);
-  }
-  candidates_.push_back(options_.link);
+}
+
+// The record's groups no longer say what the printer holds: every group goes out, and the file
+// is replaced before the first one does.
+void ApplyRun::forgetRecord() {
+  stateKnown_ = false;
+  before_.clear();
+  record_->groups.clear();
+  record_->device.reset();
+  diskDirty_ = true;
+  for (Step& s : steps_) s.pending = true;
 }
 
 void ApplyRun::decidePending() {
@@ -73,7 +181,9 @@ void ApplyRun::decidePending() {
     bool pending = options_.force || !record_;
     if (!pending) {
       auto it = record_->groups.find(groups_[i].name);
-      pending = it == record_->groups.end() || it->second.sha256 != groups_[i].sha256;
+      // An entry without a key for a group with a password (an older record) tells nothing.
+      pending = it == record_->groups.end() || it->second.sha256 != groups_[i].sha256 ||
+                it->second.keyed != groups_[i].secret;
     }
     steps_[i].pending = pending;
   }
@@ -95,7 +205,7 @@ ApplyRun::Action ApplyRun::next() {
   Action a;
   switch (phase_) {
     case Phase::Start: {
-      bool any = false;
+      bool any = options_.verify;
       for (const Step& s : steps_) any = any || s.pending;
       if (!any) {
         for (Step& s : steps_) s.status = "skipped";
@@ -158,12 +268,16 @@ ApplyRun::Action ApplyRun::sendNext() {
       }
     }
     a.request.link = *used_;
+    if (!forgetBeforeSending(g.name)) {
+      steps_[current_].status = "not-run";
+      return Action{};
+    }
     stepStart_ = std::chrono::steady_clock::now();
     return a;
   }
   bool changedOwnLink = false;
   linkAfter_ = linkAfterChanges(changedOwnLink);
-  if (changedOwnLink) saveRecord();
+  if (changedOwnLink && !saveRecord()) return Action{};
   if (changedOwnLink && linkAfter_) {
     phase_ = Phase::CheckingLinkAfter;
     return next();
@@ -196,6 +310,33 @@ std::optional<LinkSnapshot> ApplyRun::linkAfterChanges(bool& changedOwnLink) {
   return link;
 }
 
+bool ApplyRun::checkFirmware(const LinkSnapshot& tried) {
+  // A program for another model is refused before any byte (the parallel port cannot identify
+  // the printer). Without a tag on either side there is nothing to compare: refused unless the
+  // user takes that on.
+  for (std::size_t i = 0; i < groups_.size(); ++i) {
+    const ProfileGroup& g = groups_[i];
+    if (g.stage != GroupStage::Firmware || !steps_[i].pending) continue;
+    if (tried.kind == LinkKind::Parallel) continue;
+    const std::string fileTag = prgModelTag(g.request->dataStream);
+    std::string why;
+    if (fileTag.empty() || modelTag_.empty()) {
+      if (options_.forceFirmware) continue;
+      why = fileTag.empty() ? "The program file names no printer model"
+                            : "The printer reports no model tag";
+      why += "; nothing was sent (--force-firmware sends it all the same)";
+    } else if (fileTag != modelTag_) {
+      why = "The program file is for printer model '" + fileTag + "', the printer is '" +
+            modelTag_ + "'; nothing was sent";
+    }
+    if (!why.empty()) {
+      fail({"refused", why, {}, g.name});
+      return false;
+    }
+  }
+  return true;
+}
+
 void ApplyRun::report(const Outcome& outcome) {
   switch (phase_) {
     case Phase::Testing: {
@@ -215,7 +356,17 @@ void ApplyRun::report(const Outcome& outcome) {
       }
       used_ = tried;
       modelTag_ = outcome.modelTag;
-      if (!sameLink(tried, options_.link)) {
+      if (candidate_ > 0 && record_) {
+        // The last apply moved the printer, yet it answers where it was before: it was reset
+        // or set by other means since, and nothing the record says can be trusted.
+        recordStale_ = true;
+        notes_.push_back("the printer does not answer on " + describeLink(candidates_[0]) +
+                         ", where the record says the last apply left it, but on " +
+                         describeLink(tried) +
+                         ": the record is stale (the printer was reset or set by other means) "
+                         "and every group is sent");
+        forgetRecord();
+      } else if (!sameLink(tried, options_.link)) {
         notes_.push_back("the printer answered on the link the last apply left it on: " +
                          describeLink(tried) + " (not " + describeLink(options_.link) + ")");
       }
@@ -223,28 +374,9 @@ void ApplyRun::report(const Outcome& outcome) {
         notes_.push_back("the record is of a printer with model tag '" + record_->modelTag +
                          "'; this one answers '" + modelTag_ +
                          "': its state is unknown and every group is sent");
-        stateKnown_ = false;
-        before_.clear();
-        record_->groups.clear();
-        record_->device.reset();
-        for (Step& s : steps_) s.pending = true;
+        forgetRecord();
       }
-      // A program for another model is refused before any byte (the parallel port cannot
-      // identify the printer).
-      for (std::size_t i = 0; i < groups_.size(); ++i) {
-        const ProfileGroup& g = groups_[i];
-        if (g.stage != GroupStage::Firmware || !steps_[i].pending) continue;
-        if (tried.kind == LinkKind::Parallel) continue;
-        const std::string fileTag = prgModelTag(g.request->dataStream);
-        if (fileTag != modelTag_) {
-          fail({"refused",
-                "The program file is for printer model '" + fileTag + "', the printer is '" +
-                    modelTag_ + "'; nothing was sent",
-                {},
-                g.name});
-          return;
-        }
-      }
+      if (!checkFirmware(tried)) return;
       phase_ = Phase::Sending;
       return;
     }
@@ -261,8 +393,8 @@ void ApplyRun::report(const Outcome& outcome) {
         return;
       }
       step.status = "done";
-      saveRecord();
       ++current_;
+      saveRecord();
       return;
     }
     case Phase::CheckingLinkAfter:
@@ -283,7 +415,51 @@ void ApplyRun::report(const Outcome& outcome) {
   }
 }
 
-void ApplyRun::saveRecord() {
+bool ApplyRun::writeRecord(const ApplyRecord& r) {
+  if (!saveApplyRecord(options_.recordPath, r)) return false;
+  diskDirty_ = false;
+  diskChecked_ = true;
+  diskGroups_.clear();
+  for (const auto& [name, g] : r.groups) diskGroups_[name] = g.sha256;
+  return true;
+}
+
+// Before `group` goes out the file must not claim a value for it: after the printer took the
+// new one, a record that could not be rewritten would still hold the old.
+bool ApplyRun::forgetBeforeSending(const std::string& group) {
+  if (!diskDirty_ && !diskGroups_.count(group)) {
+    if (diskChecked_) return true;
+    // Nothing to take back: see that the folder takes a file at all before the first byte.
+    if (canWriteRecordFolder(options_.recordPath)) {
+      diskChecked_ = true;
+      return true;
+    }
+    failRecordWrite("nothing was sent");
+    return false;
+  }
+  ApplyRecord r = record_ ? *record_ : ApplyRecord{};
+  r.plenarVersion = buildVersion();
+  r.updated = utcTimestamp();
+  r.link = options_.link;
+  r.modelTag = modelTag_;
+  r.groups.erase(group);
+  if (group == "device") r.device.reset();
+  if (record_) record_->groups.erase(group);
+  if (writeRecord(r)) return true;
+  failRecordWrite("nothing more was sent");
+  return false;
+}
+
+void ApplyRun::failRecordWrite(const std::string& what) {
+  const int err = errno;
+  fail({"file",
+        "the apply record " + options_.recordPath + " cannot be written: " + std::strerror(err) +
+            "; " + what + " (the record claims nothing that was not acknowledged)",
+        {},
+        current_ < groups_.size() ? groups_[current_].name : std::string()});
+}
+
+bool ApplyRun::saveRecord() {
   ApplyRecord r = record_ ? *record_ : ApplyRecord{};
   r.plenarVersion = buildVersion();
   r.updated = utcTimestamp();
@@ -296,21 +472,27 @@ void ApplyRun::saveRecord() {
     if (steps_[i].status != "done") continue;
     const ProfileGroup& g = groups_[i];
     auto it = r.groups.find(g.name);
-    if (it == r.groups.end() || it->second.sha256 != g.sha256) {
-      r.groups[g.name] = {g.sha256, r.updated, g.values};
+    if (it == r.groups.end() || it->second.sha256 != g.sha256 || it->second.keyed != g.secret) {
+      RecordedGroup entry{g.sha256, g.secret, r.updated, g.values};
+      r.groups[g.name] = std::move(entry);
     }
     if (g.name == "device" && g.values.size() == 2) {
       r.device = std::make_pair(g.values[0].second, g.values[1].second);
     }
   }
   record_ = r;
-  if (saveApplyRecord(options_.recordPath, r)) {
+  if (writeRecord(r)) {
     recordWritten_ = true;
-  } else {
-    const std::string note = "could not write the record " + options_.recordPath + ": " +
-                             std::strerror(errno) + " (a rerun sends everything again)";
-    if (notes_.empty() || notes_.back() != note) notes_.push_back(note);
+    return true;
   }
+  const int err = errno;
+  fail({"file",
+        "the printer took the changes, but the apply record " + options_.recordPath +
+            " cannot be written: " + std::strerror(err) +
+            "; the record claims none of them, so the next apply sends them again",
+        {},
+        {}});
+  return false;
 }
 
 std::vector<ApplyRun::StepReport> ApplyRun::steps() const {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/CommandRequest.h"
+#include "platform/FileLocks.h"
 #include "profile/ApplyRecord.h"
 #include "profile/LinkJson.h"
 #include "profile/Profile.h"
@@ -29,12 +30,27 @@ namespace plenar {
 //   4. After a group that changed the link it runs over (rate, address, USB type), the link
 //      test on the new parameters; the record keeps them as link_after.
 //
+// The record never claims more than the printer holds: an apply takes the record's lock (and
+// the serial port's UUCP lock) before it reads it; before a group goes out, an entry the
+// record holds for it is removed; after the printer took it, the new entry is written. A
+// record that cannot be written fails the run (kind file), before the first byte where
+// possible. When the printer answers only on the given link although the record says the last
+// apply moved it, the record is stale and every group goes out.
+//
 // Threads: one thread (the front end's owner thread).
 struct ApplyOptions {
   LinkSnapshot link;       // as given (plenar's link options, the connection window)
   std::string recordPath;  // --record, else defaultRecordPath()
-  std::string stateDir;    // where 1.bin and 2.bin are built
+  std::string stateDir;    // where 1.bin and 2.bin are built, and the record key is kept
   bool force = false;
+  // An apply that sends: wait this long for the record's lock (and the serial port's lock).
+  // nullopt for --plan and --check, which take no lock.
+  std::optional<double> lockWaitSeconds;
+  // Identify the printer even when the record matches every group: another model or no answer
+  // then counts against the record.
+  bool verify = false;
+  // Send a program although the file or the printer gives no model tag to compare.
+  bool forceFirmware = false;
 };
 
 struct ApplyError {
@@ -93,6 +109,10 @@ class ApplyRun {
 
   // Whether the record told what the printer holds (false without one, or of another printer).
   bool stateKnown() const { return stateKnown_; }
+  // The printer answered only on the given link, not where the record said it was left.
+  bool recordStale() const { return recordStale_; }
+  // The record says the last apply left the printer on another link than the one given.
+  bool linkRedirected() const { return linkRedirected_; }
   const std::string& profilePath() const { return profilePath_; }
   const std::string& profileSha256() const { return profileSha256_; }
   const std::string& recordPath() const { return options_.recordPath; }
@@ -114,10 +134,18 @@ class ApplyRun {
     std::string error;
   };
 
+  void keySecretGroups();
+  bool lockRecord();
+  void loadRecord();
+  void forgetRecord();
   void decidePending();
   void fail(ApplyError error);
+  bool checkFirmware(const LinkSnapshot& tried);
   Action sendNext();
-  void saveRecord();
+  bool writeRecord(const ApplyRecord& r);
+  bool saveRecord();
+  bool forgetBeforeSending(const std::string& group);
+  void failRecordWrite(const std::string& what);
   std::optional<LinkSnapshot> linkAfterChanges(bool& changedOwnLink);
 
   std::string profilePath_;
@@ -130,6 +158,16 @@ class ApplyRun {
   // Each recorded group's values before this run, for the diff.
   std::map<std::string, Values> before_;
   std::optional<LinkSnapshot> recordedLinkAfter_;
+  std::string key_;  // the machine's record key, for groups that hold a password
+  std::optional<FileLock> lock_;
+  std::optional<SerialPortLock> portLock_;
+  // What the file holds now may claim groups that record_ no longer has (another printer's,
+  // unreadable, stale): the next write replaces it before anything is sent.
+  bool diskDirty_ = false;
+  bool diskChecked_ = false;                       // the record folder took a file
+  std::map<std::string, std::string> diskGroups_;  // group -> hash, as the file holds them
+  bool recordStale_ = false;
+  bool linkRedirected_ = false;
   bool recordExisted_ = false;
   bool stateKnown_ = false;
   bool recordWritten_ = false;

@@ -75,6 +75,9 @@ struct ProfileGroup {
   std::vector<std::pair<std::string, std::string>> values;
   std::string canonical;  // the text whose SHA-256 is the group's hash
   std::string sha256;
+  // It holds a password: its hash is keyed (ApplyRun), since the password would be the only
+  // unknown of `canonical`.
+  bool secret = false;
 };
 
 struct ProfileGroups {

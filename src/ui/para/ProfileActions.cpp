@@ -163,6 +163,8 @@ void ProfileActions::applyProfile() {
     options.link = link;
     options.recordPath = defaultRecordPath(paths.stateDir, link);
     options.stateDir = paths.stateDir;
+    // The window never waits for another apply to the same printer: it says so at once.
+    options.lockWaitSeconds = 0;
     run_ = std::make_unique<ApplyRun>(profile, std::move(groups), std::move(options));
   } catch (const std::exception& e) {
     // Refused as plenar apply refuses it (a ProfileError names key and line); nothing is sent.
