@@ -188,7 +188,7 @@ void TCommThread::run() {
 
 void TCommThread::runCommand() {
   const int code = request_.code;
-  trace_.clear();
+  trace_.clear(request_.secrets);
   deviceBaud_ = parseRateText(request_.link.deviceBaudText);
   transferBaud_ = parseRateText(request_.link.transferBaudText);
   failureCode_ = 0;
