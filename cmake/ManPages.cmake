@@ -34,5 +34,5 @@ function(plenar_man_page program summary)
 endfunction()
 
 plenar_man_page(plenar "run Plenar Setting Tool's printer commands from the command line" tool)
-plenar_man_page(plenar-setting-tool "set up thermal receipt and label printers" tool)
+plenar_man_page(plenar-setting-tool "set up thermal receipt and label printers" window)
 plenar_man_page(plenar-printer-sim "printer simulator for Plenar Setting Tool" simulator)

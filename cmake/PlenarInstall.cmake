@@ -1,7 +1,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where. Every file has a COMPONENT, and each component is a Debian
-# package (Packaging.cmake): "tool" (package plenar) for the two programs a technician uses and
-# their files, "simulator" (package plenar-printer-sim) for the printer simulator, a test and
+# package (Packaging.cmake): "tool" (package plenar) for the command line and the files both
+# programs read, "window" (package plenar-setting-tool) for the desktop application and its
+# desktop files, "simulator" (package plenar-printer-sim) for the printer simulator, a test and
 # demo target that needs umockdev. Folders come from GNUInstallDirs.
 #
 # Installed, the programs keep their files as src/platform/ProgramPaths.h describes:
@@ -18,7 +19,8 @@ set(PLENAR_UDEV_RULES_DIR lib/udev/rules.d CACHE STRING
 
 install(TARGETS plenar RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 if(TARGET plenar-setting-tool)
-  install(TARGETS plenar-setting-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
+  install(TARGETS plenar-setting-tool RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT window)
 endif()
 if(TARGET plenar-printer-sim)
   install(TARGETS plenar-printer-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
@@ -36,13 +38,13 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/sysusers/plenar.conf
 
 if(TARGET plenar-setting-tool)
   install(FILES ${PLENAR_DIST_DIR}/${PLENAR_APP_ID}.desktop
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT tool)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT window)
   install(FILES ${PLENAR_DIST_DIR}/${PLENAR_APP_ID}.svg
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT tool)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT window)
   configure_file(${PLENAR_DIST_DIR}/${PLENAR_APP_ID}.metainfo.xml
     ${CMAKE_BINARY_DIR}/dist/${PLENAR_APP_ID}.metainfo.xml @ONLY)
   install(FILES ${CMAKE_BINARY_DIR}/dist/${PLENAR_APP_ID}.metainfo.xml
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT tool)
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo COMPONENT window)
 endif()
 
 install(FILES ${CMAKE_SOURCE_DIR}/dist/linux/completion/plenar

@@ -4,19 +4,24 @@
 # them. Needs root (debootstrap, chroot, mounts) and the network to the Debian archive this
 # machine's apt uses; ./test.sh does not run it.
 #
-#  1. builds plenar and plenar-printer-sim (scripts/package.sh, build/pkg), and the same source
-#     under an earlier version number (build/pkg-prev) for the upgrade;
+#  1. builds plenar, plenar-setting-tool and plenar-printer-sim (scripts/package.sh, build/pkg),
+#     and the same source under an earlier version number (build/pkg-prev) for the upgrade, whose
+#     plenar and plenar-setting-tool are joined into one plenar package as it came before the
+#     window had a package of its own;
 #  2. makes a minimal bookworm root with debootstrap under build/pkg-check/ (cached as a tarball
 #     there for reruns) with the archive and suites of this machine's apt sources;
-#  3. installs both packages with `apt-get install ./plenar_*.deb ./plenar-printer-sim_*.deb`,
-#     apt resolving every dependency (Recommends left out, so Depends alone must suffice), and
-#     as an ordinary user runs: plenar --version, plenar --paths, man -w for each page, the
-#     installed simulator on UDP with `plenar --json test` against it, the simulator's virtual
-#     USB printer seen by `plenar list-usb`, and plenar-setting-tool --screenshot under Xvfb;
-#  4. purges both packages and checks nothing of theirs is left outside the user's folders;
-#  5. installs the earlier version, leaves settings and an apply record in the user's folders,
-#     upgrades to the new packages, checks both survived and the new version runs, and purges
-#     again.
+#  3. installs `apt-get install ./plenar_*.deb` alone, apt resolving every dependency
+#     (Recommends left out, so Depends alone must suffice), and checks that no Qt, X11, GL or font
+#     package came with it (printing how many packages did); then the simulator, and as an
+#     ordinary user runs: plenar --version, plenar --paths, man -w for each page, the installed
+#     simulator on UDP with `plenar --json test` against it, the simulator's virtual USB printer
+#     seen by `plenar list-usb`; then the window's package on top and plenar-setting-tool
+#     --screenshot under Xvfb;
+#  4. purges the packages and checks nothing of theirs is left outside the user's folders;
+#  5. installs the earlier version as the single plenar package (window included) with its
+#     simulator, leaves settings and an apply record in the user's folders, upgrades to the three
+#     new packages, checks the files survived, the window is still installed (now from
+#     plenar-setting-tool) and the new version runs, and purges again.
 # Prints each check and the time taken; exits non-zero when a check failed.
 #
 #   scripts/package-check.sh [--no-build] [--refresh-root]
@@ -159,9 +164,38 @@ if [ "$build_packages" = 1 ]; then
   pass "both versions built, lintian clean (package logs in $work)"
 fi
 for v in new prev; do
-  ls "$debs/$v"/plenar_*.deb "$debs/$v"/plenar-printer-sim_*.deb >/dev/null 2>&1 ||
+  ls "$debs/$v"/plenar_*.deb "$debs/$v"/plenar-setting-tool_*.deb \
+    "$debs/$v"/plenar-printer-sim_*.deb >/dev/null 2>&1 ||
     die "no packages in $debs/$v (run without --no-build)"
 done
+
+# The earlier version as it was packaged before the window had a package: one plenar holding the
+# command line and the window, with the Depends of both.
+join_single() {  # join_single DIR: writes DIR/../single/plenar_<version>_<arch>.deb
+  local from=$1 tree out depends recommends
+  tree=$(mktemp -d)
+  out=$(dirname "$from")/single
+  rm -rf "$out" && mkdir -p "$out"
+  dpkg-deb -R "$from"/plenar_*.deb "$tree"
+  dpkg-deb -x "$from"/plenar-setting-tool_*.deb "$tree"
+  depends=$( (dpkg-deb -f "$from"/plenar_*.deb Depends
+    dpkg-deb -f "$from"/plenar-setting-tool_*.deb Depends) | tr ',' '\n' | sed 's/^ *//' |
+    grep -v '^plenar (' | grep -v '^$' | sort -u | paste -sd, | sed 's/,/, /g')
+  recommends="$(dpkg-deb -f "$from"/plenar_*.deb Recommends), $(dpkg-deb -f \
+    "$from"/plenar-setting-tool_*.deb Recommends)"
+  sed -i -e "s/^Depends: .*/Depends: $depends/" -e "s/^Recommends: .*/Recommends: $recommends/" \
+    -e '/^Suggests: /d' "$tree/DEBIAN/control"
+  rm -f "$tree"/usr/share/doc/plenar-setting-tool/* "$tree"/usr/share/lintian/overrides/plenar-setting-tool
+  rmdir "$tree"/usr/share/doc/plenar-setting-tool 2>/dev/null || true
+  (cd "$tree" && find . -type f ! -path './DEBIAN/*' -printf '%P\0' | sort -z |
+    xargs -0 md5sum) >"$tree/DEBIAN/md5sums"
+  sed -i "s/^Installed-Size: .*/Installed-Size: $(du -sk --exclude=DEBIAN "$tree" | cut -f1)/" \
+    "$tree/DEBIAN/control"
+  dpkg-deb --root-owner-group -b "$tree" "$out" >/dev/null
+  rm -rf "$tree"
+  cp "$from"/plenar-printer-sim_*.deb "$out/"
+}
+join_single "$debs/prev" || die "could not join the earlier plenar and plenar-setting-tool"
 new_deb_version=$(dpkg-deb -f "$debs"/new/plenar_*.deb Version)
 prev_deb_version=$(dpkg-deb -f "$debs"/prev/plenar_*.deb Version)
 dpkg --compare-versions "$prev_deb_version" lt "$new_deb_version" ||
@@ -221,12 +255,17 @@ apt_in_root() { in_root apt-get -y -q -o Dpkg::Use-Pty=0 "$@" >>"$work/apt.log" 
 apt_in_root update || { tail -20 "$work/apt.log"; die "apt-get update in the root failed"; }
 pass "apt-get update from this machine's sources"
 mkdir -p "$root/tmp/debs"
-cp -r "$debs/new" "$debs/prev" "$root/tmp/debs/"
+cp -r "$debs/new" "$debs/single" "$root/tmp/debs/"
 
-install_debs() {  # install_debs new|prev
-  in_root sh -c "cd /tmp/debs/$1 && apt-get install -y -q -o Dpkg::Use-Pty=0 \
-    --no-install-recommends ./plenar_*.deb ./plenar-printer-sim_*.deb" >>"$work/apt.log" 2>&1
+install_debs() {  # install_debs new|single [PACKAGE-FILE-PATTERNS...] (default: all of them)
+  local from=$1
+  shift
+  [ $# -gt 0 ] || set -- './plenar*.deb'
+  in_root sh -c "cd /tmp/debs/$from && apt-get install -y -q -o Dpkg::Use-Pty=0 \
+    --no-install-recommends $*" >>"$work/apt.log" 2>&1
 }
+installed_packages() { in_root dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' |
+  awk '$1 == "ii" {print $2}' | sort; }
 installed_version() { in_root dpkg-query -W -f='${Status} ${Version}' "$1" 2>/dev/null || true; }
 
 # The simulator as the user, until it says it is ready: start_sim NAME ARGS... writes
@@ -262,9 +301,14 @@ plenar_test() {  # plenar_test ADDR
   return "$rc"
 }
 
-# Files of both packages (not folders), to check after the purge.
+packages=(plenar plenar-setting-tool plenar-printer-sim)
+# Files of the packages installed (not folders), to check after the purge.
 package_files() {
-  in_root dpkg-query -L plenar plenar-printer-sim | while read -r f; do
+  local installed=() p
+  for p in "${packages[@]}"; do
+    case $(installed_version "$p") in "install ok installed"*) installed+=("$p") ;; esac
+  done
+  in_root dpkg-query -L "${installed[@]}" | while read -r f; do
     [ -d "$root$f" ] || echo "$f"
   done
 }
@@ -272,7 +316,7 @@ package_files() {
 # /tmp), apt's and dpkg's logs, and the pseudo file systems.
 check_purged() {  # check_purged FILE-LIST
   local left=() f found
-  for what in plenar plenar-printer-sim; do
+  for what in "${packages[@]}"; do
     case $(installed_version "$what") in
       "install ok installed"*) fail "$what still installed after the purge" ;;
     esac
@@ -287,9 +331,23 @@ check_purged() {  # check_purged FILE-LIST
 }
 
 # ---- 3. a fresh install, and the programs as the user runs them ----
-log "apt-get install ./plenar_*.deb ./plenar-printer-sim_*.deb ($new_deb_version)"
-install_debs new || { tail -30 "$work/apt.log"; die "apt-get install failed ($work/apt.log)"; }
-pass "apt-get installed both packages and their dependencies on a clean root"
+before_cli=$(installed_packages)
+log "apt-get install ./plenar_*.deb alone ($new_deb_version)"
+install_debs new './plenar_*.deb' ||
+  { tail -30 "$work/apt.log"; die "apt-get install ./plenar_*.deb failed ($work/apt.log)"; }
+came=$(comm -13 <(echo "$before_cli") <(installed_packages))
+log "plenar brought $(wc -l <<<"$came") packages: $(tr '\n' ' ' <<<"$came")"
+desktop=$(grep -Ei '(^|-)(qt|libqt|x11|libx|libxcb|libgl|libegl|mesa|wayland|fontconfig|freetype|harfbuzz|fonts-|xkb)' <<<"$came" || true)
+if [ -z "$desktop" ]; then
+  pass "the command line installed with $(wc -l <<<"$came") packages, none of Qt, X11, GL or fonts"
+else fail "plenar brought desktop packages: $(tr '\n' ' ' <<<"$desktop")"; fi
+log "apt-get install ./plenar-printer-sim_*.deb"
+install_debs new './plenar-printer-sim_*.deb' ||
+  { tail -30 "$work/apt.log"; die "apt-get install ./plenar-printer-sim_*.deb failed"; }
+pass "apt-get installed plenar and plenar-printer-sim and their dependencies on a clean root"
+case $(installed_version plenar-setting-tool) in
+  "install ok installed"*) fail "plenar-setting-tool came without being asked for" ;;
+esac
 case $(installed_version plenar) in
   "install ok installed $new_deb_version") pass "dpkg: plenar $new_deb_version installed" ;;
   *) fail "dpkg: plenar is '$(installed_version plenar)'" ;;
@@ -322,14 +380,6 @@ else fail "plenar --paths"; fi
 log "installing the checks' own tools: man-db, xvfb, xauth"
 apt_in_root install --no-install-recommends man-db xvfb xauth ||
   { tail -20 "$work/apt.log"; die "apt-get install man-db xvfb xauth failed"; }
-for page in plenar plenar-setting-tool plenar-printer-sim; do
-  out=$(as_user man -w "$page" 2>&1) || true
-  if [ "$out" = "/usr/share/man/man1/$page.1.gz" ] &&
-    as_user env MANWIDTH=80 man "$page" 2>/dev/null | grep -q "$page"; then
-    pass "man -w $page: $out"
-  else fail "man -w $page: '$out'"; fi
-done
-
 start_udp_sim
 if [ -z "$udp" ]; then
   fail "the installed simulator did not start on UDP"
@@ -353,6 +403,22 @@ else
 fi
 stop_sim
 
+# The window on top of the command line, as a desktop user adds it.
+log "apt-get install ./plenar-setting-tool_*.deb"
+install_debs new './plenar-setting-tool_*.deb' ||
+  { tail -30 "$work/apt.log"; die "apt-get install ./plenar-setting-tool_*.deb failed"; }
+case $(installed_version plenar-setting-tool) in
+  "install ok installed $new_deb_version") pass "plenar-setting-tool $new_deb_version on plenar" ;;
+  *) fail "dpkg: plenar-setting-tool is '$(installed_version plenar-setting-tool)'" ;;
+esac
+for page in plenar plenar-setting-tool plenar-printer-sim; do
+  out=$(as_user man -w "$page" 2>&1) || true
+  if [ "$out" = "/usr/share/man/man1/$page.1.gz" ] &&
+    as_user env MANWIDTH=80 man "$page" 2>/dev/null | grep -q "$page"; then
+    pass "man -w $page: $out"
+  else fail "man -w $page: '$out'"; fi
+done
+
 rm -f "$root$home/window.png"
 if as_user xvfb-run -a -s "-screen 0 1280x1024x24" plenar-setting-tool \
   --screenshot $home/window.png >"$work/screenshot.log" 2>&1 &&
@@ -367,7 +433,7 @@ fi
 
 # ---- 4. purge ----
 package_files >"$work/files-new.txt"
-apt_in_root purge plenar plenar-printer-sim || die "apt-get purge failed ($work/apt.log)"
+apt_in_root purge "${packages[@]}" || die "apt-get purge failed ($work/apt.log)"
 check_purged "$work/files-new.txt"
 kept=$(cd "$root$home" && find .config/plenar .local/state/plenar -type f 2>/dev/null | tr '\n' ' ')
 log "kept in the user's folders, as they should be: ${kept:-nothing}"
@@ -375,8 +441,10 @@ apt_in_root autoremove --purge || die "apt-get autoremove failed"
 
 # ---- 5. upgrade from the earlier version: the user's files survive ----
 rm -rf "$root$home/.config/plenar" "$root$home/.local/state/plenar"
-log "apt-get install the earlier packages ($prev_deb_version)"
-install_debs prev || { tail -30 "$work/apt.log"; die "installing $prev_deb_version failed"; }
+log "apt-get install the earlier single plenar (window included) and its simulator ($prev_deb_version)"
+install_debs single || { tail -30 "$work/apt.log"; die "installing $prev_deb_version failed"; }
+[ "$(in_root dpkg-query -S /usr/bin/plenar-setting-tool 2>/dev/null)" = \
+  "plenar: /usr/bin/plenar-setting-tool" ] || fail "the earlier plenar does not hold the window"
 out=$(as_user plenar --version 2>&1) || true
 grep -q " $prev_version\$" <<<"$out" || fail "earlier plenar --version: '$out'"
 start_udp_sim
@@ -392,9 +460,9 @@ user_files=(.config/plenar/sysconfig.ini .local/state/plenar/apply/package-check
 before=$(cd "$root$home" && sha256sum "${user_files[@]}")
 package_files >"$work/files-prev.txt"
 
-log "upgrade: apt-get install ./plenar_*.deb ./plenar-printer-sim_*.deb ($new_deb_version)"
+log "upgrade: apt-get install ./plenar_*.deb ./plenar-setting-tool_*.deb ./plenar-printer-sim_*.deb ($new_deb_version)"
 install_debs new || { tail -30 "$work/apt.log"; die "the upgrade failed ($work/apt.log)"; }
-for package in plenar plenar-printer-sim; do
+for package in "${packages[@]}"; do
   case $(installed_version "$package") in
     "install ok installed $new_deb_version") pass "upgraded $package to $new_deb_version" ;;
     *) fail "$package after the upgrade: '$(installed_version "$package")'" ;;
@@ -416,9 +484,14 @@ else
 fi
 perms=$(stat -c %a "$root$home/.config/plenar/sysconfig.ini")
 [ "$perms" = 600 ] || fail "sysconfig.ini is $perms after the upgrade, not 600"
+owner=$(in_root dpkg-query -S /usr/bin/plenar-setting-tool 2>/dev/null || true)
+if [ "$owner" = "plenar-setting-tool: /usr/bin/plenar-setting-tool" ] &&
+  as_user xvfb-run -a plenar-setting-tool --screenshot $home/upgraded.png >>"$work/screenshot.log" 2>&1
+then pass "the window stayed installed through the upgrade ($owner) and opens"
+else fail "the window after the upgrade: '$owner'"; fi
 
 package_files >"$work/files-upgraded.txt"
-apt_in_root purge plenar plenar-printer-sim || die "apt-get purge failed ($work/apt.log)"
+apt_in_root purge "${packages[@]}" || die "apt-get purge failed ($work/apt.log)"
 cat "$work/files-prev.txt" "$work/files-upgraded.txt" | sort -u >"$work/files-all.txt"
 check_purged "$work/files-all.txt"
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian packages, in one CPack run:
-#   plenar_<version>-1_amd64.deb              plenar-setting-tool, plenar and their files
-#   plenar-printer-sim_<version>-1_amd64.deb  the printer simulator
+#   plenar_<version>-<rev>_amd64.deb               the command line (plenar) and its files
+#   plenar-setting-tool_<version>-<rev>_amd64.deb  the desktop application, on plenar
+#   plenar-printer-sim_<version>-<rev>_amd64.deb   the printer simulator
 # Installs what is missing, builds the three programs, the language files and the man pages in
-# Release (no tests, no benchmarks), runs CPack, then lintian on both packages (a warning or an
-# error fails). Install with `sudo apt install ./plenar_*.deb` (and ./plenar-printer-sim_*.deb).
+# Release (no tests, no benchmarks), runs CPack, then lintian on the packages (a warning or an
+# error fails). Install with `sudo apt install ./plenar_*.deb` (the command line alone), with
+# ./plenar-setting-tool_*.deb for the window, ./plenar-printer-sim_*.deb for the simulator.
 #
 #   scripts/package.sh [--build DIR] [--out DIR] [--version X.Y]
 #     --build DIR    build folder (default build/pkg)
@@ -53,7 +55,7 @@ for deb in "$build"/deb/*.deb; do
   cp "$deb" "$out/"
   debs+=("$out/$(basename "$deb")")
 done
-[ ${#debs[@]} -eq 2 ] || { echo "expected two packages, CPack made: ${debs[*]}" >&2; exit 1; }
+[ ${#debs[@]} -eq 3 ] || { echo "expected three packages, CPack made: ${debs[*]}" >&2; exit 1; }
 for deb in "${debs[@]}"; do
   echo "Package: $deb"
   dpkg-deb --field "$deb" Package Version Architecture Depends | sed 's/^/  /'

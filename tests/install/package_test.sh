@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The two Debian packages of one CPack run, checked the way dpkg and a technician's machine see
-# them.
+# The three Debian packages of one CPack run, checked the way dpkg and a technician's machine
+# see them.
 #   package_test.sh build    BUILD OUT   runs CPack on the build into OUT
 #   package_test.sh contents BUILD OUT   each package holds exactly the files of
 #                                        packages/<name>.files; plenar neither depends on nor
-#                                        links umockdev or GLib; the simulator's package brings
-#                                        umockdev
+#                                        links Qt, X11, GL, fonts, umockdev or GLib; the window
+#                                        depends on plenar of its version; the simulator's
+#                                        package brings umockdev
 #   package_test.sh lintian  BUILD OUT   lintian --fail-on error,warning (exit 77: no lintian)
 set -uo pipefail
 mode=$1 build=$2 out=$3
@@ -40,7 +41,7 @@ case $mode in
     ;;
 
   contents)
-    for name in plenar plenar-printer-sim; do
+    for name in plenar plenar-setting-tool plenar-printer-sim; do
       deb=$(deb_of "$name") || { fail "no single ${name}_*.deb in $out"; continue; }
       [ "$(dpkg-deb -f "$deb" Package)" = "$name" ] || fail "$deb: Package is not $name"
       # Regular files and links, not folders: a file that goes missing or lands in the other
@@ -50,19 +51,26 @@ case $mode in
       if [ -n "$diff" ]; then fail "$name: files differ from packages/$name.files"; echo "$diff"
       else echo "ok: $name holds exactly $(wc -l <"$here/packages/$name.files") files"; fi
     done
-    plenar=$(deb_of plenar) && sim=$(deb_of plenar-printer-sim) || finish  # failed above
+    plenar=$(deb_of plenar) && window=$(deb_of plenar-setting-tool) &&
+      sim=$(deb_of plenar-printer-sim) || finish  # failed above
 
-    # What apt installs with plenar: none of it may be umockdev or GLib.
+    # What apt installs with plenar: nothing of the desktop stack, umockdev or GLib.
     deps=$(dpkg-deb -f "$plenar" Pre-Depends Depends Recommends)
     echo "$deps"
-    if grep -Eiq 'umockdev|libglib|libgobject|libgio|glib2' <<<"$deps"; then
-      fail "plenar depends on umockdev or GLib"
-    else echo "ok: plenar has no umockdev or GLib dependency"; fi
-    # Nor may its programs load them: GLib through Qt's own libraries is Qt's dependency, so the
-    # programs' direct needs are checked for GLib, the whole load for umockdev.
+    if grep -Eiq 'umockdev|glib|gobject|libgio|qt|x11|xcb|libgl|egl|mesa|fonts-' <<<"$deps"; then
+      fail "plenar depends on a desktop library, umockdev or GLib"
+    else echo "ok: plenar has no Qt, X11, GL, font, umockdev or GLib dependency"; fi
+    version=$(dpkg-deb -f "$plenar" Version)
+    grep -Eq "(^|, )plenar \(= $version\)" <<<"$(dpkg-deb -f "$window" Depends)" ||
+      fail "plenar-setting-tool does not depend on plenar (= $version)"
+    # Nor may the programs load them (the ELF test checks the build; this the packaged files):
+    # plenar nothing of the desktop stack, neither program umockdev or GLib directly.
     unpacked=$(mktemp -d)
     trap 'rm -rf "$unpacked"' EXIT
     dpkg-deb -x "$plenar" "$unpacked"
+    dpkg-deb -x "$window" "$unpacked"
+    python3 "$here/check_needed.py" "$unpacked/usr/bin/plenar" \
+      --also-forbid '^lib(glib|gobject|gio)-2' || fail "plenar links a desktop library or GLib"
     for program in plenar plenar-setting-tool; do
       binary=$unpacked/usr/bin/$program
       needed=$(readelf -d "$binary" | grep NEEDED)
@@ -76,9 +84,10 @@ case $mode in
     for need in libumockdev0 umockdev; do
       grep -Eq "(^|, )$need( |,|$)" <<<"$simdeps" || fail "plenar-printer-sim does not depend on $need"
     done
-    [ "$(dpkg-deb -f "$plenar" Version)" = "$(dpkg-deb -f "$sim" Version)" ] ||
-      fail "the packages' versions differ"
-    for deb in "$plenar" "$sim"; do
+    for deb in "$window" "$sim"; do
+      [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$deb: version is not $version"
+    done
+    for deb in "$plenar" "$window" "$sim"; do
       maintainer=$(dpkg-deb -f "$deb" Maintainer)
       grep -q '<plenar-dev@plenar.org>' <<<"$maintainer" || fail "$deb: Maintainer $maintainer"
     done
@@ -87,9 +96,10 @@ case $mode in
 
   lintian)
     command -v lintian >/dev/null || { echo "lintian is not installed"; exit 77; }
-    plenar=$(deb_of plenar) && sim=$(deb_of plenar-printer-sim) || { fail "packages missing"; finish; }
+    plenar=$(deb_of plenar) && window=$(deb_of plenar-setting-tool) &&
+      sim=$(deb_of plenar-printer-sim) || { fail "packages missing"; finish; }
     # lintian warns that it runs as root (the CI container); that is not about the packages.
-    lintian --fail-on error,warning "$plenar" "$sim" 2>&1 |
+    lintian --fail-on error,warning "$plenar" "$window" "$sim" 2>&1 |
       grep -v 'running with root privileges'
     [ "${PIPESTATUS[0]}" = 0 ] || fail "lintian found errors or warnings"
     finish
