@@ -147,9 +147,10 @@ def run_all(work, plenar, sims, all_sites, by_name):
     with open(check.log, encoding='utf-8') as f:
         shown = f.read()
     diff = check.hosts['shop-usb']['result']['printers'][0].get('diff', {})
-    expect(diff.get('before') == {'retract-time': {'RptTime': '45'}} and
-           diff.get('after') == {'retract-time': {'RptTime': '50'}} and
-           '-            "RptTime": "45"\n+            "RptTime": "50"' in shown,
+    # In the task's words: the option and its value as the profile gives them.
+    expect(diff.get('before') == {'retract_time': 45} and
+           diff.get('after') == {'retract_time': 50} and
+           '-        "retract_time": 45\n+        "retract_time": 50' in shown,
            'check mode diff: before 45, after 50', diff)
     sent = dict((s.name, s.frames() - frames[s.name]) for s in all_sites)
     expect(not any(sent.values()), 'check mode sends nothing', sent)

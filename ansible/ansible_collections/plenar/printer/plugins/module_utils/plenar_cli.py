@@ -285,7 +285,10 @@ def parse_document(rc, out, err):
     return doc
 
 
-def apply_arguments(profile_path, check=False, force=False, device=None, record=None):
+def apply_arguments(profile_path, check=False, force=False, device=None, record=None,
+                    verify=False):
+    """plenar apply's arguments. `verify` identifies the printer before the record decides;
+    check mode sends nothing, so it never verifies."""
     args = ['apply', profile_path]
     if device:
         args += ['--device', device['name'], device['serial_no']]
@@ -295,6 +298,8 @@ def apply_arguments(profile_path, check=False, force=False, device=None, record=
         args.append('--force')
     if check:
         args.append('--check')
+    elif verify:
+        args.append('--verify')
     return args
 
 

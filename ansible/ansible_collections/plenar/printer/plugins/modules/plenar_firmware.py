@@ -17,8 +17,9 @@ description:
   - The printer is identified first and a file for another model (the model tag in the file
     against the printer's) is refused before any byte is sent. The parallel port cannot
     identify a printer, so there the file is sent unchecked.
-  - Skipped (C(changed=false), nothing sent, not even a link test) when the printer's record
-    holds the same file hash, that is when this file was the last firmware applied to it.
+  - Skipped (C(changed=false), the file not sent; with I(verify=false) not even a link test)
+    when the printer's record holds the same file hash, that is when this file was the last
+    firmware applied to it.
   - Roll it out in stages; see the collection's README (C(serial) and
     C(max_fail_percentage) of the play).
   - Check mode runs C(plenar apply --check) and sends nothing. It says whether the record
@@ -53,6 +54,15 @@ options:
     description: Send the file even when the record says it is on the printer already.
     type: bool
     default: false
+  verify:
+    description:
+      - Identify the printer on the link before the record decides what to send
+        (C(plenar apply --verify)), so that a printer that does not answer fails instead of
+        reporting C(ok) from its record alone, and a printer of another model than the
+        record's is not taken for the recorded one. Costs one identify request per run.
+      - Check mode sends nothing and never verifies.
+    type: bool
+    default: true
 '''
 
 EXAMPLES = r'''
@@ -133,6 +143,7 @@ def main():
             file=dict(type='path', required=True),
             wait=dict(type='int', default=5),
             force=dict(type='bool', default=False),
+            verify=dict(type='bool', default=True),
             **dict(link_options(), **program_options())),
         mutually_exclusive=[LINK_KINDS],
         required_one_of=[LINK_KINDS],
@@ -153,7 +164,7 @@ def main():
     cli = PlenarCli(module, p['plenar_path'], p['state_dir'])
     profile = cli.write_profile([('Files', [('Firmware', path), ('FirmwareWait', p['wait'])])])
     args = apply_arguments(profile, check=module.check_mode, force=p['force'],
-                           record=cli.record_path(p['record_dir'], link))
+                           record=cli.record_path(p['record_dir'], link), verify=p['verify'])
     try:
         doc = cli.run(args, link)
     except PlenarError as e:

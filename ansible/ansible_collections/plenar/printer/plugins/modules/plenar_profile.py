@@ -19,7 +19,8 @@ description:
   - A printer cannot report its settings. What is already set is known only from the record
     plenar keeps of what it last applied to the printer (one file per printer link, see
     I(record_dir)). A group whose hash matches the record is not sent, so a second run with
-    the same profile sends nothing and reports C(changed=false).
+    the same profile sends no settings (only the identify request of I(verify)) and reports
+    C(changed=false).
   - Without a record every group is sent and the result says C(state_known=false).
   - Each group (one button of the parameter window) is one request to the printer, so a
     group is set as a whole. Groups are sent in this order, firmware first, then fonts and
@@ -315,6 +316,15 @@ options:
     description: Send every group, whatever the record says.
     type: bool
     default: false
+  verify:
+    description:
+      - Identify the printer on the link before the record decides what to send
+        (C(plenar apply --verify)), so that a printer that does not answer fails instead of
+        reporting C(ok) from its record alone, and a printer of another model than the
+        record's is not taken for the recorded one. Costs one identify request per run.
+      - Check mode sends nothing and never verifies.
+    type: bool
+    default: true
   printers:
     description:
       - The printers of a site, each brought to the same profile in one module run, one after
@@ -540,6 +550,7 @@ def argument_spec():
         src=dict(type='path'),
         device=device_spec(),
         force=dict(type='bool', default=False),
+        verify=dict(type='bool', default=True),
         printers=dict(type='list', elements='dict', options=printer,
                       mutually_exclusive=[LINK_KINDS], required_one_of=[LINK_KINDS]),
     )
@@ -585,7 +596,8 @@ def apply_one(module, cli, profile_path, printer, translate):
     check = module.check_mode
     record = cli.record_path(module.params['record_dir'], printer)
     args = apply_arguments(profile_path, check=check, force=module.params['force'],
-                           device=printer.get('device'), record=record)
+                           device=printer.get('device'), record=record,
+                           verify=module.params['verify'])
     try:
         doc = cli.run(args, printer)
     except PlenarError as e:

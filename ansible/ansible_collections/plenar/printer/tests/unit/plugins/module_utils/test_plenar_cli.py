@@ -164,3 +164,16 @@ def test_parse_document_trusts_only_a_consistent_document(rc, out, err, problem)
 ])
 def test_same_port(record_link, link, same):
     assert plenar_cli.same_port(record_link, link) is same
+
+
+@pytest.mark.parametrize('kwargs, tail', [
+    ({}, []),
+    ({'verify': True}, ['--verify']),
+    # Check mode sends nothing, not even the identify request.
+    ({'verify': True, 'check': True}, ['--check']),
+    ({'force': True, 'verify': True}, ['--force', '--verify']),
+    ({'record': '/r/x.json', 'device': {'name': 'till', 'serial_no': '7'}},
+     ['--device', 'till', '7', '--record', '/r/x.json']),
+])
+def test_apply_arguments(kwargs, tail):
+    assert plenar_cli.apply_arguments('/p.ini', **kwargs) == ['apply', '/p.ini'] + tail
