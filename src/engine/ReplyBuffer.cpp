@@ -24,17 +24,18 @@ void ReplyBuffer::appendRaw(std::span<const std::uint8_t> bytes) {
 
 void ReplyBuffer::assemble(std::span<const std::uint8_t> bytes) {
   std::lock_guard lock(mutex_);
+  // A complete reply waits for the worker: an ack carries no data, so its length of 0 cannot
+  // tell it from a reply still being collected, and later bytes would wrap over its header.
+  if (complete_.isSet()) return;
   auto& buf = buffer_;
   int& pos = position_;
-  if (length_ == 0) {
-    for (std::uint8_t b : bytes) {
-      if (pos > static_cast<int>(kSize) - 1) pos = 0;
-      if (pos != 0) {
-        buf[pos++] = b;
-      } else if (b == 0x02) {
-        buf[0] = b;
-        pos = 1;
-      }
+  for (std::uint8_t b : bytes) {
+    if (pos > static_cast<int>(kSize) - 1) pos = 0;
+    if (pos != 0) {
+      buf[pos++] = b;
+    } else if (b == 0x02) {
+      buf[0] = b;
+      pos = 1;
     }
   }
   if (pos < static_cast<int>(kFrameHeaderSize)) return;

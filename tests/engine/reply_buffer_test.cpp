@@ -102,3 +102,19 @@ TEST_F(ReplyAssembler, ArbitraryBytesNeverEscapeTheBufferOrAnnounceTooMuch) {
     }
   }
 }
+
+TEST_F(ReplyAssembler, ACompleteReplyKeepsItsHeaderWhateverFollowsIt) {
+  // An ack carries no data; the bytes after it (a late block, line noise) must not wrap the
+  // position over the header the worker is about to read. Checked for both reply shapes.
+  for (const Bytes& first : {buildFrame(0x80, 0, 0, {}), buildFrame(0x30, 0, 0, Bytes{7, 7})}) {
+    resetExchange();
+    feed(first);
+    ASSERT_TRUE(complete());
+    const auto header = reply.header();
+    const int position = reply.position();
+    feed(Bytes(5 * 1024, 0x02));
+    EXPECT_EQ(reply.header(), header);
+    EXPECT_EQ(reply.position(), position);
+    EXPECT_EQ(reply.length(), first.size() > 17 ? 2 : 0);
+  }
+}
