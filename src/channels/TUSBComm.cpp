@@ -162,7 +162,8 @@ TUSBComm::Impl::Impl(TUSBComm& self, OwnerDispatcher& owner) : events(owner, sel
 void TUSBComm::Impl::open() {
   if (session) return;
   openProblem.clear();
-  // PID as set: the path is upper-case, so a lower-case code matches nothing.
+  // The codes as set: the device's are upper-case hex, so a lower-case code matches nothing.
+  // The first match in enumeration order is taken.
   const std::string wanted = pid;
   UsbDeviceSet devices(context->get());
   bool denied = false;
@@ -170,7 +171,7 @@ void TUSBComm::Impl::open() {
   std::string lastError;
   int lastErrno = 0;
   for (const UsbDeviceInfo& info : devices.devices()) {
-    if (wanted.empty() || info.path.find(wanted) == std::string::npos) continue;
+    if (!usbDeviceMatches(info, vid, pid, subId)) continue;
     const auto bulk = findBulkInterface(info.device);
     if (!bulk) {
       lastError = info.identifier + " has no interface with bulk endpoints";

@@ -14,8 +14,9 @@ namespace plenar {
 
 class OwnerDispatcher;
 
-// The USB channel: lists USB devices as VID_xxxx&PID_yyyy, opens the first one whose path
-// (USB#VID_xxxx&PID_yyyy#<serial or bus-port>, upper-cased) contains PID, claims its first
+// The USB channel: lists USB devices as VID_xxxx&PID_yyyy, opens the first one whose codes are
+// the chosen VID and PID (and whose serial or bus-port is the third part, when one was chosen;
+// see usbDeviceMatches), claims its first
 // interface with bulk endpoints and exchanges bytes on them. One bulk IN of up to 2048 bytes is
 // always pending; each chunk that arrives is delivered on the owner thread. Writes are queued for
 // a writer thread that sends them on bulk OUT. A run-time failure (the cable pulled, a time-out)

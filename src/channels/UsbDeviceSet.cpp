@@ -52,6 +52,19 @@ std::string usbDevicePath(std::uint16_t vendorId, std::uint16_t productId,
                (serial.empty() ? busPort : serial));
 }
 
+bool usbDeviceMatches(const UsbDeviceInfo& info, const std::string& vid, const std::string& pid,
+                      const std::string& sub) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%04X", info.productId);
+  if (pid.empty() || pid != code) return false;
+  std::snprintf(code, sizeof code, "%04X", info.vendorId);
+  if (!vid.empty() && vid != code) return false;
+  if (sub.empty()) return true;
+  const std::size_t last = info.path.rfind('#');
+  return last != std::string::npos &&
+         info.path.compare(last + 1, std::string::npos, upper(sub)) == 0;
+}
+
 UsbDeviceSet::UsbDeviceSet(libusb_context* context) {
   const ssize_t n = libusb_get_device_list(context, &list_);
   if (n < 0) throw ECommsError("Failed to open handle to HID device set");

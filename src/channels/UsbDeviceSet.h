@@ -25,6 +25,13 @@ std::string usbIdentifier(std::uint16_t vendorId, std::uint16_t productId);
 std::string usbDevicePath(std::uint16_t vendorId, std::uint16_t productId,
                           const std::string& serial, const std::string& busPort);
 
+// Whether `info` is the device chosen as VID_vid&PID_pid[&sub]: the codes are compared whole
+// with the device's upper-case hex codes (as written: "811e" matches nothing), an empty `vid`
+// accepts any vendor, an empty `pid` matches no device, and a third part, when given, must equal
+// the path's last part (the serial number, or the bus-port of a device without one).
+bool usbDeviceMatches(const UsbDeviceInfo& info, const std::string& vid, const std::string& pid,
+                      const std::string& sub);
+
 // The identifiers of the USB devices present now (VID_xxxx&PID_yyyy), in enumeration order, from
 // a libusb context of their own: the device list without a channel. Throws ECommsError("Failed
 // to open handle to HID device set") when libusb cannot start or list.

@@ -11,6 +11,7 @@
 
 #include "UsbTestbed.h"
 #include "channels/UdevWatch.h"
+#include "channels/UsbDeviceSet.h"
 #include "shared/Errors.h"
 
 namespace plenar::test {
@@ -104,17 +105,59 @@ TEST_F(UsbChannelTest, OpenFailsWithTheUserTextWhenNothingMatches) {
   }
 }
 
-TEST_F(UsbChannelTest, OpensTheFirstDeviceWhosePathHoldsThePidAnywhere) {
-  // The product code of the second device is 0001; its serial number carries 811E.
-  auto& other = bed.add(printer(1, 0x0002, "NOTHING"));
-  auto& bySerial = bed.add(printer(2, 0x0001, "SN811E77"));
+TEST_F(UsbChannelTest, OpensTheFirstDeviceWhoseCodesAreTheChosenOnes) {
+  // A serial number that carries the product code, a vendor code equal to the product code and
+  // a device of another vendor with the chosen product code come first; none may be taken.
+  auto& bySerial = bed.add(printer(1, 0x0001, "SN811E77"));
+  UsbPrinterIdentity swapped = printer(2, 0x0001);
+  swapped.vendorId = 0x811E;
+  auto& byVendor = bed.add(swapped);
+  UsbPrinterIdentity otherVendor = printer(3);
+  otherVendor.vendorId = 0x0483;
+  auto& foreign = bed.add(otherVendor);
+  auto& first = bed.add(printer(4));
+  auto& second = bed.add(printer(5, 0x811E, "SECOND"));
   channel().SelectDevice("VID_1234&PID_811E");
   channel().OpenDevice();
-  EXPECT_TRUE(bySerial.claimed());
-  EXPECT_FALSE(other.claimed());
-  EXPECT_EQ(roundTrip(channel(), bySerial, {1, 2, 3}), (std::vector<std::uint8_t>{1, 2, 3}));
+  for (auto* p : {&bySerial, &byVendor, &foreign}) EXPECT_FALSE(p->claimed());
+  // One of the two that match, whichever libusb lists first.
+  ASSERT_NE(first.claimed(), second.claimed());
+  sim::UsbPrinterDevice& taken = first.claimed() ? first : second;
+  EXPECT_EQ(roundTrip(channel(), taken, {1, 2, 3}), (std::vector<std::uint8_t>{1, 2, 3}));
+  channel().CloseDevice();
+  // The third part picks one by its serial number.
+  channel().SelectDevice("VID_1234&PID_811E&SECOND");
+  channel().OpenDevice();
+  EXPECT_TRUE(second.claimed());
+  EXPECT_FALSE(first.claimed());
   channel().OpenDevice();  // already open: nothing happens
   EXPECT_TRUE(channel().isOpen());
+}
+
+TEST(UsbDeviceMatch, ComparesEachCodeWhole) {
+  UsbDeviceInfo info;
+  info.vendorId = 0x0483;
+  info.productId = 0x5740;
+  info.path = usbDevicePath(0x0483, 0x5740, "ab12", "1-2");
+  struct Case {
+    const char *vid, *pid, *sub;
+    bool matches;
+  };
+  for (const Case& c : {Case{"0483", "5740", "", true}, Case{"", "5740", "", true},
+                        Case{"0483", "5740", "AB12", true}, Case{"0483", "5740", "ab12", true},
+                        Case{"5740", "0483", "", false}, Case{"0483", "574", "", false},
+                        Case{"0483", "57400", "", false}, Case{"0483", "5740", "AB1", false},
+                        Case{"0484", "5740", "", false}, Case{"0483", "", "", false},
+                        Case{"0483", "5740", "1-2", false}}) {
+    EXPECT_EQ(usbDeviceMatches(info, c.vid, c.pid, c.sub), c.matches)
+        << c.vid << "&" << c.pid << "&" << c.sub;
+  }
+  // VID_5740&PID_0001 is not the device chosen as VID_0483&PID_5740.
+  info.vendorId = 0x5740;
+  info.productId = 0x0001;
+  info.path = usbDevicePath(0x5740, 0x0001, "", "1-3");
+  EXPECT_FALSE(usbDeviceMatches(info, "0483", "5740", ""));
+  EXPECT_TRUE(usbDeviceMatches(info, "5740", "0001", "1-3"));
 }
 
 TEST_F(UsbChannelTest, DeviceHeldByAnotherProgramIsSkipped) {
