@@ -205,7 +205,9 @@ ApplyRun::Action ApplyRun::next() {
   Action a;
   switch (phase_) {
     case Phase::Start: {
-      bool any = options_.verify;
+      // A record that says the last apply moved the printer is checked even when every group
+      // matches: a printer reset since answers only where it was before.
+      bool any = options_.verify || linkRedirected_;
       for (const Step& s : steps_) any = any || s.pending;
       if (!any) {
         for (Step& s : steps_) s.status = "skipped";

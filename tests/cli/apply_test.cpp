@@ -267,9 +267,17 @@ TEST(Apply, RefusalsSendNothing) {
   program.replace(0x3000, 8, "OTHER123");
   bench.dir.write("fw.bin", program);
   JsonRun firmware = bench.apply(net(sim), "[Files]\nFirmware=fw.bin\n[ParaDefault]\nRptTime=9\n");
-  EXPECT_EQ(firmware.exitCode, 1) << firmware.out;
+  EXPECT_EQ(firmware.exitCode, 65) << firmware.out;
   EXPECT_EQ(firmware.doc.value("error").toObject().value("kind").toString(), "refused");
   EXPECT_EQ(statuses(firmware).at("retract-time"), "not-run");
+  // A program that names no model matches nothing ('' == '' is no match) unless asked for.
+  program.replace(0x3000, 8, std::string(8, '\0'));
+  bench.dir.write("fw.bin", program);
+  JsonRun untagged = bench.apply(net(sim), "[Files]\nFirmware=fw.bin\n");
+  EXPECT_EQ(untagged.exitCode, 65) << untagged.out;
+  EXPECT_NE(untagged.doc.value("error").toObject().value("message").toString().indexOf(
+                "--force-firmware"),
+            -1);
   for (const auto& m : received(sim)) EXPECT_NE(m.find("identify"), std::string::npos) << m;
 }
 
