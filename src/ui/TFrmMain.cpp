@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
 
 #include "app/Engine.h"
 #include "app/Language.h"
@@ -30,9 +31,11 @@
 #include "channels/TLptDeviceBox.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
 #include "requests/BasicRequests.h"
 #include "shared/SharedTexts.h"
 #include "ui/DropDownComboBox.h"
+#include "ui/FontCoverage.h"
 #include "ui/LanguageApplier.h"
 #include "ui/WindowStyle.h"
 
@@ -41,6 +44,7 @@ namespace plenar {
 namespace {
 
 constexpr int kLinkTestCode = 1;
+constexpr int kEnglishIndex = 1;  // of the language box and the language files
 constexpr int kEnterBootCode = 28;
 constexpr int kBootTickMs = 1000;
 constexpr int kSetParaPauseMs = 50;
@@ -301,6 +305,7 @@ void TFrmMain::readSettings() {
   if (options_.language) md.language = *options_.language;
   language_->setCurrentIndex(md.language >= 0 && md.language < language_->count() ? md.language
                                                                                   : -1);
+  fallBackToEnglishWithoutFont(md.language);
   switch (md.tranMode) {
     case 1:
       radioNetwork_->setChecked(true);
@@ -315,6 +320,22 @@ void TFrmMain::readSettings() {
       radioSerial_->setChecked(true);
       break;
   }
+}
+
+void TFrmMain::fallBackToEnglishWithoutFont(int chosen) {
+  if (language_->currentIndex() == kEnglishIndex) return;
+  const QString texts = languageFileCharacters(
+      pathIn(paths_.languageFolder(languageFileName(0)), languageFileName(0)));
+  const QString missing = charactersWithoutFont(texts);
+  if (missing.isEmpty()) return;
+  // Once, in English: the Chinese texts would be empty boxes, and so would this message.
+  std::fprintf(stderr,
+               "plenar-setting-tool: no installed font can draw the Chinese texts (%lld of their "
+               "characters), so the window starts in English. Install the package "
+               "fonts-wqy-microhei (or fonts-noto-cjk) to see it in Chinese.\n",
+               static_cast<long long>(missing.size()));
+  storedLanguage_ = chosen;
+  language_->setCurrentIndex(kEnglishIndex);
 }
 
 void TFrmMain::createEngine() {
@@ -406,6 +427,7 @@ void TFrmMain::applyLanguageIndex(int index) {
 }
 
 void TFrmMain::onLanguageChanged() {
+  storedLanguage_.reset();
   applyLanguageIndex(language_->currentIndex());
 }
 
@@ -518,7 +540,7 @@ void TFrmMain::onSetParaClicked() {
   }
   if (!connected_ || closing_) return;
   if (!writeMainDefault(IniFile(paths_.settingsFile()), ipAddress_->text().toStdString(),
-                        language_->currentIndex(), chosenLinkIndex())) {
+                        storedLanguage_.value_or(language_->currentIndex()), chosenLinkIndex())) {
     return;
   }
   if (!parameterWindowOpener_) return;

@@ -107,6 +107,9 @@ class TFrmMain : public QMainWindow {
   void buildUi();
   void connectSignals();
   void readSettings();
+  // Shows English instead of the `chosen` language when no installed font draws the Chinese
+  // texts (a build run from its folder, a system without a CJK font), and says so once.
+  void fallBackToEnglishWithoutFont(int chosen);
   void createEngine();
 
   // Window actions.
@@ -174,6 +177,9 @@ class TFrmMain : public QMainWindow {
   int waitCounter_ = 0;
   bool inSetParaWait_ = false;
   bool closing_ = false;
+  // The stored language while the window shows English because no font draws the Chinese
+  // texts: written back in its place, until the user picks a language.
+  std::optional<int> storedLanguage_;
   std::function<void()> parameterWindowOpener_;
 
   // Destroyed in reverse order: the engine goes first, while the report window (closed by then)
