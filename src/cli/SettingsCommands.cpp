@@ -16,6 +16,7 @@
 #include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/PasswordInput.h"
 #include "cli/FieldLimits.h"
 #include "cli/RunReport.h"
 #include "commands/RequestBytes.h"
@@ -71,7 +72,8 @@ std::string spinValue(const std::string& text, const std::string& what, long lon
 // An argument that fills one of the window's edits, checked against that edit's limits. A
 // refused password is not repeated in the message.
 bool isPassword(const char* name) {
-  return std::string_view(name) == "--password" || std::string_view(name) == "PASSWORD";
+  return std::string_view(name) == "--password" || std::string_view(name) == "PASSWORD" ||
+         std::string_view(name) == "--password-file";
 }
 std::string edit(const std::string& value, const char* name, FieldFilter filter,
                  std::size_t maxChars = 0) {
@@ -94,7 +96,9 @@ int perform(CliSession& session, BuildResult result) {
   CommandRequest& request = std::get<CommandRequest>(result);
   // What went out, as --plan of a profile shows it.
   Json bytes = Json::array();
-  for (const auto& message : requestWireBytes(request)) bytes.push_back(hexBytes(message));
+  for (const auto& message : requestWireBytes(request)) {
+    bytes.push_back(hexBytes(message, request.secrets));
+  }
   session.options().report->result() = {{"code", request.code}, {"bytes", std::move(bytes)}};
   return session.run(std::move(request));
 }
@@ -205,8 +209,8 @@ void addBasicCommands(std::vector<CliCommand>& out) {
 void addWirelessCommands(std::vector<CliCommand>& out) {
   out.push_back(command(
       "bluetooth",
-      "bluetooth [--name N] [--dual-name N] [--password P] [--model N] [--mode 0..2] "
-      "[--auth 0..2]",
+      "bluetooth [--name N] [--dual-name N] [--password-file FILE | --password -] [--model N] "
+      "[--mode 0..2] [--auth 0..2]",
       "set the Bluetooth name, password, model, mode and authentication", [](ArgList& a) {
         BluetoothFields f;
         using F = FieldFilter;
@@ -214,8 +218,7 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
         f.dualName = edit(a.takeOption("--dual-name"), "--dual-name", F::Any, field::kNameChars)
                          .value_or("");
         f.password =
-            edit(a.takeOption("--password"), "--password", F::Any, field::kBluetoothPswChars)
-                .value_or("");
+            edit(takePassword(a), "--password", F::Any, field::kBluetoothPswChars).value_or("");
         if (auto v = edit(a.takeOption("--model"), "--model", F::Digits)) f.model = *v;
         if (auto v = a.takeOption("--mode")) {
           f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode));
@@ -235,26 +238,33 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
                         }));
   out.push_back(command("bt-commands", "bt-commands LINE...", "send Bluetooth module command lines",
                         [](ArgList& a) { return buildBluetoothCommands(a.positionals()); }));
-  out.push_back(command("wifi-ap", "wifi-ap NAME PASSWORD",
-                        "Wi-Fi access-point mode: broadcast name and password", [](ArgList& a) {
-                          auto p = a.expect(2, "wifi-ap NAME PASSWORD");
-                          return buildWifiAccessPoint(
-                              edit(p[0], "NAME", FieldFilter::Any, field::kWifiChars),
-                              edit(p[1], "PASSWORD", FieldFilter::Any, field::kWifiChars));
-                        }));
+  out.push_back(command(
+      "wifi-ap", "wifi-ap NAME (--password-file FILE | -)",
+      "Wi-Fi access-point mode: broadcast name and password (PASSWORD as an argument still "
+      "works, but others can read it while it runs)",
+      [](ArgList& a) {
+        const std::string usage = "wifi-ap NAME (--password-file FILE | - | PASSWORD)";
+        const auto file = a.takeOption("--password-file");
+        const auto p = a.expect(file ? 1 : 2, usage);
+        const std::string password = file              ? readPassword(*file, "--password-file")
+                                     : p[1] == "-" ? readPassword("-", "PASSWORD")
+                                                   : p[1];
+        return buildWifiAccessPoint(edit(p[0], "NAME", FieldFilter::Any, field::kWifiChars),
+                                    edit(password, "PASSWORD", FieldFilter::Any, field::kWifiChars));
+      }));
   out.push_back(command("wifi-off", "wifi-off", "switch Wi-Fi off", [](ArgList& a) {
     a.expect(0, "wifi-off");
     return buildWifiOff();
   }));
   out.push_back(command(
       "wifi-sta",
-      "wifi-sta --ssid S [--password P] (--dhcp | [--ip A] [--mask M] [--gateway G]) [--port N]",
+      "wifi-sta --ssid S [--password-file FILE | --password -] (--dhcp | [--ip A] [--mask M] "
+      "[--gateway G]) [--port N]",
       "Wi-Fi station mode with a dynamic or static address", [](ArgList& a) {
         StationFields f;
         using F = FieldFilter;
         f.ssid = edit(a.takeOption("--ssid"), "--ssid", F::Any, field::kWifiChars).value_or("");
-        f.password =
-            edit(a.takeOption("--password"), "--password", F::Any, field::kWifiChars).value_or("");
+        f.password = edit(takePassword(a), "--password", F::Any, field::kWifiChars).value_or("");
         bool dhcp = a.takeFlag("--dhcp");
         auto ip = a.takeOption("--ip");
         auto mask = a.takeOption("--mask");
@@ -446,7 +456,15 @@ void addSendCommand(std::vector<CliCommand>& out) {
         if ((hex ? 1 : 0) + (text ? 1 : 0) + (file ? 1 : 0) != 1) {
           throw UsageError("send takes one of --hex, --text or --file");
         }
-        if (!file) return buildSendCustomData(splitLines(hex ? *hex : *text), hex.has_value());
+        if (hex) {
+          BuildResult result = buildSendHexData(*hex);
+          if (auto* refusal = std::get_if<Refusal>(&result)) {
+            throw InputRefused("--hex: " + refusal->message, "refused", "--hex");
+          }
+          return result;
+        }
+        if (text)
+          return buildSendCustomData(splitLines(edit(*text, "--text", FieldFilter::Any)), false);
         std::error_code ec;
         if (!std::filesystem::exists(*file, ec)) {
           throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file, "file", "--file");

@@ -10,6 +10,7 @@
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
 #include "platform/Sha256.h"
+#include "profile/ParaKeys.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
 #include "requests/Choices.h"
@@ -188,8 +189,17 @@ class Values {
     if (auto refusal = checkAddressField(field, text(key))) refuse(key, refusal->message);
   }
 
+  // A refusal names the key of the refused field when the builder names one of this group's
+  // fields, else `key` (the group's first).
   CommandRequest request(const char* key, BuildResult result) const {
-    if (auto* refusal = std::get_if<Refusal>(&result)) refuse(key, refusal->message);
+    if (auto* refusal = std::get_if<Refusal>(&result)) {
+      for (const ParaKey& k : paraKeys()) {
+        if (!refusal->field.empty() && refusal->field == k.control && profile_.find(k.key)) {
+          refuse(k.key, refusal->message);
+        }
+      }
+      refuse(key, refusal->message);
+    }
     if (auto* none = std::get_if<NoAction>(&result)) {
       refuse(key, "the window's button sends nothing with this value (" + none->reason + ")");
     }
@@ -436,6 +446,7 @@ ProfileGroup settingsGroup(const GroupDef& def, const Profile& profile,
     }
     if (!first || v->line < first->line) first = v;
     g.values.emplace_back(v->key, shown(*v));
+    g.secret = g.secret || kSecretKeys.count(key) != 0;
   }
   if (!missing.empty()) {
     throw ProfileError(first->key, first->line,
@@ -546,8 +557,17 @@ ProfileGroup logoGroup(const ProfileFiles& files) {
                        "'" + files.logoRaw->value + "' is not 0 (1.bin) or 1 (1C 71)");
   }
   g.canonical = std::string("group=logos\nraw=") + (g.logoRaw ? "1" : "0") + "\nfiles=";
+  std::map<std::string, std::string> digests;  // a file named twice is read once
   for (const ProfileValue& logo : files.logos) {
-    const std::string digest = fileDigest(logo);
+    if (g.logoRaw && logo.key.size() > 4 &&
+        std::stoi(logo.key.substr(4)) > static_cast<int>(kNvLogoMaxImages)) {
+      throw ProfileError(
+          logo.key, logo.line,
+          "the 1C 71 command (LogoRaw=1) stores logos 1 to " + std::to_string(kNvLogoMaxImages));
+    }
+    auto known = digests.find(logo.value);
+    if (known == digests.end()) known = digests.emplace(logo.value, fileDigest(logo)).first;
+    const std::string& digest = known->second;
     g.files.push_back(logo.value);
     g.values.emplace_back(logo.key, logo.value);
     g.canonical += digest + ",";
@@ -555,12 +575,10 @@ ProfileGroup logoGroup(const ProfileFiles& files) {
   g.canonical += "\n";
   // Every image must convert now, before anything is sent; the file itself is built when the
   // step runs.
+  // A file the printer would not take is refused now too, not after the groups before it.
   try {
-    if (g.logoRaw) {
-      (void)buildNvLogoFile(g.files);
-    } else {
-      (void)buildFramedLogoFile(g.files);
-    }
+    const LogoFile built = g.logoRaw ? buildNvLogoFile(g.files) : buildFramedLogoFile(g.files);
+    if (built.bytes.size() > kLogoFileLimit) throw LogoError(logoTooLargeText());
   } catch (const LogoError& e) {
     throw ProfileError(files.logos.front().key, files.logos.front().line, e.what());
   }

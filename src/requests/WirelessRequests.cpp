@@ -14,15 +14,18 @@ constexpr std::size_t kPasswordArea = 13;
 constexpr std::size_t kWifiTextArea = 32;
 
 // Places a GBK text at `offset` of a zero-filled block, cut to its area.
-void putArea(CommandRequest& r, std::size_t offset, const std::string& utf8, std::size_t area) {
+void putArea(CommandRequest& r, std::size_t offset, const std::string& utf8, std::size_t area,
+             bool secret = false) {
   std::string bytes = gbkField(utf8, area);
   std::copy(bytes.begin(), bytes.end(), r.paraBuf.begin() + static_cast<std::ptrdiff_t>(offset));
+  if (secret && !bytes.empty()) r.secrets.push_back(bytes);
 }
 
-void appendLengthPrefixed(CommandRequest& r, const std::string& utf8) {
+void appendLengthPrefixed(CommandRequest& r, const std::string& utf8, bool secret = false) {
   std::string bytes = gbkField(utf8, kWifiTextArea);
   appendBytes(r, {static_cast<std::uint8_t>(bytes.size())});
   appendText(r, bytes);
+  if (secret && !bytes.empty()) r.secrets.push_back(bytes);
 }
 
 }  // namespace
@@ -45,10 +48,15 @@ BuildResult buildSetBluetooth(const BluetoothFields& f) {
       r.paraBuf[0] = 0;
       break;
   }
+  const std::pair<const std::string*, const char*> texts[] = {
+      {&f.name, "edt_lyName"}, {&f.dualName, "edt_smlyName"}, {&f.password, "edt_lyPsw"}};
+  for (const auto& [text, control] : texts) {
+    if (auto refusal = gbkRefusal(*text, control)) return *refusal;
+  }
   const std::string& single = f.name.empty() ? f.dualName : f.name;
   const std::string& dual = f.dualName.empty() ? f.name : f.dualName;
   putArea(r, 1, single, kNameArea);
-  putArea(r, 21, f.password, kPasswordArea);
+  putArea(r, 21, f.password, kPasswordArea, true);
   putArea(r, 34, dual, kNameArea);
   switch (f.authItem) {
     case 0:
@@ -68,6 +76,10 @@ BuildResult buildSetBluetooth(const BluetoothFields& f) {
 BuildResult buildBluetoothCommands(const std::vector<std::string>& lines) {
   CommandRequest r = makeRequest(22);
   for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (firstNonGbk(lines[i]) != std::string::npos) {
+      return Refusal{"Bluetooth command line " + std::to_string(i + 1) + " " + kNotGbkMessage,
+                     "mmo_1"};
+    }
     std::string bytes = utf8ToGbk(lines[i]);
     if (bytes.size() > kMaxModuleCommandBytes) {
       return Refusal{"Bluetooth command line " + std::to_string(i + 1) + " is " +
@@ -86,16 +98,20 @@ BuildResult buildBluetoothWorkMode(int workModeItem) {
 }
 
 BuildResult buildWifiAccessPoint(const std::string& broadcastName, const std::string& password) {
+  if (auto refusal = gbkRefusal(broadcastName, "edt_GuangboName")) return *refusal;
+  if (auto refusal = gbkRefusal(password, "edt_APPsw")) return *refusal;
   CommandRequest r = makeRequest(21);
   appendLengthPrefixed(r, broadcastName);
-  appendLengthPrefixed(r, password);
+  appendLengthPrefixed(r, password, true);
   return r;
 }
 
 BuildResult buildWifiStation(const StationFields& f) {
+  if (auto refusal = gbkRefusal(f.ssid, "edt_SSID")) return *refusal;
+  if (auto refusal = gbkRefusal(f.password, "edt_StaModePsw")) return *refusal;
   CommandRequest r = makeRequest(12);
   appendLengthPrefixed(r, f.ssid);
-  appendLengthPrefixed(r, f.password);
+  appendLengthPrefixed(r, f.password, true);
   if (f.addressing == StationAddressing::None) return r;
 
   AddressBytes addresses[3]{};

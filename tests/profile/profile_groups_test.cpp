@@ -85,6 +85,16 @@ TEST(ProfileGroups, RefusedKeysAndValuesNameTheirKeyAndLine) {
       {"[Files]\nFont=missing.bin\nFontAddress=1000\n", "Font", 2, "no such file"},
       {"[Files]\nFirmwareWait=5\nFirmware=\n", "Firmware", 3, "names no file"},
       {"[Files]\nLogo=a.bmp\n", "Logo", 2, "not a [Files] key"},
+      // Logo numbers the printer has: a directory of 512, the 1C 71 count byte 255.
+      {"[Files]\nLogo9999=a.bmp\n", "Logo9999", 2, "1 to 512"},
+      {"[Files]\nLogo0=a.bmp\n", "Logo0", 2, "1 to 512"},
+      {"[Files]\nLogoRaw=1\nLogo256=a.bmp\n", "Logo256", 3, "1 to 255"},
+      // Text the printer cannot store, in a UTF-8 profile and in a GBK one.
+      {"; shop \xF0\x9F\x98\x80\n[ParaDefault]\nSSID=shop\xF0\x9F\x98\x80\n", "SSID", 3, "GBK"},
+      {"[ParaDefault]\nBlueToolthName=n\nMulBlueToolthName=\nBlueToolthPsw=p\xC3\xA4ssw\xC3\xB6rd\n"
+       "BlueToolthType=1\nBlueToolthMode=1\nBlueToolthCheck=0\n",
+       "BlueToolthPsw", 4, "GBK"},
+      {"[ParaDefault]\nNetworkName=ab\x80\nNetworkPsw=x\n", "NetworkName", 2, "GBK"},
   };
   for (const Case& c : cases) {
     try {
@@ -94,6 +104,7 @@ TEST(ProfileGroups, RefusedKeysAndValuesNameTheirKeyAndLine) {
       EXPECT_EQ(e.key(), c.key) << c.text << e.what();
       EXPECT_EQ(e.line(), c.line) << c.text << e.what();
       EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+      EXPECT_EQ(std::string(e.what()).find("\xC3\xB6rd"), std::string::npos) << e.what();
     }
   }
 }
@@ -207,7 +218,8 @@ TEST(ApplyRecord, RoundTripAndUnusableRecords) {
   r.linkAfter->ipAddress = "10.1.2.4";
   r.modelTag = "PLENAR80";
   r.device = std::make_pair("Till 4", "1704269998");
-  r.groups["codepage"] = {std::string(64, 'a'), "2026-12-07T00:00:00Z", {{"CodePage", "CP437"}}};
+  r.groups["codepage"] = {
+      std::string(64, 'a'), false, "2026-12-07T00:00:00Z", {{"CodePage", "CP437"}}};
   const std::string path = defaultRecordPath(dir.path(), r.link);
   EXPECT_EQ(path, dir.path() + "/apply/net-10.1.2.3-5100.json");
   ASSERT_TRUE(saveApplyRecord(path, r));
