@@ -57,6 +57,23 @@ class Iconv {
     return out;
   }
 
+  // The offset of the first sequence that cannot be converted (EILSEQ: a character the target
+  // lacks or bytes that are not the source encoding; EINVAL: a sequence cut short at the end);
+  // npos when the whole input converts.
+  size_t firstFailure(std::string_view input) {
+    char* in = const_cast<char*>(input.data());
+    size_t inLeft = input.size();
+    char buffer[1024];
+    while (inLeft > 0) {
+      char* outPtr = buffer;
+      size_t outLeft = sizeof buffer;
+      if (iconv(cd_, &in, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)) continue;
+      if (errno == E2BIG) continue;
+      return static_cast<size_t>(in - input.data());
+    }
+    return std::string_view::npos;
+  }
+
  private:
   iconv_t cd_;
 };
@@ -87,6 +104,11 @@ std::string gbkToUtf8(std::string_view gbk) {
 std::string utf8ToGbk(std::string_view utf8) {
   Iconv cd("GBK", "UTF-8");
   return cd.convert(utf8, "?", utf8SequenceLength);
+}
+
+std::size_t firstNonGbk(std::string_view utf8) {
+  Iconv cd("GBK", "UTF-8");
+  return cd.firstFailure(utf8);
 }
 
 std::string_view gbkPrefix(std::string_view gbk, std::size_t maxBytes) {

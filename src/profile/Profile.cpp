@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 
+#include "logo/LogoFiles.h"
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
 #include "platform/SafeFiles.h"
@@ -186,6 +187,14 @@ class Parser {
                            [](unsigned char c) { return std::isdigit(c); }) &&
                e.key.size() <= 8) {
       const int number = std::stoi(e.key.substr(4));
+      // The printer's logo directory has 512 entries (the 1C 71 command 255, checked with
+      // LogoRaw), numbered from 1.
+      if (number < 1 || number > static_cast<int>(kLogoDirectoryEntries)) {
+        throw ProfileError(e.key, e.line,
+                           "the printer stores logos 1 to " +
+                               std::to_string(kLogoDirectoryEntries) + " (1 to " +
+                               std::to_string(kNvLogoMaxImages) + " with LogoRaw=1)");
+      }
       if (logoNumbers_.count(number)) {
         throw ProfileError(e.key, e.line, "given twice");
       }
@@ -228,12 +237,41 @@ bool isManagedKey(std::string_view key) {
   return groupOfKey(key) != nullptr;
 }
 
+namespace {
+
+// A UTF-8 profile is read through GBK, the window's encoding, which would turn what GBK lacks
+// into '?': a value naming such a character is refused with its key instead. A comment may hold
+// anything.
+void refuseNonGbkLines(std::string_view bytes) {
+  int line = 0;
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    std::size_t end = bytes.find('\n', pos);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view text = bytes.substr(pos, end - pos);
+    pos = end + 1;
+    ++line;
+    if (firstNonGbk(text) == std::string_view::npos) continue;
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos || text[first] == ';') continue;
+    const std::size_t eq = text.find('=');
+    std::string_view key = eq == std::string_view::npos ? text : text.substr(0, eq);
+    while (!key.empty() && (key.front() == ' ' || key.front() == '\t')) key.remove_prefix(1);
+    while (!key.empty() && (key.back() == ' ' || key.back() == '\t')) key.remove_suffix(1);
+    throw ProfileError(firstNonGbk(key) == std::string_view::npos ? std::string(key) : "", line,
+                       "holds a character that GBK lacks (an emoji, letters such as ä or ö); "
+                       "a profile is read as GBK text, the printer's encoding");
+  }
+}
+
+}  // namespace
+
 Profile parseProfile(std::string_view bytes, const std::string& path) {
   Profile out;
   out.path = path;
   out.sha256 = sha256Hex(bytes);
   // The window writes GBK; a profile written by hand on Linux is UTF-8.
   const bool utf8 = validUtf8(bytes);
+  if (utf8) refuseNonGbkLines(bytes);
   const IniDocument doc = IniDocument::parse(utf8 ? utf8ToGbk(bytes) : std::string(bytes));
   std::string folder = std::filesystem::path(path).parent_path().string();
   if (folder.empty()) folder = ".";

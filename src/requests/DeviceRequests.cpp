@@ -24,6 +24,8 @@ BuildResult buildSetInfrared(int baudItem, bool enabled, int protocolItem) {
 
 BuildResult buildSetDevice(const std::string& name, const std::string& serialNumber) {
   if (name.empty()) return Refusal{text(TextId::sMsg1), "edt_DeviceName"};
+  if (auto refusal = gbkRefusal(name, "edt_DeviceName")) return *refusal;
+  if (auto refusal = gbkRefusal(serialNumber, "edt_DeviceSerialNo")) return *refusal;
   CommandRequest r = makeRequest(15);
   // Cleared every time: bytes after a short text must not carry an earlier request's data.
   r.paraBuf.assign(kDeviceBlockSize, 0);

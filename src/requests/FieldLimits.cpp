@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "requests/FieldLimits.h"
 
+#include "platform/Gbk.h"
+#include "requests/FieldParsing.h"
+
 namespace plenar {
 
 namespace {
@@ -39,6 +42,11 @@ const char* filterText(FieldFilter filter) {
 }  // namespace
 
 std::optional<std::string> fieldLimitRefusal(const std::string& value, const FieldLimit& limit) {
+  // Text for the printer: what GBK cannot hold would go out as '?'. The value is not shown: it
+  // may be a password, and bytes that are not UTF-8 cannot be printed.
+  if (limit.filter == FieldFilter::Any && firstNonGbk(value) != std::string::npos) {
+    return std::string(limit.name) + ": " + kNotGbkMessage;
+  }
   bool ok = limit.maxChars == 0 || characterCount(value) <= limit.maxChars;
   for (char c : value) ok = ok && accepted(c, limit.filter);
   if (ok) return std::nullopt;

@@ -110,6 +110,11 @@ std::string gbkField(std::string_view utf8, std::size_t maxBytes) {
   return std::string(gbkPrefix(utf8ToGbk(utf8), maxBytes));
 }
 
+std::optional<Refusal> gbkRefusal(std::string_view utf8, std::string field) {
+  if (firstNonGbk(utf8) == std::string_view::npos) return std::nullopt;
+  return Refusal{std::string("The text ") + kNotGbkMessage, std::move(field)};
+}
+
 std::string_view trimControls(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20) text.remove_prefix(1);
   while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);

@@ -45,8 +45,16 @@ AddressResult parseStationAddress(std::string_view text);
 bool dottedAddressAccepted(const std::string& text);
 
 // UTF-8 field text as the printer's GBK bytes, cut to `maxBytes` without splitting a
-// double-byte character.
+// double-byte character. Check the text with gbkRefusal first: what GBK lacks becomes '?'.
 std::string gbkField(std::string_view utf8, std::size_t maxBytes);
+// The refusal of a text field that holds what the printer cannot store: a character outside GBK
+// (an emoji, "ä") or bytes that are not UTF-8. The message does not repeat the text (it may be a
+// password). nullopt when the text converts exactly.
+std::optional<Refusal> gbkRefusal(std::string_view utf8, std::string field);
+// The reason alone, as gbkRefusal words it.
+inline constexpr const char* kNotGbkMessage =
+    "holds a character the printer cannot store (it takes GBK text: no emoji, no letters such "
+    "as ä or ö) or bytes that are not UTF-8";
 
 // Platform Trim: drops blanks and control characters (bytes up to 0x20) at both ends.
 std::string_view trimControls(std::string_view text);

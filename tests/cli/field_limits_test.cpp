@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <QJsonObject>
+#include <algorithm>
 #include <string>
 
 #include "RunProgram.h"
@@ -65,6 +67,66 @@ TEST(FieldLimits, ArgumentsBeyondTheWindowsEditsAreRefused) {
     SCOPED_TRACE(args);
     auto r = runShell("timeout 20 " + plenarCommandLine(common + args) + " 2>&1");
     EXPECT_EQ(r.exitCode, 0) << r.output;
+  }
+}
+
+// Text the printer cannot store (outside GBK, or not UTF-8) would go out as '?': it is refused
+// with exit 65 naming the argument, before any byte, and a password is never repeated. Hex data
+// must be byte pairs.
+TEST(FieldLimits, TextThePrinterCannotStoreIsRefused) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  SimProcess sim(o);
+  TempDir dir;
+  const std::string common = "--lang en --dir " + shellQuoted(dir.path()) +
+                             " --net 127.0.0.1:" + std::to_string(sim.udpPort()) + " ";
+  struct Case {
+    std::string args;
+    std::string refused;
+    std::string secret;  // must not appear in the output
+  } cases[] = {
+      {"bluetooth --name shop --password 'pässwörd'", "--password", "pä"},
+      {"bluetooth --name 'shop😀'", "--name", ""},
+      {"bluetooth --name \"$(printf 'ab\\377\\376')\"", "--name", ""},
+      {"bluetooth --name s --dual-name 'Grüße'", "--dual-name", ""},
+      {"wifi-ap 'café😀' pw", "NAME", ""},
+      {"wifi-ap name 'geheim€ö'", "PASSWORD", "geheim"},
+      {"wifi-sta --ssid 'Straße-ä' --dhcp", "--ssid", ""},
+      {"wifi-sta --ssid s --password \"$(printf 'pw\\303')\" --dhcp", "--password", "pw"},
+      {"device 'Kälte' 1", "NAME", ""},
+      {"send --text 'Grüße'", "--text", ""},
+      {"send --hex ZZ", "--hex", ""},
+      {"send --hex '1B 4 0'", "--hex", ""},
+      {"send --hex 1B4", "--hex", ""},
+      {"send --hex 0x1B", "--hex", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    auto r = runShell("timeout 20 " + plenarCommandLine(common + c.args) + " 2>&1");
+    EXPECT_EQ(r.exitCode, 65) << r.output;
+    EXPECT_EQ(r.output.rfind(c.refused + ": ", 0), 0u) << r.output;
+    if (!c.secret.empty()) {
+      EXPECT_EQ(r.output.find(c.secret), std::string::npos) << r.output;
+    }
+  }
+  EXPECT_TRUE(sim.records().empty()) << "something reached the printer";
+
+  // What GBK holds goes out: accented letters it has, Chinese, blanks between hex pairs.
+  for (const std::string& args : {std::string("bluetooth --name 'café 蓝牙' --password é1"),
+                                  std::string("send --hex '1B 40  1d5600'")}) {
+    SCOPED_TRACE(args);
+    auto r = runShell("timeout 20 " + plenarCommandLine(common + args + " --json"));
+    EXPECT_EQ(r.exitCode, 0) << r.output;
+  }
+  auto records = sim.waitForRecords([](const std::vector<QJsonObject>& rs) {
+    return std::any_of(rs.begin(), rs.end(),
+                       [](const QJsonObject& r) { return r.value("command").toInt() == 0x92; });
+  });
+  for (const auto& r : records) {
+    if (r.value("command").toInt() == 0x92) {
+      EXPECT_EQ(r.value("data").toString().toStdString(), "1b401d5600");
+    }
   }
 }
 

@@ -91,6 +91,26 @@ TEST(Gbk, RoundTripAndBrokenInput) {
             "a?b");
 }
 
+TEST(Gbk, FirstNonGbkFindsWhatWouldBecomeAQuestionMark) {
+  struct Case {
+    std::string text;
+    std::size_t at;
+  };
+  const std::size_t none = std::string::npos;
+  for (const Case& c :
+       {Case{"", none}, Case{"plain ASCII ?", none}, Case{"caf\xC3\xA9", none},
+        Case{"蓝牙名称", none}, Case{"p\xC3\xA4ssw\xC3\xB6rd", 1}, Case{"shop\xF0\x9F\x98\x80", 4},
+        Case{"ab\xFF", 2}, Case{"pw\xC3", 2},  // cut short at the end
+        Case{"\xC0\x80", 0},                   // overlong NUL
+        Case{"x\xED\xA0\x80", 1},              // a surrogate
+        Case{"\xEF\xBF\xBD", 0}}) {            // U+FFFD from a bad GBK byte
+    EXPECT_EQ(firstNonGbk(c.text), c.at) << c.text;
+    if (c.at == none) {
+      EXPECT_EQ(gbkToUtf8(utf8ToGbk(c.text)), c.text);
+    }
+  }
+}
+
 TEST(Gbk, PrefixNeverSplitsADoubleByteCharacter) {
   std::string gbk = utf8ToGbk("ab蓝牙名称");  // 2 + 4 x 2 bytes
   EXPECT_EQ(gbkPrefix(gbk, 3), "ab");

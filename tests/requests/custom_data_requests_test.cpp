@@ -41,5 +41,31 @@ TEST(CustomDataRequest, LongDataIsKeptWhole) {
   EXPECT_EQ(requestOf(buildSendCustomData(lines, true)).dataStream.size(), 5000u);
 }
 
+TEST(CustomDataRequest, HexDataIsBytePairsWithBlanksBetweenThem) {
+  struct Case {
+    const char* text;
+    Bytes bytes;
+  };
+  for (const Case& c :
+       {Case{"1B40", {0x1B, 0x40}}, Case{"1B 40 1D 56 00", {0x1B, 0x40, 0x1D, 0x56, 0}},
+        Case{" 1b\t40\r\n0a ", {0x1B, 0x40, 0x0A}}, Case{"", {}}, Case{"aBcD", {0xAB, 0xCD}}}) {
+    EXPECT_EQ(requestOf(buildSendHexData(c.text)).dataStream, c.bytes) << c.text;
+  }
+  // What the window would have sent as 00 (or as a lone digit) is refused, naming the place.
+  struct Refused {
+    const char* text;
+    const char* said;
+  };
+  for (const Refused& c :
+       {Refused{"ZZ", "'ZZ' at character 1"}, Refused{"1B 4 0", "'4' at character 4"},
+        Refused{"1B4", "'4' at character 3"}, Refused{"0x1B", "'0x' at character 1"},
+        Refused{"1B\xC3\xA4", "character 3"}, Refused{"+1", "'+1'"}}) {
+    const auto result = buildSendHexData(c.text);
+    const Refusal* refusal = std::get_if<Refusal>(&result);
+    ASSERT_NE(refusal, nullptr) << c.text;
+    EXPECT_NE(refusal->message.find(c.said), std::string::npos) << refusal->message;
+  }
+}
+
 }  // namespace
 }  // namespace plenar

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "RequestMatchers.h"
+#include "requests/CustomDataRequests.h"
+#include "requests/DeviceRequests.h"
 #include "requests/OptionLists.h"
 #include "requests/WirelessRequests.h"
 
@@ -158,6 +160,44 @@ TEST(StationRequest, AddressPartsKeepLowBitsShortAddressesAreZeroAndNonNumbersRe
   f.ip = "192.168.1.1";
   f.port = "";
   EXPECT_EQ(refusalOf(buildWifiStation(f)), "'' is not a valid integer value");
+}
+
+}  // namespace
+}  // namespace plenar
+
+namespace plenar {
+namespace {
+
+// What GBK cannot hold would reach the printer as '?': every text field of the window refuses
+// it, naming its control (the window focuses it), without repeating the text.
+TEST(PrinterText, TextsOutsideGbkAreRefusedNamingTheirField) {
+  const std::string emoji = "shop\xF0\x9F\x98\x80", umlaut = "p\xC3\xA4ssw\xC3\xB6rd";
+  const std::string broken = "ab\xFF", cut = "pw\xC3";
+  struct Case {
+    BuildResult result;
+    const char* field;
+  } cases[] = {
+      {buildSetBluetooth({.name = emoji, .model = "1"}), "edt_lyName"},
+      {buildSetBluetooth({.name = "n", .dualName = broken, .model = "1"}), "edt_smlyName"},
+      {buildSetBluetooth({.name = "n", .password = umlaut, .model = "1"}), "edt_lyPsw"},
+      {buildWifiAccessPoint(emoji, "pw"), "edt_GuangboName"},
+      {buildWifiAccessPoint("ap", cut), "edt_APPsw"},
+      {buildWifiStation({.ssid = umlaut}), "edt_SSID"},
+      {buildWifiStation({.ssid = "s", .password = umlaut}), "edt_StaModePsw"},
+      {buildSetDevice(emoji, "1"), "edt_DeviceName"},
+      {buildSendCustomData({"ok", umlaut}, false), "mmo_SendData"},
+      {buildBluetoothCommands({"AT", emoji}), "mmo_1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.field);
+    const Refusal* refusal = std::get_if<Refusal>(&c.result);
+    ASSERT_NE(refusal, nullptr);
+    EXPECT_EQ(refusal->field, c.field);
+    EXPECT_EQ(refusal->message.find("ssw"), std::string::npos) << refusal->message;
+  }
+  // GBK has é and Chinese: those go out as its bytes.
+  CommandRequest r = requestOf(buildWifiAccessPoint("caf\xC3\xA9", "蓝牙"));
+  EXPECT_EQ(r.paraBuf, (Bytes{5, 'c', 'a', 'f', 0xA8, 0xA6, 4, 0xC0, 0xB6, 0xD1, 0xC0}));
 }
 
 }  // namespace
