@@ -11,6 +11,7 @@
 #include "platform/BuildInfo.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "platform/TerminationSignals.h"
 #include "profile/ApplyRecord.h"
 #include "profile/Profile.h"
 
@@ -172,6 +173,13 @@ int runCli(const std::vector<std::string>& argv) {
     std::fprintf(stderr, "plenar: %s\n", e.what());
     report.setError("printer", e.what());
     rc = kExitUndefined;
+  }
+  // A signal ended the run: the process exits with 128 + its number (main), whatever the
+  // command reached, and the document must say the same.
+  if (const int signal = terminationSignal()) {
+    const std::string reached = report.hasError() ? report.errorMessage() : std::string();
+    rc = 128 + signal;
+    report.setError("interrupted", std::string("stopped by ") + signalName(signal), reached);
   }
   if (options.json) {
     const std::string doc = report.document(rc, options.pretty);

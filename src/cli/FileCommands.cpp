@@ -8,6 +8,7 @@
 #include "cli/CliSession.h"
 #include "cli/FieldLimits.h"
 #include "cli/RunReport.h"
+#include "cli/StreamPaths.h"
 #include "engine/TCommThread.h"
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
@@ -107,6 +108,12 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
   auto length = args.takeInt("--length", 0, INT32_MAX);
   if (!address || !length) throw UsageError(std::string("missing option: ") + usage);
   auto p = args.expect(1, usage);
+  if (o.json && isStandardStream(p[0])) {
+    throw UsageError(
+        "read-back: with --json the document owns stdout; write the memory to a "
+        "file, not to " +
+        p[0]);
+  }
   std::string panel;
   CommandRequest request;
   try {
@@ -129,7 +136,8 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
 }
 
 int firmwareCommand(const CommonOptions& o, ArgList& args) {
-  static const char* usage = "firmware FILE [--wait SECONDS]";
+  static const char* usage = "firmware FILE [--wait SECONDS] [--force-firmware]";
+  const bool force = args.takeFlag("--force-firmware");
   std::string wait = args.takeOption("--wait").value_or("5");
   // The wait box takes digits only.
   checkFieldLimit(wait, {"--wait", FieldFilter::Digits, 0});
@@ -141,11 +149,28 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
   } catch (const FileActionRefused& e) {
     throw InputRefused(e.what(), "file");
   }
+  request.forceFirmware = force;
   o.report->result() = {{"file", p[0]},
                         {"bytes", request.dataStream.size()},
                         {"model_tag", prgModelTag(request.dataStream)},
                         {"sha256", sha256Hex(request.dataStream)}};
-  return runWithPanel(o, std::move(request), panel);
+  CliSession session(o);
+  session.worker().setParaStatusPanel(
+      [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
+  std::fprintf(stderr, "%s\n", panel.c_str());
+  const int rc = session.run(std::move(request));
+  // The routine's refusal of the program file (model tags) is a refusal of the input, like the
+  // checks made before the link opens: nothing reached the boot loader.
+  if (rc == kExitFailed && session.lastFailure().message == text(TextId::sMsg23)) {
+    std::string reason = session.lastFailure().detail;
+    if (!force && reason.find("no model tag") != std::string::npos) {
+      reason += "; --force-firmware sends it anyway";
+      std::fprintf(stderr, "(--force-firmware sends it anyway)\n");
+    }
+    o.report->setError("refused", session.lastFailure().message, reason, "file");
+    return kExitRefused;
+  }
+  return rc;
 }
 
 int bootCommand(const CommonOptions& o, ArgList& args) {
@@ -180,7 +205,7 @@ void addFileCommands(std::vector<CliCommand>& out) {
                  true, logoPrintCommand});
   out.push_back({"read-back", "read-back --address HEX --length N OUTFILE",
                  "read printer memory into a file (code 16)", true, readBackCommand});
-  out.push_back({"firmware", "firmware FILE [--wait SECONDS]",
+  out.push_back({"firmware", "firmware FILE [--wait SECONDS] [--force-firmware]",
                  "update the printer's program (code 4)", true, firmwareCommand});
   out.push_back({"boot", "boot [--passes N]",
                  "boot handshake until the printer answers; exit 0 when it did (code 28)", true,

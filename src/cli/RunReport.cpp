@@ -12,6 +12,10 @@ void RunReport::setError(std::string kind, std::string message, std::string deta
   if (line > 0) error_["line"] = line;
 }
 
+std::string RunReport::errorMessage() const {
+  return error_.is_object() ? error_.value("message", std::string()) : std::string();
+}
+
 std::string RunReport::document(int exitCode, bool pretty) const {
   Json doc;
   doc["schema"] = 1;

@@ -29,6 +29,8 @@ class RunReport {
                 std::string field = {}, int line = 0);
   void clearError() { error_ = Json(); }
   bool hasError() const { return !error_.is_null(); }
+  // The message of the error set last; empty when none.
+  std::string errorMessage() const;
 
   std::string document(int exitCode, bool pretty) const;
 

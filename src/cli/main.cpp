@@ -10,8 +10,8 @@ int main(int argc, char** argv) {
   // Before any thread exists: SIGTERM and Ctrl-C end the running command at its next wait (the
   // link is closed as after a failure) and the program exits with 128 + the signal.
   plenar::installTerminationHandler([](int) { plenar::TCommThread::requestStopAll(); });
+  // runCli turns a signal into that status itself, before the --json document is written, so
+  // that the document and the status agree; a signal after the document changes neither.
   std::vector<std::string> args(argv + 1, argv + argc);
-  int rc = plenar::cli::runCli(args);
-  if (int signal = plenar::terminationSignal()) return 128 + signal;
-  return rc;
+  return plenar::cli::runCli(args);
 }

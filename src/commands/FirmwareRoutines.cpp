@@ -42,13 +42,20 @@ void updateFirmware(TCommThread& worker, LinkLayer& link) {
     const CommandRequest& r = worker.request();
     const std::vector<std::uint8_t>& program = r.dataStream;
     // The parallel port has no return channel, so the printer's tag is unknown there.
-    if (r.link.kind != LinkKind::Parallel && link.printerModelTag() != programTag(program)) {
-      // A program built for another model must not reach the boot loader. The tool reported
-      // this as done; it is a refusal, so the caller sees a failure with the same text.
-      worker.reportProgress(text(TextId::sMsg23));
-      link.restoreDeviceRate();
-      keepLinkOpen = true;
-      throw EPrinterError(text(TextId::sMsg23));
+    if (r.link.kind != LinkKind::Parallel) {
+      const std::optional<std::string> fileTag = programTag(program);
+      const std::optional<std::string> refusal =
+          fileTag ? firmwareTagRefusal(link.printerModelTag(), *fileTag, r.forceFirmware)
+                  : std::optional<std::string>("The program file ends inside its model tag");
+      if (refusal) {
+        // A program built for another model (or for one nobody can tell) must not reach the
+        // boot loader. The tool reported this as done; it is a refusal, so the caller sees a
+        // failure with the same text, and the reason under it.
+        worker.reportProgress(text(TextId::sMsg23));
+        link.restoreDeviceRate();
+        keepLinkOpen = true;
+        throw EPrinterError(text(TextId::sMsg23), *refusal);
+      }
     }
     link.connectHandshake();
     // The printer restarts into its boot loader: the channel is released while it does.

@@ -53,4 +53,16 @@ int terminationSignal() {
   return receivedSignal.load();
 }
 
+std::string signalName(int signal) {
+  switch (signal) {
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGINT:
+      return "SIGINT";
+    case SIGHUP:
+      return "SIGHUP";
+  }
+  return "signal " + std::to_string(signal);
+}
+
 }  // namespace plenar

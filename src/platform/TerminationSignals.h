@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace plenar {
 
@@ -18,5 +19,7 @@ void installTerminationHandler(std::function<void(int signal)> onSignal, int gra
 
 // The signal that started the close, or 0.
 int terminationSignal();
+// "SIGTERM", "SIGINT", "SIGHUP"; "signal N" for another.
+std::string signalName(int signal);
 
 }  // namespace plenar

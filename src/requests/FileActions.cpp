@@ -92,6 +92,24 @@ std::string prgModelTag(std::span<const std::uint8_t> file) {
   return tag;
 }
 
+std::optional<std::string> firmwareTagRefusal(std::string_view printerTag,
+                                              std::string_view programTag, bool force) {
+  if (!printerTag.empty() && !programTag.empty()) {
+    if (printerTag == programTag) return std::nullopt;
+    return "The program file is for printer model '" + std::string(programTag) +
+           "', the printer is '" + std::string(printerTag) + "'";
+  }
+  if (force) return std::nullopt;
+  if (printerTag.empty()) {
+    return std::string(
+        "The printer answered with no model tag, so the program file cannot be "
+        "checked against it");
+  }
+  return "The program file has no model tag (it is 0x3000 bytes or shorter), so it cannot be "
+         "checked against the printer's '" +
+         std::string(printerTag) + "'";
+}
+
 std::int32_t bootWaitMs(std::string_view waitSecondsText) {
   std::int64_t seconds = parseIntText(waitSecondsText).value_or(5);
   // A hexadecimal pattern above 0x7FFFFFFF is a negative number for the box, as for the tool.

@@ -61,6 +61,13 @@ std::string notAnIntegerText(std::string_view text);
 // upper case; empty for a file of 0x3000 bytes or less. A file that ends inside the 8 tag bytes
 // cannot be read there: FileActionRefused "Stream read error".
 std::string prgModelTag(std::span<const std::uint8_t> file);
+// Whether a program file may replace the printer's program, by the printer's model tag (from
+// the identify reply) and the file's (prgModelTag): nullopt when it may, else the reason. Two
+// different tags never pass. An empty tag on either side (a printer that answered without one,
+// a file of 0x3000 bytes or less) proves nothing about the model, so it passes only with `force`
+// (plenar's --force-firmware); the window never forces.
+std::optional<std::string> firmwareTagRefusal(std::string_view printerTag,
+                                              std::string_view programTag, bool force);
 // The wait time box (seconds, decimal; 5 when it holds no number) in milliseconds. Negative
 // waits count as 0; the product is capped at the largest 32-bit value.
 std::int32_t bootWaitMs(std::string_view waitSecondsText);

@@ -110,4 +110,41 @@ TEST(FileCommands, BootExitsZeroOnceThePrinterAnswered) {
   EXPECT_TRUE(contains(unanswered.out, "did not answer")) << unanswered.out;
 }
 
+// A program file goes to the boot loader only when its model tag is the printer's: another tag
+// is refused like any other input (65), and so is a tag missing on either side unless forced.
+TEST(FileCommands, FirmwareNeedsTheSameModelTagOnBothSides) {
+  TempDir dir;
+  std::string tagged(0x3100, '\x5A');
+  tagged.replace(0x3000, 8, std::string("other\0\0\0", 8));
+  writeFile(dir.file("other.bin"), Bytes(tagged.begin(), tagged.end()));
+  tagged.replace(0x3000, 8, "PLENAR80");
+  writeFile(dir.file("fw.bin"), Bytes(tagged.begin(), tagged.end()));
+  writeFile(dir.file("untagged.bin"), Bytes(600, 0x5A));
+  struct Case {
+    std::string model;  // the simulated printer's tag
+    std::string args;
+    int exitCode;
+  } cases[] = {
+      {"PLENAR80", "other.bin", 65},
+      {"PLENAR80", "other.bin --force-firmware", 65},
+      {"", "fw.bin", 65},
+      {"", "untagged.bin", 65},
+      {"PLENAR80", "untagged.bin", 65},
+      {"", "fw.bin --force-firmware", 0},
+      {"PLENAR80", "fw.bin", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.model + " " + c.args);
+    SimProcess sim(simOptions({"--model", c.model}));
+    CommandRun run = plenarCommand("--serial " + sim.serialPath() + " --lang zh --dir " +
+                                   dir.path() + " firmware " + dir.file("") + c.args + " --wait 1");
+    EXPECT_EQ(run.exitCode, c.exitCode) << run.out;
+    const int updates = sim.state().value("firmware").toObject().value("updates").toInt();
+    if (c.exitCode == 65) {
+      EXPECT_TRUE(contains(run.out, "程序文件错误")) << run.out;
+      EXPECT_EQ(updates, 0);
+    }
+  }
+}
+
 }  // namespace

@@ -53,6 +53,13 @@ TEST(JsonResults, EveryCommandAnswersInOneValidDocument) {
       {link + "font " + shellQuoted(dir.file("none.bin")) + " --address 1000", 65, "font", "file",
        ""},
       {d + "--net 127.0.0.1:1 test", 1, "test", "link", ""},
+      // An absent printer on every link, and a test that never ran, still give test's fields.
+      {d + "--serial /dev/plenar-none test", 1, "test", "link", ""},
+      {d + "--usb 'VID_0000&PID_0000' test", 1, "test", "link", ""},
+      {d + "--net 127.0.0.1:1 test extra", 64, "test", "usage", ""},
+      // Data on the stream the document owns would corrupt it.
+      {link + "read-back --address 0 --length 64 /dev/stdout", 64, "read-back", "usage", ""},
+      {link + "read-back --address 0 --length 64 /dev/stderr", 64, "read-back", "usage", ""},
   };
   for (const Case& c : cases) {
     JsonRun r = runPlenarJson(c.args);

@@ -22,11 +22,12 @@ Bytes programFile(std::size_t size, const std::string& tag) {
   return p;
 }
 
-CommandRequest updateRequest(const Bytes& program, int waitMs = 100) {
+CommandRequest updateRequest(const Bytes& program, int waitMs = 100, bool force = false) {
   CommandRequest r;
   r.code = 4;
   r.dataStream = program;
   r.value2 = waitMs;
+  r.forceFirmware = force;
   return r;
 }
 
@@ -56,12 +57,41 @@ TEST_F(Firmware, ProgramForAnotherModelStopsBeforeTheConnectFrame) {
   EXPECT_EQ(sim.state().value("firmware").toObject().value("updates").toInt(), 0);
 }
 
+TEST(FirmwareTags, OnlyTwoEqualTagsOrAForcedMissingOnePass) {
+  struct Case {
+    const char *printer, *file;
+    bool force, passes;
+  };
+  for (const Case& c :
+       {Case{"PLENAR80", "PLENAR80", false, true}, Case{"PLENAR80", "OTHER", false, false},
+        Case{"PLENAR80", "OTHER", true, false}, Case{"", "", false, false},
+        Case{"", "PLENAR80", false, false}, Case{"PLENAR80", "", false, false},
+        Case{"", "", true, true}, Case{"", "PLENAR80", true, true},
+        Case{"PLENAR80", "", true, true}}) {
+    EXPECT_EQ(!firmwareTagRefusal(c.printer, c.file, c.force).has_value(), c.passes)
+        << "'" << c.printer << "' '" << c.file << "' force " << c.force;
+  }
+}
+
+TEST_F(Firmware, EmptyTagsStopBeforeTheConnectFrameUnlessForced) {
+  // The printer reports an empty tag, as does a program of 0x3000 bytes or less: '' == '' says
+  // nothing about the model.
+  SimProcess sim(simOptions({"--model", ""}));
+  EngineHarness h;
+  h.run(updateRequest(programFile(600, "")), serialLink(sim.serialPath()));
+  auto last = lastMessage(h.messages());
+  EXPECT_EQ(last.msg, 1027);
+  EXPECT_EQ(last.error, "程序文件错误");
+  EXPECT_EQ(commands(framesSeen(sim)), (std::vector<int>{0x31, 0x30, 0x31}));
+  EXPECT_EQ(sim.state().value("firmware").toObject().value("updates").toInt(), 0);
+}
+
 TEST_F(Firmware, SmallProgramGoesOutInPaddedBlocksThenTheEndFrame) {
-  // The printer reports an empty tag, as does a program of 0x3000 bytes or less.
+  // The printer reports an empty tag, as does a program of 0x3000 bytes or less: forced.
   SimProcess sim(simOptions({"--model", ""}));
   EngineHarness h;
   Bytes program = programFile(600, "");
-  h.run(updateRequest(program), serialLink(sim.serialPath()));
+  h.run(updateRequest(program, 100, true), serialLink(sim.serialPath()));
   auto last = lastMessage(h.messages());
   ASSERT_EQ(last.msg, 1026) << last.error;
   EXPECT_EQ(last.status, "更新程序完成");
@@ -120,7 +150,7 @@ TEST_F(Firmware, UnansweredBlockFails) {
   // The printer answers identify and connect, then its network link goes away.
   SimProcess sim(simOptions({"--model", "", "--fault", "close-after:2"}, Over::Udp));
   EngineHarness h;
-  h.run(updateRequest(programFile(600, "")), networkLink(sim.udpPort()));
+  h.run(updateRequest(programFile(600, ""), 100, true), networkLink(sim.udpPort()));
   auto last = lastMessage(h.messages());
   EXPECT_EQ(last.msg, 1027);
   EXPECT_EQ(last.wParam, 1);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonDocument>
 #include <chrono>
 #include <cstdlib>
 #include <functional>
@@ -13,6 +15,7 @@
 #include <vector>
 
 #include "EngineHarness.h"
+#include "PlenarJson.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 #include "app/Engine.h"
@@ -147,9 +150,10 @@ TEST(Shutdown, StoppedWorkerReportsAndRefusesLaterPosts) {
   EXPECT_FALSE(worker.postCommand(bootHandshakeRequest(1)));
 }
 
-// plenar ends an endless handshake on SIGTERM and SIGINT, promptly, with 128 + the signal.
+// plenar ends an endless handshake on SIGTERM, SIGINT and SIGHUP, promptly, with 128 + the
+// signal, and its --json document says the same.
 TEST(Shutdown, PlenarEndsOnTerminationSignals) {
-  for (int sig : {SIGTERM, SIGINT}) {
+  for (int sig : {SIGTERM, SIGINT, SIGHUP}) {
     SCOPED_TRACE(sig);
     SimProcess::Options o;
     o.serial = false;
@@ -166,8 +170,10 @@ TEST(Shutdown, PlenarEndsOnTerminationSignals) {
       ::setenv("TSAN_OPTIONS", (tsan + ":atexit_sleep_ms=0").c_str(), 1);
       std::string bin = binaryPath("plenar");
       std::string net = "127.0.0.1:" + port;
+      const int out = ::open((dir.path() + "/result.json").c_str(), O_WRONLY | O_CREAT, 0600);
+      if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0) ::_exit(127);
       ::execl(bin.c_str(), bin.c_str(), "--dir", dir.path().c_str(), "--net", net.c_str(), "boot",
-              static_cast<char*>(nullptr));
+              "--json", static_cast<char*>(nullptr));
       ::_exit(127);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
@@ -187,6 +193,12 @@ TEST(Shutdown, PlenarEndsOnTerminationSignals) {
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
+    const std::string text = dir.read("result.json");
+    EXPECT_EQ(schemaProblems(text), "") << text;
+    const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+    EXPECT_FALSE(doc.value("ok").toBool(true)) << text;
+    EXPECT_EQ(doc.value("exit_code").toInt(), 128 + sig) << text;
+    EXPECT_EQ(doc.value("error").toObject().value("kind").toString(), "interrupted") << text;
   }
 }
 
