@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6test6 libgl-dev
   libusb-1.0-0-dev umockdev libumockdev-dev libudev-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  nlohmann-json3-dev nettle-dev python3-jsonschema
+  nlohmann-json3-dev nettle-dev python3-jsonschema time
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
   help2man groff-base desktop-file-utils appstream dpkg-dev file lintian

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "logo/LogoFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <string_view>
 
 #include "logo/LogoImage.h"
@@ -65,21 +67,75 @@ std::string logoTooLargeText() {
   return message;
 }
 
+namespace {
+
+// A file listed again is neither read nor decoded again: its bytes are copied from where they
+// first went into the file being built. nullopt for a missing file.
+class ImageOnce {
+ public:
+  struct Image {
+    std::uint16_t widthBytes = 0;
+    std::uint16_t heightBands = 0;
+    std::size_t offset = 0;  // of its bytes in the file being built
+    std::size_t size = 0;
+  };
+  // `place(image)` appends the image's bytes to `out` and returns their size.
+  template <typename Place>
+  std::optional<Image> add(const std::string& path, std::vector<std::uint8_t>& out, Place place) {
+    if (auto seen = seen_.find(path); seen != seen_.end()) {
+      if (!seen->second) return std::nullopt;
+      const Image image = *seen->second;
+      checkBudget(out.size() + image.size);
+      const std::size_t end = out.size();
+      out.resize(end + image.size);
+      std::copy_n(out.begin() + static_cast<std::ptrdiff_t>(image.offset), image.size,
+                  out.begin() + static_cast<std::ptrdiff_t>(end));
+      return image;
+    }
+    std::optional<LogoImage> decoded = LogoImage::load(path);
+    if (!decoded) {
+      seen_[path] = std::nullopt;
+      return std::nullopt;
+    }
+    Image image;
+    image.widthBytes = sizeField(decoded->widthBytes(), path);
+    image.heightBands = sizeField(decoded->heightBands(), path);
+    checkBudget(out.size() + decoded->rasterSize());
+    image.offset = out.size();
+    image.size = place(*decoded);
+    seen_[path] = image;
+    return image;
+  }
+
+ private:
+  // The file may outgrow what the printer takes (it is then saved for inspection and refused),
+  // but not without bound: a list naming one large image many times would take gigabytes.
+  static void checkBudget(std::size_t bytes) {
+    if (bytes > kLogoBuildLimit) throw LogoError(logoTooLargeText());
+  }
+  std::map<std::string, std::optional<Image>> seen_;
+};
+
+}  // namespace
+
 LogoFile buildFramedLogoFile(const std::vector<std::string>& bmpPaths) {
   LogoFile file;
   file.bytes.assign(kLogoDirectorySize, 0);
   std::uint32_t rasterAddress = kLogoRasterAddress;
+  ImageOnce images;
   for (const std::string& path : bmpPaths) {
-    std::optional<LogoImage> image = LogoImage::load(path);
+    auto image = images.add(path, file.bytes, [&](const LogoImage& decoded) {
+      std::vector<std::uint8_t> raster = decoded.rowRaster();
+      file.bytes.insert(file.bytes.end(), raster.begin(), raster.end());
+      return raster.size();
+    });
     if (!image) continue;
     checkImageCount(static_cast<std::size_t>(file.imagesWritten) + 1, kLogoDirectoryEntries);
     std::uint8_t* entry = file.bytes.data() + 8 * static_cast<std::size_t>(file.imagesWritten);
     putLe32(entry, rasterAddress);
-    putLe16(entry + 4, sizeField(image->widthBytes(), path));
-    putLe16(entry + 6, sizeField(image->heightBands(), path));
-    std::vector<std::uint8_t> raster = image->rowRaster();
-    file.bytes.insert(file.bytes.end(), raster.begin(), raster.end());
-    rasterAddress += static_cast<std::uint32_t>(raster.size());
+    putLe16(entry + 4, image->widthBytes);
+    putLe16(entry + 6, image->heightBands);
+    rasterAddress += static_cast<std::uint32_t>(image->size);
     ++file.imagesWritten;
   }
   return file;
@@ -88,14 +144,18 @@ LogoFile buildFramedLogoFile(const std::vector<std::string>& bmpPaths) {
 LogoFile buildNvLogoFile(const std::vector<std::string>& bmpPaths) {
   LogoFile file;
   file.bytes = {0x1C, 0x71, 0};
+  ImageOnce images;
   for (const std::string& path : bmpPaths) {
-    std::optional<LogoImage> image = LogoImage::load(path);
+    // The image's bytes here are its size fields and its raster.
+    auto image = images.add(path, file.bytes, [&](const LogoImage& decoded) {
+      appendLe16(file.bytes, static_cast<std::uint16_t>(decoded.widthBytes()));
+      appendLe16(file.bytes, static_cast<std::uint16_t>(decoded.heightBands()));
+      std::vector<std::uint8_t> raster = decoded.columnRaster();
+      file.bytes.insert(file.bytes.end(), raster.begin(), raster.end());
+      return raster.size() + 4;
+    });
     if (!image) continue;
     checkImageCount(static_cast<std::size_t>(file.imagesWritten) + 1, kNvLogoMaxImages);
-    appendLe16(file.bytes, sizeField(image->widthBytes(), path));
-    appendLe16(file.bytes, sizeField(image->heightBands(), path));
-    std::vector<std::uint8_t> raster = image->columnRaster();
-    file.bytes.insert(file.bytes.end(), raster.begin(), raster.end());
     ++file.imagesWritten;
   }
   // The printer stores as many images as the count byte says and reads their sizes in turn, so

@@ -27,6 +27,9 @@ inline constexpr std::size_t kLogoDirectorySize = 4096;
 inline constexpr std::size_t kLogoDirectoryEntries = kLogoDirectorySize / 8;  // 512
 inline constexpr std::size_t kNvLogoMaxImages = 255;       // the count byte of 1C 71
 inline constexpr std::size_t kLogoFileLimit = 256 * 1024;  // larger files are not sent
+// Building stops (with the too-large text, nothing saved) once a file would pass this: a file
+// somewhat above kLogoFileLimit is still saved for inspection, one of gigabytes is not built.
+inline constexpr std::size_t kLogoBuildLimit = 4u << 20;
 
 struct LogoFile {
   std::vector<std::uint8_t> bytes;
@@ -34,7 +37,8 @@ struct LogoFile {
 };
 
 // More images than the directory or the count byte can describe are refused (LogoError) before
-// any file is written.
+// any file is written, as is a file that would pass kLogoBuildLimit. A file listed more than
+// once is read and decoded once.
 LogoFile buildFramedLogoFile(const std::vector<std::string>& bmpPaths);
 LogoFile buildNvLogoFile(const std::vector<std::string>& bmpPaths);
 
