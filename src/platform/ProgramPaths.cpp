@@ -71,7 +71,7 @@ std::string ProgramPaths::languageFolder(const std::string& name) const {
 }
 
 bool ProgramPaths::createFolders() const {
-  if (mode != Mode::Installed) return true;
+  if (mode == Mode::Portable) return true;
   bool ok = true;
   for (const std::string& dir : {configDir, stateDir}) {
     // Each missing level is made private: ~/.config and ~/.local/state may not exist yet.

@@ -29,8 +29,10 @@ struct ProgramPaths {
   // The folder to read language file `name` from: in installed mode the config folder when it
   // has its own copy, else languageDir.
   std::string languageFolder(const std::string& name) const;
-  // Creates the config and state folders (mode 0700, as the XDG rules ask) where missing. False
-  // when one cannot be made; the writes that follow then fail and say so themselves.
+  // Creates the config and state folders (mode 0700, as the XDG rules ask) where missing; a
+  // chosen folder too, so that debug.log traces the run from its first command and not only
+  // from the moment an apply record made the folder. The portable folder is the executable's
+  // own and exists. False when one cannot be made; the writes that follow then fail and say so.
   bool createFolders() const;
 };
 

@@ -90,6 +90,10 @@ TEST(CliProgram, ATestWithoutPrinterFailsWithItsText) {
   EXPECT_NE(r.out.find("Checking127.0.0.1:9"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Connecting Failed"), std::string::npos) << r.out;
   EXPECT_NE(dir.read("debug.log").find("Send 25 Bytes"), std::string::npos);
+  // A --dir that does not exist yet gets the same trace.
+  const std::string fresh = dir.path() + "/fresh/state";
+  EXPECT_EQ(runPlenar("--dir " + fresh + " --net 127.0.0.1:9 test").exitCode, kExitFailed);
+  EXPECT_NE(dir.read("fresh/state/debug.log").find("Send 25 Bytes"), std::string::npos);
 }
 
 TEST(CliProgram, RefusalsComeInTheChosenLanguage) {

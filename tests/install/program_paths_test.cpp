@@ -111,10 +111,16 @@ TEST(ProgramPaths, InstalledFoldersAreCreatedPrivate) {
   }
   EXPECT_TRUE(p.createFolders()) << "existing folders are fine";
 
-  // A portable or chosen folder is the user's own: nothing is created there.
-  ProgramPaths chosen = ProgramPaths::inFolder(root.path() + "/none", Mode::Chosen);
-  EXPECT_TRUE(chosen.createFolders());
+  // The portable folder is the executable's: nothing is created there. A chosen folder that
+  // does not exist yet is made before the first command, so its debug.log holds the whole run.
+  ProgramPaths portable = ProgramPaths::inFolder(root.path() + "/none", Mode::Portable);
+  EXPECT_TRUE(portable.createFolders());
   EXPECT_FALSE(std::filesystem::exists(root.path() + "/none"));
+  ProgramPaths chosen = ProgramPaths::inFolder(root.path() + "/new/dir", Mode::Chosen);
+  EXPECT_TRUE(chosen.createFolders());
+  struct stat st {};
+  ASSERT_EQ(::stat((root.path() + "/new/dir").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
 }
 
 }  // namespace
