@@ -30,6 +30,7 @@
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "platform/ManualResetEvent.h"
+#include "requests/FieldParsing.h"
 #include "requests/NetworkRequests.h"
 #include "shared/SharedTexts.h"
 
@@ -329,6 +330,7 @@ TEST_F(ParameterWindow, RefusedFieldsShowTheirMessageAtTheFieldAndSendNothing) {
     const char* field;  // where the cursor goes
   };
   const std::string badAddress = std::get<Refusal>(buildNetworkAddress("192.168.1")).message;
+  const QString notGbk = QString::fromStdString(std::string("The text ") + kNotGbkMessage);
   const Case cases[] = {
       {"empty device name", [](ParameterWindow& t) { t.type("edt_DeviceName", ""); },
        "btn_SetDevicePara", "设备名称不能为空", "edt_DeviceName"},
@@ -365,6 +367,19 @@ TEST_F(ParameterWindow, RefusedFieldsShowTheirMessageAtTheFieldAndSendNothing) {
       {"program file missing",
        [](ParameterWindow& t) { t.field<QLineEdit>("edt_Prgfile")->setText("/no/such/file.bin"); },
        "btn_UpdatePrg", "文件不存在", "edt_Prgfile"},
+      // What GBK lacks would reach the printer as '?'.
+      {"Bluetooth password outside GBK",
+       [](ParameterWindow& t) {
+         t.field<QLineEdit>("edt_lyName")->setText("bt");
+         t.field<QLineEdit>("edt_lyType")->setText("1");
+         t.field<QLineEdit>("edt_lyPsw")->setText(QString::fromUtf8("pässwörd"));
+       },
+       "btn_SetlyPara", notGbk, "edt_lyPsw"},
+      {"device name with an emoji",
+       [](ParameterWindow& t) {
+         t.field<QLineEdit>("edt_DeviceName")->setText(QString::fromUtf8("shop\xF0\x9F\x98\x80"));
+       },
+       "btn_SetDevicePara", notGbk, "edt_DeviceName"},
   };
   openPara();
   auto* pages = field<QTabWidget>("PageControl1");
