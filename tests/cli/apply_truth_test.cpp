@@ -4,8 +4,11 @@
 // on the same port. Each case ends by asking the record (--check) about the printer's real state.
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QJsonArray>
@@ -13,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <random>
 
 #include "PlenarJson.h"
 #include "RunProgram.h"
@@ -301,4 +305,64 @@ TEST(ApplyTruth, PasswordGroupsAreRecordedWithAKeyedHashAndOlderEntriesAreSentOn
   // Another machine's key (here: a new one) matches nothing.
   fs::remove(bench.stateDir + "/record.key");
   EXPECT_EQ(stepStatus(bench.apply(net(sim), profile), "wifi-ap"), "done");
+}
+
+TEST(ApplyTruth, FortyKillsAtRandomMomentsNeverLeaveARecordThatClaimsTooMuch) {
+  SimProcess sim(udpOnly({"--fault", "delay:40"}));
+  Bench bench;
+  struct Variant {
+    const char* profile;
+    int codePage;
+    int retraction;
+  };
+  const Variant variants[] = {
+      {"[ParaDefault]\nCodePage=CP437\nRptTime=20\nsleepTime=300\npoweroffTime=7200\n", kCp437, 20},
+      {"[ParaDefault]\nCodePage=CP850\nRptTime=40\nsleepTime=600\npoweroffTime=3600\n", kCp850, 40},
+      {"[ParaDefault]\nCodePage=CP437\nRptTime=40\nsleepTime=300\npoweroffTime=3600\n", kCp437, 40},
+  };
+  for (const Variant& v : variants)
+    bench.dir.write(std::to_string(v.retraction + v.codePage) + ".ini", v.profile);
+  std::mt19937 random(20261208);
+  const std::string plenar = plenar::test::binaryPath("plenar");
+  const std::string link = "127.0.0.1:" + std::to_string(sim.udpPort());
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    const Variant& v = variants[random() % 3];
+    const std::string profile = bench.dir.file(std::to_string(v.retraction + v.codePage) + ".ini");
+    std::vector<std::string> args = {plenar, "--dir", bench.stateDir, "--net",
+                                     link,   "apply", profile};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, plenar.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+
+    // The record against the printer's real state, for every variant.
+    const QJsonObject held = stateAt(sim.state(), {"settings"});
+    for (const Variant& asked : variants) {
+      const std::string name = std::to_string(asked.retraction + asked.codePage) + ".ini";
+      JsonRun check = runPlenarJson("--dir " + shellQuoted(bench.stateDir) + " --net " + link +
+                                    " apply " + shellQuoted(bench.dir.file(name)) + " --check");
+      ASSERT_EQ(check.exitCode, 0) << check.out << check.err;
+      if (stepStatus(check, "codepage", "would_change") == "false") {
+        EXPECT_EQ(held.value("codePage").toInt(), asked.codePage);
+      }
+      if (stepStatus(check, "retract-time", "would_change") == "false") {
+        EXPECT_EQ(held.value("retractionTime").toInt(), asked.retraction);
+      }
+    }
+  }
+  // And a rerun finishes what the kills left: the printer and the record agree.
+  JsonRun last = bench.apply("--net " + link, variants[1].profile);
+  ASSERT_EQ(last.exitCode, 0) << last.out << last.err;
+  EXPECT_EQ(stateAt(sim.state(), {"settings"}).value("retractionTime").toInt(), 40);
+  EXPECT_EQ(stepStatus(bench.apply("--net " + link, variants[1].profile), "codepage"), "skipped");
 }
