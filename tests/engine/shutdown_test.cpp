@@ -75,6 +75,7 @@ std::vector<LongWait> longWaits() {
          r.code = 4;
          r.dataStream.assign(0x3000 + 16, 0);
          r.value2 = 60000;
+         r.forceFirmware = true;  // neither side has a model tag
          return r;
        },
        [](const SimProcess& s) { return networkLink(s.udpPort()); },
