@@ -184,6 +184,55 @@ TEST_F(ProfileButtons, RefusedProfilesNameKeyAndLineAndSendNothing) {
   EXPECT_TRUE(QFile::exists(QString::fromStdString(saved)));
 }
 
+// A password typed into the window reaches the printer, the saved profile and sysconfig.ini
+// (0600, by design), and nothing else: not the trace, the apply record or the apply dialog.
+TEST_F(ProfileButtons, APasswordFromTheWindowReachesOnlyThePrinterAndItsFiles) {
+  const std::string canary = "Wq" + std::to_string(::getpid()) + "Cy";
+  type("edt_GuangboName", "shop");
+  type("edt_APPsw", QString::fromStdString(canary));
+  QTest::mouseClick(field<QPushButton>("btn_SetAPMode"), Qt::LeftButton);
+  ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 10s));
+  const std::string path = dir_->file("ap.ini");
+  press("btn_SaveProfile", path);
+  ASSERT_TRUE(uitest::waitUntil([&] { return QFile::exists(QString::fromStdString(path)); }, 5s));
+  press("btn_ApplyProfile", path);
+  ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 60s));
+
+  auto readAll = [](const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+  };
+  std::string hex;
+  for (unsigned char c : canary) {
+    static const char* digits = "0123456789abcdef";
+    hex += std::string(hex.empty() ? "" : " ") + digits[c >> 4] + digits[c & 0x0F];
+  }
+  bool reached = false;
+  for (const auto& r : sim_->records()) {
+    std::string data = r.value("data").toString().toLower().toStdString();
+    reached = reached || data.find(hex) != std::string::npos ||
+              data.find(QString::fromStdString(hex).remove(' ').toStdString()) != std::string::npos;
+  }
+  EXPECT_TRUE(reached) << "the password never reached the printer";
+
+  const std::string stateDir = window().paths().stateDir;
+  const std::string kept[] = {stateDir + "/debug.log",
+                              defaultRecordPath(stateDir, window().linkSnapshot())};
+  for (const std::string& file : kept) {
+    const std::string text = readAll(file);
+    ASSERT_FALSE(text.empty()) << file;
+    EXPECT_EQ(text.find(canary), std::string::npos) << file;
+    EXPECT_EQ(text.find(hex), std::string::npos) << file;
+  }
+  const QString shown = field<QPlainTextEdit>("qt_applyResult")->toPlainText();
+  EXPECT_FALSE(shown.contains(QString::fromStdString(canary))) << shown.toStdString();
+  for (const std::string& file : {path, window().paths().settingsFile()}) {
+    struct stat st {};
+    ASSERT_EQ(stat(file.c_str(), &st), 0) << file;
+    EXPECT_EQ(st.st_mode & 0777, 0600u) << file;
+  }
+}
+
 // A printer that stops answering part-way through the apply.
 class PrinterGoneMidway : public ProfileButtons {
  public:
