@@ -251,3 +251,41 @@ TEST(SecretsCanary, APasswordReachesThePrinterAndNothingElse) {
   EXPECT_GT(sampler.samples(), 0);
   for (const std::string& args : sampler.leaks()) ADD_FAILURE() << "argument list: " << args;
 }
+
+TEST(SecretsCanary, APasswordFileThatCannotBeUsedIsRefusedAndNothingIsSent) {
+  TempDir dir;
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  SimProcess sim(o);
+  fs::create_directory(dir.file("folder"));
+  ::mkfifo(dir.file("fifo").c_str(), 0600);
+  dir.write("long", std::string(40, 'p') + "\n");
+  dir.write("huge", std::string(4096, 'p'));
+  struct Case {
+    const char* option;
+    const char* kind;
+  };
+  const Case cases[] = {
+      {"--password-file missing", "file"}, {"--password-file folder", "file"},
+      {"--password-file fifo", "file"},    {"--password-file huge", "file"},
+      {"--password-file long", "refused"},
+  };
+  const std::string link = "--dir " + shellQuoted(dir.file("state")) +
+                           " --net 127.0.0.1:" + std::to_string(sim.udpPort());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.option);
+    std::string option = c.option;
+    option.replace(option.find(' ') + 1, std::string::npos,
+                   shellQuoted(dir.file(option.substr(option.find(' ') + 1))));
+    JsonRun r = runPlenarJson(link + " wifi-sta --ssid shop --dhcp " + option);
+    EXPECT_EQ(r.exitCode, 65) << r.out << r.err;
+    EXPECT_EQ(r.doc.value("error").toObject().value("kind").toString(), c.kind) << r.out;
+    EXPECT_EQ(r.out.find("pppppppp"), std::string::npos) << r.out;
+  }
+  // Both forms at once is a usage error.
+  JsonRun both = runPlenarJson(link + " wifi-sta --ssid s --dhcp --password x --password-file " +
+                               shellQuoted(dir.file("long")));
+  EXPECT_EQ(both.exitCode, 64);
+  for (const auto& r : sim.records()) EXPECT_NE(r.value("kind").toString(), "frame");
+}
