@@ -269,7 +269,9 @@ Profile parseProfile(std::string_view bytes, const std::string& path) {
   Profile out;
   out.path = path;
   out.sha256 = sha256Hex(bytes);
-  // The window writes GBK; a profile written by hand on Linux is UTF-8.
+  // The window writes GBK; a profile written by hand on Linux is UTF-8, on Windows often UTF-8
+  // with a byte-order mark, which is no text of the file.
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   const bool utf8 = validUtf8(bytes);
   if (utf8) refuseNonGbkLines(bytes);
   const IniDocument doc = IniDocument::parse(utf8 ? utf8ToGbk(bytes) : std::string(bytes));
