@@ -110,8 +110,10 @@ bool writeThrough(const std::string& path, std::string_view bytes, const struct 
   return fd.close() == 0;
 }
 
-bool replaceRegular(const std::string& target, std::string_view bytes, mode_t mode) {
-  std::string tmp = target + ".XXXXXX";
+// Writes `bytes` to a new file made from the mkstemp template `tmp` (O_EXCL, so never through
+// a link planted there), gives it `mode`, syncs it and renames it over `target`.
+bool writeAndRename(std::string tmp, const std::string& target, std::string_view bytes,
+                    mode_t mode) {
   int raw = ::mkstemp(tmp.data());
   if (raw < 0) return false;
   Fd fd(raw);
@@ -128,6 +130,10 @@ bool replaceRegular(const std::string& target, std::string_view bytes, mode_t mo
   if (fd.close() != 0) return fail();
   if (::rename(tmp.c_str(), target.c_str()) != 0) return fail();
   return true;
+}
+
+bool replaceRegular(const std::string& target, std::string_view bytes, mode_t mode) {
+  return writeAndRename(target + ".XXXXXX", target, bytes, mode);
 }
 
 }  // namespace
@@ -247,23 +253,7 @@ bool savePrivateFile(const std::string& path, std::string_view bytes) {
   } else if (errno != ENOENT) {
     return false;
   }
-  std::string tmp = tempPrefix(path) + "XXXXXX";
-  // mkstemp opens with O_CREAT | O_EXCL and mode 0600: never through a link planted there.
-  int raw = ::mkstemp(tmp.data());
-  if (raw < 0) return false;
-  Fd fd(raw);
-  auto fail = [&] {
-    int saved = errno;
-    fd.reset();
-    ::unlink(tmp.c_str());
-    errno = saved;
-    return false;
-  };
-  if (::fchmod(fd.get(), 0600) != 0) return fail();
-  if (!writeAll(fd.get(), bytes)) return fail();
-  if (::fsync(fd.get()) != 0) return fail();
-  if (fd.close() != 0) return fail();
-  if (::rename(tmp.c_str(), path.c_str()) != 0) return fail();
+  if (!writeAndRename(tempPrefix(path) + "XXXXXX", path, bytes, 0600)) return false;
   syncFolder(folderOf(path));
   return true;
 }
