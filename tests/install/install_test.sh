@@ -46,7 +46,9 @@ expected=(
   "lib/udev/rules.d/60-plenar.rules" "lib/sysusers.d/plenar.conf"
   "$datadir/bash-completion/completions/plenar"
 )
-for package in plenar plenar-printer-sim; do
+packages=(plenar plenar-printer-sim)
+[ "$gui" = 1 ] && packages+=(plenar-setting-tool)
+for package in "${packages[@]}"; do
   expected+=(
     "$datadir/doc/$package/copyright" "$datadir/doc/$package/changelog.Debian.gz"
     "$datadir/lintian/overrides/$package"
