@@ -7,6 +7,7 @@
 #include "app/Language.h"
 #include "app/MainDefault.h"
 #include "cli/CliSession.h"
+#include "cli/DocumentOnce.h"
 #include "cli/RunReport.h"
 #include "platform/BuildInfo.h"
 #include "platform/IniFile.h"
@@ -155,6 +156,7 @@ int runCli(const std::vector<std::string>& argv) {
   int rc = kExitUndefined;
   try {
     options = parseCommonOptions(argv);
+    if (options.json) armInterruptedDocument(options.command, options.pretty);
     rc = runCommand(options, report);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "plenar: %s\n(plenar --help lists the commands and options)\n", e.what());
@@ -181,11 +183,7 @@ int runCli(const std::vector<std::string>& argv) {
     rc = 128 + signal;
     report.setError("interrupted", std::string("stopped by ") + signalName(signal), reached);
   }
-  if (options.json) {
-    const std::string doc = report.document(rc, options.pretty);
-    std::fwrite(doc.data(), 1, doc.size(), stdout);
-    std::fflush(stdout);
-  }
+  if (options.json) writeDocumentOnce(report.document(rc, options.pretty));
   return rc;
 }
 

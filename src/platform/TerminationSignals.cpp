@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace plenar {
@@ -14,6 +15,8 @@ namespace plenar {
 namespace {
 
 std::atomic<int> receivedSignal{0};
+std::mutex lastWordsMutex;
+std::function<void(int)> lastWords;  // under lastWordsMutex
 
 sigset_t terminationSet() {
   sigset_t set;
@@ -45,8 +48,19 @@ void installTerminationHandler(std::function<void(int)> onSignal, int graceMs) {
                     static_cast<long>(left.count() % 1000000000)};
       if (sigtimedwait(&set, nullptr, &wait) > 0) break;
     }
+    std::function<void(int)> words;
+    {
+      std::lock_guard lock(lastWordsMutex);
+      words = lastWords;
+    }
+    if (words) words(signal);
     _exit(128 + signal);
   }).detach();
+}
+
+void setLastWords(std::function<void(int)> words) {
+  std::lock_guard lock(lastWordsMutex);
+  lastWords = std::move(words);
 }
 
 int terminationSignal() {

@@ -17,6 +17,11 @@ namespace plenar {
 // Threads: install once per process.
 void installTerminationHandler(std::function<void(int signal)> onSignal, int graceMs = 1000);
 
+// Runs on the watcher thread, with the first signal, just before the process ends at once (the
+// grace ran out, or a second signal came): the last chance to say why. It must be quick and
+// thread-safe. Replaces the one set before.
+void setLastWords(std::function<void(int signal)> lastWords);
+
 // The signal that started the close, or 0.
 int terminationSignal();
 // "SIGTERM", "SIGINT", "SIGHUP"; "signal N" for another.

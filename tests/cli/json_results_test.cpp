@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <algorithm>
 #include <filesystem>
 
 #include "PlenarJson.h"
@@ -135,4 +137,29 @@ TEST(JsonResults, AFailureThatStandsForAnotherNamesItAsItsDetail) {
   EXPECT_NE(r.err.find("Connecting Failed\n" + cause + "\n"), std::string::npos) << r.err;
   EXPECT_NE(dir.read("debug.log").find("Connecting Failed: " + cause + " "), std::string::npos)
       << dir.read("debug.log");
+}
+
+// A signal while the run cannot stop at once (here an apply waiting for another apply's record
+// lock): when the orderly close runs out of time the process still leaves its one document,
+// saying what its status says.
+TEST(JsonResults, ASignalThatEndsTheProcessLeavesItsDocument) {
+  TempDir dir;
+  dir.write("p.ini", "[ParaDefault]\nRptTime=9\n");
+  const int held = ::open(dir.file("rec.json.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  const std::string run = plenar::test::plenarCommandLine(
+                              "--json --dir " + shellQuoted(dir.path()) +
+                              " --net 127.0.0.1:9 apply " + shellQuoted(dir.file("p.ini")) +
+                              " --record " + shellQuoted(dir.file("rec.json")) + " --wait 30") +
+                          " >" + shellQuoted(dir.file("out.json")) + " 2>/dev/null";
+  auto r = plenar::test::runShell(run + " & pid=$!; sleep 1; kill -TERM $pid; wait $pid; echo $?");
+  ::close(held);
+  EXPECT_EQ(r.output, "143\n");
+  const std::string text = dir.read("out.json");
+  EXPECT_EQ(plenar::test::schemaProblems(text), "") << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+  const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
+  EXPECT_EQ(doc.value("exit_code").toInt(), 143) << text;
+  EXPECT_EQ(doc.value("error").toObject().value("kind").toString(), "interrupted") << text;
 }
