@@ -160,8 +160,10 @@ std::string readInputFile(const std::string& path, std::size_t maxBytes) {
   if (static_cast<std::uintmax_t>(st.st_size) > maxBytes) {
     throw InputFileError(Kind::TooLarge, tooLarge);
   }
+  // The size fstat gave and one byte to see the end: a file that grows meanwhile is read on;
+  // sizing it exactly made the end-of-file read copy the whole file to a buffer twice as large.
   std::string bytes;
-  bytes.resize(static_cast<std::size_t>(st.st_size));
+  bytes.resize(static_cast<std::size_t>(st.st_size) + 1);
   std::size_t got = 0;
   for (;;) {
     // One byte of room beyond the cap tells a file that grew past it.

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "requests/FileActions.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
@@ -17,6 +21,21 @@ bool isFile(const std::string& path) {
   std::error_code ec;
   return !path.empty() && std::filesystem::exists(path, ec) &&
          !std::filesystem::is_directory(path, ec);
+}
+
+// The size of an input file that readUserFile would take, found without reading it: a regular
+// file within `maxBytes` that opens for reading. Anything else goes through readUserFile, which
+// refuses it with its reason.
+std::size_t userFileSize(const std::string& path, std::size_t maxBytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd >= 0) {
+    struct stat st {};
+    const bool plain = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                       static_cast<std::uintmax_t>(st.st_size) <= maxBytes;
+    ::close(fd);
+    if (plain) return static_cast<std::size_t>(st.st_size);
+  }
+  return readUserFile(path, maxBytes).size();
 }
 
 int hexDigit(char c) {
@@ -137,9 +156,9 @@ std::string addressParam(std::uint32_t address) {
 std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
                                                   std::string_view addressText) {
   if (!isFile(fontPath)) return std::nullopt;
-  // Read once here, so that a FIFO, a device or an oversized file is refused before the link is
-  // touched; the routine reads the file again when it runs.
-  const std::size_t size = readUserFile(fontPath, kMaxFontFileBytes).size();
+  // Checked here, so that a FIFO, a device or an oversized file is refused before the link is
+  // touched; the routine reads the file when it runs (a font of 16 MiB is not held twice).
+  const std::size_t size = userFileSize(fontPath, kMaxFontFileBytes);
   const std::uint32_t start = fontStartAddress(addressText);
   if (std::string refusal = addressRangeRefusal(start, size); !refusal.empty()) {
     throw FileActionRefused(refusal, "edt_FontAddress");

@@ -30,10 +30,12 @@ constexpr bool kSanitized = false;
 constexpr bool kSanitized = false;
 #endif
 
-// A 1-bit BMP of width x height, every dot black.
-void writeBlackBmp(const std::string& path, std::uint32_t width, std::uint32_t height) {
-  const std::uint32_t stride = (width + 31) / 32 * 4;
-  const std::uint32_t data = 14 + 40 + 8;
+// A BMP of width x height at 1 or 24 bits per pixel, every dot black.
+void writeBlackBmp(const std::string& path, std::uint32_t width, std::uint32_t height,
+                   std::uint16_t bits = 1) {
+  const std::uint32_t stride = (width * bits + 31) / 32 * 4;
+  const std::uint32_t palette = bits == 1 ? 8 : 0;
+  const std::uint32_t data = 14 + 40 + palette;
   auto le32 = [](std::string& s, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
   };
@@ -44,9 +46,9 @@ void writeBlackBmp(const std::string& path, std::uint32_t width, std::uint32_t h
   le32(head, 40);
   le32(head, width);
   le32(head, height);
-  head += std::string("\x01\x00\x01\x00", 4);  // one plane, one bit per pixel
+  le32(head, 1u | std::uint32_t{bits} << 16);  // one plane, `bits` per pixel
   for (int i = 0; i < 6; ++i) le32(head, 0);
-  head += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\x00", 8);  // colour 0 black, 1 white
+  if (palette) head += std::string("\x00\x00\x00\x00\xFF\xFF\xFF\x00", 8);  // 0 black, 1 white
   std::ofstream out(path, std::ios::binary);
   out << head << std::string(static_cast<std::size_t>(stride) * height, '\0');
 }
@@ -85,6 +87,10 @@ TEST(ProfileMemory, ManyLogoLinesStayWithinTheBudget) {
   TempDir dir;
   writeBlackBmp(dir.path() + "/big.bmp", 4000, 4000);
   writeBlackBmp(dir.path() + "/small.bmp", 64, 64);
+  writeBlackBmp(dir.path() + "/big24.bmp", 2300, 2300, 24);
+  for (const char* name : {"fw.bin", "font.bin"}) {
+    std::ofstream(dir.path() + "/" + name, std::ios::binary) << std::string(16u << 20, '\x5A');
+  }
   struct Case {
     std::string name;
     std::string profile;
@@ -96,6 +102,10 @@ TEST(ProfileMemory, ManyLogoLinesStayWithinTheBudget) {
       {"one large image, 1C 71", logos(200, "big.bmp", "[Files]\nLogoRaw=1\n"), 65, "256"},
       // 200 x 512 bytes fit the 256 KiB of the logo file.
       {"one small image 200 times", logos(200, "small.bmp"), 0, ""},
+      // The largest files a profile may name: a program and a font of 16 MiB each, and a BMP
+      // just below the 16 MiB a BMP may have.
+      {"the largest files",
+       "[Files]\nFirmware=fw.bin\nFont=font.bin\nFontAddress=0\nLogo1=big24.bmp\n", 65, "256"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
