@@ -99,6 +99,7 @@ const std::vector<CliCommand>& cliCommands() {
     addSettingsCommands(all);
     addFileCommands(all);
     addApplyCommand(all);
+    addProfileCommands(all);
     addPortCommands(all);
     addGeneralCommands(all);
     return all;

@@ -13,6 +13,7 @@
 #include "profile/ParaKeys.h"
 #include "profile/ProfileGroups.h"
 #include "requests/Choices.h"
+#include "shared/Nearest.h"
 
 namespace plenar {
 namespace {
@@ -153,7 +154,14 @@ class Parser {
       out_.ignored.push_back({e.key, e.line, kIgnored[2].reason});
       return;
     }
-    throw ProfileError(e.key, e.line, "not a key of the parameter window ([ParaDefault])");
+    std::vector<std::string> known;
+    for (const ParaKey& k : paraKeys()) known.push_back(k.key);
+    for (const IgnoredDef& d : kIgnored) known.push_back(d.key);
+    const std::string hint = didYouMean(nearestWords(e.key, known));
+    throw ProfileError(e.key, e.line,
+                       "not a key of the parameter window ([ParaDefault])" +
+                           (hint.empty() ? std::string() : "; " + hint) +
+                           " (plenar profile keys lists them)");
   }
 
   ProfileValue resolved(const IniDocument::Entry& e, const char* key) const {
@@ -264,6 +272,13 @@ void refuseNonGbkLines(std::string_view bytes) {
 }
 
 }  // namespace
+
+const char* ignoredKeyReason(std::string_view key) {
+  for (const IgnoredDef& d : kIgnored) {
+    if (equalNoCase(d.key, key)) return d.reason;
+  }
+  return nullptr;
+}
 
 Profile parseProfile(std::string_view bytes, const std::string& path) {
   Profile out;

@@ -80,6 +80,10 @@ bool isManagedKey(std::string_view key);
 // different values, or a [Files] entry that is not understood. `path` names the file (relative
 // [Files] paths are resolved against its folder).
 Profile parseProfile(std::string_view bytes, const std::string& path);
+
+// Why a [ParaDefault] key the window stores sets nothing on the printer; nullptr for a key that
+// does (or is none).
+const char* ignoredKeyReason(std::string_view key);
 // Reads the file first (at most 1 MiB, a regular file); ProfileFileError on one that cannot be.
 Profile loadProfile(const std::string& path);
 

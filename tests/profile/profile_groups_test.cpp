@@ -256,3 +256,31 @@ TEST(ApplyRecord, RoundTripAndUnusableRecords) {
   EXPECT_FALSE(run.stateKnown());
   EXPECT_EQ(run.notes().size(), 1u);
 }
+
+TEST(ProfileGroups, AMisspeltKeyNamesTheNearestKeys) {
+  struct Case {
+    const char* key;
+    const char* hint;  // empty: no key is near
+  };
+  const Case cases[] = {
+      {"BlueToothName", "did you mean `BlueToolthName`?"},
+      {"codepage2", "did you mean `CodePage`?"},
+      {"gateway", "did you mean `gatewayt`?"},
+      {"WiFiPassword", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key);
+    try {
+      parseProfile(std::string("[ParaDefault]\n") + c.key + "=1\n", "/tmp/p.ini");
+      ADD_FAILURE() << "accepted";
+    } catch (const ProfileError& e) {
+      const std::string message = e.what();
+      EXPECT_NE(message.find("not a key"), std::string::npos) << message;
+      if (*c.hint) {
+        EXPECT_NE(message.find(c.hint), std::string::npos) << message;
+      } else {
+        EXPECT_EQ(message.find("did you mean"), std::string::npos) << message;
+      }
+    }
+  }
+}
