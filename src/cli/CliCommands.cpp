@@ -15,9 +15,32 @@
 #include "platform/TerminationSignals.h"
 #include "profile/ApplyRecord.h"
 #include "profile/Profile.h"
+#include "shared/Nearest.h"
 
 namespace plenar::cli {
 namespace {
+
+constexpr std::size_t kHelpWidth = 80;
+
+// `text` folded at blanks into lines of at most kHelpWidth columns, each after `indent` blanks.
+std::string folded(const std::string& text, std::size_t indent) {
+  std::string out, line;
+  auto flush = [&] {
+    if (!line.empty()) out += std::string(indent, ' ') + line + "\n";
+    line.clear();
+  };
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t blank = text.find(' ', from);
+    if (blank == std::string::npos) blank = text.size();
+    const std::string word = text.substr(from, blank - from);
+    from = blank + 1;
+    if (!line.empty() && indent + line.size() + 1 + word.size() > kHelpWidth) flush();
+    line += (line.empty() ? "" : " ") + word;
+  }
+  flush();
+  return out;
+}
 
 void printHelp(const CommonOptions& o) {
   if (o.json) {
@@ -30,15 +53,44 @@ void printHelp(const CommonOptions& o) {
   }
   std::printf(
       "plenar - Plenar Setting Tool from the command line\n\n"
-      "usage: plenar [options] COMMAND [arguments]\n\n");
+      "usage: plenar [options] COMMAND [arguments]\n"
+      "       plenar help COMMAND, plenar COMMAND --help: one command\n\n");
   std::printf("%s\nCommands:\n", commonOptionsHelp());
   for (const auto& c : cliCommands()) {
-    std::printf("  %-34s %s\n", c.usage.c_str(), c.summary.c_str());
+    std::printf("%s%s", folded(c.usage, 2).c_str(), folded(c.summary, 6).c_str());
   }
   std::printf(
       "\nProgress and status texts go to stderr, data to stdout.\n"
-      "Exit codes: 0 done, 1 failed with a message, 2 failed without one, 64 usage error,\n"
-      "65 input refused by a field check.\n");
+      "Exit codes: 0 done, 1 failed with a message, 2 failed without one,\n"
+      "64 usage error, 65 input refused by a field check.\n");
+}
+
+// One command's usage and what it does.
+void printCommandHelp(const CommonOptions& o, const CliCommand& c) {
+  o.report->result() = {{"name", c.name}, {"usage", c.usage}, {"summary", c.summary}};
+  if (o.json) return;
+  std::printf("usage:\n%s\n",
+              folded(std::string("plenar ") + (c.needsLink ? "LINK " : "") + c.usage, 2).c_str());
+  std::printf("%s", folded(c.summary, 2).c_str());
+  if (c.needsLink) {
+    std::printf(
+        "\nLINK is one of --serial PORT [--device-baud RATE], --net ADDR[:PORT], --usb ID,\n"
+        "--lpt N (plenar --help lists every option).\n");
+  }
+}
+
+const CliCommand* findCommand(const std::string& name) {
+  for (const auto& c : cliCommands()) {
+    if (c.name == name) return &c;
+  }
+  return nullptr;
+}
+
+[[noreturn]] void unknownCommand(const std::string& name) {
+  std::vector<std::string> names;
+  for (const auto& c : cliCommands()) names.push_back(c.name);
+  const std::string hint = didYouMean(nearestWords(name, names));
+  throw UsageError("unknown command '" + name + "'" + (hint.empty() ? "" : "; " + hint));
 }
 
 void printVersion(const CommonOptions& o) {
@@ -121,10 +173,20 @@ int runCommand(CommonOptions& options, RunReport& report) {
     printPaths(options);
     return kExitDone;
   }
-  if (options.help || options.command.empty()) {
+  // plenar help COMMAND, plenar COMMAND --help
+  const bool helpCommand = options.command == "help";
+  if ((options.help && !options.command.empty()) || (helpCommand && !options.rest.empty())) {
+    const std::string name = helpCommand ? options.rest.front() : options.command;
+    report.setCommand("help");
+    const CliCommand* c = findCommand(name);
+    if (!c) unknownCommand(name);
+    printCommandHelp(options, *c);
+    return kExitDone;
+  }
+  if (options.help || options.command.empty() || helpCommand) {
     report.setCommand("help");
     printHelp(options);
-    if (options.help) return kExitDone;
+    if (options.help || helpCommand) return kExitDone;
     report.setError("usage", "no command given");
     return kExitUsage;
   }
@@ -144,7 +206,7 @@ int runCommand(CommonOptions& options, RunReport& report) {
     ArgList args(options.rest);
     return c.run(options, args);
   }
-  throw UsageError("unknown command '" + options.command + "'");
+  unknownCommand(options.command);
 }
 
 }  // namespace

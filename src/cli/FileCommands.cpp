@@ -196,19 +196,19 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
 
 void addFileCommands(std::vector<CliCommand>& out) {
   out.push_back({"font", "font FILE --address HEX",
-                 "download a font file to the hexadecimal start address (code 3)", true,
+                 "download a font file to the hexadecimal start address", true,
                  fontCommand});
   out.push_back({"logo-download", "logo-download [--raw] BMP...",
-                 "store logos: builds 1.bin by debug.log (code 7), or 2.bin with --raw (code 46)",
+                 "store logos: builds 1.bin beside debug.log, or 2.bin with --raw",
                  true, logoDownloadCommand});
-  out.push_back({"logo-print", "logo-print N[,N...]", "print stored logos by number (code 17)",
+  out.push_back({"logo-print", "logo-print N[,N...]", "print stored logos by number",
                  true, logoPrintCommand});
   out.push_back({"read-back", "read-back --address HEX --length N OUTFILE",
-                 "read printer memory into a file (code 16)", true, readBackCommand});
+                 "read printer memory into a file", true, readBackCommand});
   out.push_back({"firmware", "firmware FILE [--wait SECONDS] [--force-firmware]",
-                 "update the printer's program (code 4)", true, firmwareCommand});
+                 "update the printer's program", true, firmwareCommand});
   out.push_back({"boot", "boot [--passes N]",
-                 "boot handshake until the printer answers; exit 0 when it did (code 28)", true,
+                 "boot handshake until the printer answers; exit 0 when it did", true,
                  bootCommand});
 }
 

@@ -154,7 +154,7 @@ void checkField(AddressField field, const std::string& text) {
 
 void addBasicCommands(std::vector<CliCommand>& out) {
   out.push_back(
-      command("set-baud", "set-baud RATE", "set the printer's serial rate (code 8)",
+      command("set-baud", "set-baud RATE", "set the printer's serial rate",
               [](ArgList& a) { return buildSetBaudRate(baudItem(one(a, "set-baud RATE"))); }));
   out.push_back(command(
       "set-flow", "set-flow soft|hard", "set software or hardware flow control", [](ArgList& a) {

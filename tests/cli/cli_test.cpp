@@ -108,3 +108,33 @@ TEST(CliProgram, RefusalsComeInTheChosenLanguage) {
   EXPECT_EQ(en.exitCode, kExitRefused);
   EXPECT_EQ(en.out, "The file does not exist.\n");
 }
+
+TEST(CliProgram, EveryCommandHasItsOwnHelpWithinEightyColumns) {
+  auto fits = [](const std::string& text) {
+    std::size_t from = 0;
+    while (from < text.size()) {
+      std::size_t end = text.find('\n', from);
+      if (end == std::string::npos) end = text.size();
+      if (end - from > 80) return text.substr(from, end - from);
+      from = end + 1;
+    }
+    return std::string();
+  };
+  const auto all = runPlenar("--help");
+  ASSERT_EQ(all.exitCode, 0);
+  EXPECT_EQ(fits(all.out), "");
+  EXPECT_EQ(all.out.find("(code "), std::string::npos) << "internal codes in the help";
+  for (const auto& c : cliCommands()) {
+    SCOPED_TRACE(c.name);
+    const auto help = runPlenar("help " + c.name);
+    const auto option = runPlenar(c.name + " --help");
+    EXPECT_EQ(help.exitCode, 0) << help.out;
+    EXPECT_EQ(help.out, option.out);
+    EXPECT_NE(help.out.find("usage:"), std::string::npos) << help.out;
+    EXPECT_EQ(fits(help.out), "");
+  }
+  const auto misspelt = runPlenar("aply shop.ini");
+  EXPECT_EQ(misspelt.exitCode, 64);
+  EXPECT_NE(misspelt.out.find("did you mean `apply`?"), std::string::npos) << misspelt.out;
+  EXPECT_EQ(runPlenar("help no-such-command").exitCode, 64);
+}
