@@ -67,6 +67,11 @@ std::string ProgramPaths::settingsFile() const {
 
 std::string ProgramPaths::languageFolder(const std::string& name) const {
   if (mode == Mode::Installed && exists(pathIn(configDir, name))) return configDir;
+  // A folder given with --dir that holds no language files takes the program's own: the
+  // language chosen must not fall back to the built-in Chinese texts.
+  if (mode == Mode::Chosen && !exists(pathIn(languageDir, name))) {
+    return decideProgramPaths(PathInputs::fromProcess(), std::nullopt).languageFolder(name);
+  }
   return languageDir;
 }
 
