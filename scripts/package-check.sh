@@ -16,7 +16,9 @@
 #     ordinary user runs: plenar --version, plenar --paths, man -w for each page, the installed
 #     simulator on UDP with `plenar --json test` against it, the simulator's virtual USB printer
 #     seen by `plenar list-usb`; then the window's package on top and plenar-setting-tool
-#     --screenshot under Xvfb;
+#     --screenshot under Xvfb in Chinese and in English, checking that the Chinese window found
+#     a font for its texts (it falls back to English and names the font package otherwise) and
+#     printing the fonts installed;
 #  4. purges the packages and checks nothing of theirs is left outside the user's folders;
 #  5. installs the earlier version as the single plenar package (window included) with its
 #     simulator, leaves settings and an apply record in the user's folders, upgrades to the three
@@ -419,17 +421,38 @@ for page in plenar plenar-setting-tool plenar-printer-sim; do
   else fail "man -w $page: '$out'"; fi
 done
 
-rm -f "$root$home/window.png"
-if as_user xvfb-run -a -s "-screen 0 1280x1024x24" plenar-setting-tool \
-  --screenshot $home/window.png >"$work/screenshot.log" 2>&1 &&
-  [ "$(head -c 8 "$root$home/window.png" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = \
-    89504e470d0a1a0a ]; then
-  cp "$root$home/window.png" "$work/window.png"
-  pass "plenar-setting-tool --screenshot under Xvfb ($work/window.png)"
+# The window in both languages. Chinese must be drawn with a font that has its characters: the
+# window starts in English and names the font package when no installed font covers them, and a
+# Chinese screenshot equal to the English one would be that fallback.
+fonts=$(in_root dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' 'fonts-*' 2>/dev/null |
+  awk '$1 == "ii" {print $2}' | tr '\n' ' ')
+log "fonts installed with the window: ${fonts:-none}"
+for lang in 0:zh 1:en; do
+  IFS=: read -r index name <<<"$lang"
+  rm -f "$root$home/window-$name.png"
+  if as_user xvfb-run -a -s "-screen 0 1280x1024x24" plenar-setting-tool --language=$index \
+    --screenshot $home/window-$name.png >"$work/screenshot-$name.log" 2>&1 &&
+    [ "$(head -c 8 "$root$home/window-$name.png" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = \
+      89504e470d0a1a0a ]; then
+    cp "$root$home/window-$name.png" "$work/window-$name.png"
+    pass "plenar-setting-tool --language=$index --screenshot under Xvfb ($work/window-$name.png)"
+  else
+    fail "plenar-setting-tool --language=$index --screenshot under Xvfb"
+    sed 's/^/    /' "$work/screenshot-$name.log"
+  fi
+done
+if grep -q 'fonts-wqy-microhei' "$work/screenshot-zh.log"; then
+  fail "the window found no font for its Chinese texts and fell back to English"
+  sed 's/^/    /' "$work/screenshot-zh.log"
+elif [ -f "$work/window-zh.png" ] && cmp -s "$work/window-zh.png" "$work/window-en.png"; then
+  fail "the Chinese screenshot is the English one"
 else
-  fail "plenar-setting-tool --screenshot under Xvfb"
-  sed 's/^/    /' "$work/screenshot.log"
+  pass "the Chinese window is drawn with an installed CJK font (no fallback to English)"
 fi
+if in_root sh -c 'command -v fc-list' >/dev/null; then
+  log "fonts that draw Chinese: $(in_root fc-list :lang=zh family | tr '\n' ';')"
+fi
+cp "$work/window-zh.png" "$work/window.png" 2>/dev/null || true
 
 # ---- 4. purge ----
 package_files >"$work/files-new.txt"
