@@ -22,7 +22,8 @@ namespace plenar::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "apply PROFILE.ini [--device NAME SERIAL] [--record FILE] [--force] [--verify] "
+    "apply PROFILE.ini [--set KEY=VALUE]... [--device NAME SERIAL] [--record FILE] [--force] "
+    "[--verify] "
     "[--wait SECONDS] [--force-firmware] [--plan | --check]";
 
 // How long an apply waits by default for another apply to the same printer to finish.
@@ -118,10 +119,13 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   }
   std::optional<DeviceIdentity> device;
   if (auto d = args.takeOptionPair("--device")) device = DeviceIdentity{d->first, d->second};
+  std::vector<std::string> overrides;
+  while (auto set = args.takeOption("--set")) overrides.push_back(*set);
   const auto p = args.expect(1, kUsage);
   if (plan && check) throw UsageError("--plan and --check: choose one");
 
-  const Profile profile = loadProfile(p[0]);
+  Profile profile = loadProfile(p[0]);
+  applySettingOverrides(profile, overrides);
   ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(o.paths), device);
   ApplyOptions options;
   options.link = o.link;

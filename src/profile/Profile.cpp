@@ -273,6 +273,45 @@ void refuseNonGbkLines(std::string_view bytes) {
 
 }  // namespace
 
+void applySettingOverrides(Profile& profile, const std::vector<std::string>& assignments) {
+  std::string digest = profile.sha256;
+  for (const std::string& a : assignments) {
+    const auto equals = a.find('=');
+    const bool wellFormed =
+        equals != std::string::npos && equals > 0 && a.find_first_of("\r\n") == std::string::npos &&
+        std::all_of(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(equals),
+                    [](unsigned char c) { return std::isalnum(c) || c == '_'; });
+    if (!wellFormed) throw ProfileError("--set", 0, "takes KEY=VALUE on one line, not '" + a + "'");
+    const std::string key = a.substr(0, equals);
+    Profile one;
+    try {
+      one = parseProfile("[ParaDefault]\n" + a + "\n", profile.path);
+    } catch (const ProfileError& e) {
+      // The message names the line of the text made here; the user wrote --set.
+      std::string message = e.what();
+      const std::string prefix = "line 2: " + e.key() + ": ";
+      if (message.rfind(prefix, 0) == 0) message = message.substr(prefix.size());
+      throw ProfileError("--set " + key, 0, message);
+    }
+    if (!one.ignored.empty()) {
+      throw ProfileError("--set " + key, 0,
+                         "sets nothing on the printer: " + one.ignored[0].reason);
+    }
+    for (ProfileValue v : one.settings) {
+      v.line = 0;
+      auto same = std::find_if(profile.settings.begin(), profile.settings.end(),
+                               [&](const ProfileValue& s) { return equalNoCase(s.key, v.key); });
+      if (same != profile.settings.end()) {
+        *same = v;
+      } else {
+        profile.settings.push_back(v);
+      }
+    }
+    digest = sha256Hex(digest + "\n--set " + a);
+  }
+  profile.sha256 = digest;
+}
+
 const char* ignoredKeyReason(std::string_view key) {
   for (const IgnoredDef& d : kIgnored) {
     if (equalNoCase(d.key, key)) return d.reason;

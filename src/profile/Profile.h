@@ -81,6 +81,12 @@ bool isManagedKey(std::string_view key);
 // [Files] paths are resolved against its folder).
 Profile parseProfile(std::string_view bytes, const std::string& path);
 
+// Values given for one printer on top of a profile (`apply --set KEY=VALUE`): each key is checked
+// as the file's keys are, replaces the file's value or adds one, and goes into the profile's
+// digest. ProfileError (key "--set KEY") for a malformed assignment, a key that is not one, or a
+// key that sets nothing.
+void applySettingOverrides(Profile& profile, const std::vector<std::string>& assignments);
+
 // Why a [ParaDefault] key the window stores sets nothing on the printer; nullptr for a key that
 // does (or is none).
 const char* ignoredKeyReason(std::string_view key);

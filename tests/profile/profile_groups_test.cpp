@@ -284,3 +284,38 @@ TEST(ProfileGroups, AMisspeltKeyNamesTheNearestKeys) {
     }
   }
 }
+
+TEST(ProfileGroups, SetValuesReplaceOrAddKeysAndChangeTheDigest) {
+  Profile p = parseProfile("[ParaDefault]\nCodePage=CP437\nRptTime=20\n", "/tmp/p.ini");
+  const std::string fileDigest = p.sha256;
+  const std::string rptHash = hashOf("[ParaDefault]\nRptTime=20\n", "retract-time");
+  applySettingOverrides(p, {"rpttime=33", "sleepTime=60", "poweroffTime=600"});
+  EXPECT_NE(p.sha256, fileDigest);
+  ASSERT_NE(p.find("RptTime"), nullptr);
+  EXPECT_EQ(p.find("RptTime")->value, "33");
+  EXPECT_EQ(p.find("sleepTime")->value, "60");
+  const ProfileGroups g = buildProfileGroups(p, {}, std::nullopt);
+  EXPECT_EQ(names(g.groups), (std::vector<std::string>{"codepage", "times", "retract-time"}));
+  for (const auto& group : g.groups) {
+    if (group.name == "retract-time") {
+      EXPECT_NE(group.sha256, rptHash);
+    }
+  }
+  const std::pair<const char*, const char*> refused[] = {
+      {"RptTim=3", "did you mean `RptTime`?"},
+      {"DeviceName=Till", "--device NAME SERIAL"},
+      {"RptTime", "takes KEY=VALUE"},
+      {"[Files]=x", "--set"},
+  };
+  for (const auto& [assignment, words] : refused) {
+    SCOPED_TRACE(assignment);
+    Profile q = parseProfile("[ParaDefault]\nRptTime=20\n", "/tmp/p.ini");
+    try {
+      applySettingOverrides(q, {assignment});
+      ADD_FAILURE() << "accepted";
+    } catch (const ProfileError& e) {
+      EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+      EXPECT_EQ(e.line(), 0);
+    }
+  }
+}
