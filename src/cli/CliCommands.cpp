@@ -212,6 +212,9 @@ int runCommand(CommonOptions& options, RunReport& report) {
 }  // namespace
 
 int runCli(const std::vector<std::string>& argv) {
+  if (!argv.empty() && argv.front() == "--complete") {
+    return completeWords({argv.begin() + 1, argv.end()});
+  }
   RunReport report;
   CommonOptions options;
   options.json = wantsJson(argv);

@@ -31,5 +31,7 @@ void addApplyCommand(std::vector<CliCommand>& out);      // ApplyCommand.cpp: ap
 void addProfileCommands(std::vector<CliCommand>& out);   // ProfileCommands.cpp: profile keys
 
 int runCli(const std::vector<std::string>& argv);
+// plenar --complete WORD...: the words to offer for the last one (CompletionWords.cpp).
+int completeWords(const std::vector<std::string>& words);
 
 }  // namespace plenar::cli

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "RunProgram.h"
@@ -138,4 +139,49 @@ TEST(CliProgram, EveryCommandHasItsOwnHelpWithinEightyColumns) {
   EXPECT_EQ(misspelt.exitCode, 64);
   EXPECT_NE(misspelt.out.find("did you mean `apply`?"), std::string::npos) << misspelt.out;
   EXPECT_EQ(runPlenar("help no-such-command").exitCode, 64);
+}
+
+// The installed completion script, driven as bash drives it: COMP_WORDS and COMP_CWORD set, the
+// function called, COMPREPLY read.
+TEST(CliProgram, CompletionOffersCommandsOptionsValuesAndFiles) {
+  TempDir dir;
+  dir.write("shop.ini", "");
+  dir.write("notes.txt", "");
+  const struct {
+    const char* line;
+    std::vector<std::string> offered;  // all of these among the words offered
+    std::vector<std::string> absent;
+  } cases[] = {
+      {"plenar --ser", {"--serial"}, {}},
+      {"plenar --js", {"--json"}, {}},
+      {"plenar set-fl", {"set-flow"}, {}},
+      {"plenar set-flow ", {"soft", "hard"}, {"shop.ini"}},
+      {"plenar --lang ", {"zh", "en"}, {}},
+      {"plenar --net 1.2.3.4 set-switches --font ", {"9x17", "12x24"}, {}},
+      {"plenar apply ", {"shop.ini"}, {"notes.txt"}},
+      {"plenar apply shop.ini --", {"--check", "--plan", "--force", "--record", "--verify"}, {}},
+      {"plenar --serial /dev/ttyUSB0 --device-baud ", {"9600", "115200"}, {}},
+      {"plenar --serial /dev/ttyNoSuch", {}, {"/dev/ttyNoSuch", "/dev/ttyUSB[0-9]*"}},
+  };
+  const std::string script = std::string(PLENAR_SOURCE_DIR) + "/dist/linux/completion/plenar";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const std::string body =
+        "PATH=" + std::string(PLENAR_BIN_DIR) + ":$PATH; cd " + dir.path() + "; source " + script +
+        "; line='" + c.line +
+        "'; read -ra COMP_WORDS <<< \"$line\"; [[ $line == *' ' ]] && COMP_WORDS+=(''); "
+        "COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); _plenar; printf '%s\\n' \"${COMPREPLY[@]}\"";
+    const auto r = plenar::test::runShell("bash -c " + plenar::test::shellQuoted(body));
+    std::vector<std::string> words;
+    std::size_t from = 0;
+    for (std::size_t end; (end = r.output.find('\n', from)) != std::string::npos; from = end + 1) {
+      if (end > from) words.push_back(r.output.substr(from, end - from));
+    }
+    for (const std::string& w : c.offered) {
+      EXPECT_NE(std::find(words.begin(), words.end(), w), words.end()) << w << " in: " << r.output;
+    }
+    for (const std::string& w : c.absent) {
+      EXPECT_EQ(std::find(words.begin(), words.end(), w), words.end()) << w;
+    }
+  }
 }
