@@ -16,8 +16,8 @@
 #include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
-#include "cli/PasswordInput.h"
 #include "cli/FieldLimits.h"
+#include "cli/PasswordInput.h"
 #include "cli/RunReport.h"
 #include "commands/RequestBytes.h"
 #include "requests/BasicRequests.h"
@@ -238,20 +238,21 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
                         }));
   out.push_back(command("bt-commands", "bt-commands LINE...", "send Bluetooth module command lines",
                         [](ArgList& a) { return buildBluetoothCommands(a.positionals()); }));
-  out.push_back(command(
-      "wifi-ap", "wifi-ap NAME (--password-file FILE | -)",
-      "Wi-Fi access-point mode: broadcast name and password (PASSWORD as an argument still "
-      "works, but others can read it while it runs)",
-      [](ArgList& a) {
-        const std::string usage = "wifi-ap NAME (--password-file FILE | - | PASSWORD)";
-        const auto file = a.takeOption("--password-file");
-        const auto p = a.expect(file ? 1 : 2, usage);
-        const std::string password = file              ? readPassword(*file, "--password-file")
-                                     : p[1] == "-" ? readPassword("-", "PASSWORD")
-                                                   : p[1];
-        return buildWifiAccessPoint(edit(p[0], "NAME", FieldFilter::Any, field::kWifiChars),
-                                    edit(password, "PASSWORD", FieldFilter::Any, field::kWifiChars));
-      }));
+  out.push_back(
+      command("wifi-ap", "wifi-ap NAME (--password-file FILE | -)",
+              "Wi-Fi access-point mode: broadcast name and password (PASSWORD as an argument still "
+              "works, but others can read it while it runs)",
+              [](ArgList& a) {
+                const std::string usage = "wifi-ap NAME (--password-file FILE | - | PASSWORD)";
+                const auto file = a.takeOption("--password-file");
+                const auto p = a.expect(file ? 1 : 2, usage);
+                const std::string password = file          ? readPassword(*file, "--password-file")
+                                             : p[1] == "-" ? readPassword("-", "PASSWORD")
+                                                           : p[1];
+                return buildWifiAccessPoint(
+                    edit(p[0], "NAME", FieldFilter::Any, field::kWifiChars),
+                    edit(password, "PASSWORD", FieldFilter::Any, field::kWifiChars));
+              }));
   out.push_back(command("wifi-off", "wifi-off", "switch Wi-Fi off", [](ArgList& a) {
     a.expect(0, "wifi-off");
     return buildWifiOff();

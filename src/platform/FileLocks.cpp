@@ -13,6 +13,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/TerminationSignals.h"
+
 namespace plenar {
 namespace {
 
@@ -58,7 +60,9 @@ std::optional<FileLock> FileLock::acquire(const std::string& path, double waitSe
   }
   const auto deadline = deadlineAfter(waitSeconds);
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) {
+    // A signal to stop ends the wait as if it had run out: nothing was sent yet.
+    if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline ||
+        terminationSignal() != 0) {
       why = errno == EWOULDBLOCK ? "busy" : lockPath + ": " + std::strerror(errno);
       ::close(fd);
       return std::nullopt;
@@ -113,6 +117,7 @@ std::optional<SerialPortLock> SerialPortLock::acquire(const std::string& deviceP
       if (errno != EEXIST) return SerialPortLock(std::string());
     }
     holder = lockOwner(path);
+    if (holder != 0 && terminationSignal() != 0) return std::nullopt;
     if (Clock::now() >= deadline) {
       if (holder != 0) return std::nullopt;
       // A lock file that names no process was left by a crash while it was being written.

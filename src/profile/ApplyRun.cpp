@@ -322,14 +322,9 @@ bool ApplyRun::checkFirmware(const LinkSnapshot& tried) {
     if (tried.kind == LinkKind::Parallel) continue;
     const std::string fileTag = prgModelTag(g.request->dataStream);
     std::string why;
-    if (fileTag.empty() || modelTag_.empty()) {
-      if (options_.forceFirmware) continue;
-      why = fileTag.empty() ? "The program file names no printer model"
-                            : "The printer reports no model tag";
-      why += "; nothing was sent (--force-firmware sends it all the same)";
-    } else if (fileTag != modelTag_) {
-      why = "The program file is for printer model '" + fileTag + "', the printer is '" +
-            modelTag_ + "'; nothing was sent";
+    if (auto refusal = firmwareTagRefusal(modelTag_, fileTag, options_.forceFirmware)) {
+      why = *refusal + "; nothing was sent";
+      if (fileTag.empty() || modelTag_.empty()) why += " (--force-firmware sends it all the same)";
     }
     if (!why.empty()) {
       fail({"refused", why, {}, g.name});
