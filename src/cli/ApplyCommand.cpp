@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "app/Language.h"
 #include "cli/ApplyJson.h"
@@ -14,6 +15,7 @@
 #include "cli/CliSession.h"
 #include "cli/RunReport.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramPaths.h"
 #include "profile/ApplyRun.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
@@ -23,7 +25,7 @@ namespace {
 
 constexpr const char* kUsage =
     "apply PROFILE.ini [--set KEY=VALUE]... [--device NAME SERIAL] [--record FILE] [--force] "
-    "[--verify] "
+    "[--record-dir DIR] [--verify] "
     "[--wait SECONDS] [--force-firmware] [--plan | --check]";
 
 // How long an apply waits by default for another apply to the same printer to finish.
@@ -109,6 +111,10 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   const bool verify = args.takeFlag("--verify");
   const bool forceFirmware = args.takeFlag("--force-firmware");
   const std::string record = recordOption(args.takeOption("--record"));
+  const auto recordDir = args.takeOption("--record-dir");
+  if (recordDir && (recordDir->empty() || !record.empty())) {
+    throw UsageError("--record-dir takes a folder, and not with --record");
+  }
   double wait = kDefaultLockWaitSeconds;
   if (auto w = args.takeOption("--wait")) {
     char* end = nullptr;
@@ -130,6 +136,11 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   ApplyOptions options;
   options.link = o.link;
   options.recordPath = record.empty() ? defaultRecordPath(o.paths.stateDir, o.link) : record;
+  if (recordDir) {
+    // The same file name as in the state folder: one record per printer link.
+    options.recordPath =
+        pathIn(*recordDir, std::filesystem::path(options.recordPath).filename().string());
+  }
   options.stateDir = o.paths.stateDir;
   options.force = force;
   options.verify = verify;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "app/Language.h"
 #include "app/MainDefault.h"
@@ -107,6 +108,12 @@ void printPaths(const CommonOptions& o) {
   r["debug_log"] = pathIn(paths.stateDir, "debug.log");
   r["logo_files"] = {pathIn(paths.stateDir, "1.bin"), pathIn(paths.stateDir, "2.bin")};
   r["apply_records"] = pathIn(paths.stateDir, "apply");
+  // With a link: the record an apply over it keeps by default.
+  if (o.linkGiven) {
+    const std::string record = defaultRecordPath(paths.stateDir, o.link);
+    std::error_code ec;
+    r["apply_record"] = {{"path", record}, {"exists", std::filesystem::exists(record, ec)}};
+  }
   Json languages = Json::object();
   for (int index : {0, 1}) {
     const std::string name = languageFileName(index);
@@ -124,6 +131,9 @@ void printPaths(const CommonOptions& o) {
     std::printf("%-14s %s\n", name.c_str(), pathIn(paths.languageFolder(name), name).c_str());
   }
   std::printf("%-14s %s\n", "apply records", pathIn(paths.stateDir, "apply").c_str());
+  if (o.linkGiven) {
+    std::printf("%-14s %s\n", "this link's", r["apply_record"]["path"].get<std::string>().c_str());
+  }
 }
 
 }  // namespace

@@ -366,3 +366,25 @@ TEST(ApplyTruth, FortyKillsAtRandomMomentsNeverLeaveARecordThatClaimsTooMuch) {
   EXPECT_EQ(stateAt(sim.state(), {"settings"}).value("retractionTime").toInt(), 40);
   EXPECT_EQ(stepStatus(bench.apply("--net " + link, variants[1].profile), "codepage"), "skipped");
 }
+
+TEST(ApplyTruth, TheRecordOfALinkIsNamedByPlenarItself) {
+  Bench bench;
+  bench.dir.write("p.ini", kCp437Profile);
+  const std::string link = "--dir " + shellQuoted(bench.stateDir) + " --net 10.1.2.3:5100 ";
+  JsonRun paths = runPlenarJson(link + "--paths");
+  ASSERT_EQ(paths.exitCode, 0) << paths.out;
+  EXPECT_EQ(paths.schemaProblems, "");
+  const QJsonObject record = result(paths).value("apply_record").toObject();
+  EXPECT_EQ(record.value("path").toString().toStdString(),
+            bench.stateDir + "/apply/net-10.1.2.3-5100.json");
+  EXPECT_FALSE(record.value("exists").toBool());
+
+  JsonRun moved = runPlenarJson(link + "apply " + shellQuoted(bench.dir.file("p.ini")) +
+                                " --check --record-dir " + shellQuoted(bench.dir.file("recs")));
+  ASSERT_EQ(moved.exitCode, 0) << moved.out;
+  EXPECT_EQ(result(moved).value("record").toObject().value("path").toString().toStdString(),
+            bench.dir.file("recs") + "/net-10.1.2.3-5100.json");
+  JsonRun both = runPlenarJson(link + "apply " + shellQuoted(bench.dir.file("p.ini")) +
+                               " --check --record-dir x --record y");
+  EXPECT_EQ(both.exitCode, 64);
+}
