@@ -94,7 +94,13 @@ std::optional<SerialPortLock> SerialPortLock::acquire(const std::string& deviceP
     const char* env = std::getenv("PLENAR_LOCK_DIR");
     lockFolder = env && *env ? env : "/run/lock";
   }
-  const std::string path = lockFileOf(devicePath, lockFolder);
+  // Two names of one device (a udev link, /dev/serial/by-id/...) share its lock.
+  std::string device = devicePath;
+  if (char* real = ::realpath(devicePath.c_str(), nullptr)) {
+    device = real;
+    std::free(real);
+  }
+  const std::string path = lockFileOf(device, lockFolder);
   const bool usable = ::access(lockFolder.c_str(), W_OK | X_OK) == 0;
   const auto deadline = deadlineAfter(waitSeconds);
   for (;;) {

@@ -388,3 +388,33 @@ TEST(ApplyTruth, TheRecordOfALinkIsNamedByPlenarItself) {
                                " --check --record-dir x --record y");
   EXPECT_EQ(both.exitCode, 64);
 }
+
+TEST(ApplyTruth, ASerialPortLockedByAnotherProgramIsLeftAlone) {
+  SimProcess sim;
+  Bench bench;
+  const std::string locks = bench.dir.file("locks");
+  fs::create_directory(locks);
+  char* real = ::realpath(sim.serialPath().c_str(), nullptr);
+  ASSERT_NE(real, nullptr);
+  std::string device = real;
+  std::free(real);
+  std::string name = device.rfind("/dev/", 0) == 0 ? device.substr(5) : device;
+  for (char& c : name) c = c == '/' ? '_' : c;
+  // minicom's lock, held by a process that runs (this test's parent).
+  std::ofstream(locks + "/LCK.." + name) << std::to_string(::getppid()) << "\n";
+  const std::string link = "--serial " + shellQuoted(sim.serialPath()) + " --device-baud 9600";
+  bench.dir.write("p.ini", kCp850Profile);
+  JsonRun r = runPlenarJson("--dir " + shellQuoted(bench.stateDir) + " " + link + " apply " +
+                                shellQuoted(bench.dir.file("p.ini")) + " --wait 0",
+                            "PLENAR_LOCK_DIR=" + shellQuoted(locks));
+  EXPECT_EQ(r.exitCode, 1) << r.out;
+  EXPECT_EQ(errorKind(r), "busy");
+  EXPECT_EQ(frames(sim), 0u);
+  // Once the lock is gone the apply takes the port, and gives the lock back.
+  fs::remove(locks + "/LCK.." + name);
+  JsonRun ok = runPlenarJson("--dir " + shellQuoted(bench.stateDir) + " " + link + " apply " +
+                                 shellQuoted(bench.dir.file("p.ini")),
+                             "PLENAR_LOCK_DIR=" + shellQuoted(locks));
+  EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
+  EXPECT_TRUE(fs::is_empty(locks));
+}
