@@ -158,9 +158,9 @@ void addBasicCommands(std::vector<CliCommand>& out) {
               [](ArgList& a) { return buildSetBaudRate(baudItem(one(a, "set-baud RATE"))); }));
   out.push_back(command(
       "set-flow", "set-flow soft|hard", "set software or hardware flow control", [](ArgList& a) {
-        return buildSetFlowControl(chooseItem(one(a, "set-flow soft|hard"), "flow control",
-                                              itemsOf(OptionList::FlowControl),
-                                              {{"soft", 0}, {"hard", 1}}));
+        return buildSetFlowControl(chooseItem(
+            one(a, "set-flow soft|hard"), "flow control", itemsOf(OptionList::FlowControl),
+            {{"soft", 0}, {"hard", 1}, {"software", 0}, {"hardware", 1}}));
       }));
   out.push_back(command(
       "set-codepage", "set-codepage ITEM", "set the code page: index 0..52 or the list text",
@@ -210,7 +210,7 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
   out.push_back(command(
       "bluetooth",
       "bluetooth [--name N] [--dual-name N] [--password-file FILE | --password -] [--model N] "
-      "[--mode 0..2] [--auth 0..2]",
+      "[--mode none|single|dual] [--auth 0..2]",
       "set the Bluetooth name, password, model, mode and authentication", [](ArgList& a) {
         BluetoothFields f;
         using F = FieldFilter;
@@ -221,7 +221,8 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
             edit(takePassword(a), "--password", F::Any, field::kBluetoothPswChars).value_or("");
         if (auto v = edit(a.takeOption("--model"), "--model", F::Digits)) f.model = *v;
         if (auto v = a.takeOption("--mode")) {
-          f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode));
+          f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode),
+                                  {{"none", 0}, {"single", 1}, {"dual", 2}});
         }
         if (auto v = a.takeOption("--auth")) {
           f.authItem = chooseItem(*v, "--auth", itemsOf(OptionList::BluetoothPswCheck));
@@ -358,7 +359,7 @@ void addDeviceCommands(std::vector<CliCommand>& out) {
                               DeviceOption::UsbType,
                               chooseItem(one(a, "usb-type vcom|printer"), "USB type",
                                          itemsOf(OptionList::UsbDeviceType),
-                                         {{"vcom", 0}, {"printer", 1}}));
+                                         {{"vcom", 0}, {"printer", 1}, {"virtual-serial", 0}}));
                         }));
   out.push_back(command("paper-type", "paper-type receipt|label",
                         "thermal receipt or thermal label paper", [](ArgList& a) {

@@ -225,8 +225,9 @@ const std::map<std::string_view, Build>& builders() {
       {"flow",
        [](const Values& v) {
          return v.request("Flowcontrol",
-                          buildSetFlowControl(v.option("Flowcontrol", OptionList::FlowControl,
-                                                       {{"soft", 0}, {"hard", 1}}, true)));
+                          buildSetFlowControl(v.option(
+                              "Flowcontrol", OptionList::FlowControl,
+                              {{"soft", 0}, {"hard", 1}, {"software", 0}, {"hardware", 1}}, true)));
        }},
       {"codepage",
        [](const Values& v) {
@@ -255,7 +256,8 @@ const std::map<std::string_view, Build>& builders() {
          f.dualName = v.edit("MulBlueToolthName", FieldFilter::Any, field::kNameChars);
          f.password = v.edit("BlueToolthPsw", FieldFilter::Any, field::kBluetoothPswChars);
          f.model = v.edit("BlueToolthType", FieldFilter::Digits, 0, true);
-         f.modeItem = v.option("BlueToolthMode", OptionList::BluetoothMode, {}, true);
+         f.modeItem = v.option("BlueToolthMode", OptionList::BluetoothMode,
+                               {{"none", 0}, {"single", 1}, {"dual", 2}}, true);
          f.authItem = v.option("BlueToolthCheck", OptionList::BluetoothPswCheck, {}, true);
          return v.request("BlueToolthName", buildSetBluetooth(f));
        }},
@@ -369,10 +371,12 @@ const std::map<std::string_view, Build>& builders() {
        }},
       {"usb-type",
        [](const Values& v) {
-         return v.request("UsbDeviceTpe",
-                          buildSetDeviceOption(DeviceOption::UsbType,
-                                               v.option("UsbDeviceTpe", OptionList::UsbDeviceType,
-                                                        {{"vcom", 0}, {"printer", 1}}, true)));
+         return v.request(
+             "UsbDeviceTpe",
+             buildSetDeviceOption(
+                 DeviceOption::UsbType,
+                 v.option("UsbDeviceTpe", OptionList::UsbDeviceType,
+                          {{"vcom", 0}, {"printer", 1}, {"virtual-serial", 0}}, true)));
        }},
       {"paper-type",
        [](const Values& v) {

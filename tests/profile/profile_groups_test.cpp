@@ -319,3 +319,24 @@ TEST(ProfileGroups, SetValuesReplaceOrAddKeysAndChangeTheDigest) {
     }
   }
 }
+
+TEST(ProfileGroups, OneVocabularyWithTheOlderWordsAsAliases) {
+  const std::string bt =
+      "[ParaDefault]\nBlueToolthName=a\nMulBlueToolthName=\nBlueToolthPsw=\nBlueToolthType=1\n"
+      "BlueToolthCheck=0\nBlueToolthMode=";
+  const struct {
+    std::string a, b;
+    const char* group;
+  } same[] = {
+      {"[ParaDefault]\nFlowcontrol=soft\n", "[ParaDefault]\nFlowcontrol=software\n", "flow"},
+      {"[ParaDefault]\nFlowcontrol=hard\n", "[ParaDefault]\nFlowcontrol=hardware\n", "flow"},
+      {"[ParaDefault]\nUsbDeviceTpe=vcom\n", "[ParaDefault]\nUsbDeviceTpe=virtual-serial\n",
+       "usb-type"},
+      {bt + "2\n", bt + "dual\n", "bluetooth"},
+      {bt + "0\n", bt + "none\n", "bluetooth"},
+  };
+  for (const auto& c : same) {
+    SCOPED_TRACE(c.b);
+    EXPECT_EQ(hashOf(c.a, c.group), hashOf(c.b, c.group));
+  }
+}
