@@ -19,7 +19,8 @@ namespace plenar {
 // and its raster in column layout.
 //
 // Missing files are skipped; a file that is not a readable BMP stops the build (LogoError).
-// Threads: call from one thread at a time (QImage decoding).
+// Threads: building is a plain function of the files; preparing a download replaces 1.bin or
+// 2.bin, so one thread at a time prepares.
 
 inline constexpr std::uint32_t kLogoDirectoryAddress = 0x1CF000;
 inline constexpr std::uint32_t kLogoRasterAddress = 0x1D0000;
