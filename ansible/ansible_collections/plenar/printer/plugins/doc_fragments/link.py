@@ -68,8 +68,8 @@ options:
     type: path
   record_dir:
     description:
-      - The folder of the apply records, one file per printer link
-        (C(<kind>-<port>.json), as plenar names them).
+      - The folder of the apply records, one file per printer link under the name plenar
+        gives that link (C(plenar apply --record-dir)); the result's C(record.path) names it.
       - Left out, the records are in C(apply/) of plenar's state folder (see I(state_dir)).
     type: path
 '''

@@ -19,7 +19,8 @@ import os
 import re
 
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
-    CHANGED, RATES, UNCHANGED, in_own_words, option_path, place_secret, secret_paths)
+    CHANGED, RATES, UNCHANGED, in_own_words, is_secret_key, option_path, place_secret,
+    secret_paths)
 
 LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
 
@@ -120,43 +121,6 @@ def link_arguments(link):
 def describe_link(link):
     kind = link_kind(link)
     return '%s %s' % (kind, link[kind]) if kind else 'no link'
-
-
-def _file_safe(text):
-    # As plenar names records: ASCII letters, digits, '.', '_' kept, any other byte '-'.
-    out = ''.join(chr(b) if (chr(b).isalnum() and b < 128) or b in (0x2E, 0x5F) else '-'
-                  for b in bytearray(text.encode('utf-8')))
-    return out.lstrip('-')
-
-
-def record_file_name(link):
-    """The file name plenar gives the record of a link (apply/<kind>-<port>.json)."""
-    kind = link_kind(link)
-    if kind == 'net':
-        address, sep, port = str(link['net']).rpartition(':')
-        if not sep:
-            address, port = port, '5100'
-        return 'net-%s-%s.json' % (_file_safe(address), port)
-    if kind == 'lpt':
-        return 'lpt-%d.json' % int(link['lpt'])
-    return '%s-%s.json' % (kind, _file_safe(str(link[kind])))
-
-
-def same_port(record_link, link):
-    """Whether a record's link (as plenar writes it) is the port `link` names."""
-    kind = link_kind(link)
-    if not record_link or record_link.get('kind') != kind:
-        return False
-    if kind == 'net':
-        address, sep, port = str(link['net']).rpartition(':')
-        if not sep:
-            address, port = port, '5100'
-        return record_link.get('address') == address and str(record_link.get('port')) == port
-    if kind == 'lpt':
-        return record_link.get('number') == int(link['lpt'])
-    if kind == 'usb':
-        return record_link.get('device') == link['usb']
-    return record_link.get('port') == link['serial']
 
 
 def ini_value(key, value):
@@ -285,15 +249,22 @@ def parse_document(rc, out, err):
     return doc
 
 
-def apply_arguments(profile_path, check=False, force=False, device=None, record=None,
-                    verify=False):
-    """plenar apply's arguments. `verify` identifies the printer before the record decides;
-    check mode sends nothing, so it never verifies."""
+def apply_arguments(profile_path, check=False, force=False, device=None, record_dir=None,
+                    verify=False, settings=()):
+    """plenar apply's arguments. `settings`, [(key, text), ...], are values over the profile
+    file's (never a password: an argument list is readable by every user of the host).
+    `record_dir` keeps the record in that folder under plenar's own name for the link.
+    `verify` identifies the printer before the record decides; check mode sends nothing, so
+    it never verifies."""
     args = ['apply', profile_path]
+    for key, text in settings:
+        if is_secret_key(key):
+            raise ValueError('%s: a password never goes on the command line' % key)
+        args += ['--set', '%s=%s' % (key, text)]
     if device:
         args += ['--device', device['name'], device['serial_no']]
-    if record:
-        args += ['--record', record]
+    if record_dir:
+        args += ['--record-dir', record_dir]
     if force:
         args.append('--force')
     if check:
@@ -467,8 +438,3 @@ class PlenarCli(object):
             except OSError:
                 pass
         self._written = []
-
-    def record_path(self, record_dir, link):
-        if not record_dir:
-            return None
-        return os.path.join(record_dir, record_file_name(link))

@@ -322,3 +322,24 @@ def secret_paths(values, translate=True):
 
 def place_secret(out, path, marker):
     _place(out, path, marker)
+
+
+def command_line_settings(profile):
+    """The [ParaDefault] values of a `profile` value as [(key, text), ...], for plenar's
+    `apply --set KEY=VALUE` over a profile file. ValueError, naming the option, for what the
+    command line must not or cannot carry: a settings group holding a password (an argument
+    list is readable by every user of the host), the files, a line break."""
+    for option in OPTIONS:
+        if option.secret and _lookup(profile, option.group) is not None:
+            raise ValueError(
+                '%s: holds a password (%s), which never goes on plenar\'s command line; give '
+                'this group in the profile file, or use the task\'s profile instead of src'
+                % (option.group, option.path))
+    sections = dict(profile_sections(profile))
+    if sections['Files']:
+        raise ValueError('files: give the files in the profile file, or use the task\'s '
+                         'profile instead of src')
+    for key, text in sections['ParaDefault']:
+        if any(c in text for c in '\r\n\x00'):
+            raise ValueError('%s: a value cannot hold a line break' % option_for_key(key).path)
+    return sections['ParaDefault']

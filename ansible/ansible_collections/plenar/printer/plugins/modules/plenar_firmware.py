@@ -164,7 +164,7 @@ def main():
     cli = PlenarCli(module, p['plenar_path'], p['state_dir'])
     profile = cli.write_profile([('Files', [('Firmware', path), ('FirmwareWait', p['wait'])])])
     args = apply_arguments(profile, check=module.check_mode, force=p['force'],
-                           record=cli.record_path(p['record_dir'], link), verify=p['verify'])
+                           record_dir=p['record_dir'], verify=p['verify'])
     try:
         doc = cli.run(args, link)
     except PlenarError as e:

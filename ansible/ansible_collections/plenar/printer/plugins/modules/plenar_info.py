@@ -93,7 +93,9 @@ records:
   type: list
   elements: dict
 record:
-  description: The record of the printer on the given link, C(null) when there is none.
+  description:
+    - The record of the printer on the given link (the file plenar names for that link),
+      C(null) when there is none.
   returned: when records were gathered and a link is given
   type: dict
 '''
@@ -103,7 +105,7 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
-    LINK_KINDS, PlenarCli, PlenarError, link_kind, link_options, program_options, same_port)
+    LINK_KINDS, PlenarCli, PlenarError, link_kind, link_options, program_options)
 
 GATHER = ['version', 'paths', 'ports', 'usb', 'lpt', 'identify', 'records']
 
@@ -151,8 +153,10 @@ def main():
         if 'version' in gather:
             out['version'] = cli.run_ok(['--version'])['result']['version']
         paths = None
-        if 'paths' in gather or ('records' in gather and not p['record_dir']):
-            paths = cli.run_ok(['--paths'])['result']
+        # plenar names the record of a link (--paths with the link: apply_record).
+        with_link = 'records' in gather and link_kind(link)
+        if 'paths' in gather or with_link or ('records' in gather and not p['record_dir']):
+            paths = cli.run_ok(['--paths'], link if with_link else None)['result']
             if 'paths' in gather:
                 out['paths'] = paths
         if 'ports' in gather:
@@ -174,8 +178,14 @@ def main():
         folder = p['record_dir'] or paths['apply_records']
         out['records'] = read_records(folder)
         if link_kind(link):
-            mine = [r for r in out['records'] if same_port(r.get('link'), link)]
-            out['record'] = mine[0] if mine else None
+            if not isinstance(paths.get('apply_record'), dict):
+                module.fail_json(msg='plenar does not name the record of a link (plenar '
+                                     '--paths gives no apply_record); plenar is too old for '
+                                     'this module (plenar_path)', **out)
+            # The record folder keeps plenar's file name for the link.
+            mine = os.path.join(folder, os.path.basename(paths['apply_record']['path']))
+            found = [r for r in out['records'] if r['path'] == mine]
+            out['record'] = found[0] if found else None
     module.exit_json(**out)
 
 

@@ -373,7 +373,10 @@ options:
           - Settings of this printer alone, merged over the task's I(profile). A group given
             here replaces the task's values of that group key by key; the other groups are
             the task's.
-          - Not with I(src).
+          - With I(src), its values go over the profile file's (C(plenar apply --set)). A
+            password never goes on plenar's command line, so then the groups that hold one
+            (I(bluetooth), I(wifi_ap), I(wifi_sta)) and I(files) are refused; give them in the
+            profile file.
         type: dict
         suboptions: *profile_options
 notes:
@@ -531,7 +534,7 @@ from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
     LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, failure_message,
     link_options, program_options, summarize_apply)
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
-    PROFILE_RULES, merge_profiles, profile_sections, profile_spec)
+    PROFILE_RULES, command_line_settings, merge_profiles, profile_sections, profile_spec)
 
 
 def device_spec():
@@ -591,13 +594,13 @@ class ProfileFiles(object):
         return self.paths[marker]
 
 
-def apply_one(module, cli, profile_path, printer, translate):
-    """Applies a profile to one printer: its summary, with `failed` and `msg` on failure."""
+def apply_one(module, cli, profile_path, printer, translate, settings=()):
+    """Applies a profile to one printer (with `settings` over the file's values): its
+    summary, with `failed` and `msg` on failure."""
     check = module.check_mode
-    record = cli.record_path(module.params['record_dir'], printer)
     args = apply_arguments(profile_path, check=check, force=module.params['force'],
-                           device=printer.get('device'), record=record,
-                           verify=module.params['verify'])
+                           device=printer.get('device'), record_dir=module.params['record_dir'],
+                           verify=module.params['verify'], settings=settings)
     try:
         doc = cli.run(args, printer)
     except PlenarError as e:
@@ -630,27 +633,29 @@ def main():
         printer = dict((k, p[k]) for k in link_options())
         printer['device'] = p['device']
         path = os.path.abspath(p['src']) if p['src'] else files.path(p['profile'])
-        work = [(printer, path)]
+        work = [(printer, path, ())]
     else:
         work = []
         for number, printer in enumerate(p['printers']):
             name = printer['name'] or describe_link(printer)
-            if printer['profile'] and p['src']:
-                module.fail_json(msg='printers[%s].profile: a profile of its own needs the '
-                                     'task\'s profile, not src' % name)
+            settings = ()
             if p['src']:
                 path = os.path.abspath(p['src'])
+                try:
+                    settings = command_line_settings(printer['profile'])
+                except ValueError as e:
+                    module.fail_json(msg='printers[%s].profile.%s' % (name, e))
             elif not printer['profile'] and not p['profile']:
                 module.fail_json(msg='printers[%s]: no profile; give the task a profile or '
                                      'src, or the printer a profile' % name)
             else:
                 path = files.path(merge_profiles(p['profile'], printer['profile']), name)
-            work.append((printer, path))
+            work.append((printer, path, settings))
 
     try:
         results = []
-        for printer, path in work:
-            result = apply_one(module, cli, path, printer, translate)
+        for printer, path, settings in work:
+            result = apply_one(module, cli, path, printer, translate, settings)
             if p['printers']:
                 result['name'] = printer['name'] or describe_link(printer)
                 result['failed'] = result.get('failed', False)

@@ -13,18 +13,16 @@ import pytest
 from ansible_collections.plenar.printer.plugins.module_utils import plenar_cli
 
 
-@pytest.mark.parametrize('link, name', [
-    # As plenar names them (apply/<kind>-<port>.json); '&', '/', ':' and any non-ASCII byte
-    # become '-', leading ones dropped.
-    ({'serial': '/dev/ttyUSB0'}, 'serial-dev-ttyUSB0.json'),
-    ({'serial': '/dev/serial/by-id/usb-FTDI:ü'}, 'serial-dev-serial-by-id-usb-FTDI---.json'),
-    ({'net': '192.168.1.87'}, 'net-192.168.1.87-5100.json'),
-    ({'net': 'printer.shop_7:9100'}, 'net-printer.shop_7-9100.json'),
-    ({'usb': 'VID_1234&PID_811E'}, 'usb-VID_1234-PID_811E.json'),
-    ({'lpt': 2}, 'lpt-2.json'),
+@pytest.mark.parametrize('record_dir, tail', [
+    # The folder only: plenar names the record of the link in it, the module computes no name.
+    ('/var/rec', ['--record-dir', '/var/rec']),
+    ('/srv/plenar records', ['--record-dir', '/srv/plenar records']),
+    (None, []),
+    ('', []),
 ])
-def test_record_file_name(link, name):
-    assert plenar_cli.record_file_name(link) == name
+def test_record_dir_is_passed_as_a_folder(record_dir, tail):
+    assert plenar_cli.apply_arguments('/p.ini', record_dir=record_dir) == \
+        ['apply', '/p.ini'] + tail
 
 
 @pytest.mark.parametrize('link, args', [
@@ -153,27 +151,25 @@ def test_parse_document_trusts_only_a_consistent_document(rc, out, err, problem)
     assert problem in e.value.msg
 
 
-@pytest.mark.parametrize('record_link, link, same', [
-    ({'kind': 'serial', 'port': '/dev/ttyS0'}, {'serial': '/dev/ttyS0'}, True),
-    ({'kind': 'serial', 'port': '/dev/ttyS1'}, {'serial': '/dev/ttyS0'}, False),
-    ({'kind': 'net', 'address': '10.0.0.5', 'port': 5100}, {'net': '10.0.0.5'}, True),
-    ({'kind': 'net', 'address': '10.0.0.5', 'port': 9100}, {'net': '10.0.0.5'}, False),
-    ({'kind': 'lpt', 'number': 1}, {'lpt': 1}, True),
-    ({'kind': 'usb', 'device': 'VID_1234&PID_811E'}, {'lpt': 1}, False),
-    (None, {'lpt': 1}, False),
-])
-def test_same_port(record_link, link, same):
-    assert plenar_cli.same_port(record_link, link) is same
-
-
 @pytest.mark.parametrize('kwargs, tail', [
     ({}, []),
     ({'verify': True}, ['--verify']),
     # Check mode sends nothing, not even the identify request.
     ({'verify': True, 'check': True}, ['--check']),
     ({'force': True, 'verify': True}, ['--force', '--verify']),
-    ({'record': '/r/x.json', 'device': {'name': 'till', 'serial_no': '7'}},
-     ['--device', 'till', '7', '--record', '/r/x.json']),
+    ({'record_dir': '/r', 'device': {'name': 'till', 'serial_no': '7'}},
+     ['--device', 'till', '7', '--record-dir', '/r']),
+    ({'settings': [('PaperType', 'label'), ('Dark', '2')], 'check': True},
+     ['--set', 'PaperType=label', '--set', 'Dark=2', '--check']),
+    # A value holding '=' or spaces is one argument; plenar splits at the first '='.
+    ({'settings': [('CodePage', 'a=b c')]}, ['--set', 'CodePage=a=b c']),
 ])
 def test_apply_arguments(kwargs, tail):
     assert plenar_cli.apply_arguments('/p.ini', **kwargs) == ['apply', '/p.ini'] + tail
+
+
+@pytest.mark.parametrize('key', ['BlueToolthPsw', 'NetworkPsw', 'StaModePsw', 'stamodepsw'])
+def test_a_password_never_goes_on_the_argument_list(key):
+    with pytest.raises(ValueError) as e:
+        plenar_cli.apply_arguments('/p.ini', settings=[('SSID', 'office'), (key, 'Secr3t')])
+    assert 'Secr3t' not in str(e.value)
