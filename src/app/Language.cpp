@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/Language.h"
 
+#include <map>
+
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
 #include "profile/ProfileGroups.h"
@@ -12,15 +14,61 @@ std::string languageFileName(int index) {
   return index == 1 ? "English.lng" : "Chinese.lng";
 }
 
-void applyLanguageTexts(const IniDocument& doc) {
-  for (const auto& list : optionListDefs()) {
-    for (int i = 0; i < list.size; ++i) {
-      if (auto v = doc.find(list.section, std::to_string(i))) setOptionEntry(list.id, i, *v);
+namespace {
+
+std::string lower(std::string s) {
+  for (char& c : s) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return s;
+}
+
+// Every section's keys and values, read in one pass the way IniDocument::find reads them: the
+// first section of a name, the first line of a key, names compared without ASCII case. A
+// lookup per text scanned the whole file each time, a few hundred times per file.
+using SectionKeys = std::map<std::string, std::map<std::string, std::string>>;
+
+SectionKeys sectionKeys(const IniDocument& doc) {
+  SectionKeys out;
+  std::map<std::string, std::string>* current = nullptr;
+  for (IniDocument::Entry& e : doc.entries()) {
+    if (e.isSection) {
+      auto [it, fresh] = out.try_emplace(lower(e.section));
+      current = fresh ? &it->second : nullptr;
+    } else if (current && e.wellFormed) {
+      current->try_emplace(lower(e.key), std::move(e.value));
     }
   }
+  return out;
+}
+
+const std::map<std::string, std::string>* sectionOf(const SectionKeys& keys,
+                                                    const std::string& section) {
+  auto s = keys.find(lower(section));
+  return s == keys.end() ? nullptr : &s->second;
+}
+
+const std::string* valueOf(const std::map<std::string, std::string>* section,
+                           const std::string& key) {
+  if (!section) return nullptr;
+  auto k = section->find(key);
+  return k == section->end() ? nullptr : &k->second;
+}
+
+}  // namespace
+
+void applyLanguageTexts(const IniDocument& doc) {
+  const SectionKeys keys = sectionKeys(doc);
+  for (const auto& list : optionListDefs()) {
+    const auto* section = sectionOf(keys, list.section);
+    for (int i = 0; section && i < list.size; ++i) {
+      if (auto* v = valueOf(section, std::to_string(i))) setOptionEntry(list.id, i, *v);
+    }
+  }
+  const auto* strings = sectionOf(keys, "String");
   for (const auto& t : textDefs()) {
     if (!t.hasKey) continue;
-    if (auto v = doc.find("String", t.name)) setText(t.id, *v);
+    if (auto* v = valueOf(strings, lower(t.name))) setText(t.id, *v);
   }
 }
 

@@ -92,9 +92,19 @@ bool isGbkLead(unsigned char c) {
   return c >= 0x81 && c <= 0xFE;
 }
 
+// ASCII is the same bytes in UTF-8, GBK and GB18030: most keys, sections and values are, and
+// they need no converter.
+bool isAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string gbkToUtf8(std::string_view gbk) {
+  if (isAscii(gbk)) return std::string(gbk);
   Iconv cd("UTF-8", "GB18030");
   return cd.convert(gbk, "\xEF\xBF\xBD", [](std::string_view rest) {
     return rest.size() >= 2 && isGbkLead(static_cast<unsigned char>(rest[0])) ? 2 : 1;
@@ -102,11 +112,13 @@ std::string gbkToUtf8(std::string_view gbk) {
 }
 
 std::string utf8ToGbk(std::string_view utf8) {
+  if (isAscii(utf8)) return std::string(utf8);
   Iconv cd("GBK", "UTF-8");
   return cd.convert(utf8, "?", utf8SequenceLength);
 }
 
 std::size_t firstNonGbk(std::string_view utf8) {
+  if (isAscii(utf8)) return std::string_view::npos;
   Iconv cd("GBK", "UTF-8");
   return cd.firstFailure(utf8);
 }

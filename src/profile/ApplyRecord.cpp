@@ -113,6 +113,10 @@ std::optional<ApplyRecord> loadApplyRecord(const std::string& path) {
   } catch (const InputFileError& e) {
     throw RecordError(e.what());
   }
+  return parseApplyRecord(bytes, path);
+}
+
+ApplyRecord parseApplyRecord(std::string_view bytes, const std::string& path) {
   Json j = Json::parse(bytes, nullptr, false);
   auto bad = [&](const std::string& what) {
     return RecordError("the apply record " + path + " is not usable: " + what);

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -58,6 +59,8 @@ class RecordUnsafe : public RecordError {
   using RecordError::RecordError;
 };
 std::optional<ApplyRecord> loadApplyRecord(const std::string& path);
+// The record's JSON as loadApplyRecord reads it; `path` only names it in a RecordError.
+ApplyRecord parseApplyRecord(std::string_view bytes, const std::string& path);
 // Throws RecordUnsafe when `path` names something an apply must not write to.
 void checkRecordPath(const std::string& path);
 // Creates the folder (0700) when missing; writes through a temporary file (0600, O_EXCL) and a

@@ -55,6 +55,23 @@ TEST(SharedTexts, LanguageFileReplacesKeyedTextsAndListsOnly) {
   resetTexts();
 }
 
+TEST(SharedTexts, LanguageFileReadsAsIniDocumentFindWould) {
+  // The first section of a name and its first line of a key count, names without ASCII case;
+  // lines before any section, malformed lines and keys of a repeated section do not.
+  resetTexts();
+  const IniDocument doc = IniDocument::parse(
+      utf8ToGbk("sMsg18=before any section\n[string]\nSMSG17 = first \nsMsg17=second\nnot a key\n"
+                "[Paper SizeType]\n1=3 inch\n[String]\nsMsg18=repeated section\n"
+                "[PAPER SIZETYPE]\n0=repeated too\n"));
+  applyLanguageTexts(doc);
+  EXPECT_EQ(text(TextId::sMsg17), *doc.find("String", "sMsg17"));
+  EXPECT_EQ(text(TextId::sMsg17), "first");
+  EXPECT_EQ(text(TextId::sMsg18), "设置波特率成功");
+  EXPECT_EQ(optionEntry(OptionList::PaperSizeType, 1), "3 inch");
+  EXPECT_EQ(optionEntry(OptionList::PaperSizeType, 0), "2寸");
+  resetTexts();
+}
+
 TEST(SharedTexts, ReplacingOnOneThreadNeverTearsAReadOnAnother) {
   resetTexts();
   std::atomic<bool> stop{false};
