@@ -15,8 +15,17 @@ namespace plenar {
 namespace {
 
 std::atomic<int> receivedSignal{0};
-std::mutex lastWordsMutex;
-std::function<void(int)> lastWords;  // under lastWordsMutex
+
+// The last words and their lock are never destroyed: the watcher may still read them while the
+// main thread, done with its run, is already running the program's exit.
+std::mutex& lastWordsMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+std::function<void(int)>& lastWords() {  // under lastWordsMutex()
+  static auto* words = new std::function<void(int)>;
+  return *words;
+}
 
 sigset_t terminationSet() {
   sigset_t set;
@@ -50,8 +59,8 @@ void installTerminationHandler(std::function<void(int)> onSignal, int graceMs) {
     }
     std::function<void(int)> words;
     {
-      std::lock_guard lock(lastWordsMutex);
-      words = lastWords;
+      std::lock_guard lock(lastWordsMutex());
+      words = lastWords();
     }
     if (words) words(signal);
     _exit(128 + signal);
@@ -59,8 +68,8 @@ void installTerminationHandler(std::function<void(int)> onSignal, int graceMs) {
 }
 
 void setLastWords(std::function<void(int)> words) {
-  std::lock_guard lock(lastWordsMutex);
-  lastWords = std::move(words);
+  std::lock_guard lock(lastWordsMutex());
+  lastWords() = std::move(words);
 }
 
 int terminationSignal() {

@@ -16,6 +16,7 @@
 #include "platform/BuildInfo.h"
 #include "platform/SafeFiles.h"
 #include "platform/Sha256.h"
+#include "platform/TerminationSignals.h"
 #include "profile/ApplyPlan.h"
 #include "profile/FailureKind.h"
 #include "requests/FileActions.h"
@@ -103,7 +104,13 @@ bool ApplyRun::lockRecord() {
   std::string why;
   lock_ = FileLock::acquire(path, wait, why);
   if (!lock_) {
-    if (why == "busy") {
+    if (why == "busy" && terminationSignal() != 0) {
+      fail({"busy",
+            "stopped while another apply to this printer held its record " + path +
+                "; nothing was sent",
+            {},
+            {}});
+    } else if (why == "busy") {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%g", wait);
       fail({"busy",
