@@ -6,6 +6,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -36,7 +37,10 @@ long lockOwner(const std::string& path) {
   ssize_t n = ::read(fd, buf, sizeof buf - 1);
   ::close(fd);
   if (n <= 0) return 0;
-  if (n == 4) {
+  // The old binary form is four bytes that are not text ("644\n" is a PID in ASCII).
+  const bool text = std::all_of(
+      buf, buf + n, [](char c) { return (c >= '0' && c <= '9') || c == ' ' || c == '\n'; });
+  if (n == 4 && !text) {
     int binary = 0;
     std::memcpy(&binary, buf, 4);
     if (binary > 0) return binary;

@@ -5,8 +5,10 @@
 // nothing else.
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QJsonArray>
 #include <atomic>
@@ -109,8 +111,16 @@ class CmdlineSampler {
     if (!proc) return;
     while (dirent* e = ::readdir(proc)) {
       if (!std::isdigit(static_cast<unsigned char>(e->d_name[0]))) continue;
-      std::ifstream in(std::string("/proc/") + e->d_name + "/cmdline", std::ios::binary);
-      std::string args((std::istreambuf_iterator<char>(in)), {});
+      // Plain reads: a process that ends while it is read fails the read (ESRCH), which a
+      // stream would turn into an exception in this thread.
+      std::string args;
+      const int fd =
+          ::open((std::string("/proc/") + e->d_name + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) continue;
+      char buf[4096];
+      for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        args.append(buf, static_cast<std::size_t>(n));
+      ::close(fd);
       if (args.find("plenar") == std::string::npos) continue;
       ++samples_;
       if (!leakIn(args, canary_).empty()) {

@@ -129,6 +129,14 @@ TEST(SerialPortLocks, HonourALiveHolderAndRemoveAStaleOne) {
   EXPECT_FALSE(SerialPortLock::acquire(device, 0.2, holder, dir.path()));
   EXPECT_EQ(holder, ::getppid());
 
+  // A short PID in ASCII ("1\n", "644\n") is no binary lock: PID 1 always runs.
+  dir.write("LCK..ttyUSB7", "1\n");
+  EXPECT_FALSE(SerialPortLock::acquire(device, 0.1, holder, dir.path()));
+  EXPECT_EQ(holder, 1);
+  dir.write("LCK..ttyUSB7", "  1\n");
+  EXPECT_FALSE(SerialPortLock::acquire(device, 0.1, holder, dir.path()));
+  EXPECT_EQ(holder, 1);
+
   // Left by a process that is gone.
   pid_t child = ::fork();
   if (child == 0) ::_exit(0);
