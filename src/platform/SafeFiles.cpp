@@ -281,6 +281,15 @@ bool makePrivateFolder(const std::string& folder) {
   return true;
 }
 
+bool canCreatePrivateFile(const std::string& path) {
+  std::string probe = tempPrefix(path) + "XXXXXX";
+  const int fd = ::mkstemp(probe.data());
+  if (fd < 0) return false;
+  ::close(fd);
+  ::unlink(probe.c_str());
+  return true;
+}
+
 void removeStaleTemps(const std::string& path) {
   const std::string prefix = "." + baseOf(path) + ".tmp.";
   std::error_code ec;

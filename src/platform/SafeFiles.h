@@ -60,6 +60,10 @@ bool savePrivateFile(const std::string& path, std::string_view bytes);
 // as they are). False with errno when one cannot be made or is not a folder.
 bool makePrivateFolder(const std::string& folder);
 
+// Whether savePrivateFile(path, ...) could create its temporary file: one is made (O_EXCL) and
+// removed. False with errno when the folder takes no new file (read-only, no space for an inode).
+bool canCreatePrivateFile(const std::string& path);
+
 // Removes the temporary files a killed savePrivateFile() of `path` left behind.
 void removeStaleTemps(const std::string& path);
 

@@ -167,15 +167,8 @@ bool saveApplyRecord(const std::string& path, const ApplyRecord& record) {
 }
 
 bool canWriteRecordFolder(const std::string& path) {
-  const std::string folder = std::filesystem::path(path).parent_path().string();
-  if (!makePrivateFolder(folder)) return false;
-  std::string probe = (folder.empty() ? std::string(".") : folder) + "/." +
-                      std::filesystem::path(path).filename().string() + ".tmp.XXXXXX";
-  const int fd = ::mkstemp(probe.data());
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
+  return makePrivateFolder(std::filesystem::path(path).parent_path().string()) &&
+         canCreatePrivateFile(path);
 }
 
 std::string recordKey(const std::string& stateDir, std::string& why) {
