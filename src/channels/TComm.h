@@ -10,16 +10,11 @@
 #include <string>
 
 #include "channels/SerialChannel.h"
+#include "channels/SerialSettings.h"
 
 namespace plenar {
 
 class OwnerDispatcher;
-
-enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
-enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
-enum class TByteSize { _5, _6, _7, _8 };  // data bits = ordinal + 5
-enum class TParity { None, Odd, Even, Mark, Space };
-enum class TStopBits { _1, _1_5, _2 };
 
 // The serial channel: one open port, a reader thread and a writer thread. Writing never blocks
 // the caller: SendBytes queues a copy for the writer. Received bytes, line errors, modem events,

@@ -19,6 +19,10 @@ library, --sim-lib-sources: its sources). Qt headers are included in src/ui/ alo
 The tests follow the same folders: tests/<folder>/ holds the tests of src/<folder>/, apart from a
 few folders of their own (TEST_FOLDERS), and no test folder builds another one's files: what
 several share lives in tests/support/.
+
+Anywhere in the tree (src/, tools/, tests/, bench/, fuzz/), no two units (a header and its source
+of the same name) include each other, through either file: one of them is then not a layer below
+the other, and neither can be read, built or tested alone.
 """
 
 import argparse
@@ -53,6 +57,16 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"/]+)/([^"]+)"', re.MULTILINE)
 QT_INCLUDE = re.compile(r'^\s*#\s*include\s+[<"](Q[A-Za-z]+(?:/\w+)?|q\w+\.h)[>"]', re.MULTILINE)
 QT_FOLDERS = {"ui"}
 SOURCES = (".h", ".hpp", ".cpp", ".cc")
+# Where a quoted include is looked for: beside the including file, then in these folders.
+INCLUDE_ROOTS = ("src", "tests/support")
+UNIT_FOLDERS = ("src", "tools", "tests", "bench", "fuzz")
+QUOTED_INCLUDE = re.compile(r'^[ \t]*#[ \t]*include[ \t]+"([^"]+)"', re.MULTILINE)
+# Pairs of units that still include each other, each with the work that ends it; the check fails
+# on any other pair, and on a listed pair that no longer includes each other.
+KNOWN_CIRCLES = {
+    frozenset({"src/profile/Profile", "src/profile/ProfileGroups"}):
+        "the profile group table moves into a leaf unit",
+}
 
 
 def rank(folder):
@@ -147,6 +161,57 @@ def check_tests(root, src_folders, problems):
                             f"helpers belong in tests/support/")
 
 
+def unit_includes(root):
+    """Maps each unit (path without suffix) to the units it includes: {unit: {other: where}}."""
+    edges = {}
+    for top in UNIT_FOLDERS:
+        base = root / top
+        if not base.is_dir():
+            continue
+        for path in sorted(base.rglob("*")):
+            if path.suffix not in SOURCES or not path.is_file():
+                continue
+            unit = path.relative_to(root).with_suffix("").as_posix()
+            text = path.read_text(encoding="utf-8", errors="replace")
+            for match in QUOTED_INCLUDE.finditer(text):
+                name = match.group(1)
+                candidates = [path.parent / name] + [root / r / name for r in INCLUDE_ROOTS]
+                target = next((c for c in candidates if c.is_file()), None)
+                if target is None:
+                    continue
+                try:
+                    other = target.resolve().relative_to(root.resolve()).with_suffix("")
+                except ValueError:
+                    continue
+                other = other.as_posix()
+                if other == unit:
+                    continue
+                line = text.count("\n", 0, match.start()) + 1
+                where = f"{path.relative_to(root).as_posix()}:{line} includes {name}"
+                edges.setdefault(unit, {}).setdefault(other, where)
+    return edges
+
+
+def check_circles(root, problems):
+    edges = unit_includes(root)
+    found = set()
+    for unit, others in sorted(edges.items()):
+        for other, where in sorted(others.items()):
+            back = edges.get(other, {}).get(unit)
+            pair = frozenset({unit, other})
+            if back is None or pair in found:
+                continue
+            found.add(pair)
+            if pair in KNOWN_CIRCLES:
+                continue
+            problems.append(f"{unit} and {other} include each other ({where}; {back}): "
+                            f"move what both need into a unit of its own")
+    for pair, work in sorted(KNOWN_CIRCLES.items(), key=lambda kv: sorted(kv[0])):
+        if pair not in found:
+            problems.append(f"{' and '.join(sorted(pair))} no longer include each other; "
+                            f"take them off KNOWN_CIRCLES (listed until {work})")
+
+
 def check_sim_links(root, links, library, sources, problems):
     # Our libraries are named plenar_*; Qt, umockdev and the simulator's own are not checked.
     for lib in links:
@@ -180,6 +245,7 @@ def main():
     check_tools(args.root, src_folders, problems)
     check_qt(args.root, problems)
     check_tests(args.root, src_folders, problems)
+    check_circles(args.root, problems)
     if args.sim_links is not None:
         check_sim_links(args.root, [l for l in args.sim_links.split(";") if l], args.sim_lib,
                         [s for s in args.sim_lib_sources.split(";") if s], problems)
