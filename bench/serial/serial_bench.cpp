@@ -97,11 +97,12 @@ class CommUnderTest {
  public:
   CommUnderTest(const std::string& path, std::uint32_t interval) : comm_(owner_) {
     owner_.start();
-    comm_.setCommName(path);
-    comm_.setInx_XonXoffFlow(false);
-    comm_.setOutx_XonXoffFlow(false);
-    comm_.setBaudRate(115200);
-    comm_.setReadIntervalTimeout(interval);
+    plenar::SerialSettings line;
+    line.commName = path;
+    line.xonXoffFlow = false;
+    line.baudRate = 115200;
+    line.readIntervalTimeout = interval;
+    comm_.setSettings(line);
     comm_.OnReceiveData = [this](plenar::TComm&, const std::uint8_t*, std::uint16_t n) {
       std::lock_guard lock(mutex_);
       received_ += n;

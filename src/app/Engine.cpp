@@ -36,11 +36,12 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
       link_(std::make_unique<LinkLayer>(*worker_, *serial_, *udp_, ownUsb_ ? ownUsb_.get() : usb,
                                         parallel_.get())) {
   TComm& serial = *serial_;
-  serial.setInx_XonXoffFlow(false);
-  serial.setOutx_XonXoffFlow(false);
-  serial.setReadIntervalTimeout(20);
-  serial.setDtrControl(TDtrControl::DtrDisable);
-  serial.setRtsControl(TRtsControl::RtsDisable);
+  SerialSettings line = serial.settings();
+  line.xonXoffFlow = false;
+  line.dtr = false;
+  line.rts = false;
+  line.readIntervalTimeout = 20;
+  serial.setSettings(line);
   LinkReceiver& receiver = link_->receiver();
   serial.OnReceiveData = [&receiver](TComm&, const std::uint8_t* bytes, std::uint16_t count) {
     receiver.serialReceive(bytes, count);
@@ -51,17 +52,8 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
   // reply back: at 230400 bit/s a 256-byte block takes 12.5 ms on the line, and that wait
   // alone made a transfer 8 % slower. Between commands the 20 ms interval keeps what a printer
   // sends on its own in readable pieces for the text area.
-  worker_->setCommandHooks(
-      [&serial] {
-        serial.setReadIntervalTimeout(TComm::kReadReturnAtOnce);
-        serial.setReadTotalTimeoutMultiplier(0);
-        serial.setReadTotalTimeoutConstant(0);
-      },
-      [&serial] {
-        serial.setReadIntervalTimeout(20);
-        serial.setReadTotalTimeoutMultiplier(0);
-        serial.setReadTotalTimeoutConstant(0);
-      });
+  worker_->setCommandHooks([&serial] { serial.setReadIntervalTimeout(TComm::kReadReturnAtOnce); },
+                           [&serial] { serial.setReadIntervalTimeout(20); });
   if (ownUsb_) {
     TUSBComm& u = *ownUsb_;
     UsbTransport& usbLink = link_->usb();
@@ -137,9 +129,9 @@ void Engine::setTextAreaSink(std::function<void(const std::string&)> sink) {
 
 void Engine::prepareChannels(const LinkSnapshot& link) {
   if (link.kind == LinkKind::Serial) {
-    serial_->setCommName(link.serialPort);
+    serial_->setPortName(link.serialPort);
     if (auto rate = parseRateText(link.deviceBaudText)) {
-      serial_->setBaudRate(static_cast<std::uint32_t>(*rate));
+      serial_->setRate(static_cast<std::uint32_t>(*rate));
     }
   }
   // The chosen USB printer open, as a link test in the connection window leaves it (the channel

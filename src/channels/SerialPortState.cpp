@@ -24,50 +24,14 @@ bool baudRateConstant(std::uint32_t rate, speed_t& constant) {
   return false;
 }
 
-// What termios cannot express, and is therefore left out:
-// - DSR output flow, DSR sensitivity, DTR handshake: Linux has no DTR/DSR flow control; DTR is
-//   simply raised for DtrHandshake.
-// - TxContinueOnXoff, XonLimit, XoffLimit: the line discipline uses fixed thresholds.
-// - CTS output flow and RTS handshake share one switch on Linux (CRTSCTS, both directions).
-// - RtsTransmissionAvailable (RTS only while sending) needs the driver's RS-485 mode; RTS stays
-//   raised instead.
-// - IgnoreNullChar and the replacement character are done by the reader (SerialInputFilter):
-//   with ParityCheck the line discipline marks bad bytes (PARMRK) and the reader replaces them.
 void buildTermios(termios& t, const SerialSettings& s) {
   cfmakeraw(&t);
   t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK | IGNBRK | BRKINT);
   t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-  t.c_cflag |= CREAD | CLOCAL;
-
-  static constexpr std::array<tcflag_t, 4> kSizes{CS5, CS6, CS7, CS8};
-  t.c_cflag |= kSizes[static_cast<std::size_t>(s.byteSize)];
-
-  switch (s.parity) {
-    case TParity::None:
-      break;
-    case TParity::Odd:
-      t.c_cflag |= PARENB | PARODD;
-      break;
-    case TParity::Even:
-      t.c_cflag |= PARENB;
-      break;
-    case TParity::Mark:
-      t.c_cflag |= PARENB | CMSPAR | PARODD;
-      break;
-    case TParity::Space:
-      t.c_cflag |= PARENB | CMSPAR;
-      break;
-  }
-  // Linux UARTs have no 1.5 stop bits: CSTOPB gives 1.5 with 5 data bits and 2 otherwise.
-  if (s.stopBits != TStopBits::_1) t.c_cflag |= CSTOPB;
-  if (s.parityCheck) t.c_iflag |= INPCK | PARMRK;
-
-  if (s.outxXonXoffFlow) t.c_iflag |= IXON;
-  if (s.inxXonXoffFlow) t.c_iflag |= IXOFF;
-  t.c_cc[VSTART] = static_cast<cc_t>(s.xonChar);
-  t.c_cc[VSTOP] = static_cast<cc_t>(s.xoffChar);
-  if (s.outxCtsFlow || s.rtsControl == TRtsControl::RtsHandshake) t.c_cflag |= CRTSCTS;
-
+  t.c_cflag |= CS8 | CREAD | CLOCAL;
+  if (s.xonXoffFlow) t.c_iflag |= IXON | IXOFF;
+  t.c_cc[VSTART] = 0x11;  // XON
+  t.c_cc[VSTOP] = 0x13;   // XOFF
   t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
 
@@ -81,18 +45,8 @@ void buildTermios(termios& t, const SerialSettings& s) {
 void applyModemLines(int fd, const SerialSettings& s) {
   int raise = 0;
   int drop = 0;
-  (s.dtrControl == TDtrControl::DtrDisable ? drop : raise) |= TIOCM_DTR;
-  switch (s.rtsControl) {
-    case TRtsControl::RtsDisable:
-      drop |= TIOCM_RTS;
-      break;
-    case TRtsControl::RtsHandshake:
-      break;  // the driver drives RTS under CRTSCTS
-    case TRtsControl::RtsEnable:
-    case TRtsControl::RtsTransmissionAvailable:
-      raise |= TIOCM_RTS;
-      break;
-  }
+  (s.dtr ? raise : drop) |= TIOCM_DTR;
+  (s.rts ? raise : drop) |= TIOCM_RTS;
   if (raise != 0) (void)::ioctl(fd, TIOCMBIS, &raise);
   if (drop != 0) (void)::ioctl(fd, TIOCMBIC, &drop);
 }

@@ -13,14 +13,14 @@ namespace plenar {
 // constant for.
 bool baudRateConstant(std::uint32_t rate, speed_t& constant);
 
-// Rewrites `t` from the settings in raw mode: no echo, no line editing, no output processing,
-// receiver on, modem-status lines ignored (CLOCAL), a non-blocking read returns EAGAIN when the
-// queue is empty (VMIN 1) so that a 0 result means a hang-up. An unknown rate keeps the speed
-// already in `t`. Settings termios cannot express are left out (see the .cpp).
+// Rewrites `t` from the settings in raw mode, 8 data bits, no parity, one stop bit: no echo, no
+// line editing, no output processing, receiver on, modem-status lines ignored (CLOCAL), no
+// hardware flow control, a non-blocking read returns EAGAIN when the queue is empty (VMIN 1) so
+// that a 0 result means a hang-up. An unknown rate keeps the speed already in `t`.
 void buildTermios(termios& t, const SerialSettings& s);
 
-// Raises or drops DTR and RTS as DtrControl and RtsControl say. Pseudo-terminals have no modem
-// lines: the ioctls fail there and that is ignored.
+// Raises or drops DTR and RTS as the settings say. Pseudo-terminals have no modem lines: the
+// ioctls fail there and that is ignored.
 void applyModemLines(int fd, const SerialSettings& s);
 
 }  // namespace plenar

@@ -6,41 +6,29 @@
 
 namespace plenar {
 
-enum class TDtrControl { DtrEnable, DtrDisable, DtrHandshake };
-enum class TRtsControl { RtsEnable, RtsDisable, RtsHandshake, RtsTransmissionAvailable };
-enum class TByteSize { _5, _6, _7, _8 };  // data bits = ordinal + 5
-enum class TParity { None, Odd, Even, Mark, Space };
-enum class TStopBits { _1, _1_5, _2 };
-
-// Every setting of a TComm in one value, with the component's defaults. The line settings are
-// built from it in one place (buildTermios + applyModemLines).
+// What the owner of a serial channel chooses about its line, with the channel's defaults. The
+// rest is fixed: 8 data bits, no parity, one stop bit, no hardware flow control, the modem
+// status lines ignored; a printer on this tool's cable expects nothing else.
 struct SerialSettings {
+  // A chunk is handed on as soon as bytes have arrived (readIntervalTimeout).
+  static constexpr std::uint32_t kReadReturnAtOnce = 0xFFFFFFFF;
+
+  // The device path (COMn stands for /dev/ttyS(n-1)); taken at the next open.
   std::string commName = "COM2";
   std::uint32_t baudRate = 9600;
-  bool parityCheck = false;
-  bool outxCtsFlow = false;
-  bool outxDsrFlow = false;
-  TDtrControl dtrControl = TDtrControl::DtrEnable;
-  bool dsrSensitivity = false;
-  bool txContinueOnXoff = true;
-  bool outxXonXoffFlow = true;
-  bool inxXonXoffFlow = true;
-  bool replaceWhenParityError = false;
-  bool ignoreNullChar = false;
-  TRtsControl rtsControl = TRtsControl::RtsEnable;
-  std::uint16_t xonLimit = 500;
-  std::uint16_t xoffLimit = 500;
-  TByteSize byteSize = TByteSize::_8;
-  TParity parity = TParity::None;
-  TStopBits stopBits = TStopBits::_1;
-  char xonChar = 0x11;
-  char xoffChar = 0x13;
-  char replacedChar = 0x00;
+  // XON/XOFF flow control, in both directions.
+  bool xonXoffFlow = true;
+  // DTR and RTS raised while open (false: held low).
+  bool dtr = true;
+  bool rts = true;
+  // Received bytes are handed on once the line has been idle this many milliseconds after at
+  // least one byte, or at 2048 bytes; 0 waits for 2048 bytes; kReadReturnAtOnce hands on at once.
   std::uint32_t readIntervalTimeout = 100;
-  std::uint32_t readTotalTimeoutMultiplier = 0;
-  std::uint32_t readTotalTimeoutConstant = 0;
-  std::uint32_t writeTotalTimeoutMultiplier = 0;
-  std::uint32_t writeTotalTimeoutConstant = 0;
+
+  // The settings that the port's line state is built from (all but the name and the interval).
+  bool sameLine(const SerialSettings& o) const {
+    return baudRate == o.baudRate && xonXoffFlow == o.xonXoffFlow && dtr == o.dtr && rts == o.rts;
+  }
 };
 
 }  // namespace plenar

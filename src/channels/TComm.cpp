@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "channels/OpenFailureReason.h"
-#include "channels/SerialInputFilter.h"
 #include "channels/SerialPortList.h"
 #include "channels/SerialPortState.h"
 #include "channels/SessionEvents.h"
@@ -47,12 +46,9 @@ constexpr std::uint32_t kErrOverrun = 0x02;  // the UART's receive FIFO overran
 constexpr std::uint32_t kErrParity = 0x04;
 constexpr std::uint32_t kErrFrame = 0x08;
 constexpr std::uint32_t kErrBreak = 0x10;
-// Modem events passed to OnModemStateChange.
-constexpr std::uint32_t kModemCarrierChange = 8;
-constexpr std::uint32_t kModemRing = 4;
 
 constexpr std::size_t kChunkSize = 2048;
-// How often an idle reader looks at the driver's error and modem counters (UARTs only).
+// How often an idle reader looks at the driver's line-error counters (UARTs only).
 constexpr milliseconds kCounterPoll{100};
 
 void signalEvent(int fd) {
@@ -63,46 +59,22 @@ void signalEvent(int fd) {
 }  // namespace
 
 struct TComm::Impl {
-  struct ReaderConfig {
-    std::uint32_t interval = 0;
-    std::uint32_t totalMultiplier = 0;
-    std::uint32_t totalConstant = 0;
-    SerialInputFilter::Options filter;
-  };
   struct Session;
-  enum class Applies { Nothing, PortState, Timeouts };
 
-  Impl(TComm& self, OwnerDispatcher& owner);
+  Impl(TComm& self, OwnerDispatcher& owner) : events(owner, self) {}
 
   void open();
   void close();
   void applyPortState();
-  void publishReaderConfig();
-  ReaderConfig readerConfig() const {
-    std::lock_guard lock(readerConfigMutex);
-    return readerConfig_;
-  }
-
-  template <class T>
-  void set(T SerialSettings::*field, const T& value, Applies applies) {
-    if (settings.*field == value) return;
-    settings.*field = value;
-    publishReaderConfig();
-    // The reader takes the time-outs from the published copy at its next wake; the port state
-    // is written to the driver here.
-    if (session && applies == Applies::PortState) applyPortState();
-  }
 
   // Events of the open session only; the destructor and ClosePort end their delivery.
   SessionEvents<TComm> events;
   SerialSettings settings;  // caller's thread only
+  // The reader's copy of settings.readIntervalTimeout, taken at each wake.
+  std::atomic<std::uint32_t> readInterval{SerialSettings{}.readIntervalTimeout};
   std::atomic<bool> sendDataEmpty{true};
   std::unique_ptr<Session> session;  // set while open
   std::uint64_t sessionCounter = 0;
-
- private:
-  mutable std::mutex readerConfigMutex;
-  ReaderConfig readerConfig_;
 };
 
 // One open port with its reader and writer. Destroying it stops both threads and closes the
@@ -114,7 +86,17 @@ struct TComm::Impl::Session {
   Session& operator=(const Session&) = delete;
 
   void stopThreads();
+
+  // The reader: readLoop waits for bytes and hands them on in chunks (see readLoop).
+  enum class ReadResult { Full, Drained, Hangup, Quiet };
+  enum class Wake { Readable, Timeout, Stop, Failed };
   void readLoop();
+  bool chunkDue(std::uint32_t interval, Clock::time_point now) const;
+  Wake waitForInput(std::uint32_t interval, Clock::time_point now);
+  ReadResult readAvailable();
+  void handOn();
+  void checkCounters();
+
   void writeLoop();
   bool writeAll(const std::vector<std::uint8_t>& bytes);
 
@@ -132,24 +114,14 @@ struct TComm::Impl::Session {
 
   std::thread reader;
   std::thread writer;
+
+  // The reader's own state.
+  std::array<std::uint8_t, kChunkSize> chunk{};
+  std::size_t count = 0;  // bytes in `chunk`
+  Clock::time_point lastByte;
+  serial_icounter_struct counters{};
+  bool haveCounters = false;  // the driver counts line errors (a UART; not a pty)
 };
-
-TComm::Impl::Impl(TComm& self, OwnerDispatcher& owner) : events(owner, self) {
-  publishReaderConfig();
-}
-
-void TComm::Impl::publishReaderConfig() {
-  ReaderConfig c;
-  c.interval = settings.readIntervalTimeout;
-  c.totalMultiplier = settings.readTotalTimeoutMultiplier;
-  c.totalConstant = settings.readTotalTimeoutConstant;
-  c.filter.parityMarks = settings.parityCheck;  // PARMRK follows ParityCheck (buildTermios)
-  c.filter.replaceErrors = settings.replaceWhenParityError;
-  c.filter.replacedChar = static_cast<std::uint8_t>(settings.replacedChar);
-  c.filter.dropNul = settings.ignoreNullChar;
-  std::lock_guard lock(readerConfigMutex);
-  readerConfig_ = c;
-}
 
 void TComm::Impl::applyPortState() {
   const int fd = session->port.get();
@@ -252,132 +224,23 @@ void TComm::Impl::Session::postHangup() {
   });
 }
 
-// Hands on a chunk when the line has been idle for ReadIntervalTimeout after at least one byte,
-// when 2048 bytes have arrived, or when the read's total time-out (multiplier * 2048 + constant,
-// counted from the previous hand-on) has run out. An interval of 0 with total time-outs of 0
-// waits for a full chunk, as the Windows driver does.
+// Hands on a chunk when the line has been idle for the read interval after at least one byte, or
+// when 2048 bytes have arrived; an interval of 0 waits for a full chunk, kReadReturnAtOnce hands
+// on whatever arrived. Line errors are looked for at each wake, and at least every kCounterPoll.
 void TComm::Impl::Session::readLoop() {
-  const int fd = port.get();
-  std::array<std::uint8_t, kChunkSize> chunk;
-  std::array<std::uint8_t, kChunkSize> raw;
-  std::size_t count = 0;
-  SerialInputFilter filter;
-  SerialInputFilter::Options filterOptions;
-
-  serial_icounter_struct counters{};
-  const bool haveCounters = ::ioctl(fd, TIOCGICOUNT, &counters) == 0;  // not on a pty
-  auto checkCounters = [&] {
-    serial_icounter_struct now{};
-    if (::ioctl(fd, TIOCGICOUNT, &now) != 0) return;
-    std::uint32_t errors = 0;
-    if (now.buf_overrun != counters.buf_overrun) errors |= kErrRxOver;
-    if (now.overrun != counters.overrun) errors |= kErrOverrun;
-    if (now.parity != counters.parity) errors |= kErrParity;
-    if (now.frame != counters.frame) errors |= kErrFrame;
-    if (now.brk != counters.brk) errors |= kErrBreak;
-    std::uint32_t modem = 0;
-    if (now.dcd != counters.dcd) modem |= kModemCarrierChange;
-    if (now.rng != counters.rng) modem |= kModemRing;
-    counters = now;
-    if (errors != 0) {
-      post([errors](TComm& c) {
-        if (c.OnReceiveError) c.OnReceiveError(c, errors);
-      });
-    }
-    if (modem != 0) {
-      post([modem](TComm& c) {
-        if (c.OnModemStateChange) c.OnModemStateChange(c, modem);
-      });
-    }
-  };
-
-  Clock::time_point readStart = Clock::now();
-  Clock::time_point lastByte = readStart;
-  auto handOn = [&] {
-    if (count > 0) {
-      post([bytes = std::vector<std::uint8_t>(chunk.begin(), chunk.begin() + count)](TComm& c) {
-        if (c.OnReceiveData) {
-          c.OnReceiveData(c, bytes.data(), static_cast<std::uint16_t>(bytes.size()));
-        }
-      });
-      count = 0;
-    }
-    readStart = Clock::now();
-  };
-
-  enum class ReadResult { More, Drained, Hangup, Quiet };
-  // Reads what the driver holds, at most up to a full chunk.
-  auto readAvailable = [&]() -> ReadResult {
-    while (count < kChunkSize) {
-      ssize_t n;
-      if (filterOptions.active()) {
-        const std::size_t room = kChunkSize - count - (filter.holding() ? 1 : 0);
-        if (room == 0) return ReadResult::More;
-        n = ::read(fd, raw.data(), room);
-        if (n > 0) {
-          count += filter.filter(raw.data(), static_cast<std::size_t>(n), chunk.data() + count,
-                                 filterOptions);
-        }
-      } else {
-        n = ::read(fd, chunk.data() + count, kChunkSize - count);
-        if (n > 0) count += static_cast<std::size_t>(n);
-      }
-      if (n > 0) {
-        lastByte = Clock::now();
-        continue;
-      }
-      if (n == 0) return ReadResult::Hangup;  // VMIN is 1: 0 only on a hung-up tty
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN) return ReadResult::Drained;
-      if (errno == EBADF) return ReadResult::Quiet;
-      return ReadResult::Hangup;  // EIO: adapter unplugged, pty master closed
-    }
-    return ReadResult::More;
-  };
-
+  haveCounters = ::ioctl(port.get(), TIOCGICOUNT, &counters) == 0;
+  lastByte = Clock::now();
   while (!stopping) {
-    const ReaderConfig config = impl.readerConfig();
-    if (config.filter != filterOptions) {
-      filter.reset();
-      filterOptions = config.filter;
-    }
-    const auto interval = milliseconds(config.interval);
-    const auto total = milliseconds(
-        static_cast<std::uint64_t>(config.totalMultiplier) * kChunkSize + config.totalConstant);
-    const bool hasTotal = config.totalMultiplier != 0 || config.totalConstant != 0;
-
-    Clock::time_point now = Clock::now();
-    if (count > 0) {
-      const bool due = count + (filter.holding() ? 1 : 0) >= kChunkSize ||
-                       config.interval == TComm::kReadReturnAtOnce ||
-                       (config.interval != 0 && now - lastByte >= interval) ||
-                       (hasTotal && now - readStart >= total);
-      if (due) handOn();
-    } else if (hasTotal && now - readStart >= total) {
-      readStart = now;  // the read ran out empty: no event, the next one starts
-    }
-
-    std::optional<Clock::time_point> wakeAt;
-    auto until = [&](Clock::time_point t) { wakeAt = wakeAt ? std::min(*wakeAt, t) : t; };
-    if (count > 0 && config.interval != 0 && config.interval != TComm::kReadReturnAtOnce) {
-      until(lastByte + interval);
-    }
-    if (hasTotal) until(readStart + total);
-    if (haveCounters) until(now + kCounterPoll);
-
-    std::array<pollfd, 2> fds{{{fd, POLLIN, 0}, {closeEvent.get(), POLLIN, 0}}};
-    // To the nanosecond: with a 1 ms read interval, a wait rounded up to whole milliseconds held
-    // every chunk back up to twice that.
-    const timespec wait = wakeAt ? waitFor(*wakeAt - now) : timespec{};
-    const int ready = ::ppoll(fds.data(), fds.size(), wakeAt ? &wait : nullptr, nullptr);
-    if (ready < 0) {
-      if (errno == EINTR) continue;
+    const std::uint32_t interval = impl.readInterval.load();
+    const Clock::time_point now = Clock::now();
+    if (count > 0 && chunkDue(interval, now)) handOn();
+    const Wake wake = waitForInput(interval, now);
+    if (wake == Wake::Stop) break;
+    if (wake == Wake::Failed) {
       postHangup();
       break;
     }
-    if (fds[1].revents != 0) break;
-    if ((fds[0].revents & POLLNVAL) != 0) break;
-    if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+    if (wake == Wake::Readable) {
       // On POLLHUP the driver may still hold bytes: read them first, the read then fails.
       const ReadResult result = readAvailable();
       if (result == ReadResult::Hangup || result == ReadResult::Quiet) {
@@ -388,7 +251,77 @@ void TComm::Impl::Session::readLoop() {
     }
     if (haveCounters) checkCounters();
   }
-  (void)::tcflush(fd, TCIFLUSH);
+  (void)::tcflush(port.get(), TCIFLUSH);
+}
+
+bool TComm::Impl::Session::chunkDue(std::uint32_t interval, Clock::time_point now) const {
+  return count >= kChunkSize || interval == kReadReturnAtOnce ||
+         (interval != 0 && now - lastByte >= milliseconds(interval));
+}
+
+// Waits for bytes, the close event, the end of the read interval or the next look at the error
+// counters, whichever comes first.
+TComm::Impl::Session::Wake TComm::Impl::Session::waitForInput(std::uint32_t interval,
+                                                              Clock::time_point now) {
+  std::optional<Clock::time_point> wakeAt;
+  if (count > 0 && interval != 0 && interval != kReadReturnAtOnce) {
+    wakeAt = lastByte + milliseconds(interval);
+  }
+  if (haveCounters)
+    wakeAt = std::min(wakeAt.value_or(Clock::time_point::max()), now + kCounterPoll);
+  std::array<pollfd, 2> fds{{{port.get(), POLLIN, 0}, {closeEvent.get(), POLLIN, 0}}};
+  // To the nanosecond: with a 1 ms read interval, a wait rounded up to whole milliseconds held
+  // every chunk back up to twice that.
+  const timespec wait = wakeAt ? waitFor(*wakeAt - now) : timespec{};
+  if (::ppoll(fds.data(), fds.size(), wakeAt ? &wait : nullptr, nullptr) < 0) {
+    return errno == EINTR ? Wake::Timeout : Wake::Failed;
+  }
+  if (fds[1].revents != 0 || (fds[0].revents & POLLNVAL) != 0) return Wake::Stop;
+  if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) return Wake::Readable;
+  return Wake::Timeout;
+}
+
+// Reads what the driver holds, at most up to a full chunk.
+TComm::Impl::Session::ReadResult TComm::Impl::Session::readAvailable() {
+  while (count < kChunkSize) {
+    const ssize_t n = ::read(port.get(), chunk.data() + count, kChunkSize - count);
+    if (n > 0) {
+      count += static_cast<std::size_t>(n);
+      lastByte = Clock::now();
+      continue;
+    }
+    if (n == 0) return ReadResult::Hangup;  // VMIN is 1: 0 only on a hung-up tty
+    if (errno == EINTR) continue;
+    if (errno == EAGAIN) return ReadResult::Drained;
+    if (errno == EBADF) return ReadResult::Quiet;
+    return ReadResult::Hangup;  // EIO: adapter unplugged, pty master closed
+  }
+  return ReadResult::Full;
+}
+
+void TComm::Impl::Session::handOn() {
+  if (count == 0) return;
+  post([bytes = std::vector<std::uint8_t>(chunk.begin(), chunk.begin() + count)](TComm& c) {
+    if (c.OnReceiveData) c.OnReceiveData(c, bytes.data(), static_cast<std::uint16_t>(bytes.size()));
+  });
+  count = 0;
+}
+
+// Raises OnReceiveError with the line errors the driver counted since the last look.
+void TComm::Impl::Session::checkCounters() {
+  serial_icounter_struct now{};
+  if (::ioctl(port.get(), TIOCGICOUNT, &now) != 0) return;
+  std::uint32_t errors = 0;
+  if (now.buf_overrun != counters.buf_overrun) errors |= kErrRxOver;
+  if (now.overrun != counters.overrun) errors |= kErrOverrun;
+  if (now.parity != counters.parity) errors |= kErrParity;
+  if (now.frame != counters.frame) errors |= kErrFrame;
+  if (now.brk != counters.brk) errors |= kErrBreak;
+  counters = now;
+  if (errors == 0) return;
+  post([errors](TComm& c) {
+    if (c.OnReceiveError) c.OnReceiveError(c, errors);
+  });
 }
 
 void TComm::Impl::Session::writeLoop() {
@@ -403,9 +336,7 @@ void TComm::Impl::Session::writeLoop() {
   queue.finish();
 }
 
-// Writes one request completely, in as many partial writes as the driver needs. The write
-// time-outs are not used: a Windows write that times out is simply resumed with the rest, so
-// they change nothing that the owner sees.
+// Writes one request completely, in as many partial writes as the driver needs.
 bool TComm::Impl::Session::writeAll(const std::vector<std::uint8_t>& bytes) {
   const int fd = port.get();
   std::size_t done = 0;
@@ -491,164 +422,35 @@ bool TComm::SendBytes(const std::uint8_t* data, std::uint16_t count) {
   return s->queue.push(std::span(data, count));
 }
 
-// ---- properties ----
+// ---- settings ----
 
-const std::string& TComm::CommName() const {
-  return impl_->settings.commName;
+const SerialSettings& TComm::settings() const {
+  return impl_->settings;
 }
-void TComm::setCommName(const std::string& name) {
-  impl_->set(&SerialSettings::commName, name, Impl::Applies::Nothing);
+
+void TComm::setSettings(const SerialSettings& settings) {
+  const bool lineChanged = !settings.sameLine(impl_->settings);
+  impl_->settings = settings;
+  impl_->readInterval = settings.readIntervalTimeout;
+  if (impl_->session && lineChanged) impl_->applyPortState();
 }
-std::uint32_t TComm::BaudRate() const {
-  return impl_->settings.baudRate;
-}
-void TComm::setBaudRate(std::uint32_t rate) {
-  impl_->set(&SerialSettings::baudRate, rate, Impl::Applies::PortState);
-}
-bool TComm::ParityCheck() const {
-  return impl_->settings.parityCheck;
-}
-void TComm::setParityCheck(bool on) {
-  impl_->set(&SerialSettings::parityCheck, on, Impl::Applies::PortState);
-}
-bool TComm::Outx_CtsFlow() const {
-  return impl_->settings.outxCtsFlow;
-}
-void TComm::setOutx_CtsFlow(bool on) {
-  impl_->set(&SerialSettings::outxCtsFlow, on, Impl::Applies::PortState);
-}
-bool TComm::Outx_DsrFlow() const {
-  return impl_->settings.outxDsrFlow;
-}
-void TComm::setOutx_DsrFlow(bool on) {
-  impl_->set(&SerialSettings::outxDsrFlow, on, Impl::Applies::PortState);
-}
-TDtrControl TComm::DtrControl() const {
-  return impl_->settings.dtrControl;
-}
-void TComm::setDtrControl(TDtrControl v) {
-  impl_->set(&SerialSettings::dtrControl, v, Impl::Applies::PortState);
-}
-bool TComm::DsrSensitivity() const {
-  return impl_->settings.dsrSensitivity;
-}
-void TComm::setDsrSensitivity(bool on) {
-  impl_->set(&SerialSettings::dsrSensitivity, on, Impl::Applies::PortState);
-}
-bool TComm::TxContinueOnXoff() const {
-  return impl_->settings.txContinueOnXoff;
-}
-void TComm::setTxContinueOnXoff(bool on) {
-  impl_->set(&SerialSettings::txContinueOnXoff, on, Impl::Applies::PortState);
-}
-bool TComm::Outx_XonXoffFlow() const {
-  return impl_->settings.outxXonXoffFlow;
-}
-void TComm::setOutx_XonXoffFlow(bool on) {
-  impl_->set(&SerialSettings::outxXonXoffFlow, on, Impl::Applies::PortState);
-}
-bool TComm::Inx_XonXoffFlow() const {
-  return impl_->settings.inxXonXoffFlow;
-}
-void TComm::setInx_XonXoffFlow(bool on) {
-  impl_->set(&SerialSettings::inxXonXoffFlow, on, Impl::Applies::PortState);
-}
-bool TComm::ReplaceWhenParityError() const {
-  return impl_->settings.replaceWhenParityError;
-}
-void TComm::setReplaceWhenParityError(bool on) {
-  impl_->set(&SerialSettings::replaceWhenParityError, on, Impl::Applies::PortState);
-}
-bool TComm::IgnoreNullChar() const {
-  return impl_->settings.ignoreNullChar;
-}
-void TComm::setIgnoreNullChar(bool on) {
-  impl_->set(&SerialSettings::ignoreNullChar, on, Impl::Applies::PortState);
-}
-TRtsControl TComm::RtsControl() const {
-  return impl_->settings.rtsControl;
-}
-void TComm::setRtsControl(TRtsControl v) {
-  impl_->set(&SerialSettings::rtsControl, v, Impl::Applies::PortState);
-}
-std::uint16_t TComm::XonLimit() const {
-  return impl_->settings.xonLimit;
-}
-void TComm::setXonLimit(std::uint16_t v) {
-  impl_->set(&SerialSettings::xonLimit, v, Impl::Applies::PortState);
-}
-std::uint16_t TComm::XoffLimit() const {
-  return impl_->settings.xoffLimit;
-}
-void TComm::setXoffLimit(std::uint16_t v) {
-  impl_->set(&SerialSettings::xoffLimit, v, Impl::Applies::PortState);
-}
-TByteSize TComm::ByteSize() const {
-  return impl_->settings.byteSize;
-}
-void TComm::setByteSize(TByteSize v) {
-  impl_->set(&SerialSettings::byteSize, v, Impl::Applies::PortState);
-}
-// No re-apply: a new parity reaches the line with the next port-state change or open.
-TParity TComm::Parity() const {
-  return impl_->settings.parity;
-}
-void TComm::setParity(TParity v) {
-  impl_->set(&SerialSettings::parity, v, Impl::Applies::Nothing);
-}
-TStopBits TComm::StopBits() const {
-  return impl_->settings.stopBits;
-}
-void TComm::setStopBits(TStopBits v) {
-  impl_->set(&SerialSettings::stopBits, v, Impl::Applies::PortState);
-}
-char TComm::XonChar() const {
-  return impl_->settings.xonChar;
-}
-void TComm::setXonChar(char c) {
-  impl_->set(&SerialSettings::xonChar, c, Impl::Applies::PortState);
-}
-char TComm::XoffChar() const {
-  return impl_->settings.xoffChar;
-}
-void TComm::setXoffChar(char c) {
-  impl_->set(&SerialSettings::xoffChar, c, Impl::Applies::PortState);
-}
-char TComm::ReplacedChar() const {
-  return impl_->settings.replacedChar;
-}
-void TComm::setReplacedChar(char c) {
-  impl_->set(&SerialSettings::replacedChar, c, Impl::Applies::PortState);
-}
-std::uint32_t TComm::ReadIntervalTimeout() const {
-  return impl_->settings.readIntervalTimeout;
-}
+
 void TComm::setReadIntervalTimeout(std::uint32_t ms) {
-  impl_->set(&SerialSettings::readIntervalTimeout, ms, Impl::Applies::Timeouts);
+  SerialSettings s = impl_->settings;
+  s.readIntervalTimeout = ms;
+  setSettings(s);
 }
-std::uint32_t TComm::ReadTotalTimeoutMultiplier() const {
-  return impl_->settings.readTotalTimeoutMultiplier;
+
+void TComm::setPortName(const std::string& name) {
+  SerialSettings s = impl_->settings;
+  s.commName = name;
+  setSettings(s);
 }
-void TComm::setReadTotalTimeoutMultiplier(std::uint32_t ms) {
-  impl_->set(&SerialSettings::readTotalTimeoutMultiplier, ms, Impl::Applies::Timeouts);
-}
-std::uint32_t TComm::ReadTotalTimeoutConstant() const {
-  return impl_->settings.readTotalTimeoutConstant;
-}
-void TComm::setReadTotalTimeoutConstant(std::uint32_t ms) {
-  impl_->set(&SerialSettings::readTotalTimeoutConstant, ms, Impl::Applies::Timeouts);
-}
-std::uint32_t TComm::WriteTotalTimeoutMultiplier() const {
-  return impl_->settings.writeTotalTimeoutMultiplier;
-}
-void TComm::setWriteTotalTimeoutMultiplier(std::uint32_t ms) {
-  impl_->set(&SerialSettings::writeTotalTimeoutMultiplier, ms, Impl::Applies::Timeouts);
-}
-std::uint32_t TComm::WriteTotalTimeoutConstant() const {
-  return impl_->settings.writeTotalTimeoutConstant;
-}
-void TComm::setWriteTotalTimeoutConstant(std::uint32_t ms) {
-  impl_->set(&SerialSettings::writeTotalTimeoutConstant, ms, Impl::Applies::Timeouts);
+
+void TComm::setRate(std::uint32_t rate) {
+  SerialSettings s = impl_->settings;
+  s.baudRate = rate;
+  setSettings(s);
 }
 
 }  // namespace plenar

@@ -17,17 +17,15 @@ namespace plenar {
 class OwnerDispatcher;
 
 // The serial channel: one open port, a reader thread and a writer thread. Writing never blocks
-// the caller: SendBytes queues a copy for the writer. Received bytes, line errors, modem events,
-// hang-ups and "send queue empty" are delivered as events on the owner thread through the
-// OwnerDispatcher.
-// Threads: OpenPort, ClosePort, SendBytes and the setters are called from one thread at a time
+// the caller: SendBytes queues a copy for the writer. Received bytes, line errors, hang-ups and
+// "send queue empty" are delivered as events on the owner thread through the OwnerDispatcher.
+// Threads: OpenPort, ClosePort, SendBytes and the settings are called from one thread at a time
 // (the worker); events run on the owner thread; bind the events before OpenPort.
 class TComm : public SerialChannel {
  public:
   using ReceiveDataEvent =
       std::function<void(TComm& sender, const std::uint8_t* buffer, std::uint16_t bufferLength)>;
   using ReceiveErrorEvent = std::function<void(TComm& sender, std::uint32_t eventMask)>;
-  using ModemStateChangeEvent = std::function<void(TComm& sender, std::uint32_t modemEvent)>;
   using NotifyEvent = std::function<void(TComm& sender)>;
 
   explicit TComm(OwnerDispatcher& owner);
@@ -56,68 +54,18 @@ class TComm : public SerialChannel {
   // False from a successful SendBytes until the writer has found its queue empty.
   bool SendDataEmpty() const;
 
-  // Properties. A setter with a new value re-applies the port state (or the time-outs) at once
-  // while open; Parity reaches the port only at the next apply.
-  const std::string& CommName() const;
-  void setCommName(const std::string& name);
-  std::uint32_t BaudRate() const;
-  void setBaudRate(std::uint32_t rate);
-  bool ParityCheck() const;
-  void setParityCheck(bool on);
-  bool Outx_CtsFlow() const;
-  void setOutx_CtsFlow(bool on);
-  bool Outx_DsrFlow() const;
-  void setOutx_DsrFlow(bool on);
-  TDtrControl DtrControl() const;
-  void setDtrControl(TDtrControl v);
-  bool DsrSensitivity() const;
-  void setDsrSensitivity(bool on);
-  bool TxContinueOnXoff() const;
-  void setTxContinueOnXoff(bool on);
-  bool Outx_XonXoffFlow() const;
-  void setOutx_XonXoffFlow(bool on);
-  bool Inx_XonXoffFlow() const;
-  void setInx_XonXoffFlow(bool on);
-  bool ReplaceWhenParityError() const;
-  void setReplaceWhenParityError(bool on);
-  bool IgnoreNullChar() const;
-  void setIgnoreNullChar(bool on);
-  TRtsControl RtsControl() const;
-  void setRtsControl(TRtsControl v);
-  std::uint16_t XonLimit() const;
-  void setXonLimit(std::uint16_t v);
-  std::uint16_t XoffLimit() const;
-  void setXoffLimit(std::uint16_t v);
-  TByteSize ByteSize() const;
-  void setByteSize(TByteSize v);
-  TParity Parity() const;
-  void setParity(TParity v);
-  TStopBits StopBits() const;
-  void setStopBits(TStopBits v);
-  char XonChar() const;
-  void setXonChar(char c);
-  char XoffChar() const;
-  void setXoffChar(char c);
-  char ReplacedChar() const;
-  void setReplacedChar(char c);
-  // An interval of kReadReturnAtOnce (MAXDWORD, with both read totals 0) hands on whatever has
-  // arrived as soon as it arrives.
-  static constexpr std::uint32_t kReadReturnAtOnce = 0xFFFFFFFF;
-  std::uint32_t ReadIntervalTimeout() const;
+  // The line settings. A new rate, flow control or modem line reaches the port at once while it
+  // is open, a new read interval at the reader's next wake, a new name at the next open.
+  const SerialSettings& settings() const;
+  void setSettings(const SerialSettings& settings);
+  // The worker changes the read interval around every command.
   void setReadIntervalTimeout(std::uint32_t ms);
-  std::uint32_t ReadTotalTimeoutMultiplier() const;
-  void setReadTotalTimeoutMultiplier(std::uint32_t ms);
-  std::uint32_t ReadTotalTimeoutConstant() const;
-  void setReadTotalTimeoutConstant(std::uint32_t ms);
-  std::uint32_t WriteTotalTimeoutMultiplier() const;
-  void setWriteTotalTimeoutMultiplier(std::uint32_t ms);
-  std::uint32_t WriteTotalTimeoutConstant() const;
-  void setWriteTotalTimeoutConstant(std::uint32_t ms);
+  static constexpr std::uint32_t kReadReturnAtOnce = SerialSettings::kReadReturnAtOnce;
 
   // ---- SerialChannel ----
-  void setPortName(const std::string& name) override { setCommName(name); }
-  void setRate(std::uint32_t rate) override { setBaudRate(rate); }
-  std::uint32_t rate() const override { return BaudRate(); }
+  void setPortName(const std::string& name) override;
+  void setRate(std::uint32_t rate) override;
+  std::uint32_t rate() const override { return settings().baudRate; }
   void open() override { OpenPort(); }
   void close() override { ClosePort(); }
   bool send(std::span<const std::uint8_t> bytes) override {
@@ -132,7 +80,6 @@ class TComm : public SerialChannel {
   // Events (unset ones are skipped). The bytes of OnReceiveData are valid only during the call.
   ReceiveDataEvent OnReceiveData;
   ReceiveErrorEvent OnReceiveError;
-  ModemStateChangeEvent OnModemStateChange;
   NotifyEvent OnRequestHangup;
   NotifyEvent OnSendDataEmpty;
 

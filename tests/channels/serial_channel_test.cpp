@@ -55,11 +55,12 @@ class SerialChannelTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dispatcher.start();
-    comm.setCommName(pty.slavePath());
     // As the worker sets it up: binary data, no software flow control, short read interval.
-    comm.setInx_XonXoffFlow(false);
-    comm.setOutx_XonXoffFlow(false);
-    comm.setReadIntervalTimeout(1);
+    SerialSettings line;
+    line.commName = pty.slavePath();
+    line.xonXoffFlow = false;
+    line.readIntervalTimeout = 1;
+    comm.setSettings(line);
     events.bind(comm, dispatcher);
   }
 
@@ -100,7 +101,7 @@ TEST_F(SerialChannelTest, OpensClosesAndReopens) {
 TEST_F(SerialChannelTest, SecondComponentCannotOpenAnOpenPort) {
   comm.OpenPort();
   TComm other(dispatcher);
-  other.setCommName(pty.slavePath());
+  other.setPortName(pty.slavePath());
   EXPECT_EQ(openError(other), "Error opening serial port");
   EXPECT_FALSE(other.isOpen());
   expectRoundTrip("still ours");
@@ -122,18 +123,18 @@ TEST_F(SerialChannelTest, FailedOpensLeaveNothingBehind) {
   dir.write("plain.txt", "not a port");
   const std::size_t fdsBefore = openFdCount();
 
-  comm.setCommName(dir.file("plain.txt"));
+  comm.setPortName(dir.file("plain.txt"));
   EXPECT_EQ(openError(comm), "File handle is not a comm handle ");
   EXPECT_FALSE(comm.isOpen());
-  comm.setCommName(dir.file("missing"));
+  comm.setPortName(dir.file("missing"));
   EXPECT_EQ(openError(comm), "Error opening serial port");
-  comm.setCommName(dir.path());  // a folder cannot be opened for writing
+  comm.setPortName(dir.path());  // a folder cannot be opened for writing
   EXPECT_EQ(openError(comm), "Error opening serial port");
   EXPECT_FALSE(comm.isOpen());
   EXPECT_FALSE(comm.SendBytes(reinterpret_cast<const std::uint8_t*>("x"), 1));
   EXPECT_EQ(openFdCount(), fdsBefore);
 
-  comm.setCommName(pty.slavePath());  // and the component still opens a real port
+  comm.setPortName(pty.slavePath());  // and the component still opens a real port
   comm.OpenPort();
   expectRoundTrip("after failures");
 }
@@ -149,69 +150,46 @@ TEST_F(SerialChannelTest, SendBytesRefusesEmptyRequestsAndClosedPorts) {
   EXPECT_FALSE(comm.SendBytes(&byte, 1));
 }
 
-// A pty keeps every setting but the character size and the parity enable (it forces CS8 and
-// clears PARENB), so the parity is read from PARODD and CMSPAR here.
-TEST_F(SerialChannelTest, LineSettingsFollowTheProperties) {
-  constexpr tcflag_t kParityBits = PARODD | CMSPAR;
-  comm.setParity(TParity::Odd);  // stored before the open: reaches the line with it
-  comm.setStopBits(TStopBits::_1_5);
+// The line is always raw 8N1 without hardware flow control; the rate and XON/XOFF follow the
+// settings, at once while open, and a name or interval change leaves the line alone.
+TEST_F(SerialChannelTest, LineSettingsFollowTheSettings) {
   comm.OpenPort();
   termios t = pty.slaveTermios();
   EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), 0u) << "raw mode";
   EXPECT_EQ(t.c_oflag & OPOST, 0u);
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | INPCK), 0u);
-  EXPECT_EQ(t.c_cflag & (CREAD | CLOCAL), static_cast<tcflag_t>(CREAD | CLOCAL));
-  EXPECT_EQ(t.c_cflag & kParityBits, static_cast<tcflag_t>(PARODD));
-  EXPECT_NE(t.c_cflag & CSTOPB, 0u) << "1.5 stop bits are 2 on Linux";
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | INPCK | PARMRK), 0u);
+  EXPECT_EQ(t.c_cflag & (CREAD | CLOCAL | PARODD | CMSPAR | CSTOPB | CRTSCTS),
+            static_cast<tcflag_t>(CREAD | CLOCAL));
   EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
   EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B9600));
 
-  comm.setBaudRate(115200);  // reaches the line at once
+  SerialSettings line = comm.settings();
+  line.baudRate = 115200;
+  line.xonXoffFlow = true;
+  comm.setSettings(line);
   t = pty.slaveTermios();
   EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), static_cast<tcflag_t>(IXON | IXOFF));
+  EXPECT_EQ(t.c_cc[VSTART], 0x11);
+  EXPECT_EQ(t.c_cc[VSTOP], 0x13);
 
-  comm.setParity(TParity::Even);  // stored only
-  comm.setBaudRate(115200);       // the same value: nothing is applied
-  EXPECT_EQ(pty.slaveTermios().c_cflag & kParityBits, static_cast<tcflag_t>(PARODD));
-
-  comm.setByteSize(TByteSize::_7);  // another port-state property carries the parity along
-  EXPECT_EQ(pty.slaveTermios().c_cflag & kParityBits, 0u);
-
-  comm.setParity(TParity::Mark);
-  comm.setStopBits(TStopBits::_1);
+  // The same line: nothing is written to the port (a change made behind its back stays).
+  termios changed = t;
+  cfsetospeed(&changed, B4800);
+  ASSERT_EQ(::tcsetattr(pty.master(), TCSANOW, &changed), 0);
+  line.readIntervalTimeout = 20;
+  comm.setSettings(line);
   t = pty.slaveTermios();
-  EXPECT_EQ(t.c_cflag & kParityBits, kParityBits);
-  EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
-  comm.setParity(TParity::Space);
-  comm.setBaudRate(1200);
-  t = pty.slaveTermios();
-  EXPECT_EQ(t.c_cflag & kParityBits, static_cast<tcflag_t>(CMSPAR));
-  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B1200));
-  comm.setParity(TParity::None);
-  comm.setStopBits(TStopBits::_2);
-  t = pty.slaveTermios();
-  EXPECT_EQ(t.c_cflag & kParityBits, 0u);
-  EXPECT_NE(t.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B4800));
 
-  comm.setOutx_XonXoffFlow(true);
-  comm.setInx_XonXoffFlow(true);
-  comm.setXonChar(0x05);
-  comm.setXoffChar(0x06);
-  comm.setParityCheck(true);
-  t = pty.slaveTermios();
-  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | INPCK), static_cast<tcflag_t>(IXON | IXOFF | INPCK));
-  EXPECT_EQ(t.c_cc[VSTART], 0x05);
-  EXPECT_EQ(t.c_cc[VSTOP], 0x06);
-
-  comm.setOutx_CtsFlow(true);
-  EXPECT_NE(pty.slaveTermios().c_cflag & CRTSCTS, 0u);
   // Modem lines do not exist on a pty: the ioctls fail quietly and the port keeps working.
-  comm.setDtrControl(TDtrControl::DtrEnable);
-  comm.setRtsControl(TRtsControl::RtsDisable);
-  comm.setOutx_XonXoffFlow(false);
-  comm.setInx_XonXoffFlow(false);
-  comm.setParityCheck(false);
-  comm.setOutx_CtsFlow(false);
+  line.dtr = false;
+  line.rts = false;
+  line.xonXoffFlow = false;
+  comm.setSettings(line);
+  t = pty.slaveTermios();
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B115200));
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
   expectRoundTrip("settings applied");
 }
 
@@ -350,41 +328,23 @@ TEST_F(SerialChannelTest, ReadTimeoutsDecideWhenAChunkIsHandedOn) {
   ASSERT_TRUE(pty.writeAll(bytesOf("a")));
   ASSERT_TRUE(events.waitForData(1));
 
-  // No interval: only the total time-out ends a read short of 2048 bytes.
+  // No interval: only a full chunk is handed on.
   comm.setReadIntervalTimeout(0);
-  comm.setReadTotalTimeoutConstant(50);
   ASSERT_TRUE(pty.writeAll(bytesOf("bc")));
-  ASSERT_TRUE(events.waitForData(3));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(events.data().size(), 1u);
+  ASSERT_TRUE(pty.writeAll(testPattern(2046)));
+  ASSERT_TRUE(events.waitForData(1 + 2048));
+  EXPECT_EQ(events.chunkSizes().back(), 2048u);
 
   // A long interval: bytes with a short gap between them travel as one chunk.
-  comm.setReadTotalTimeoutConstant(0);
   comm.setReadIntervalTimeout(1000);
   ASSERT_TRUE(pty.writeAll(bytesOf("de")));
   std::this_thread::sleep_for(20ms);
   ASSERT_TRUE(pty.writeAll(bytesOf("fg")));
   ASSERT_TRUE(events.waitForData(7));
-  EXPECT_EQ(events.data(), bytesOf("abcdefg"));
+  ASSERT_TRUE(events.waitForData(1 + 2048 + 4));
   EXPECT_EQ(events.chunkSizes().back(), 4u);
-}
-
-TEST_F(SerialChannelTest, IgnoreNullCharDropsNulBytes) {
-  comm.setIgnoreNullChar(true);
-  comm.OpenPort();
-  ASSERT_TRUE(pty.writeAll({0x00, 'A', 0x00, 0x00, 'B', 0xFF, 0x00}));
-  ASSERT_TRUE(pty.writeAll(bytesOf("end")));
-  ASSERT_TRUE(events.waitForData(6));
-  EXPECT_EQ(events.data(), (std::vector<std::uint8_t>{'A', 'B', 0xFF, 'e', 'n', 'd'}));
-}
-
-TEST_F(SerialChannelTest, ParityCheckKeepsFFBytesIntact) {
-  // With parity checking the kernel doubles every FF byte to tell it from an error mark.
-  comm.setParityCheck(true);
-  comm.OpenPort();
-  const std::vector<std::uint8_t> bytes{0xFF, 0xFF, 'x', 0xFF, 0x00, 0x01, 0xFF};
-  ASSERT_TRUE(pty.writeAll(bytes));
-  ASSERT_TRUE(events.waitForData(bytes.size()));
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(events.data(), bytes);
 }
 
 // Events still queued when the port closes (or the component goes) are never delivered.
@@ -393,7 +353,7 @@ TEST(SerialChannelEventsTest, QueuedEventsOfAClosedOpenAreDropped) {
   PtyPair pty;
   EventLog events;
   TComm comm(owner);
-  comm.setCommName(pty.slavePath());
+  comm.setPortName(pty.slavePath());
   comm.setReadIntervalTimeout(1);
   events.bind(comm, owner);
 
@@ -419,7 +379,7 @@ TEST(SerialChannelEventsTest, DestroyedComponentIsNeverCalledBack) {
   int calls = 0;
   {
     auto comm = std::make_unique<TComm>(owner);
-    comm->setCommName(pty.slavePath());
+    comm->setPortName(pty.slavePath());
     comm->setReadIntervalTimeout(1);
     comm->OnReceiveData = [&](TComm&, const std::uint8_t*, std::uint16_t) { ++calls; };
     comm->OnSendDataEmpty = [&](TComm&) { ++calls; };
@@ -437,7 +397,7 @@ TEST(SerialChannelEventsTest, HangupHandlerMayCloseThePort) {
   owner.start();
   auto pty = std::make_unique<PtyPair>();
   TComm comm(owner);
-  comm.setCommName(pty->slavePath());
+  comm.setPortName(pty->slavePath());
   std::promise<void> closedInHandler;
   comm.OnRequestHangup = [&](TComm& sender) {
     sender.ClosePort();
