@@ -63,8 +63,6 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
     u.OnUSBArrival = [&usbLink](TUSBComm&) { usbLink.deviceChanged(true); };
     u.OnUSBRemove = [&usbLink](TUSBComm&) { usbLink.deviceChanged(false); };
     u.OnSendDataEmpty = [&usbLink](TUSBComm&) { usbLink.sendQueueEmpty(); };
-    u.setPID("");
-    u.setVid("");
   }
   registerRoutines(*worker_, *link_);
 }

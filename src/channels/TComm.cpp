@@ -23,12 +23,11 @@
 #include <thread>
 #include <vector>
 
+#include "channels/ChannelSession.h"
 #include "channels/OpenFailureReason.h"
 #include "channels/SerialPortList.h"
 #include "channels/SerialPortState.h"
-#include "channels/SessionEvents.h"
 #include "channels/UniqueFd.h"
-#include "channels/WriteQueue.h"
 #include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
 #include "shared/Timespec.h"
@@ -61,30 +60,28 @@ void signalEvent(int fd) {
 struct TComm::Impl {
   struct Session;
 
-  Impl(TComm& self, OwnerDispatcher& owner) : events(owner, self) {}
+  Impl(TComm& self, OwnerDispatcher& owner) : sessions(owner, self) {}
 
   void open();
-  void close();
-  void applyPortState();
+  void applyPortState(int fd) const;
 
-  // Events of the open session only; the destructor and ClosePort end their delivery.
-  SessionEvents<TComm> events;
   SerialSettings settings;  // caller's thread only
   // The reader's copy of settings.readIntervalTimeout, taken at each wake.
   std::atomic<std::uint32_t> readInterval{SerialSettings{}.readIntervalTimeout};
-  std::atomic<bool> sendDataEmpty{true};
-  std::unique_ptr<Session> session;  // set while open
-  std::uint64_t sessionCounter = 0;
+  ChannelSessions<TComm, Session> sessions;
 };
 
 // One open port with its reader and writer. Destroying it stops both threads and closes the
 // port, so any failure during the open leaves nothing behind.
-struct TComm::Impl::Session {
-  Session(Impl& impl, std::uint64_t id) : impl(impl), id(id), queue(impl.sendDataEmpty) {}
-  ~Session();
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+struct TComm::Impl::Session : ChannelSession<TComm> {
+  Session(Impl& impl, std::uint64_t id)
+      : ChannelSession(impl.sessions.events, id, impl.sessions.sendDataEmpty), impl(impl) {}
+  ~Session() override;
 
+  // Opens and claims the port; throws the described open failures.
+  void openPort(const std::string& path);
+  // Starts the reader and the writer.
+  void start();
   void stopThreads();
 
   // The reader: readLoop waits for bytes and hands them on in chunks (see readLoop).
@@ -97,23 +94,17 @@ struct TComm::Impl::Session {
   void handOn();
   void checkCounters();
 
-  void writeLoop();
-  bool writeAll(const std::vector<std::uint8_t>& bytes);
-
-  void post(std::function<void(TComm&)> event) const;
+  bool writeRequest(const std::vector<std::uint8_t>& bytes) override;
+  void writerEnded() override { (void)::tcflush(port.get(), TCOFLUSH); }
   void postHangup();
 
   Impl& impl;
-  const std::uint64_t id;
   UniqueFd port;
   bool exclusive = false;  // TIOCEXCL set by us, cleared again before the close
   UniqueFd closeEvent;     // signalled once: both threads end
   std::atomic<bool> stopping{false};
   std::atomic<bool> hangupPosted{false};
-  WriteQueue queue;
-
   std::thread reader;
-  std::thread writer;
 
   // The reader's own state.
   std::array<std::uint8_t, kChunkSize> chunk{};
@@ -123,8 +114,7 @@ struct TComm::Impl::Session {
   bool haveCounters = false;  // the driver counts line errors (a UART; not a pty)
 };
 
-void TComm::Impl::applyPortState() {
-  const int fd = session->port.get();
+void TComm::Impl::applyPortState(int fd) const {
   termios t{};
   if (::tcgetattr(fd, &t) != 0) return;
   buildTermios(t, settings);
@@ -133,70 +123,49 @@ void TComm::Impl::applyPortState() {
 }
 
 void TComm::Impl::open() {
-  if (session) throw ECommsError("This serial port already opened");
-  auto s = std::make_unique<Session>(*this, ++sessionCounter);
-  const std::string path = resolveSerialPortName(settings.commName);
+  if (sessions.session) throw ECommsError("This serial port already opened");
+  sessions.open([this](std::uint64_t id) {
+    auto s = std::make_unique<Session>(*this, id);
+    s->openPort(resolveSerialPortName(settings.commName));
+    applyPortState(s->port.get());
+    s->start();
+    return s;
+  });
+}
+
+// ---- the session ----
+
+void TComm::Impl::Session::openPort(const std::string& path) {
   // The system's reason travels with the described text: debug.log, plenar's second line, the
   // windows' detail text.
   auto refused = [&path](const char* message) {
     const int err = errno;
     return ECommsError(message, err, openFailureReason(DeviceKind::Serial, path, err));
   };
-
   // The port is ours alone while open: a second program (or a second TComm) on the same line
   // would interleave its bytes with our frames and steal the printer's replies. flock keeps out
   // everyone who asks for the lock, even root; TIOCEXCL keeps out plain opens by non-root.
-  s->port.reset(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
-  if (!s->port.valid()) throw refused("Error opening serial port");
-  if (::flock(s->port.get(), LOCK_EX | LOCK_NB) != 0) throw refused("Error opening serial port");
+  port.reset(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!port.valid()) throw refused("Error opening serial port");
+  if (::flock(port.get(), LOCK_EX | LOCK_NB) != 0) throw refused("Error opening serial port");
   termios t{};
-  if (::tcgetattr(s->port.get(), &t) != 0) {
-    throw refused("File handle is not a comm handle ");
-  }
-  if (::ioctl(s->port.get(), TIOCEXCL) != 0) throw refused("Error opening serial port");
-  s->exclusive = true;
+  if (::tcgetattr(port.get(), &t) != 0) throw refused("File handle is not a comm handle ");
+  if (::ioctl(port.get(), TIOCEXCL) != 0) throw refused("Error opening serial port");
+  exclusive = true;
   // Linux sizes the driver queues itself; purging them is what is left of setting them up.
-  if (::tcflush(s->port.get(), TCIOFLUSH) != 0) {
-    throw ECommsError("Cannot setup comm buffer", errno);
-  }
+  if (::tcflush(port.get(), TCIOFLUSH) != 0) throw ECommsError("Cannot setup comm buffer", errno);
+}
 
-  session = std::move(s);
+void TComm::Impl::Session::start() {
+  closeEvent.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
+  if (!closeEvent.valid()) throw ECommsError("Unable to create event", errno);
   try {
-    sendDataEmpty = true;
-    applyPortState();
-
-    session->closeEvent.reset(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK));
-    if (!session->closeEvent.valid()) throw ECommsError("Unable to create event", errno);
-
-    events.setSession(session->id);
-    try {
-      session->reader = std::thread(&Session::readLoop, session.get());
-    } catch (const std::system_error& e) {
-      throw ECommsError("Unable to create read thread", e.code().value());
-    }
-    try {
-      session->queue.start();
-      session->writer = std::thread(&Session::writeLoop, session.get());
-    } catch (const std::system_error& e) {
-      throw ECommsError("Unable to create write thread", e.code().value());
-    }
-  } catch (...) {
-    events.setSession(0);
-    session.reset();
-    throw;
+    reader = std::thread(&Session::readLoop, this);
+  } catch (const std::system_error& e) {
+    throw ECommsError("Unable to create read thread", e.code().value());
   }
+  startWriter();
 }
-
-void TComm::Impl::close() {
-  if (!session) return;
-  // Events of this session that are still queued are dropped: after a close/open cycle the owner
-  // must not see bytes or a hang-up of the earlier connection.
-  events.setSession(0);
-  session.reset();
-  sendDataEmpty = true;
-}
-
-// ---- the session's threads ----
 
 TComm::Impl::Session::~Session() {
   stopThreads();
@@ -205,15 +174,10 @@ TComm::Impl::Session::~Session() {
 
 void TComm::Impl::Session::stopThreads() {
   stopping = true;
-  queue.stop();
   if (closeEvent.valid()) signalEvent(closeEvent.get());
   if (port.valid()) (void)::tcflush(port.get(), TCIOFLUSH);
+  stopWriter();
   if (reader.joinable()) reader.join();
-  if (writer.joinable()) writer.join();
-}
-
-void TComm::Impl::Session::post(std::function<void(TComm&)> event) const {
-  impl.events.post(id, std::move(event));
 }
 
 // Reader and writer may both see a vanished port; the owner hears it once.
@@ -324,20 +288,8 @@ void TComm::Impl::Session::checkCounters() {
   });
 }
 
-void TComm::Impl::Session::writeLoop() {
-  while (auto request = queue.next([this] {
-    post([](TComm& c) {
-      if (c.OnSendDataEmpty) c.OnSendDataEmpty(c);
-    });
-  })) {
-    if (stopping || !writeAll(*request)) break;
-  }
-  (void)::tcflush(port.get(), TCOFLUSH);
-  queue.finish();
-}
-
 // Writes one request completely, in as many partial writes as the driver needs.
-bool TComm::Impl::Session::writeAll(const std::vector<std::uint8_t>& bytes) {
+bool TComm::Impl::Session::writeRequest(const std::vector<std::uint8_t>& bytes) {
   const int fd = port.get();
   std::size_t done = 0;
   while (done < bytes.size()) {
@@ -374,29 +326,29 @@ bool TComm::Impl::Session::writeAll(const std::vector<std::uint8_t>& bytes) {
 TComm::TComm(OwnerDispatcher& owner) : impl_(std::make_unique<Impl>(*this, owner)) {}
 
 TComm::~TComm() {
-  impl_->events.detach();
-  impl_->close();
+  impl_->sessions.events.detach();
+  impl_->sessions.close();
 }
 
 void TComm::OpenPort() {
   impl_->open();
 }
 void TComm::ClosePort() {
-  impl_->close();
+  impl_->sessions.close();
 }
 bool TComm::isOpen() const {
-  return impl_->session != nullptr;
+  return impl_->sessions.session != nullptr;
 }
 bool TComm::WaitSendComplete(std::chrono::milliseconds stall, const std::function<bool()>& giveUp) {
-  Impl::Session* s = impl_->session.get();
+  Impl::Session* s = impl_->sessions.session.get();
   if (s == nullptr) return true;
   auto lastProgress = std::chrono::steady_clock::now();
   std::size_t lastPending = std::numeric_limits<std::size_t>::max();
   while (true) {
-    const std::optional<std::size_t> queued = s->queue.queuedBytes();
+    const std::optional<std::size_t> queued = s->queuedBytes();
     if (!queued) return false;  // the writer ended
     std::size_t pending = *queued;
-    if (!impl_->sendDataEmpty.load()) ++pending;  // a request is being written
+    if (!impl_->sessions.sendDataEmpty.load()) ++pending;  // a request is being written
     int inDriver = 0;
     if (::ioctl(s->port.get(), TIOCOUTQ, &inDriver) == 0 && inDriver > 0) pending += inDriver;
     if (pending == 0) return true;
@@ -413,13 +365,13 @@ bool TComm::WaitSendComplete(std::chrono::milliseconds stall, const std::functio
 }
 
 bool TComm::SendDataEmpty() const {
-  return impl_->sendDataEmpty.load();
+  return impl_->sessions.sendDataEmpty.load();
 }
 
 bool TComm::SendBytes(const std::uint8_t* data, std::uint16_t count) {
-  Impl::Session* s = impl_->session.get();
+  Impl::Session* s = impl_->sessions.session.get();
   if (s == nullptr || data == nullptr || count == 0) return false;
-  return s->queue.push(std::span(data, count));
+  return s->send(std::span(data, count));
 }
 
 // ---- settings ----
@@ -432,7 +384,8 @@ void TComm::setSettings(const SerialSettings& settings) {
   const bool lineChanged = !settings.sameLine(impl_->settings);
   impl_->settings = settings;
   impl_->readInterval = settings.readIntervalTimeout;
-  if (impl_->session && lineChanged) impl_->applyPortState();
+  if (impl_->sessions.session && lineChanged)
+    impl_->applyPortState(impl_->sessions.session->port.get());
 }
 
 void TComm::setReadIntervalTimeout(std::uint32_t ms) {

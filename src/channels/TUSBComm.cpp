@@ -15,12 +15,11 @@
 #include <system_error>
 #include <thread>
 
+#include "channels/ChannelSession.h"
 #include "channels/OpenFailureReason.h"
-#include "channels/SessionEvents.h"
 #include "channels/UsbContext.h"
 #include "channels/UsbDeviceSet.h"
 #include "channels/UsbErrors.h"
-#include "channels/WriteQueue.h"
 #include "platform/OwnerDispatcher.h"
 #include "shared/Errors.h"
 
@@ -89,45 +88,36 @@ struct TUSBComm::Impl {
   Impl(TUSBComm& self, OwnerDispatcher& owner);
 
   void open();
-  void close();
-  // Events of the open session only. Their lock is also held by every open, close and send: an
+  // Opens and claims the device on a new session; a LIBUSB_ERROR code, or 0 when it is open.
+  int tryOpen(const UsbDeviceInfo& info, const BulkInterface& bulk);
+
+  // The open session and its events. Their lock is also held by every open, close and send: an
   // event may close the device, and once CloseDevice has returned no event of the closed session
   // runs.
-  SessionEvents<TUSBComm> events;
+  ChannelSessions<TUSBComm, Session> sessions;
   std::unique_ptr<UsbContext> context;
-  std::unique_ptr<Session> session;  // under the events' lock
-  std::uint64_t sessionCounter = 0;
-  std::atomic<bool> sendDataEmpty{true};
   std::string openProblem;  // under the events' lock
 
-  std::string vid, pid, subId, nameId;
-  std::uint16_t vendorId = 0;
-  std::uint16_t productId = 0;
-  bool includePrefZero = false;
-  bool outxXonXoffFlow = false;
+  // The selected device (SelectDevice).
+  std::string vid, pid, subId;
 };
 
 // One open device: the claimed interface, the pending bulk IN and the writer. Destroying it
 // cancels and waits for both transfers, joins the writer, releases the interface, hands it back
 // to a kernel driver we detached, and closes the device, so any failure during the open leaves
 // nothing behind.
-struct TUSBComm::Impl::Session {
-  Session(Impl& impl, std::uint64_t id) : impl(impl), id(id), queue(impl.sendDataEmpty) {}
-  ~Session();
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+struct TUSBComm::Impl::Session : ChannelSession<TUSBComm> {
+  Session(Impl& impl, std::uint64_t id)
+      : ChannelSession(impl.sessions.events, id, impl.sessions.sendDataEmpty) {}
+  ~Session() override;
 
   // Opens, claims and starts reading; a LIBUSB_ERROR code, or 0.
   int start(const UsbDeviceInfo& info, const BulkInterface& bulk);
   void stop();
   static void LIBUSB_CALL onRead(libusb_transfer* t);
   static void LIBUSB_CALL onWrite(libusb_transfer* t);
-  void writeLoop();
-  bool writeAll(const std::vector<std::uint8_t>& bytes);
-  void post(std::function<void(TUSBComm&)> event) const;
+  bool writeRequest(const std::vector<std::uint8_t>& bytes) override;
 
-  Impl& impl;
-  const std::uint64_t id;
   libusb_device_handle* handle = nullptr;
   int interface = -1;
   bool claimed = false;
@@ -145,14 +135,12 @@ struct TUSBComm::Impl::Session {
   bool writing = false;  // the OUT transfer is submitted
   int outStatus = LIBUSB_TRANSFER_COMPLETED;
   int outActual = 0;
-  WriteQueue queue;
-  std::thread writer;
 };
 
-TUSBComm::Impl::Impl(TUSBComm& self, OwnerDispatcher& owner) : events(owner, self) {
+TUSBComm::Impl::Impl(TUSBComm& self, OwnerDispatcher& owner) : sessions(owner, self) {
   // The context never calls after it is destroyed, which happens before `events` go.
   context = std::make_unique<UsbContext>(owner, [this](bool arrived) {
-    events.run([arrived](TUSBComm& c) {
+    sessions.events.run([arrived](TUSBComm& c) {
       const NotifyEvent& event = arrived ? c.OnUSBArrival : c.OnUSBRemove;
       if (event) event(c);
     });
@@ -160,7 +148,7 @@ TUSBComm::Impl::Impl(TUSBComm& self, OwnerDispatcher& owner) : events(owner, sel
 }
 
 void TUSBComm::Impl::open() {
-  if (session) return;
+  if (sessions.session) return;
   openProblem.clear();
   // The codes as set: the device's are upper-case hex, so a lower-case code matches nothing.
   // The first match in enumeration order is taken.
@@ -178,14 +166,8 @@ void TUSBComm::Impl::open() {
       lastErrno = ENODEV;
       continue;
     }
-    auto s = std::make_unique<Session>(*this, ++sessionCounter);
-    const int rc = s->start(info, *bulk);
-    if (rc == LIBUSB_SUCCESS) {
-      session = std::move(s);
-      sendDataEmpty = true;
-      events.setSession(session->id);
-      return;
-    }
+    const int rc = tryOpen(info, *bulk);
+    if (rc == LIBUSB_SUCCESS) return;
     if (rc == LIBUSB_ERROR_ACCESS && !denied) {
       denied = true;
       deniedIdentifier = info.identifier;
@@ -207,13 +189,15 @@ void TUSBComm::Impl::open() {
   throw ECommsError(kOpenFailed, osError, openProblem);
 }
 
-void TUSBComm::Impl::close() {
-  if (!session) return;
-  // Events of this session still queued are dropped: after a close/open cycle the owner must not
-  // see bytes of the earlier connection.
-  events.setSession(0);
-  session.reset();
-  sendDataEmpty = true;
+int TUSBComm::Impl::tryOpen(const UsbDeviceInfo& info, const BulkInterface& bulk) {
+  int rc = LIBUSB_SUCCESS;
+  sessions.open([&](std::uint64_t id) {
+    auto s = std::make_unique<Session>(*this, id);
+    rc = s->start(info, bulk);
+    if (rc != LIBUSB_SUCCESS) s.reset();
+    return s;
+  });
+  return rc;
 }
 
 // ---- the session ----
@@ -249,17 +233,11 @@ int TUSBComm::Impl::Session::start(const UsbDeviceInfo& info, const BulkInterfac
     if (rc != LIBUSB_SUCCESS) return rc;
     reading = true;
   }
-  try {
-    queue.start();
-    writer = std::thread(&Session::writeLoop, this);
-  } catch (const std::system_error& e) {
-    throw ECommsError("Unable to create write thread", e.code().value());
-  }
+  startWriter();
   return LIBUSB_SUCCESS;
 }
 
 void TUSBComm::Impl::Session::stop() {
-  queue.stop();
   std::unique_lock lock(mutex);
   stopping = true;
   if (reading) (void)libusb_cancel_transfer(in);
@@ -270,7 +248,7 @@ void TUSBComm::Impl::Session::stop() {
 
 TUSBComm::Impl::Session::~Session() {
   stop();
-  if (writer.joinable()) writer.join();
+  stopWriter();
   bool inFlight;
   {
     std::lock_guard lock(mutex);
@@ -284,10 +262,6 @@ TUSBComm::Impl::Session::~Session() {
   if (claimed) (void)libusb_release_interface(handle, interface);
   if (detached) (void)libusb_attach_kernel_driver(handle, interface);
   libusb_close(handle);
-}
-
-void TUSBComm::Impl::Session::post(std::function<void(TUSBComm&)> event) const {
-  impl.events.post(id, std::move(event));
 }
 
 // Runs on the event thread. A completed read is handed on and the next one started; anything
@@ -325,7 +299,7 @@ void LIBUSB_CALL TUSBComm::Impl::Session::onWrite(libusb_transfer* t) {
 }
 
 // Sends one request, continuing after a short write; false on any failure.
-bool TUSBComm::Impl::Session::writeAll(const std::vector<std::uint8_t>& bytes) {
+bool TUSBComm::Impl::Session::writeRequest(const std::vector<std::uint8_t>& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
     std::unique_lock lock(mutex);
@@ -342,26 +316,15 @@ bool TUSBComm::Impl::Session::writeAll(const std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
-void TUSBComm::Impl::Session::writeLoop() {
-  while (auto request = queue.next([this] {
-    post([](TUSBComm& c) {
-      if (c.OnSendDataEmpty) c.OnSendDataEmpty(c);
-    });
-  })) {
-    if (!writeAll(*request)) break;
-  }
-  queue.finish();
-}
-
 // ---- TUSBComm ----
 
 TUSBComm::TUSBComm(OwnerDispatcher& owner) : impl_(std::make_unique<Impl>(*this, owner)) {}
 
 TUSBComm::~TUSBComm() {
   {
-    std::lock_guard lock(impl_->events.mutex());
-    impl_->close();
-    impl_->events.detach();
+    std::lock_guard lock(impl_->sessions.events.mutex());
+    impl_->sessions.close();
+    impl_->sessions.events.detach();
   }
   impl_->context.reset();  // stops the event thread after every transfer has ended
 }
@@ -383,86 +346,52 @@ void TUSBComm::SelectDevice(const std::string& identifier) {
     impl_->pid.clear();
   }
   impl_->subId = parts.size() == 3 ? parts[2] : "";
-  impl_->nameId.clear();
 }
 
 void TUSBComm::OpenDevice() {
-  std::lock_guard lock(impl_->events.mutex());
+  std::lock_guard lock(impl_->sessions.events.mutex());
   impl_->open();
 }
 
 void TUSBComm::CloseDevice() {
-  std::lock_guard lock(impl_->events.mutex());
-  impl_->close();
+  std::lock_guard lock(impl_->sessions.events.mutex());
+  impl_->sessions.close();
 }
 
 bool TUSBComm::SendBytes(const std::uint8_t* data, std::uint32_t count) {
   if (count == 0 || count > kMaxWrite) return false;
-  std::lock_guard lock(impl_->events.mutex());
-  Impl::Session* s = impl_->session.get();
+  std::lock_guard lock(impl_->sessions.events.mutex());
+  Impl::Session* s = impl_->sessions.session.get();
   if (s == nullptr) return false;
-  return s->queue.push(std::span(data, count));  // false once the writer ended after a failure
+  return s->send(std::span(data, count));  // false once the writer ended after a failure
 }
 
 void TUSBComm::setSendDataEmpty(bool empty) {
-  impl_->sendDataEmpty = empty;
+  impl_->sessions.sendDataEmpty = empty;
 }
 
 bool TUSBComm::SendDataEmpty() const {
-  return impl_->sendDataEmpty.load();
+  return impl_->sessions.sendDataEmpty.load();
 }
 
 bool TUSBComm::isOpen() const {
-  std::lock_guard lock(impl_->events.mutex());
-  return impl_->session != nullptr;
+  std::lock_guard lock(impl_->sessions.events.mutex());
+  return impl_->sessions.session != nullptr;
 }
 
 std::string TUSBComm::openProblem() const {
-  std::lock_guard lock(impl_->events.mutex());
+  std::lock_guard lock(impl_->sessions.events.mutex());
   return impl_->openProblem;
 }
 
 const std::string& TUSBComm::Vid() const {
   return impl_->vid;
 }
-void TUSBComm::setVid(const std::string& v) {
-  impl_->vid = v;
-}
 const std::string& TUSBComm::PID() const {
   return impl_->pid;
 }
-void TUSBComm::setPID(const std::string& v) {
-  impl_->pid = v;
-}
 const std::string& TUSBComm::subId() const {
   return impl_->subId;
-}
-const std::string& TUSBComm::NameId() const {
-  return impl_->nameId;
-}
-std::uint16_t TUSBComm::VendorID() const {
-  return impl_->vendorId;
-}
-void TUSBComm::setVendorID(std::uint16_t v) {
-  impl_->vendorId = v;
-}
-std::uint16_t TUSBComm::ProductID() const {
-  return impl_->productId;
-}
-void TUSBComm::setProductID(std::uint16_t v) {
-  impl_->productId = v;
-}
-bool TUSBComm::IncludePrefZero() const {
-  return impl_->includePrefZero;
-}
-void TUSBComm::setIncludePrefZero(bool v) {
-  impl_->includePrefZero = v;
-}
-bool TUSBComm::Outx_XonXoffFlow() const {
-  return impl_->outxXonXoffFlow;
-}
-void TUSBComm::setOutx_XonXoffFlow(bool v) {
-  impl_->outxXonXoffFlow = v;
 }
 
 }  // namespace plenar

@@ -42,7 +42,7 @@ class TUSBComm : public UsbChannel {
 
   // The identifiers of all present USB devices, in enumeration order.
   std::vector<std::string> GetDeviceList();
-  // VID_1234&PID_811E -> Vid 1234, PID 811E; a third "&" part becomes subId; NameId is cleared.
+  // VID_1234&PID_811E -> Vid 1234, PID 811E; a third "&" part becomes subId.
   void SelectDevice(const std::string& identifier);
   // Nothing when open. Throws ECommsError "Error open USB DEVICE " (with its trailing blank) when
   // no matching device could be opened and claimed, "Failed to open handle to HID device set",
@@ -59,22 +59,11 @@ class TUSBComm : public UsbChannel {
   // install), a busy interface, or no matching device; empty after a successful open.
   std::string openProblem() const;
 
-  // Properties. Vid, subId and NameId are only stored, as are VendorID, ProductID,
-  // IncludePrefZero and Outx_XonXoffFlow (a USB printer interface has no line state to apply).
+  // The selected device's codes and third part, as SelectDevice split them; OpenDevice looks for
+  // them (usbDeviceMatches).
   const std::string& Vid() const;
-  void setVid(const std::string& v);
   const std::string& PID() const;
-  void setPID(const std::string& v);
   const std::string& subId() const;
-  const std::string& NameId() const;
-  std::uint16_t VendorID() const;
-  void setVendorID(std::uint16_t v);
-  std::uint16_t ProductID() const;
-  void setProductID(std::uint16_t v);
-  bool IncludePrefZero() const;
-  void setIncludePrefZero(bool v);
-  bool Outx_XonXoffFlow() const;
-  void setOutx_XonXoffFlow(bool v);
 
   // ---- UsbChannel ----
   std::vector<std::string> devices() override { return GetDeviceList(); }
