@@ -11,10 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "channels/LptAccess.h"
 #include "channels/LptPortList.h"
 #include "channels/ParallelChannel.h"
-#include "channels/TLptDriver.h"
-#include "channels/UniqueFd.h"
 
 namespace plenar {
 
@@ -23,9 +22,10 @@ class OwnerDispatcher;
 // lpLPT1..lpLPT4 are port numbers 1..4; lpLPTxx any other number.
 enum class TLptPorts { lpLPT1, lpLPT2, lpLPT3, lpLPT4, lpLPTxx };
 
-// The parallel channel: a write-only printer port. Common mode writes through the lp driver
-// (/dev/lp(n-1)); direct mode drives the port's data, status and control registers through
-// ppdev (TLptDriver), strobing each byte itself.
+// The parallel channel: a write-only printer port, reached by the access method of its mode,
+// chosen at open: common mode writes through the lp driver (/dev/lp(n-1), LptDeviceAccess);
+// direct mode drives the port's data, status and control registers through ppdev
+// (LptRegisterAccess), strobing each byte itself.
 // Threads: opening, closing and writing run on one thread at a time (the worker); the port list
 // belongs to the owner (UI) thread. Property reads and writes may come from either: the port
 // state sits under one lock, never held while waiting.
@@ -108,14 +108,11 @@ class TLptChannel : public ParallelChannel {
   }
 
  private:
+  // Opens the port with the access method of the mode.
   void openLocked();
   void closeLocked();
   // `reason`: why the system refused, for the message box detail and debug.log.
   void fatalError(int code, int detail, const std::string& message, const std::string& reason = {});
-  void writeByteLocked(std::uint8_t byte);
-  void writeCommonLocked(const std::uint8_t* bytes, std::size_t count);
-  std::uint8_t readStatusLocked();
-  [[noreturn]] void throwWriteError(const std::string& reason);
   std::string portName() const { return "LPT" + std::to_string(portNo_); }
 
   LptPortList ports_;
@@ -125,10 +122,8 @@ class TLptChannel : public ParallelChannel {
   std::uint16_t ioBase_ = 0;
   bool directMode_ = true;
   bool controlBusy_ = false;
-  std::chrono::milliseconds writeStall_{10000};
-  bool open_ = false;
-  UniqueFd lp_;        // common mode
-  TLptDriver driver_;  // direct mode
+  std::chrono::milliseconds writeStall_{10000};  // read by the common mode's access
+  std::unique_ptr<LptAccess> access_;            // set while open
   FatalErrorEvent onFatalError_;
 };
 
