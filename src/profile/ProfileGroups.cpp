@@ -10,6 +10,7 @@
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
 #include "platform/Sha256.h"
+#include "profile/KeyValues.h"
 #include "profile/ParaKeys.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
@@ -106,12 +107,8 @@ std::string canonicalOf(const std::string& group, const CommandRequest& r) {
   return out + "\n";
 }
 
-template <std::size_t N>
-std::vector<std::string> textsOf(const std::array<std::string_view, N>& list) {
-  return {list.begin(), list.end()};
-}
-
-// The values of one group's keys, each parsed with the refusal naming its key and line.
+// The values of one group's keys, each parsed as the key table (KeyValues) says, with the
+// refusal naming its key and line.
 class Values {
  public:
   Values(const Profile& profile, const ProfileVocabulary& vocabulary)
@@ -125,63 +122,38 @@ class Values {
     throw ProfileError(key, v ? v->line : 0, message);
   }
 
-  int choice(const char* key, const ChoiceList& list) const {
+  // A list item: a plain word, any language's text of the item or, where allowed, its index.
+  int item(const char* key) const {
+    const ChoiceList list = choiceListOf(spec(key), vocabulary_);
     if (auto item = matchChoice(text(key), list)) return *item;
-    refuse(key, "'" + text(key) + "' is not one of " + describeChoices(list));
+    refuse(key, choiceRefusal(text(key), list));
   }
 
-  // An option list whose texts come from the language files: any language's text of the item.
-  int option(const char* key, OptionList id, ChoiceKeywords keywords, bool indexAllowed) const {
-    ChoiceList list;
-    list.keywords = std::move(keywords);
-    list.indexAllowed = indexAllowed;
-    const auto& defs = optionListDefs();
-    const OptionListDef& def =
-        *std::find_if(defs.begin(), defs.end(), [&](const OptionListDef& d) { return d.id == id; });
-    for (int i = 0; i < def.size; ++i) {
-      std::vector<std::string> texts{def.entries[static_cast<std::size_t>(i)], optionEntry(id, i)};
-      for (const IniDocument& doc : vocabulary_.languages) {
-        if (auto t = doc.find(def.section, std::to_string(i))) texts.push_back(*t);
-      }
-      list.items.push_back(std::move(texts));
-    }
-    return choice(key, list);
-  }
-
-  bool flag(const char* key) const {
-    return choice(key, choicesOf({},
-                                 {{"0", 0},
-                                  {"1", 1},
-                                  {"off", 0},
-                                  {"on", 1},
-                                  {"false", 0},
-                                  {"true", 1},
-                                  {"no", 0},
-                                  {"yes", 1}},
-                                 false)) == 1;
-  }
+  bool flag(const char* key) const { return item(key) == 1; }
 
   // A spin box: a decimal number within its range.
-  std::string number(const char* key, long long min, long long max) const {
+  std::string number(const char* key) const {
+    const KeyValues& s = spec(key);
     const std::string& t = text(key);
     auto n = parseIntText(t);
     bool digits = !t.empty() &&
                   std::all_of(t.begin(), t.end(), [](unsigned char c) { return std::isdigit(c); });
-    if (!n || !digits || *n < min || *n > max) {
-      refuse(key, "'" + t + "' is not a number within " + std::to_string(min) + ".." +
-                      std::to_string(max));
+    if (!n || !digits || *n < s.min || *n > s.max) {
+      refuse(key, "'" + t + "' is not a number within " + std::to_string(s.min) + ".." +
+                      std::to_string(s.max));
     }
     return std::to_string(*n);
   }
 
-  // An edit: what its key filter and length let through; `required` refuses an empty one.
-  std::string edit(const char* key, FieldFilter filter, std::size_t maxChars,
-                   bool required = false) const {
+  // An edit: what its key filter and length let through; a required one may not be empty.
+  std::string edit(const char* key) const {
+    const KeyValues& s = spec(key);
     const std::string& t = text(key);
-    if (auto refusal = fieldLimitRefusal(t, {key, filter, maxChars, kSecretKeys.count(key) > 0})) {
+    if (auto refusal =
+            fieldLimitRefusal(t, {key, s.filter, s.maxChars, kSecretKeys.count(key) > 0})) {
       refuse(key, refusal->substr(std::string(key).size() + 2));
     }
-    if (required && t.empty()) refuse(key, "may not be empty");
+    if (s.required && t.empty()) refuse(key, "may not be empty");
     return t;
   }
 
@@ -207,6 +179,8 @@ class Values {
   }
 
  private:
+  static const KeyValues& spec(const char* key) { return *keyValuesOf(key); }
+
   const Profile& profile_;
   const ProfileVocabulary& vocabulary_;
 };
@@ -217,101 +191,80 @@ using Build = std::function<CommandRequest(const Values&)>;
 const std::map<std::string_view, Build>& builders() {
   static const std::map<std::string_view, Build> table = {
       {"baud",
-       [](const Values& v) {
-         return v.request(
-             "BaudRate",
-             buildSetBaudRate(v.choice("BaudRate", choicesOf(textsOf(kBaudRateItems), {}, false))));
-       }},
+       [](const Values& v) { return v.request("BaudRate", buildSetBaudRate(v.item("BaudRate"))); }},
       {"flow",
        [](const Values& v) {
-         return v.request("Flowcontrol",
-                          buildSetFlowControl(v.option(
-                              "Flowcontrol", OptionList::FlowControl,
-                              {{"soft", 0}, {"hard", 1}, {"software", 0}, {"hardware", 1}}, true)));
+         return v.request("Flowcontrol", buildSetFlowControl(v.item("Flowcontrol")));
        }},
       {"codepage",
-       [](const Values& v) {
-         return v.request("CodePage", buildSetCodePage(v.choice("CodePage", codePageChoices())));
-       }},
+       [](const Values& v) { return v.request("CodePage", buildSetCodePage(v.item("CodePage"))); }},
       {"switches",
        [](const Values& v) {
          SwitchFields f;
-         f.fontItem = v.choice("FontValue", choicesOf(textsOf(kFontItems)));
-         f.densityItem = v.option("Dark", OptionList::DarkDescription, {}, true);
-         f.feedItem =
-             v.choice("ForcePaper", choicesOf(textsOf(kFeedItems), {{"0A", 0}, {"0D", 1}}, false));
+         f.fontItem = v.item("FontValue");
+         f.densityItem = v.item("Dark");
+         f.feedItem = v.item("ForcePaper");
          f.buzzer = v.flag("buzzer");
          f.cutter = v.flag("CutPaper");
          return v.request("FontValue", buildSetSwitches(f));
        }},
       {"times",
        [](const Values& v) {
-         return v.request("sleepTime", buildSetTimes(v.number("sleepTime", 1, 999999999),
-                                                     v.number("poweroffTime", 1, 999999999)));
+         return v.request("sleepTime",
+                          buildSetTimes(v.number("sleepTime"), v.number("poweroffTime")));
        }},
       {"bluetooth",
        [](const Values& v) {
          BluetoothFields f;
-         f.name = v.edit("BlueToolthName", FieldFilter::Any, field::kNameChars);
-         f.dualName = v.edit("MulBlueToolthName", FieldFilter::Any, field::kNameChars);
-         f.password = v.edit("BlueToolthPsw", FieldFilter::Any, field::kBluetoothPswChars);
-         f.model = v.edit("BlueToolthType", FieldFilter::Digits, 0, true);
-         f.modeItem = v.option("BlueToolthMode", OptionList::BluetoothMode,
-                               {{"none", 0}, {"single", 1}, {"dual", 2}}, true);
-         f.authItem = v.option("BlueToolthCheck", OptionList::BluetoothPswCheck, {}, true);
+         f.name = v.edit("BlueToolthName");
+         f.dualName = v.edit("MulBlueToolthName");
+         f.password = v.edit("BlueToolthPsw");
+         f.model = v.edit("BlueToolthType");
+         f.modeItem = v.item("BlueToolthMode");
+         f.authItem = v.item("BlueToolthCheck");
          return v.request("BlueToolthName", buildSetBluetooth(f));
        }},
       {"bt-workmode",
        [](const Values& v) {
-         return v.request(
-             "BlueToolthWorkMode",
-             buildBluetoothWorkMode(v.option("BlueToolthWorkMode", OptionList::BluetoothWorkMode,
-                                             {{"high", 0}, {"normal", 1}}, true)));
+         return v.request("BlueToolthWorkMode",
+                          buildBluetoothWorkMode(v.item("BlueToolthWorkMode")));
        }},
       {"wifi-ap",
        [](const Values& v) {
-         return v.request(
-             "NetworkName",
-             buildWifiAccessPoint(v.edit("NetworkName", FieldFilter::Any, field::kWifiChars),
-                                  v.edit("NetworkPsw", FieldFilter::Any, field::kWifiChars)));
+         return v.request("NetworkName",
+                          buildWifiAccessPoint(v.edit("NetworkName"), v.edit("NetworkPsw")));
        }},
       {"wifi-sta",
        [](const Values& v) {
          StationFields f;
-         f.ssid = v.edit("SSID", FieldFilter::Any, field::kWifiChars);
-         f.password = v.edit("StaModePsw", FieldFilter::Any, field::kWifiChars);
-         const bool dynamic =
-             v.choice("IpType", choicesOf({"0", "1"}, {{"dhcp", 0}, {"dynamic", 0}, {"static", 1}},
-                                          false)) == 0;
+         f.ssid = v.edit("SSID");
+         f.password = v.edit("StaModePsw");
+         const bool dynamic = v.item("IpType") == 0;
          f.addressing = dynamic ? StationAddressing::Dynamic : StationAddressing::Static;
-         f.port = v.edit("Port", FieldFilter::Digits, 0, true);
+         f.port = v.edit("Port");
          if (!dynamic) {
            v.checkAddress("IPaddress", AddressField::StationIp);
            v.checkAddress("Maskaddress", AddressField::StationMask);
            v.checkAddress("Gatewayaddress", AddressField::StationGateway);
-           f.ip = v.edit("IPaddress", FieldFilter::Dotted, field::kAddressChars);
-           f.mask = v.edit("Maskaddress", FieldFilter::Dotted, field::kAddressChars);
-           f.gateway = v.edit("Gatewayaddress", FieldFilter::Dotted, field::kAddressChars);
+           f.ip = v.edit("IPaddress");
+           f.mask = v.edit("Maskaddress");
+           f.gateway = v.edit("Gatewayaddress");
          }
          return v.request("SSID", buildWifiStation(f));
        }},
       {"net-ip",
        [](const Values& v) {
          v.checkAddress("NetIPAddress", AddressField::NetworkIp);
-         return v.request("NetIPAddress",
-                          buildNetworkAddress(
-                              v.edit("NetIPAddress", FieldFilter::Dotted, field::kAddressChars)));
+         return v.request("NetIPAddress", buildNetworkAddress(v.edit("NetIPAddress")));
        }},
       {"net-mask",
        [](const Values& v) {
          v.checkAddress("Subnetmask", AddressField::NetworkMask);
-         return v.request("Subnetmask", buildNetworkMask(v.edit("Subnetmask", FieldFilter::Dotted,
-                                                                field::kAddressChars)));
+         return v.request("Subnetmask", buildNetworkMask(v.edit("Subnetmask")));
        }},
       {"net-gateway",
        [](const Values& v) {
-         return v.request("gatewayt", buildNetworkGateway(v.edit("gatewayt", FieldFilter::Dotted,
-                                                                 field::kAddressChars, true)));
+         return v.request("gatewayt", buildNetworkGateway(v.edit("gatewayt")));
        }},
       {"net-mac",
        [](const Values& v) {
@@ -330,21 +283,16 @@ const std::map<std::string_view, Build>& builders() {
                                                   digits.substr(8, 2), digits.substr(10, 2)}));
        }},
       {"net-port",
-       [](const Values& v) {
-         return v.request("Netport", buildNetworkPort(v.number("Netport", 2, 65535)));
-       }},
+       [](const Values& v) { return v.request("Netport", buildNetworkPort(v.number("Netport"))); }},
       {"ethernet",
        [](const Values& v) {
          return v.request("Ethernet", buildEthernetSwitch(v.flag("Ethernet")));
        }},
       {"infrared",
        [](const Values& v) {
-         const bool on =
-             v.choice("InfraredType", choicesOf({"0", "1"}, {{"off", 0}, {"on", 1}}, false)) == 1;
-         const int baud =
-             v.choice("InfraredBaurate", choicesOf(textsOf(kInfraredBaudItems), {}, false));
-         const int protocol =
-             v.option("irdaProtecl", OptionList::IrdaProtocol, {{"raw", 0}, {"irda", 1}}, true);
+         const bool on = v.item("InfraredType") == 1;
+         const int baud = v.item("InfraredBaurate");
+         const int protocol = v.item("irdaProtecl");
          return v.request("InfraredType", buildSetInfrared(baud, on, protocol));
        }},
       {"black-mark",
@@ -353,61 +301,43 @@ const std::map<std::string_view, Build>& builders() {
        }},
       {"black-mark-distance",
        [](const Values& v) {
-         return v.request("Blacklookdistance",
-                          buildBlackMarkDistance(v.edit("Blacklookdistance", FieldFilter::Digits,
-                                                        field::kMarkDistanceChars, true)));
+         return v.request("Blacklookdistance", buildBlackMarkDistance(v.edit("Blacklookdistance")));
        }},
       {"black-mark-width",
        [](const Values& v) {
-         return v.request("Blackwidth",
-                          buildBlackMarkWidth(v.edit("Blackwidth", FieldFilter::Digits,
-                                                     field::kMarkWidthChars, true)));
+         return v.request("Blackwidth", buildBlackMarkWidth(v.edit("Blackwidth")));
        }},
       {"cutter-feed",
        [](const Values& v) {
-         return v.request("Cutteroptocoupler",
-                          buildCutterFeed(v.edit("Cutteroptocoupler", FieldFilter::Digits,
-                                                 field::kMarkDistanceChars, true)));
+         return v.request("Cutteroptocoupler", buildCutterFeed(v.edit("Cutteroptocoupler")));
        }},
       {"usb-type",
        [](const Values& v) {
-         return v.request(
-             "UsbDeviceTpe",
-             buildSetDeviceOption(
-                 DeviceOption::UsbType,
-                 v.option("UsbDeviceTpe", OptionList::UsbDeviceType,
-                          {{"vcom", 0}, {"printer", 1}, {"virtual-serial", 0}}, true)));
+         return v.request("UsbDeviceTpe",
+                          buildSetDeviceOption(DeviceOption::UsbType, v.item("UsbDeviceTpe")));
        }},
       {"paper-type",
        [](const Values& v) {
          return v.request("PaperType",
-                          buildSetDeviceOption(DeviceOption::PaperType,
-                                               v.option("PaperType", OptionList::PaperType,
-                                                        {{"receipt", 0}, {"label", 1}}, true)));
+                          buildSetDeviceOption(DeviceOption::PaperType, v.item("PaperType")));
        }},
       {"print-order",
        [](const Values& v) {
          return v.request("PrinterOrder",
-                          buildSetDeviceOption(DeviceOption::PrintOrder,
-                                               v.option("PrinterOrder", OptionList::PrinterOrder,
-                                                        {{"reverse", 0}, {"normal", 1}}, true)));
+                          buildSetDeviceOption(DeviceOption::PrintOrder, v.item("PrinterOrder")));
        }},
       {"retract-time",
        [](const Values& v) {
-         return v.request("RptTime", buildSetRetractionTime(v.number("RptTime", 1, 255)));
+         return v.request("RptTime", buildSetRetractionTime(v.number("RptTime")));
        }},
       {"bt-hide",
        [](const Values& v) {
          // Item 0 turns hiding on, item 1 off.
-         return v.request("BluetoothSEEK",
-                          buildBluetoothHiding(v.option("BluetoothSEEK", OptionList::BluetoothSeek,
-                                                        {{"on", 0}, {"off", 1}}, true)));
+         return v.request("BluetoothSEEK", buildBluetoothHiding(v.item("BluetoothSEEK")));
        }},
       {"paper-size",
        [](const Values& v) {
-         return v.request("PaperSizeType",
-                          buildSetPaperSize(v.option("PaperSizeType", OptionList::PaperSizeType,
-                                                     {{"2", 0}, {"3", 1}, {"4", 2}}, false)));
+         return v.request("PaperSizeType", buildSetPaperSize(v.item("PaperSizeType")));
        }},
   };
   return table;
@@ -429,7 +359,7 @@ ProfileGroup settingsGroup(const GroupDef& def, const Profile& profile,
   g.command = def.command;
   g.button = def.button;
   g.role = def.role;
-  g.stage = def.role == LinkRole::None ? GroupStage::Settings : GroupStage::LinkSettings;
+  g.stage = groupStage(def);
   // The printer takes the group as one request: a key the profile leaves out would go out as
   // whatever the window would have shown, which the profile did not say.
   // Station mode with a dynamic address needs no addresses.
@@ -604,6 +534,10 @@ const GroupDef* groupOfKey(std::string_view key) {
     }
   }
   return nullptr;
+}
+
+GroupStage groupStage(const GroupDef& def) {
+  return def.role == LinkRole::None ? GroupStage::Settings : GroupStage::LinkSettings;
 }
 
 const char* stageName(GroupStage stage) {

@@ -47,6 +47,8 @@ struct GroupDef {
 // The settings groups, in the window's tab order.
 std::span<const GroupDef> settingsGroupDefs();
 const GroupDef* groupOfKey(std::string_view key);
+// Settings, or LinkSettings for a group that changes a link parameter.
+GroupStage groupStage(const GroupDef& def);
 
 // The device name and serial number: per printer, never from a shared profile.
 struct DeviceIdentity {

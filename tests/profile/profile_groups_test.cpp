@@ -13,6 +13,7 @@
 #include "profile/ApplyPlan.h"
 #include "profile/ApplyRecord.h"
 #include "profile/ApplyRun.h"
+#include "profile/KeyDocs.h"
 #include "profile/ParaKeys.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
@@ -338,5 +339,81 @@ TEST(ProfileGroups, OneVocabularyWithTheOlderWordsAsAliases) {
   for (const auto& c : same) {
     SCOPED_TRACE(c.b);
     EXPECT_EQ(hashOf(c.a, c.group), hashOf(c.b, c.group));
+  }
+}
+
+// A misspelt value is refused with the nearest values the key takes, in a file and with --set.
+TEST(ProfileGroups, AMisspeltValueNamesTheNearestAcceptedValues) {
+  const struct {
+    const char* assignment;
+    const char* hint;  // empty: nothing is near
+  } cases[] = {
+      {"Flowcontrol=hardwre", "did you mean `hardware`?"},
+      {"UsbDeviceTpe=vcomm", "did you mean `vcom`?"},
+      {"PaperType=labl", "did you mean `label`?"},
+      {"BaudRate=96000", "did you mean `9600`?"},
+      {"BlueToolthWorkMode=Normal modee", "did you mean `Normal mode`?"},
+      {"BluetoothSEEK=of", "did you mean `on` or `off`?"},
+      {"PrinterOrder=sideways", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.assignment);
+    for (const bool viaSet : {false, true}) {
+      try {
+        Profile p = parseProfile(viaSet ? std::string("[ParaDefault]\nRptTime=20\n")
+                                        : std::string("[ParaDefault]\n") + c.assignment + "\n",
+                                 "/tmp/p.ini");
+        if (viaSet) applySettingOverrides(p, {c.assignment});
+        buildProfileGroups(p, bothLanguages(), std::nullopt);
+        ADD_FAILURE() << "accepted";
+      } catch (const ProfileError& e) {
+        const std::string message = e.what();
+        EXPECT_NE(message.find("is not one of"), std::string::npos) << message;
+        if (*c.hint) {
+          EXPECT_NE(message.find(c.hint), std::string::npos) << message;
+        } else {
+          EXPECT_EQ(message.find("did you mean"), std::string::npos) << message;
+        }
+      }
+    }
+  }
+}
+
+// What the key list documents is what the groups take: every key of every group is listed with
+// what it accepts, and each listed item, by its plain words, both languages' texts and its index,
+// is that item.
+TEST(ProfileGroups, TheDocumentedValuesOfEveryKeyAreTheAcceptedOnes) {
+  const std::vector<KeyDoc> docs = profileKeyDocs();
+  for (const GroupDef& g : settingsGroupDefs()) {
+    for (const char* key : g.keys) {
+      const auto doc = std::find_if(docs.begin(), docs.end(),
+                                    [&](const KeyDoc& d) { return d.key == key; });
+      ASSERT_NE(doc, docs.end()) << key;
+      ASSERT_NE(doc->values, nullptr) << key;
+      EXPECT_FALSE(doc->accepts.empty()) << key;
+      EXPECT_EQ(doc->group, &g) << key;
+    }
+  }
+  const ProfileVocabulary vocabulary = bothLanguages();
+  const IniDocument english = vocabulary.languages[1];
+  for (const KeyDoc& d : docs) {
+    if (!d.values || d.values->form != ValueForm::Choice) continue;
+    SCOPED_TRACE(d.key);
+    const ChoiceList list = choiceListOf(*d.values, vocabulary);
+    const std::vector<ChoiceItem> items = choiceItems(*d.values, &english);
+    std::map<std::string, int> uses;  // a text several items share (code pages) names the first
+    for (const ChoiceItem& item : items) {
+      for (const std::string& t : {item.chinese, item.english}) ++uses[t];
+    }
+    for (const ChoiceItem& item : items) {
+      std::vector<std::string> forms = item.plain;
+      for (const std::string& t : {item.chinese, item.english}) {
+        if (uses[t] == 1 || (item.chinese == item.english && uses[t] == 2)) forms.push_back(t);
+      }
+      if (d.values->indexAllowed) forms.push_back(std::to_string(item.index));
+      for (const std::string& form : forms) {
+        EXPECT_EQ(matchChoice(form, list), item.index) << form;
+      }
+    }
   }
 }
