@@ -98,8 +98,9 @@ density, cutter, Bluetooth, Wi-Fi, Ethernet, paper and more. It downloads
 fonts, logos and firmware and reads printer memory back.
 
 This package holds the command line (plenar), with the language files, man
-page, bash completion and the udev rule for USB printers. It needs no
-display: the desktop application comes in plenar-setting-tool.")
+pages (plenar(1), plenar-profile(5)), bash and zsh completion and the udev
+rule for USB printers. It needs no display: the desktop application comes in
+plenar-setting-tool.")
 set(CPACK_DEBIAN_WINDOW_DESCRIPTION "set up thermal receipt and label printers (desktop application)
 Plenar Setting Tool connects a thermal receipt or label printer over a
 serial port, the network (UDP), USB or the parallel port, checks that it

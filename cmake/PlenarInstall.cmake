@@ -49,6 +49,9 @@ endif()
 
 install(FILES ${CMAKE_SOURCE_DIR}/dist/linux/completion/plenar
   DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions COMPONENT tool)
+# zsh reads the same words from the program (plenar --complete).
+install(FILES ${CMAKE_SOURCE_DIR}/dist/linux/completion/_plenar
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions COMPONENT tool)
 # The copyright file and the Debian changelog go to each package's doc folder: Packaging.cmake.
 
 include(ManPages)

@@ -8,6 +8,7 @@
 #include "app/Language.h"
 #include "app/MainDefault.h"
 #include "cli/CliSession.h"
+#include "cli/CommandDocs.h"
 #include "cli/DocumentOnce.h"
 #include "cli/RunReport.h"
 #include "platform/BuildInfo.h"
@@ -66,18 +67,12 @@ void printHelp(const CommonOptions& o) {
       "64 usage error, 65 input refused by a field check.\n");
 }
 
-// One command's usage and what it does.
+// One command's usage, what it does, its arguments and options, and an example.
 void printCommandHelp(const CommonOptions& o, const CliCommand& c) {
   o.report->result() = {{"name", c.name}, {"usage", c.usage}, {"summary", c.summary}};
+  if (const CommandDoc* doc = commandDoc(c.name)) o.report->result()["example"] = doc->example;
   if (o.json) return;
-  std::printf("usage:\n%s\n",
-              folded(std::string("plenar ") + (c.needsLink ? "LINK " : "") + c.usage, 2).c_str());
-  std::printf("%s", folded(c.summary, 2).c_str());
-  if (c.needsLink) {
-    std::printf(
-        "\nLINK is one of --serial PORT [--device-baud RATE], --net ADDR[:PORT], --usb ID,\n"
-        "--lpt N (plenar --help lists every option).\n");
-  }
+  std::printf("%s", commandHelpText(c.name, c.usage, c.summary, c.needsLink).c_str());
 }
 
 const CliCommand* findCommand(const std::string& name) {

@@ -9,6 +9,7 @@
 #include <set>
 
 #include "cli/CliCommands.h"
+#include "cli/CommandWords.h"
 
 namespace plenar::cli {
 namespace {
@@ -37,56 +38,6 @@ const CommonOption kCommon[] = {
 
 constexpr const char* kRates = "1200 2400 4800 9600 19200 38400 57600 115200 230400";
 
-// The words of a usage or summary text, brackets and parentheses taken away.
-std::vector<std::string> tokens(const std::string& text) {
-  std::vector<std::string> out;
-  std::string word;
-  for (char c : text + " ") {
-    if (c == ' ' || c == '[' || c == ']' || c == '(' || c == ')' || c == ',' || c == ';') {
-      while (!word.empty() && (word.back() == ':' || word.back() == '.')) word.pop_back();
-      if (!word.empty()) out.push_back(word);
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
-  return out;
-}
-
-std::string alternatives(const std::string& spec) {
-  if (spec.find('|') == std::string::npos)
-    return spec.find("FILE") != std::string::npos ? "@file" : "";
-  std::string out;
-  for (char c : spec) out += c == '|' ? ' ' : c;
-  return out;
-}
-
-// The command's own options and their values, and its first positional's values.
-struct CommandWords {
-  std::vector<std::pair<std::string, std::string>> options;  // name, values ("" free, "-" flag)
-  std::string positional;
-};
-
-CommandWords wordsOf(const CliCommand& c) {
-  CommandWords w;
-  const std::vector<std::string> t = tokens(c.usage + " " + c.summary);
-  for (std::size_t i = 1; i < t.size(); ++i) {
-    if (t[i].rfind("--", 0) == 0) {
-      const bool takesValue =
-          i + 1 < t.size() && t[i + 1].rfind("--", 0) != 0 && t[i + 1] != "|" &&
-          !t[i + 1].empty() &&
-          (std::isupper(static_cast<unsigned char>(t[i + 1][0])) ||
-           t[i + 1].find('|') != std::string::npos ||
-           std::isdigit(static_cast<unsigned char>(t[i + 1][0])) || t[i + 1] == "-");
-      w.options.emplace_back(t[i], takesValue ? alternatives(t[i + 1]) : "-");
-    } else if (w.positional.empty() && i == 1 && t[i].find('|') != std::string::npos) {
-      w.positional = alternatives(t[i]);
-    }
-  }
-  if (c.name == "apply") w.positional = "@ini";
-  return w;
-}
-
 void printSerialPorts() {
   for (const char* pattern :
        {"/dev/ttyS[0-9]*", "/dev/ttyUSB[0-9]*", "/dev/ttyACM[0-9]*", "/dev/rfcomm[0-9]*"}) {
@@ -101,7 +52,7 @@ void printSerialPorts() {
 void printValues(const std::string& values) {
   if (values == "@serial") return printSerialPorts();
   if (values == "@rate") return printValues(kRates);
-  for (const std::string& v : tokens(values)) std::printf("%s\n", v.c_str());
+  for (const std::string& v : usageTokens(values)) std::printf("%s\n", v.c_str());
 }
 
 const CommonOption* commonOption(const std::string& word) {

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 
-#include "profile/ProfileGroups.h"
 #include "requests/OptionLists.h"
 #include "shared/Nearest.h"
 
@@ -153,7 +152,7 @@ const ChoiceKeywords& flagWords() {
   return words;
 }
 
-ChoiceList choiceListOf(const KeyValues& v, const ProfileVocabulary& vocabulary) {
+ChoiceList choiceListOf(const KeyValues& v, const std::vector<IniDocument>& languages) {
   ChoiceList list;
   list.keywords = v.form == ValueForm::Flag ? flagWords() : v.plain;
   list.indexAllowed = v.form == ValueForm::Choice && v.indexAllowed;
@@ -166,7 +165,7 @@ ChoiceList choiceListOf(const KeyValues& v, const ProfileVocabulary& vocabulary)
   for (int i = 0; i < def.size; ++i) {
     std::vector<std::string> texts{optionEntry(v.list, i),
                                    def.entries[static_cast<std::size_t>(i)]};
-    for (const IniDocument& doc : vocabulary.languages) {
+    for (const IniDocument& doc : languages) {
       if (auto t = doc.find(def.section, std::to_string(i))) texts.push_back(*t);
     }
     list.items.push_back(std::move(texts));

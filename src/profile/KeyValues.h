@@ -14,8 +14,6 @@
 
 namespace plenar {
 
-struct ProfileVocabulary;
-
 // What a [ParaDefault] key of a settings group accepts. The group builders read their values
 // through this table, and `plenar profile keys` and plenar-profile(5) print it, so that what is
 // documented is what is taken.
@@ -53,8 +51,8 @@ const KeyValues* keyValuesOf(std::string_view key);
 const ChoiceKeywords& flagWords();
 
 // A choice key's items, each with every text it may be given as: the text in the language in
-// force first, then the built-in Chinese text, then those of the vocabulary's language files.
-ChoiceList choiceListOf(const KeyValues& values, const ProfileVocabulary& vocabulary);
+// force first, then the built-in Chinese text, then those of the given language files.
+ChoiceList choiceListOf(const KeyValues& values, const std::vector<IniDocument>& languages);
 
 // One item of a choice key for people: its index, plain words and texts (Chinese, English).
 struct ChoiceItem {

@@ -124,7 +124,7 @@ class Values {
 
   // A list item: a plain word, any language's text of the item or, where allowed, its index.
   int item(const char* key) const {
-    const ChoiceList list = choiceListOf(spec(key), vocabulary_);
+    const ChoiceList list = choiceListOf(spec(key), vocabulary_.languages);
     if (auto item = matchChoice(text(key), list)) return *item;
     refuse(key, choiceRefusal(text(key), list));
   }

@@ -44,7 +44,7 @@ expected=(
   "$bindir/plenar" "$bindir/plenar-printer-sim"
   "$datadir/plenar/lang/Chinese.lng" "$datadir/plenar/lang/English.lng"
   "lib/udev/rules.d/60-plenar.rules" "lib/sysusers.d/plenar.conf"
-  "$datadir/bash-completion/completions/plenar"
+  "$datadir/bash-completion/completions/plenar" "$datadir/zsh/vendor-completions/_plenar"
 )
 packages=(plenar plenar-printer-sim)
 [ "$gui" = 1 ] && packages+=(plenar-setting-tool)
@@ -63,8 +63,11 @@ if [ "$gui" = 1 ]; then
   )
 fi
 if [ "$man" = 1 ]; then
-  expected+=("$mandir/man1/plenar.1.gz" "$mandir/man1/plenar-printer-sim.1.gz")
-  [ "$gui" = 1 ] && expected+=("$mandir/man1/plenar-setting-tool.1.gz")
+  expected+=("$mandir/man1/plenar.1.gz" "$mandir/man5/plenar-profile.5.gz")
+  # help2man makes these two.
+  [ -f "$build/man/plenar-printer-sim.1" ] && expected+=("$mandir/man1/plenar-printer-sim.1.gz")
+  [ "$gui" = 1 ] && [ -f "$build/man/plenar-setting-tool.1" ] &&
+    expected+=("$mandir/man1/plenar-setting-tool.1.gz")
 fi
 for f in "${expected[@]}"; do
   [ -e "$usr/$f" ] || fail "missing $prefix/$f"
@@ -87,12 +90,15 @@ if [ "$gui" = 1 ]; then
   fi
 fi
 if [ "$man" = 1 ] && command -v groff >/dev/null; then
-  for page in "$usr/$mandir"/man1/*.1.gz; do
+  for page in "$usr/$mandir"/man1/*.1.gz "$usr/$mandir"/man5/*.5.gz; do
     check "groff $(basename "$page")" bash -c \
       "zcat '$page' | groff -man -z -ww 2>&1 | tee /dev/stderr | (! grep -q .)"
   done
 fi
 check "bash completion parses" bash -n "$usr/$datadir/bash-completion/completions/plenar"
+if command -v zsh >/dev/null; then
+  check "zsh completion parses" zsh -n "$usr/$datadir/zsh/vendor-completions/_plenar"
+fi
 
 # ---- the installed programs, from an unrelated folder, as a user with a fresh home ----
 home=$work/home

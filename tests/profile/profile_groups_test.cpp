@@ -386,8 +386,8 @@ TEST(ProfileGroups, TheDocumentedValuesOfEveryKeyAreTheAcceptedOnes) {
   const std::vector<KeyDoc> docs = profileKeyDocs();
   for (const GroupDef& g : settingsGroupDefs()) {
     for (const char* key : g.keys) {
-      const auto doc = std::find_if(docs.begin(), docs.end(),
-                                    [&](const KeyDoc& d) { return d.key == key; });
+      const auto doc =
+          std::find_if(docs.begin(), docs.end(), [&](const KeyDoc& d) { return d.key == key; });
       ASSERT_NE(doc, docs.end()) << key;
       ASSERT_NE(doc->values, nullptr) << key;
       EXPECT_FALSE(doc->accepts.empty()) << key;
@@ -399,7 +399,7 @@ TEST(ProfileGroups, TheDocumentedValuesOfEveryKeyAreTheAcceptedOnes) {
   for (const KeyDoc& d : docs) {
     if (!d.values || d.values->form != ValueForm::Choice) continue;
     SCOPED_TRACE(d.key);
-    const ChoiceList list = choiceListOf(*d.values, vocabulary);
+    const ChoiceList list = choiceListOf(*d.values, vocabulary.languages);
     const std::vector<ChoiceItem> items = choiceItems(*d.values, &english);
     std::map<std::string, int> uses;  // a text several items share (code pages) names the first
     for (const ChoiceItem& item : items) {
