@@ -71,6 +71,7 @@ int profileKeys(const CommonOptions& o, ArgList& args) {
     Json j = {{"section", d.section}, {"key", d.key}, {"default", d.defaultValue}};
     if (!d.control.empty()) j["control"] = d.control;
     if (!d.sameAs.empty()) j["same_as"] = d.sameAs;
+    if (!d.aliases.empty()) j["aliases"] = d.aliases;
     if (d.group) {
       j["group"] = d.group->name;
       j["command"] = d.group->command;
@@ -100,6 +101,7 @@ int profileKeys(const CommonOptions& o, ArgList& args) {
         continue;
       }
       if (!d.sameAs.empty()) printFolded("the same key as " + d.sameAs, 4);
+      for (const std::string& alias : d.aliases) printFolded("also as " + alias, 4);
       printFolded("accepts: " + d.accepts, 4);
       if (d.values && d.values->form == ValueForm::Choice && d.values->list != OptionList::Count) {
         for (const ChoiceItem& item : choiceItems(*d.values, &english)) {

@@ -2,6 +2,7 @@
 #include "profile/KeyDocs.h"
 
 #include "logo/LogoFiles.h"
+#include "profile/KeyAliases.h"
 #include "profile/ParaKeys.h"
 #include "profile/Profile.h"
 
@@ -20,6 +21,9 @@ KeyDoc paraDoc(const ParaKey& k, const ParaKey* previous) {
   }
   const std::string& own = d.sameAs.empty() ? d.key : d.sameAs;
   d.group = groupOfKey(own);
+  if (d.sameAs.empty()) {
+    for (const char* alias : aliasesOf(d.key)) d.aliases.push_back(alias);
+  }
   if (d.group) {
     d.stage = groupStage(*d.group);
     d.values = keyValuesOf(own);

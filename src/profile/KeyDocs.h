@@ -23,6 +23,7 @@ struct KeyDoc {
   std::string accepts;                      // one line for people
   std::string ignored;                      // why it sets nothing; empty for a key that does
   std::string sameAs;                       // a second spelling of this key
+  std::vector<std::string> aliases;         // readable names a profile may use instead
 };
 
 std::vector<KeyDoc> profileKeyDocs();

@@ -10,6 +10,7 @@
 #include "platform/IniFile.h"
 #include "platform/SafeFiles.h"
 #include "platform/Sha256.h"
+#include "profile/KeyAliases.h"
 #include "profile/ParaKeys.h"
 #include "profile/ProfileGroups.h"
 #include "requests/Choices.h"
@@ -58,8 +59,10 @@ bool isMemoLine(std::string_view key) {
                      [](unsigned char c) { return std::isdigit(c); });
 }
 
-// The key as the table spells it (a second spelling of a key is that key), empty when unknown.
+// The key as the table spells it (a second spelling of a key, or a readable alias, is that key),
+// empty when unknown.
 std::string managedSpelling(std::string_view key) {
+  if (const char* own = keyOfAlias(key)) key = own;
   const GroupDef* group = groupOfKey(key);
   if (!group) return {};
   for (const char* k : group->keys) {
@@ -157,6 +160,7 @@ class Parser {
     std::vector<std::string> known;
     for (const ParaKey& k : paraKeys()) known.push_back(k.key);
     for (const IgnoredDef& d : kIgnored) known.push_back(d.key);
+    for (const KeyAlias& a : keyAliases()) known.push_back(a.alias);
     const std::string hint = didYouMean(nearestWords(e.key, known));
     throw ProfileError(e.key, e.line,
                        "not a key of the parameter window ([ParaDefault])" +

@@ -13,6 +13,7 @@
 #include "profile/ApplyPlan.h"
 #include "profile/ApplyRecord.h"
 #include "profile/ApplyRun.h"
+#include "profile/KeyAliases.h"
 #include "profile/KeyDocs.h"
 #include "profile/ParaKeys.h"
 #include "profile/Profile.h"
@@ -264,7 +265,7 @@ TEST(ProfileGroups, AMisspeltKeyNamesTheNearestKeys) {
     const char* hint;  // empty: no key is near
   };
   const Case cases[] = {
-      {"BlueToothName", "did you mean `BlueToolthName`?"},
+      {"BlueToolthNam", "did you mean `BlueToolthName`"},
       {"codepage2", "did you mean `CodePage`?"},
       {"gateway", "did you mean `gatewayt`?"},
       {"WiFiPassword", ""},
@@ -319,6 +320,24 @@ TEST(ProfileGroups, SetValuesReplaceOrAddKeysAndChangeTheDigest) {
       EXPECT_EQ(e.line(), 0);
     }
   }
+}
+
+// A readable alias reads as the window's key: the same group, refused when the file gives both
+// with different values, and no alias is another key's spelling.
+TEST(ProfileGroups, ReadableKeyAliasesAreTheWindowsKeys) {
+  for (const KeyAlias& a : keyAliases()) {
+    SCOPED_TRACE(a.alias);
+    EXPECT_EQ(groupOfKey(a.alias), nullptr);
+    EXPECT_EQ(ignoredKeyReason(a.alias), nullptr);
+    const Profile p = parseProfile(std::string("[ParaDefault]\n") + a.alias + "=1\n", "/tmp/p.ini");
+    ASSERT_EQ(p.settings.size(), 1u);
+    EXPECT_EQ(p.settings[0].key, a.key);
+  }
+  EXPECT_EQ(hashOf("[ParaDefault]\nUsbDeviceType=printer\n", "usb-type"),
+            hashOf("[ParaDefault]\nUsbDeviceTpe=printer\n", "usb-type"));
+  EXPECT_THROW(
+      parseProfile("[ParaDefault]\nNetGateway=10.0.0.1\ngatewayt=10.0.0.2\n", "/tmp/p.ini"),
+      ProfileError);
 }
 
 TEST(ProfileGroups, OneVocabularyWithTheOlderWordsAsAliases) {

@@ -39,6 +39,9 @@ std::string itemHead(const ChoiceItem& item, bool indexAllowed) {
 std::string keyEntry(const KeyDoc& d, const IniDocument& english) {
   std::string out = ".TP\n.B " + quoted(d.key) + "\n";
   if (!d.sameAs.empty()) out += "The same key as\n.BR " + roff(d.sameAs) + " .\n.br\n";
+  for (const std::string& alias : d.aliases) {
+    out += "Also as\n.BR " + roff(alias) + " ,\na readable name for the window's spelling.\n.br\n";
+  }
   if (d.group) {
     out += "Group\n.B " + roff(d.group->name) + "\n(like\n.BR \"plenar " + roff(d.group->command) +
            "\" ),\n";
