@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandWords.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace plenar::cli {
@@ -46,6 +47,13 @@ CommandWords wordsOf(const CliCommand& c) {
     } else if (w.positional.empty() && i == 1 && t[i].find('|') != std::string::npos) {
       w.positional = alternatives(t[i]);
     }
+  }
+  // A fixed word as the usage's first argument ("profile keys").
+  const std::vector<std::string> own = usageTokens(c.usage);
+  if (w.positional.empty() && own.size() > 1 &&
+      std::all_of(own[1].begin(), own[1].end(),
+                  [](unsigned char ch) { return std::islower(ch); })) {
+    w.positional = own[1];
   }
   if (c.name == "apply") w.positional = "@ini";
   return w;

@@ -64,6 +64,7 @@ TEST(CommandDocs, ZshCompletionOffersWhatBashOffers) {
       {"plenar apply shop.ini --", {"--check", "--plan", "--set"}},
       {"plenar apply ''", {"_files -g *.ini(-.)"}},
       {"plenar --dir ''", {"_files -/"}},
+      {"plenar profile ''", {"keys"}},
   };
   const std::string script = std::string(PLENAR_SOURCE_DIR) + "/dist/linux/completion/_plenar";
   for (const auto& c : cases) {
