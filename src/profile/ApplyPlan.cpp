@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "profile/Profile.h"
+#include "shared/RateCodes.h"
 
 namespace plenar {
 namespace {
@@ -33,6 +34,45 @@ int stageRank(GroupStage stage) {
 bool changesLink(LinkRole role, LinkKind link) {
   const auto own = ownRoles(link);
   return role != LinkRole::None && std::find(own.begin(), own.end(), role) != own.end();
+}
+
+LinkRole linkRoleOfRequest(const CommandRequest& request) {
+  switch (request.code) {
+    case 8:
+      return LinkRole::SerialRate;
+    case 42:
+    case 43:
+      return LinkRole::SerialFlow;
+    case 37:
+      return LinkRole::NetMask;
+    case 38:
+      return LinkRole::NetGateway;
+    case 39:
+      return LinkRole::NetPort;
+    case 41:
+      return LinkRole::NetAddress;
+    case 48:
+      return LinkRole::EthernetSwitch;
+    case 23:
+      return request.value1 == 0 ? LinkRole::UsbType : LinkRole::None;
+    default:
+      return LinkRole::None;
+  }
+}
+
+std::optional<LinkSnapshot> linkAfterRequest(LinkRole role, const CommandRequest& request,
+                                             LinkSnapshot link) {
+  if (!changesLink(role, link.kind)) return link;
+  if (role == LinkRole::SerialRate) {
+    if (auto rate = codeToRate(request.value1)) link.deviceBaudText = std::to_string(*rate);
+  } else if (role == LinkRole::NetAddress && request.paraBuf.size() >= 4) {
+    const auto& b = request.paraBuf;
+    link.ipAddress = std::to_string(b[0]) + "." + std::to_string(b[1]) + "." +
+                     std::to_string(b[2]) + "." + std::to_string(b[3]);
+  } else if (role == LinkRole::UsbType && request.value2 == 0) {
+    return std::nullopt;
+  }
+  return link;
 }
 
 std::vector<ProfileGroup> orderForLink(std::vector<ProfileGroup> groups, LinkKind link) {

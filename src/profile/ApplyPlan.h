@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "engine/CommandRequest.h"
@@ -20,5 +21,18 @@ std::vector<ProfileGroup> orderForLink(std::vector<ProfileGroup> groups, LinkKin
 
 // True when `role` is a parameter of `link` itself.
 bool changesLink(LinkRole role, LinkKind link);
+
+// The link parameter a settings request changes, as its group's role (the window's single
+// "set" buttons post the same requests): code 8 the rate, 42/43 the flow control, 37/38/39/41
+// the Ethernet mask, gateway, port and address, 48 the Ethernet switch, 23 with Value1 0 the USB
+// device type; None for the others.
+LinkRole linkRoleOfRequest(const CommandRequest& request);
+
+// Where the printer answers once `request` (a group of `role`) has taken effect on `link`: the
+// new device rate or address. nullopt when it leaves the link: a USB printer made a USB virtual
+// serial port shows up as a serial port instead. A request that leaves `link` alone gives it
+// back unchanged.
+std::optional<LinkSnapshot> linkAfterRequest(LinkRole role, const CommandRequest& request,
+                                             LinkSnapshot link);
 
 }  // namespace plenar

@@ -63,6 +63,11 @@ ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions op
   candidates_.push_back(options_.link);
 }
 
+void ApplyRun::note(NoteKind kind, std::vector<std::string> args, std::string text) {
+  noteFacts_.push_back({kind, std::move(args)});
+  notes_.push_back(std::move(text));
+}
+
 void ApplyRun::keySecretGroups() {
   const bool anySecret =
       std::any_of(groups_.begin(), groups_.end(), [](const ProfileGroup& g) { return g.secret; });
@@ -75,7 +80,7 @@ void ApplyRun::keySecretGroups() {
     if (::getrandom(key_.data(), key_.size(), 0) != static_cast<ssize_t>(key_.size())) {
       key_ = std::to_string(::getpid()) + utcTimestamp();
     }
-    notes_.push_back(why + ": the groups with a password are sent every time");
+    note(NoteKind::NoRecordKey, {why}, why + ": the groups with a password are sent every time");
   }
   for (ProfileGroup& g : groups_) {
     if (g.secret) g.sha256 = hmacSha256Hex(key_, g.canonical);
@@ -151,15 +156,17 @@ void ApplyRun::loadRecord() {
     fail({"file", e.what(), {}, {}});
     return;
   } catch (const RecordError& e) {
-    notes_.push_back(std::string(e.what()) + "; every group is sent and the record replaced");
+    note(NoteKind::RecordUnreadable, {e.what()},
+         std::string(e.what()) + "; every group is sent and the record replaced");
     diskDirty_ = onDisk;
   }
   if (record_) {
     for (const auto& [name, g] : record_->groups) diskGroups_[name] = g.sha256;
   }
   if (record_ && !samePort(record_->link, options_.link)) {
-    notes_.push_back("the record " + options_.recordPath + " is of another link (" +
-                     describeLink(record_->link) + "); every group is sent");
+    note(NoteKind::RecordOfAnotherLink, {options_.recordPath, describeLink(record_->link)},
+         "the record " + options_.recordPath + " is of another link (" +
+             describeLink(record_->link) + "); every group is sent");
     record_.reset();
     diskDirty_ = true;
   }
@@ -292,8 +299,8 @@ ApplyRun::Action ApplyRun::sendNext() {
     return next();
   }
   if (changedOwnLink) {
-    notes_.push_back(
-        "the printer now shows as a USB virtual serial port: find it with plenar list-ports");
+    note(NoteKind::NowUsbVirtualSerial, {},
+         "the printer now shows as a USB virtual serial port: find it with plenar list-ports");
   }
   phase_ = Phase::Done;
   return a;
@@ -306,15 +313,9 @@ std::optional<LinkSnapshot> ApplyRun::linkAfterChanges(bool& changedOwnLink) {
     const ProfileGroup& g = groups_[i];
     if (steps_[i].status != "done" || !changesLink(g.role, link.kind)) continue;
     changedOwnLink = true;
-    const CommandRequest& r = *g.request;
-    if (g.role == LinkRole::SerialRate) {
-      if (auto rate = codeToRate(r.value1)) link.deviceBaudText = std::to_string(*rate);
-    } else if (g.role == LinkRole::NetAddress && r.paraBuf.size() >= 4) {
-      link.ipAddress = std::to_string(r.paraBuf[0]) + "." + std::to_string(r.paraBuf[1]) + "." +
-                       std::to_string(r.paraBuf[2]) + "." + std::to_string(r.paraBuf[3]);
-    } else if (g.role == LinkRole::UsbType && r.value2 == 0) {
-      return std::nullopt;
-    }
+    auto after = linkAfterRequest(g.role, *g.request, link);
+    if (!after) return std::nullopt;
+    link = *after;
   }
   return link;
 }
@@ -347,8 +348,9 @@ void ApplyRun::report(const Outcome& outcome) {
       const LinkSnapshot& tried = candidates_[candidate_];
       if (!outcome.ok) {
         if (candidate_ + 1 < candidates_.size()) {
-          notes_.push_back("no answer on the recorded link " + describeLink(tried) + "; trying " +
-                           describeLink(candidates_[candidate_ + 1]));
+          const std::string next = describeLink(candidates_[candidate_ + 1]);
+          note(NoteKind::NoAnswerOnRecordedLink, {describeLink(tried), next},
+               "no answer on the recorded link " + describeLink(tried) + "; trying " + next);
           ++candidate_;
           return;
         }
@@ -364,20 +366,22 @@ void ApplyRun::report(const Outcome& outcome) {
         // The last apply moved the printer, yet it answers where it was before: it was reset
         // or set by other means since, and nothing the record says can be trusted.
         recordStale_ = true;
-        notes_.push_back("the printer does not answer on " + describeLink(candidates_[0]) +
-                         ", where the record says the last apply left it, but on " +
-                         describeLink(tried) +
-                         ": the record is stale (the printer was reset or set by other means) "
-                         "and every group is sent");
+        note(NoteKind::RecordStale, {describeLink(candidates_[0]), describeLink(tried)},
+             "the printer does not answer on " + describeLink(candidates_[0]) +
+                 ", where the record says the last apply left it, but on " + describeLink(tried) +
+                 ": the record is stale (the printer was reset or set by other means) "
+                 "and every group is sent");
         forgetRecord();
       } else if (!sameLink(tried, options_.link)) {
-        notes_.push_back("the printer answered on the link the last apply left it on: " +
-                         describeLink(tried) + " (not " + describeLink(options_.link) + ")");
+        note(NoteKind::AnsweredWhereLeft, {describeLink(tried), describeLink(options_.link)},
+             "the printer answered on the link the last apply left it on: " + describeLink(tried) +
+                 " (not " + describeLink(options_.link) + ")");
       }
       if (record_ && record_->modelTag != modelTag_) {
-        notes_.push_back("the record is of a printer with model tag '" + record_->modelTag +
-                         "'; this one answers '" + modelTag_ +
-                         "': its state is unknown and every group is sent");
+        note(NoteKind::AnotherModel, {record_->modelTag, modelTag_},
+             "the record is of a printer with model tag '" + record_->modelTag +
+                 "'; this one answers '" + modelTag_ +
+                 "': its state is unknown and every group is sent");
         forgetRecord();
       }
       if (!checkFirmware(tried)) return;

@@ -93,6 +93,24 @@ class ApplyRun {
   const std::optional<ApplyError>& error() const { return error_; }
   std::string modelTag() const { return modelTag_; }
   const std::vector<std::string>& notes() const { return notes_; }
+  // The same notes as facts, for a front end that words them in its own language: what each is
+  // about, and the texts it names (links, paths, model tags, a reason) in the order the English
+  // wording names them.
+  enum class NoteKind {
+    NoRecordKey,             // why
+    RecordUnreadable,        // the reader's refusal
+    RecordOfAnotherLink,     // record path, its link
+    NowUsbVirtualSerial,     //
+    NoAnswerOnRecordedLink,  // the recorded link, the one tried next
+    RecordStale,             // the recorded link, the one that answered
+    AnsweredWhereLeft,       // the link that answered, the given one
+    AnotherModel,            // the record's model tag, the printer's
+  };
+  struct Note {
+    NoteKind kind;
+    std::vector<std::string> args;
+  };
+  const std::vector<Note>& noteFacts() const { return noteFacts_; }
   const std::vector<ProfileGroup>& groups() const { return groups_; }
 
   // One step per group, in the order they go out.
@@ -134,6 +152,7 @@ class ApplyRun {
     std::string error;
   };
 
+  void note(NoteKind kind, std::vector<std::string> args, std::string text);
   void keySecretGroups();
   bool lockRecord();
   void loadRecord();
@@ -181,6 +200,7 @@ class ApplyRun {
   std::string modelTag_;
   std::optional<ApplyError> error_;
   std::vector<std::string> notes_;
+  std::vector<Note> noteFacts_;
   std::chrono::steady_clock::time_point stepStart_{};
 };
 
