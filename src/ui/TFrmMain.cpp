@@ -500,6 +500,43 @@ LinkSnapshot TFrmMain::linkSnapshot() const {
   return link;
 }
 
+void TFrmMain::followLink(const std::optional<LinkSnapshot>& link) {
+  // The link the printer left is closed; the next test opens the new one.
+  engine_->forgetLink();
+  if (!link) {
+    radioSerial_->setChecked(true);
+    fillSerialPortList();
+    showTransModeLabel();
+    return;
+  }
+  switch (link->kind) {
+    case LinkKind::Serial: {
+      const QString rate = qs(link->deviceBaudText);
+      const int index = devBauRate_->findText(rate);
+      if (index >= 0) {
+        devBauRate_->setCurrentIndex(index);
+      } else {
+        devBauRate_->setEditText(rate);
+      }
+      break;
+    }
+    case LinkKind::Network:
+      ipAddress_->setText(qs(link->ipAddress));
+      port_->setText(QString::number(link->udpPort));
+      remembered_.ipAddress = link->ipAddress;
+      remembered_.udpPort = link->udpPort;
+      break;
+    case LinkKind::Usb:
+      remembered_.usbDevice = link->usbDevice;
+      if (const int index = usbDeviceList_->findText(qs(link->usbDevice)); index >= 0) {
+        usbDeviceList_->setCurrentIndex(index);
+      }
+      break;
+    case LinkKind::Parallel:
+      break;
+  }
+}
+
 bool TFrmMain::postRequest(CommandRequest request) {
   request.link = linkSnapshot();
   return worker().postCommand(std::move(request));

@@ -21,6 +21,8 @@
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
 #include "platform/SafeFiles.h"
+#include "profile/ApplyPlan.h"
+#include "profile/LinkJson.h"
 #include "shared/SharedTexts.h"
 #include "ui/TFrmMain.h"
 #include "ui/WindowStyle.h"
@@ -252,6 +254,8 @@ void TFrmPara::submit(const BuildResult& result) {
     QApplication::beep();
     return;
   }
+  // The link it went over: the connection window's, as the post took it.
+  posted_ = {*request, main_.linkSnapshot()};
   progress_->hide();
   setRunning(true);
 }
@@ -290,12 +294,23 @@ void TFrmPara::handleWorkerMessage(int msg) {
       if (profileActions_->applying()) {
         profileActions_->commandReported(true, {});
       } else {
+        followPostedRequest();
         setRunning(false);
       }
       break;
     default:
       break;
   }
+}
+
+void TFrmPara::followPostedRequest() {
+  if (!posted_) return;
+  const auto [request, before] = std::move(*posted_);
+  posted_.reset();
+  const LinkRole role = linkRoleOfRequest(request);
+  if (!changesLink(role, before.kind)) return;
+  const std::optional<LinkSnapshot> after = linkAfterRequest(role, request, before);
+  if (!after || !sameLink(*after, before)) main_.followLink(after);
 }
 
 void TFrmPara::showProgress(long long done, long long total) {

@@ -4,8 +4,10 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QPointer>
+#include <optional>
 #include <vector>
 
+#include "engine/CommandRequest.h"
 #include "ui/QtReportWindow.h"
 #include "ui/para/ParaHost.h"
 
@@ -31,6 +33,8 @@ class TFrmMain;
 // fields are saved, the worker reports to the connection window again, boot mode's quiet waits
 // end and the connection window comes back.
 // While a command runs the action buttons are disabled: the worker would ignore a second one.
+// A setting that moves the printer's own link (its rate, network address or USB type) moves the
+// connection window's with it once the printer took it.
 // Threads: GUI thread only; the worker reaches it through its QtReportWindow.
 class TFrmPara : public QDialog, private ParaHost {
   Q_OBJECT
@@ -66,6 +70,9 @@ class TFrmPara : public QDialog, private ParaHost {
   void formClose();
   void replaceListTexts();
   void handleWorkerMessage(int msg);
+  // A setting the printer took may have moved its link (rate, address, USB type): the
+  // connection window follows it.
+  void followPostedRequest();
   void showProgress(long long done, long long total);
   void setRunning(bool running);
   // The worker went idle: an outcome reported elsewhere (the command ran on while the window was
@@ -84,6 +91,12 @@ class TFrmPara : public QDialog, private ParaHost {
   QProgressBar* progress_ = nullptr;
   QFileDialog* openDialog_ = nullptr;
   QFileDialog* saveDialog_ = nullptr;
+  // The request of a "set" button while it runs, and the link it went over.
+  struct Posted {
+    CommandRequest request;
+    LinkSnapshot link;
+  };
+  std::optional<Posted> posted_;
   bool running_ = false;
   bool closed_ = true;
   // False when sysconfig.ini exists but could not be read: closing then must not replace it with

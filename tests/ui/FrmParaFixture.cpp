@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTest>
 
@@ -91,6 +92,37 @@ void FileDialogAnswers::poll() {
     name->setText(typed);
   }
   static_cast<QDialog*>(dialog)->accept();
+}
+
+SaveGroupsAnswer::SaveGroupsAnswer(QStringList toggle, bool cancel)
+    : toggle_(std::move(toggle)), cancel_(cancel) {
+  timer_.setInterval(20);
+  connect(&timer_, &QTimer::timeout, this, [this] { poll(); });
+  timer_.start();
+}
+
+void SaveGroupsAnswer::poll() {
+  QWidget* dialog = QApplication::activeModalWidget();
+  if (!dialog || !dialog->isVisible() || dialog->objectName() != QStringLiteral("qt_saveGroups")) {
+    return;
+  }
+  auto* list = dialog->findChild<QListWidget*>(QStringLiteral("qt_saveGroupList"));
+  if (!list || !list->hasFocus()) return;
+  listCaption = dialog->findChild<QLabel*>(QStringLiteral("lbl_SaveGroups"))->text();
+  why = dialog->findChild<QLabel*>(QStringLiteral("lbl_SavePerPrinter"))->text();
+  accessibleName = list->accessibleName();
+  seen_.clear();
+  for (int i = 0; i < list->count(); ++i) {
+    const QListWidgetItem* item = list->item(i);
+    seen_.append(
+        {item->data(Qt::UserRole).toString(), item->text(), item->checkState() == Qt::Checked});
+  }
+  // From the first item down, toggling on the way.
+  for (int i = 0; i < list->count(); ++i) {
+    if (i > 0) QTest::keyClick(list, Qt::Key_Down);
+    if (toggle_.contains(seen_[i].group)) QTest::keyClick(list, Qt::Key_Space);
+  }
+  QTest::keyClick(list, cancel_ ? Qt::Key_Escape : Qt::Key_Return);
 }
 
 }  // namespace plenar::uitest

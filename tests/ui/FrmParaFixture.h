@@ -56,4 +56,28 @@ class FileDialogAnswers : public QObject {
   QString lastTitle_;
 };
 
+// Answers the dialog of "Save profile..." as a keyboard user: seen() holds what it showed (each
+// item's group, text and check state as it opened), then Down and Space toggle the items of the
+// `toggle` groups, and Enter saves (Escape cancels when `cancel`).
+class SaveGroupsAnswer : public QObject {
+ public:
+  struct Item {
+    QString group;
+    QString text;
+    bool checked = false;
+  };
+  explicit SaveGroupsAnswer(QStringList toggle = {}, bool cancel = false);
+  const QList<Item>& seen() const { return seen_; }
+  // The captions of the list's label and of the line that says why, and the list's accessible
+  // name.
+  QString listCaption, why, accessibleName;
+
+ private:
+  void poll();
+  QTimer timer_;
+  QStringList toggle_;
+  bool cancel_;
+  QList<Item> seen_;
+};
+
 }  // namespace plenar::uitest

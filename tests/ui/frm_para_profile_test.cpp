@@ -15,6 +15,8 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 
 #include "FrmParaFixture.h"
@@ -23,6 +25,7 @@
 #include "profile/ApplyRecord.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
+#include "shared/SharedTexts.h"
 
 namespace plenar {
 namespace {
@@ -57,8 +60,10 @@ class ProfileButtons : public uitest::FrmParaFixture {
     sim_.reset();
   }
 
-  // As the user who tabs to the button and presses the space bar; `file` answers its dialog.
-  void press(const char* button, const std::string& file) {
+  // As the user who tabs to the button and presses the space bar; `file` answers its file
+  // dialog, and the groups dialog of a save is answered with its defaults but `toggle`.
+  void press(const char* button, const std::string& file, QStringList toggle = {}) {
+    groups_ = std::make_unique<uitest::SaveGroupsAnswer>(std::move(toggle));
     uitest::FileDialogAnswers answers({{QString::fromStdString(file)}});
     auto* b = field<QToolButton>(button);
     ASSERT_TRUE(b->isEnabled()) << button;
@@ -74,6 +79,7 @@ class ProfileButtons : public uitest::FrmParaFixture {
   }
 
   std::unique_ptr<test::SimProcess> sim_;
+  std::unique_ptr<uitest::SaveGroupsAnswer> groups_;
 };
 
 TEST_F(ProfileButtons, SavedFieldsApplyBackToThePrinterAndASecondApplySendsNothing) {
@@ -83,7 +89,8 @@ TEST_F(ProfileButtons, SavedFieldsApplyBackToThePrinterAndASecondApplySendsNothi
   ASSERT_EQ(chmod(path.c_str(), 0644), 0);
   pick("cbb_Codepage", 52);
   field<QSpinBox>("edt_sleepTime")->setValue(90);
-  field<QLineEdit>("edt_NetIPAddress")->setText(QString::fromStdString(sim_->udpHost()));
+  // Per printer: left out by default, so the apply below leaves the printer's own alone.
+  field<QLineEdit>("edt_NetIPAddress")->setText("10.1.2.3");
   type("edt_DeviceName", "TP80");
   QStringList warnings;
   {
@@ -107,18 +114,20 @@ TEST_F(ProfileButtons, SavedFieldsApplyBackToThePrinterAndASecondApplySendsNothi
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 
-  // A profile for plenar apply as it is: the device is not managed, nothing of the old file is
-  // left.
+  // A profile for plenar apply as it is, without what differs per printer; nothing of the old
+  // file is left.
   const Profile profile = loadProfile(path);
   const ProfileGroups groups = buildProfileGroups(profile, {}, std::nullopt);
-  EXPECT_GT(groups.groups.size(), 20u);
+  EXPECT_GT(groups.groups.size(), 18u);
   EXPECT_EQ(profile.find("CodePage")->value.rfind("EUC-KR", 0), 0u)
       << profile.find("CodePage")->value;
   EXPECT_FALSE(profile.files.firmware);
-  bool deviceIgnored = false;
-  for (const IgnoredKey& k : profile.ignored)
-    deviceIgnored = deviceIgnored || k.key == "DeviceName";
-  EXPECT_TRUE(deviceIgnored);
+  for (const ProfileGroup& g : groups.groups) {
+    EXPECT_NE(g.name, "net-ip");
+    EXPECT_NE(g.name, "net-mac");
+  }
+  EXPECT_TRUE(profile.ignored.empty()) << profile.ignored.front().key;
+  const QJsonObject ethernetBefore = stateAt(sim_->state(), {"settings", "ethernet"});
 
   press("btn_ApplyProfile", path);
   // Running: the window's buttons wait, the dialog lists every group.
@@ -135,6 +144,7 @@ TEST_F(ProfileButtons, SavedFieldsApplyBackToThePrinterAndASecondApplySendsNothi
   EXPECT_TRUE(QFile::exists(QString::fromStdString(
       defaultRecordPath(window().paths().stateDir, window().linkSnapshot()))));
   EXPECT_EQ(field<QTreeWidget>("qt_applySteps")->accessibleName(), "步骤");
+  EXPECT_EQ(stateAt(sim_->state(), {"settings", "ethernet"}), ethernetBefore);
 
   // The record says every group is in place: nothing at all goes to the printer.
   const std::size_t sent = sim_->records().size();
@@ -143,6 +153,55 @@ TEST_F(ProfileButtons, SavedFieldsApplyBackToThePrinterAndASecondApplySendsNothi
   EXPECT_EQ(statuses(), QStringList(static_cast<int>(groups.groups.size()), "未变"));
   QTest::qWait(100);
   EXPECT_EQ(sim_->records().size(), sent);
+}
+
+// The groups to save, in either language: the per-printer ones start unchecked under the line
+// that says why, and the file holds the checked groups' keys and no others.
+TEST_F(ProfileButtons, SaveWritesTheCheckedGroupsAndLeavesThePerPrinterOnesOutByDefault) {
+  struct Case {
+    int language;
+    QStringList toggle;  // from the defaults
+    std::vector<std::string> present, absent;
+  };
+  const Case cases[] = {
+      {0, {}, {"CodePage", "Subnetmask"}, {"NetIPAddress", "MAC", "DeviceName", "DeviceSerialNo"}},
+      {1,
+       {"net-ip", "codepage"},
+       {"NetIPAddress", "Subnetmask"},
+       {"CodePage", "MAC", "DeviceName"}},
+      {1, {"device", "net-mac"}, {"DeviceName", "DeviceSerialNo", "MAC"}, {"NetIPAddress"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.language);
+    window().applyLanguageIndex(c.language);
+    const std::string path = dir_->file("groups.ini");
+    std::remove(path.c_str());
+    press("btn_SaveProfile", path, c.toggle);
+    ASSERT_FALSE(groups_->seen().isEmpty());
+    // Named by its label, without the colon.
+    EXPECT_FALSE(groups_->accessibleName.isEmpty());
+    EXPECT_TRUE(groups_->listCaption.startsWith(groups_->accessibleName));
+    EXPECT_EQ(groups_->listCaption.size(), groups_->accessibleName.size() + 1);
+    EXPECT_EQ(uitest::hasCjk(groups_->why), c.language == 0) << groups_->why.toStdString();
+    for (const auto& item : groups_->seen()) {
+      SCOPED_TRACE(item.text.toStdString());
+      const bool perPrinter = QStringList{"net-ip", "net-mac", "device"}.contains(item.group);
+      EXPECT_EQ(item.checked, !perPrinter);
+      EXPECT_TRUE(item.text.contains(item.group));
+      EXPECT_EQ(uitest::hasCjk(item.text), c.language == 0);
+    }
+    const IniDocument saved = IniFile(path).load();
+    for (const std::string& key : c.present) EXPECT_TRUE(saved.find("ParaDefault", key)) << key;
+    for (const std::string& key : c.absent) EXPECT_FALSE(saved.find("ParaDefault", key)) << key;
+  }
+  // Cancelled: nothing is written.
+  const std::string path = dir_->file("none.ini");
+  groups_ = std::make_unique<uitest::SaveGroupsAnswer>(QStringList{}, true);
+  auto* b = field<QToolButton>("btn_SaveProfile");
+  b->setFocus();
+  QTest::keyClick(b, Qt::Key_Space);
+  ASSERT_FALSE(groups_->seen().isEmpty());
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(path)));
 }
 
 TEST_F(ProfileButtons, RefusedProfilesNameKeyAndLineAndSendNothing) {
@@ -233,6 +292,34 @@ TEST_F(ProfileButtons, APasswordFromTheWindowReachesOnlyThePrinterAndItsFiles) {
   }
 }
 
+// The result's notes and line heads in the window's language: a record that cannot be read.
+TEST_F(ProfileButtons, TheResultSpeaksTheWindowsLanguage) {
+  struct Case {
+    int language;
+    QStringList expected;
+  };
+  const Case cases[] = {
+      {0, {"注意: ", "所有配置组都会发送", "记录: "}},
+      {1, {"note: ", "every group is sent", "record: "}},
+  };
+  const std::string path = dir_->file("shop.ini");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.language);
+    window().applyLanguageIndex(c.language);
+    { std::ofstream(path) << "[ParaDefault]\nRptTime=" << 40 + c.language << "\n"; }
+    const std::string record =
+        defaultRecordPath(window().paths().stateDir, window().linkSnapshot());
+    std::filesystem::create_directories(std::filesystem::path(record).parent_path());
+    chmod(std::filesystem::path(record).parent_path().c_str(), 0700);
+    { std::ofstream(record) << "not a record"; }
+    press("btn_ApplyProfile", path);
+    ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 30s));
+    const QString result = field<QPlainTextEdit>("qt_applyResult")->toPlainText();
+    for (const QString& e : c.expected) EXPECT_TRUE(result.contains(e)) << result.toStdString();
+    EXPECT_EQ(uitest::hasCjk(result), c.language == 0) << result.toStdString();
+  }
+}
+
 // A printer that stops answering part-way through the apply.
 class PrinterGoneMidway : public ProfileButtons {
  public:
@@ -256,6 +343,49 @@ TEST_F(PrinterGoneMidway, TheFailedStepAndItsErrorAreShownAndTheRestIsNotRun) {
   ASSERT_GE(result.size(), 2);
   EXPECT_TRUE(result[0].contains("失败: 1")) << result[0].toStdString();
   EXPECT_TRUE(result[1].contains("Failed")) << result[1].toStdString();
+}
+
+// A printer whose UDP link moves with its Ethernet address, as one on a network does.
+class PrinterOnANetwork : public ProfileButtons {
+ public:
+  std::vector<std::string> simArgs() const override { return {"--udp-follows-ip"}; }
+};
+
+// A new address, by an apply and by the address's own button: the connection window shows it
+// and its link test finds the printer there.
+TEST_F(PrinterOnANetwork, TheConnectionWindowFollowsANewAddress) {
+  struct Case {
+    bool apply;
+    const char* address;
+  };
+  for (const Case& c : {Case{true, "127.0.0.2"}, Case{false, "127.0.0.3"}}) {
+    SCOPED_TRACE(c.address);
+    if (c.apply) {
+      const std::string path = dir_->file("move.ini");
+      { std::ofstream(path) << "[ParaDefault]\nRptTime=30\nNetIPAddress=" << c.address << "\n"; }
+      press("btn_ApplyProfile", path);
+      ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 30s));
+      EXPECT_EQ(statuses(), QStringList({"已完成", "已完成"}))
+          << field<QPlainTextEdit>("qt_applyResult")->toPlainText().toStdString();
+    } else {
+      type("edt_NetIPAddress", c.address);
+      click("btn_NetWorkSetIP");
+      ASSERT_TRUE(uitest::waitUntil([&] { return !para().commandRunning(); }, 30s));
+    }
+    EXPECT_EQ(stateAt(sim_->state(), {"settings", "ethernet"}).value("ip").toString(), c.address);
+    EXPECT_EQ(child<QLineEdit>("edt_Ipaddress")->text(), c.address);
+    EXPECT_EQ(window().linkSnapshot().ipAddress, c.address);
+
+    closePara();
+    uitest::MessageBoxWatcher boxes;
+    QTest::mouseClick(child<QPushButton>("btn_Test"), Qt::LeftButton);
+    ASSERT_TRUE(boxes.waitForBox(10s));
+    EXPECT_EQ(boxes.texts().first(), QString::fromStdString(text(TextId::sConnectOKstr)));
+    // Back to the parameter window for the next case.
+    QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
+    ASSERT_TRUE(uitest::waitUntil([&] { return para_->isVisible(); }, 10s));
+    ASSERT_TRUE(uitest::waitUntil([&] { return !para_->commandRunning(); }, 10s));
+  }
 }
 
 }  // namespace

@@ -30,9 +30,11 @@
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "platform/ManualResetEvent.h"
+#include "profile/ApplyRun.h"
 #include "requests/FieldParsing.h"
 #include "requests/NetworkRequests.h"
 #include "shared/SharedTexts.h"
+#include "ui/para/ApplyProgressDialog.h"
 
 namespace plenar {
 namespace {
@@ -561,6 +563,44 @@ TEST_F(ParameterWindow, EveryPageCaptionFitsInBothLanguages) {
       EXPECT_TRUE(pages->rect().contains(tab.translated(bar->pos())));
       // The whole caption, with room to spare for the tab's frame.
       EXPECT_GT(tab.width(), bar->fontMetrics().horizontalAdvance(bar->tabText(i)));
+    }
+    closePara();
+  }
+}
+
+// Every kind of apply note in the window's language, with each text it names kept.
+TEST_F(ParameterWindow, ApplyNotesComeInTheWindowsLanguage) {
+  using Kind = ApplyRun::NoteKind;
+  const std::pair<Kind, int> kinds[] = {
+      {Kind::NoRecordKey, 1},
+      {Kind::RecordUnreadable, 1},
+      {Kind::RecordOfAnotherLink, 2},
+      {Kind::NowUsbVirtualSerial, 0},
+      {Kind::NoAnswerOnRecordedLink, 2},
+      {Kind::RecordStale, 2},
+      {Kind::AnsweredWhereLeft, 2},
+      {Kind::AnotherModel, 2},
+  };
+  open();
+  for (int language : {0, 1}) {
+    SCOPED_TRACE(language);
+    window().applyLanguageIndex(language);
+    openPara();
+    auto* dialog = static_cast<ApplyProgressDialog*>(
+        para().findChild<QDialog*>(QStringLiteral("qt_applyProgress")));
+    ASSERT_NE(dialog, nullptr);
+    for (const auto& [kind, count] : kinds) {
+      SCOPED_TRACE(static_cast<int>(kind));
+      ApplyRun::Note note{kind, {}};
+      // The second text holds a "%1" of its own: it stays as it is.
+      const std::vector<std::string> args = {"net 127.0.0.9:5100", "/tmp/a%1b"};
+      note.args.assign(args.begin(), args.begin() + count);
+      const QString text = dialog->noteText(note);
+      EXPECT_EQ(uitest::hasCjk(text), language == 0) << text.toStdString();
+      for (const std::string& a : note.args) {
+        EXPECT_TRUE(text.contains(QString::fromStdString(a))) << text.toStdString();
+      }
+      EXPECT_EQ(text.count('%'), count == 2 ? 1 : 0) << text.toStdString();
     }
     closePara();
   }

@@ -33,6 +33,34 @@ QString qs(const std::string& s) {
   return QString::fromStdString(s);
 }
 
+using NoteKind = ApplyRun::NoteKind;
+// The notes' built-in wording, "%1".. for the texts each names; the language files replace it.
+struct NoteWording {
+  NoteKind kind;
+  const char* label;
+  const char* chinese;
+};
+const NoteWording kNoteWordings[] = {
+    {NoteKind::NoRecordKey, "lbl_ApplyNoteNoKey", "%1：含密码的配置组每次都会发送"},
+    {NoteKind::RecordUnreadable, "lbl_ApplyNoteUnreadable", "%1；所有配置组都会发送，记录将被替换"},
+    {NoteKind::RecordOfAnotherLink, "lbl_ApplyNoteOtherLink",
+     "记录 %1 属于另一个连接（%2）；所有配置组都会发送"},
+    {NoteKind::NowUsbVirtualSerial, "lbl_ApplyNoteUsbSerial",
+     "打印机现在是 USB 虚拟串口：请在连接窗口的串口列表中选择它"},
+    {NoteKind::NoAnswerOnRecordedLink, "lbl_ApplyNoteNoAnswer", "记录的连接 %1 没有应答；改试 %2"},
+    {NoteKind::RecordStale, "lbl_ApplyNoteStale",
+     "打印机在记录所说的上次应用后的连接 %1 上没有应答，却在 %2 "
+     "上应答：记录已过期（打印机被复位或用其他方式设置过），所有配置组都会发送"},
+    {NoteKind::AnsweredWhereLeft, "lbl_ApplyNoteWhereLeft",
+     "打印机在上次应用后的连接上应答：%1（不是 %2）"},
+    {NoteKind::AnotherModel, "lbl_ApplyNoteModel",
+     "记录属于型号标记为“%1”的打印机，这台应答“%2”：其状态未知，所有配置组都会发送"},
+};
+
+// The words before the result's lines.
+enum Word { kNoteWord, kLinkAfterWord, kRecordWord, kWords };
+const char* const kEnglishWords[kWords] = {"note", "link after", "record"};
+
 }  // namespace
 
 ApplyProgressDialog::ApplyProgressDialog(QWidget* parent) : QDialog(parent) {
@@ -67,6 +95,13 @@ ApplyProgressDialog::ApplyProgressDialog(QWidget* parent) : QDialog(parent) {
   columnWords_->hide();
   statusWords_ = label("lbl_ApplyStatus", QStringLiteral("已完成|未变|失败|未执行|进行中"), this);
   statusWords_->hide();
+  resultWords_ = label("lbl_ApplyWords", QStringLiteral("注意|之后的连接|记录"), this);
+  resultWords_->hide();
+  for (const NoteWording& n : kNoteWordings) {
+    QLabel* wording = label(n.label, QString::fromUtf8(n.chinese), this);
+    wording->hide();
+    noteWordings_.push_back(wording);
+  }
 
   auto* fileRow = new QHBoxLayout;
   fileRow->addWidget(fileLabel);
@@ -90,6 +125,23 @@ QString ApplyProgressDialog::statusWord(const std::string& status) const {
   if (index < 0) return qs(status);
   const QStringList words = statusWords_->text().split(QLatin1Char('|'));
   return index < words.size() ? words[index].trimmed() : QString::fromLatin1(kStatusNames[index]);
+}
+
+QString ApplyProgressDialog::resultWord(int word) const {
+  const QStringList words = resultWords_->text().split(QLatin1Char('|'));
+  return word < words.size() ? words[word].trimmed() : QString::fromLatin1(kEnglishWords[word]);
+}
+
+QString ApplyProgressDialog::noteText(const ApplyRun::Note& note) const {
+  QString text;
+  for (std::size_t i = 0; i < std::size(kNoteWordings); ++i) {
+    if (kNoteWordings[i].kind == note.kind) text = noteWordings_[i]->text();
+  }
+  // In one pass: a path or reason that holds "%2" itself stays as it is.
+  const auto& a = note.args;
+  if (a.size() == 1) return text.arg(qs(a[0]));
+  if (a.size() >= 2) return text.arg(qs(a[0]), qs(a[1]));
+  return text;
 }
 
 void ApplyProgressDialog::begin(const QString& title, const QString& profile, const ApplyRun& run) {
@@ -159,9 +211,12 @@ QString ApplyProgressDialog::finish(const ApplyRun& run) {
     lines << qs(e->group.empty() ? e->message : e->group + ": " + e->message);
     if (!e->detail.empty()) lines << qs(e->detail);
   }
-  for (const std::string& note : run.notes()) lines << qs("note: " + note);
-  if (const auto& after = run.linkAfter()) lines << qs("link after: " + describeLink(*after));
-  if (run.recordWritten()) lines << qs("record: " + run.recordPath());
+  const auto line = [&](int word, const QString& text) {
+    lines << QStringLiteral("%1: %2").arg(resultWord(word), text);
+  };
+  for (const ApplyRun::Note& note : run.noteFacts()) line(kNoteWord, noteText(note));
+  if (const auto& after = run.linkAfter()) line(kLinkAfterWord, qs(describeLink(*after)));
+  if (run.recordWritten()) line(kRecordWord, qs(run.recordPath()));
   result_->setPlainText(lines.join(QLatin1Char('\n')));
   activity_->clear();
   return run.error() ? qs(run.error()->message) : summary;

@@ -4,6 +4,9 @@
 #include <QDialog>
 #include <QString>
 #include <string>
+#include <vector>
+
+#include "profile/ApplyRun.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -11,15 +14,15 @@ class QTreeWidget;
 
 namespace plenar {
 
-class ApplyRun;
-
 // The steps of one apply of a profile from the parameter window and their outcome: one row per
 // group in the order they run (done / unchanged / failed / not run, or running, with the time it
 // took), the action in progress, and at the end a summary with the notes, the error and the link
 // the printer answers on afterwards.
 // Modeless, and a child of the parameter window: the language file reaches its captions in the
 // window's own section. It reaches widgets only, so the words of the list (column titles,
-// statuses) are kept as the captions of two hidden labels, one text with "|" between the words.
+// statuses, the result's line heads) are kept as the captions of hidden labels, one text with
+// "|" between the words, and each kind of note as a hidden label's caption with "%1".. for what
+// it names.
 // Threads: GUI thread only.
 class ApplyProgressDialog : public QDialog {
  public:
@@ -33,9 +36,12 @@ class ApplyProgressDialog : public QDialog {
   // The run has ended: final statuses, the summary line (returned, for the status bar), the
   // notes and the error.
   QString finish(const ApplyRun& run);
+  // A note of the run in the language in force.
+  QString noteText(const ApplyRun::Note& note) const;
 
  private:
   QString statusWord(const std::string& status) const;
+  QString resultWord(int word) const;
   void fillSteps(const ApplyRun& run, const std::string& runningGroup);
 
   QLabel* profile_ = nullptr;
@@ -46,6 +52,8 @@ class ApplyProgressDialog : public QDialog {
   QPlainTextEdit* result_ = nullptr;
   QLabel* columnWords_ = nullptr;
   QLabel* statusWords_ = nullptr;
+  QLabel* resultWords_ = nullptr;
+  std::vector<QLabel*> noteWordings_;  // as kNoteWordings
 };
 
 }  // namespace plenar

@@ -169,4 +169,11 @@ void saveParaDefault(const QWidget* window, IniDocument& doc) {
   for (const ParaKey& f : paraKeys()) saveField(window, doc, f);
 }
 
+void saveParaDefault(const QWidget* window, IniDocument& doc,
+                     const std::function<bool(std::string_view key)>& include) {
+  for (const ParaKey& f : paraKeys()) {
+    if (include(f.key)) saveField(window, doc, f);
+  }
+}
+
 }  // namespace plenar

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <functional>
+#include <string_view>
+
 #include "profile/ParaKeys.h"
 
 class QWidget;
@@ -20,5 +23,8 @@ class IniDocument;
 // Threads: GUI thread only.
 void loadParaDefault(QWidget* window, const IniDocument& doc);
 void saveParaDefault(const QWidget* window, IniDocument& doc);
+// Only the fields whose key `include` takes (a profile of some groups).
+void saveParaDefault(const QWidget* window, IniDocument& doc,
+                     const std::function<bool(std::string_view key)>& include);
 
 }  // namespace plenar

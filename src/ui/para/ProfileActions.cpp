@@ -17,6 +17,7 @@
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "profile/ApplyPlan.h"
 #include "profile/ApplyRecord.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
@@ -24,6 +25,7 @@
 #include "ui/para/ApplyProgressDialog.h"
 #include "ui/para/ParaDefault.h"
 #include "ui/para/ParaTab.h"
+#include "ui/para/ProfileGroupsDialog.h"
 
 namespace plenar {
 
@@ -95,6 +97,7 @@ ProfileActions::ProfileActions(QWidget& window, TFrmMain& main, QStatusBar& stat
   saveDialog_ = profileDialog("SaveProfileDialog", QFileDialog::AcceptSave, &window);
   openDialog_ = profileDialog("OpenProfileDialog", QFileDialog::AcceptOpen, &window);
   progress_ = new ApplyProgressDialog(&window);
+  groupsDialog_ = new ProfileGroupsDialog(&window);
 
   postTimer_ = new QTimer(this);
   postTimer_->setInterval(kPostRetryMs);
@@ -124,11 +127,14 @@ void ProfileActions::message(const QString& text) {
 // Save
 
 void ProfileActions::saveProfile() {
+  // The groups first, then where: a profile for a fleet leaves out what differs per printer.
+  const std::set<std::string> groups = groupsDialog_->choose(titleOf(save_));
+  if (groups.empty()) return;
   const QString chosen = chooseFile(saveDialog_, save_);
   if (chosen.isEmpty()) return;
   const std::string path = chosen.toStdString();
   IniDocument doc;
-  saveParaDefault(&window_, doc);
+  saveParaDefault(&window_, doc, [&](std::string_view key) { return isKeyOfGroups(key, groups); });
   restrictToOwner(path);
   const IniFile file(path, 0600);
   if (!file.save(doc)) {
@@ -161,6 +167,7 @@ void ProfileActions::applyProfile() {
     ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(paths), std::nullopt);
     ApplyOptions options;
     options.link = link;
+    given_ = link;
     options.recordPath = defaultRecordPath(paths.stateDir, link);
     options.stateDir = paths.stateDir;
     // The window never waits for another apply to the same printer: it says so at once.
@@ -243,10 +250,24 @@ void ProfileActions::reported(const ApplyRun::Outcome& outcome) {
 }
 
 void ProfileActions::finish() {
+  followLink();
   const QString summary = progress_->finish(*run_);
   run_.reset();
   hooks_.showStatus(summary);
   hooks_.setRunning(false);
+}
+
+void ProfileActions::followLink() {
+  // Where the printer answers now: the link the run reached it on, moved by each group it took
+  // that changes that link (as the record's link_after).
+  std::optional<LinkSnapshot> link = run_->linkUsed();
+  if (!link) return;
+  for (const ApplyRun::StepReport& step : run_->steps()) {
+    if (step.status != "done" || !step.group->request) continue;
+    link = linkAfterRequest(step.group->role, *step.group->request, *link);
+    if (!link) break;
+  }
+  if (!link || !sameLink(*link, given_)) main_.followLink(link);
 }
 
 void ProfileActions::abandon() {

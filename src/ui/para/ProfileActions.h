@@ -19,15 +19,17 @@ class QWidget;
 namespace plenar {
 
 class ApplyProgressDialog;
+class ProfileGroupsDialog;
 class TFrmMain;
 
 // The parameter window's "Save as profile..." and "Apply profile..." buttons, at the right of its
 // status bar (the tabs keep their layout): a technician sets up one printer by hand, saves the
 // profile, and whoever sets up the rest applies it, here or with plenar apply.
 //
-// Save writes the fields as the window stores them in sysconfig.ini, as section ParaDefault of a
-// new INI file readable by its owner only (it may hold Wi-Fi and Bluetooth passwords): a profile
-// plenar apply takes as it is. Values it would refuse (both Wi-Fi modes named, say) are said at
+// Save asks which groups to write (those that differ per printer start unchecked), then writes
+// their fields as the window stores them in sysconfig.ini, as section ParaDefault of a new INI
+// file readable by its owner only (it may hold Wi-Fi and Bluetooth passwords): a profile plenar
+// apply takes as it is. Values it would refuse (both Wi-Fi modes named, say) are said at
 // once, naming key and line, rather than at the next printer.
 //
 // Apply reads and checks the profile (a refusal names key and line; nothing is sent), then
@@ -35,6 +37,8 @@ class TFrmMain;
 // tested, with the record in the state folder. The GUI thread never waits: each outcome comes
 // back as the worker's message (the window hands it to commandReported) and the next action is
 // posted once the worker is idle again. The progress dialog lists the steps and their outcome.
+// At the end the connection window shows the link the printer answers on (a new address or rate,
+// or the link the last apply left it on), so that its next test finds the printer.
 // Threads: GUI thread only.
 class ProfileActions : public QObject {
  public:
@@ -64,6 +68,8 @@ class ProfileActions : public QObject {
   void tryPost();
   void reported(const ApplyRun::Outcome& outcome);
   void finish();
+  // The connection window shows the link the printer answers on after the run.
+  void followLink();
 
   QWidget& window_;
   TFrmMain& main_;
@@ -73,10 +79,12 @@ class ProfileActions : public QObject {
   QFileDialog* saveDialog_ = nullptr;
   QFileDialog* openDialog_ = nullptr;
   ApplyProgressDialog* progress_ = nullptr;
+  ProfileGroupsDialog* groupsDialog_ = nullptr;
   QTimer* postTimer_ = nullptr;
 
   std::unique_ptr<ApplyRun> run_;
   ApplyRun::Action action_;
+  LinkSnapshot given_;     // the connection window's link when the apply began
   bool awaiting_ = false;  // an action was posted and its outcome has not come yet
   unsigned generation_ = 0;
   std::chrono::steady_clock::time_point postWaitStart_{};
