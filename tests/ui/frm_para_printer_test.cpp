@@ -58,6 +58,8 @@ class ParameterWindowWithPrinter : public uitest::FrmParaFixture {
     // As the user does: the link test runs, and the parameter window opens.
     QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
     ASSERT_TRUE(uitest::waitUntil([&] { return para_->isVisible(); }, 10s));
+    // It opens as the link test reports; its buttons wait for the worker to be idle.
+    ASSERT_TRUE(uitest::waitUntil([&] { return !para_->commandRunning(); }, 10s));
   }
   void TearDown() override {
     FrmParaFixture::TearDown();
@@ -120,11 +122,16 @@ TEST_F(ParameterWindowWithPrinter, EachTabsButtonsReachThePrinter) {
          return w.value("ssid").toString() == "ab" && w.value("ip").toString() == "192.168.1.87" &&
                 w.value("port").toInt() == 9100 && w.value("addressMode").toInt() == 1;
        }},
+      // The address the link runs over: a printer on a network answers at its new address, and
+      // the connection window follows it there.
       {"Ethernet address",
-       [](auto& t) { t.template field<QLineEdit>("edt_NetIPAddress")->setText("10.1.2.3"); },
+       [](auto& t) {
+         t.template field<QLineEdit>("edt_NetIPAddress")
+             ->setText(QString::fromStdString(t.sim_->udpHost()));
+       },
        "btn_NetWorkSetIP",
        [](const QJsonObject& s) {
-         return stateAt(s, {"ethernet"}).value("ip").toString() == "10.1.2.3";
+         return stateAt(s, {"ethernet"}).value("ip").toString() == "127.0.0.1";
        }},
       {"MAC address",
        [](auto& t) {
