@@ -195,6 +195,36 @@ TEST_F(ConnectionWindow, ParallelPortNumberComesFromTheListText) {
   }
 }
 
+// A printer that moved: the controls show the new rate or address, and the snapshot the next
+// test and request take holds it; one that left USB for a virtual serial port leaves the serial
+// link chosen.
+TEST_F(ConnectionWindow, FollowsTheLinkThePrinterMovedTo) {
+  open();
+  QTest::mouseClick(child<QRadioButton>("RadioButton1"), Qt::LeftButton);
+  LinkSnapshot serial = window().linkSnapshot();
+  serial.deviceBaudText = "38400";
+  window().followLink(serial);
+  EXPECT_EQ(child<QComboBox>("cbb_DevBauRate")->currentText(), "38400");
+  EXPECT_EQ(window().linkSnapshot().deviceBaudText, "38400");
+
+  QTest::mouseClick(child<QRadioButton>("RadioButton2"), Qt::LeftButton);
+  LinkSnapshot net = window().linkSnapshot();
+  net.ipAddress = "10.0.0.9";
+  net.udpPort = 5200;
+  window().followLink(net);
+  EXPECT_EQ(child<QLineEdit>("edt_Ipaddress")->text(), "10.0.0.9");
+  EXPECT_EQ(child<QLineEdit>("edt_Port")->text(), "5200");
+  EXPECT_EQ(window().linkSnapshot().ipAddress, "10.0.0.9");
+  EXPECT_EQ(window().linkSnapshot().udpPort, 5200);
+
+  QTest::mouseClick(child<QRadioButton>("RadioButton3"), Qt::LeftButton);
+  window().followLink(std::nullopt);
+  EXPECT_TRUE(child<QRadioButton>("RadioButton1")->isChecked());
+  EXPECT_EQ(window().linkSnapshot().kind, LinkKind::Serial);
+  EXPECT_EQ(child<QLabel>("lbl_TranMsg")->text(),
+            QString::fromStdString(optionEntry(OptionList::TransMode, 0)));
+}
+
 TEST_F(ConnectionWindow, LanguageSwitchesBetweenChineseAndEnglish) {
   open();
   auto* language = child<QComboBox>("cbb_Language");
