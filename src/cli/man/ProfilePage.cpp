@@ -46,9 +46,10 @@ std::string keyEntry(const KeyDoc& d, const IniDocument& english) {
     out += "Group\n.B " + roff(d.group->name) + "\n(like\n.BR \"plenar " + roff(d.group->command) +
            "\" ),\n";
   }
-  out += "stage " + roff(stageText(d)) + ".\n";
+  out += (d.group ? "stage " : "Stage ") + roff(stageText(d)) + ".\n";
   if (!d.defaultValue.empty()) {
-    out += "The window's default:\n.BR " + quoted(d.defaultValue) + " .\n";
+    out += (d.control.empty() ? "Default:" : "The window's default:");
+    out += "\n.BR " + quoted(d.defaultValue) + " .\n";
   }
   out += ".br\nAccepts " + roff(d.accepts) + ".\n";
   if (d.values && d.values->form == ValueForm::Choice && d.values->list != OptionList::Count) {
@@ -161,9 +162,11 @@ PaperType=receipt
 Logo1=shop\-logo.bmp
 .fi
 .PP
+.nf
 .B plenar \-\-serial /dev/ttyUSB0 apply shop.ini \-\-plan
-.br
-.B plenar \-\-serial /dev/ttyUSB0 apply shop.ini \-\-set NetIPAddress=192.168.1.88
+.B plenar \-\-net 192.168.1.87 apply shop.ini \e
+.B "    \-\-set NetIPAddress=192.168.1.88"
+.fi
 .SH "SEE ALSO"
 .BR plenar (1),
 .BR plenar\-setting\-tool (1)
