@@ -16,7 +16,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(reply_assembler ini_roundtrip language_file logo_bmp
-  custom_data_hex frame_scanner cli_args profile apply_record password_file)
+  custom_data_hex frame_scanner cli_args profile apply_record password_file set_override)
 
 if ! command -v clang++ >/dev/null; then
   echo "fuzz.sh: clang++ is not installed (scripts/install-deps.sh installs it)" >&2
@@ -40,12 +40,13 @@ mkdir -p "$build/artifacts"
 max_len() {
   case $1 in
     password_file) echo 320 ;;
-    cli_args | custom_data_hex | ini_roundtrip | language_file) echo 1024 ;;
+    cli_args | custom_data_hex | ini_roundtrip | language_file | set_override) echo 1024 ;;
     *) echo 4096 ;;
   esac
 }
 
 status=0
+summary=()
 for t in "${targets[@]}"; do
   corpus="$build/corpus/$t"
   mkdir -p "$corpus"
@@ -59,9 +60,12 @@ for t in "${targets[@]}"; do
     tail -n 40 "$log" >&2
     status=1
   fi
-  # The run's totals: executions and corpus size.
+  # The run's totals: executions, coverage and corpus size.
   grep -E "stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb" "$log" |
     sed "s/^/  /" || true
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+  cov=$(grep -oE "cov: [0-9]+" "$log" | tail -n 1 | cut -d' ' -f2)
+  summary+=("$(printf '%-16s %12s executions  cov %s' "$t" "${runs:-?}" "${cov:-?}")")
   echo "  corpus: $(find "$corpus" -type f | wc -l) inputs"
   # Every input of the corpus once, timed: 100 ms is the most one may take.
   slow=$(find "$corpus" "fuzz/corpus/$t" -type f -print0 |
@@ -72,4 +76,6 @@ for t in "${targets[@]}"; do
     status=1
   fi
 done
+echo "== fuzz summary (${seconds}s per target)"
+printf '  %s\n' "${summary[@]}"
 exit $status

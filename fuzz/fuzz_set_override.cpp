@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// plenar apply's --set KEY=VALUE: the arguments are taken as the apply command takes them and
+// laid over a profile; each value is refused or applied, never a crash. An override that applies
+// gives the same groups, with the same hashes, as the same key written in the profile file.
+//
+// The input is NUL-separated: the profile's bytes, then the command's arguments. [Files] entries
+// are dropped before the groups are built: the overrides set [ParaDefault] keys only, and no
+// input reads the machine's files.
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/CliArgs.h"
+#include "platform/Gbk.h"
+#include "platform/IniFile.h"
+#include "profile/Profile.h"
+#include "profile/ProfileGroups.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace plenar;
+
+const char* const kProfilePath = "/plenar-fuzz/p.ini";
+
+const ProfileVocabulary& vocabulary() {
+  static const ProfileVocabulary v = [] {
+    // The language files next to the program (the build puts them there).
+    ProfileVocabulary out;
+    std::error_code ec;
+    const fs::path exeDir = fs::read_symlink("/proc/self/exe", ec).parent_path();
+    for (const char* lang : {"Chinese.lng", "English.lng"}) {
+      out.languages.push_back(IniFile((exeDir / lang).string()).load());
+    }
+    return out;
+  }();
+  return v;
+}
+
+// UTF-8 as the profile reader decides it.
+bool utf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    const std::size_t more = c < 0x80         ? 0
+                             : (c >> 5) == 6  ? 1
+                             : (c >> 4) == 14 ? 2
+                             : (c >> 3) == 30 ? 3
+                                              : 9;
+    if (more == 9 || bytes.size() - i <= more) return false;
+    for (std::size_t k = 1; k <= more; ++k) {
+      if ((static_cast<unsigned char>(bytes[i + k]) >> 6) != 2) return false;
+    }
+    i += more + 1;
+  }
+  return true;
+}
+
+bool sameNoCase(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](unsigned char x, unsigned char y) {
+    return std::tolower(x) == std::tolower(y);
+  });
+}
+
+std::string_view withoutBom(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  return bytes;
+}
+
+std::optional<ProfileGroups> groupsOf(Profile profile) {
+  profile.files = {};
+  try {
+    return buildProfileGroups(profile, vocabulary(), std::nullopt);
+  } catch (const ProfileError&) {
+    return std::nullopt;
+  }
+}
+
+// The profile file with `assignment` written into it as a user would: the key's lines of
+// [ParaDefault] taken out and KEY=VALUE added in the file's own encoding. nullopt when the file
+// cannot say it the same way (a value its encoding lacks, or a file whose encoding the edit
+// changes).
+std::optional<std::string> writtenIn(const std::string& file, const std::string& assignment) {
+  const bool fileUtf8 = utf8(withoutBom(file));
+  std::string line = assignment;
+  if (utf8(assignment) != fileUtf8) {
+    line = fileUtf8 ? gbkToUtf8(assignment) : utf8ToGbk(assignment);
+    if (firstNonGbk(fileUtf8 ? line : assignment) != std::string::npos) return std::nullopt;
+  }
+  const std::string key = assignment.substr(0, assignment.find('='));
+  std::vector<bool> drop;
+  for (const IniDocument::Entry& e : IniDocument::parse(withoutBom(file)).entries()) {
+    if (e.isSection || !e.wellFormed) continue;
+    if (sameNoCase(e.section, "ParaDefault") && sameNoCase(e.key, key)) {
+      drop.resize(std::max(drop.size(), static_cast<std::size_t>(e.line)), false);
+      drop[e.line - 1] = true;
+    }
+  }
+  std::string out;
+  std::size_t pos = 0;
+  for (std::size_t n = 0; pos <= file.size(); ++n) {
+    std::size_t end = file.find('\n', pos);
+    if (end == std::string::npos) end = file.size();
+    if (n >= drop.size() || !drop[n]) out.append(file, pos, end - pos + 1);
+    pos = end + 1;
+  }
+  out += "\n[ParaDefault]\n" + line + "\n";
+  if (utf8(withoutBom(out)) != fileUtf8) return std::nullopt;
+  return out;
+}
+
+void sameGroups(const ProfileGroups& a, const ProfileGroups& b) {
+  if (a.groups.size() != b.groups.size()) std::abort();
+  for (std::size_t i = 0; i < a.groups.size(); ++i) {
+    const ProfileGroup& x = a.groups[i];
+    const ProfileGroup& y = b.groups[i];
+    if (x.name != y.name || x.sha256 != y.sha256 || x.secret != y.secret || x.values != y.values) {
+      std::abort();
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> parts(1);
+  for (std::size_t i = 0; i < size; ++i) {
+    if (data[i] == 0) {
+      parts.emplace_back();
+    } else {
+      parts.back().push_back(static_cast<char>(data[i]));
+    }
+  }
+  std::string file = parts[0];
+  cli::ArgList args({parts.begin() + 1, parts.end()});
+  std::vector<std::string> overrides;
+  try {
+    while (auto set = args.takeOption("--set")) overrides.push_back(*set);
+  } catch (const cli::UsageError&) {
+    return 0;
+  }
+
+  Profile profile;
+  try {
+    profile = parseProfile(file, kProfilePath);
+  } catch (const ProfileError&) {
+    file.clear();
+    profile = parseProfile(file, kProfilePath);
+  }
+  const std::string digest = profile.sha256;
+  std::vector<std::string> applied;
+  for (const std::string& a : overrides) {
+    try {
+      applySettingOverrides(profile, {a});
+    } catch (const ProfileError&) {
+      continue;
+    }
+    applied.push_back(a);
+  }
+  if (!applied.empty() && profile.sha256 == digest) std::abort();  // not in the digest
+  const std::optional<ProfileGroups> groups = groupsOf(profile);
+
+  // The same values written in the file.
+  for (const std::string& a : applied) {
+    const std::optional<std::string> written = writtenIn(file, a);
+    if (!written) return 0;
+    file = *written;
+  }
+  Profile fromFile;
+  try {
+    fromFile = parseProfile(file, kProfilePath);
+  } catch (const ProfileError&) {
+    std::abort();  // a value --set takes is refused in the file
+  }
+  const std::optional<ProfileGroups> fileGroups = groupsOf(fromFile);
+  if (groups.has_value() != fileGroups.has_value()) std::abort();
+  if (groups) sameGroups(*groups, *fileGroups);
+  return 0;
+}
