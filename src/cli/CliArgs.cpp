@@ -22,6 +22,7 @@ long long parseInteger(const std::string& text, const std::string& what, long lo
 }
 
 std::optional<std::string> ArgList::takeOption(const std::string& name) {
+  const std::string withValue = name + "=";
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] == name) {
       if (i + 1 >= args_.size()) throw UsageError(name + " needs a value");
@@ -29,8 +30,8 @@ std::optional<std::string> ArgList::takeOption(const std::string& name) {
       args_.erase(args_.begin() + i, args_.begin() + i + 2);
       return value;
     }
-    if (args_[i].rfind(name + "=", 0) == 0) {
-      std::string value = args_[i].substr(name.size() + 1);
+    if (args_[i].starts_with(withValue)) {
+      std::string value = args_[i].substr(withValue.size());
       args_.erase(args_.begin() + i);
       return value;
     }
