@@ -162,7 +162,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     applied.push_back(a);
   }
-  if (!applied.empty() && profile.sha256 == digest) std::abort();  // not in the digest
+  if (applied.empty()) return 0;
+  if (profile.sha256 == digest) std::abort();  // not in the digest
   const std::optional<ProfileGroups> groups = groupsOf(profile);
 
   // The same values written in the file.

@@ -36,11 +36,13 @@ mkdir -p "$build/artifacts"
 
 # The largest input each target reads per run. A run learns from inputs of the size a user
 # gives, not from mutations that only repeat a line or a pixel row. A language file runs through
-# the same code section by section: its seeds are its sections, a kilobyte each.
+# the same code section by section: its seeds are its sections, cut at half a kilobyte (each
+# with its section line), since every line of a run is a few allocations and a map entry.
 max_len() {
   case $1 in
     password_file) echo 320 ;;
-    cli_args | custom_data_hex | ini_roundtrip | language_file | set_override) echo 1024 ;;
+    language_file) echo 512 ;;
+    cli_args | custom_data_hex | ini_roundtrip | set_override) echo 1024 ;;
     *) echo 4096 ;;
   esac
 }
