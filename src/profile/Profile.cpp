@@ -102,6 +102,12 @@ class Parser {
 
   void entry(const IniDocument::Entry& e) {
     if (!e.wellFormed) throw ProfileError("", e.line, "not a section or a key=value line");
+    // The system ends a path at a NUL: Logo1=logo.bmp<NUL>x would send logo.bmp while the plan
+    // and the record name something else. No key or value of a text file holds one.
+    if (e.key.find('\0') != std::string::npos || e.value.find('\0') != std::string::npos) {
+      throw ProfileError(e.key.substr(0, e.key.find('\0')), e.line,
+                         "holds a NUL byte; a profile is a text file");
+    }
     if (e.isSection) {
       section(e);
       return;

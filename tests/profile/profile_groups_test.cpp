@@ -97,6 +97,10 @@ TEST(ProfileGroups, RefusedKeysAndValuesNameTheirKeyAndLine) {
        "BlueToolthType=1\nBlueToolthMode=1\nBlueToolthCheck=0\n",
        "BlueToolthPsw", 4, "GBK"},
       {"[ParaDefault]\nNetworkName=ab\x80\nNetworkPsw=x\n", "NetworkName", 2, "GBK"},
+      // A NUL would end a path early: the file sent would not be the one shown.
+      {"[Files]\nLogo1=logo.bmp" + std::string(1, '\0') + "x\n", "Logo1", 2, "NUL"},
+      {"[ParaDefault]\nNetworkName=ab" + std::string(1, '\0') + "\nNetworkPsw=x\n", "NetworkName",
+       2, "NUL"},
   };
   for (const Case& c : cases) {
     try {
