@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ProfileText.h"
 #include "ScratchFolder.h"
 #include "platform/IniFile.h"
 #include "profile/Profile.h"
@@ -26,6 +27,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace plenar;
+using fuzz::ascii;
+using fuzz::dataLines;
+using fuzz::utf8;
 
 // A 2 x 2 black and white BMP, 1 bit per pixel.
 std::string tinyBmp() {
@@ -119,31 +123,6 @@ bool storable(const std::string& value) {
            value.back() == value.front());
 }
 
-// UTF-8 as the profile reader decides it (any well-formed sequence of 1 to 4 bytes).
-bool utf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    const std::size_t more = c < 0x80         ? 0
-                             : (c >> 5) == 6  ? 1
-                             : (c >> 4) == 14 ? 2
-                             : (c >> 3) == 30 ? 3
-                                              : 9;
-    if (more == 9 || bytes.size() - i <= more) return false;
-    for (std::size_t k = 1; k <= more; ++k) {
-      if ((static_cast<unsigned char>(bytes[i + k]) >> 6) != 2) return false;
-    }
-    i += more + 1;
-  }
-  return true;
-}
-
-bool ascii(std::string_view bytes) {
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -169,10 +148,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!storable(v->value)) return 0;
   }
 
-  // Known and left open: GBK text whose bytes happen to be UTF-8 as well ("茅" is C3 A9, "é" in
-  // UTF-8) reads as UTF-8 once the lines that were not UTF-8 are gone, and the value changes.
+  // GBK text whose bytes happen to be UTF-8 as well ("茅" is C3 A9, "é" in UTF-8) reads as UTF-8
+  // once the lines that were not UTF-8 are gone, and the value changes: no reader can tell.
   const std::string savedBytes = saved(profile);
-  if (!utf8(bytes) && utf8(savedBytes) && !ascii(savedBytes)) return 0;
+  if (!utf8(dataLines(bytes)) && utf8(savedBytes) && !ascii(savedBytes)) return 0;
 
   Profile again;
   ProfileGroups rebuilt;

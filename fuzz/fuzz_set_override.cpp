@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ProfileText.h"
 #include "cli/CliArgs.h"
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
@@ -26,6 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace plenar;
+using fuzz::dataLines;
+using fuzz::utf8;
 
 const char* const kProfilePath = "/plenar-fuzz/p.ini";
 
@@ -41,24 +44,6 @@ const ProfileVocabulary& vocabulary() {
     return out;
   }();
   return v;
-}
-
-// UTF-8 as the profile reader decides it.
-bool utf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    const unsigned char c = static_cast<unsigned char>(bytes[i]);
-    const std::size_t more = c < 0x80         ? 0
-                             : (c >> 5) == 6  ? 1
-                             : (c >> 4) == 14 ? 2
-                             : (c >> 3) == 30 ? 3
-                                              : 9;
-    if (more == 9 || bytes.size() - i <= more) return false;
-    for (std::size_t k = 1; k <= more; ++k) {
-      if ((static_cast<unsigned char>(bytes[i + k]) >> 6) != 2) return false;
-    }
-    i += more + 1;
-  }
-  return true;
 }
 
 bool sameNoCase(std::string_view a, std::string_view b) {
@@ -86,7 +71,7 @@ std::optional<ProfileGroups> groupsOf(Profile profile) {
 // cannot say it the same way (a value its encoding lacks, or a file whose encoding the edit
 // changes).
 std::optional<std::string> writtenIn(const std::string& file, const std::string& assignment) {
-  const bool fileUtf8 = utf8(withoutBom(file));
+  const bool fileUtf8 = utf8(dataLines(withoutBom(file)));
   std::string line = assignment;
   if (utf8(assignment) != fileUtf8) {
     line = fileUtf8 ? gbkToUtf8(assignment) : utf8ToGbk(assignment);
@@ -110,7 +95,7 @@ std::optional<std::string> writtenIn(const std::string& file, const std::string&
     pos = end + 1;
   }
   out += "\n[ParaDefault]\n" + line + "\n";
-  if (utf8(withoutBom(out)) != fileUtf8) return std::nullopt;
+  if (utf8(dataLines(withoutBom(out))) != fileUtf8) return std::nullopt;
   return out;
 }
 

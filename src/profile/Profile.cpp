@@ -257,6 +257,24 @@ bool isManagedKey(std::string_view key) {
 
 namespace {
 
+bool isComment(std::string_view line) {
+  const std::size_t first = line.find_first_not_of(" \t\r\v\f");
+  return first == std::string_view::npos || line[first] == ';' || line[first] == '#';
+}
+
+// Whether the lines that hold data (sections and keys) are UTF-8. Comments may hold anything: a
+// UTF-8 profile whose comment was typed in Latin-1 must not have its values read as GBK.
+bool dataIsUtf8(std::string_view bytes) {
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    std::size_t end = bytes.find('\n', pos);
+    if (end == std::string_view::npos) end = bytes.size();
+    const std::string_view text = bytes.substr(pos, end - pos);
+    pos = end + 1;
+    if (!isComment(text) && !validUtf8(text)) return false;
+  }
+  return true;
+}
+
 // A UTF-8 profile is read through GBK, the window's encoding, which would turn what GBK lacks
 // into '?': a value naming such a character is refused with its key instead. A comment may hold
 // anything.
@@ -269,8 +287,7 @@ void refuseNonGbkLines(std::string_view bytes) {
     pos = end + 1;
     ++line;
     if (firstNonGbk(text) == std::string_view::npos) continue;
-    const std::size_t first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos || text[first] == ';') continue;
+    if (isComment(text)) continue;
     const std::size_t eq = text.find('=');
     std::string_view key = eq == std::string_view::npos ? text : text.substr(0, eq);
     while (!key.empty() && (key.front() == ' ' || key.front() == '\t')) key.remove_prefix(1);
@@ -336,7 +353,7 @@ Profile parseProfile(std::string_view bytes, const std::string& path) {
   // The window writes GBK; a profile written by hand on Linux is UTF-8, on Windows often UTF-8
   // with a byte-order mark, which is no text of the file.
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  const bool utf8 = validUtf8(bytes);
+  const bool utf8 = dataIsUtf8(bytes);
   if (utf8) refuseNonGbkLines(bytes);
   const IniDocument doc = IniDocument::parse(utf8 ? utf8ToGbk(bytes) : std::string(bytes));
   std::string folder = std::filesystem::path(path).parent_path().string();

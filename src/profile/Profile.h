@@ -16,7 +16,8 @@ namespace plenar {
 // Keys that only describe the window (file paths, read-back fields, the connection window's
 // section) are kept as ignored, with the reason.
 //
-// Text is GBK as the window writes it; a file that is valid UTF-8 throughout is read as UTF-8.
+// Text is GBK as the window writes it; a file whose sections and keys are valid UTF-8 is read as
+// UTF-8 (comments may hold anything).
 
 // A refusal of a profile or of one of its values (exit 65).
 class ProfileError : public std::runtime_error {

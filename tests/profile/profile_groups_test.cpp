@@ -169,15 +169,20 @@ TEST(ProfileGroups, ListValuesInEitherLanguageOrPlainFormsMakeTheSameRequest) {
 }
 
 TEST(ProfileGroups, UnicodeProfilesKeepWhatGbkHolds) {
-  // A byte-order mark (Notepad's UTF-8) is no character; comments may hold anything; accented
-  // letters GBK has and Chinese go out as the window would send them.
-  const ProfileGroups groups = groupsOf(
-      "\xEF\xBB\xBF; Filiale K\xC3\xB6ln \xF0\x9F\x98\x80\n[ParaDefault]\n"
-      "NetworkName=caf\xC3\xA9 \xE8\x93\x9D\xE7\x89\x99\nNetworkPsw=pw\n");
-  ASSERT_EQ(names(groups.groups), std::vector<std::string>{"wifi-ap"});
-  const std::vector<std::uint8_t>& block = groups.groups[0].request->paraBuf;
-  EXPECT_EQ(std::vector<std::uint8_t>(block.begin(), block.begin() + 10),
-            (std::vector<std::uint8_t>{10, 'c', 'a', 'f', 0xA8, 0xA6, ' ', 0xC0, 0xB6, 0xD1}));
+  // A byte-order mark (Notepad's UTF-8) is no character; comments may hold anything, even bytes
+  // that are no UTF-8 (a comment typed in Latin-1 left the values read as GBK); accented letters
+  // GBK has and Chinese go out as the window would send them.
+  for (const char* comment : {"\xEF\xBB\xBF; Filiale K\xC3\xB6ln \xF0\x9F\x98\x80\n",
+                              "\xEF\xBB\xBF; F\xE9liane K\xF6ln\n", "# F\xE9liane K\xF6ln\n"}) {
+    const ProfileGroups groups = groupsOf(
+        std::string(comment) +
+        "[ParaDefault]\nNetworkName=caf\xC3\xA9 \xE8\x93\x9D\xE7\x89\x99\nNetworkPsw=pw\n");
+    ASSERT_EQ(names(groups.groups), std::vector<std::string>{"wifi-ap"});
+    const std::vector<std::uint8_t>& block = groups.groups[0].request->paraBuf;
+    EXPECT_EQ(std::vector<std::uint8_t>(block.begin(), block.begin() + 10),
+              (std::vector<std::uint8_t>{10, 'c', 'a', 'f', 0xA8, 0xA6, ' ', 0xC0, 0xB6, 0xD1}))
+        << comment;
+  }
 }
 
 TEST(ProfileGroups, TheWindowsStoredFieldsAreAProfile) {
