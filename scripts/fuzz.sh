@@ -60,6 +60,11 @@ for t in "${targets[@]}"; do
     "$corpus" "fuzz/corpus/$t" >"$log" 2>&1; then
     echo "fuzz_$t FOUND A FAILURE (log: $log, input: $build/artifacts/$t-*)" >&2
     tail -n 40 "$log" >&2
+    # A timeout is wall time: on a loaded machine, replay the input alone to see if it is slow.
+    for input in "$build/artifacts/$t"-timeout-*; do
+      [ -f "$input" ] || continue
+      "$build/bin/fuzz_$t" -runs=1 "$input" 2>&1 | grep -E "^Executed" | sed "s/^/  replayed alone: /" >&2
+    done
     status=1
   fi
   # The run's totals: executions, coverage and corpus size.
