@@ -20,6 +20,7 @@
 #include "cli/CliArgs.h"
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
+#include "profile/KeyAliases.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
 
@@ -52,6 +53,12 @@ bool sameNoCase(std::string_view a, std::string_view b) {
   });
 }
 
+// A readable alias stands for the window's key: the file must not give both.
+std::string_view windowKey(std::string_view key) {
+  const char* own = keyOfAlias(key);
+  return own ? std::string_view(own) : key;
+}
+
 std::string_view withoutBom(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
   return bytes;
@@ -67,9 +74,9 @@ std::optional<ProfileGroups> groupsOf(Profile profile) {
 }
 
 // The profile file with `assignment` written into it as a user would: the key's lines of
-// [ParaDefault] taken out and KEY=VALUE added in the file's own encoding. nullopt when the file
-// cannot say it the same way (a value its encoding lacks, or a file whose encoding the edit
-// changes).
+// [ParaDefault] (under any of its names) taken out and KEY=VALUE added in the file's own encoding.
+// nullopt when the file cannot say it the same way (a value its encoding lacks, or a file whose
+// encoding the edit changes).
 std::optional<std::string> writtenIn(const std::string& file, const std::string& assignment) {
   const bool fileUtf8 = utf8(dataLines(withoutBom(file)));
   std::string line = assignment;
@@ -81,7 +88,7 @@ std::optional<std::string> writtenIn(const std::string& file, const std::string&
   std::vector<bool> drop;
   for (const IniDocument::Entry& e : IniDocument::parse(withoutBom(file)).entries()) {
     if (e.isSection || !e.wellFormed) continue;
-    if (sameNoCase(e.section, "ParaDefault") && sameNoCase(e.key, key)) {
+    if (sameNoCase(e.section, "ParaDefault") && sameNoCase(windowKey(e.key), windowKey(key))) {
       drop.resize(std::max(drop.size(), static_cast<std::size_t>(e.line)), false);
       drop[e.line - 1] = true;
     }
