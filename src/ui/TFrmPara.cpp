@@ -286,7 +286,7 @@ void TFrmPara::handleWorkerMessage(int msg) {
       if (profileActions_->applying()) {
         profileActions_->commandReported(false, error);
       } else {
-        setRunning(false);
+        commandEnded();
       }
       break;
     }
@@ -295,7 +295,7 @@ void TFrmPara::handleWorkerMessage(int msg) {
         profileActions_->commandReported(true, {});
       } else {
         followPostedRequest();
-        setRunning(false);
+        commandEnded();
       }
       break;
     default:
@@ -328,9 +328,16 @@ void TFrmPara::setRunning(bool running) {
   profileActions_->setApplyEnabled(!running);
 }
 
+void TFrmPara::commandEnded() {
+  // The worker reports a command a moment before it is idle again, and ignores a post until
+  // then: the buttons come back with its idle notice.
+  if (!worker().isBusy()) setRunning(false);
+}
+
 void TFrmPara::workerIdle() {
-  // The outcome normally re-enables the buttons. An apply of a profile runs several commands:
-  // the buttons stay disabled between them.
+  // The buttons come back here when the outcome came while the worker was still busy, or went
+  // to another window. An apply of a profile runs several commands: they stay disabled between
+  // them.
   if (running_ && !worker().isBusy() && !profileActions_->applying()) setRunning(false);
 }
 

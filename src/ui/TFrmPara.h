@@ -75,6 +75,8 @@ class TFrmPara : public QDialog, private ParaHost {
   void followPostedRequest();
   void showProgress(long long done, long long total);
   void setRunning(bool running);
+  // The worker reported the outcome of a button's command.
+  void commandEnded();
   // The worker went idle: an outcome reported elsewhere (the command ran on while the window was
   // closed and opened again) no longer keeps the buttons disabled.
   void workerIdle();

@@ -111,6 +111,7 @@ void SaveGroupsAnswer::poll() {
   listCaption = dialog->findChild<QLabel*>(QStringLiteral("lbl_SaveGroups"))->text();
   why = dialog->findChild<QLabel*>(QStringLiteral("lbl_SavePerPrinter"))->text();
   accessibleName = list->accessibleName();
+  accessibleDescription = list->accessibleDescription();
   seen_.clear();
   for (int i = 0; i < list->count(); ++i) {
     const QListWidgetItem* item = list->item(i);

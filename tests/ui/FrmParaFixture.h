@@ -69,8 +69,8 @@ class SaveGroupsAnswer : public QObject {
   explicit SaveGroupsAnswer(QStringList toggle = {}, bool cancel = false);
   const QList<Item>& seen() const { return seen_; }
   // The captions of the list's label and of the line that says why, and the list's accessible
-  // name.
-  QString listCaption, why, accessibleName;
+  // name and description.
+  QString listCaption, why, accessibleName, accessibleDescription;
 
  private:
   void poll();

@@ -183,6 +183,7 @@ TEST_F(ProfileButtons, SaveWritesTheCheckedGroupsAndLeavesThePerPrinterOnesOutBy
     EXPECT_TRUE(groups_->listCaption.startsWith(groups_->accessibleName));
     EXPECT_EQ(groups_->listCaption.size(), groups_->accessibleName.size() + 1);
     EXPECT_EQ(uitest::hasCjk(groups_->why), c.language == 0) << groups_->why.toStdString();
+    EXPECT_EQ(groups_->accessibleDescription, groups_->why);
     for (const auto& item : groups_->seen()) {
       SCOPED_TRACE(item.text.toStdString());
       const bool perPrinter = QStringList{"net-ip", "net-mac", "device"}.contains(item.group);

@@ -105,13 +105,13 @@ ProfileGroupsDialog::ProfileGroupsDialog(QWidget* parent) : QDialog(parent) {
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("qt_saveGroupList"));
   listLabel_->setBuddy(list_);
-  auto* why = label(
+  why_ = label(
       "lbl_SavePerPrinter",
       QStringLiteral("网络 IP 地址、MAC 地址、设备名称和序列号每台打印机各不相同，默认不保存："
                      "同一个配置应用到第二台打印机，会让两台打印机的地址和名称相同。"
                      "需要时用 plenar apply --set 或 --device 逐台给出。"),
       this);
-  why->setWordWrap(true);
+  why_->setWordWrap(true);
   auto* save = button("btn_SaveGroupsOk", QStringLiteral("保存"), this);
   save->setDefault(true);
   auto* cancel = button("btn_SaveGroupsCancel", QStringLiteral("取消"), this);
@@ -132,7 +132,7 @@ ProfileGroupsDialog::ProfileGroupsDialog(QWidget* parent) : QDialog(parent) {
   auto* column = new QVBoxLayout(this);
   column->addWidget(listLabel_);
   column->addWidget(list_, 1);
-  column->addWidget(why);
+  column->addWidget(why_);
   column->addLayout(buttons);
   setTabOrder(list_, save);
   setTabOrder(save, cancel);
@@ -152,6 +152,7 @@ void ProfileGroupsDialog::fill() {
   list_->setCurrentRow(0);
   // Screen readers name the list by its caption, in the language in force.
   list_->setAccessibleName(captionOf(listLabel_));
+  list_->setAccessibleDescription(why_->text());
 }
 
 std::set<std::string> ProfileGroupsDialog::choose(const QString& title) {

@@ -41,6 +41,7 @@ class ProfileGroupsDialog : public QDialog {
 
   QLabel* listLabel_ = nullptr;
   QListWidget* list_ = nullptr;
+  QLabel* why_ = nullptr;  // why the per-printer groups start unchecked
   std::vector<Item> items_;
 };
 
