@@ -2,6 +2,7 @@
 #include "app/Language.h"
 
 #include <map>
+#include <string_view>
 
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
@@ -9,6 +10,14 @@
 #include "shared/SharedTexts.h"
 
 namespace plenar {
+
+int localeLanguage(const char* (*getenv)(const char*)) {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = getenv(name);
+    if (value && *value) return std::string_view(value).starts_with("zh") ? 0 : 1;
+  }
+  return 1;
+}
 
 std::string languageFileName(int index) {
   return index == 1 ? "English.lng" : "Chinese.lng";

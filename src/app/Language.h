@@ -9,6 +9,11 @@ class IniDocument;
 struct ProgramPaths;
 struct ProfileVocabulary;
 
+// The language the locale asks for: the first of LC_ALL, LC_MESSAGES and LANG that is set and not
+// empty; "zh..." is Chinese (0), anything else English (1), and no locale at all English.
+// `getenv` is the environment to read (std::getenv in the program).
+int localeLanguage(const char* (*getenv)(const char*));
+
 // "English.lng" for index 1, "Chinese.lng" for any other index.
 std::string languageFileName(int index);
 // Replaces the option-name lists and the keyed shared texts from a language document; every key

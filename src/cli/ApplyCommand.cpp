@@ -35,10 +35,10 @@ constexpr double kDefaultLockWaitSeconds = 5;
 // stream (/dev/stdout) would take ten documents and keep none.
 std::string recordOption(const std::optional<std::string>& record) {
   if (!record) return {};
-  if (record->empty()) throw UsageError("--record needs a file name");
+  if (record->empty()) throw UsageError("--record needs a file name", "option-value");
   struct stat st {};
   if (::stat(record->c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    throw UsageError("--record " + *record + ": not a regular file");
+    throw UsageError("--record " + *record + ": not a regular file", "option-value");
   }
   return *record;
 }
@@ -113,14 +113,14 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   const std::string record = recordOption(args.takeOption("--record"));
   const auto recordDir = args.takeOption("--record-dir");
   if (recordDir && (recordDir->empty() || !record.empty())) {
-    throw UsageError("--record-dir takes a folder, and not with --record");
+    throw UsageError("--record-dir takes a folder, and not with --record", "option-value");
   }
   double wait = kDefaultLockWaitSeconds;
   if (auto w = args.takeOption("--wait")) {
     char* end = nullptr;
     wait = std::strtod(w->c_str(), &end);
     if (w->empty() || *end != '\0' || !std::isfinite(wait) || wait < 0 || wait > 86400) {
-      throw UsageError("--wait takes seconds from 0 to 86400, not '" + *w + "'");
+      throw UsageError("--wait takes seconds from 0 to 86400, not '" + *w + "'", "option-value");
     }
   }
   std::optional<DeviceIdentity> device;
@@ -128,7 +128,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   std::vector<std::string> overrides;
   while (auto set = args.takeOption("--set")) overrides.push_back(*set);
   const auto p = args.expect(1, kUsage);
-  if (plan && check) throw UsageError("--plan and --check: choose one");
+  if (plan && check) throw UsageError("--plan and --check: choose one", "conflicting-options");
 
   Profile profile = loadProfile(p[0]);
   applySettingOverrides(profile, overrides);
@@ -150,7 +150,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
 
   if ((plan || check) && run.error()) {
     const auto& e = *run.error();
-    o.report->setError(e.kind, e.message, e.detail, e.group);
+    o.report->setError(e.kind, e.message, e.detail, e.group, 0, e.code);
     std::fprintf(stderr, "%s\n", e.message.c_str());
     return kExitFailed;
   }
@@ -175,7 +175,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   o.report->clearError();
   if (!result["link_used"].is_null()) o.report->setLink(*linkFromJson(result["link_used"]));
   if (const auto& e = run.error()) {
-    o.report->setError(e->kind, e->message, e->detail, e->group);
+    o.report->setError(e->kind, e->message, e->detail, e->group, 0, e->code);
     std::fprintf(stderr, "%s\n", e->message.c_str());
   }
   if (!o.json) {

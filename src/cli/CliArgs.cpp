@@ -3,7 +3,9 @@
 
 #include <charconv>
 
+#include "engine/TCommThread.h"
 #include "platform/ProgramPaths.h"
+#include "shared/RateCodes.h"
 
 namespace plenar::cli {
 
@@ -12,20 +14,32 @@ long long parseInteger(const std::string& text, const std::string& what, long lo
   long long value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 10);
   if (text.empty() || ec != std::errc() || end != text.data() + text.size()) {
-    throw UsageError(what + ": '" + text + "' is not a number");
+    throw UsageError(what + ": '" + text + "' is not a number", "option-value");
   }
   if (value < min || value > max) {
-    throw UsageError(what + ": " + text + " is outside " + std::to_string(min) + ".." +
-                     std::to_string(max));
+    throw UsageError(
+        what + ": " + text + " is outside " + std::to_string(min) + ".." + std::to_string(max),
+        "option-value");
   }
   return value;
+}
+
+std::string checkedRateText(const std::string& option, const std::string& text) {
+  const auto rate = parseRateText(text);
+  if (!rate || !rateToCode(*rate)) {
+    std::string rates;
+    for (const RateCode& r : kRateCodes)
+      rates += (rates.empty() ? "" : ", ") + std::to_string(r.rate);
+    throw UsageError(option + ": '" + text + "' is not one of " + rates, "option-value");
+  }
+  return std::to_string(*rate);
 }
 
 std::optional<std::string> ArgList::takeOption(const std::string& name) {
   const std::string withValue = name + "=";
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] == name) {
-      if (i + 1 >= args_.size()) throw UsageError(name + " needs a value");
+      if (i + 1 >= args_.size()) throw UsageError(name + " needs a value", "missing-argument");
       std::string value = args_[i + 1];
       args_.erase(args_.begin() + i, args_.begin() + i + 2);
       return value;
@@ -43,7 +57,7 @@ std::optional<std::pair<std::string, std::string>> ArgList::takeOptionPair(
     const std::string& name) {
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] != name) continue;
-    if (i + 2 >= args_.size()) throw UsageError(name + " needs two values");
+    if (i + 2 >= args_.size()) throw UsageError(name + " needs two values", "missing-argument");
     auto value = std::make_pair(args_[i + 1], args_[i + 2]);
     args_.erase(args_.begin() + i, args_.begin() + i + 3);
     return value;
@@ -76,7 +90,7 @@ std::vector<std::string> ArgList::positionals() const {
       continue;
     }
     if (!onlyPositional && a.size() > 2 && a.rfind("--", 0) == 0) {
-      throw UsageError("unknown option " + a);
+      throw UsageError("unknown option " + a, "unknown-option");
     }
     out.push_back(a);
   }
@@ -85,7 +99,7 @@ std::vector<std::string> ArgList::positionals() const {
 
 std::vector<std::string> ArgList::expect(std::size_t count, const std::string& usage) const {
   auto p = positionals();
-  if (p.size() != count) throw UsageError("usage: plenar " + usage);
+  if (p.size() != count) throw UsageError("usage: plenar " + usage, "argument-count");
   return p;
 }
 
@@ -99,7 +113,7 @@ void parseNetAddress(const std::string& text, LinkSnapshot& link) {
     link.ipAddress = text.substr(0, colon);
     link.udpPort = static_cast<int>(parseInteger(text.substr(colon + 1), "--net port", 1, 65535));
   }
-  if (link.ipAddress.empty()) throw UsageError("--net needs an address");
+  if (link.ipAddress.empty()) throw UsageError("--net needs an address", "missing-argument");
 }
 
 CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
@@ -125,11 +139,15 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
     o.link.lptNumber = static_cast<int>(*v);
     ++links;
   }
-  if (links > 1) throw UsageError("choose one link: --serial, --net, --usb or --lpt");
+  if (links > 1)
+    throw UsageError("choose one link: --serial, --net, --usb or --lpt", "conflicting-options");
   o.linkGiven = links == 1;
-  // Rates travel as typed, like the window's rate boxes; the worker refuses what is not a rate.
-  if (auto v = args.takeOption("--device-baud")) o.link.deviceBaudText = *v;
-  if (auto v = args.takeOption("--transfer-baud")) o.link.transferBaudText = *v;
+  // Only the rates the printer has a code for: anything else is a wrong command line, refused
+  // before a port is opened.
+  if (auto v = args.takeOption("--device-baud"))
+    o.link.deviceBaudText = checkedRateText("--device-baud", *v);
+  if (auto v = args.takeOption("--transfer-baud"))
+    o.link.transferBaudText = checkedRateText("--transfer-baud", *v);
   o.paths = programPaths(args.takeOption("--dir"));
   if (auto v = args.takeOption("--lang")) {
     if (*v == "zh") {
@@ -137,7 +155,7 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
     } else if (*v == "en") {
       o.language = 1;
     } else {
-      throw UsageError("--lang takes zh or en");
+      throw UsageError("--lang takes zh or en", "option-value");
     }
   }
   o.help = args.takeFlag("--help") || args.takeFlag("-h");
@@ -150,7 +168,7 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
   std::vector<std::string> left = args.remaining();
   if (!left.empty()) {
     if (left.front().rfind("--", 0) == 0 && left.front() != "--") {
-      throw UsageError("unknown option " + left.front());
+      throw UsageError("unknown option " + left.front(), "unknown-option");
     }
     o.command = left.front();
     o.rest.assign(left.begin() + 1, left.end());
@@ -173,7 +191,8 @@ const char* commonOptionsHelp() {
          "                        ~/.config/plenar and ~/.local/state/plenar;\n"
          "                        --paths shows them)\n"
          "  --lang zh|en          language of the texts (default: Language in\n"
-         "                        sysconfig.ini)\n"
+         "                        sysconfig.ini, else the locale: LC_ALL, LC_MESSAGES,\n"
+         "                        LANG; zh* is Chinese)\n"
          "  --json                answer with one JSON document on stdout, for success and\n"
          "                        failure alike (docs/plenar-result.schema.json)\n"
          "  --pretty              the same, indented\n"

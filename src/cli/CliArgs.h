@@ -17,12 +17,19 @@ enum ExitCode : int {
   kExitUndefined = 2,  // failed without one
   kExitUsage = 64,
   kExitRefused = 65,  // a field check refused the input
+  kExitNoInput = 66,  // an input file is missing or unreadable
 };
 
 // A wrong command line: printed with the usage hint, exit 64.
+// `code` is the stable key the JSON error carries (see RunReport.h).
 class UsageError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit UsageError(const std::string& message, std::string code = "usage")
+      : std::runtime_error(message), code_(std::move(code)) {}
+  const std::string& code() const { return code_; }
+
+ private:
+  std::string code_;
 };
 
 // A field check refused the input (the window would show a message box): exit 65. `kind` is the
@@ -31,14 +38,20 @@ class UsageError : public std::runtime_error {
 class InputRefused : public std::runtime_error {
  public:
   explicit InputRefused(const std::string& message, std::string kind = "refused",
-                        std::string field = {})
-      : std::runtime_error(message), kind_(std::move(kind)), field_(std::move(field)) {}
+                        std::string field = {}, std::string code = {})
+      : std::runtime_error(message),
+        kind_(std::move(kind)),
+        field_(std::move(field)),
+        code_(std::move(code)) {}
   const std::string& kind() const { return kind_; }
   const std::string& field() const { return field_; }
+  // Empty: the kind's own code.
+  const std::string& code() const { return code_; }
 
  private:
   std::string kind_;
   std::string field_;
+  std::string code_;
 };
 
 // The arguments left for a command once the shared options are taken out.
@@ -89,6 +102,8 @@ struct CommonOptions {
 CommonOptions parseCommonOptions(const std::vector<std::string>& argv);
 // Parses "ADDR[:PORT]" (port default 5100).
 void parseNetAddress(const std::string& text, LinkSnapshot& link);
+// A serial rate the printer has a code for (1200 ... 230400), as digits; UsageError otherwise.
+std::string checkedRateText(const std::string& option, const std::string& text);
 long long parseInteger(const std::string& text, const std::string& what, long long min,
                        long long max);
 

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/Language.h"
-#include "app/MainDefault.h"
 #include "cli/CliSession.h"
 #include "cli/CommandDocs.h"
 #include "cli/DocumentOnce.h"
@@ -86,7 +86,8 @@ const CliCommand* findCommand(const std::string& name) {
   std::vector<std::string> names;
   for (const auto& c : cliCommands()) names.push_back(c.name);
   const std::string hint = didYouMean(nearestWords(name, names));
-  throw UsageError("unknown command '" + name + "'" + (hint.empty() ? "" : "; " + hint));
+  throw UsageError("unknown command '" + name + "'" + (hint.empty() ? "" : "; " + hint),
+                   "unknown-command");
 }
 
 void printVersion(const CommonOptions& o) {
@@ -166,6 +167,14 @@ const std::vector<CliCommand>& cliCommands() {
 
 namespace {
 
+// --lang, else the language stored by the window, else the locale's.
+int commandLanguage(const CommonOptions& options) {
+  if (options.language) return *options.language;
+  const int stored = IniFile(options.paths.settingsFile()).readInt("MainDefault", "Language", -1);
+  if (stored >= 0) return stored;
+  return localeLanguage([](const char* name) -> const char* { return std::getenv(name); });
+}
+
 int runCommand(CommonOptions& options, RunReport& report) {
   options.report = &report;
   if (options.version) {
@@ -192,20 +201,20 @@ int runCommand(CommonOptions& options, RunReport& report) {
     report.setCommand("help");
     printHelp(options);
     if (options.help || helpCommand) return kExitDone;
-    report.setError("usage", "no command given");
+    report.setError("usage", "no command given", {}, {}, 0, "missing-argument");
     return kExitUsage;
   }
   report.setCommand(options.command);
   // The texts a command shows or refuses with, and those of the printer routines, come in
   // the chosen language from the start.
-  int language =
-      options.language.value_or(readMainDefault(IniFile(options.paths.settingsFile())).language);
+  const int language = commandLanguage(options);
   applyLanguageTexts(options.paths.languageFolder(languageFileName(language)), language);
   options.paths.createFolders();
   for (const auto& c : cliCommands()) {
     if (c.name != options.command) continue;
     if (c.needsLink && !options.linkGiven) {
-      throw UsageError("choose a link: --serial PORT, --net ADDR[:PORT], --usb ID or --lpt N");
+      throw UsageError("choose a link: --serial PORT, --net ADDR[:PORT], --usb ID or --lpt N",
+                       "missing-argument");
     }
     if (c.needsLink) report.setLink(options.link);
     ArgList args(options.rest);
@@ -231,17 +240,17 @@ int runCli(const std::vector<std::string>& argv) {
     rc = runCommand(options, report);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "plenar: %s\n(plenar --help lists the commands and options)\n", e.what());
-    report.setError("usage", e.what());
+    report.setError("usage", e.what(), {}, {}, 0, e.code());
     rc = kExitUsage;
   } catch (const InputRefused& e) {
     std::fprintf(stderr, "%s\n", e.what());
-    report.setError(e.kind(), e.what(), {}, e.field());
-    rc = kExitRefused;
+    report.setError(e.kind(), e.what(), {}, e.field(), 0, e.code());
+    rc = exitCodeOfError(e.kind(), e.code());
   } catch (const ProfileError& e) {
     std::fprintf(stderr, "%s\n", e.what());
     const bool file = dynamic_cast<const ProfileFileError*>(&e) != nullptr;
-    report.setError(file ? "file" : "refused", e.what(), {}, e.key(), e.line());
-    rc = kExitRefused;
+    report.setError(file ? "file" : "refused", e.what(), {}, e.key(), e.line(), e.code());
+    rc = exitCodeOfError(file ? "file" : "refused", e.code());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "plenar: %s\n", e.what());
     report.setError("printer", e.what());

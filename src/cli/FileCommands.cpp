@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 #include "app/Engine.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
@@ -34,9 +36,22 @@ int runWithPanel(const CommonOptions& o, CommandRequest request, const std::stri
 std::string hexAddressText(std::string text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.erase(0, 2);
   if (!parseIntText("$" + text) || text.find_first_of(" +-") != std::string::npos) {
-    throw InputRefused(notAnIntegerText("$" + text));
+    throw InputRefused(notAnIntegerText("$" + text), "refused", "--address", "not-an-integer");
   }
   return text;
+}
+
+// The code of the first named file that cannot be read ("file-missing", ...); "logo-refused"
+// when every one can, and it is their content the logo builder refused.
+std::string firstUnusableFileCode(const std::vector<std::string>& paths) {
+  for (const auto& p : paths) {
+    std::error_code ec;
+    const auto status = std::filesystem::status(p, ec);
+    if (!std::filesystem::exists(status)) return "file-missing";
+    if (!std::filesystem::is_regular_file(status)) return "file-not-regular";
+    if (::access(p.c_str(), R_OK) != 0) return "file-unreadable";
+  }
+  return "logo-refused";
 }
 
 void warnMissing(const std::vector<std::string>& paths) {
@@ -51,16 +66,16 @@ void warnMissing(const std::vector<std::string>& paths) {
 int fontCommand(const CommonOptions& o, ArgList& args) {
   static const char* usage = "font FILE --address HEX";
   auto address = args.takeOption("--address");
-  if (!address) throw UsageError(std::string("missing --address: ") + usage);
+  if (!address) throw UsageError(std::string("missing --address: ") + usage, "missing-argument");
   auto p = args.expect(1, usage);
   std::string addressText = hexAddressText(*address);
   std::optional<CommandRequest> request;
   try {
     request = fontDownloadRequest(p[0], addressText);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what(), "file");
+    throw InputRefused(e.what(), "file", {}, e.code());
   }
-  if (!request) throw InputRefused(text(TextId::sMsg24) + ": " + p[0], "file");
+  if (!request) throw InputRefused(text(TextId::sMsg24) + ": " + p[0], "file", {}, "file-missing");
   o.report->result() = {{"file", p[0]},
                         {"address", addressText},
                         {"bytes", request->dataStream.empty() ? 0 : request->dataStream.size()}};
@@ -70,14 +85,15 @@ int fontCommand(const CommonOptions& o, ArgList& args) {
 int logoDownloadCommand(const CommonOptions& o, ArgList& args) {
   bool raw = args.takeFlag("--raw");
   auto paths = args.positionals();
-  if (paths.empty()) throw UsageError("logo-download [--raw] BMP...");
+  if (paths.empty())
+    throw UsageError("usage: plenar logo-download [--raw] BMP...", "argument-count");
   warnMissing(paths);
   std::optional<CommandRequest> request;
   try {
     request = raw ? prepareRawLogoDownload(paths, o.paths.stateDir)
                   : prepareLogoDownload(paths, o.paths.stateDir);
   } catch (const LogoError& e) {
-    throw InputRefused(e.what(), "file");
+    throw InputRefused(e.what(), "file", {}, firstUnusableFileCode(paths));
   }
   o.report->result() = {{"files", paths}, {"raw", raw}};
   return runWithPanel(o, std::move(*request), {});
@@ -106,7 +122,8 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
   static const char* usage = "read-back --address HEX --length N OUTFILE";
   auto address = args.takeOption("--address");
   auto length = args.takeInt("--length", 0, INT32_MAX);
-  if (!address || !length) throw UsageError(std::string("missing option: ") + usage);
+  if (!address || !length)
+    throw UsageError(std::string("missing option: ") + usage, "missing-argument");
   auto p = args.expect(1, usage);
   if (o.json && isStandardStream(p[0])) {
     throw UsageError(
@@ -119,7 +136,7 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = readBackRequest(hexAddressText(*address), std::to_string(*length), p[0], &panel);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what());
+    throw InputRefused(e.what(), "refused", {}, e.code());
   }
   // A script gets exactly what it asked for; the window keeps the printer's last block whole.
   request.exactLength = true;
@@ -147,7 +164,7 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = firmwareRequest(p[0], wait, &panel);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what(), "file");
+    throw InputRefused(e.what(), "file", {}, e.code());
   }
   request.forceFirmware = force;
   o.report->result() = {{"file", p[0]},
@@ -167,7 +184,8 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
       reason += "; --force-firmware sends it anyway";
       std::fprintf(stderr, "(--force-firmware sends it anyway)\n");
     }
-    o.report->setError("refused", session.lastFailure().message, reason, "file");
+    o.report->setError("refused", session.lastFailure().message, reason, "file", 0,
+                       "firmware-mismatch");
     return kExitRefused;
   }
   return rc;
@@ -196,13 +214,12 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
 
 void addFileCommands(std::vector<CliCommand>& out) {
   out.push_back({"font", "font FILE --address HEX",
-                 "download a font file to the hexadecimal start address", true,
-                 fontCommand});
+                 "download a font file to the hexadecimal start address", true, fontCommand});
   out.push_back({"logo-download", "logo-download [--raw] BMP...",
-                 "store logos: builds 1.bin beside debug.log, or 2.bin with --raw",
-                 true, logoDownloadCommand});
-  out.push_back({"logo-print", "logo-print N[,N...]", "print stored logos by number",
-                 true, logoPrintCommand});
+                 "store logos: builds 1.bin beside debug.log, or 2.bin with --raw", true,
+                 logoDownloadCommand});
+  out.push_back({"logo-print", "logo-print N[,N...]", "print stored logos by number", true,
+                 logoPrintCommand});
   out.push_back({"read-back", "read-back --address HEX --length N OUTFILE",
                  "read printer memory into a file", true, readBackCommand});
   out.push_back({"firmware", "firmware FILE [--wait SECONDS] [--force-firmware]",

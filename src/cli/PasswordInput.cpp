@@ -30,12 +30,13 @@ std::string readStandardInput(const std::string& option) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       throw InputRefused(option + ": standard input cannot be read: " + std::strerror(errno),
-                         "file", option);
+                         "file", option, "file-unreadable");
     }
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
     if (text.size() > kMaxPasswordFileBytes) {
-      throw InputRefused(option + ": standard input holds more than a password", "file", option);
+      throw InputRefused(option + ": standard input holds more than a password", "file", option,
+                         "file-too-large");
     }
   }
   return withoutNewline(std::move(text));
@@ -52,7 +53,7 @@ std::string readPassword(const std::string& path, const std::string& option) {
     const std::string why = e.kind() == InputFileError::Kind::TooLarge
                                 ? "the file " + path + " holds more than a password"
                                 : e.what();
-    throw InputRefused(option + ": " + why, "file", option);
+    throw InputRefused(option + ": " + why, "file", option, inputFileErrorCode(e.kind()));
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {
@@ -66,7 +67,8 @@ std::string readPassword(const std::string& path, const std::string& option) {
 std::optional<std::string> takePassword(ArgList& args) {
   auto file = args.takeOption("--password-file");
   auto given = args.takeOption("--password");
-  if (file && given) throw UsageError("--password and --password-file: choose one");
+  if (file && given)
+    throw UsageError("--password and --password-file: choose one", "conflicting-options");
   if (file) return readPassword(*file, "--password-file");
   if (given && *given == "-") return readPassword("-", "--password");
   return given;

@@ -1,11 +1,32 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/RunReport.h"
 
+#include "cli/CliArgs.h"
+
 namespace plenar::cli {
 
+std::string errorCodeOfKind(const std::string& kind) {
+  if (kind == "link") return "link-failed";
+  if (kind == "printer") return "printer-failed";
+  if (kind == "permission") return "permission-denied";
+  if (kind == "file") return "file-unusable";
+  return kind;  // usage, refused, busy, interrupted
+}
+
+int exitCodeOfError(const std::string& kind, const std::string& code) {
+  if (kind == "usage") return kExitUsage;
+  if (code == "file-missing" || code == "file-unreadable" || code == "file-not-regular") {
+    return kExitNoInput;
+  }
+  if (kind == "refused" || kind == "file") return kExitRefused;
+  return kExitFailed;
+}
+
 void RunReport::setError(std::string kind, std::string message, std::string detail,
-                         std::string field, int line) {
+                         std::string field, int line, std::string code) {
+  if (code.empty()) code = errorCodeOfKind(kind);
   error_ = Json{{"kind", std::move(kind)},
+                {"code", std::move(code)},
                 {"message", std::move(message)},
                 {"detail", std::move(detail)},
                 {"field", std::move(field)}};
@@ -28,7 +49,11 @@ std::string RunReport::document(int exitCode, bool pretty) const {
   Json error = error_;
   // A failure always says why, even when the command had no text for it.
   if (exitCode != 0 && error.is_null()) {
-    error = Json{{"kind", "printer"}, {"message", "Failed"}, {"detail", ""}, {"field", ""}};
+    error = Json{{"kind", "printer"},
+                 {"code", "failed"},
+                 {"message", "Failed"},
+                 {"detail", ""},
+                 {"field", ""}};
   }
   doc["error"] = exitCode == 0 ? Json() : error;
   // Texts from printers and files may hold anything; invalid UTF-8 comes out replaced.

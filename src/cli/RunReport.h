@@ -13,9 +13,18 @@ namespace plenar::cli {
 //   {"schema":1,"command":"set-codepage","ok":true,"exit_code":0,
 //    "link":{"kind":"serial",...},"printer":{"model_tag":"PLENAR80"},
 //    "result":{...},"error":null}
-// and, on failure, "error":{"kind":"printer","message":"Download Data Failed","detail":"",
-// "field":""}. The schema is docs/plenar-result.schema.json. Progress stays on stderr.
-// Threads: the main thread.
+// and, on failure, "error":{"kind":"printer","code":"printer-failed","message":"Download Data
+// Failed","detail":"","field":""}. `code` is a fixed English key for scripts (the message is in
+// the chosen language): "ip-invalid", "file-missing", ...; a failure without a more precise one
+// has its kind's code (errorCodeOfKind). The schema is docs/plenar-result.schema.json. Progress
+// stays on stderr. Threads: the main thread. "usage" -> "usage", "link" -> "link-failed",
+// "permission" -> "permission-denied", ...
+std::string errorCodeOfKind(const std::string& kind);
+
+// The exit status of an error: 64 usage, 66 an input file missing or unreadable, 65 any other
+// refused input, 1 the rest.
+int exitCodeOfError(const std::string& kind, const std::string& code);
+
 class RunReport {
  public:
   void setCommand(std::string command) { command_ = std::move(command); }
@@ -26,7 +35,7 @@ class RunReport {
   void setModelTag(std::string tag) { modelTag_ = std::move(tag); }
   // The last failure wins; a later success of the same run (apply's second link) clears it.
   void setError(std::string kind, std::string message, std::string detail = {},
-                std::string field = {}, int line = 0);
+                std::string field = {}, int line = 0, std::string code = {});
   void clearError() { error_ = Json(); }
   bool hasError() const { return !error_.is_null(); }
   // The message of the error set last; empty when none.

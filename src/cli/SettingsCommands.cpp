@@ -44,7 +44,8 @@ int chooseItem(const std::string& value, const std::string& what,
                bool indexAllowed = true) {
   const ChoiceList list = choicesOf(items, keywords, indexAllowed);
   if (auto item = matchChoice(value, list)) return *item;
-  throw UsageError(what + ": '" + value + "' is not one of " + describeChoices(list));
+  throw UsageError(what + ": '" + value + "' is not one of " + describeChoices(list),
+                   "option-value");
 }
 
 template <std::size_t N>
@@ -88,9 +89,11 @@ std::optional<std::string> edit(const std::optional<std::string>& value, const c
 
 // Runs a built request, or stops with the window's message.
 int perform(CliSession& session, BuildResult result) {
-  if (auto* refusal = std::get_if<Refusal>(&result)) throw InputRefused(refusal->message);
+  if (auto* refusal = std::get_if<Refusal>(&result)) {
+    throw InputRefused(refusal->message, "refused", {}, refusal->code);
+  }
   if (auto* none = std::get_if<NoAction>(&result)) {
-    throw InputRefused("Nothing to do: " + none->reason);
+    throw InputRefused("Nothing to do: " + none->reason, "refused", {}, "nothing-to-do");
   }
   if (!session.prepareChannelsOrReport()) return kExitFailed;
   CommandRequest& request = std::get<CommandRequest>(result);
@@ -144,12 +147,14 @@ int baudItem(const std::string& v) {
 int codePageItem(const std::string& v) {
   const ChoiceList list = codePageChoices();
   if (auto item = matchChoice(v, list)) return *item;
-  throw UsageError("code page: '" + v + "' is not one of " + describeChoices(list));
+  throw UsageError("code page: '" + v + "' is not one of " + describeChoices(list), "option-value");
 }
 
 // The address fields check their text when the user leaves them.
 void checkField(AddressField field, const std::string& text) {
-  if (auto refusal = checkAddressField(field, text)) throw InputRefused(refusal->message);
+  if (auto refusal = checkAddressField(field, text)) {
+    throw InputRefused(refusal->message, "refused", {}, refusal->code);
+  }
 }
 
 void addBasicCommands(std::vector<CliCommand>& out) {
@@ -272,7 +277,8 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
         auto mask = a.takeOption("--mask");
         auto gateway = a.takeOption("--gateway");
         if (dhcp && (ip || mask || gateway)) {
-          throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway");
+          throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway",
+                           "conflicting-options");
         }
         if (auto v = edit(a.takeOption("--port"), "--port", F::Digits)) f.port = *v;
         a.expect(0, "wifi-sta [options]");
@@ -456,12 +462,12 @@ void addSendCommand(std::vector<CliCommand>& out) {
         auto file = a.takeOption("--file");
         a.expect(0, "send --hex TEXT | --text TEXT | --file PATH");
         if ((hex ? 1 : 0) + (text ? 1 : 0) + (file ? 1 : 0) != 1) {
-          throw UsageError("send takes one of --hex, --text or --file");
+          throw UsageError("send takes one of --hex, --text or --file", "conflicting-options");
         }
         if (hex) {
           BuildResult result = buildSendHexData(*hex);
           if (auto* refusal = std::get_if<Refusal>(&result)) {
-            throw InputRefused("--hex: " + refusal->message, "refused", "--hex");
+            throw InputRefused("--hex: " + refusal->message, "refused", "--hex", refusal->code);
           }
           return result;
         }
@@ -469,13 +475,14 @@ void addSendCommand(std::vector<CliCommand>& out) {
           return buildSendCustomData(splitLines(edit(*text, "--text", FieldFilter::Any)), false);
         std::error_code ec;
         if (!std::filesystem::exists(*file, ec)) {
-          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file, "file", "--file");
+          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file, "file", "--file",
+                             "file-missing");
         }
         BuildResult result = buildSendCustomData({}, true);
         try {
           std::get<CommandRequest>(result).dataStream = readUserFile(*file, kMaxUserDataFileBytes);
         } catch (const FileActionRefused& e) {
-          throw InputRefused(e.what(), "file", "--file");
+          throw InputRefused(e.what(), "file", "--file", e.code());
         }
         return result;
       }));

@@ -138,6 +138,20 @@ bool replaceRegular(const std::string& target, std::string_view bytes, mode_t mo
 
 }  // namespace
 
+const char* inputFileErrorCode(InputFileError::Kind kind) {
+  switch (kind) {
+    case InputFileError::Kind::Missing:
+      return "file-missing";
+    case InputFileError::Kind::NotRegular:
+      return "file-not-regular";
+    case InputFileError::Kind::TooLarge:
+      return "file-too-large";
+    case InputFileError::Kind::Unreadable:
+      break;
+  }
+  return "file-unreadable";
+}
+
 std::string readInputFile(const std::string& path, std::size_t maxBytes) {
   using Kind = InputFileError::Kind;
   // O_NONBLOCK: opening a FIFO for reading must not wait for a writer.

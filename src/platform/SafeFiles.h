@@ -30,6 +30,10 @@ class InputFileError : public std::runtime_error {
   Kind kind_;
 };
 
+// "file-missing", "file-not-regular", "file-too-large", "file-unreadable": the stable key a
+// --json error gives for the kind.
+const char* inputFileErrorCode(InputFileError::Kind kind);
+
 // Reads a whole regular file of at most `maxBytes` bytes. The open never waits (a FIFO without a
 // writer, a terminal), and anything that is not a regular file (directory, FIFO, device, socket,
 // a symlink to one of them) is refused without reading a byte. A file that grows past the cap

@@ -95,7 +95,7 @@ bool ApplyRun::lockRecord() {
   try {
     checkRecordPath(path);
   } catch (const RecordUnsafe& e) {
-    fail({"file", e.what(), {}, {}});
+    fail({"file", e.what(), {}, {}, "record-unsafe"});
     return false;
   }
   const std::string folder = std::filesystem::path(path).parent_path().string();
@@ -103,7 +103,8 @@ bool ApplyRun::lockRecord() {
     fail({"file",
           "the record folder " + folder + " cannot be made: " + std::strerror(errno),
           {},
-          {}});
+          {},
+          "record-unwritable"});
     return false;
   }
   std::string why;
@@ -114,7 +115,8 @@ bool ApplyRun::lockRecord() {
             "stopped while another apply to this printer held its record " + path +
                 "; nothing was sent",
             {},
-            {}});
+            {},
+            "record-busy"});
     } else if (why == "busy") {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%g", wait);
@@ -122,9 +124,10 @@ bool ApplyRun::lockRecord() {
             "another apply to this printer holds its record " + path + " (waited " + seconds +
                 " s; --wait SECONDS waits longer); nothing was sent",
             {},
-            {}});
+            {},
+            "record-busy"});
     } else {
-      fail({"file", "the record lock cannot be taken: " + why, {}, {}});
+      fail({"file", "the record lock cannot be taken: " + why, {}, {}, "record-unwritable"});
     }
     return false;
   }
@@ -137,7 +140,8 @@ bool ApplyRun::lockRecord() {
             device + " is locked by process " + std::to_string(holder) + " (" +
                 SerialPortLock::lockFileOf(device, "/run/lock") + "); nothing was sent",
             {},
-            {}});
+            {},
+            "port-locked"});
       return false;
     }
   }
@@ -153,7 +157,7 @@ void ApplyRun::loadRecord() {
   try {
     record_ = loadApplyRecord(options_.recordPath);
   } catch (const RecordUnsafe& e) {
-    fail({"file", e.what(), {}, {}});
+    fail({"file", e.what(), {}, {}, "record-unsafe"});
     return;
   } catch (const RecordError& e) {
     note(NoteKind::RecordUnreadable, {e.what()},
@@ -279,7 +283,7 @@ ApplyRun::Action ApplyRun::sendNext() {
       } catch (const LogoError& e) {
         steps_[current_].status = "failed";
         steps_[current_].error = e.what();
-        fail({"file", e.what(), {}, g.name});
+        fail({"file", e.what(), {}, g.name, "logo-refused"});
         return Action{};
       }
     }
@@ -335,7 +339,7 @@ bool ApplyRun::checkFirmware(const LinkSnapshot& tried) {
       if (fileTag.empty() || modelTag_.empty()) why += " (--force-firmware sends it all the same)";
     }
     if (!why.empty()) {
-      fail({"refused", why, {}, g.name});
+      fail({"refused", why, {}, g.name, "firmware-mismatch"});
       return false;
     }
   }
@@ -414,7 +418,8 @@ void ApplyRun::report(const Outcome& outcome) {
               "the printer does not answer on its new link " + describeLink(*linkAfter_) + ": " +
                   outcome.message,
               outcome.detail,
-              {}});
+              {},
+              "new-link-silent"});
       }
       return;
     case Phase::Start:
@@ -464,7 +469,8 @@ void ApplyRun::failRecordWrite(const std::string& what) {
         "the apply record " + options_.recordPath + " cannot be written: " + std::strerror(err) +
             "; " + what + " (the record claims nothing that was not acknowledged)",
         {},
-        current_ < groups_.size() ? groups_[current_].name : std::string()});
+        current_ < groups_.size() ? groups_[current_].name : std::string(),
+        "record-unwritable"});
 }
 
 bool ApplyRun::saveRecord() {
@@ -499,7 +505,8 @@ bool ApplyRun::saveRecord() {
             " cannot be written: " + std::strerror(err) +
             "; the record claims none of them, so the next apply sends them again",
         {},
-        {}});
+        {},
+        "record-unwritable"});
   return false;
 }
 

@@ -58,6 +58,8 @@ struct ApplyError {
   std::string message;
   std::string detail;
   std::string group;  // the step that failed, if one did
+  // The stable key of a --json error; empty: the kind's own.
+  std::string code = {};
 };
 
 class ApplyRun {

@@ -369,7 +369,7 @@ Profile loadProfile(const std::string& path) {
   try {
     bytes = readInputFile(path, kMaxProfileBytes);
   } catch (const InputFileError& e) {
-    throw ProfileFileError(path, 0, e.what());
+    throw ProfileFileError(path, 0, e.what(), inputFileErrorCode(e.kind()));
   }
   return parseProfile(bytes, path);
 }

@@ -22,17 +22,22 @@ namespace plenar {
 // A refusal of a profile or of one of its values (exit 65).
 class ProfileError : public std::runtime_error {
  public:
-  ProfileError(std::string key, int line, const std::string& message)
+  // `code`: the stable key of a --json error ("file-missing", ...).
+  ProfileError(std::string key, int line, const std::string& message,
+               std::string code = "profile-refused")
       : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + key + ": " + message
                                     : key + ": " + message),
         key_(std::move(key)),
-        line_(line) {}
+        line_(line),
+        code_(std::move(code)) {}
   const std::string& key() const { return key_; }
   int line() const { return line_; }
+  const std::string& code() const { return code_; }
 
  private:
   std::string key_;
   int line_;
+  std::string code_;
 };
 
 // A file the profile is or names that cannot be used (missing, not a regular file, unreadable).

@@ -399,13 +399,14 @@ std::string fileDigest(const ProfileValue& v) {
   std::error_code ec;
   const auto status = std::filesystem::status(v.value, ec);
   if (!std::filesystem::exists(status)) {
-    throw ProfileFileError(v.key, v.line, "no such file: " + v.value);
+    throw ProfileFileError(v.key, v.line, "no such file: " + v.value, "file-missing");
   }
   if (!std::filesystem::is_regular_file(status)) {
-    throw ProfileFileError(v.key, v.line, "not a regular file: " + v.value);
+    throw ProfileFileError(v.key, v.line, "not a regular file: " + v.value, "file-not-regular");
   }
   std::string digest = sha256OfFile(v.value);
-  if (digest.empty()) throw ProfileFileError(v.key, v.line, "cannot read " + v.value);
+  if (digest.empty())
+    throw ProfileFileError(v.key, v.line, "cannot read " + v.value, "file-unreadable");
   return digest;
 }
 

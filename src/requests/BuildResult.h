@@ -26,6 +26,8 @@ struct Refusal {
   // The refused field as the parameter window names its control (and sysconfig.ini its key);
   // empty when no single field is at fault.
   std::string field = {};
+  // A fixed English key for scripts ("ip-invalid", ...); the message is in the window's language.
+  std::string code = "refused";
 };
 
 // `refusal`, naming `field`.

@@ -47,7 +47,7 @@ BuildResult buildSendHexData(std::string_view text) {
       return Refusal{(ascii ? "'" + shown + "' at character " : "character ") +
                          std::to_string(i + 1) +
                          " is not a byte of two hexadecimal digits (write 1B 40 or 1B40)",
-                     "mmo_SendData"};
+                     "mmo_SendData", "hex-invalid"};
     }
     r.dataStream.push_back(static_cast<std::uint8_t>(*value));
     i += 2;

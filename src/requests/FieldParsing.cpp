@@ -55,7 +55,7 @@ std::optional<std::uint32_t> parseHex(std::string_view text) {
 }
 
 Refusal conversionError(std::string_view text) {
-  return Refusal{"'" + std::string(text) + "' is not a valid integer value"};
+  return Refusal{"'" + std::string(text) + "' is not a valid integer value", {}, "not-an-integer"};
 }
 
 AddressResult parseCheckedAddress(std::string_view text) {
@@ -77,7 +77,7 @@ AddressResult parseCheckedAddress(std::string_view text) {
     }
     auto value = parseDecimal(part);
     if (!value) return conversionError(part);
-    if (*value < 0 || *value > 255) return Refusal{kBadAddressMessage};
+    if (*value < 0 || *value > 255) return Refusal{kBadAddressMessage, {}, "address-invalid"};
     bytes[i] = static_cast<std::uint8_t>(*value);
   }
   return bytes;
@@ -112,7 +112,7 @@ std::string gbkField(std::string_view utf8, std::size_t maxBytes) {
 
 std::optional<Refusal> gbkRefusal(std::string_view utf8, std::string field) {
   if (firstNonGbk(utf8) == std::string_view::npos) return std::nullopt;
-  return Refusal{std::string("The text ") + kNotGbkMessage, std::move(field)};
+  return Refusal{std::string("The text ") + kNotGbkMessage, std::move(field), "not-gbk"};
 }
 
 std::string_view trimControls(std::string_view text) {

@@ -51,7 +51,7 @@ std::vector<std::uint8_t> readUserFile(const std::string& path, std::size_t maxB
   try {
     return readInputBytes(path, maxBytes);
   } catch (const InputFileError& e) {
-    throw FileActionRefused(e.what());
+    throw FileActionRefused(e.what(), {}, inputFileErrorCode(e.kind()));
   }
 }
 
@@ -100,7 +100,7 @@ std::string notAnIntegerText(std::string_view text) {
 std::string prgModelTag(std::span<const std::uint8_t> file) {
   if (file.size() <= kPrgModelTagOffset) return {};
   if (file.size() < kPrgModelTagOffset + kModelTagLength) {
-    throw FileActionRefused("Stream read error");
+    throw FileActionRefused("Stream read error", {}, "file-unreadable");
   }
   std::string tag;
   for (std::size_t i = 0; i < kModelTagLength; ++i) {
@@ -161,7 +161,7 @@ std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
   const std::size_t size = userFileSize(fontPath, kMaxFontFileBytes);
   const std::uint32_t start = fontStartAddress(addressText);
   if (std::string refusal = addressRangeRefusal(start, size); !refusal.empty()) {
-    throw FileActionRefused(refusal, "edt_FontAddress");
+    throw FileActionRefused(refusal, "edt_FontAddress", "address-range");
   }
   CommandRequest r;
   r.code = 3;
@@ -177,7 +177,7 @@ CommandRequest firmwareRequest(const std::string& programPath, std::string_view 
   CommandRequest r;
   r.code = 4;
   r.value2 = bootWaitMs(waitSecondsText);
-  if (!isFile(programPath)) throw FileActionRefused(text(TextId::sMsg24));
+  if (!isFile(programPath)) throw FileActionRefused(text(TextId::sMsg24), {}, "file-missing");
   r.dataStream = readUserFile(programPath, kMaxProgramFileBytes);
   // Read here so that a file the update could not check is refused before anything starts.
   (void)prgModelTag(r.dataStream);
@@ -193,9 +193,11 @@ CommandRequest readBackRequest(std::string_view startAddressText, std::string_vi
                                const std::string& saveFileName, std::string* panelText) {
   std::string addressText = "$" + std::string(startAddressText);
   auto address = parseIntText(addressText);
-  if (!address) throw FileActionRefused(notAnIntegerText(addressText), "edt_StartAddress");
+  if (!address)
+    throw FileActionRefused(notAnIntegerText(addressText), "edt_StartAddress", "not-an-integer");
   auto length = parseIntText(lengthText);
-  if (!length) throw FileActionRefused(notAnIntegerText(lengthText), "edt_ReadLength");
+  if (!length)
+    throw FileActionRefused(notAnIntegerText(lengthText), "edt_ReadLength", "not-an-integer");
   CommandRequest r;
   r.code = 16;
   r.value1 = static_cast<std::int32_t>(static_cast<std::uint32_t>(*address));

@@ -30,12 +30,16 @@ namespace plenar {
 class FileActionRefused : public std::runtime_error {
  public:
   // `field`: the refused field as the parameter window names its control, when one is at fault.
-  explicit FileActionRefused(const std::string& message, std::string field = {})
-      : std::runtime_error(message), field_(std::move(field)) {}
+  // `code`: the stable key of a --json error ("file-missing", "not-an-integer", ...).
+  explicit FileActionRefused(const std::string& message, std::string field = {},
+                             std::string code = "refused")
+      : std::runtime_error(message), field_(std::move(field)), code_(std::move(code)) {}
   const std::string& field() const { return field_; }
+  const std::string& code() const { return code_; }
 
  private:
   std::string field_;
+  std::string code_;
 };
 
 inline constexpr std::size_t kPrgModelTagOffset = 0x3000;

@@ -65,15 +65,15 @@ std::optional<Refusal> checkAddressField(AddressField field, const std::string& 
   if (dottedAddressAccepted(text)) return std::nullopt;
   switch (field) {
     case AddressField::StationIp:
-      return Refusal{plenar::text(TextId::SIPError), "edt_IPaddress"};
+      return Refusal{plenar::text(TextId::SIPError), "edt_IPaddress", "ip-invalid"};
     case AddressField::NetworkIp:
-      return Refusal{plenar::text(TextId::SIPError), "edt_NetIPAddress"};
+      return Refusal{plenar::text(TextId::SIPError), "edt_NetIPAddress", "ip-invalid"};
     case AddressField::StationMask:
-      return Refusal{plenar::text(TextId::SMaskError), "edt_Mask"};
+      return Refusal{plenar::text(TextId::SMaskError), "edt_Mask", "mask-invalid"};
     case AddressField::NetworkMask:
-      return Refusal{plenar::text(TextId::SMaskError), "edt_Subnetmask"};
+      return Refusal{plenar::text(TextId::SMaskError), "edt_Subnetmask", "mask-invalid"};
     case AddressField::StationGateway:
-      return Refusal{plenar::text(TextId::sGatewayError), "edt_Gateway"};
+      return Refusal{plenar::text(TextId::sGatewayError), "edt_Gateway", "gateway-invalid"};
   }
   return std::nullopt;
 }

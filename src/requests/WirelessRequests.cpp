@@ -78,14 +78,14 @@ BuildResult buildBluetoothCommands(const std::vector<std::string>& lines) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (firstNonGbk(lines[i]) != std::string::npos) {
       return Refusal{"Bluetooth command line " + std::to_string(i + 1) + " " + kNotGbkMessage,
-                     "mmo_1"};
+                     "mmo_1", "not-gbk"};
     }
     std::string bytes = utf8ToGbk(lines[i]);
     if (bytes.size() > kMaxModuleCommandBytes) {
       return Refusal{"Bluetooth command line " + std::to_string(i + 1) + " is " +
                          std::to_string(bytes.size()) + " bytes long; a line may have at most " +
                          std::to_string(kMaxModuleCommandBytes) + " bytes",
-                     "mmo_1"};
+                     "mmo_1", "too-long"};
     }
     r.paramList.push_back(std::move(bytes));
   }

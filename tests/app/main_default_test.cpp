@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 #include "TempDir.h"
+#include "app/Language.h"
 #include "app/MainDefault.h"
 #include "platform/IniFile.h"
 
@@ -47,4 +50,34 @@ TEST(MainDefault, WritesTheThreeKeysInOrderAndKeepsOtherSections) {
   EXPECT_EQ(md.ipAddress, "10.1.2.3");
   EXPECT_EQ(md.language, 1);
   EXPECT_EQ(md.tranMode, 2);
+}
+
+TEST(LocaleLanguage, LcAllThenLcMessagesThenLangDecide) {
+  struct Case {
+    const char* lcAll;
+    const char* lcMessages;
+    const char* lang;
+    int language;  // 0 Chinese, 1 English
+  };
+  const Case cases[] = {
+      {nullptr, nullptr, nullptr, 1},
+      {nullptr, nullptr, "zh_CN.UTF-8", 0},
+      {nullptr, nullptr, "C.UTF-8", 1},
+      {nullptr, "zh_TW.UTF-8", "en_US.UTF-8", 0},
+      {"en_GB.UTF-8", "zh_CN.UTF-8", "zh_CN.UTF-8", 1},
+      // An empty variable counts as unset.
+      {"", "", "zh_CN.GB18030", 0},
+      {"POSIX", nullptr, "zh_CN", 1},
+  };
+  for (const Case& c : cases) {
+    static const Case* current;
+    current = &c;
+    const int got = plenar::localeLanguage([](const char* name) -> const char* {
+      if (std::string_view(name) == "LC_ALL") return current->lcAll;
+      if (std::string_view(name) == "LC_MESSAGES") return current->lcMessages;
+      if (std::string_view(name) == "LANG") return current->lang;
+      return nullptr;
+    });
+    EXPECT_EQ(got, c.language) << (c.lcAll ? c.lcAll : "-") << " " << (c.lang ? c.lang : "-");
+  }
 }

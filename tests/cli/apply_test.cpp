@@ -249,10 +249,10 @@ TEST(Apply, RefusalsSendNothing) {
   EXPECT_EQ(e.value("field").toString(), "PaperType");
   EXPECT_EQ(e.value("line").toInt(), 3);
 
-  // A file that is not there is a file error; a refused password is not repeated anywhere.
+  // A file that is not there is a missing input; a refused password is not repeated anywhere.
   JsonRun missing = runPlenarJson("--dir " + bench.dir.path() + " " + net(sim) + " apply " +
                                   shellQuoted(bench.dir.file("none.ini")));
-  EXPECT_EQ(missing.exitCode, 65);
+  EXPECT_EQ(missing.exitCode, 66);
   EXPECT_EQ(missing.doc.value("error").toObject().value("kind").toString(), "file");
   JsonRun secret = bench.apply(net(sim),
                                "[ParaDefault]\nBlueToolthName=Till\nMulBlueToolthName=\n"

@@ -104,10 +104,36 @@ TEST(CliProgram, RefusalsComeInTheChosenLanguage) {
   for (const std::string& folder : {dir.path(), std::string(PLENAR_BIN_DIR)}) {
     SCOPED_TRACE(folder);
     auto en = runPlenar("--dir " + folder + " --lang en --serial /dev/null firmware /nonexistent");
-    EXPECT_EQ(en.exitCode, kExitRefused);
+    EXPECT_EQ(en.exitCode, kExitNoInput);
     EXPECT_EQ(en.out, "The file does not exist.\n");
     auto zh = runPlenar("--dir " + folder + " --lang zh --serial /dev/null firmware /nonexistent");
     EXPECT_NE(zh.out.find("文件不存在"), std::string::npos) << zh.out;
+  }
+  // Without --lang: the language the window stored, else the locale's.
+  struct Case {
+    std::string environment;
+    std::string stored;  // sysconfig.ini's Language, empty: none
+    bool chinese;
+  };
+  const Case cases[] = {
+      {"LANG=zh_CN.UTF-8", "", true},
+      {"LANG=en_US.UTF-8", "", false},
+      {"LANG=zh_CN.UTF-8 LC_MESSAGES=C", "", false},
+      {"LANG=C LC_ALL=zh_TW.UTF-8", "", true},
+      {"LANG=zh_CN.UTF-8", "1", false},
+      {"LANG=en_US.UTF-8", "0", true},
+  };
+  for (const Case& c : cases) {
+    TempDir home;
+    if (!c.stored.empty())
+      home.write("sysconfig.ini", "[MainDefault]\nLanguage=" + c.stored + "\n");
+    auto r = plenar::test::runShell(
+        "env -u LC_ALL -u LC_MESSAGES " + c.environment + " " +
+        plenar::test::plenarCommandLine("--dir " + home.path() +
+                                        " --serial /dev/null firmware /nonexistent") +
+        " 2>&1");
+    EXPECT_EQ(r.output.find("文件不存在") != std::string::npos, c.chinese)
+        << c.environment << " stored " << c.stored << ": " << r.output;
   }
 }
 

@@ -33,12 +33,13 @@ TEST(FileCommands, RefusalsComeBeforeAnyTraffic) {
   TempDir dir;
   const std::string common = "--serial /dev/null --lang zh --dir " + dir.path() + " ";
 
+  // A missing input file is 66; a file whose content is refused, 65.
   CommandRun firmware = plenarCommand(common + "firmware " + dir.file("missing.bin"));
-  EXPECT_EQ(firmware.exitCode, 65);
+  EXPECT_EQ(firmware.exitCode, 66);
   EXPECT_TRUE(contains(firmware.out, "文件不存在")) << firmware.out;
 
   CommandRun font = plenarCommand(common + "font " + dir.file("missing.bin") + " --address 10000");
-  EXPECT_EQ(font.exitCode, 65);
+  EXPECT_EQ(font.exitCode, 66);
   dir.write("font.bin", "abc");
   CommandRun address = plenarCommand(common + "font " + dir.file("font.bin") + " --address 12G");
   EXPECT_EQ(address.exitCode, 65);

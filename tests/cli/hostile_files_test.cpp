@@ -73,6 +73,7 @@ TEST_F(HostileFiles, SpecialAndOversizedInputsAreRefusedBeforeAnyTraffic) {
   // Sparse files one byte over each cap.
   fs::resize_file((std::ofstream(dir_.file("big16")), dir_.file("big16")), (16u << 20) + 1);
   fs::resize_file((std::ofstream(dir_.file("big1")), dir_.file("big1")), (1u << 20) + 1);
+  // Not a regular file: the input cannot be read (66); too large: refused for its size (65).
   struct Case {
     std::string args;
     std::string message;
@@ -92,7 +93,7 @@ TEST_F(HostileFiles, SpecialAndOversizedInputsAreRefusedBeforeAnyTraffic) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
     CommandRun r = plenar(c.args);
-    EXPECT_EQ(r.exitCode, 65) << r.out;
+    EXPECT_EQ(r.exitCode, contains(c.message, "too large") ? 65 : 66) << r.out;
     EXPECT_TRUE(contains(r.out, c.message)) << r.out;
   }
   EXPECT_TRUE(sim_.records().empty()) << "something reached the printer";
@@ -105,7 +106,7 @@ TEST_F(HostileFiles, LogoDownloadWithoutAnyImageSendsNothing) {
         "logo-download " + file("folder"), "logo-download --raw " + file("folder")}) {
     SCOPED_TRACE(args);
     CommandRun r = plenar(args);
-    EXPECT_EQ(r.exitCode, 65) << r.out;
+    EXPECT_EQ(r.exitCode, 66) << r.out;
     EXPECT_TRUE(contains(r.out, "nothing to download")) << r.out;
   }
   EXPECT_TRUE(sim_.records().empty()) << "something reached the printer";

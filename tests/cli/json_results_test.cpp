@@ -33,35 +33,55 @@ TEST(JsonResults, EveryCommandAnswersInOneValidDocument) {
   dir.write("font.bin", std::string(700, '\x5A'));
   const std::string d = "--dir " + dir.path() + " ";
   const std::string link = d + "--net 127.0.0.1:" + std::to_string(sim.udpPort()) + " ";
+  dir.write("empty.bmp", "");
   struct Case {
     std::string args;
     int exitCode;
     std::string command;
     std::string errorKind;  // empty: no error
     std::string field;
+    std::string code;  // the stable key scripts read instead of the message
   };
+  const std::string none = shellQuoted(dir.file("none.bin"));
   const std::vector<Case> cases{
-      {d + "--version", 0, "version", "", ""},
-      {d + "--paths", 0, "paths", "", ""},
-      {d + "--help", 0, "help", "", ""},
-      {d + "list-ports", 0, "list-ports", "", ""},
-      {d + "list-lpt", 0, "list-lpt", "", ""},
-      {d + "list-usb", 0, "list-usb", "", ""},
-      {d + "bogus", 64, "bogus", "usage", ""},
-      {d + "set-codepage CP437", 64, "set-codepage", "usage", ""},
-      {link + "test", 0, "test", "", ""},
-      {link + "set-codepage cp437", 0, "set-codepage", "", ""},
-      {link + "net-port -1", 65, "net-port", "refused", "N"},
-      {link + "font " + shellQuoted(dir.file("none.bin")) + " --address 1000", 65, "font", "file",
-       ""},
-      {d + "--net 127.0.0.1:1 test", 1, "test", "link", ""},
+      {d + "--version", 0, "version", "", "", ""},
+      {d + "--paths", 0, "paths", "", "", ""},
+      {d + "--help", 0, "help", "", "", ""},
+      {d + "list-ports", 0, "list-ports", "", "", ""},
+      {d + "list-lpt", 0, "list-lpt", "", "", ""},
+      {d + "list-usb", 0, "list-usb", "", "", ""},
+      {d + "bogus", 64, "bogus", "usage", "", "unknown-command"},
+      {d + "set-codepage CP437", 64, "set-codepage", "usage", "", "missing-argument"},
+      {link + "test", 0, "test", "", "", ""},
+      {link + "set-codepage cp437", 0, "set-codepage", "", "", ""},
+      {link + "net-port -1", 65, "net-port", "refused", "N", "field-limit"},
+      {link + "net-ip 300.1.1.1", 65, "net-ip", "refused", "", "ip-invalid"},
+      {link + "set-baud 12345", 64, "set-baud", "usage", "", "option-value"},
+      {link + "device '' 1", 65, "device", "refused", "", "device-name-empty"},
+      {link + "send --hex 1G", 65, "send", "refused", "--hex", "hex-invalid"},
+      // Every input file that is missing or unreadable: 66, whatever reads it.
+      {link + "font " + none + " --address 1000", 66, "font", "file", "", "file-missing"},
+      {link + "firmware " + none, 66, "firmware", "file", "", "file-missing"},
+      {link + "logo-download " + none, 66, "logo-download", "file", "", "file-missing"},
+      {link + "apply " + none, 66, "apply", "file", dir.file("none.bin"), "file-missing"},
+      {link + "send --file " + shellQuoted(dir.path()), 66, "send", "file", "--file",
+       "file-not-regular"},
+      {link + "wifi-ap Shop --password-file " + none, 66, "wifi-ap", "file", "--password-file",
+       "file-missing"},
+      // A file that is there but holds no image is refused for its content.
+      {link + "logo-download " + shellQuoted(dir.file("empty.bmp")), 65, "logo-download", "file",
+       "", "logo-refused"},
+      {d + "--device-baud 1234 --serial /dev/null test", 64, "", "usage", "", "option-value"},
+      {d + "--net 127.0.0.1:1 test", 1, "test", "link", "", "link-failed"},
       // An absent printer on every link, and a test that never ran, still give test's fields.
-      {d + "--serial /dev/plenar-none test", 1, "test", "link", ""},
-      {d + "--usb 'VID_0000&PID_0000' test", 1, "test", "link", ""},
-      {d + "--net 127.0.0.1:1 test extra", 64, "test", "usage", ""},
+      {d + "--serial /dev/plenar-none test", 1, "test", "link", "", "link-failed"},
+      {d + "--usb 'VID_0000&PID_0000' test", 1, "test", "link", "", "link-failed"},
+      {d + "--net 127.0.0.1:1 test extra", 64, "test", "usage", "", "argument-count"},
       // Data on the stream the document owns would corrupt it.
-      {link + "read-back --address 0 --length 64 /dev/stdout", 64, "read-back", "usage", ""},
-      {link + "read-back --address 0 --length 64 /dev/stderr", 64, "read-back", "usage", ""},
+      {link + "read-back --address 0 --length 64 /dev/stdout", 64, "read-back", "usage", "",
+       "usage"},
+      {link + "read-back --address 0 --length 64 /dev/stderr", 64, "read-back", "usage", "",
+       "usage"},
   };
   for (const Case& c : cases) {
     JsonRun r = runPlenarJson(c.args);
@@ -72,6 +92,7 @@ TEST(JsonResults, EveryCommandAnswersInOneValidDocument) {
     const QJsonObject e = r.doc.value("error").toObject();
     EXPECT_EQ(e.value("kind").toString().toStdString(), c.errorKind) << c.args << r.out;
     EXPECT_EQ(e.value("field").toString().toStdString(), c.field) << c.args << r.out;
+    EXPECT_EQ(e.value("code").toString().toStdString(), c.code) << c.args << r.out;
     // Nothing but the document on stdout.
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << c.args;
   }

@@ -193,7 +193,8 @@ TEST(PlenarSettings, ActionsWithoutStoredStateReachThePrinter) {
 TEST(PlenarSettings, RefusedInputExits65WithoutTouchingThePrinter) {
   SimProcess sim;
   TempDir dir;
-  const std::string link = "--serial " + sim.serialPath();
+  // The window's Chinese texts, whatever the test's locale.
+  const std::string link = "--lang zh --serial " + sim.serialPath();
   struct Case {
     std::vector<std::string> args;
     std::string message;

@@ -25,7 +25,7 @@ from ansible_collections.plenar.printer.plugins.module_utils.plenar_options impo
 LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
 
 # plenar's exit codes; anything else means it did not finish on its own.
-EXIT_CODES = (0, 1, 2, 64, 65, 130, 143)
+EXIT_CODES = (0, 1, 2, 64, 65, 66, 129, 130, 143)
 
 # The group a user needs on each link (the README of the collection explains them).
 LINK_GROUPS = {
