@@ -64,7 +64,8 @@ void printHelp(const CommonOptions& o) {
   std::printf(
       "\nProgress and status texts go to stderr, data to stdout.\n"
       "Exit codes: 0 done, 1 failed with a message, 2 failed without one,\n"
-      "64 usage error, 65 input refused by a field check.\n");
+      "64 usage error, 65 input refused by a field check, 66 an input file\n"
+      "missing or unreadable, 128+N stopped by signal N.\n");
 }
 
 // One command's usage, what it does, its arguments and options, and an example.
