@@ -46,12 +46,11 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
   serial.OnReceiveData = [&receiver](TComm&, const std::uint8_t* bytes, std::uint16_t count) {
     receiver.serialReceive(bytes, count);
   };
-  // While a command runs, every byte is handed on as soon as it arrives. The reply assembler
-  // collects a reply from any number of chunks and wakes the worker when it is complete, so
-  // waiting for the line to go quiet first (a 1 ms interval, as this used to read) only held each
-  // reply back: at 230400 bit/s a 256-byte block takes 12.5 ms on the line, and that wait
-  // alone made a transfer 8 % slower. Between commands the 20 ms interval keeps what a printer
-  // sends on its own in readable pieces for the text area.
+  // While a command runs, every byte is handed on as soon as it arrives: the reply assembler
+  // collects a reply from any number of chunks and wakes the worker when it is complete, and a
+  // wait for the line to go quiet would hold each reply back (at 230400 bit/s a 256-byte block
+  // takes 12.5 ms on the line). Between commands the 20 ms interval keeps what a printer sends
+  // on its own in readable pieces for the text area.
   worker_->setCommandHooks([&serial] { serial.setReadIntervalTimeout(TComm::kReadReturnAtOnce); },
                            [&serial] { serial.setReadIntervalTimeout(20); });
   if (ownUsb_) {

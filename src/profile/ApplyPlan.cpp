@@ -15,7 +15,9 @@ std::vector<LinkRole> ownRoles(LinkKind link) {
     case LinkKind::Serial:
       return {LinkRole::SerialFlow, LinkRole::SerialRate};
     case LinkKind::Network:
-      return {LinkRole::EthernetSwitch, LinkRole::NetMask, LinkRole::NetGateway, LinkRole::NetPort,
+      // The print port (net-port) is not among them: the printer takes print jobs there, and
+      // the UDP link stays where it is.
+      return {LinkRole::EthernetSwitch, LinkRole::NetMask, LinkRole::NetGateway,
               LinkRole::NetAddress};
     case LinkKind::Usb:
       return {LinkRole::UsbType};

@@ -37,6 +37,7 @@
 #include "ui/DropDownComboBox.h"
 #include "ui/FontCoverage.h"
 #include "ui/LanguageApplier.h"
+#include "ui/QtText.h"
 #include "ui/WindowStyle.h"
 
 namespace plenar {
@@ -56,11 +57,7 @@ const QStringList kRates = {
     QStringLiteral("9600"),  QStringLiteral("19200"),  QStringLiteral("38400"),
     QStringLiteral("57600"), QStringLiteral("115200"), QStringLiteral("230400")};
 
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
-}
-
-// Delphi's wording for a text that is not a whole number; users of the original tool know it.
+// The message for a text that is not a whole number, worded as every field check words it.
 QString conversionError(const QString& text) {
   return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }

@@ -24,6 +24,7 @@
 #include "profile/ApplyPlan.h"
 #include "profile/LinkJson.h"
 #include "shared/SharedTexts.h"
+#include "ui/QtText.h"
 #include "ui/TFrmMain.h"
 #include "ui/WindowStyle.h"
 #include "ui/para/ParaDefault.h"
@@ -43,10 +44,6 @@ namespace plenar {
 namespace {
 
 constexpr int kProgressScale = 1000;
-
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
-}
 
 // The lists whose texts come from the language at every show.
 struct LanguageList {

@@ -127,9 +127,10 @@ TEST(ProfileGroups, LinkChangingGroupsGoLastAndTheCurrentLinksOwnLastOfAll) {
       {LinkKind::Serial,
        {"font", "codepage", "paper-size", "net-ip", "net-mask", "net-gateway", "net-port",
         "ethernet", "usb-type", "flow", "baud"}},
+      // The print port is not the link's: it keeps its place among the settings.
       {LinkKind::Network,
-       {"font", "codepage", "paper-size", "baud", "flow", "usb-type", "ethernet", "net-mask",
-        "net-gateway", "net-port", "net-ip"}},
+       {"font", "codepage", "paper-size", "baud", "flow", "net-port", "usb-type", "ethernet",
+        "net-mask", "net-gateway", "net-ip"}},
       {LinkKind::Usb,
        {"font", "codepage", "paper-size", "baud", "flow", "net-ip", "net-mask", "net-gateway",
         "net-port", "ethernet", "usb-type"}},

@@ -89,8 +89,9 @@ std::size_t NetworkTransport::receive(std::span<std::uint8_t> buffer, millisecon
     const milliseconds slice = std::min(left, kSlice);
     const auto sliceStart = std::chrono::steady_clock::now();
     if (std::size_t n = socket_.receive(buffer, slice); n > 0) return n;
-    // A closed socket or a socket error ends the receive well before its time, as it always did
-    // (the socket's own poll rounds its time-out down to whole milliseconds).
+    // A slice that ends well before its time is a closed socket or a socket error: the receive
+    // ends there (half the slice, since the socket's poll rounds its time-out down to whole
+    // milliseconds).
     if (std::chrono::steady_clock::now() - sliceStart < slice / 2) return 0;
   }
 }

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "profile/ApplyRun.h"
+#include "ui/QtText.h"
 #include "ui/para/ParaTab.h"
 #include "ui/para/ParaWidgets.h"
 
@@ -27,10 +28,6 @@ int statusIndex(const std::string& status) {
     if (status == kStatusNames[i]) return i;
   }
   return -1;
-}
-
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
 }
 
 using NoteKind = ApplyRun::NoteKind;

@@ -13,6 +13,7 @@
 #include "platform/IniFile.h"
 #include "profile/ParaKeys.h"
 #include "shared/SharedTexts.h"
+#include "ui/QtText.h"
 #include "ui/para/ParaWidgets.h"
 #include "ui/para/TabBluetooth.h"
 
@@ -23,10 +24,6 @@ namespace {
 template <class T>
 T* control(const QWidget* window, const char* name) {
   return window->findChild<T*>(QString::fromLatin1(name));
-}
-
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
 }
 
 // The text of an edit or spin box.

@@ -21,6 +21,7 @@
 #include "profile/ApplyRecord.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
+#include "ui/QtText.h"
 #include "ui/TFrmMain.h"
 #include "ui/para/ApplyProgressDialog.h"
 #include "ui/para/ParaDefault.h"
@@ -35,10 +36,6 @@ constexpr int kLinkTestCode = 1;
 constexpr int kPostRetryMs = 10;
 // The worker reports a command before it is idle again; it is idle a moment later.
 constexpr std::chrono::seconds kIdleWait{10};
-
-QString qs(const std::string& s) {
-  return QString::fromStdString(s);
-}
 
 // A file replaced in place keeps its mode: one that others may read is made the owner's alone
 // before the passwords go in.

@@ -212,7 +212,10 @@ options:
             description: The MAC address, twelve hexadecimal digits (pairs may be separated by C(:)).
             type: str
           port:
-            description: The UDP port (2..65535).
+            description:
+              - The printer's print port (2..65535), where it takes print jobs (9100 by default).
+              - It is not the UDP port plenar talks to the printer over; changing it never moves
+                the link.
             type: int
           enabled:
             description: Whether the Ethernet interface is on.
