@@ -380,30 +380,33 @@ const SerialSettings& TComm::settings() const {
   return impl_->settings;
 }
 
+// Each setter writes its own fields only: the worker changes the read interval around every
+// command while the owner thread may be choosing the port and the rate for the next one.
 void TComm::setSettings(const SerialSettings& settings) {
-  const bool lineChanged = !settings.sameLine(impl_->settings);
-  impl_->settings = settings;
-  impl_->readInterval = settings.readIntervalTimeout;
-  if (impl_->sessions.session && lineChanged)
-    impl_->applyPortState(impl_->sessions.session->port.get());
+  setPortName(settings.commName);
+  setReadIntervalTimeout(settings.readIntervalTimeout);
+  SerialSettings& line = impl_->settings;
+  if (settings.sameLine(line)) return;
+  line.baudRate = settings.baudRate;
+  line.xonXoffFlow = settings.xonXoffFlow;
+  line.dtr = settings.dtr;
+  line.rts = settings.rts;
+  if (impl_->sessions.session) impl_->applyPortState(impl_->sessions.session->port.get());
 }
 
 void TComm::setReadIntervalTimeout(std::uint32_t ms) {
-  SerialSettings s = impl_->settings;
-  s.readIntervalTimeout = ms;
-  setSettings(s);
+  impl_->settings.readIntervalTimeout = ms;
+  impl_->readInterval = ms;
 }
 
 void TComm::setPortName(const std::string& name) {
-  SerialSettings s = impl_->settings;
-  s.commName = name;
-  setSettings(s);
+  impl_->settings.commName = name;
 }
 
 void TComm::setRate(std::uint32_t rate) {
-  SerialSettings s = impl_->settings;
-  s.baudRate = rate;
-  setSettings(s);
+  if (rate == impl_->settings.baudRate) return;
+  impl_->settings.baudRate = rate;
+  if (impl_->sessions.session) impl_->applyPortState(impl_->sessions.session->port.get());
 }
 
 }  // namespace plenar
