@@ -522,6 +522,9 @@ void TFrmMain::followLink(const std::optional<LinkSnapshot>& link) {
       port_->setText(QString::number(link->udpPort));
       remembered_.ipAddress = link->ipAddress;
       remembered_.udpPort = link->udpPort;
+      // Kept as the set-parameters button keeps it: the next start shows where the printer is.
+      writeMainDefault(IniFile(paths_.settingsFile()), link->ipAddress,
+                       storedLanguage_.value_or(language_->currentIndex()), chosenLinkIndex());
       break;
     case LinkKind::Usb:
       remembered_.usbDevice = link->usbDevice;

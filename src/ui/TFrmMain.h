@@ -96,9 +96,10 @@ class TFrmMain : public QMainWindow {
   void parameterWindowClosed();
 
   // The printer now answers on `link`: an apply or a setting of the parameter window changed its
-  // device rate, network address or USB type. The link controls show it, and the next link test
-  // and request use it. nullopt: the printer left its USB link to show up as a USB virtual serial
-  // port; the serial link is chosen, with the port list as it is now.
+  // device rate, network address or USB type. The link controls show it, the next link test
+  // and request use it, and a new address is stored for the next start. nullopt: the printer left
+  // its USB link to show up as a USB virtual serial port; the serial link is chosen, with the port
+  // list as it is now.
   void followLink(const std::optional<LinkSnapshot>& link);
 
   // Applies the language of `index` (1 English, else Chinese) to every window, the option lists

@@ -24,6 +24,7 @@
 #include "FrmMainFixture.h"
 #include "UiTestSupport.h"
 #include "app/Engine.h"
+#include "app/MainDefault.h"
 #include "engine/LinkLayer.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
@@ -216,6 +217,7 @@ TEST_F(ConnectionWindow, FollowsTheLinkThePrinterMovedTo) {
   EXPECT_EQ(child<QLineEdit>("edt_Port")->text(), "5200");
   EXPECT_EQ(window().linkSnapshot().ipAddress, "10.0.0.9");
   EXPECT_EQ(window().linkSnapshot().udpPort, 5200);
+  EXPECT_EQ(readMainDefault(IniFile(dir_->file("sysconfig.ini"))).ipAddress, "10.0.0.9");
 
   QTest::mouseClick(child<QRadioButton>("RadioButton3"), Qt::LeftButton);
   window().followLink(std::nullopt);
