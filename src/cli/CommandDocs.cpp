@@ -22,11 +22,13 @@ const char* const kPasswordFile = "read the password from FILE, readable by its 
 
 std::vector<CommandDoc> makeDocs() {
   const std::pair<std::string, std::string> switches[] = {
-      {"--density 0..3", "print density: light, normal, dark, extra dark"},
+      {"--density D",
+       "print density: light, normal, dark or extra-dark (also the list's texts or 0..3)"},
       {"--font F", kFonts},
       {"--cutter on|off", kOnOff},
       {"--buzzer on|off", kOnOff},
-      {"--feed 0A|0D", "the line-feed character: line feed (0A) or carriage return (0D)"},
+      {"--feed LF|CR",
+       "the line-feed character: line feed (LF, also 0A) or carriage return (CR, also 0D)"},
   };
   std::vector<CommandDoc> docs = {
       {"test", {}, "--serial /dev/ttyUSB0 --device-baud 9600 test"},
@@ -39,7 +41,7 @@ std::vector<CommandDoc> makeDocs() {
          "an index 0..52, the list text (\"CP437:USA/Standard Europe\") or the name "
          "before it (CP437, ISO-8859-1)"}},
        "--net 192.168.1.87 set-codepage CP437"},
-      {"set-switches", {}, "--usb VID_0483&PID_811E set-switches --density 2 --cutter on"},
+      {"set-switches", {}, "--usb VID_0483&PID_811E set-switches --density dark --cutter on"},
       {"set-times",
        {{"SLEEP", "seconds until the printer sleeps, 1..999999999"},
         {"POWEROFF", "seconds until it switches off, 1..999999999"}},

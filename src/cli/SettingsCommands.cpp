@@ -125,21 +125,23 @@ std::string one(ArgList& args, const std::string& usage) {
 SwitchFields takeSwitches(ArgList& args) {
   SwitchFields f;
   if (auto v = args.takeOption("--density")) {
-    f.densityItem = chooseItem(*v, "--density", itemsOf(OptionList::DarkDescription));
+    f.densityItem = chooseItem(*v, "--density", itemsOf(OptionList::DarkDescription),
+                               {{"light", 0}, {"normal", 1}, {"dark", 2}, {"extra-dark", 3}});
   }
   if (auto v = args.takeOption("--font"))
     f.fontItem = chooseItem(*v, "--font", itemsOf(kFontItems));
   if (auto v = args.takeOption("--cutter")) f.cutter = onOff(*v, "--cutter");
   if (auto v = args.takeOption("--buzzer")) f.buzzer = onOff(*v, "--buzzer");
   if (auto v = args.takeOption("--feed")) {
-    f.feedItem = chooseItem(*v, "--feed", itemsOf(kFeedItems), {{"0A", 0}, {"0D", 1}});
+    f.feedItem =
+        chooseItem(*v, "--feed", itemsOf(kFeedItems), {{"LF", 0}, {"CR", 1}, {"0A", 0}, {"0D", 1}});
   }
   return f;
 }
 
 constexpr const char* kSwitchOptions =
-    "[--density 0..3] [--font 9x17|12x24|9x24|16x18] [--cutter on|off] [--buzzer on|off] "
-    "[--feed 0A|0D]";
+    "[--density light|normal|dark|extra-dark] [--font 9x17|12x24|9x24|16x18] [--cutter on|off] "
+    "[--buzzer on|off] [--feed LF|CR]";
 
 int baudItem(const std::string& v) {
   return chooseItem(v, "rate", itemsOf(kBaudRateItems));

@@ -53,6 +53,12 @@ TEST(PlenarSettings, EveryButtonReachesThePrintersState) {
        [](const QJsonObject& s) {
          return s.value("switchByte").toInt() == 0x49 && s.value("feedChar").toInt() == 1;
        }},
+      // The collection's words for the same values.
+      {{"set-switches", "--density", "dark", "--font", "16x18", "--cutter", "off", "--buzzer",
+        "off", "--feed", "CR"},
+       [](const QJsonObject& s) {
+         return s.value("switchByte").toInt() == 0x49 && s.value("feedChar").toInt() == 1;
+       }},
       {{"set-times", "300", "9000"},
        [](const QJsonObject& s) {
          return s.value("sleepTime").toInt() == 300 && s.value("powerOffTime").toInt() == 9000;

@@ -156,7 +156,11 @@ TEST(ProfileGroups, ListValuesInEitherLanguageOrPlainFormsMakeTheSameRequest) {
       {"paper-size", {"PaperSizeType=4寸", "PaperSizeType=4"}},
       {"switches",
        {"FontValue=12x24\nDark=正常\nForcePaper=0X0A\nbuzzer=1\nCutPaper=0",
-        "FontValue=12X24\nDark=Normal\nForcePaper=0a\nbuzzer=on\nCutPaper=off"}},
+        "FontValue=12X24\nDark=Normal\nForcePaper=0a\nbuzzer=on\nCutPaper=off",
+        "FontValue=12x24\nDark=normal\nForcePaper=LF\nbuzzer=on\nCutPaper=off"}},
+      {"switches",
+       {"FontValue=0\nDark=3\nForcePaper=0D\nbuzzer=0\nCutPaper=0",
+        "FontValue=9x17\nDark=extra-dark\nForcePaper=CR\nbuzzer=off\nCutPaper=off"}},
   };
   for (const auto& [group, forms] : cases) {
     const std::string first = hashOf("[ParaDefault]\n" + forms[0] + "\n", group);
