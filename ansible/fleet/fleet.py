@@ -268,7 +268,8 @@ def main():
     return 0
 
 
-def run_fleet(args, work, plenar, sims, sshd, report):
+def start_fleet(args, work, sims, report):
+    """The sites of the run, their simulators started; returns (fleet, faulty names, good)."""
     fleet = make_sites(os.path.join(work, 'sites'), 'shop', args.sites)
     faulty = [s.name for s in fleet if s.fault]
     good = [s for s in fleet if not s.fault]
@@ -279,22 +280,21 @@ def run_fleet(args, work, plenar, sims, sshd, report):
                'simulators ready in %.1f s' % (
                    len(fleet), counts['serial'], counts['net'], counts['usb'], counts['lpt'],
                    len(faulty), names_list(faulty), time.monotonic() - start))
+    return fleet, faulty, good
 
-    inventory = os.path.join(work, 'inventory.json')
-    group_vars = {
-        'plenar_profile': sites.PROFILE,
-        'ansible_connection': 'local',
-        'ansible_python_interpreter': '/usr/bin/python3',
-    }
-    members = sites.write_inventory(inventory, fleet, plenar, group_vars=group_vars,
-                                    per_host=args.printers_per_host)
-    if args.printers_per_host > 1:
-        report.say('hosts: %d, %d printers each' % (len(members), args.printers_per_host))
-    bare_playbook = os.path.join(work, 'bare.yml')
-    with open(bare_playbook, 'w', encoding='utf-8') as f:
+
+def write_bare_playbook(work):
+    """A play that runs nothing on each host: Ansible's own cost."""
+    path = os.path.join(work, 'bare.yml')
+    with open(path, 'w', encoding='utf-8') as f:
         f.write('- name: Bare\n  hosts: shops\n  gather_facts: false\n'
                 '  environment: "{{ plenar_environment | default({}) }}"\n'
                 '  tasks:\n    - name: Nothing\n      ansible.builtin.command: /bin/true\n')
+    return path
+
+
+def ansible_environment(args, work):
+    """The environment of every ansible-playbook run of the fleet."""
     env = {
         'ANSIBLE_COLLECTIONS_PATH': os.path.abspath(args.collections),
         'ANSIBLE_FORKS': str(args.forks),
@@ -317,15 +317,12 @@ def run_fleet(args, work, plenar, sims, sshd, report):
                              'ansible-mitogen)' % args.strategy)
         env['ANSIBLE_STRATEGY_PLUGINS'] = os.path.join(
             os.path.dirname(ansible_mitogen.__file__), 'plugins', 'strategy')
-    names = list(members)
+    return env
 
-    def play(label, playbook, extra=(), hosts=names, inv=inventory):
-        run = sites.run_playbook(playbook, inv, os.path.join(work, 'tree-' + label),
-                                 os.path.join(work, label + '.log'), list(extra), env, hosts)
-        return SiteOutcomes(run, dict((h, members[h]) for h in hosts))
 
-    first = play('first', 'plenar.printer.fleet')
-    run_figures(report, 'first', first)
+def check_first(report, first, faulty, good):
+    """The first run failed exactly the faulty sites and changed every good one, and every good
+    printer now holds the profile."""
     report.say('first   failed sites: %s' % names_list(first.names('failed') +
                                                       first.names('unreachable')))
     if sorted(first.names('failed')) != sorted(faulty):
@@ -333,7 +330,6 @@ def run_fleet(args, work, plenar, sims, sshd, report):
             sorted(set(first.names('failed')) ^ set(faulty))))
     if first.count('changed') != len(good):
         report.fail('%d good sites did not change' % (len(good) - first.count('changed')))
-
     start = time.monotonic()
     wrong = [(s.name, s.check()) for s in good]
     wrong = [(n, p) for n, p in wrong if p]
@@ -343,16 +339,9 @@ def run_fleet(args, work, plenar, sims, sshd, report):
     if wrong:
         report.fail('%d printers differ from the profile' % len(wrong))
 
-    # Ansible's own cost, measured after the first run so that it meets the machine as the
-    # rerun does (a serial simulator keeps waking after its first client has gone).
-    bare = None
-    if not args.no_bare:
-        bare = play('bare', bare_playbook)
-        run_figures(report, 'bare', bare)
 
-    frames = dict((s.name, s.frames()) for s in fleet)
-    rerun = play('rerun', 'plenar.printer.fleet')
-    run_figures(report, 'rerun', rerun)
+def check_rerun(report, rerun, good, frames, first, bare):
+    """The rerun changed nothing and sent no frame to a good site."""
     sent = [s.name for s in good if s.frames() != frames[s.name]]
     report.say('rerun   good sites that received a frame: %d; failed: %s' % (
         len(sent), names_list(rerun.names('failed'))))
@@ -364,21 +353,64 @@ def run_fleet(args, work, plenar, sims, sshd, report):
             first.wall / bare.wall, rerun.wall / bare.wall, first.cpu / bare.cpu,
             rerun.cpu / bare.cpu))
 
+
+def mend_faulty(report, fleet, faulty, members, sims, play):
+    """The faulty sites restarted without their fault: a run limited to them completes them."""
+    by_name = dict((s.name, s) for s in fleet)
+    for name in faulty:
+        sims.restart(by_name[name])
+    limit = sorted(set(h for h, chunk in members.items()
+                       if any(site.name in faulty for site in chunk)))
+    mended = play('mended', 'plenar.printer.fleet', ['--limit', ','.join(limit)], limit)
+    still = [n for n in faulty if by_name[n].check()]
+    changed = [n for n in faulty if mended.status(n) == 'changed']
+    report.say('mended  %d faulty sites restarted without their fault: changed %d, '
+               'failed %d; printers matching the profile %d' % (
+                   len(faulty), len(changed), mended.count('failed'),
+                   len(faulty) - len(still)))
+    if len(changed) != len(faulty) or still:
+        report.fail('the mended sites were not completed: %s' % names_list(still))
+
+
+def run_fleet(args, work, plenar, sims, sshd, report):
+    fleet, faulty, good = start_fleet(args, work, sims, report)
+    inventory = os.path.join(work, 'inventory.json')
+    group_vars = {
+        'plenar_profile': sites.PROFILE,
+        'ansible_connection': 'local',
+        'ansible_python_interpreter': '/usr/bin/python3',
+    }
+    members = sites.write_inventory(inventory, fleet, plenar, group_vars=group_vars,
+                                    per_host=args.printers_per_host)
+    if args.printers_per_host > 1:
+        report.say('hosts: %d, %d printers each' % (len(members), args.printers_per_host))
+    bare_playbook = write_bare_playbook(work)
+    env = ansible_environment(args, work)
+    names = list(members)
+
+    def play(label, playbook, extra=(), hosts=names, inv=inventory):
+        run = sites.run_playbook(playbook, inv, os.path.join(work, 'tree-' + label),
+                                 os.path.join(work, label + '.log'), list(extra), env, hosts)
+        return SiteOutcomes(run, dict((h, members[h]) for h in hosts))
+
+    first = play('first', 'plenar.printer.fleet')
+    run_figures(report, 'first', first)
+    check_first(report, first, faulty, good)
+
+    # Ansible's own cost, measured after the first run so that it meets the machine as the
+    # rerun does (a serial simulator keeps waking after its first client has gone).
+    bare = None
+    if not args.no_bare:
+        bare = play('bare', bare_playbook)
+        run_figures(report, 'bare', bare)
+
+    frames = dict((s.name, s.frames()) for s in fleet)
+    rerun = play('rerun', 'plenar.printer.fleet')
+    run_figures(report, 'rerun', rerun)
+    check_rerun(report, rerun, good, frames, first, bare)
+
     if faulty:
-        by_name = dict((s.name, s) for s in fleet)
-        for name in faulty:
-            sims.restart(by_name[name])
-        limit = sorted(set(h for h, chunk in members.items()
-                           if any(site.name in faulty for site in chunk)))
-        mended = play('mended', 'plenar.printer.fleet', ['--limit', ','.join(limit)], limit)
-        still = [n for n in faulty if by_name[n].check()]
-        changed = [n for n in faulty if mended.status(n) == 'changed']
-        report.say('mended  %d faulty sites restarted without their fault: changed %d, '
-                   'failed %d; printers matching the profile %d' % (
-                       len(faulty), len(changed), mended.count('failed'),
-                       len(faulty) - len(still)))
-        if len(changed) != len(faulty) or still:
-            report.fail('the mended sites were not completed: %s' % names_list(still))
+        mend_faulty(report, fleet, faulty, members, sims, play)
 
     report.say('sims    CPU of the simulators so far: %.1f s' % sims.cpu_seconds())
     if args.ssh_sites:
