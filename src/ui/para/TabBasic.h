@@ -5,6 +5,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QSpinBox;
 
 namespace plenar {
@@ -18,6 +19,11 @@ class TabBasic : public ParaTab {
   explicit TabBasic(ParaHost& host, QWidget* parent = nullptr);
 
  private:
+  // The rows of the group "基本参数", top to bottom: serial rate, flow control and code page;
+  // font, density, feed and the switches; sleep and power-off times and "设置全部参数".
+  void addLinkRows(QWidget* basic, QGridLayout* grid);
+  void addSwitchRows(QWidget* basic, QGridLayout* grid);
+  void addTimeRows(QWidget* basic, QGridLayout* grid);
   SwitchFields switchFields() const;
 
   QComboBox* baudRate_;

@@ -22,6 +22,16 @@ QStringList memoLines(const QPlainTextEdit* memo) {
 
 TabBluetooth::TabBluetooth(ParaHost& host, QWidget* parent)
     : ParaTab("ts_Bluetooth", host, parent) {
+  auto* settings = settingsGroup();
+  auto* work = workModeGroup();
+  auto* talk = commandGroup();
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(settings);
+  column->addWidget(work);
+  column->addWidget(talk, 1);
+}
+
+QGroupBox* TabBluetooth::settingsGroup() {
   using namespace para;
   auto* settings = group("grp_Bluetooth", QStringLiteral("蓝牙设置"), this);
   name_ = edit("edt_lyName", {}, field::kNameChars, settings);
@@ -44,18 +54,6 @@ TabBluetooth::TabBluetooth(ParaHost& host, QWidget* parent)
                      0, 3, settings);
   auto* setBluetooth = button("btn_SetlyPara", QStringLiteral("设置"), settings);
 
-  auto* work = group("grp_WorkMode", QStringLiteral("工作模式"), this);
-  workMode_ = list("cbb_lyWorkMode", optionTexts(OptionList::BluetoothWorkMode), 1, work);
-  auto* workLabel = label("lbl_lyWorkMode", QStringLiteral("蓝牙工作模式"), work, workMode_);
-  auto* setWork = button("btn_lyWorkMode", QStringLiteral("设置"), work);
-
-  auto* talk = group("grp_BluetoothCmd", QStringLiteral("蓝牙通讯"), this);
-  commands_ = new QPlainTextEdit(talk);
-  commands_->setObjectName(QStringLiteral("mmo_1"));
-  commands_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  commands_->setTabChangesFocus(true);
-  auto* send = button("btn_SendLYTxt", QStringLiteral("发送蓝牙控制指令"), talk);
-
   auto* grid = new QGridLayout(settings);
   int row = 0;
   for (auto [l, e] : {std::pair<QLabel*, QWidget*>{nameLabel, name_},
@@ -71,24 +69,7 @@ TabBluetooth::TabBluetooth(ParaHost& host, QWidget* parent)
   grid->addWidget(setBluetooth, row, 2);
   grid->setColumnStretch(1, 1);
 
-  auto* workRow = new QHBoxLayout(work);
-  workRow->addWidget(workLabel);
-  workRow->addWidget(workMode_, 1);
-  workRow->addWidget(setWork);
-
-  auto* talkColumn = new QVBoxLayout(talk);
-  talkColumn->addWidget(commands_);
-  talkColumn->addWidget(send, 0, Qt::AlignRight);
-
-  auto* column = new QVBoxLayout(this);
-  column->addWidget(settings);
-  column->addWidget(work);
-  column->addWidget(talk, 1);
-
   describeBy(setBluetooth, {settings});
-  describeBy(setWork, {workLabel});
-  nameBy(commands_, talk);
-
   onAction(setBluetooth, [this] {
     BluetoothFields f;
     f.name = name_->text().toStdString();
@@ -99,13 +80,46 @@ TabBluetooth::TabBluetooth(ParaHost& host, QWidget* parent)
     f.authItem = para::checkedItem(auth_);
     this->host().submit(buildSetBluetooth(f));
   });
+  return settings;
+}
+
+QGroupBox* TabBluetooth::workModeGroup() {
+  using namespace para;
+  auto* work = group("grp_WorkMode", QStringLiteral("工作模式"), this);
+  workMode_ = list("cbb_lyWorkMode", optionTexts(OptionList::BluetoothWorkMode), 1, work);
+  auto* workLabel = label("lbl_lyWorkMode", QStringLiteral("蓝牙工作模式"), work, workMode_);
+  auto* setWork = button("btn_lyWorkMode", QStringLiteral("设置"), work);
+
+  auto* workRow = new QHBoxLayout(work);
+  workRow->addWidget(workLabel);
+  workRow->addWidget(workMode_, 1);
+  workRow->addWidget(setWork);
+
+  describeBy(setWork, {workLabel});
   onAction(setWork,
            [this] { this->host().submit(buildBluetoothWorkMode(para::selectedItem(workMode_))); });
+  return work;
+}
+
+QGroupBox* TabBluetooth::commandGroup() {
+  auto* talk = para::group("grp_BluetoothCmd", QStringLiteral("蓝牙通讯"), this);
+  commands_ = new QPlainTextEdit(talk);
+  commands_->setObjectName(QStringLiteral("mmo_1"));
+  commands_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  commands_->setTabChangesFocus(true);
+  auto* send = para::button("btn_SendLYTxt", QStringLiteral("发送蓝牙控制指令"), talk);
+
+  auto* talkColumn = new QVBoxLayout(talk);
+  talkColumn->addWidget(commands_);
+  talkColumn->addWidget(send, 0, Qt::AlignRight);
+
+  nameBy(commands_, talk);
   onAction(send, [this] {
     std::vector<std::string> lines;
     for (const QString& line : memoLines(commands_)) lines.push_back(line.toStdString());
     this->host().submit(buildBluetoothCommands(lines));
   });
+  return talk;
 }
 
 }  // namespace plenar

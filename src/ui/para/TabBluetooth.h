@@ -17,6 +17,11 @@ class TabBluetooth : public ParaTab {
   explicit TabBluetooth(ParaHost& host, QWidget* parent = nullptr);
 
  private:
+  // The tab's groups, top to bottom, each with its controls, layout and actions.
+  QGroupBox* settingsGroup();
+  QGroupBox* workModeGroup();
+  QGroupBox* commandGroup();
+
   QLineEdit* name_;
   QLineEdit* dualName_;
   QLineEdit* password_;

@@ -15,32 +15,66 @@
 namespace plenar {
 
 TabNetwork::TabNetwork(ParaHost& host, QWidget* parent) : ParaTab("ts_Network", host, parent) {
-  using namespace para;
   auto* grid = new QGridLayout;
   int row = 0;
-  auto addressRow = [&](const char* editName, const QString& text, const char* labelName,
-                        const QString& caption, const char* buttonName, QLineEdit*& field) {
-    field = edit(editName, text, field::kAddressChars, this);
-    acceptOnly(field, FieldFilter::Dotted);
-    auto* l = label(labelName, caption, this, field);
-    auto* b = button(buttonName, QStringLiteral("设置"), this);
-    grid->addWidget(l, row, 0, Qt::AlignRight);
-    grid->addWidget(field, row, 1);
-    grid->addWidget(b, row++, 2);
-    describeBy(b, {l});
-    return b;
-  };
-  auto* setAddress =
-      addressRow("edt_NetIPAddress", QStringLiteral("192.168.1.87"), "lbl_NetIPAddress",
-                 QStringLiteral("IP 地址"), "btn_NetWorkSetIP", address_);
-  // Stored and restored only; it lies hidden under the first button.
-  auto* hiddenPort = edit("edt_NetWorkPort", QStringLiteral("12345678"), 8, this);
-  hiddenPort->hide();
-  auto* setMask = addressRow("edt_Subnetmask", QStringLiteral("255.255.255.0"), "lbl_Subnetmask",
-                             QStringLiteral("子网掩码"), "btn_Subnetmask", mask_);
-  auto* setGateway = addressRow("edt_gatewayt", QStringLiteral("192.168.1.1"), "lbl_gatewayt",
-                                QStringLiteral("网关"), "btn_gatewayt", gateway_);
+  addAddressRows(grid, row);
+  addMacRow(grid, row);
+  addPortRow(grid, row);
+  grid->setColumnStretch(1, 1);
 
+  auto* open = para::button("btn_OpenEthernet", QStringLiteral("打开网口"), this);
+  auto* close = para::button("btn_CloseEthernet", QStringLiteral("关闭网口"), this);
+  auto* column = new QVBoxLayout(this);
+  column->addLayout(grid);
+  column->addWidget(open);
+  column->addWidget(close);
+  column->addStretch(1);
+  onAction(open, [this] { this->host().submit(buildEthernetSwitch(true)); });
+  onAction(close, [this] { this->host().submit(buildEthernetSwitch(false)); });
+}
+
+QPushButton* TabNetwork::addressRow(QGridLayout* grid, int& row, const AddressRow& spec,
+                                    QLineEdit*& field) {
+  using namespace para;
+  field = edit(spec.editName, spec.text, field::kAddressChars, this);
+  acceptOnly(field, FieldFilter::Dotted);
+  auto* l = label(spec.labelName, spec.caption, this, field);
+  auto* b = button(spec.buttonName, QStringLiteral("设置"), this);
+  grid->addWidget(l, row, 0, Qt::AlignRight);
+  grid->addWidget(field, row, 1);
+  grid->addWidget(b, row++, 2);
+  describeBy(b, {l});
+  return b;
+}
+
+void TabNetwork::addAddressRows(QGridLayout* grid, int& row) {
+  auto* setAddress = addressRow(grid, row,
+                                {"edt_NetIPAddress", QStringLiteral("192.168.1.87"),
+                                 "lbl_NetIPAddress", QStringLiteral("IP 地址"), "btn_NetWorkSetIP"},
+                                address_);
+  // Stored and restored only; it lies hidden under the first button.
+  auto* hiddenPort = para::edit("edt_NetWorkPort", QStringLiteral("12345678"), 8, this);
+  hiddenPort->hide();
+  auto* setMask = addressRow(grid, row,
+                             {"edt_Subnetmask", QStringLiteral("255.255.255.0"), "lbl_Subnetmask",
+                              QStringLiteral("子网掩码"), "btn_Subnetmask"},
+                             mask_);
+  auto* setGateway = addressRow(grid, row,
+                                {"edt_gatewayt", QStringLiteral("192.168.1.1"), "lbl_gatewayt",
+                                 QStringLiteral("网关"), "btn_gatewayt"},
+                                gateway_);
+  checkAddressOnLeave(address_, AddressField::NetworkIp);
+  checkAddressOnLeave(mask_, AddressField::NetworkMask);
+
+  onAction(setAddress,
+           [this] { this->host().submit(buildNetworkAddress(address_->text().toStdString())); });
+  onAction(setMask, [this] { this->host().submit(buildNetworkMask(mask_->text().toStdString())); });
+  onAction(setGateway,
+           [this] { this->host().submit(buildNetworkGateway(gateway_->text().toStdString())); });
+}
+
+void TabNetwork::addMacRow(QGridLayout* grid, int& row) {
+  using namespace para;
   const char* macNames[] = {"Edit3",       "Edit5",        "edt_macaddo",
                             "edt_macaddt", "edt_macaddfr", "edt_macaddfor"};
   const char* macTexts[] = {"AB", "CD", "65", "66", "67", "68"};
@@ -61,7 +95,15 @@ TabNetwork::TabNetwork(ParaHost& host, QWidget* parent) : ParaTab("ts_Network", 
   for (std::size_t i = 1; i < mac_.size(); ++i) {
     nameBy(mac_[i], macLabel, QString::number(i + 1));
   }
+  onAction(setMac, [this] {
+    this->host().submit(
+        buildNetworkMac({mac_[2]->text().toStdString(), mac_[3]->text().toStdString(),
+                         mac_[4]->text().toStdString(), mac_[5]->text().toStdString()}));
+  });
+}
 
+void TabNetwork::addPortRow(QGridLayout* grid, int& row) {
+  using namespace para;
   port_ = edit("edt_Netport", QStringLiteral("9100"), field::kNetPortChars, this);
   acceptOnly(port_, FieldFilter::Digits);
   auto* portLabel = label("lbl_Netport", QStringLiteral("端口"), this, port_);
@@ -70,32 +112,7 @@ TabNetwork::TabNetwork(ParaHost& host, QWidget* parent) : ParaTab("ts_Network", 
   grid->addWidget(port_, row, 1);
   grid->addWidget(setPort, row++, 2);
   describeBy(setPort, {portLabel});
-  grid->setColumnStretch(1, 1);
-
-  auto* open = button("btn_OpenEthernet", QStringLiteral("打开网口"), this);
-  auto* close = button("btn_CloseEthernet", QStringLiteral("关闭网口"), this);
-  auto* column = new QVBoxLayout(this);
-  column->addLayout(grid);
-  column->addWidget(open);
-  column->addWidget(close);
-  column->addStretch(1);
-
-  checkAddressOnLeave(address_, AddressField::NetworkIp);
-  checkAddressOnLeave(mask_, AddressField::NetworkMask);
-
-  onAction(setAddress,
-           [this] { this->host().submit(buildNetworkAddress(address_->text().toStdString())); });
-  onAction(setMask, [this] { this->host().submit(buildNetworkMask(mask_->text().toStdString())); });
-  onAction(setGateway,
-           [this] { this->host().submit(buildNetworkGateway(gateway_->text().toStdString())); });
-  onAction(setMac, [this] {
-    this->host().submit(
-        buildNetworkMac({mac_[2]->text().toStdString(), mac_[3]->text().toStdString(),
-                         mac_[4]->text().toStdString(), mac_[5]->text().toStdString()}));
-  });
   onAction(setPort, [this] { this->host().submit(buildNetworkPort(port_->text().toStdString())); });
-  onAction(open, [this] { this->host().submit(buildEthernetSwitch(true)); });
-  onAction(close, [this] { this->host().submit(buildEthernetSwitch(false)); });
 }
 
 }  // namespace plenar

@@ -5,6 +5,7 @@
 
 #include "ui/para/ParaTab.h"
 
+class QGridLayout;
 class QLineEdit;
 
 namespace plenar {
@@ -16,6 +17,20 @@ class TabNetwork : public ParaTab {
   explicit TabNetwork(ParaHost& host, QWidget* parent = nullptr);
 
  private:
+  // One dotted-address row: its edit (name, first text), caption and "设置" button.
+  struct AddressRow {
+    const char* editName;
+    QString text;
+    const char* labelName;
+    QString caption;
+    const char* buttonName;
+  };
+  QPushButton* addressRow(QGridLayout* grid, int& row, const AddressRow& spec, QLineEdit*& field);
+  // Each adds its rows to the grid from `row` on and advances it.
+  void addAddressRows(QGridLayout* grid, int& row);
+  void addMacRow(QGridLayout* grid, int& row);
+  void addPortRow(QGridLayout* grid, int& row);
+
   QLineEdit* address_;
   QLineEdit* mask_;
   QLineEdit* gateway_;

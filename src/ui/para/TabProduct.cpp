@@ -24,6 +24,16 @@
 namespace plenar {
 
 TabProduct::TabProduct(ParaHost& host, QWidget* parent) : ParaTab("ts_Product", host, parent) {
+  auto* device = deviceGroup();
+  auto* hardware = hardwareGroup();
+  auto* custom = customDataGroup();
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(device);
+  column->addWidget(hardware);
+  column->addWidget(custom, 1);
+}
+
+QGroupBox* TabProduct::deviceGroup() {
   using namespace para;
   auto* device = group("grp_DeviceName", QStringLiteral("设备名称"), this);
   name_ = edit("edt_DeviceName", {}, field::kNameChars, device);
@@ -47,43 +57,71 @@ TabProduct::TabProduct(ParaHost& host, QWidget* parent) : ParaTab("ts_Product", 
   // The step buttons read "-" and "+": say what they step.
   nameBy(minus, serialLabel, QStringLiteral("-1"));
   nameBy(plus, serialLabel, QStringLiteral("+1"));
+  onAction(setDevice, [this] {
+    this->host().submit(buildSetDevice(name_->text().toStdString(), serial_->text().toStdString()));
+  });
+  return device;
+}
 
+QPushButton* TabProduct::hardwareRow(const HardwareRow& spec, QWidget* field, QLabel* unit) {
+  auto* l = para::label(spec.labelName, spec.caption, spec.group, field);
+  auto* b = para::button(spec.buttonName, QStringLiteral("设置"), spec.group);
+  spec.grid->addWidget(l, spec.row, 0, Qt::AlignRight);
+  spec.grid->addWidget(field, spec.row, 1);
+  if (unit) spec.grid->addWidget(unit, spec.row, 2);
+  spec.grid->addWidget(b, spec.row, 3);
+  describeBy(b, {l});
+  return b;
+}
+
+QGroupBox* TabProduct::hardwareGroup() {
+  using namespace para;
   auto* hardware = group("grp_Hardware", QStringLiteral("硬件设置"), this);
   auto* grid = new QGridLayout(hardware);
-  int row = 0;
-  auto addRow = [&](const char* labelName, const QString& caption, QWidget* field,
-                    const char* buttonName, QLabel* unit = nullptr) {
-    auto* l = label(labelName, caption, hardware, field);
-    auto* b = button(buttonName, QStringLiteral("设置"), hardware);
-    grid->addWidget(l, row, 0, Qt::AlignRight);
-    grid->addWidget(field, row, 1);
-    if (unit) grid->addWidget(unit, row, 2);
-    grid->addWidget(b, row++, 3);
-    describeBy(b, {l});
-    return b;
+  auto row = [&](int n, const char* labelName, const QString& caption, const char* buttonName) {
+    return HardwareRow{hardware, grid, n, labelName, caption, buttonName};
   };
   usbType_ = list("cbb_UsbDeviceTpe", optionTexts(OptionList::UsbDeviceType), 1, hardware);
-  auto* setUsbType =
-      addRow("lbl_UsbDeviceTpe", QStringLiteral("USB 设备类型"), usbType_, "btn_SetUsbDeviceType");
+  auto* setUsbType = hardwareRow(
+      row(0, "lbl_UsbDeviceTpe", QStringLiteral("USB 设备类型"), "btn_SetUsbDeviceType"), usbType_);
   paperType_ = list("cbb_PaperType", optionTexts(OptionList::PaperType), 1, hardware);
-  auto* setPaperType =
-      addRow("lbl_PaperType", QStringLiteral("纸张类型"), paperType_, "btn_SetPaperType");
+  auto* setPaperType = hardwareRow(
+      row(1, "lbl_PaperType", QStringLiteral("纸张类型"), "btn_SetPaperType"), paperType_);
   order_ = list("cbb_PrinterOrder", optionTexts(OptionList::PrinterOrder), 1, hardware);
-  auto* setOrder =
-      addRow("lbl_PrinterOrder", QStringLiteral("打印顺序"), order_, "btn_SetPrinterOrder");
+  auto* setOrder = hardwareRow(
+      row(2, "lbl_PrinterOrder", QStringLiteral("打印顺序"), "btn_SetPrinterOrder"), order_);
   retraction_ = spin("edt_RptTime", 1, 255, 30, hardware);
   auto* setRetraction =
-      addRow("lbl_RptTime", QStringLiteral("票据回收时间"), retraction_, "btn_SetRptTime",
-             label("lbl_RptTimeUnit", QStringLiteral("秒"), hardware));
+      hardwareRow(row(3, "lbl_RptTime", QStringLiteral("票据回收时间"), "btn_SetRptTime"),
+                  retraction_, label("lbl_RptTimeUnit", QStringLiteral("秒"), hardware));
   hiding_ = list("Cbx_Bluetooth", optionTexts(OptionList::BluetoothSeek), -1, hardware);
-  auto* setHiding = addRow("lbl_Bluetooth", QStringLiteral("蓝牙选择"), hiding_, "btn_bluetooth");
+  auto* setHiding =
+      hardwareRow(row(4, "lbl_Bluetooth", QStringLiteral("蓝牙选择"), "btn_bluetooth"), hiding_);
   paperSize_ =
       list("cbb_PaperSize",
            {QStringLiteral("两寸"), QStringLiteral("三寸"), QStringLiteral("四寸")}, 0, hardware);
-  auto* setPaperSize =
-      addRow("lbl_PaperSize", QStringLiteral("纸张规格"), paperSize_, "btn_SetPaperSize");
+  auto* setPaperSize = hardwareRow(
+      row(5, "lbl_PaperSize", QStringLiteral("纸张规格"), "btn_SetPaperSize"), paperSize_);
   grid->setColumnStretch(1, 1);
 
+  auto option = [this](DeviceOption which, QComboBox* box) {
+    this->host().submit(buildSetDeviceOption(which, para::selectedItem(box)));
+  };
+  onAction(setUsbType, [this, option] { option(DeviceOption::UsbType, usbType_); });
+  onAction(setPaperType, [this, option] { option(DeviceOption::PaperType, paperType_); });
+  onAction(setOrder, [this, option] { option(DeviceOption::PrintOrder, order_); });
+  onAction(setRetraction, [this] {
+    this->host().submit(buildSetRetractionTime(retraction_->text().toStdString()));
+  });
+  onAction(setHiding,
+           [this] { this->host().submit(buildBluetoothHiding(para::selectedItem(hiding_))); });
+  onAction(setPaperSize,
+           [this] { this->host().submit(buildSetPaperSize(para::selectedItem(paperSize_))); });
+  return hardware;
+}
+
+QGroupBox* TabProduct::customDataGroup() {
+  using namespace para;
   auto* custom = group("grp_CustomCmd", QStringLiteral("自定义指令"), this);
   data_ = new QPlainTextEdit(custom);
   data_->setObjectName(QStringLiteral("mmo_SendData"));
@@ -101,33 +139,13 @@ TabProduct::TabProduct(ParaHost& host, QWidget* parent) : ParaTab("ts_Product", 
   customRow->addLayout(customButtons);
   nameBy(data_, custom);
 
-  auto* column = new QVBoxLayout(this);
-  column->addWidget(device);
-  column->addWidget(hardware);
-  column->addWidget(custom, 1);
-
-  onAction(setDevice, [this] {
-    this->host().submit(buildSetDevice(name_->text().toStdString(), serial_->text().toStdString()));
-  });
-  auto option = [this](DeviceOption which, QComboBox* box) {
-    this->host().submit(buildSetDeviceOption(which, para::selectedItem(box)));
-  };
-  onAction(setUsbType, [this, option] { option(DeviceOption::UsbType, usbType_); });
-  onAction(setPaperType, [this, option] { option(DeviceOption::PaperType, paperType_); });
-  onAction(setOrder, [this, option] { option(DeviceOption::PrintOrder, order_); });
-  onAction(setRetraction, [this] {
-    this->host().submit(buildSetRetractionTime(retraction_->text().toStdString()));
-  });
-  onAction(setHiding,
-           [this] { this->host().submit(buildBluetoothHiding(para::selectedItem(hiding_))); });
-  onAction(setPaperSize,
-           [this] { this->host().submit(buildSetPaperSize(para::selectedItem(paperSize_))); });
   onAction(send, [this] {
     std::vector<std::string> lines;
     for (const QString& line : memoLines(data_)) lines.push_back(line.toStdString());
     this->host().submit(buildSendCustomData(lines, hex_->isChecked()));
   });
   connect(clear, &QPushButton::clicked, data_, &QPlainTextEdit::clear);
+  return custom;
 }
 
 std::optional<QString> TabProduct::stepSerialNumber() {

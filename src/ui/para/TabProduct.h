@@ -7,6 +7,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QRadioButton;
@@ -27,6 +30,21 @@ class TabProduct : public ParaTab {
   std::optional<QString> stepSerialNumber();
 
  private:
+  // One row of "硬件设置": its caption and "设置" button; the field (and its unit) comes first.
+  struct HardwareRow {
+    QWidget* group;
+    QGridLayout* grid;
+    int row;
+    const char* labelName;
+    QString caption;
+    const char* buttonName;
+  };
+  QPushButton* hardwareRow(const HardwareRow& spec, QWidget* field, QLabel* unit = nullptr);
+  // The tab's groups, top to bottom, each with its controls, layout and actions.
+  QGroupBox* deviceGroup();
+  QGroupBox* hardwareGroup();
+  QGroupBox* customDataGroup();
+
   QLineEdit* name_;
   QLineEdit* serial_;
   QRadioButton* minus_;

@@ -33,8 +33,19 @@ QString shared(TextId id) {
 }  // namespace
 
 TabProgram::TabProgram(ParaHost& host, QWidget* parent) : ParaTab("ts_Program", host, parent) {
+  auto* update = programGroup();
+  auto* font = fontGroup();
+  auto* nvLogo = logoGroup();
+  auto* read = readBackGroup();
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(update);
+  column->addWidget(font);
+  column->addWidget(nvLogo, 1);
+  column->addWidget(read);
+}
+
+QGroupBox* TabProgram::programGroup() {
   using namespace para;
-  // Program update.
   auto* update = group("grp_UpdatePrg", QStringLiteral("程序更新"), this);
   programFile_ = edit("edt_Prgfile", {}, 0, update);
   auto* programLabel = label("lbl_Prgfile", QStringLiteral("选择打印机固件"), update, programFile_);
@@ -58,7 +69,19 @@ TabProgram::TabProgram(ParaHost& host, QWidget* parent) : ParaTab("ts_Program", 
   updateGrid->addWidget(firmware, 2, 3);
   updateGrid->setColumnStretch(1, 1);
 
-  // Font download.
+  describeBy(updateProgram, {programLabel});
+  describeBy(browseProgram, {programLabel});
+  connect(browseProgram, &QPushButton::clicked, this, [this] {
+    const QString title = shared(TextId::sOpenPrgFile);
+    const QStringList files = this->host().chooseFilesToOpen(kBinaryFilter, &title, false);
+    if (!files.isEmpty()) programFile_->setText(files.first());
+  });
+  onAction(updateProgram, [this] { guarded([this] { this->updateProgram(); }, programFile_); });
+  return update;
+}
+
+QGroupBox* TabProgram::fontGroup() {
+  using namespace para;
   auto* font = group("grp_UpdateFont", QStringLiteral("更新字库"), this);
   fontFile_ = edit("edt_FontFile", {}, 0, font);
   auto* fontLabel = label("lbl_FontFile", QStringLiteral("选择字库文件"), font, fontFile_);
@@ -75,7 +98,19 @@ TabProgram::TabProgram(ParaHost& host, QWidget* parent) : ParaTab("ts_Program", 
   fontGrid->addWidget(updateFont, 1, 2);
   fontGrid->setColumnStretch(1, 1);
 
-  // NV logos.
+  describeBy(updateFont, {fontLabel});
+  describeBy(browseFont, {fontLabel});
+  connect(browseFont, &QPushButton::clicked, this, [this] {
+    const QString title = shared(TextId::sOpenFontFile);
+    const QStringList files = this->host().chooseFilesToOpen(kBinaryFilter, &title, false);
+    if (!files.isEmpty()) fontFile_->setText(files.first());
+  });
+  onAction(updateFont, [this] { guarded([this] { downloadFont(); }, fontFile_); });
+  return font;
+}
+
+QGroupBox* TabProgram::logoGroup() {
+  using namespace para;
   auto* nvLogo = group("grp_NvLogo", QStringLiteral("NV-LOGO"), this);
   logos_ = new QListWidget(nvLogo);
   logos_->setObjectName(QStringLiteral("ListBox1"));
@@ -97,7 +132,17 @@ TabProgram::TabProgram(ParaHost& host, QWidget* parent) : ParaTab("ts_Program", 
   logoRow->addWidget(preview_);
   nameBy(logos_, nvLogo);
 
-  // Reading memory back.
+  connect(browseLogo, &QPushButton::clicked, this, [this] { addLogos(); });
+  connect(deleteLogo, &QPushButton::clicked, this, [this] { deleteLogos(); });
+  connect(logos_, &QListWidget::currentRowChanged, this, [this] { showPreview(); });
+  onAction(downLogo, [this] { guarded([this] { downloadLogos(false); }, logos_); });
+  onAction(rawLogo, [this] { guarded([this] { downloadLogos(true); }, logos_); });
+  onAction(printLogo, [this] { printLogos(); });
+  return nvLogo;
+}
+
+QGroupBox* TabProgram::readBackGroup() {
+  using namespace para;
   auto* read = group("grp_ReadFont", QStringLiteral("加载字库"), this);
   startAddress_ = edit("edt_StartAddress", {}, 0, read);
   auto* startLabel = label("lbl_StartAddress", QStringLiteral("起始地址"), read, startAddress_);
@@ -111,37 +156,9 @@ TabProgram::TabProgram(ParaHost& host, QWidget* parent) : ParaTab("ts_Program", 
   readRow->addWidget(readLength_, 1);
   readRow->addWidget(readButton);
 
-  auto* column = new QVBoxLayout(this);
-  column->addWidget(update);
-  column->addWidget(font);
-  column->addWidget(nvLogo, 1);
-  column->addWidget(read);
-
-  describeBy(updateProgram, {programLabel});
-  describeBy(updateFont, {fontLabel});
   describeBy(readButton, {read});
-  describeBy(browseProgram, {programLabel});
-  describeBy(browseFont, {fontLabel});
-
-  connect(browseProgram, &QPushButton::clicked, this, [this] {
-    const QString title = shared(TextId::sOpenPrgFile);
-    const QStringList files = this->host().chooseFilesToOpen(kBinaryFilter, &title, false);
-    if (!files.isEmpty()) programFile_->setText(files.first());
-  });
-  connect(browseFont, &QPushButton::clicked, this, [this] {
-    const QString title = shared(TextId::sOpenFontFile);
-    const QStringList files = this->host().chooseFilesToOpen(kBinaryFilter, &title, false);
-    if (!files.isEmpty()) fontFile_->setText(files.first());
-  });
-  connect(browseLogo, &QPushButton::clicked, this, [this] { addLogos(); });
-  connect(deleteLogo, &QPushButton::clicked, this, [this] { deleteLogos(); });
-  connect(logos_, &QListWidget::currentRowChanged, this, [this] { showPreview(); });
-  onAction(updateProgram, [this] { guarded([this] { this->updateProgram(); }, programFile_); });
-  onAction(updateFont, [this] { guarded([this] { downloadFont(); }, fontFile_); });
-  onAction(downLogo, [this] { guarded([this] { downloadLogos(false); }, logos_); });
-  onAction(rawLogo, [this] { guarded([this] { downloadLogos(true); }, logos_); });
-  onAction(printLogo, [this] { printLogos(); });
   onAction(readButton, [this] { guarded([this] { readBack(); }, nullptr); });
+  return read;
 }
 
 void TabProgram::refresh() {

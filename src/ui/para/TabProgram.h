@@ -3,6 +3,7 @@
 
 #include "ui/para/ParaTab.h"
 
+class QGroupBox;
 class QLineEdit;
 class QListWidget;
 
@@ -21,6 +22,12 @@ class TabProgram : public ParaTab {
   QStringList logoPaths() const;
 
  private:
+  // The tab's groups, top to bottom, each with its controls, layout and actions.
+  QGroupBox* programGroup();
+  QGroupBox* fontGroup();
+  QGroupBox* logoGroup();
+  QGroupBox* readBackGroup();
+
   void updateProgram();
   void downloadFont();
   void readBack();
@@ -30,8 +37,7 @@ class TabProgram : public ParaTab {
   void printLogos();
   void showPreview();
   // Runs a file action; what it refuses (missing or unreadable file, bad field) becomes a message
-  // box instead of an exception.
-  // Runs `action`; a refusal is shown at its field, or at `field` when it names none.
+  // box at its field, or at `field` when it names none.
   void guarded(const std::function<void()>& action, const QWidget* field);
 
   QLineEdit* programFile_;

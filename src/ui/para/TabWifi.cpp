@@ -16,6 +16,18 @@
 namespace plenar {
 
 TabWifi::TabWifi(ParaHost& host, QWidget* parent) : ParaTab("ts_Wifi", host, parent) {
+  auto* ap = accessPointGroup();
+  auto* sta = stationGroup();
+  auto* wifiOff = para::button("btn_CloseWifi", QStringLiteral("关闭WIFI"), this);
+  auto* column = new QVBoxLayout(this);
+  column->addWidget(ap);
+  column->addWidget(sta);
+  column->addWidget(wifiOff, 0, Qt::AlignHCenter);
+  column->addStretch(1);
+  onAction(wifiOff, [this] { this->host().submit(buildWifiOff()); });
+}
+
+QGroupBox* TabWifi::accessPointGroup() {
   using namespace para;
   auto* ap = group("grp_APMode", QStringLiteral("AP-模式"), this);
   broadcastName_ = edit("edt_GuangboName", {}, field::kWifiChars, ap);
@@ -25,6 +37,24 @@ TabWifi::TabWifi(ParaHost& host, QWidget* parent) : ParaTab("ts_Wifi", host, par
   auto* apPasswordLabel = label("lbl_APPsw", QStringLiteral("密码"), ap, apPassword_);
   auto* setAp = button("btn_SetAPMode", QStringLiteral("设置"), ap);
 
+  auto* apGrid = new QGridLayout(ap);
+  apGrid->addWidget(broadcastLabel, 0, 0, Qt::AlignRight);
+  apGrid->addWidget(broadcastName_, 0, 1);
+  apGrid->addWidget(apPasswordLabel, 1, 0, Qt::AlignRight);
+  apGrid->addWidget(apPassword_, 1, 1);
+  apGrid->addWidget(setAp, 1, 2);
+  apGrid->setColumnStretch(1, 1);
+
+  describeBy(setAp, {ap});
+  onAction(setAp, [this] {
+    this->host().submit(buildWifiAccessPoint(broadcastName_->text().toStdString(),
+                                             apPassword_->text().toStdString()));
+  });
+  return ap;
+}
+
+QGroupBox* TabWifi::stationGroup() {
+  using namespace para;
   auto* sta = group("grp_STAMode", QStringLiteral("STA-模式"), this);
   ssid_ = edit("edt_SSID", {}, field::kWifiChars, sta);
   auto* ssidLabel = label("lbl_SSID", QStringLiteral("SSID"), sta, ssid_);
@@ -47,15 +77,6 @@ TabWifi::TabWifi(ParaHost& host, QWidget* parent) : ParaTab("ts_Wifi", host, par
   acceptOnly(port_, FieldFilter::Digits);
   auto* portLabel = label("lbl_Port", QStringLiteral("端口"), sta, port_);
   auto* setSta = button("btn_SetSTAMode", QStringLiteral("设置"), sta);
-  auto* wifiOff = button("btn_CloseWifi", QStringLiteral("关闭WIFI"), this);
-
-  auto* apGrid = new QGridLayout(ap);
-  apGrid->addWidget(broadcastLabel, 0, 0, Qt::AlignRight);
-  apGrid->addWidget(broadcastName_, 0, 1);
-  apGrid->addWidget(apPasswordLabel, 1, 0, Qt::AlignRight);
-  apGrid->addWidget(apPassword_, 1, 1);
-  apGrid->addWidget(setAp, 1, 2);
-  apGrid->setColumnStretch(1, 1);
 
   auto* staGrid = new QGridLayout(sta);
   int row = 0;
@@ -78,38 +99,28 @@ TabWifi::TabWifi(ParaHost& host, QWidget* parent) : ParaTab("ts_Wifi", host, par
   staGrid->addWidget(setSta, row - 1, 2);
   staGrid->setColumnStretch(1, 1);
 
-  auto* column = new QVBoxLayout(this);
-  column->addWidget(ap);
-  column->addWidget(sta);
-  column->addWidget(wifiOff, 0, Qt::AlignHCenter);
-  column->addStretch(1);
-
-  describeBy(setAp, {ap});
   describeBy(setSta, {sta});
   checkAddressOnLeave(ip_, AddressField::StationIp);
   checkAddressOnLeave(mask_, AddressField::StationMask);
   checkAddressOnLeave(gateway_, AddressField::StationGateway);
   connect(dynamic_, &QRadioButton::clicked, this, [this] { followAddressing(); });
   connect(static_, &QRadioButton::clicked, this, [this] { followAddressing(); });
+  onAction(setSta, [this] { this->host().submit(buildWifiStation(stationFields())); });
+  return sta;
+}
 
-  onAction(setAp, [this] {
-    this->host().submit(buildWifiAccessPoint(broadcastName_->text().toStdString(),
-                                             apPassword_->text().toStdString()));
-  });
-  onAction(setSta, [this] {
-    StationFields f;
-    f.ssid = ssid_->text().toStdString();
-    f.password = staPassword_->text().toStdString();
-    f.addressing = static_->isChecked()    ? StationAddressing::Static
-                   : dynamic_->isChecked() ? StationAddressing::Dynamic
-                                           : StationAddressing::None;
-    f.ip = ip_->text().toStdString();
-    f.mask = mask_->text().toStdString();
-    f.gateway = gateway_->text().toStdString();
-    f.port = port_->text().toStdString();
-    this->host().submit(buildWifiStation(f));
-  });
-  onAction(wifiOff, [this] { this->host().submit(buildWifiOff()); });
+StationFields TabWifi::stationFields() const {
+  StationFields f;
+  f.ssid = ssid_->text().toStdString();
+  f.password = staPassword_->text().toStdString();
+  f.addressing = static_->isChecked()    ? StationAddressing::Static
+                 : dynamic_->isChecked() ? StationAddressing::Dynamic
+                                         : StationAddressing::None;
+  f.ip = ip_->text().toStdString();
+  f.mask = mask_->text().toStdString();
+  f.gateway = gateway_->text().toStdString();
+  f.port = port_->text().toStdString();
+  return f;
 }
 
 void TabWifi::refresh() {

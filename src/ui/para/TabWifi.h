@@ -3,10 +3,13 @@
 
 #include "ui/para/ParaTab.h"
 
+class QGroupBox;
 class QLineEdit;
 class QRadioButton;
 
 namespace plenar {
+
+struct StationFields;
 
 // Tab "WIFI设置": access-point mode (broadcast name, password), station mode (SSID, password,
 // dynamic or static address with mask, gateway and port) and switching Wi-Fi off.
@@ -16,6 +19,10 @@ class TabWifi : public ParaTab {
   void refresh() override;
 
  private:
+  // The tab's two groups, each with its controls, layout and action.
+  QGroupBox* accessPointGroup();
+  QGroupBox* stationGroup();
+  StationFields stationFields() const;
   void followAddressing();
 
   QLineEdit* broadcastName_;
