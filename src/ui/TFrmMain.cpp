@@ -114,6 +114,24 @@ void TFrmMain::buildUi() {
 
   // Controls are created in the order of the window's table, each with its final parent, so a
   // language file sees them in that order.
+  buildLinkControls(central);
+  buildWindowControls(central);
+  buildStatusBar();
+  timer1_ = new QTimer(this);
+  timer1_->setObjectName(QStringLiteral("Timer1"));
+  timer1_->setInterval(kBootTickMs);
+
+  // Layout: the link group as a grid, one row per link; then language, link label, buttons.
+  layOutLinkGroup();
+  layOutWindow(central);
+  resize(600, 611);
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    QRect area = screen->availableGeometry();
+    move(area.center() - QPoint(width() / 2, height() / 2));
+  }
+}
+
+void TFrmMain::buildLinkControls(QWidget* central) {
   groupBox1_ = new QGroupBox(QStringLiteral("选择通讯端口"), central);
   groupBox1_->setObjectName(QStringLiteral("GroupBox1"));
   radioSerial_ = new QRadioButton(QStringLiteral("串口"), groupBox1_);
@@ -170,7 +188,9 @@ void TFrmMain::buildUi() {
   usbDeviceList_->setMinimumContentsLength(20);
   lpt_ = new QComboBox(groupBox1_);
   lpt_->setObjectName(QStringLiteral("cbb_Lpt"));
+}
 
+void TFrmMain::buildWindowControls(QWidget* central) {
   languageLabel_ = new QLabel(QStringLiteral("选择语言"), central);
   languageLabel_->setObjectName(QStringLiteral("lbl_language"));
   language_ = new QComboBox(central);
@@ -198,7 +218,9 @@ void TFrmMain::buildUi() {
   memo1_->setObjectName(QStringLiteral("Memo1"));
   memo1_->setReadOnly(true);
   memo1_->hide();
+}
 
+void TFrmMain::buildStatusBar() {
   auto* status = new QStatusBar(this);
   status->setObjectName(QStringLiteral("StatusBar1"));
   setStatusBar(status);
@@ -211,12 +233,9 @@ void TFrmMain::buildUi() {
   statusPanel1_->setFixedWidth(50);
   status->addWidget(statusPanel0_, 1);
   status->addWidget(statusPanel1_);
+}
 
-  timer1_ = new QTimer(this);
-  timer1_->setObjectName(QStringLiteral("Timer1"));
-  timer1_->setInterval(kBootTickMs);
-
-  // Layout: the link group as a grid, one row per link; then language, link label, buttons.
+void TFrmMain::layOutLinkGroup() {
   auto* grid = new QGridLayout(groupBox1_);
   grid->setHorizontalSpacing(8);
   grid->setVerticalSpacing(12);
@@ -239,7 +258,9 @@ void TFrmMain::buildUi() {
   grid->setColumnStretch(1, 2);
   grid->setColumnStretch(3, 1);
   grid->setColumnStretch(5, 1);
+}
 
+void TFrmMain::layOutWindow(QWidget* central) {
   auto* languageRow = new QHBoxLayout;
   languageRow->addStretch(1);
   languageRow->addWidget(languageLabel_);
@@ -265,12 +286,6 @@ void TFrmMain::buildUi() {
   column->addLayout(buttons);
   column->addWidget(memo1_);
   column->addStretch(2);
-
-  resize(600, 611);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
-  }
 }
 
 void TFrmMain::connectSignals() {

@@ -112,6 +112,12 @@ class TFrmMain : public QMainWindow {
 
  private:
   void buildUi();
+  // The link group's controls; then language, link label, buttons and memo.
+  void buildLinkControls(QWidget* central);
+  void buildWindowControls(QWidget* central);
+  void buildStatusBar();
+  void layOutLinkGroup();
+  void layOutWindow(QWidget* central);
   void connectSignals();
   void readSettings();
   // Shows English instead of the `chosen` language when no installed font draws the Chinese
