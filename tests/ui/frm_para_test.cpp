@@ -489,6 +489,39 @@ TEST_F(ParameterWindow, InputsAreNamedAndSetButtonsSayWhatTheySet) {
                          "edt_sleepTime", "edt_poweroffTime"}));
 }
 
+// Reordering a tab's code must not reorder its keyboard walk: on every tab, Tab goes left to right
+// along a row and then down, as the controls are laid out.
+TEST_F(ParameterWindow, EveryTabIsWalkedInReadingOrder) {
+  openPara();
+  auto* pages = field<QTabWidget>("PageControl1");
+  for (int page = 0; page < pages->count(); ++page) {
+    pages->setCurrentIndex(page);
+    QApplication::processEvents();
+    QWidget* tab = pages->widget(page);
+    QWidget* previous = nullptr;
+    QRect previousBox;
+    int walked = 0;
+    for (QWidget* w = tab->nextInFocusChain(); w != tab && tab->isAncestorOf(w);
+         w = w->nextInFocusChain()) {
+      if (!(w->focusPolicy() & Qt::TabFocus) || !w->isEnabled() || !w->isVisible() ||
+          w->objectName().isEmpty() || w->objectName().startsWith("qt_")) {
+        continue;
+      }
+      const QRect box(w->mapTo(tab, QPoint()), w->size());
+      if (previous) {
+        const bool sameRow = box.top() <= previousBox.bottom() && previousBox.top() <= box.bottom();
+        EXPECT_TRUE(sameRow ? box.left() > previousBox.left() : box.top() > previousBox.top())
+            << tab->objectName().toStdString() << ": " << previous->objectName().toStdString()
+            << " -> " << w->objectName().toStdString();
+      }
+      previous = w;
+      previousBox = box;
+      ++walked;
+    }
+    EXPECT_GE(walked, 3) << tab->objectName().toStdString();
+  }
+}
+
 TEST_F(ParameterWindow, AWheelOverAFieldTheUserIsNotEditingChangesNothing) {
   openPara();
   auto* codePage = field<QComboBox>("cbb_Codepage");
