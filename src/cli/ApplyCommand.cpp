@@ -93,8 +93,7 @@ void drive(ApplyRun& run, CliSession& session, ApplyRun::Action a) {
       const CliSession::Failure& f = session.lastFailure();
       outcome.message = f.message;
       outcome.detail = f.detail;
-      outcome.openFailed = f.openFailed;
-      outcome.osError = f.osError;
+      outcome.kind = f.kind;
     }
     if (a.kind == ApplyRun::Action::Kind::Send) {
       session.emitEvent(
@@ -180,9 +179,9 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   }
   if (!o.json) {
     int done = 0, skipped = 0;
-    for (const Json& s : result["steps"]) {
-      done += s["status"] == "done";
-      skipped += s["status"] == "skipped";
+    for (const ApplyRun::StepReport& s : run.steps()) {
+      done += s.status == ApplyRun::StepStatus::Done;
+      skipped += s.status == ApplyRun::StepStatus::Skipped;
     }
     std::printf("%s: %d group(s) sent, %d unchanged%s\n",
                 run.error() ? "failed" : (run.changed() ? "changed" : "unchanged"), done, skipped,
@@ -194,7 +193,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   o.report->result() = std::move(result);
   if (!run.error()) return kExitDone;
   // A program for another model, like every input a check refuses, is the data's fault.
-  return run.error()->kind == "refused" ? kExitRefused : kExitFailed;
+  return run.error()->kind == FailureKind::Refused ? kExitRefused : kExitFailed;
 }
 
 }  // namespace

@@ -13,13 +13,27 @@ Json valuesJson(const ApplyRun::Values& values) {
   return j;
 }
 
-Json stepJson(const ApplyRun::StepReport& step, const std::string& status) {
+const char* stepStatusName(ApplyRun::StepStatus status) {
+  switch (status) {
+    case ApplyRun::StepStatus::Done:
+      return "done";
+    case ApplyRun::StepStatus::Skipped:
+      return "skipped";
+    case ApplyRun::StepStatus::Failed:
+      return "failed";
+    case ApplyRun::StepStatus::NotRun:
+      return "not-run";
+  }
+  return "not-run";
+}
+
+Json stepJson(const ApplyRun::StepReport& step, ApplyRun::StepStatus status) {
   const ProfileGroup& g = *step.group;
   Json s;
   s["group"] = g.name;
   s["command"] = g.command;
   s["stage"] = stageName(g.stage);
-  s["status"] = status;
+  s["status"] = stepStatusName(status);
   s["sha256"] = g.sha256;
   s["values"] = valuesJson(g.values);
   // What the record said before this run: the diff's "before".
@@ -80,7 +94,7 @@ Json applyPlanJson(const ApplyRun& run, bool withRecord) {
   Json steps = Json::array();
   for (const auto& step : run.steps()) {
     const ProfileGroup& g = *step.group;
-    Json s = stepJson(step, "not-run");
+    Json s = stepJson(step, ApplyRun::StepStatus::NotRun);
     if (g.request) s["code"] = g.request->code;
     Json bytes = Json::array();
     if (g.request) {

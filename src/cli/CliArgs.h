@@ -8,6 +8,7 @@
 
 #include "engine/CommandRequest.h"
 #include "platform/ProgramPaths.h"
+#include "shared/FailureKind.h"
 
 namespace plenar::cli {
 
@@ -33,23 +34,23 @@ class UsageError : public std::runtime_error {
 };
 
 // A field check refused the input (the window would show a message box): exit 65. `kind` is the
-// result's error kind ("refused", or "file" for an input file that cannot be used); `field` the
+// result's error kind (Refused, or File for an input file that cannot be used); `field` the
 // argument or key refused, when known.
 class InputRefused : public std::runtime_error {
  public:
-  explicit InputRefused(const std::string& message, std::string kind = "refused",
+  explicit InputRefused(const std::string& message, FailureKind kind = FailureKind::Refused,
                         std::string field = {}, std::string code = {})
       : std::runtime_error(message),
-        kind_(std::move(kind)),
+        kind_(kind),
         field_(std::move(field)),
         code_(std::move(code)) {}
-  const std::string& kind() const { return kind_; }
+  FailureKind kind() const { return kind_; }
   const std::string& field() const { return field_; }
   // Empty: the kind's own code.
   const std::string& code() const { return code_; }
 
  private:
-  std::string kind_;
+  FailureKind kind_;
   std::string field_;
   std::string code_;
 };

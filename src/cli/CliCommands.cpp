@@ -202,7 +202,7 @@ int runCommand(CommonOptions& options, RunReport& report) {
     report.setCommand("help");
     printHelp(options);
     if (options.help || helpCommand) return kExitDone;
-    report.setError("usage", "no command given", {}, {}, 0, "missing-argument");
+    report.setError(FailureKind::Usage, "no command given", {}, {}, 0, "missing-argument");
     return kExitUsage;
   }
   report.setCommand(options.command);
@@ -241,7 +241,7 @@ int runCli(const std::vector<std::string>& argv) {
     rc = runCommand(options, report);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "plenar: %s\n(plenar --help lists the commands and options)\n", e.what());
-    report.setError("usage", e.what(), {}, {}, 0, e.code());
+    report.setError(FailureKind::Usage, e.what(), {}, {}, 0, e.code());
     rc = kExitUsage;
   } catch (const InputRefused& e) {
     std::fprintf(stderr, "%s\n", e.what());
@@ -250,11 +250,12 @@ int runCli(const std::vector<std::string>& argv) {
   } catch (const ProfileError& e) {
     std::fprintf(stderr, "%s\n", e.what());
     const bool file = dynamic_cast<const ProfileFileError*>(&e) != nullptr;
-    report.setError(file ? "file" : "refused", e.what(), {}, e.key(), e.line(), e.code());
-    rc = exitCodeOfError(file ? "file" : "refused", e.code());
+    report.setError(file ? FailureKind::File : FailureKind::Refused, e.what(), {}, e.key(),
+                    e.line(), e.code());
+    rc = exitCodeOfError(file ? FailureKind::File : FailureKind::Refused, e.code());
   } catch (const std::exception& e) {
     std::fprintf(stderr, "plenar: %s\n", e.what());
-    report.setError("printer", e.what());
+    report.setError(FailureKind::Printer, e.what());
     rc = kExitUndefined;
   }
   // A signal ended the run: the process exits with 128 + its number (main), whatever the
@@ -262,7 +263,8 @@ int runCli(const std::vector<std::string>& argv) {
   if (const int signal = terminationSignal()) {
     const std::string reached = report.hasError() ? report.errorMessage() : std::string();
     rc = 128 + signal;
-    report.setError("interrupted", std::string("stopped by ") + signalName(signal), reached);
+    report.setError(FailureKind::Interrupted, std::string("stopped by ") + signalName(signal),
+                    reached);
   }
   if (options.json) writeDocumentOnce(report.document(rc, options.pretty));
   return rc;

@@ -11,7 +11,6 @@
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/ReportWindow.h"
-#include "profile/FailureKind.h"
 #include "shared/Errors.h"
 
 namespace plenar::cli {
@@ -79,8 +78,7 @@ struct CliSession::Impl {
         std::string detail = worker.mainTexts().errorDetail();
         if (detail.empty()) detail = worker.mainTexts().failureCause();
         if (!detail.empty()) std::fprintf(stderr, "%s\n", detail.c_str());
-        failure = {error.empty() ? "Failed" : error, detail, worker.mainTexts().openFailed(),
-                   worker.mainTexts().errorOsError()};
+        failure = {error.empty() ? "Failed" : error, detail, worker.mainTexts().failureKind()};
         outcome = static_cast<int>(wParam) == 1 ? kExitFailed : kExitUndefined;
         dispatcher.quit();
         break;
@@ -125,16 +123,14 @@ bool CliSession::prepareChannelsOrReport() {
     prepareChannels();
     return true;
   } catch (const ECommsError& e) {
-    lastFailure_ = {e.what(), e.reason(), true, e.osError()};
+    lastFailure_ = {e.what(), e.reason(), e.kind()};
   } catch (const EPrinterError& e) {
-    lastFailure_ = {e.what(), e.cause(), false, 0};
+    lastFailure_ = {e.what(), e.cause(), e.kind()};
   }
   std::fprintf(stderr, "%s\n", lastFailure_.message.c_str());
   if (!lastFailure_.detail.empty()) std::fprintf(stderr, "%s\n", lastFailure_.detail.c_str());
   if (options_.report) {
-    options_.report->setError(
-        failureKind(lastFailure_.message, lastFailure_.openFailed, lastFailure_.osError),
-        lastFailure_.message, lastFailure_.detail);
+    options_.report->setError(lastFailure_.kind, lastFailure_.message, lastFailure_.detail);
   }
   return false;
 }
@@ -148,8 +144,8 @@ int CliSession::run(CommandRequest request) {
   // session (apply) waits for that moment.
   worker().waitIdle(std::chrono::seconds(10));
   if (!worker().postCommand(std::move(request))) {
-    lastFailure_ = {"the worker is busy", {}, false, 0};
-    if (options_.report) options_.report->setError("busy", lastFailure_.message);
+    lastFailure_ = {"the worker is busy", {}, FailureKind::Busy};
+    if (options_.report) options_.report->setError(FailureKind::Busy, lastFailure_.message);
     return kExitUndefined;
   }
   while (!impl_->outcome) impl_->dispatcher.exec();
@@ -158,9 +154,7 @@ int CliSession::run(CommandRequest request) {
   if (options_.report) {
     if (std::string tag = modelTag(); !tag.empty()) options_.report->setModelTag(tag);
     if (*impl_->outcome != kExitDone) {
-      options_.report->setError(
-          failureKind(lastFailure_.message, lastFailure_.openFailed, lastFailure_.osError),
-          lastFailure_.message, lastFailure_.detail);
+      options_.report->setError(lastFailure_.kind, lastFailure_.message, lastFailure_.detail);
     }
   }
   return *impl_->outcome;

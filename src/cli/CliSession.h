@@ -7,6 +7,7 @@
 #include "cli/CliArgs.h"
 #include "engine/CommandRequest.h"
 #include "profile/LinkJson.h"
+#include "shared/FailureKind.h"
 
 namespace plenar {
 class Engine;
@@ -46,8 +47,7 @@ class CliSession {
   struct Failure {
     std::string message;
     std::string detail;
-    bool openFailed = false;
-    int osError = 0;
+    FailureKind kind = FailureKind::Printer;
   };
   const Failure& lastFailure() const { return lastFailure_; }
   // Prints one --events line on stderr (when --events is on); `event` is an object.

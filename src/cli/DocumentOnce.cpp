@@ -41,7 +41,7 @@ void armInterruptedDocument(const std::string& command, bool pretty) {
     report.setCommand(command);
     // The fields the schema asks of test's result whatever the outcome.
     if (command == "test") report.result() = {{"found", false}, {"model_tag", ""}};
-    report.setError("interrupted", "stopped by " + signalName(signal),
+    report.setError(FailureKind::Interrupted, "stopped by " + signalName(signal),
                     "the run did not end in time after the signal");
     writeOut(report.document(128 + signal, pretty));
   });

@@ -15,7 +15,7 @@ namespace field = plenar::field;
 // The edit's limit on an argument: InputRefused (exit 65) when the value breaks it.
 inline void checkFieldLimit(const std::string& value, const FieldLimit& limit) {
   if (auto refusal = fieldLimitRefusal(value, limit)) {
-    throw InputRefused(*refusal, "refused", limit.name, "field-limit");
+    throw InputRefused(*refusal, FailureKind::Refused, limit.name, "field-limit");
   }
 }
 

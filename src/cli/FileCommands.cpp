@@ -36,7 +36,8 @@ int runWithPanel(const CommonOptions& o, CommandRequest request, const std::stri
 std::string hexAddressText(std::string text) {
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.erase(0, 2);
   if (!parseIntText("$" + text) || text.find_first_of(" +-") != std::string::npos) {
-    throw InputRefused(notAnIntegerText("$" + text), "refused", "--address", "not-an-integer");
+    throw InputRefused(notAnIntegerText("$" + text), FailureKind::Refused, "--address",
+                       "not-an-integer");
   }
   return text;
 }
@@ -73,9 +74,10 @@ int fontCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = fontDownloadRequest(p[0], addressText);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what(), "file", {}, e.code());
+    throw InputRefused(e.what(), FailureKind::File, {}, e.code());
   }
-  if (!request) throw InputRefused(text(TextId::sMsg24) + ": " + p[0], "file", {}, "file-missing");
+  if (!request)
+    throw InputRefused(text(TextId::sMsg24) + ": " + p[0], FailureKind::File, {}, "file-missing");
   o.report->result() = {{"file", p[0]},
                         {"address", addressText},
                         {"bytes", request->dataStream.empty() ? 0 : request->dataStream.size()}};
@@ -93,7 +95,7 @@ int logoDownloadCommand(const CommonOptions& o, ArgList& args) {
     request = raw ? prepareRawLogoDownload(paths, o.paths.stateDir)
                   : prepareLogoDownload(paths, o.paths.stateDir);
   } catch (const LogoError& e) {
-    throw InputRefused(e.what(), "file", {}, firstUnusableFileCode(paths));
+    throw InputRefused(e.what(), FailureKind::File, {}, firstUnusableFileCode(paths));
   }
   o.report->result() = {{"files", paths}, {"raw", raw}};
   return runWithPanel(o, std::move(*request), {});
@@ -136,7 +138,7 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = readBackRequest(hexAddressText(*address), std::to_string(*length), p[0], &panel);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what(), "refused", {}, e.code());
+    throw InputRefused(e.what(), FailureKind::Refused, {}, e.code());
   }
   // A script gets exactly what it asked for; the window keeps the printer's last block whole.
   request.exactLength = true;
@@ -164,7 +166,7 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = firmwareRequest(p[0], wait, &panel);
   } catch (const FileActionRefused& e) {
-    throw InputRefused(e.what(), "file", {}, e.code());
+    throw InputRefused(e.what(), FailureKind::File, {}, e.code());
   }
   request.forceFirmware = force;
   o.report->result() = {{"file", p[0]},
@@ -184,7 +186,7 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
       reason += "; --force-firmware sends it anyway";
       std::fprintf(stderr, "(--force-firmware sends it anyway)\n");
     }
-    o.report->setError("refused", session.lastFailure().message, reason, "file", 0,
+    o.report->setError(FailureKind::Refused, session.lastFailure().message, reason, "file", 0,
                        "firmware-mismatch");
     return kExitRefused;
   }
@@ -203,7 +205,7 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
   if (rc != kExitDone) return rc;
   if (!answered) {
     std::fprintf(stderr, "The printer did not answer the boot handshake\n");
-    o.report->setError("printer", "The printer did not answer the boot handshake");
+    o.report->setError(FailureKind::Printer, "The printer did not answer the boot handshake");
     return kExitFailed;
   }
   std::fprintf(stderr, "The printer is in boot mode\n");

@@ -30,13 +30,13 @@ std::string readStandardInput(const std::string& option) {
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       throw InputRefused(option + ": standard input cannot be read: " + std::strerror(errno),
-                         "file", option, "file-unreadable");
+                         FailureKind::File, option, "file-unreadable");
     }
     if (n == 0) break;
     text.append(buf, static_cast<std::size_t>(n));
     if (text.size() > kMaxPasswordFileBytes) {
-      throw InputRefused(option + ": standard input holds more than a password", "file", option,
-                         "file-too-large");
+      throw InputRefused(option + ": standard input holds more than a password", FailureKind::File,
+                         option, "file-too-large");
     }
   }
   return withoutNewline(std::move(text));
@@ -53,7 +53,8 @@ std::string readPassword(const std::string& path, const std::string& option) {
     const std::string why = e.kind() == InputFileError::Kind::TooLarge
                                 ? "the file " + path + " holds more than a password"
                                 : e.what();
-    throw InputRefused(option + ": " + why, "file", option, inputFileErrorCode(e.kind()));
+    throw InputRefused(option + ": " + why, FailureKind::File, option,
+                       inputFileErrorCode(e.kind()));
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {

@@ -69,7 +69,7 @@ void addPortCommands(std::vector<CliCommand>& out) {
            }
          } catch (const ECommsError& e) {
            std::fprintf(stderr, "%s\n", e.what());
-           options.report->setError("link", e.what(), e.reason());
+           options.report->setError(FailureKind::Link, e.what(), e.reason());
            return static_cast<int>(kExitFailed);
          }
          return static_cast<int>(kExitDone);

@@ -5,27 +5,34 @@
 
 namespace plenar::cli {
 
-std::string errorCodeOfKind(const std::string& kind) {
-  if (kind == "link") return "link-failed";
-  if (kind == "printer") return "printer-failed";
-  if (kind == "permission") return "permission-denied";
-  if (kind == "file") return "file-unusable";
-  return kind;  // usage, refused, busy, interrupted
+std::string errorCodeOfKind(FailureKind kind) {
+  switch (kind) {
+    case FailureKind::Link:
+      return "link-failed";
+    case FailureKind::Printer:
+      return "printer-failed";
+    case FailureKind::Permission:
+      return "permission-denied";
+    case FailureKind::File:
+      return "file-unusable";
+    default:  // usage, refused, busy, interrupted
+      return std::string(failureKindName(kind));
+  }
 }
 
-int exitCodeOfError(const std::string& kind, const std::string& code) {
-  if (kind == "usage") return kExitUsage;
+int exitCodeOfError(FailureKind kind, const std::string& code) {
+  if (kind == FailureKind::Usage) return kExitUsage;
   if (code == "file-missing" || code == "file-unreadable" || code == "file-not-regular") {
     return kExitNoInput;
   }
-  if (kind == "refused" || kind == "file") return kExitRefused;
+  if (kind == FailureKind::Refused || kind == FailureKind::File) return kExitRefused;
   return kExitFailed;
 }
 
-void RunReport::setError(std::string kind, std::string message, std::string detail,
+void RunReport::setError(FailureKind kind, std::string message, std::string detail,
                          std::string field, int line, std::string code) {
   if (code.empty()) code = errorCodeOfKind(kind);
-  error_ = Json{{"kind", std::move(kind)},
+  error_ = Json{{"kind", std::string(failureKindName(kind))},
                 {"code", std::move(code)},
                 {"message", std::move(message)},
                 {"detail", std::move(detail)},

@@ -6,6 +6,7 @@
 
 #include "engine/CommandRequest.h"
 #include "profile/LinkJson.h"
+#include "shared/FailureKind.h"
 
 namespace plenar::cli {
 
@@ -19,11 +20,11 @@ namespace plenar::cli {
 // has its kind's code (errorCodeOfKind). The schema is docs/plenar-result.schema.json. Progress
 // stays on stderr. Threads: the main thread. "usage" -> "usage", "link" -> "link-failed",
 // "permission" -> "permission-denied", ...
-std::string errorCodeOfKind(const std::string& kind);
+std::string errorCodeOfKind(FailureKind kind);
 
 // The exit status of an error: 64 usage, 66 an input file missing or unreadable, 65 any other
 // refused input, 1 the rest.
-int exitCodeOfError(const std::string& kind, const std::string& code);
+int exitCodeOfError(FailureKind kind, const std::string& code);
 
 class RunReport {
  public:
@@ -34,7 +35,7 @@ class RunReport {
   void setLink(const LinkSnapshot& link) { link_ = link; }
   void setModelTag(std::string tag) { modelTag_ = std::move(tag); }
   // The last failure wins; a later success of the same run (apply's second link) clears it.
-  void setError(std::string kind, std::string message, std::string detail = {},
+  void setError(FailureKind kind, std::string message, std::string detail = {},
                 std::string field = {}, int line = 0, std::string code = {});
   void clearError() { error_ = Json(); }
   bool hasError() const { return !error_.is_null(); }

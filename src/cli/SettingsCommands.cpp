@@ -90,10 +90,10 @@ std::optional<std::string> edit(const std::optional<std::string>& value, const c
 // Runs a built request, or stops with the window's message.
 int perform(CliSession& session, BuildResult result) {
   if (auto* refusal = std::get_if<Refusal>(&result)) {
-    throw InputRefused(refusal->message, "refused", {}, refusal->code);
+    throw InputRefused(refusal->message, FailureKind::Refused, {}, refusal->code);
   }
   if (auto* none = std::get_if<NoAction>(&result)) {
-    throw InputRefused("Nothing to do: " + none->reason, "refused", {}, "nothing-to-do");
+    throw InputRefused("Nothing to do: " + none->reason, FailureKind::Refused, {}, "nothing-to-do");
   }
   if (!session.prepareChannelsOrReport()) return kExitFailed;
   CommandRequest& request = std::get<CommandRequest>(result);
@@ -155,7 +155,7 @@ int codePageItem(const std::string& v) {
 // The address fields check their text when the user leaves them.
 void checkField(AddressField field, const std::string& text) {
   if (auto refusal = checkAddressField(field, text)) {
-    throw InputRefused(refusal->message, "refused", {}, refusal->code);
+    throw InputRefused(refusal->message, FailureKind::Refused, {}, refusal->code);
   }
 }
 
@@ -469,7 +469,8 @@ void addSendCommand(std::vector<CliCommand>& out) {
         if (hex) {
           BuildResult result = buildSendHexData(*hex);
           if (auto* refusal = std::get_if<Refusal>(&result)) {
-            throw InputRefused("--hex: " + refusal->message, "refused", "--hex", refusal->code);
+            throw InputRefused("--hex: " + refusal->message, FailureKind::Refused, "--hex",
+                               refusal->code);
           }
           return result;
         }
@@ -477,14 +478,14 @@ void addSendCommand(std::vector<CliCommand>& out) {
           return buildSendCustomData(splitLines(edit(*text, "--text", FieldFilter::Any)), false);
         std::error_code ec;
         if (!std::filesystem::exists(*file, ec)) {
-          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file, "file", "--file",
-                             "file-missing");
+          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file, FailureKind::File,
+                             "--file", "file-missing");
         }
         BuildResult result = buildSendCustomData({}, true);
         try {
           std::get<CommandRequest>(result).dataStream = readUserFile(*file, kMaxUserDataFileBytes);
         } catch (const FileActionRefused& e) {
-          throw InputRefused(e.what(), "file", "--file", e.code());
+          throw InputRefused(e.what(), FailureKind::File, "--file", e.code());
         }
         return result;
       }));

@@ -64,7 +64,7 @@ void testLink(TCommThread& worker, LinkLayer& link) {
   if (found) {
     worker.sendToReportWindow(kMsgLinkFound);
   } else {
-    worker.setFailure(1, "Connecting Failed", linkName(snapshot) + ": " + cause);
+    worker.setFailure(1, "Connecting Failed", linkName(snapshot) + ": " + cause, FailureKind::Link);
     worker.sendToReportWindow(kMsgLinkNotFound);
   }
 }

@@ -222,17 +222,20 @@ void TCommThread::runGuarded(const std::function<void()>& body) {
     body();
   } catch (const ECommsError& e) {
     noteOpenFailure(e);
-    setFailure(1, e.what(), e.cause());
+    setFailure(1, e.what(), e.cause(), e.kind());
   } catch (const EPrinterError& e) {
-    setFailure(1, e.what(), e.cause());
+    setFailure(1, e.what(), e.cause(), e.kind());
   } catch (...) {
     setFailure(2, "Undefined Error", currentFailure());
   }
 }
 
-void TCommThread::setFailure(int code, const std::string& text, const std::string& cause) {
+void TCommThread::setFailure(int code, const std::string& text, const std::string& cause,
+                             FailureKind kind) {
   failureCode_ = code;
   setFailureText(text);
+  mainTexts_.setFailureKind(kind);
+  paraTexts_.setFailureKind(kind);
   if (cause.empty()) return;
   mainTexts_.setFailureCause(cause);
   paraTexts_.setFailureCause(cause);

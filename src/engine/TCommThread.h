@@ -119,9 +119,10 @@ class TCommThread {
   void reportProgress(std::string_view text, long long done = 0, long long total = 0,
                       bool paraWindow = false);
   void setFailureText(const std::string& text);
-  // The failure and its text; a `cause` (what the text replaced) goes to debug.log and to both
-  // windows' failure cause.
-  void setFailure(int code, const std::string& text, const std::string& cause = {});
+  // The failure, its text and kind; a `cause` (what the text replaced) goes to debug.log and to
+  // both windows' failure cause.
+  void setFailure(int code, const std::string& text, const std::string& cause = {},
+                  FailureKind kind = FailureKind::Printer);
   int failureCode() const { return failureCode_; }
   void setFailureCode(int code) { failureCode_ = code; }
   // Runs `body`; a failure with a message becomes failure code 1 and its text, anything else 2

@@ -4,6 +4,8 @@
 #include <mutex>
 #include <string>
 
+#include "shared/FailureKind.h"
+
 namespace plenar {
 
 // StatusText and ErrorText of one window: written by the worker before it posts a message, read
@@ -39,6 +41,7 @@ class WindowTexts {
     openFailed_ = false;
     osError_ = 0;
     cause_.clear();
+    kind_ = FailureKind::Printer;
   }
   // A device would not open: its reason (may be empty) and the errno behind it (0 when none),
   // for results a program reads (permission, busy, missing).
@@ -66,6 +69,16 @@ class WindowTexts {
     std::lock_guard lock(mutex_);
     cause_ = std::move(s);
   }
+  // The failure's kind: a device that would not open by its errno, else as the failure was
+  // raised (the link layer's "Connecting Failed" and "Set Baudrate Failed" are link).
+  FailureKind failureKind() const {
+    std::lock_guard lock(mutex_);
+    return openFailed_ ? openFailureKind(osError_) : kind_;
+  }
+  void setFailureKind(FailureKind kind) {
+    std::lock_guard lock(mutex_);
+    kind_ = kind;
+  }
 
  private:
   mutable std::mutex mutex_;
@@ -75,6 +88,7 @@ class WindowTexts {
   bool openFailed_ = false;
   int osError_ = 0;
   std::string cause_;
+  FailureKind kind_ = FailureKind::Printer;
 };
 
 }  // namespace plenar

@@ -18,7 +18,6 @@
 #include "platform/Sha256.h"
 #include "platform/TerminationSignals.h"
 #include "profile/ApplyPlan.h"
-#include "profile/FailureKind.h"
 #include "requests/FileActions.h"
 #include "shared/RateCodes.h"
 
@@ -95,12 +94,12 @@ bool ApplyRun::lockRecord() {
   try {
     checkRecordPath(path);
   } catch (const RecordUnsafe& e) {
-    fail({"file", e.what(), {}, {}, "record-unsafe"});
+    fail({FailureKind::File, e.what(), {}, {}, "record-unsafe"});
     return false;
   }
   const std::string folder = std::filesystem::path(path).parent_path().string();
   if (!makePrivateFolder(folder)) {
-    fail({"file",
+    fail({FailureKind::File,
           "the record folder " + folder + " cannot be made: " + std::strerror(errno),
           {},
           {},
@@ -111,7 +110,7 @@ bool ApplyRun::lockRecord() {
   lock_ = FileLock::acquire(path, wait, why);
   if (!lock_) {
     if (why == "busy" && terminationSignal() != 0) {
-      fail({"busy",
+      fail({FailureKind::Busy,
             "stopped while another apply to this printer held its record " + path +
                 "; nothing was sent",
             {},
@@ -120,14 +119,18 @@ bool ApplyRun::lockRecord() {
     } else if (why == "busy") {
       char seconds[32];
       std::snprintf(seconds, sizeof seconds, "%g", wait);
-      fail({"busy",
+      fail({FailureKind::Busy,
             "another apply to this printer holds its record " + path + " (waited " + seconds +
                 " s; --wait SECONDS waits longer); nothing was sent",
             {},
             {},
             "record-busy"});
     } else {
-      fail({"file", "the record lock cannot be taken: " + why, {}, {}, "record-unwritable"});
+      fail({FailureKind::File,
+            "the record lock cannot be taken: " + why,
+            {},
+            {},
+            "record-unwritable"});
     }
     return false;
   }
@@ -136,7 +139,7 @@ bool ApplyRun::lockRecord() {
     long holder = 0;
     portLock_ = SerialPortLock::acquire(device, wait, holder);
     if (!portLock_) {
-      fail({"busy",
+      fail({FailureKind::Busy,
             device + " is locked by process " + std::to_string(holder) + " (" +
                 SerialPortLock::lockFileOf(device, "/run/lock") + "); nothing was sent",
             {},
@@ -157,7 +160,7 @@ void ApplyRun::loadRecord() {
   try {
     record_ = loadApplyRecord(options_.recordPath);
   } catch (const RecordUnsafe& e) {
-    fail({"file", e.what(), {}, {}, "record-unsafe"});
+    fail({FailureKind::File, e.what(), {}, {}, "record-unsafe"});
     return;
   } catch (const RecordError& e) {
     note(NoteKind::RecordUnreadable, {e.what()},
@@ -209,7 +212,7 @@ void ApplyRun::decidePending() {
 
 bool ApplyRun::changed() const {
   for (const Step& s : steps_) {
-    if (s.status == "done") return true;
+    if (s.status == StepStatus::Done) return true;
   }
   return false;
 }
@@ -228,7 +231,7 @@ ApplyRun::Action ApplyRun::next() {
       bool any = options_.verify || linkRedirected_;
       for (const Step& s : steps_) any = any || s.pending;
       if (!any) {
-        for (Step& s : steps_) s.status = "skipped";
+        for (Step& s : steps_) s.status = StepStatus::Skipped;
         phase_ = Phase::Done;
         return a;
       }
@@ -256,7 +259,7 @@ ApplyRun::Action ApplyRun::next() {
 ApplyRun::Action ApplyRun::sendNext() {
   Action a;
   while (current_ < groups_.size() && !steps_[current_].pending) {
-    steps_[current_].status = "skipped";
+    steps_[current_].status = StepStatus::Skipped;
     ++current_;
   }
   if (current_ < groups_.size()) {
@@ -281,15 +284,15 @@ ApplyRun::Action ApplyRun::sendNext() {
         if (!built) throw LogoError(nothingToDownloadText());
         a.request = std::move(*built);
       } catch (const LogoError& e) {
-        steps_[current_].status = "failed";
+        steps_[current_].status = StepStatus::Failed;
         steps_[current_].error = e.what();
-        fail({"file", e.what(), {}, g.name, "logo-refused"});
+        fail({FailureKind::File, e.what(), {}, g.name, "logo-refused"});
         return Action{};
       }
     }
     a.request.link = *used_;
     if (!forgetBeforeSending(g.name)) {
-      steps_[current_].status = "not-run";
+      steps_[current_].status = StepStatus::NotRun;
       return Action{};
     }
     stepStart_ = std::chrono::steady_clock::now();
@@ -315,7 +318,7 @@ std::optional<LinkSnapshot> ApplyRun::linkAfterChanges(bool& changedOwnLink) {
   LinkSnapshot link = *used_;
   for (std::size_t i = 0; i < groups_.size(); ++i) {
     const ProfileGroup& g = groups_[i];
-    if (steps_[i].status != "done" || !changesLink(g.role, link.kind)) continue;
+    if (steps_[i].status != StepStatus::Done || !changesLink(g.role, link.kind)) continue;
     changedOwnLink = true;
     auto after = linkAfterRequest(g.role, *g.request, link);
     if (!after) return std::nullopt;
@@ -339,7 +342,7 @@ bool ApplyRun::checkFirmware(const LinkSnapshot& tried) {
       if (fileTag.empty() || modelTag_.empty()) why += " (--force-firmware sends it all the same)";
     }
     if (!why.empty()) {
-      fail({"refused", why, {}, g.name, "firmware-mismatch"});
+      fail({FailureKind::Refused, why, {}, g.name, "firmware-mismatch"});
       return false;
     }
   }
@@ -358,10 +361,7 @@ void ApplyRun::report(const Outcome& outcome) {
           ++candidate_;
           return;
         }
-        fail({failureKind(outcome.message, outcome.openFailed, outcome.osError),
-              outcome.message,
-              outcome.detail,
-              {}});
+        fail({outcome.kind, outcome.message, outcome.detail, {}});
         return;
       }
       used_ = tried;
@@ -398,13 +398,12 @@ void ApplyRun::report(const Outcome& outcome) {
                     std::chrono::steady_clock::now() - stepStart_)
                     .count();
       if (!outcome.ok) {
-        step.status = "failed";
+        step.status = StepStatus::Failed;
         step.error = outcome.message;
-        fail({failureKind(outcome.message, outcome.openFailed, outcome.osError), outcome.message,
-              outcome.detail, groups_[current_].name});
+        fail({outcome.kind, outcome.message, outcome.detail, groups_[current_].name});
         return;
       }
-      step.status = "done";
+      step.status = StepStatus::Done;
       ++current_;
       saveRecord();
       return;
@@ -414,7 +413,7 @@ void ApplyRun::report(const Outcome& outcome) {
         linkAfterAnswered_ = true;
         phase_ = Phase::Done;
       } else {
-        fail({"link",
+        fail({FailureKind::Link,
               "the printer does not answer on its new link " + describeLink(*linkAfter_) + ": " +
                   outcome.message,
               outcome.detail,
@@ -465,7 +464,7 @@ bool ApplyRun::forgetBeforeSending(const std::string& group) {
 
 void ApplyRun::failRecordWrite(const std::string& what) {
   const int err = errno;
-  fail({"file",
+  fail({FailureKind::File,
         "the apply record " + options_.recordPath + " cannot be written: " + std::strerror(err) +
             "; " + what + " (the record claims nothing that was not acknowledged)",
         {},
@@ -483,7 +482,7 @@ bool ApplyRun::saveRecord() {
   r.modelTag = modelTag_;
   r.profileSha256 = profileSha256_;
   for (std::size_t i = 0; i < groups_.size(); ++i) {
-    if (steps_[i].status != "done") continue;
+    if (steps_[i].status != StepStatus::Done) continue;
     const ProfileGroup& g = groups_[i];
     auto it = r.groups.find(g.name);
     if (it == r.groups.end() || it->second.sha256 != g.sha256 || it->second.keyed != g.secret) {
@@ -500,7 +499,7 @@ bool ApplyRun::saveRecord() {
     return true;
   }
   const int err = errno;
-  fail({"file",
+  fail({FailureKind::File,
         "the printer took the changes, but the apply record " + options_.recordPath +
             " cannot be written: " + std::strerror(err) +
             "; the record claims none of them, so the next apply sends them again",

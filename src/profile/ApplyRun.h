@@ -13,6 +13,7 @@
 #include "profile/LinkJson.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
+#include "shared/FailureKind.h"
 
 namespace plenar {
 
@@ -54,7 +55,7 @@ struct ApplyOptions {
 };
 
 struct ApplyError {
-  std::string kind;  // see FailureKind.h
+  FailureKind kind = FailureKind::Printer;
   std::string message;
   std::string detail;
   std::string group;  // the step that failed, if one did
@@ -83,9 +84,8 @@ class ApplyRun {
     bool ok = false;
     std::string message;  // the failure text
     std::string detail;   // the system's reason for a device that would not open
-    bool openFailed = false;
-    int osError = 0;
-    std::string modelTag;  // after a link test that answered
+    FailureKind kind = FailureKind::Printer;  // as the worker raised it
+    std::string modelTag;                     // after a link test that answered
   };
   void report(const Outcome& outcome);
 
@@ -115,11 +115,13 @@ class ApplyRun {
   const std::vector<Note>& noteFacts() const { return noteFacts_; }
   const std::vector<ProfileGroup>& groups() const { return groups_; }
 
+  // What became of a group's step.
+  enum class StepStatus { NotRun, Done, Skipped, Failed };
   // One step per group, in the order they go out.
   using Values = std::vector<std::pair<std::string, std::string>>;
   struct StepReport {
     const ProfileGroup* group = nullptr;
-    std::string status;  // done, skipped, failed, not-run
+    StepStatus status = StepStatus::NotRun;
     long long ms = 0;
     std::string error;
     bool pending = true;               // differs from the record (or no record, or --force)
@@ -149,7 +151,7 @@ class ApplyRun {
   enum class Phase { Start, Testing, Sending, CheckingLinkAfter, Done };
   struct Step {
     bool pending = true;
-    std::string status = "not-run";  // done, skipped, failed, not-run
+    StepStatus status = StepStatus::NotRun;
     long long ms = 0;
     std::string error;
   };

@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "shared/FailureKind.h"
+
 namespace plenar {
 
 // A failure that carries a message for the user: the worker reports it as failure code 1 with
@@ -17,6 +19,8 @@ class EPrinterError : public std::runtime_error {
   explicit EPrinterError(const std::string& message, std::string cause = {})
       : std::runtime_error(message), cause_(std::move(cause)) {}
   const std::string& cause() const { return cause_; }
+  // What the failure says about where it lies (a result's error kind).
+  virtual FailureKind kind() const { return FailureKind::Printer; }
 
  private:
   std::string cause_;
@@ -32,6 +36,8 @@ class ECommunicationException : public EPrinterError {
 class ESetBaudRateException : public EPrinterError {
  public:
   using EPrinterError::EPrinterError;
+  // The printer was never reached at the rate or in the mode the command needs.
+  FailureKind kind() const override { return FailureKind::Link; }
 };
 
 // Opening a channel failed ("Error opening serial port", ...). `osError` keeps the errno of the
@@ -44,6 +50,7 @@ class ECommsError : public EPrinterError {
       : EPrinterError(message), osError_(osError), reason_(std::move(reason)) {}
   int osError() const { return osError_; }
   const std::string& reason() const { return reason_; }
+  FailureKind kind() const override { return openFailureKind(osError_); }
 
  private:
   int osError_;

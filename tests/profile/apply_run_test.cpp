@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 
@@ -28,6 +29,8 @@ LinkSnapshot netLink(const std::string& address) {
 struct Answer {
   bool ok = true;
   std::string modelTag = "PLENAR80";
+  FailureKind kind = FailureKind::Link;  // of a failure, as the worker raised it
+  bool breakRecord = false;              // the record's folder becomes a file just before
 };
 
 struct Bench {
@@ -60,7 +63,12 @@ struct Bench {
       ApplyRun::Outcome o;
       o.ok = answer.ok;
       o.message = answer.ok ? "" : "Connecting Failed";
+      o.kind = answer.kind;
       if (test && answer.ok) o.modelTag = answer.modelTag;
+      if (answer.breakRecord) {
+        std::filesystem::rename(dir.file("state/apply"), dir.file("moved-away"));
+        dir.write("state/apply", "x");
+      }
       apply->report(o);
     }
     if (out) *out = std::move(apply);
@@ -88,7 +96,9 @@ TEST(ApplyRun, EachRecordAndAnswerLeadsToItsActions) {
     std::string errorKind;
     bool stale = false;
     std::string modelTag = {};
+    std::vector<ApplyRun::NoteKind> notes = {};
   };
+  using N = ApplyRun::NoteKind;
   const auto keep = [](const Bench&, Json&) {};
   const auto none = [](ApplyOptions&) {};
   const auto verify = [](ApplyOptions& o) { o.verify = true; };
@@ -107,7 +117,8 @@ TEST(ApplyRun, EachRecordAndAnswerLeadsToItsActions) {
        all,
        "",
        false,
-       "OTHER58"},
+       "OTHER58",
+       {N::AnotherModel}},
       {"--verify and no answer: a failure, not unchanged",
        keep,
        verify,
@@ -129,6 +140,39 @@ TEST(ApplyRun, EachRecordAndAnswerLeadsToItsActions) {
        all,
        "",
        false,
+       "PLENAR80",
+       {N::RecordOfAnotherLink}},
+      {"another model answers where one group differs: everything goes",
+       [](const Bench&, Json& r) { r["groups"]["codepage"]["sha256"] = std::string(64, '0'); },
+       none,
+       {{true, "OTHER58"}},
+       all,
+       "",
+       false,
+       "OTHER58",
+       {N::AnotherModel}},
+      {"an unreadable record counts as none",
+       [](const Bench&, Json& r) { r = "not a record"; },
+       none,
+       {},
+       all,
+       "",
+       false,
+       "PLENAR80",
+       {N::RecordUnreadable}},
+      {"the kind of a failed link test is the worker's",
+       nullptr,
+       none,
+       {{false, "", FailureKind::Permission}},
+       {"test 10.0.0.1"},
+       "permission"},
+      {"the record cannot be written after the printer took a group",
+       nullptr,
+       none,
+       {{true}, {true, "", FailureKind::Link, true}},
+       {"test 10.0.0.1", "send codepage"},
+       "file",
+       false,
        "PLENAR80"},
       {"moved and found where it was moved",
        moved,
@@ -137,7 +181,8 @@ TEST(ApplyRun, EachRecordAndAnswerLeadsToItsActions) {
        {"test 10.0.0.2"},
        "",
        false,
-       "PLENAR80"},
+       "PLENAR80",
+       {N::AnsweredWhereLeft}},
       {"moved, yet it answers only where it was: stale",
        moved,
        none,
@@ -145,7 +190,8 @@ TEST(ApplyRun, EachRecordAndAnswerLeadsToItsActions) {
        {"test 10.0.0.2", "test 10.0.0.1", "send codepage", "send retract-time"},
        "",
        true,
-       "PLENAR80"},
+       "PLENAR80",
+       {N::NoAnswerOnRecordedLink, N::RecordStale}},
       {"a group fails: the rest is not sent",
        nullptr,
        none,
@@ -168,9 +214,27 @@ TEST(ApplyRun, EachRecordAndAnswerLeadsToItsActions) {
     c.options(o);
     std::unique_ptr<ApplyRun> run;
     EXPECT_EQ(bench.run(kProfile, o, c.answers, &run), c.expected);
-    EXPECT_EQ(run->error() ? run->error()->kind : "", c.errorKind);
+    EXPECT_EQ(run->error() ? failureKindName(run->error()->kind) : "", c.errorKind);
     EXPECT_EQ(run->recordStale(), c.stale);
     EXPECT_EQ(run->modelTag(), c.modelTag);
+    std::vector<ApplyRun::NoteKind> notes;
+    for (const auto& n : run->noteFacts()) notes.push_back(n.kind);
+    EXPECT_EQ(notes, c.notes);
+  }
+}
+
+TEST(ApplyRun, AGroupThatMovesTheLinkIsFollowedByATestOnTheNewOne) {
+  for (const bool answers : {true, false}) {
+    SCOPED_TRACE(answers ? "answers" : "silent");
+    Bench bench;
+    std::unique_ptr<ApplyRun> run;
+    const Actions actions = bench.run("[ParaDefault]\nNetIPAddress=10.0.0.7\n", bench.options(),
+                                      {{true}, {true}, {answers}}, &run);
+    EXPECT_EQ(actions, (Actions{"test 10.0.0.1", "send net-ip", "test 10.0.0.7"}));
+    EXPECT_EQ(run->linkAfterAnswered(), answers);
+    EXPECT_EQ(run->error() ? run->error()->code : "", answers ? "" : "new-link-silent");
+    // The printer took the address either way: the record says where it is now.
+    EXPECT_EQ(bench.readRecord()["link_after"]["address"], "10.0.0.7");
   }
 }
 
@@ -208,14 +272,21 @@ TEST(ApplyRun, LocksAndUnusableRecordsStopItBeforeAnything) {
     ASSERT_TRUE(held);
     std::unique_ptr<ApplyRun> run;
     EXPECT_TRUE(bench.run(kProfile, bench.options(), {}, &run).empty());
-    EXPECT_EQ(run->error()->kind, "busy");
+    EXPECT_EQ(run->error()->kind, FailureKind::Busy);
   }
   ApplyOptions unwritable = bench.options();
   bench.dir.write("plain-file", "x");
   unwritable.recordPath = bench.dir.file("plain-file/rec.json");
   std::unique_ptr<ApplyRun> run;
   EXPECT_TRUE(bench.run(kProfile, unwritable, {}, &run).empty());
-  EXPECT_EQ(run->error()->kind, "file");
+  EXPECT_EQ(run->error()->kind, FailureKind::File);
+
+  // Never written through a link.
+  ApplyOptions linked = bench.options();
+  linked.recordPath = bench.dir.file("state/apply/link.json");
+  std::filesystem::create_symlink(bench.record, linked.recordPath);
+  EXPECT_TRUE(bench.run(kProfile, linked, {}, &run).empty());
+  EXPECT_EQ(run->error()->code, "record-unsafe");
 }
 
 TEST(ApplyRun, ProgramsAreCheckedAgainstThePrintersModel) {
@@ -243,6 +314,6 @@ TEST(ApplyRun, ProgramsAreCheckedAgainstThePrintersModel) {
     std::unique_ptr<ApplyRun> run;
     const Actions actions = bench.run("[Files]\nFirmware=fw.bin\n", o, {{true, c.printer}}, &run);
     EXPECT_EQ(actions.size() == 2 && actions[1] == "send firmware", c.sent);
-    EXPECT_EQ(run->error() ? run->error()->kind : "", c.sent ? "" : "refused");
+    EXPECT_EQ(run->error() ? failureKindName(run->error()->kind) : "", c.sent ? "" : "refused");
   }
 }

@@ -23,11 +23,18 @@ enum Column { kGroup, kCommand, kStatus, kTime, kColumns };
 enum Status { kDone, kSkipped, kFailed, kNotRun, kRunning, kStatuses };
 const char* const kStatusNames[kStatuses] = {"done", "skipped", "failed", "not-run", "running"};
 
-int statusIndex(const std::string& status) {
-  for (int i = 0; i < kStatuses; ++i) {
-    if (status == kStatusNames[i]) return i;
+int statusIndex(ApplyRun::StepStatus status) {
+  switch (status) {
+    case ApplyRun::StepStatus::Done:
+      return kDone;
+    case ApplyRun::StepStatus::Skipped:
+      return kSkipped;
+    case ApplyRun::StepStatus::Failed:
+      return kFailed;
+    case ApplyRun::StepStatus::NotRun:
+      return kNotRun;
   }
-  return -1;
+  return kNotRun;
 }
 
 using NoteKind = ApplyRun::NoteKind;
@@ -117,9 +124,7 @@ ApplyProgressDialog::ApplyProgressDialog(QWidget* parent) : QDialog(parent) {
   resize(480, 520);
 }
 
-QString ApplyProgressDialog::statusWord(const std::string& status) const {
-  const int index = statusIndex(status);
-  if (index < 0) return qs(status);
+QString ApplyProgressDialog::statusWord(int index) const {
   const QStringList words = statusWords_->text().split(QLatin1Char('|'));
   return index < words.size() ? words[index].trimmed() : QString::fromLatin1(kStatusNames[index]);
 }
@@ -177,12 +182,11 @@ void ApplyProgressDialog::fillSteps(const ApplyRun& run, const std::string& runn
   for (int i = 0; i < steps_->topLevelItemCount(); ++i) {
     const ApplyRun::StepReport& s = steps[static_cast<std::size_t>(i)];
     QTreeWidgetItem* item = steps_->topLevelItem(i);
-    const std::string status = s.group->name == runningGroup ? "running" : s.status;
+    const int status = s.group->name == runningGroup ? kRunning : statusIndex(s.status);
     item->setText(kStatus, statusWord(status));
-    item->setText(kTime,
-                  status == "done" || status == "failed" ? QString::number(s.ms) : QString());
+    item->setText(kTime, status == kDone || status == kFailed ? QString::number(s.ms) : QString());
     item->setToolTip(kStatus, qs(s.error));
-    if (status == "running") steps_->scrollToItem(item);
+    if (status == kRunning) steps_->scrollToItem(item);
   }
 }
 
@@ -191,15 +195,15 @@ QString ApplyProgressDialog::finish(const ApplyRun& run) {
   // The step that failed in view, else the first.
   steps_->scrollToTop();
   const QList<QTreeWidgetItem*> failed =
-      steps_->findItems(statusWord("failed"), Qt::MatchExactly, kStatus);
+      steps_->findItems(statusWord(kFailed), Qt::MatchExactly, kStatus);
   if (!failed.isEmpty()) steps_->scrollToItem(failed.first());
   int counts[kStatuses] = {};
   for (const auto& s : run.steps()) {
-    if (int index = statusIndex(s.status); index >= 0) ++counts[index];
+    ++counts[statusIndex(s.status)];
   }
   QStringList parts;
   for (int i = kDone; i <= kNotRun; ++i) {
-    parts << QStringLiteral("%1: %2").arg(statusWord(kStatusNames[i])).arg(counts[i]);
+    parts << QStringLiteral("%1: %2").arg(statusWord(i)).arg(counts[i]);
   }
   const QString summary = parts.join(QStringLiteral("  "));
 

@@ -40,7 +40,7 @@ class ApplyProgressDialog : public QDialog {
   QString noteText(const ApplyRun::Note& note) const;
 
  private:
-  QString statusWord(const std::string& status) const;
+  QString statusWord(int index) const;
   QString resultWord(int word) const;
   void fillSteps(const ApplyRun& run, const std::string& runningGroup);
 

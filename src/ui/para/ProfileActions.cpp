@@ -216,6 +216,7 @@ void ProfileActions::tryPost() {
   if (!worker.postCommand(std::move(request))) {
     ApplyRun::Outcome refused;
     refused.message = "the worker is busy";
+    refused.kind = FailureKind::Busy;
     reported(refused);
   }
 }
@@ -227,8 +228,7 @@ void ProfileActions::commandReported(bool ok, const std::string& failureText) {
     WindowTexts& texts = main_.worker().paraTexts();
     outcome.message = failureText.empty() ? "Failed" : failureText;
     outcome.detail = texts.errorDetail();
-    outcome.openFailed = texts.openFailed();
-    outcome.osError = texts.errorOsError();
+    outcome.kind = texts.failureKind();
   } else if (action_.kind == ApplyRun::Action::Kind::TestLink) {
     outcome.modelTag = main_.engine().printerModelTag();
   }
@@ -260,7 +260,7 @@ void ProfileActions::followLink() {
   std::optional<LinkSnapshot> link = run_->linkUsed();
   if (!link) return;
   for (const ApplyRun::StepReport& step : run_->steps()) {
-    if (step.status != "done" || !step.group->request) continue;
+    if (step.status != ApplyRun::StepStatus::Done || !step.group->request) continue;
     link = linkAfterRequest(step.group->role, *step.group->request, *link);
     if (!link) break;
   }
