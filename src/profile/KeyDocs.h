@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "profile/GroupTable.h"
 #include "profile/KeyValues.h"
-#include "profile/ProfileGroups.h"
 
 namespace plenar {
 
 // Every key a profile may hold, for people (`plenar profile keys`, plenar-profile(5)), read from
 // the tables the window and apply use: the window's key table (ParaKeys), the groups
-// (ProfileGroups), what each key accepts (KeyValues) and the keys that set nothing.
+// (GroupTable), what each key accepts (KeyValues) and the keys that set nothing.
 struct KeyDoc {
   std::string section;  // "ParaDefault" or "Files"
   std::string key;

@@ -10,9 +10,9 @@
 #include "platform/IniFile.h"
 #include "platform/SafeFiles.h"
 #include "platform/Sha256.h"
+#include "profile/GroupTable.h"
 #include "profile/KeyAliases.h"
 #include "profile/ParaKeys.h"
-#include "profile/ProfileGroups.h"
 #include "requests/Choices.h"
 #include "shared/Nearest.h"
 
@@ -20,30 +20,6 @@ namespace plenar {
 namespace {
 
 inline constexpr std::size_t kMaxProfileBytes = 1u << 20;
-
-struct IgnoredDef {
-  const char* key;
-  const char* reason;
-};
-
-// [ParaDefault] keys the window stores that set nothing on the printer.
-const IgnoredDef kIgnored[] = {
-    {"Drawer", "the window's cash-drawer box is disabled; no request sends it"},
-    {"AutoprintLast", "the window's box is disabled; no request sends it"},
-    {"blueCmdCount",
-     "commands for the Bluetooth module, not a stored setting (plenar bt-commands)"},
-    {"NetWorkPort", "a hidden field of the window; no request sends it"},
-    {"PrgFile", "a file field of the window; name the firmware in [Files] Firmware="},
-    {"FontFile", "a file field of the window; name the font in [Files] Font="},
-    {"FontAddress", "a file field of the window; give it in [Files] FontAddress="},
-    {"StartAddress", "a read-back field of the window"},
-    {"ReadLength", "a read-back field of the window"},
-    {"WaitTime", "the window's firmware wait; give it in [Files] FirmwareWait="},
-    {"DeviceName", "differs per printer: give it with --device NAME SERIAL"},
-    {"DeviceSerialNo", "differs per printer: give it with --device NAME SERIAL"},
-    {"calculate", "the window's serial-number step"},
-    {"Printeropto", "the window's button for it is disabled; no request sends it"},
-};
 
 bool equalNoCase(std::string_view a, std::string_view b) {
   return asciiLower(std::string(a)) == asciiLower(std::string(b));
@@ -63,12 +39,8 @@ bool isMemoLine(std::string_view key) {
 // empty when unknown.
 std::string managedSpelling(std::string_view key) {
   if (const char* own = keyOfAlias(key)) key = own;
-  const GroupDef* group = groupOfKey(key);
-  if (!group) return {};
-  for (const char* k : group->keys) {
-    if (equalNoCase(k, key)) return k;
-  }
-  return {};
+  const char* spelling = groupKeySpelling(key);
+  return spelling ? spelling : std::string();
 }
 
 bool validUtf8(std::string_view bytes) {
@@ -153,19 +125,19 @@ class Parser {
       if (!repeated(paraSeen_, key, e)) out_.settings.push_back({key, e.value, e.line});
       return;
     }
-    for (const IgnoredDef& d : kIgnored) {
+    for (const UnmanagedKey& d : unmanagedKeys()) {
       if (equalNoCase(d.key, e.key)) {
         if (!repeated(paraSeen_, d.key, e)) out_.ignored.push_back({d.key, e.line, d.reason});
         return;
       }
     }
     if (isMemoLine(e.key)) {
-      out_.ignored.push_back({e.key, e.line, kIgnored[2].reason});
+      out_.ignored.push_back({e.key, e.line, kMemoLineReason});
       return;
     }
     std::vector<std::string> known;
     for (const ParaKey& k : paraKeys()) known.push_back(k.key);
-    for (const IgnoredDef& d : kIgnored) known.push_back(d.key);
+    for (const UnmanagedKey& d : unmanagedKeys()) known.push_back(d.key);
     for (const KeyAlias& a : keyAliases()) known.push_back(a.alias);
     const std::string hint = didYouMean(nearestWords(e.key, known));
     throw ProfileError(e.key, e.line,
@@ -337,13 +309,6 @@ void applySettingOverrides(Profile& profile, const std::vector<std::string>& ass
     digest = sha256Hex(digest + "\n--set " + a);
   }
   profile.sha256 = digest;
-}
-
-const char* ignoredKeyReason(std::string_view key) {
-  for (const IgnoredDef& d : kIgnored) {
-    if (equalNoCase(d.key, key)) return d.reason;
-  }
-  return nullptr;
 }
 
 Profile parseProfile(std::string_view bytes, const std::string& path) {

@@ -78,8 +78,7 @@ struct Profile {
   const ProfileValue* find(std::string_view key) const;
 };
 
-// The [ParaDefault] keys a profile may set (those of a settings group) and those it may hold but
-// that set nothing, with the reason; the group table (ProfileGroups) decides the first.
+// The [ParaDefault] keys a profile may set: those of a settings group (GroupTable).
 bool isManagedKey(std::string_view key);
 
 // Throws ProfileError for a malformed line, an unknown section or key, a key given twice with
@@ -93,9 +92,6 @@ Profile parseProfile(std::string_view bytes, const std::string& path);
 // key that sets nothing.
 void applySettingOverrides(Profile& profile, const std::vector<std::string>& assignments);
 
-// Why a [ParaDefault] key the window stores sets nothing on the printer; nullptr for a key that
-// does (or is none).
-const char* ignoredKeyReason(std::string_view key);
 // Reads the file first (at most 1 MiB, a regular file); ProfileFileError on one that cannot be.
 Profile loadProfile(const std::string& path);
 

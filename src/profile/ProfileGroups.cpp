@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <set>
 
@@ -12,8 +11,6 @@
 #include "platform/Sha256.h"
 #include "profile/KeyValues.h"
 #include "profile/ParaKeys.h"
-#include "requests/BasicRequests.h"
-#include "requests/BlackMarkRequests.h"
 #include "requests/Choices.h"
 #include "requests/DeviceRequests.h"
 #include "requests/FieldLimits.h"
@@ -21,64 +18,10 @@
 #include "requests/FileActions.h"
 #include "requests/NetworkRequests.h"
 #include "requests/OptionLists.h"
-#include "requests/WirelessRequests.h"
 #include "shared/SharedTexts.h"
 
 namespace plenar {
 namespace {
-
-using R = LinkRole;
-
-const GroupDef kGroups[] = {
-    {"baud", "set-baud", "btn_SetBauRate", R::SerialRate, {"BaudRate"}},
-    {"flow", "set-flow", "btn_flowcontrol", R::SerialFlow, {"Flowcontrol"}},
-    {"codepage", "set-codepage", "btn_SetCodepage", R::None, {"CodePage"}},
-    {"switches",
-     "set-switches",
-     "btn_SetForcepaper",
-     R::None,
-     {"FontValue", "Dark", "ForcePaper", "buzzer", "CutPaper"}},
-    {"times", "set-times", "btn_SetpoweroffTime", R::None, {"sleepTime", "poweroffTime"}},
-    {"bluetooth",
-     "bluetooth",
-     "btn_SetlyPara",
-     R::None,
-     {"BlueToolthName", "MulBlueToolthName", "BlueToolthPsw", "BlueToolthType", "BlueToolthMode",
-      "BlueToolthCheck"}},
-    {"bt-workmode", "bt-workmode", "btn_lyWorkMode", R::None, {"BlueToolthWorkMode"}},
-    {"wifi-ap", "wifi-ap", "btn_SetAPMode", R::None, {"NetworkName", "NetworkPsw"}},
-    {"wifi-sta",
-     "wifi-sta",
-     "btn_SetSTAMode",
-     R::None,
-     {"SSID", "StaModePsw", "IpType", "IPaddress", "Maskaddress", "Gatewayaddress", "Port"}},
-    {"net-ip", "net-ip", "btn_NetWorkSetIP", R::NetAddress, {"NetIPAddress"}},
-    {"net-mask", "net-mask", "btn_Subnetmask", R::NetMask, {"Subnetmask"}},
-    {"net-gateway", "net-gateway", "btn_gatewayt", R::NetGateway, {"gatewayt"}},
-    {"net-mac", "net-mac", "btn_netgatewayt", R::None, {"MAC"}},
-    {"net-port", "net-port", "btn_Netport", R::NetPort, {"Netport"}},
-    // The window keeps no field for these two pairs of buttons; a profile names them itself.
-    {"ethernet", "ethernet", "btn_OpenEthernet", R::EthernetSwitch, {"Ethernet"}},
-    {"infrared",
-     "infrared",
-     "btn_SetInfraredPara",
-     R::None,
-     {"InfraredType", "InfraredBaurate", "irdaProtecl"}},
-    {"black-mark", "black-mark", "btn__Set_black_mode", R::None, {"BlackMark"}},
-    {"black-mark-distance",
-     "black-mark-distance",
-     "btn_But_Black_look_dis_set",
-     R::None,
-     {"Blacklookdistance"}},
-    {"black-mark-width", "black-mark-width", "btn__Black_width_set", R::None, {"Blackwidth"}},
-    {"cutter-feed", "cutter-feed", "btn_1", R::None, {"Cutteroptocoupler"}},
-    {"usb-type", "usb-type", "btn_SetUsbDeviceType", R::UsbType, {"UsbDeviceTpe"}},
-    {"paper-type", "paper-type", "btn_SetPaperType", R::None, {"PaperType"}},
-    {"print-order", "print-order", "btn_SetPrinterOrder", R::None, {"PrinterOrder"}},
-    {"retract-time", "retract-time", "btn_SetRptTime", R::None, {"RptTime"}},
-    {"bt-hide", "bt-hide", "btn_bluetooth", R::None, {"BluetoothSEEK"}},
-    {"paper-size", "paper-size", "btn_SetPaperSize", R::None, {"PaperSizeType"}},
-};
 
 const std::set<std::string_view> kSecretKeys = {"BlueToolthPsw", "NetworkPsw", "StaModePsw"};
 
@@ -107,32 +50,28 @@ std::string canonicalOf(const std::string& group, const CommandRequest& r) {
   return out + "\n";
 }
 
-// The values of one group's keys, each parsed as the key table (KeyValues) says, with the
-// refusal naming its key and line.
-class Values {
+// The values of one group's keys, read from the profile, with the refusal naming its key and
+// line.
+class Values : public GroupValues {
  public:
   Values(const Profile& profile, const ProfileVocabulary& vocabulary)
       : profile_(profile), vocabulary_(vocabulary) {}
 
   const ProfileValue& get(const char* key) const { return *profile_.find(key); }
-  const std::string& text(const char* key) const { return get(key).value; }
+  const std::string& text(const char* key) const override { return get(key).value; }
 
-  [[noreturn]] void refuse(const char* key, const std::string& message) const {
+  [[noreturn]] void refuse(const char* key, const std::string& message) const override {
     const ProfileValue* v = profile_.find(key);
     throw ProfileError(key, v ? v->line : 0, message);
   }
 
-  // A list item: a plain word, any language's text of the item or, where allowed, its index.
-  int item(const char* key) const {
+  int item(const char* key) const override {
     const ChoiceList list = choiceListOf(spec(key), vocabulary_.languages);
     if (auto item = matchChoice(text(key), list)) return *item;
     refuse(key, choiceRefusal(text(key), list));
   }
 
-  bool flag(const char* key) const { return item(key) == 1; }
-
-  // A spin box: a decimal number within its range.
-  std::string number(const char* key) const {
+  std::string number(const char* key) const override {
     const KeyValues& s = spec(key);
     const std::string& t = text(key);
     auto n = parseIntText(t);
@@ -145,8 +84,7 @@ class Values {
     return std::to_string(*n);
   }
 
-  // An edit: what its key filter and length let through; a required one may not be empty.
-  std::string edit(const char* key) const {
+  std::string edit(const char* key) const override {
     const KeyValues& s = spec(key);
     const std::string& t = text(key);
     if (auto refusal =
@@ -157,13 +95,13 @@ class Values {
     return t;
   }
 
-  void checkAddress(const char* key, AddressField field) const {
+  void checkAddress(const char* key, AddressField field) const override {
     if (auto refusal = checkAddressField(field, text(key))) refuse(key, refusal->message);
   }
 
   // A refusal names the key of the refused field when the builder names one of this group's
   // fields, else `key` (the group's first).
-  CommandRequest request(const char* key, BuildResult result) const {
+  CommandRequest request(const char* key, BuildResult result) const override {
     if (auto* refusal = std::get_if<Refusal>(&result)) {
       for (const ParaKey& k : paraKeys()) {
         if (!refusal->field.empty() && refusal->field == k.control && profile_.find(k.key)) {
@@ -184,164 +122,6 @@ class Values {
   const Profile& profile_;
   const ProfileVocabulary& vocabulary_;
 };
-
-using Build = std::function<CommandRequest(const Values&)>;
-
-// Each settings group's request, from its keys, as its button builds it from its fields.
-const std::map<std::string_view, Build>& builders() {
-  static const std::map<std::string_view, Build> table = {
-      {"baud",
-       [](const Values& v) { return v.request("BaudRate", buildSetBaudRate(v.item("BaudRate"))); }},
-      {"flow",
-       [](const Values& v) {
-         return v.request("Flowcontrol", buildSetFlowControl(v.item("Flowcontrol")));
-       }},
-      {"codepage",
-       [](const Values& v) { return v.request("CodePage", buildSetCodePage(v.item("CodePage"))); }},
-      {"switches",
-       [](const Values& v) {
-         SwitchFields f;
-         f.fontItem = v.item("FontValue");
-         f.densityItem = v.item("Dark");
-         f.feedItem = v.item("ForcePaper");
-         f.buzzer = v.flag("buzzer");
-         f.cutter = v.flag("CutPaper");
-         return v.request("FontValue", buildSetSwitches(f));
-       }},
-      {"times",
-       [](const Values& v) {
-         return v.request("sleepTime",
-                          buildSetTimes(v.number("sleepTime"), v.number("poweroffTime")));
-       }},
-      {"bluetooth",
-       [](const Values& v) {
-         BluetoothFields f;
-         f.name = v.edit("BlueToolthName");
-         f.dualName = v.edit("MulBlueToolthName");
-         f.password = v.edit("BlueToolthPsw");
-         f.model = v.edit("BlueToolthType");
-         f.modeItem = v.item("BlueToolthMode");
-         f.authItem = v.item("BlueToolthCheck");
-         return v.request("BlueToolthName", buildSetBluetooth(f));
-       }},
-      {"bt-workmode",
-       [](const Values& v) {
-         return v.request("BlueToolthWorkMode",
-                          buildBluetoothWorkMode(v.item("BlueToolthWorkMode")));
-       }},
-      {"wifi-ap",
-       [](const Values& v) {
-         return v.request("NetworkName",
-                          buildWifiAccessPoint(v.edit("NetworkName"), v.edit("NetworkPsw")));
-       }},
-      {"wifi-sta",
-       [](const Values& v) {
-         StationFields f;
-         f.ssid = v.edit("SSID");
-         f.password = v.edit("StaModePsw");
-         const bool dynamic = v.item("IpType") == 0;
-         f.addressing = dynamic ? StationAddressing::Dynamic : StationAddressing::Static;
-         f.port = v.edit("Port");
-         if (!dynamic) {
-           v.checkAddress("IPaddress", AddressField::StationIp);
-           v.checkAddress("Maskaddress", AddressField::StationMask);
-           v.checkAddress("Gatewayaddress", AddressField::StationGateway);
-           f.ip = v.edit("IPaddress");
-           f.mask = v.edit("Maskaddress");
-           f.gateway = v.edit("Gatewayaddress");
-         }
-         return v.request("SSID", buildWifiStation(f));
-       }},
-      {"net-ip",
-       [](const Values& v) {
-         v.checkAddress("NetIPAddress", AddressField::NetworkIp);
-         return v.request("NetIPAddress", buildNetworkAddress(v.edit("NetIPAddress")));
-       }},
-      {"net-mask",
-       [](const Values& v) {
-         v.checkAddress("Subnetmask", AddressField::NetworkMask);
-         return v.request("Subnetmask", buildNetworkMask(v.edit("Subnetmask")));
-       }},
-      {"net-gateway",
-       [](const Values& v) {
-         return v.request("gatewayt", buildNetworkGateway(v.edit("gatewayt")));
-       }},
-      {"net-mac",
-       [](const Values& v) {
-         // Twelve hexadecimal digits as the window stores them (pairs may be separated by ':'
-         // or '-'); the first two bytes are the window's read-only boxes and are not sent.
-         std::string digits;
-         for (char c : v.text("MAC")) {
-           if (c != ':' && c != '-') digits += c;
-         }
-         if (digits.size() != 12 || !std::all_of(digits.begin(), digits.end(), [](char c) {
-               return std::isxdigit(static_cast<unsigned char>(c));
-             })) {
-           v.refuse("MAC", "'" + v.text("MAC") + "' is not twelve hexadecimal digits");
-         }
-         return v.request("MAC", buildNetworkMac({digits.substr(4, 2), digits.substr(6, 2),
-                                                  digits.substr(8, 2), digits.substr(10, 2)}));
-       }},
-      {"net-port",
-       [](const Values& v) { return v.request("Netport", buildNetworkPort(v.number("Netport"))); }},
-      {"ethernet",
-       [](const Values& v) {
-         return v.request("Ethernet", buildEthernetSwitch(v.flag("Ethernet")));
-       }},
-      {"infrared",
-       [](const Values& v) {
-         const bool on = v.item("InfraredType") == 1;
-         const int baud = v.item("InfraredBaurate");
-         const int protocol = v.item("irdaProtecl");
-         return v.request("InfraredType", buildSetInfrared(baud, on, protocol));
-       }},
-      {"black-mark",
-       [](const Values& v) {
-         return v.request("BlackMark", buildBlackMarkMode(v.flag("BlackMark")));
-       }},
-      {"black-mark-distance",
-       [](const Values& v) {
-         return v.request("Blacklookdistance", buildBlackMarkDistance(v.edit("Blacklookdistance")));
-       }},
-      {"black-mark-width",
-       [](const Values& v) {
-         return v.request("Blackwidth", buildBlackMarkWidth(v.edit("Blackwidth")));
-       }},
-      {"cutter-feed",
-       [](const Values& v) {
-         return v.request("Cutteroptocoupler", buildCutterFeed(v.edit("Cutteroptocoupler")));
-       }},
-      {"usb-type",
-       [](const Values& v) {
-         return v.request("UsbDeviceTpe",
-                          buildSetDeviceOption(DeviceOption::UsbType, v.item("UsbDeviceTpe")));
-       }},
-      {"paper-type",
-       [](const Values& v) {
-         return v.request("PaperType",
-                          buildSetDeviceOption(DeviceOption::PaperType, v.item("PaperType")));
-       }},
-      {"print-order",
-       [](const Values& v) {
-         return v.request("PrinterOrder",
-                          buildSetDeviceOption(DeviceOption::PrintOrder, v.item("PrinterOrder")));
-       }},
-      {"retract-time",
-       [](const Values& v) {
-         return v.request("RptTime", buildSetRetractionTime(v.number("RptTime")));
-       }},
-      {"bt-hide",
-       [](const Values& v) {
-         // Item 0 turns hiding on, item 1 off.
-         return v.request("BluetoothSEEK", buildBluetoothHiding(v.item("BluetoothSEEK")));
-       }},
-      {"paper-size",
-       [](const Values& v) {
-         return v.request("PaperSizeType", buildSetPaperSize(v.item("PaperSizeType")));
-       }},
-  };
-  return table;
-}
 
 void finish(ProfileGroup& g) {
   g.sha256 = sha256Hex(g.canonical);
@@ -367,8 +147,8 @@ ProfileGroup settingsGroup(const GroupDef& def, const Profile& profile,
   const bool staticStation =
       ipType && (ipType->value == "1" || asciiLower(ipType->value) == "static");
   auto optional = [&](std::string_view key) {
-    return g.name == "wifi-sta" && !staticStation &&
-           (key == "IPaddress" || key == "Maskaddress" || key == "Gatewayaddress");
+    return !staticStation && std::any_of(def.staticOnlyKeys.begin(), def.staticOnlyKeys.end(),
+                                         [&](const char* k) { return key == k; });
   };
   std::string missing;
   const ProfileValue* first = nullptr;
@@ -388,7 +168,7 @@ ProfileGroup settingsGroup(const GroupDef& def, const Profile& profile,
                            "needs its other keys too: " + missing);
   }
   g.line = first->line;
-  g.request = builders().at(def.name)(Values(profile, vocabulary));
+  g.request = def.build(Values(profile, vocabulary));
   g.canonical = canonicalOf(g.name, *g.request);
   finish(g);
   return g;
@@ -521,39 +301,19 @@ ProfileGroup logoGroup(const ProfileFiles& files) {
   return g;
 }
 
+// The profile holds one of the rule's name keys, and each it holds is empty (never for a group
+// without a rule).
+bool leftOut(const LeaveOutRule& rule, const Profile& profile) {
+  bool named = false, present = false;
+  for (const char* k : rule.nameKeys) {
+    const ProfileValue* v = profile.find(k);
+    present = present || v != nullptr;
+    named = named || (v && !v->value.empty());
+  }
+  return present && !named;
+}
+
 }  // namespace
-
-std::span<const GroupDef> settingsGroupDefs() {
-  return kGroups;
-}
-
-const GroupDef* groupOfKey(std::string_view key) {
-  const std::string k = asciiLower(std::string(key));
-  for (const GroupDef& g : kGroups) {
-    for (const char* groupKey : g.keys) {
-      if (asciiLower(groupKey) == k) return &g;
-    }
-  }
-  return nullptr;
-}
-
-GroupStage groupStage(const GroupDef& def) {
-  return def.role == LinkRole::None ? GroupStage::Settings : GroupStage::LinkSettings;
-}
-
-const char* stageName(GroupStage stage) {
-  switch (stage) {
-    case GroupStage::Firmware:
-      return "firmware";
-    case GroupStage::Files:
-      return "files";
-    case GroupStage::Settings:
-      return "settings";
-    case GroupStage::LinkSettings:
-      return "link";
-  }
-  return "";
-}
 
 ProfileGroup deviceGroup(const DeviceIdentity& device) {
   ProfileGroup g;
@@ -590,38 +350,19 @@ ProfileGroups buildProfileGroups(const Profile& profile, const ProfileVocabulary
   }
   if (!profile.files.logos.empty()) out.groups.push_back(logoGroup(profile.files));
 
-  // A group whose button would send nothing, or nothing useful, with the values the window
-  // stores by default is not managed: both Bluetooth names empty (the button does nothing), and
-  // the Wi-Fi mode whose name is empty (the printer keeps one Wi-Fi mode, the access point with
-  // its name or the station with its SSID, and the window stores both forms).
-  std::set<std::string_view> unmanaged;
-  auto leaveOut = [&](const char* group, std::vector<const char*> nameKeys, const char* why) {
-    bool named = false, present = false;
-    for (const char* k : nameKeys) {
-      const ProfileValue* v = profile.find(k);
-      present = present || v != nullptr;
-      named = named || (v && !v->value.empty());
+  // A group whose name keys the profile holds, all empty, is not managed (GroupTable).
+  for (const GroupDef& def : settingsGroupDefs()) {
+    if (!leftOut(def.leaveOut, profile)) continue;
+    for (const char* key : def.keys) {
+      if (const ProfileValue* v = profile.find(key))
+        out.ignored.push_back({v->key, v->line, def.leaveOut.reason});
     }
-    if (!present || named) return;
-    unmanaged.insert(group);
-    for (const GroupDef& def : kGroups) {
-      if (std::string_view(def.name) != group) continue;
-      for (const char* key : def.keys) {
-        if (const ProfileValue* v = profile.find(key))
-          out.ignored.push_back({v->key, v->line, why});
-      }
-    }
-  };
-  leaveOut("bluetooth", {"BlueToolthName", "MulBlueToolthName"},
-           "both Bluetooth names are empty: the Bluetooth settings are not managed");
-  leaveOut("wifi-ap", {"NetworkName"},
-           "the access-point name is empty: Wi-Fi access-point mode is not managed");
-  leaveOut("wifi-sta", {"SSID"}, "the SSID is empty: Wi-Fi station mode is not managed");
+  }
 
-  for (const GroupDef& def : kGroups) {
+  for (const GroupDef& def : settingsGroupDefs()) {
     const bool present = std::any_of(def.keys.begin(), def.keys.end(),
                                      [&](const char* k) { return profile.find(k) != nullptr; });
-    if (!present || unmanaged.count(def.name)) continue;
+    if (!present || leftOut(def.leaveOut, profile)) continue;
     out.groups.push_back(settingsGroup(def, profile, vocabulary));
   }
   const bool ap = std::any_of(out.groups.begin(), out.groups.end(),

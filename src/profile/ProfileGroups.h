@@ -10,45 +10,10 @@
 
 #include "engine/CommandRequest.h"
 #include "platform/IniFile.h"
+#include "profile/GroupTable.h"
 #include "profile/Profile.h"
 
 namespace plenar {
-
-// One group per "设置" button of the parameter window: the keys it reads and the one request it
-// posts. Files (firmware, font, logos) and the device name come as groups of their own.
-
-// Where a group stands in an apply: firmware first, then fonts and logos, then the settings
-// that leave the link alone, then those that change a link.
-enum class GroupStage { Firmware, Files, Settings, LinkSettings };
-
-// The link parameter a group changes: the current link's own come last, in this order per link
-// (serial: flow control, then the rate; network: mask, gateway, port, then the address; USB:
-// the device type).
-enum class LinkRole {
-  None,
-  SerialFlow,
-  SerialRate,
-  EthernetSwitch,
-  NetMask,
-  NetGateway,
-  NetPort,
-  NetAddress,
-  UsbType,
-};
-
-struct GroupDef {
-  const char* name;     // "codepage"
-  const char* command;  // the plenar command that does the same: "set-codepage"
-  const char* button;   // the window's button: "btn_SetCodepage"
-  LinkRole role;
-  std::vector<const char*> keys;  // [ParaDefault] keys it reads
-};
-
-// The settings groups, in the window's tab order.
-std::span<const GroupDef> settingsGroupDefs();
-const GroupDef* groupOfKey(std::string_view key);
-// Settings, or LinkSettings for a group that changes a link parameter.
-GroupStage groupStage(const GroupDef& def);
 
 // The device name and serial number: per printer, never from a shared profile.
 struct DeviceIdentity {
@@ -95,7 +60,5 @@ ProfileGroups buildProfileGroups(const Profile& profile, const ProfileVocabulary
 
 // The device group alone (plenar apply --device); ProfileError with key "--device".
 ProfileGroup deviceGroup(const DeviceIdentity& device);
-
-const char* stageName(GroupStage stage);
 
 }  // namespace plenar

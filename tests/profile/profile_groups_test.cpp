@@ -450,3 +450,26 @@ TEST(ProfileGroups, TheDocumentedValuesOfEveryKeyAreTheAcceptedOnes) {
     }
   }
 }
+
+// Each row of the group table stands on its own: it builds its request, its rules name its own
+// keys, no key belongs to two groups, and a key that sets nothing is a window key of no group.
+TEST(ProfileGroups, EveryRowOfTheGroupTableIsWhole) {
+  auto has = [](const std::vector<const char*>& keys, std::string_view key) {
+    return std::any_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; });
+  };
+  for (const GroupDef& g : settingsGroupDefs()) {
+    SCOPED_TRACE(g.name);
+    EXPECT_NE(g.build, nullptr);
+    EXPECT_EQ(g.leaveOut.nameKeys.empty(), g.leaveOut.reason == nullptr);
+    for (const char* k : g.leaveOut.nameKeys) EXPECT_TRUE(has(g.keys, k)) << k;
+    for (const char* k : g.staticOnlyKeys) EXPECT_TRUE(has(g.keys, k)) << k;
+    for (const char* k : g.keys) EXPECT_EQ(groupOfKey(k), &g) << k;
+  }
+  const auto window = paraKeys();
+  for (const UnmanagedKey& u : unmanagedKeys()) {
+    SCOPED_TRACE(u.key);
+    EXPECT_EQ(groupOfKey(u.key), nullptr);
+    EXPECT_TRUE(std::any_of(window.begin(), window.end(),
+                            [&](const ParaKey& k) { return std::string_view(k.key) == u.key; }));
+  }
+}
