@@ -323,6 +323,13 @@ std::span<const UnmanagedKey> unmanagedKeys() {
   return kUnmanaged;
 }
 
+bool isPasswordKey(std::string_view key) {
+  for (const char* k : {"BlueToolthPsw", "NetworkPsw", "StaModePsw"}) {
+    if (equalNoCase(k, key)) return true;
+  }
+  return false;
+}
+
 const char* ignoredKeyReason(std::string_view key) {
   for (const UnmanagedKey& d : kUnmanaged) {
     if (equalNoCase(d.key, key)) return d.reason;

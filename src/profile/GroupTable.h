@@ -86,6 +86,10 @@ const char* groupKeySpelling(std::string_view key);
 GroupStage groupStage(const GroupDef& def);
 const char* stageName(GroupStage stage);
 
+// The keys that hold a password: shown masked, recorded as a keyed hash, and never taken from
+// the command line, where every local user can read them.
+bool isPasswordKey(std::string_view key);
+
 // [ParaDefault] keys the window stores that set nothing on the printer, with the reason.
 struct UnmanagedKey {
   const char* key;

@@ -297,6 +297,12 @@ void applySettingOverrides(Profile& profile, const std::vector<std::string>& ass
                          "sets nothing on the printer: " + one.ignored[0].reason);
     }
     for (ProfileValue v : one.settings) {
+      if (isPasswordKey(v.key)) {
+        throw ProfileError("--set " + key, 0,
+                           "a password never goes on the command line, where every local user "
+                           "can read it; keep it in the profile file, readable by its owner only",
+                           "password-on-command-line");
+      }
       v.line = 0;
       auto same = std::find_if(profile.settings.begin(), profile.settings.end(),
                                [&](const ProfileValue& s) { return equalNoCase(s.key, v.key); });

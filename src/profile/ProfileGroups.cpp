@@ -23,8 +23,6 @@
 namespace plenar {
 namespace {
 
-const std::set<std::string_view> kSecretKeys = {"BlueToolthPsw", "NetworkPsw", "StaModePsw"};
-
 std::string hexOf(std::string_view bytes) {
   static const char* digits = "0123456789abcdef";
   std::string out;
@@ -87,8 +85,7 @@ class Values : public GroupValues {
   std::string edit(const char* key) const override {
     const KeyValues& s = spec(key);
     const std::string& t = text(key);
-    if (auto refusal =
-            fieldLimitRefusal(t, {key, s.filter, s.maxChars, kSecretKeys.count(key) > 0})) {
+    if (auto refusal = fieldLimitRefusal(t, {key, s.filter, s.maxChars, isPasswordKey(key)})) {
       refuse(key, refusal->substr(std::string(key).size() + 2));
     }
     if (s.required && t.empty()) refuse(key, "may not be empty");
@@ -128,7 +125,7 @@ void finish(ProfileGroup& g) {
 }
 
 std::string shown(const ProfileValue& v) {
-  if (kSecretKeys.count(v.key) && !v.value.empty()) return "********";
+  if (isPasswordKey(v.key) && !v.value.empty()) return "********";
   return v.value;
 }
 
@@ -160,7 +157,7 @@ ProfileGroup settingsGroup(const GroupDef& def, const Profile& profile,
     }
     if (!first || v->line < first->line) first = v;
     g.values.emplace_back(v->key, shown(*v));
-    g.secret = g.secret || kSecretKeys.count(key) != 0;
+    g.secret = g.secret || isPasswordKey(key);
   }
   if (!missing.empty()) {
     throw ProfileError(first->key, first->line,

@@ -322,6 +322,10 @@ TEST(ProfileGroups, SetValuesReplaceOrAddKeysAndChangeTheDigest) {
       {"DeviceName=Till", "--device NAME SERIAL"},
       {"RptTime", "takes KEY=VALUE"},
       {"[Files]=x", "--set"},
+      // Every user can read a command line.
+      {"NetworkPsw=secret", "never goes on the command line"},
+      {"StaModePsw=secret", "never goes on the command line"},
+      {"blueToolthPsw=1234", "never goes on the command line"},
   };
   for (const auto& [assignment, words] : refused) {
     SCOPED_TRACE(assignment);
