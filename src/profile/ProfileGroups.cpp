@@ -66,7 +66,7 @@ class Values : public GroupValues {
   int item(const char* key) const override {
     const ChoiceList list = choiceListOf(spec(key), vocabulary_.languages);
     if (auto item = matchChoice(text(key), list)) return *item;
-    refuse(key, choiceRefusal(text(key), list));
+    Values::refuse(key, choiceRefusal(text(key), list));
   }
 
   std::string number(const char* key) const override {
