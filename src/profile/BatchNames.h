@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "shared/FailureKind.h"
+
+namespace plenar {
+
+// A refusal or failure of the batch bench; `code` is the stable key of a --json error.
+class BatchError : public std::runtime_error {
+ public:
+  BatchError(FailureKind kind, const std::string& message, std::string code)
+      : std::runtime_error(message), kind_(kind), code_(std::move(code)) {}
+  FailureKind kind() const { return kind_; }
+  const std::string& code() const { return code_; }
+
+ private:
+  FailureKind kind_;
+  std::string code_;
+};
+
+// How serial numbers are handed out: from `first`, `step` apart (negative counts down), written
+// in decimal with at least `width` digits (zeros in front). The width comes from the first
+// number as typed: "0100" gives 0100, 0101, ...; "100" gives 100, 101, ...
+struct BatchNumbering {
+  long long first = 0;
+  long long step = 1;
+  int width = 0;
+};
+// Parses --serial-from (digits only, at most 18) and --step (not 0, at most 10^9 either way);
+// BatchError (refused) otherwise.
+BatchNumbering parseNumbering(const std::string& from, long long step);
+// The serial number text of `number`.
+std::string serialText(long long number, int width);
+// number + step * count, or nullopt when it leaves 0 .. 10^18 - 1.
+std::optional<long long> stepped(long long number, long long step, long long count);
+
+// A device-name pattern: the text as given, where {n} is the serial number and {n:W} the number
+// with at least W digits (zeros in front, W from 1 to 20). "{{" and "}}" are a brace. Any
+// other brace is refused, so a mistyped pattern never names a run of printers wrongly.
+class NamePattern {
+ public:
+  // BatchError (refused, "name-pattern") for a malformed pattern.
+  static NamePattern parse(const std::string& text);
+  std::string format(long long number) const;
+  const std::string& text() const { return text_; }
+
+ private:
+  struct Piece {
+    std::string literal;
+    int width = -1;  // >= 0: the number, padded to this width
+  };
+  std::string text_;
+  std::vector<Piece> pieces_;
+};
+
+// Why this name and serial number do not fit the printer's device fields (20 GBK bytes each, the
+// name not empty, the serial number digits only), or nullopt when they do. Nothing is ever cut
+// short to fit.
+std::optional<std::string> deviceFieldsRefusal(const std::string& name, const std::string& serial);
+
+}  // namespace plenar

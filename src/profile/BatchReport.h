@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <string>
+
+namespace plenar {
+
+// One printer of the batch bench, as its report line gives it.
+struct BatchLine {
+  std::string time;  // ISO 8601, UTC
+  std::string link;  // "serial /dev/ttyUSB0 at 9600", "net 192.168.1.87:5100"
+  std::string modelTag;
+  std::string name;
+  std::string serial;
+  int groupsDone = 0;
+  std::string outcome;  // done, failed, interrupted
+  std::string error;
+  std::string step;  // the step a printer that failed had reached: "link test", a group's name
+};
+
+// JSON lines: one object per printer.
+std::string batchLineJson(const BatchLine& line);
+// RFC 4180: fields quoted when they hold a comma, a quote or a line break; CRLF at the end.
+std::string batchLineCsv(const BatchLine& line);
+std::string batchCsvHeader();
+
+// The report file: appended to, one line per printer, each written out (and synced) as soon as
+// the printer is finished, so a kill leaves the line of every printer that got that far.
+// CSV when the name ends in .csv (the header once, when the file is new or empty), else JSON
+// lines. A symlink or anything but a regular file is refused.
+// Threads: one thread.
+class BatchReportFile {
+ public:
+  BatchReportFile() = default;
+  // BatchError (file) when it cannot be opened.
+  explicit BatchReportFile(const std::string& path);
+  BatchReportFile(BatchReportFile&& other) noexcept;
+  BatchReportFile& operator=(BatchReportFile&& other) noexcept;
+  BatchReportFile(const BatchReportFile&) = delete;
+  ~BatchReportFile();
+
+  // BatchError (file) when the line cannot be written.
+  void append(const BatchLine& line);
+  bool isOpen() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+
+ private:
+  void writeAll(const std::string& bytes);
+  std::string path_;
+  int fd_ = -1;
+  bool csv_ = false;
+};
+
+}  // namespace plenar
