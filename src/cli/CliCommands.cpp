@@ -158,6 +158,7 @@ const std::vector<CliCommand>& cliCommands() {
     addSettingsCommands(all);
     addFileCommands(all);
     addApplyCommand(all);
+    addBatchCommand(all);
     addProfileCommands(all);
     addPortCommands(all);
     addGeneralCommands(all);

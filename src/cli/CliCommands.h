@@ -28,6 +28,7 @@ void addLinkCommands(std::vector<CliCommand>& out);      // LinkCommands.cpp: te
 void addSettingsCommands(std::vector<CliCommand>& out);  // SettingsCommands.cpp: set-*, ...
 void addFileCommands(std::vector<CliCommand>& out);      // FileCommands.cpp: font, logo, ...
 void addApplyCommand(std::vector<CliCommand>& out);      // ApplyCommand.cpp: apply
+void addBatchCommand(std::vector<CliCommand>& out);      // BatchCommand.cpp: batch
 void addProfileCommands(std::vector<CliCommand>& out);   // ProfileCommands.cpp: profile keys
 
 int runCli(const std::vector<std::string>& argv);

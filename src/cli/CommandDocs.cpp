@@ -167,6 +167,27 @@ std::vector<CommandDoc> makeDocs() {
         {"--plan", "print every request, byte for byte; send nothing"},
         {"--check", "print what would change, from the record; send nothing"}},
        "--serial /dev/ttyUSB0 apply shop.ini --device Till4 1704270001"},
+      {"batch",
+       {{"PROFILE.ini", "the profile every printer gets (plenar-profile(5))"},
+        {"--name PATTERN",
+         "the device name: {n} is the serial number, {n:W} with at least W digits; "
+         "must fit the printer's 20-byte field for every number, else refused before the first"},
+        {"--serial-from N",
+         "the first serial number of a new state file (leading zeros keep the width)"},
+        {"--step K", "added to the serial number after each printer (default 1; may be negative)"},
+        {"--serial-glob GLOB",
+         "serial ports to watch, e.g. '/dev/ttyUSB*'; a port that appears is a printer "
+         "(at --device-baud); with --net ADDR instead, the factory address"},
+        {"--state FILE",
+         "the counter: each number is written there before it is sent, so no two printers "
+         "get one (default: batch/state.json in the state folder)"},
+        {"--report FILE", "a line per printer: JSON lines, or CSV when FILE ends in .csv"},
+        {"--count N", "stop after N printers"},
+        {"--reuse-failed", "hand out the numbers of failed printers again, lowest first"},
+        {"--present", "set up the printers attached now, one after another, then stop"},
+        {"--set KEY=VALUE", "as apply --set"}},
+       "batch shop.ini --serial-glob '/dev/ttyUSB*' --name 'Till {n:4}' --serial-from 1000 "
+       "--report bench.csv"},
       {"profile",
        {{"keys", "every key, its group, stage, default and accepted values"}},
        "--json profile keys"},

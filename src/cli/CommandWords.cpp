@@ -55,7 +55,7 @@ CommandWords wordsOf(const CliCommand& c) {
                   [](unsigned char ch) { return std::islower(ch); })) {
     w.positional = own[1];
   }
-  if (c.name == "apply") w.positional = "@ini";
+  if (c.name == "apply" || c.name == "batch") w.positional = "@ini";
   return w;
 }
 

@@ -1,0 +1,177 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "cli/BatchArrivals.h"
+
+#include <glob.h>
+#include <sys/stat.h>
+
+#include <array>
+
+#include "platform/UdpSocket.h"
+#include "shared/Frame.h"
+
+namespace plenar::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The identify request (command 0x30 with its eight data bytes), as the link test sends it.
+constexpr std::array<std::uint8_t, 8> kIdentifyData{0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
+
+// A look is due when `every` has passed since the last one.
+class Pace {
+ public:
+  explicit Pace(std::chrono::milliseconds every) : every_(every) {}
+  bool due() {
+    const auto now = Clock::now();
+    if (started_ && now - last_ < every_) return false;
+    started_ = true;
+    last_ = now;
+    return true;
+  }
+
+ private:
+  std::chrono::milliseconds every_;
+  Clock::time_point last_{};
+  bool started_ = false;
+};
+
+class SerialGlobWatch : public ArrivalWatch {
+ public:
+  SerialGlobWatch(std::string pattern, LinkSnapshot rates)
+      : pattern_(std::move(pattern)), rates_(std::move(rates)) {}
+
+  std::vector<LinkSnapshot> attachedNow() override {
+    std::vector<LinkSnapshot> out;
+    for (const auto& [path, id] : look()) {
+      seen_[path] = id;
+      out.push_back(linkOf(path));
+    }
+    return out;
+  }
+  void ignoreAttached() override { attachedNow(); }
+
+  std::optional<LinkSnapshot> arrival() override {
+    if (!pace_.due()) return std::nullopt;
+    const auto now = look();
+    // A port that went away (or was replaced) is forgotten: when it comes back it is a new one.
+    for (auto it = seen_.begin(); it != seen_.end();) {
+      auto found = now.find(it->first);
+      it = found == now.end() || found->second != it->second ? seen_.erase(it) : std::next(it);
+    }
+    for (const auto& [path, id] : now) {
+      if (seen_.count(path)) continue;
+      seen_[path] = id;
+      return linkOf(path);
+    }
+    return std::nullopt;
+  }
+
+  bool gone(const LinkSnapshot& link) override {
+    auto it = seen_.find(link.serialPort);
+    if (it == seen_.end()) return true;
+    const auto id = identity(link.serialPort);
+    if (id && *id == it->second) return false;
+    seen_.erase(it);
+    return true;
+  }
+
+ private:
+  using Identity = std::pair<dev_t, ino_t>;  // the device behind the path, through symlinks
+  static std::optional<Identity> identity(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+    return Identity{S_ISCHR(st.st_mode) ? st.st_rdev : st.st_dev, st.st_ino};
+  }
+  std::map<std::string, Identity> look() const {
+    std::map<std::string, Identity> out;
+    glob_t g{};
+    if (::glob(pattern_.c_str(), 0, nullptr, &g) == 0) {
+      for (std::size_t i = 0; i < g.gl_pathc; ++i) {
+        if (auto id = identity(g.gl_pathv[i])) out[g.gl_pathv[i]] = *id;
+      }
+    }
+    ::globfree(&g);
+    return out;
+  }
+  LinkSnapshot linkOf(const std::string& path) const {
+    LinkSnapshot l = rates_;
+    l.kind = LinkKind::Serial;
+    l.serialPort = path;
+    return l;
+  }
+
+  std::string pattern_;
+  LinkSnapshot rates_;
+  std::map<std::string, Identity> seen_;
+  Pace pace_{std::chrono::milliseconds(250)};
+};
+
+class FactoryAddressWatch : public ArrivalWatch {
+ public:
+  explicit FactoryAddressWatch(LinkSnapshot factory) : factory_(std::move(factory)) {}
+
+  std::vector<LinkSnapshot> attachedNow() override {
+    silenceSeen_ = false;
+    if (answersIdentify(factory_, kWait)) return {factory_};
+    silenceSeen_ = true;
+    return {};
+  }
+  void ignoreAttached() override { attachedNow(); }
+
+  std::optional<LinkSnapshot> arrival() override {
+    if (!pace_.due()) return std::nullopt;
+    const bool answers = answersIdentify(factory_, kWait);
+    if (!answers) {
+      silenceSeen_ = true;
+      return std::nullopt;
+    }
+    if (!silenceSeen_) return std::nullopt;  // the same printer, still there
+    silenceSeen_ = false;
+    return factory_;
+  }
+
+  // The factory address has gone silent: the printer was taken away or moved by its profile.
+  bool gone(const LinkSnapshot&) override {
+    if (!pace_.due()) return false;
+    if (answersIdentify(factory_, kWait)) return false;
+    silenceSeen_ = true;
+    return true;
+  }
+
+ private:
+  static constexpr std::chrono::milliseconds kWait{300};
+  LinkSnapshot factory_;
+  bool silenceSeen_ = false;
+  Pace pace_{std::chrono::milliseconds(500)};
+};
+
+}  // namespace
+
+bool answersIdentify(const LinkSnapshot& link, std::chrono::milliseconds wait) {
+  UdpSocket socket;
+  try {
+    socket.activate(link.ipAddress, link.udpPort);
+  } catch (const std::exception&) {
+    return false;
+  }
+  socket.send(buildFrame(0x30, 0, 0, kIdentifyData, kMaxReadData));
+  const auto deadline = Clock::now() + wait;
+  std::array<std::uint8_t, 2100> reply{};
+  for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now);
+    const std::size_t n = socket.receive(reply, std::max(left, std::chrono::milliseconds(1)));
+    if (n > 0 && answerStart(std::span(reply.data(), n))) return true;
+  }
+  return false;
+}
+
+std::unique_ptr<ArrivalWatch> serialGlobWatch(const std::string& pattern,
+                                              const LinkSnapshot& rates) {
+  return std::make_unique<SerialGlobWatch>(pattern, rates);
+}
+
+std::unique_ptr<ArrivalWatch> factoryAddressWatch(const LinkSnapshot& factory) {
+  return std::make_unique<FactoryAddressWatch>(factory);
+}
+
+}  // namespace plenar::cli

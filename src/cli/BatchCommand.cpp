@@ -1,0 +1,250 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// plenar batch: the workshop bench. Printer after printer arrives, gets the profile and its own
+// name and serial number, and is reported; then the bench waits for the next one.
+
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "app/Language.h"
+#include "cli/BatchArrivals.h"
+#include "cli/CliCommands.h"
+#include "cli/CliSession.h"
+#include "cli/RunReport.h"
+#include "engine/TCommThread.h"
+#include "platform/ProgramPaths.h"
+#include "platform/TerminationSignals.h"
+#include "profile/BatchRun.h"
+
+namespace plenar::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "batch PROFILE.ini --name PATTERN [--serial-from N] [--step K] [--serial-glob GLOB] "
+    "[--state FILE] [--report FILE] [--count N] [--reuse-failed] [--present] [--set KEY=VALUE]...";
+
+// Between two looks for a printer: short enough that Ctrl-C ends the bench at once.
+constexpr std::chrono::milliseconds kLookEvery{40};
+
+bool stopAsked() {
+  return terminationSignal() != 0;
+}
+
+std::string stopReason() {
+  return "stopped by " + signalName(terminationSignal());
+}
+
+// Carries out one link test or send of the bench on the session.
+ApplyRun::Outcome carryOut(CliSession& session, BatchRun::Action& a) {
+  ApplyRun::Outcome outcome;
+  std::fprintf(stderr, "%s\n", a.description.c_str());
+  if (a.kind == BatchRun::Action::Kind::TestLink) {
+    session.setLink(a.link);
+    CommandRequest test;
+    test.code = 1;
+    outcome.ok = session.run(std::move(test)) == kExitDone;
+    if (outcome.ok && !session.prepareChannelsOrReport()) outcome.ok = false;
+    outcome.modelTag = session.modelTag();
+  } else {
+    session.emitEvent({{"event", "step"}, {"group", a.group}, {"status", "start"}});
+    session.setLink(a.link);
+    outcome.ok = session.run(std::move(a.request)) == kExitDone;
+    session.emitEvent(
+        {{"event", "step"}, {"group", a.group}, {"status", outcome.ok ? "done" : "failed"}});
+  }
+  if (!outcome.ok) {
+    const CliSession::Failure& f = session.lastFailure();
+    outcome.message = f.message;
+    outcome.detail = f.detail;
+    outcome.kind = f.kind;
+  }
+  return outcome;
+}
+
+Json lineJson(const BatchPrinter& p) {
+  Json j = Json::parse(batchLineJson(p.line));
+  j["ms"] = p.ms;
+  j["earlier_run"] = p.earlierRun;
+  return j;
+}
+
+void announce(const CommonOptions& o, CliSession& session, const BatchPrinter& p) {
+  session.emitEvent({{"event", "printer"}, {"printer", lineJson(p)}});
+  if (o.json) return;
+  std::string what = p.line.outcome + " " + p.line.serial + " '" + p.line.name + "'";
+  if (!p.line.link.empty()) what += " on " + p.line.link;
+  if (p.line.outcome == "done") {
+    what += " (" + std::to_string(p.line.groupsDone) + " groups, " + std::to_string(p.ms) + " ms)";
+  } else {
+    if (!p.line.step.empty()) what += " at " + p.line.step;
+    if (!p.line.error.empty()) what += ": " + p.line.error;
+  }
+  std::printf("%s\n", what.c_str());
+  std::fflush(stdout);
+}
+
+int batchCommand(const CommonOptions& o, ArgList& args) {
+  const auto glob = args.takeOption("--serial-glob");
+  const auto namePattern = args.takeOption("--name");
+  const auto from = args.takeOption("--serial-from");
+  const long long step = args.takeInt("--step", -1000000000, 1000000000).value_or(1);
+  const auto state = args.takeOption("--state");
+  const auto reportPath = args.takeOption("--report");
+  const auto count = args.takeInt("--count", 1, 1000000000);
+  const bool reuseFailed = args.takeFlag("--reuse-failed");
+  const bool present = args.takeFlag("--present");
+  std::vector<std::string> overrides;
+  while (auto set = args.takeOption("--set")) overrides.push_back(*set);
+  const auto p = args.expect(1, kUsage);
+
+  const bool net = o.linkGiven && o.link.kind == LinkKind::Network;
+  if ((o.linkGiven && !net) || (net && glob) || (!net && !glob)) {
+    throw UsageError(
+        "batch watches one kind of link: --net ADDR (the factory address) or "
+        "--serial-glob GLOB",
+        "conflicting-options");
+  }
+  if (!namePattern)
+    throw UsageError("batch needs --name PATTERN (e.g. \"Till {n}\")", "missing-argument");
+  if (state && state->empty()) throw UsageError("--state needs a file name", "option-value");
+  if (reportPath && reportPath->empty())
+    throw UsageError("--report needs a file name", "option-value");
+
+  BatchOptions options;
+  options.statePath = state ? *state : pathIn(pathIn(o.paths.stateDir, "batch"), "state.json");
+  if (!from && !std::filesystem::exists(options.statePath)) {
+    throw UsageError("batch needs --serial-from N to start " + options.statePath +
+                         " (the file keeps the counter from then on)",
+                     "missing-argument");
+  }
+  const std::filesystem::path statePath(options.statePath);
+  options.recordDir = (statePath.parent_path() / (statePath.stem().string() + ".records")).string();
+  options.stateDir = o.paths.stateDir;
+  options.reportPath = reportPath.value_or("");
+  options.count = count;
+  options.reuseFailed = reuseFailed;
+  options.link = o.link;
+  try {
+    options.name = NamePattern::parse(*namePattern);
+    options.numbering = parseNumbering(from.value_or("0"), step);
+  } catch (const BatchError& e) {
+    throw InputRefused(e.what(), e.kind(), e.code() == "step" ? "--step" : "--name", e.code());
+  }
+
+  Profile profile = loadProfile(p[0]);
+  applySettingOverrides(profile, overrides);
+  ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(o.paths), std::nullopt);
+
+  std::unique_ptr<BatchRun> run;
+  try {
+    run = std::make_unique<BatchRun>(profile, std::move(groups), options);
+  } catch (const BatchError& e) {
+    throw InputRefused(e.what(), e.kind(), "--name", e.code());
+  }
+  std::unique_ptr<ArrivalWatch> watch =
+      net ? factoryAddressWatch(o.link) : serialGlobWatch(*glob, o.link);
+  for (const BatchPrinter& earlier : run->printers()) {
+    std::fprintf(stderr,
+                 "note: serial number %s was reserved by a run that ended part-way: "
+                 "it is not handed out again\n",
+                 earlier.line.serial.c_str());
+  }
+  std::vector<LinkSnapshot> queue;
+  if (present) {
+    queue = watch->attachedNow();
+  } else {
+    watch->ignoreAttached();
+  }
+  std::fprintf(
+      stderr, "batch: serial numbers from %s, state %s\n",
+      run->counter().peekNext()
+          ? serialText(*run->counter().peekNext(), run->counter().numbering().width).c_str()
+          : "(used up)",
+      options.statePath.c_str());
+
+  CliSession session(o);
+  std::size_t announced = run->printers().size();
+  for (BatchRun::Action a = run->next(); a.kind != BatchRun::Action::Kind::Done; a = run->next()) {
+    using K = BatchRun::Action::Kind;
+    if (stopAsked()) {
+      run->stop(stopReason());
+    } else if (a.kind == K::AwaitArrival) {
+      if (present) {
+        if (queue.empty()) {
+          run->stop("every attached printer was handled");
+        } else {
+          run->arrived(queue.front());
+          queue.erase(queue.begin());
+        }
+      } else {
+        std::fprintf(stderr, "%s\n", a.description.c_str());
+        std::optional<LinkSnapshot> arrived;
+        while (!stopAsked() && !(arrived = watch->arrival()))
+          std::this_thread::sleep_for(kLookEvery);
+        if (arrived) run->arrived(*arrived);
+      }
+    } else if (a.kind == K::AwaitDeparture) {
+      if (!present) {
+        std::fprintf(stderr, "%s\n", a.description.c_str());
+        while (!stopAsked() && !watch->gone(a.link)) std::this_thread::sleep_for(kLookEvery);
+      }
+      if (!stopAsked()) run->departed();
+    } else {
+      ApplyRun::Outcome outcome = carryOut(session, a);
+      // A stop during the request: the printer is reported interrupted, not failed.
+      if (stopAsked()) {
+        run->stop(stopReason());
+      } else {
+        run->report(outcome);
+      }
+    }
+    for (; announced < run->printers().size(); ++announced) {
+      announce(o, session, run->printers()[announced]);
+    }
+  }
+  for (; announced < run->printers().size(); ++announced) {
+    announce(o, session, run->printers()[announced]);
+  }
+
+  Json printers = Json::array();
+  int interrupted = 0;
+  for (const BatchPrinter& printer : run->printers()) {
+    printers.push_back(lineJson(printer));
+    interrupted += !printer.earlierRun && printer.line.outcome == "interrupted";
+  }
+  const auto next = run->counter().peekNext();
+  Json result;
+  result["done"] = run->doneCount();
+  result["failed"] = run->failedCount() - interrupted;
+  result["interrupted"] = interrupted;
+  result["state"] = options.statePath;
+  result["report"] = options.reportPath.empty() ? Json() : Json(options.reportPath);
+  result["next_serial"] = next ? Json(serialText(*next, run->counter().numbering().width)) : Json();
+  result["printers"] = std::move(printers);
+  std::fprintf(stderr, "batch: %d done, %d failed, %d interrupted\n", run->doneCount(),
+               run->failedCount() - interrupted, interrupted);
+  o.report->result() = std::move(result);
+  if (const auto& e = run->error()) {
+    o.report->setError(e->kind(), e->what(), {}, {}, 0, e->code());
+    std::fprintf(stderr, "%s\n", e->what());
+    return exitCodeOfError(e->kind(), e->code());
+  }
+  if (run->failedCount() > 0) {
+    o.report->setError(FailureKind::Printer,
+                       std::to_string(run->failedCount()) + " printer(s) not set up");
+    return kExitFailed;
+  }
+  return kExitDone;
+}
+
+}  // namespace
+
+void addBatchCommand(std::vector<CliCommand>& out) {
+  out.push_back(
+      {"batch", kUsage,
+       "set up printer after printer as they arrive on the network's factory address or on "
+       "matching serial ports: the profile plus each printer's own name and serial number",
+       false, batchCommand});
+}
+
+}  // namespace plenar::cli
