@@ -151,18 +151,24 @@ void TUSBComm::Impl::open() {
   if (sessions.session) return;
   openProblem.clear();
   // The codes as set: the device's are upper-case hex, so a lower-case code matches nothing.
-  // The first match in enumeration order is taken.
+  // The first exact fit in enumeration order is taken, else the first bare one (usbDeviceFit).
   const std::string wanted = pid;
   UsbDeviceSet devices(context->get());
+  std::vector<const UsbDeviceInfo*> candidates;
+  for (UsbFit fit : {UsbFit::Exact, UsbFit::Bare}) {
+    for (const UsbDeviceInfo& info : devices.devices()) {
+      if (usbDeviceFit(info, vid, pid, subId) == fit) candidates.push_back(&info);
+    }
+  }
   bool denied = false;
   std::string deniedIdentifier;
   std::string lastError;
   int lastErrno = 0;
-  for (const UsbDeviceInfo& info : devices.devices()) {
-    if (!usbDeviceMatches(info, vid, pid, subId)) continue;
+  for (const UsbDeviceInfo* found : candidates) {
+    const UsbDeviceInfo& info = *found;
     const auto bulk = findBulkInterface(info.device);
     if (!bulk) {
-      lastError = info.identifier + " has no interface with bulk endpoints";
+      lastError = info.entry + " has no interface with bulk endpoints";
       lastErrno = ENODEV;
       continue;
     }
@@ -170,7 +176,7 @@ void TUSBComm::Impl::open() {
     if (rc == LIBUSB_SUCCESS) return;
     if (rc == LIBUSB_ERROR_ACCESS && !denied) {
       denied = true;
-      deniedIdentifier = info.identifier;
+      deniedIdentifier = info.entry;
     }
     lastError = usbErrorText(rc, "open " + info.path, info.vendorId, info.productId);
     lastErrno = usbErrno(rc);
@@ -183,8 +189,10 @@ void TUSBComm::Impl::open() {
     osError = lastErrno;
     openProblem = lastError;
   } else {
+    const std::string chosen =
+        "VID_" + vid + "&PID_" + pid + (subId.empty() ? std::string() : "&" + subId);
     openProblem = wanted.empty() ? "No USB device chosen."
-                                 : "No present USB device matches \"" + wanted + "\".";
+                                 : "No present USB device matches \"" + chosen + "\".";
   }
   throw ECommsError(kOpenFailed, osError, openProblem);
 }
@@ -332,7 +340,7 @@ TUSBComm::~TUSBComm() {
 std::vector<std::string> TUSBComm::GetDeviceList() {
   UsbDeviceSet devices(impl_->context->get());
   std::vector<std::string> out;
-  for (const auto& d : devices.devices()) out.push_back(d.identifier);
+  for (const auto& d : devices.devices()) out.push_back(d.entry);
   return out;
 }
 

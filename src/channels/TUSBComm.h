@@ -14,10 +14,10 @@ namespace plenar {
 
 class OwnerDispatcher;
 
-// The USB channel: lists USB devices as VID_xxxx&PID_yyyy, opens the first one whose codes are
-// the chosen VID and PID (and whose serial or bus-port is the third part, when one was chosen;
-// see usbDeviceMatches), claims its first
-// interface with bulk endpoints and exchanges bytes on them. One bulk IN of up to 2048 bytes is
+// The USB channel: lists USB devices as VID_xxxx&PID_yyyy&<serial number or bus port> (see
+// UsbDeviceInfo::entry), opens the first one whose codes are the chosen VID and PID (with a third
+// part: exactly the device it names; see usbDeviceFit), claims its first interface with bulk
+// endpoints and exchanges bytes on them. One bulk IN of up to 2048 bytes is
 // always pending; each chunk that arrives is delivered on the owner thread. Writes are queued for
 // a writer thread that sends them on bulk OUT. A run-time failure (the cable pulled, a time-out)
 // ends reading or writing quietly; SendBytes then returns false until the device is reopened.
@@ -40,7 +40,8 @@ class TUSBComm : public UsbChannel {
   TUSBComm(const TUSBComm&) = delete;
   TUSBComm& operator=(const TUSBComm&) = delete;
 
-  // The identifiers of all present USB devices, in enumeration order.
+  // The entries of all present USB devices (VID_xxxx&PID_yyyy&SN_... or &PORT_...), in
+  // enumeration order; no two are the same.
   std::vector<std::string> GetDeviceList();
   // VID_1234&PID_811E -> Vid 1234, PID 811E; a third "&" part becomes subId.
   void SelectDevice(const std::string& identifier);

@@ -14,7 +14,7 @@ namespace plenar {
 class UsbChannel {
  public:
   virtual ~UsbChannel() = default;
-  // The present devices as VID_xxxx&PID_yyyy.
+  // The present devices as VID_xxxx&PID_yyyy&<serial number or bus port>, each one once.
   virtual std::vector<std::string> devices() = 0;
   // The device the next open looks for, as listed.
   virtual void select(const std::string& entry) = 0;

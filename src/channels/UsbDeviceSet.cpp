@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
+#include <map>
 
 #include "shared/Errors.h"
 
@@ -21,11 +23,11 @@ std::string upper(std::string s) {
 
 // The serial number from sysfs (/sys/bus/usb/devices/<bus-port>/serial), "" when the device
 // has none. Read directly rather than through libudev: libudev reseeds shared hash keys without a
-// lock, and libusb's own hot-plug thread uses it at the same time.
+// lock, and libusb's own hot-plug thread uses it at the same time. The whole file is read, so a
+// line break inside a serial number is mapped like any other byte instead of cutting it short.
 std::string serialNumber(const std::string& busPort) {
-  std::ifstream in("/sys/bus/usb/devices/" + busPort + "/serial");
-  std::string s;
-  std::getline(in, s);
+  std::ifstream in("/sys/bus/usb/devices/" + busPort + "/serial", std::ios::binary);
+  std::string s((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.pop_back();
   return s;
 }
@@ -46,23 +48,65 @@ std::string usbIdentifier(std::uint16_t vendorId, std::uint16_t productId) {
   return text;
 }
 
-std::string usbDevicePath(std::uint16_t vendorId, std::uint16_t productId,
-                          const std::string& serial, const std::string& busPort) {
-  return upper("USB#" + usbIdentifier(vendorId, productId) + "#" +
-               (serial.empty() ? busPort : serial));
+std::string usbSerialPart(const std::string& serial) {
+  if (serial.empty()) return {};
+  std::string out = "SN_";
+  for (unsigned char c : serial) {
+    if (std::isalnum(c) != 0 && c < 0x80) {
+      out += static_cast<char>(std::toupper(c));
+    } else if (c == '-' || c == '.' || c == '_') {
+      out += static_cast<char>(c);
+    } else {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", c);
+      out += hex;
+    }
+  }
+  return out;
+}
+
+std::string usbPortPart(const std::string& busPort) {
+  return "PORT_" + busPort;
+}
+
+void assignUsbEntries(std::vector<UsbDeviceInfo>& devices) {
+  std::map<std::string, int> bySerial;
+  for (const auto& d : devices) {
+    if (!d.serial.empty()) ++bySerial[d.identifier + "&" + usbSerialPart(d.serial)];
+  }
+  for (auto& d : devices) {
+    std::string third = usbSerialPart(d.serial);
+    if (third.empty() || bySerial[d.identifier + "&" + third] > 1) third = usbPortPart(d.busPort);
+    d.entry = d.identifier + "&" + third;
+    d.path = "USB#" + d.identifier + "#" + third;
+  }
+}
+
+UsbFit usbDeviceFit(const UsbDeviceInfo& info, const std::string& vid, const std::string& pid,
+                    const std::string& sub) {
+  char code[8];
+  std::snprintf(code, sizeof code, "%04X", info.productId);
+  if (pid.empty() || pid != code) return UsbFit::None;
+  std::snprintf(code, sizeof code, "%04X", info.vendorId);
+  if (!vid.empty() && vid != code) return UsbFit::None;
+  if (sub.empty()) return UsbFit::Exact;
+  const std::string wanted = upper(sub);
+  const std::size_t second = info.entry.find('&', info.entry.find('&') + 1);
+  if (second != std::string::npos &&
+      info.entry.compare(second + 1, std::string::npos, wanted) == 0) {
+    return UsbFit::Exact;
+  }
+  const std::string serial = usbSerialPart(info.serial);
+  if ((serial.size() > 3 && serial.compare(3, std::string::npos, wanted) == 0) ||
+      (!info.busPort.empty() && upper(info.busPort) == wanted)) {
+    return UsbFit::Bare;
+  }
+  return UsbFit::None;
 }
 
 bool usbDeviceMatches(const UsbDeviceInfo& info, const std::string& vid, const std::string& pid,
                       const std::string& sub) {
-  char code[8];
-  std::snprintf(code, sizeof code, "%04X", info.productId);
-  if (pid.empty() || pid != code) return false;
-  std::snprintf(code, sizeof code, "%04X", info.vendorId);
-  if (!vid.empty() && vid != code) return false;
-  if (sub.empty()) return true;
-  const std::size_t last = info.path.rfind('#');
-  return last != std::string::npos &&
-         info.path.compare(last + 1, std::string::npos, upper(sub)) == 0;
+  return usbDeviceFit(info, vid, pid, sub) != UsbFit::None;
 }
 
 UsbDeviceSet::UsbDeviceSet(libusb_context* context) {
@@ -76,10 +120,11 @@ UsbDeviceSet::UsbDeviceSet(libusb_context* context) {
     info.vendorId = d.idVendor;
     info.productId = d.idProduct;
     info.identifier = usbIdentifier(d.idVendor, d.idProduct);
-    const std::string where = busPort(list_[i]);
-    info.path = usbDevicePath(d.idVendor, d.idProduct, serialNumber(where), where);
+    info.busPort = busPort(list_[i]);
+    info.serial = serialNumber(info.busPort);
     devices_.push_back(std::move(info));
   }
+  assignUsbEntries(devices_);
 }
 
 UsbDeviceSet::~UsbDeviceSet() {
@@ -94,7 +139,7 @@ std::vector<std::string> presentUsbDevices() {
   std::vector<std::string> out;
   try {
     UsbDeviceSet devices(context);
-    for (const auto& d : devices.devices()) out.push_back(d.identifier);
+    for (const auto& d : devices.devices()) out.push_back(d.entry);
   } catch (...) {
     libusb_exit(context);
     throw;

@@ -55,8 +55,9 @@ void addPortCommands(std::vector<CliCommand>& out) {
                  }});
   out.push_back(
       {"list-usb", "list-usb",
-       "list the USB printers the connection window lists (VID_xxxx&PID_yyyy, with the USB filter "
-       "texts of sysconfig.ini, else those with 811E)",
+       "list the USB printers the connection window lists (VID_xxxx&PID_yyyy&SN_<serial number>, "
+       "or &PORT_<bus-port> without one; with the USB filter texts of sysconfig.ini, else those "
+       "with 811E)",
        false, [](const CommonOptions& options, ArgList& args) {
          args.expect(0, "list-usb");
          const auto filters = readMainDefault(IniFile(options.paths.settingsFile())).usbFilterList;

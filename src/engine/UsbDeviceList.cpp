@@ -19,13 +19,21 @@ bool contains(const std::string& text, const std::string& part) {
   return !part.empty() && text.find(part) != std::string::npos;
 }
 
+// VID_xxxx&PID_yyyy of an entry: filters look at the codes only, so that a serial number or a
+// port path that happens to contain a filter text lists no other product.
+std::string codes(const std::string& entry) {
+  const std::size_t first = entry.find('&');
+  if (first == std::string::npos) return entry;
+  return entry.substr(0, entry.find('&', first + 1));
+}
+
 }  // namespace
 
 std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& entries,
                                            const std::vector<std::string>& filters) {
   std::vector<std::string> out;
   for (const auto& entry : entries) {
-    const std::string u = upper(entry);
+    const std::string u = upper(codes(entry));
     if (filters.empty()) {
       if (contains(u, kPrinterProduct)) out.push_back(entry);
       continue;

@@ -6,10 +6,11 @@
 
 namespace plenar {
 
-// Which USB entries (VID_xxxx&PID_yyyy) the connection window lists.
+// Which USB entries (VID_xxxx&PID_yyyy&<serial number or bus port>) the connection window lists.
+// Filter texts are looked for in the entry's VID_xxxx&PID_yyyy only.
 
 // At start-up: with filter texts, an entry is listed once for every filter text found in its
-// upper-case form (so twice when two filters match; an empty filter matches nothing; filters
+// upper-case codes (so twice when two filters match; an empty filter matches nothing; filters
 // compare as written, so lower-case ones never match). Without filters, entries with "811E".
 std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& entries,
                                            const std::vector<std::string>& filters);

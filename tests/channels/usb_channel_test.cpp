@@ -59,12 +59,46 @@ class UsbChannelTest : public ::testing::Test {
   std::unique_ptr<TUSBComm> usb;
 };
 
-TEST_F(UsbChannelTest, ListsEveryDeviceAsUpperCaseIdentifiers) {
-  bed.add(printer(1));
-  bed.add(printer(2, 0x0abc));
+UsbPrinterIdentity withSerial(int port, std::string serial, std::uint16_t pid = 0x811E) {
+  UsbPrinterIdentity id;
+  id.port = port;
+  id.productId = pid;
+  id.serial = std::move(serial);  // "" : no serial number at all
+  return id;
+}
+
+TEST_F(UsbChannelTest, ListsEachDeviceOnceByItsSerialNumberElseItsPort) {
+  bed.add(withSerial(1, "PLENAR0001"));
+  bed.add(withSerial(2, "ab&c#d e", 0x0abc));  // neither "&" nor "#" may reach the entry
+  bed.add(withSerial(3, ""));
+  // One serial number on three printers of one model (case aside): each is listed by its port.
+  bed.add(withSerial(4, "DUP"));
+  bed.add(withSerial(5, "DUP"));
+  bed.add(withSerial(6, "dup"));
+  bed.add(withSerial(7, "DUP", 0x0abc));  // another model: its serial number still tells it
   auto list = channel().GetDeviceList();
   std::sort(list.begin(), list.end());
-  EXPECT_EQ(list, (std::vector<std::string>{"VID_1234&PID_0ABC", "VID_1234&PID_811E"}));
+  EXPECT_EQ(list, (std::vector<std::string>{
+                      "VID_1234&PID_0ABC&SN_AB%26C%23D%20E", "VID_1234&PID_0ABC&SN_DUP",
+                      "VID_1234&PID_811E&PORT_1-3", "VID_1234&PID_811E&PORT_1-4",
+                      "VID_1234&PID_811E&PORT_1-5", "VID_1234&PID_811E&PORT_1-6",
+                      "VID_1234&PID_811E&SN_PLENAR0001"}));
+  EXPECT_EQ(presentUsbDevices().size(), list.size());
+}
+
+TEST(UsbSerialPart, MapsEveryByteThatCouldSplitOrBreakAnEntry) {
+  struct Case {
+    const char* serial;
+    const char* part;
+  };
+  for (const Case& c : {Case{"", ""}, Case{"abc123", "SN_ABC123"}, Case{"a-b.c_d", "SN_A-B.C_D"},
+                        Case{"A&B", "SN_A%26B"}, Case{"A#B", "SN_A%23B"}, Case{"%", "SN_%25"},
+                        Case{"x\ny", "SN_X%0AY"}, Case{"a b", "SN_A%20B"},
+                        Case{"\xC3\xA9", "SN_%C3%A9"}, Case{"'$(rm)", "SN_%27%24%28RM%29"}}) {
+    const std::string part = usbSerialPart(c.serial);
+    EXPECT_EQ(part, c.part) << c.serial;
+    EXPECT_EQ(part.find_first_of("&# \n'$"), std::string::npos) << c.serial;
+  }
 }
 
 TEST_F(UsbChannelTest, EmptyListWithoutDevices) {
@@ -125,7 +159,7 @@ TEST_F(UsbChannelTest, OpensTheFirstDeviceWhoseCodesAreTheChosenOnes) {
   EXPECT_EQ(roundTrip(channel(), taken, {1, 2, 3}), (std::vector<std::uint8_t>{1, 2, 3}));
   channel().CloseDevice();
   // The third part picks one by its serial number.
-  channel().SelectDevice("VID_1234&PID_811E&SECOND");
+  channel().SelectDevice("VID_1234&PID_811E&SN_SECOND");
   channel().OpenDevice();
   EXPECT_TRUE(second.claimed());
   EXPECT_FALSE(first.claimed());
@@ -133,30 +167,73 @@ TEST_F(UsbChannelTest, OpensTheFirstDeviceWhoseCodesAreTheChosenOnes) {
   EXPECT_TRUE(channel().isOpen());
 }
 
-TEST(UsbDeviceMatch, ComparesEachCodeWhole) {
-  UsbDeviceInfo info;
-  info.vendorId = 0x0483;
-  info.productId = 0x5740;
-  info.path = usbDevicePath(0x0483, 0x5740, "ab12", "1-2");
+TEST(UsbDeviceMatch, ComparesEachCodeWholeAndTheThirdPartAsListed) {
+  std::vector<UsbDeviceInfo> infos(2);
+  infos[0].vendorId = 0x0483;
+  infos[0].productId = 0x5740;
+  infos[0].identifier = usbIdentifier(0x0483, 0x5740);
+  infos[0].serial = "ab12";
+  infos[0].busPort = "1-2";
+  infos[1] = infos[0];
+  infos[1].serial = "";
+  infos[1].busPort = "2-1.4";
+  assignUsbEntries(infos);
+  ASSERT_EQ(infos[0].entry, "VID_0483&PID_5740&SN_AB12");
+  ASSERT_EQ(infos[1].entry, "VID_0483&PID_5740&PORT_2-1.4");
   struct Case {
+    int device;
     const char *vid, *pid, *sub;
-    bool matches;
+    UsbFit fit;
   };
-  for (const Case& c : {Case{"0483", "5740", "", true}, Case{"", "5740", "", true},
-                        Case{"0483", "5740", "AB12", true}, Case{"0483", "5740", "ab12", true},
-                        Case{"5740", "0483", "", false}, Case{"0483", "574", "", false},
-                        Case{"0483", "57400", "", false}, Case{"0483", "5740", "AB1", false},
-                        Case{"0484", "5740", "", false}, Case{"0483", "", "", false},
-                        Case{"0483", "5740", "1-2", false}}) {
-    EXPECT_EQ(usbDeviceMatches(info, c.vid, c.pid, c.sub), c.matches)
-        << c.vid << "&" << c.pid << "&" << c.sub;
+  for (const Case& c :
+       {Case{0, "0483", "5740", "", UsbFit::Exact}, Case{0, "", "5740", "", UsbFit::Exact},
+        Case{0, "0483", "5740", "SN_AB12", UsbFit::Exact},
+        Case{0, "0483", "5740", "sn_ab12", UsbFit::Exact},
+        Case{0, "0483", "5740", "AB12", UsbFit::Bare}, Case{0, "0483", "5740", "1-2", UsbFit::Bare},
+        Case{0, "0483", "5740", "PORT_1-2", UsbFit::None},
+        Case{0, "0483", "5740", "SN_AB1", UsbFit::None}, Case{0, "5740", "0483", "", UsbFit::None},
+        Case{0, "0483", "574", "", UsbFit::None}, Case{0, "0483", "57400", "", UsbFit::None},
+        Case{0, "0484", "5740", "", UsbFit::None}, Case{0, "0483", "", "", UsbFit::None},
+        Case{1, "0483", "5740", "PORT_2-1.4", UsbFit::Exact},
+        Case{1, "0483", "5740", "2-1.4", UsbFit::Bare},
+        Case{1, "0483", "5740", "SN_", UsbFit::None},
+        Case{1, "0483", "5740", "PORT_1-2", UsbFit::None}}) {
+    EXPECT_EQ(usbDeviceFit(infos[c.device], c.vid, c.pid, c.sub), c.fit)
+        << c.device << ": " << c.vid << "&" << c.pid << "&" << c.sub;
   }
-  // VID_5740&PID_0001 is not the device chosen as VID_0483&PID_5740.
-  info.vendorId = 0x5740;
-  info.productId = 0x0001;
-  info.path = usbDevicePath(0x5740, 0x0001, "", "1-3");
-  EXPECT_FALSE(usbDeviceMatches(info, "0483", "5740", ""));
-  EXPECT_TRUE(usbDeviceMatches(info, "5740", "0001", "1-3"));
+}
+
+TEST_F(UsbChannelTest, ThreePartsOpenExactlyTheNamedPrinter) {
+  // Twins without serial numbers, and a printer whose serial number is another's listed part.
+  auto& left = bed.add(withSerial(1, ""));
+  auto& right = bed.add(withSerial(2, ""));
+  auto& plain = bed.add(withSerial(3, "X"));
+  auto& tricky = bed.add(withSerial(4, "SN_X"));
+  struct Case {
+    const char* entry;
+    sim::UsbPrinterDevice* opened;
+  };
+  for (const Case& c :
+       {Case{"VID_1234&PID_811E&PORT_1-1", &left}, Case{"VID_1234&PID_811E&PORT_1-2", &right},
+        Case{"VID_1234&PID_811E&SN_X", &plain}, Case{"VID_1234&PID_811E&SN_SN_X", &tricky},
+        Case{"VID_1234&PID_811E&X", &plain},  // the bare serial number
+        Case{"VID_1234&PID_811E&1-2", &right}, Case{"VID_1234&PID_811E&1-9", nullptr},
+        Case{"VID_1234&PID_811E&PORT_1-9", nullptr}}) {
+    channel().SelectDevice(c.entry);
+    if (c.opened == nullptr) {
+      EXPECT_THROW(channel().OpenDevice(), ECommsError) << c.entry;
+      EXPECT_NE(channel().openProblem().find(c.entry), std::string::npos)
+          << channel().openProblem();
+      continue;
+    }
+    channel().OpenDevice();
+    for (auto* p : {&left, &right, &plain, &tricky}) {
+      EXPECT_EQ(p->claimed(), p == c.opened) << c.entry;
+    }
+    EXPECT_EQ(roundTrip(channel(), *c.opened, {4, 2}), (std::vector<std::uint8_t>{4, 2}))
+        << c.entry;
+    channel().CloseDevice();
+  }
 }
 
 TEST_F(UsbChannelTest, DeviceHeldByAnotherProgramIsSkipped) {

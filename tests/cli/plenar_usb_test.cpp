@@ -22,6 +22,7 @@ using Clock = std::chrono::steady_clock;
 using std::chrono::seconds;
 
 constexpr const char* kPrinter = "VID_1234&PID_811E";
+constexpr const char* kListed = "VID_1234&PID_811E&SN_PLENAR0001";  // with its serial number
 
 SimProcess::Options usbSim(std::vector<std::string> extra = {}) {
   SimProcess::Options o;
@@ -68,7 +69,7 @@ bool contains(const std::string& text, const std::string& part) {
 TEST(PlenarOverUsb, ListUsbFollowsPlugAndUnplug) {
   SimProcess sim(usbSim());
   TempDir dir;
-  EXPECT_EQ(plenar(sim, dir, "list-usb").out, std::string(kPrinter) + "\n");
+  EXPECT_EQ(plenar(sim, dir, "list-usb").out, std::string(kListed) + "\n");
   ::kill(sim.pid(), SIGUSR2);
   sim.waitForRecords([](const std::vector<QJsonObject>& r) {
     return !r.empty() && r.back().value("meaning").toString() == "USB device unplugged";
@@ -78,7 +79,7 @@ TEST(PlenarOverUsb, ListUsbFollowsPlugAndUnplug) {
   sim.waitForRecords([](const std::vector<QJsonObject>& r) {
     return !r.empty() && r.back().value("meaning").toString() == "USB device plugged in";
   });
-  EXPECT_EQ(plenar(sim, dir, "list-usb").out, std::string(kPrinter) + "\n");
+  EXPECT_EQ(plenar(sim, dir, "list-usb").out, std::string(kListed) + "\n");
 }
 
 TEST(PlenarOverUsb, LinkTestFindsThePrinterWithoutProgressTexts) {

@@ -30,6 +30,12 @@ TEST(UsbDeviceList, StartUpRulesWithAndWithoutFilters) {
             (Strings{"VID_0483&PID_811E", "VID_0483&PID_811E", "VID_0483&PID_811F"}));
   EXPECT_EQ(usbDevicesAtStart({"vid_0483&pid_811e"}, {"811E"}), Strings{"vid_0483&pid_811e"});
   EXPECT_EQ(usbDevicesAfterChange(present), Strings{"VID_0483&PID_811E"});
+  // Only the codes are filtered: a serial number that carries a filter text lists nothing more.
+  Strings three{"VID_0483&PID_811E&SN_A", "VID_0483&PID_0001&SN_811E",
+                "VID_0483&PID_811E&PORT_1-2"};
+  EXPECT_EQ(usbDevicesAtStart(three, {}), (Strings{three[0], three[2]}));
+  EXPECT_EQ(usbDevicesAtStart(three, {"SN_A", "811E"}), (Strings{three[0], three[2]}));
+  EXPECT_EQ(usbDevicesAfterChange(three), (Strings{three[0], three[2]}));
 }
 
 namespace {

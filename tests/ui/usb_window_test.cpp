@@ -20,16 +20,22 @@ namespace {
 
 using namespace std::chrono_literals;
 
+constexpr const char* kListed = "VID_1234&PID_811E&SN_PLENAR0001";
+
 class ConnectionWindowUsb : public uitest::FrmMainFixture {
  protected:
-  ConnectionWindowUsb() : sim_(simOptions()) { ::setenv("UMOCKDEV_DIR", sim_.usbDir().c_str(), 1); }
   ~ConnectionWindowUsb() override { ::unsetenv("UMOCKDEV_DIR"); }
   void TearDown() override { uitest::FrmMainFixture::TearDown(); }
 
-  static test::SimProcess::Options simOptions() {
+  explicit ConnectionWindowUsb(std::vector<std::string> extra = {})
+      : sim_(simOptions(std::move(extra))) {
+    ::setenv("UMOCKDEV_DIR", sim_.usbDir().c_str(), 1);
+  }
+  static test::SimProcess::Options simOptions(std::vector<std::string> extra) {
     test::SimProcess::Options o;
     o.serial = false;
     o.usb = "1234:811E";
+    o.extraArgs = std::move(extra);
     return o;
   }
   QStringList usbList() {
@@ -44,7 +50,7 @@ class ConnectionWindowUsb : public uitest::FrmMainFixture {
 
 TEST_F(ConnectionWindowUsb, ListFollowsUnplugAndPlug) {
   open();
-  EXPECT_EQ(usbList(), QStringList{"VID_1234&PID_811E"});
+  EXPECT_EQ(usbList(), QStringList{kListed});
 
   ::kill(sim_.pid(), SIGUSR2);
   ASSERT_TRUE(uitest::waitUntil([&] { return usbList().isEmpty(); }, 10s));
@@ -53,7 +59,7 @@ TEST_F(ConnectionWindowUsb, ListFollowsUnplugAndPlug) {
   ::kill(sim_.pid(), SIGUSR1);
   ASSERT_TRUE(uitest::waitUntil([&] { return usbList().size() == 1; }, 10s));
   EXPECT_EQ(child<QComboBox>("cbb_UsbDeviceList")->currentIndex(), 0);
-  EXPECT_EQ(child<QComboBox>("cbb_UsbDeviceList")->currentText(), "VID_1234&PID_811E");
+  EXPECT_EQ(child<QComboBox>("cbb_UsbDeviceList")->currentText(), kListed);
 }
 
 TEST_F(ConnectionWindowUsb, LinkTestFindsThePrinter) {
@@ -64,7 +70,20 @@ TEST_F(ConnectionWindowUsb, LinkTestFindsThePrinter) {
   ASSERT_TRUE(boxes.waitForBox(20s));
   EXPECT_EQ(boxes.texts().last(), "连接成功");
   EXPECT_TRUE(window().connectedFlag());
-  EXPECT_EQ(window().rememberedLink().usbDevice, "VID_1234&PID_811E");
+  EXPECT_EQ(window().rememberedLink().usbDevice, kListed);
+}
+
+// Two printers of one model: the list tells them apart by serial number, and by port without one.
+class ConnectionWindowTwins : public ConnectionWindowUsb {
+ protected:
+  ConnectionWindowTwins() : ConnectionWindowUsb({"--usb-count", "2", "--usb-no-serial"}) {}
+};
+
+TEST_F(ConnectionWindowTwins, ListShowsEachPrinterOnce) {
+  open();
+  QStringList items = usbList();
+  items.sort();
+  EXPECT_EQ(items, (QStringList{"VID_1234&PID_811E&PORT_1-1", "VID_1234&PID_811E&PORT_1-2"}));
 }
 
 }  // namespace

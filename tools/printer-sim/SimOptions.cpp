@@ -18,9 +18,8 @@ long long number(const std::string& option, const std::string& text) {
   }
   return n;
 }
-}  // namespace
 
-const char* simUsage() {
+const char* simUsageCore() {
   return "usage: plenar-printer-sim [options]\n"
          "  --serial-link PATH    serve a serial link: PATH becomes a link to a pseudo-terminal\n"
          "  --udp [ADDR:PORT]     serve UDP (default 127.0.0.1:5100; port 0 picks a free one);\n"
@@ -50,6 +49,13 @@ const char* simUsage() {
          "  --fault SPEC          silent, drop-every:N, corrupt-header-every:N,\n"
          "                        corrupt-data-every:N, delay:MS, noise:N, close-after:N, split:N\n"
          "  --seed N              seed of the noise bytes (default 1)\n";
+}
+
+}  // namespace
+
+const char* simUsage() {
+  static const std::string text = std::string(simUsageCore()) + usbHostUsage();
+  return text.c_str();
 }
 
 SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
@@ -87,6 +93,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       long long n = number(a, value());
       if (n < 0 || n > 60'000) throw std::invalid_argument(a + " must be 0..60000");
       o.usbReplugMs = static_cast<int>(n);
+    } else if (parseUsbHostOption(a, value, o.usbHost)) {
+      if (!o.usb) o.usb = kDefaultUsb;
     } else if (a == "--lpt") {
       long long n = number(a, value());
       if (n < 1 || n > 255) throw std::invalid_argument("--lpt must be 1..255");

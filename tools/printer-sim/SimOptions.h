@@ -8,6 +8,7 @@
 
 #include "Faults.h"
 #include "LptLink.h"
+#include "UsbOptions.h"
 
 namespace plenar::sim {
 
@@ -18,6 +19,7 @@ struct SimOptions {
   std::optional<std::string> usb;  // "VID:PID" in hex
   int usbUnplugAfterFrames = 0;    // the USB device leaves when this frame arrives (0: never)
   int usbReplugMs = 500;           // how long the device is away when the printer restarts
+  UsbHostOptions usbHost;          // several USB printers, at once or one after another
   int lpt = 0;                     // LPTn hosted as /dev/lp(n-1) and /dev/parport(n-1); 0: none
   LptFaults lptFaults;             // --lpt-fault
   std::optional<int> baud;         // power-up rate; default: the stored rate, else 9600

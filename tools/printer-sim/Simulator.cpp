@@ -47,7 +47,11 @@ Simulator::Simulator(SimOptions options)
   // Last: the testbed sets UMOCKDEV_DIR, which the preload applies to every later /dev and /sys
   // access of this process.
   if (options_.usb || options_.lpt > 0) testbed_ = std::make_unique<Testbed>();
-  if (options_.usb) usb_ = std::make_unique<UsbLink>(*testbed_, *options_.usb);
+  if (options_.usb && options_.usbHost.several()) {
+    usbPrinters_ = std::make_unique<UsbPrinters>(*testbed_, usbPrintersSetup(options_));
+  } else if (options_.usb) {
+    usb_ = std::make_unique<UsbLink>(*testbed_, *options_.usb);
+  }
   if (options_.lpt > 0) {
     lpt_ = std::make_unique<LptLink>(*testbed_, options_.lpt, options_.lptFaults);
   }
@@ -59,7 +63,7 @@ Simulator::~Simulator() = default;
 void Simulator::announce(std::FILE* out) const {
   if (serial_) std::fprintf(out, "serial %s\n", serial_->path().c_str());
   if (udp_) std::fprintf(out, "udp %s\n", udp_->address().c_str());
-  if (usb_) std::fprintf(out, "usb UMOCKDEV_DIR=%s\n", testbed_->root().c_str());
+  if (usb_ || usbPrinters_) std::fprintf(out, "usb UMOCKDEV_DIR=%s\n", testbed_->root().c_str());
   if (lpt_) std::fprintf(out, "lpt UMOCKDEV_DIR=%s\n", testbed_->root().c_str());
   std::fprintf(out, "ready\n");
   std::fflush(out);
@@ -202,6 +206,7 @@ int Simulator::run(int signalFd) {
   if (udp_) udp_->close();
   lpt_.reset();
   usb_.reset();
+  usbPrinters_.reset();
   return 0;
 }
 

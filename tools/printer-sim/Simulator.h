@@ -19,6 +19,7 @@
 #include "SimOptions.h"
 #include "UdpLink.h"
 #include "UsbLink.h"
+#include "UsbPrinters.h"
 #include "devices/Testbed.h"
 
 namespace plenar::sim {
@@ -82,7 +83,8 @@ class Simulator {
   std::array<std::uint8_t, 4> followedIp_{};
   std::unique_ptr<Testbed> testbed_;  // the virtual devices' /dev and /sys
   std::unique_ptr<UsbLink> usb_;
-  bool usbUnplugDone_ = false;  // --usb-unplug-after-frames fired
+  std::unique_ptr<UsbPrinters> usbPrinters_;  // --usb-count, --usb-stream: instead of usb_
+  bool usbUnplugDone_ = false;                // --usb-unplug-after-frames fired
   bool loaderSeen_ = false;
   std::optional<Clock::time_point> usbUnplugAt_;
   std::optional<Clock::time_point> usbPlugAt_;

@@ -5,31 +5,37 @@
 #include <stdexcept>
 
 #include "devices/Testbed.h"
-#include "devices/UsbPrinterDevice.h"
 
 namespace plenar::sim {
 namespace {
 
-std::uint16_t hexId(const std::string& text, const std::string& whole) {
+std::uint16_t hexId(const std::string& text, const std::string& whole, const std::string& option) {
   unsigned value = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
   if (text.empty() || text.size() > 4 || ec != std::errc() || end != text.data() + text.size()) {
-    throw std::runtime_error("--usb needs VID:PID in hex, not '" + whole + "'");
+    throw std::runtime_error(option + " needs VID:PID in hex, not '" + whole + "'");
   }
   return static_cast<std::uint16_t>(value);
 }
 
 }  // namespace
 
-UsbLink::UsbLink(Testbed& testbed, const std::string& vidPid) : testbed_(testbed) {
+UsbPrinterIdentity parseUsbVidPid(const std::string& vidPid, const std::string& option) {
   const auto colon = vidPid.find(':');
   if (colon == std::string::npos) {
-    throw std::runtime_error("--usb needs VID:PID in hex, not '" + vidPid + "'");
+    throw std::runtime_error(option + " needs VID:PID in hex, not '" + vidPid + "'");
   }
   UsbPrinterIdentity id;
-  id.vendorId = hexId(vidPid.substr(0, colon), vidPid);
-  id.productId = hexId(vidPid.substr(colon + 1), vidPid);
-  device_ = std::make_unique<UsbPrinterDevice>(testbed, id);
+  id.vendorId = hexId(vidPid.substr(0, colon), vidPid, option);
+  id.productId = hexId(vidPid.substr(colon + 1), vidPid, option);
+  return id;
+}
+
+UsbLink::UsbLink(Testbed& testbed, const std::string& vidPid)
+    : UsbLink(testbed, parseUsbVidPid(vidPid)) {}
+
+UsbLink::UsbLink(Testbed& testbed, UsbPrinterIdentity identity) : testbed_(testbed) {
+  device_ = std::make_unique<UsbPrinterDevice>(testbed, std::move(identity));
   device_->plug();
 }
 

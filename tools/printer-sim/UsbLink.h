@@ -7,10 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "devices/UsbPrinterDevice.h"
+
 namespace plenar::sim {
 
 class Testbed;
-class UsbPrinterDevice;
+
+// "1234:811E" -> identity with those codes (the other fields as default). Throws
+// std::runtime_error naming `option`.
+UsbPrinterIdentity parseUsbVidPid(const std::string& vidPid, const std::string& option = "--usb");
 
 // The printer's USB port: a virtual USB printer (bulk OUT and IN) in a umockdev testbed, which it
 // may share with other virtual devices of the printer. A tool running with the umockdev preload
@@ -21,6 +26,8 @@ class UsbLink {
  public:
   // "VID:PID" in hex, e.g. "1234:811E". Throws std::runtime_error. `testbed` outlives the link.
   UsbLink(Testbed& testbed, const std::string& vidPid);
+  // A printer with this identity (codes, serial number, port); plugged in at once.
+  UsbLink(Testbed& testbed, UsbPrinterIdentity identity);
   ~UsbLink();
   UsbLink(const UsbLink&) = delete;
   UsbLink& operator=(const UsbLink&) = delete;

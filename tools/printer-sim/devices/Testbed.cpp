@@ -44,6 +44,7 @@ Testbed::~Testbed() {
 }
 
 void Testbed::addFromString(const std::string& record) {
+  std::lock_guard lock(mutex_);
   GError* error = nullptr;
   if (!umockdev_testbed_add_from_string(testbed_, record.c_str(), &error)) {
     throw std::runtime_error(takeError(error, "umockdev: bad device record"));
@@ -51,12 +52,14 @@ void Testbed::addFromString(const std::string& record) {
 }
 
 void Testbed::removeDevice(const std::string& sysPath) {
+  std::lock_guard lock(mutex_);
   umockdev_testbed_uevent(testbed_, sysPath.c_str(), "remove");
   umockdev_testbed_remove_device(testbed_, sysPath.c_str());
 }
 
 void Testbed::attachIoctl(const std::string& node, UMockdevIoctlBase* handler) {
   if (std::string why = socketTooLong(root_, node); !why.empty()) throw std::runtime_error(why);
+  std::lock_guard lock(mutex_);
   GError* error = nullptr;
   if (!umockdev_testbed_attach_ioctl(testbed_, node.c_str(), handler, &error)) {
     throw std::runtime_error(takeError(error, "umockdev: cannot attach a handler to " + node));
@@ -64,6 +67,7 @@ void Testbed::attachIoctl(const std::string& node, UMockdevIoctlBase* handler) {
 }
 
 void Testbed::detachIoctl(const std::string& node) {
+  std::lock_guard lock(mutex_);
   GError* error = nullptr;
   if (!umockdev_testbed_detach_ioctl(testbed_, node.c_str(), &error) && error != nullptr) {
     g_error_free(error);

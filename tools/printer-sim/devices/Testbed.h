@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <mutex>
 #include <string>
 
 typedef struct _UMockdevTestbed UMockdevTestbed;
@@ -12,7 +13,8 @@ namespace plenar::sim {
 // library (with UMOCKDEV_DIR set to root()) see instead of the real ones. Creating it sets
 // UMOCKDEV_DIR in this process. Devices are added from udev-style records (P:/N:/E:/A:/H: lines);
 // under the preload an add or remove reaches udev monitors (and so libusb hot-plug) as a uevent.
-// Threads: one thread at a time; ioctl handlers attached here run on umockdev's own thread.
+// Threads: any thread; changes to the testbed are made one at a time. Ioctl handlers attached here
+// run on umockdev's own thread.
 class Testbed {
  public:
   // Throws std::runtime_error when umockdev cannot create the folders, or when they lie too
@@ -39,12 +41,16 @@ class Testbed {
   void detachIoctl(const std::string& node);
   // A USB device number not used before in this testbed (2, 3, ...; 1 is the root hub's), as
   // the kernel hands out a new one at every plug.
-  int nextUsbDeviceNumber() { return ++lastUsbDeviceNumber_; }
+  int nextUsbDeviceNumber() {
+    std::lock_guard lock(mutex_);
+    return ++lastUsbDeviceNumber_;
+  }
 
  private:
   // Empty when the socket of `node` under `root` fits, else the reason it does not.
   static std::string socketTooLong(const std::string& root, const std::string& node);
 
+  std::mutex mutex_;
   UMockdevTestbed* testbed_ = nullptr;
   std::string root_;
   int lastUsbDeviceNumber_ = 1;
