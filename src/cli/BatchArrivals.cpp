@@ -48,7 +48,6 @@ class SerialGlobWatch : public ArrivalWatch {
     }
     return out;
   }
-  void ignoreAttached() override { attachedNow(); }
 
   std::optional<LinkSnapshot> arrival() override {
     if (!pace_.due()) return std::nullopt;
@@ -116,7 +115,6 @@ class FactoryAddressWatch : public ArrivalWatch {
     silenceSeen_ = true;
     return {};
   }
-  void ignoreAttached() override { attachedNow(); }
 
   std::optional<LinkSnapshot> arrival() override {
     if (!pace_.due()) return std::nullopt;

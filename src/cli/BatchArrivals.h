@@ -19,10 +19,9 @@ namespace plenar::cli {
 class ArrivalWatch {
  public:
   virtual ~ArrivalWatch() = default;
-  // The printers attached now, in a stable order; they count as seen (--present).
+  // The printers attached now, in a stable order (--present). They count as seen: only
+  // printers that arrive later are reported by arrival().
   virtual std::vector<LinkSnapshot> attachedNow() = 0;
-  // What is attached now counts as seen: only printers that arrive later are reported.
-  virtual void ignoreAttached() = 0;
   // A printer that arrived since the last look, or nullopt.
   virtual std::optional<LinkSnapshot> arrival() = 0;
   // Whether the printer that was set up on `link` (where its apply left it) is gone.

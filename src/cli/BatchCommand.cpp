@@ -152,8 +152,11 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   std::vector<LinkSnapshot> queue;
   if (present) {
     queue = watch->attachedNow();
-  } else {
-    watch->ignoreAttached();
+  } else if (!watch->attachedNow().empty()) {
+    // It may be the last one of an earlier run, already set up: only --present takes it.
+    std::fprintf(stderr,
+                 "note: a printer is attached already; it is left alone (--present sets up "
+                 "the printers attached now): waiting for the next one to arrive\n");
   }
   std::fprintf(
       stderr, "batch: serial numbers from %s, state %s\n",

@@ -48,6 +48,11 @@ const char* simUsageCore() {
          "  --state FILE          printer state, loaded at start, saved on every change\n"
          "  --fault SPEC          silent, drop-every:N, corrupt-header-every:N,\n"
          "                        corrupt-data-every:N, delay:MS, noise:N, close-after:N, split:N\n"
+         "  --stream N            N printers one after another, each with a fresh state (--state\n"
+         "                        with {n}, --record too); each leaves once set up and quiet\n"
+         "  --stream-idle-ms MS   how long a set-up printer stays quiet before it leaves (500)\n"
+         "  --stream-gap-ms MS    how long the bench stays empty between printers (1000)\n"
+         "  --stream-pull K:F     printer K is pulled out when its F-th frame has arrived\n"
          "  --seed N              seed of the noise bytes (default 1)\n";
 }
 
@@ -126,6 +131,7 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       o.stateFile = value();
     } else if (a == "--fault") {
       if (auto err = parseFault(value(), o.faults)) throw std::invalid_argument(*err);
+    } else if (parseStreamOption(a, value, o.stream)) {
     } else if (a == "--seed") {
       o.seed = static_cast<std::uint64_t>(number(a, value()));
     } else {
@@ -133,6 +139,9 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
     }
   }
   if (o.serialLink.empty() && !o.udp && !o.usb && o.lpt == 0) o.udp = kDefaultUdp;
+  if (o.stream.count > 0 && o.stateFile.find("{n}") == std::string::npos) {
+    throw std::invalid_argument("--stream needs --state with {n}: each printer has its own state");
+  }
   return o;
 }
 

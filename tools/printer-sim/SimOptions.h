@@ -8,6 +8,7 @@
 
 #include "Faults.h"
 #include "LptLink.h"
+#include "SimStream.h"
 #include "UsbOptions.h"
 
 namespace plenar::sim {
@@ -31,6 +32,11 @@ struct SimOptions {
   std::string stateFile;
   FaultConfig faults;
   std::uint64_t seed = 1;
+  // A printer on a bench: it leaves once its settings have been quiet this long after the first
+  // change (0: it stays), or when this many frames have arrived (pulled out part-way; 0: never).
+  int leaveIdleMs = 0;
+  int leaveAfterFrames = 0;
+  StreamOptions stream;  // --stream: printer after printer (SimStream.h)
 };
 
 inline constexpr const char* kDefaultUdp = "127.0.0.1:5100";

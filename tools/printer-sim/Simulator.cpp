@@ -111,6 +111,10 @@ bool Simulator::sleepFor(Clock::duration d) {
 }
 
 void Simulator::saveState(bool force) {
+  if (state_.dirty) {
+    changed_ = true;
+    lastChange_ = Clock::now();
+  }
   if (options_.stateFile.empty() || (!state_.dirty && !force)) return;
   const auto now = Clock::now();
   if (!force && !state_.urgent && now - lastSave_ < kBulkSaveInterval) return;
@@ -178,6 +182,12 @@ int Simulator::run(int signalFd) {
           std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
       timeout = timeout < 0 ? ms : std::min(timeout, ms);
     }
+    if (options_.leaveIdleMs > 0 && changed_) {
+      const auto due = lastChange_ + std::chrono::milliseconds(options_.leaveIdleMs) - Clock::now();
+      const int ms = static_cast<int>(
+          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
+      timeout = timeout < 0 ? ms : std::min(timeout, ms);
+    }
     int ready = poll(fds, n, timeout);
     if (ready < 0 && errno != EINTR) break;
     if (ready > 0 && (fds[0].revents & POLLIN) && !handleSignal()) break;
@@ -200,6 +210,7 @@ int Simulator::run(int signalFd) {
     }
     // Bulk changes not yet saved are saved once the burst pauses.
     if (state_.dirty) saveState(Clock::now() - lastSave_ >= kBulkSaveInterval);
+    if (leaving()) break;
   }
   saveState(true);
   if (serial_) serial_->close();
@@ -404,6 +415,20 @@ void Simulator::sendUdp(const Output& out, const sockaddr_in& to) {
     if (i > 0 && !sleepFor(std::chrono::milliseconds(plan.pauseMs))) return;
     udp_->send(plan.writes[i], to);
   }
+}
+
+bool Simulator::leaving() {
+  std::uint64_t frames = 0;
+  for (Link link : kLinks) frames += printer_->framesReceived(link);
+  const bool pulled = options_.leaveAfterFrames > 0 &&
+                      frames >= static_cast<std::uint64_t>(options_.leaveAfterFrames);
+  const bool done = options_.leaveIdleMs > 0 && changed_ &&
+                    Clock::now() - lastChange_ >= std::chrono::milliseconds(options_.leaveIdleMs);
+  if (!pulled && !done) return false;
+  left_ = true;
+  std::fprintf(stderr, "plenar-printer-sim: %s\n",
+               pulled ? "pulled out part-way" : "set up and quiet: leaving the bench");
+  return true;
 }
 
 void Simulator::closeIfDue(Link link) {

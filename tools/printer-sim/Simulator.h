@@ -51,6 +51,8 @@ class Simulator {
   // Serves the links until `signalFd` (a signalfd) delivers a stop signal; SIGUSR1 plugs the USB
   // device in, SIGUSR2 unplugs it. Returns the exit status.
   int run(int signalFd);
+  // run() ended because the printer left the bench (SimOptions::leaveIdleMs, leaveAfterFrames).
+  bool left() const { return left_; }
 
  private:
   void serviceSerial();
@@ -65,6 +67,7 @@ class Simulator {
   void noteRestart();
   void runUsbTimers();
   bool handleSignal();  // false: stop
+  bool leaving();       // the printer leaves the bench now
   void sendSerial(const Output& out);
   void sendUdp(const Output& out, const sockaddr_in& to);
   bool writeSerial(std::span<const std::uint8_t> bytes, int rate);
@@ -100,6 +103,9 @@ class Simulator {
   bool stopping_ = false;
   Clock::time_point lastSave_{};
   Clock::time_point lastSerialInput_{};
+  bool left_ = false;
+  bool changed_ = false;  // its settings changed since it arrived
+  Clock::time_point lastChange_{};
 };
 
 }  // namespace plenar::sim

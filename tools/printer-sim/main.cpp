@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
   (void)prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 
   try {
+    if (options.stream.count > 0) return runStream(options, signalFd);
     Simulator sim(std::move(options));
     sim.announce(stdout);
     return sim.run(signalFd);
