@@ -8,7 +8,7 @@
 
 #include "Faults.h"
 #include "LptLink.h"
-#include "SimStream.h"
+#include "StreamOptions.h"
 #include "UsbOptions.h"
 
 namespace plenar::sim {
@@ -36,7 +36,7 @@ struct SimOptions {
   // change (0: it stays), or when this many frames have arrived (pulled out part-way; 0: never).
   int leaveIdleMs = 0;
   int leaveAfterFrames = 0;
-  StreamOptions stream;  // --stream: printer after printer (SimStream.h)
+  StreamOptions stream;  // --stream: printer after printer (StreamOptions.h)
 };
 
 inline constexpr const char* kDefaultUdp = "127.0.0.1:5100";

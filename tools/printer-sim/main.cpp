@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "SimOptions.h"
+#include "SimStream.h"
 #include "Simulator.h"
 #include "devices/Preload.h"
 
