@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/ActionDriver.h"
 #include "app/Language.h"
 #include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
@@ -71,23 +72,24 @@ void printPlan(const Json& plan, bool withRecord) {
   for (const Json& note : plan["notes"]) std::printf("note: %s\n", note.get<std::string>().c_str());
 }
 
-// Carries out the run's actions, starting with `a`, on one session until it is done.
-void drive(ApplyRun& run, CliSession& session, ApplyRun::Action a) {
-  for (; a.kind != ApplyRun::Action::Kind::Done; a = run.next()) {
-    ApplyRun::Outcome outcome;
-    if (a.kind == ApplyRun::Action::Kind::TestLink) {
-      std::fprintf(stderr, "%s\n", a.description.c_str());
+// plenar carries out each action to its end: a link test (the channels then as the connection
+// window leaves them after a test that answered) or a group's request, with --events lines. The
+// engine starts with the first action: a run with nothing to send never starts it.
+ActionDriver::Execute sessionExecute(std::optional<CliSession>& started, const CommonOptions& o) {
+  return [&started, &o](const RunAction& a, const ActionDriver::Done& done) {
+    if (!started) started.emplace(o);
+    CliSession& session = *started;
+    RunOutcome outcome;
+    const bool test = a.kind == RunAction::Kind::TestLink;
+    if (!test) session.emitEvent({{"event", "step"}, {"group", a.group}, {"status", "start"}});
+    std::fprintf(stderr, "%s\n", a.description.c_str());
+    if (test) {
       session.setLink(a.link);
-      CommandRequest test;
-      test.code = 1;
-      outcome.ok = session.run(std::move(test)) == kExitDone;
-      // The channels as the connection window leaves them after a link test that answered.
-      if (outcome.ok && !session.prepareChannelsOrReport()) outcome.ok = false;
+      outcome.ok =
+          session.run(linkTestRequest(a.link)) == kExitDone && session.prepareChannelsOrReport();
       outcome.modelTag = session.modelTag();
     } else {
-      session.emitEvent({{"event", "step"}, {"group", a.group}, {"status", "start"}});
-      std::fprintf(stderr, "%s\n", a.description.c_str());
-      outcome.ok = session.run(std::move(a.request)) == kExitDone;
+      outcome.ok = session.run(a.request) == kExitDone;
     }
     if (!outcome.ok) {
       const CliSession::Failure& f = session.lastFailure();
@@ -95,12 +97,12 @@ void drive(ApplyRun& run, CliSession& session, ApplyRun::Action a) {
       outcome.detail = f.detail;
       outcome.kind = f.kind;
     }
-    if (a.kind == ApplyRun::Action::Kind::Send) {
+    if (!test) {
       session.emitEvent(
           {{"event", "step"}, {"group", a.group}, {"status", outcome.ok ? "done" : "failed"}});
     }
-    run.report(outcome);
-  }
+    done(outcome);
+  };
 }
 
 int applyCommand(const CommonOptions& o, ArgList& args) {
@@ -162,10 +164,9 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   }
 
   // With a record that matches every group nothing is sent, and the engine is not even started.
-  if (ApplyRun::Action first = run.next(); first.kind != ApplyRun::Action::Kind::Done) {
-    CliSession session(o);
-    drive(run, session, std::move(first));
-  }
+  std::optional<CliSession> session;
+  driveToEnd(run, sessionExecute(session, o), sleepThen);
+  session.reset();
   if (!run.modelTag().empty()) o.report->setModelTag(run.modelTag());
   Json result = applyResultJson(run);
   for (const Json& note : result["notes"]) {

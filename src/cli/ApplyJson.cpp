@@ -7,12 +7,6 @@
 namespace plenar::cli {
 namespace {
 
-Json valuesJson(const ApplyRun::Values& values) {
-  Json j = Json::object();
-  for (const auto& [key, value] : values) j[key] = value;
-  return j;
-}
-
 const char* stepStatusName(ApplyRun::StepStatus status) {
   switch (status) {
     case ApplyRun::StepStatus::Done:
@@ -35,9 +29,9 @@ Json stepJson(const ApplyRun::StepReport& step, ApplyRun::StepStatus status) {
   s["stage"] = stageName(g.stage);
   s["status"] = stepStatusName(status);
   s["sha256"] = g.sha256;
-  s["values"] = valuesJson(g.values);
+  s["values"] = valuesToJson(g.values);
   // What the record said before this run: the diff's "before".
-  s["previous"] = step.previous ? valuesJson(*step.previous) : Json();
+  s["previous"] = step.previous ? valuesToJson(*step.previous) : Json();
   return s;
 }
 
@@ -54,11 +48,6 @@ Json optionalLink(const std::optional<LinkSnapshot>& link) {
 }
 
 }  // namespace
-
-std::string hexBytes(const std::vector<std::uint8_t>& bytes,
-                     const std::vector<std::string>& secrets) {
-  return maskedHex(bytes, secrets);
-}
 
 Json applyResultJson(const ApplyRun& run) {
   Json j;
@@ -99,7 +88,7 @@ Json applyPlanJson(const ApplyRun& run, bool withRecord) {
     Json bytes = Json::array();
     if (g.request) {
       for (const auto& message : requestWireBytes(*g.request)) {
-        bytes.push_back(hexBytes(message, g.request->secrets));
+        bytes.push_back(maskedHex(message, g.request->secrets));
       }
     }
     s["bytes"] = std::move(bytes);

@@ -17,9 +17,4 @@ Json applyResultJson(const ApplyRun& run);
 // --check, whether it would change.
 Json applyPlanJson(const ApplyRun& run, bool withRecord);
 
-// Request bytes as results show them: "02 00 80 00 ..." (upper-case hex pairs), the bytes of
-// the request's passwords as "**".
-std::string hexBytes(const std::vector<std::uint8_t>& bytes,
-                     const std::vector<std::string>& secrets = {});
-
 }  // namespace plenar::cli

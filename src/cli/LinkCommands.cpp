@@ -13,10 +13,8 @@ void addLinkCommands(std::vector<CliCommand>& out) {
          // even be set up, a signal.
          o.report->result() = {{"found", false}, {"model_tag", ""}};
          args.expect(0, "test");
-         CommandRequest r;
-         r.code = 1;
          CliSession session(o);
-         const int rc = session.run(std::move(r));
+         const int rc = session.run(linkTestRequest(o.link));
          o.report->result() = {{"found", rc == kExitDone}, {"model_tag", session.modelTag()}};
          return rc;
        }});

@@ -30,6 +30,7 @@
 #include "requests/OptionLists.h"
 #include "requests/WirelessRequests.h"
 #include "shared/Errors.h"
+#include "shared/SecretMask.h"
 #include "shared/SharedTexts.h"
 
 namespace plenar::cli {
@@ -100,7 +101,7 @@ int perform(CliSession& session, BuildResult result) {
   // What went out, as --plan of a profile shows it.
   Json bytes = Json::array();
   for (const auto& message : requestWireBytes(request)) {
-    bytes.push_back(hexBytes(message, request.secrets));
+    bytes.push_back(maskedHex(message, request.secrets));
   }
   session.options().report->result() = {{"code", request.code}, {"bytes", std::move(bytes)}};
   return session.run(std::move(request));

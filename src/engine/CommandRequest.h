@@ -49,4 +49,13 @@ struct CommandRequest {
   LinkSnapshot link;
 };
 
+// Command 1, the link test: identifies the printer on `link` (the connection window's "Test").
+inline constexpr int kLinkTestCode = 1;
+inline CommandRequest linkTestRequest(const LinkSnapshot& link) {
+  CommandRequest request;
+  request.code = kLinkTestCode;
+  request.link = link;
+  return request;
+}
+
 }  // namespace plenar

@@ -10,6 +10,8 @@
 #include <array>
 #include <cerrno>
 
+#include "shared/HexText.h"
+
 namespace plenar {
 
 Sha256::Sha256() : ctx_(new sha256_ctx) {
@@ -29,20 +31,6 @@ Sha256& Sha256::add(std::string_view text) {
   sha256_update(ctx_, text.size(), reinterpret_cast<const std::uint8_t*>(text.data()));
   return *this;
 }
-
-namespace {
-
-std::string lowerHex(const std::array<std::uint8_t, SHA256_DIGEST_SIZE>& digest) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (std::uint8_t b : digest) {
-    out += digits[b >> 4];
-    out += digits[b & 0x0F];
-  }
-  return out;
-}
-
-}  // namespace
 
 std::string Sha256::hex() {
   std::array<std::uint8_t, SHA256_DIGEST_SIZE> digest{};

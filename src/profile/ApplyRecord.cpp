@@ -31,13 +31,13 @@ std::string fileSafe(const std::string& text) {
   return out;
 }
 
+}  // namespace
+
 Json valuesToJson(const std::vector<std::pair<std::string, std::string>>& values) {
   Json j = Json::object();
   for (const auto& [key, value] : values) j[key] = value;
   return j;
 }
-
-}  // namespace
 
 std::string utcTimestamp() {
   std::time_t now = std::time(nullptr);

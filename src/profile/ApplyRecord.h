@@ -77,6 +77,8 @@ bool canWriteRecordFolder(const std::string& path);
 std::string recordKey(const std::string& stateDir, std::string& why);
 
 Json recordToJson(const ApplyRecord& record);
+// A group's values as a JSON object, key -> value, in the group's order.
+Json valuesToJson(const std::vector<std::pair<std::string, std::string>>& values);
 // The current time as the record writes it.
 std::string utcTimestamp();
 

@@ -13,6 +13,7 @@
 #include "profile/LinkJson.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
+#include "profile/RunAction.h"
 #include "shared/FailureKind.h"
 
 namespace plenar {
@@ -63,31 +64,17 @@ struct ApplyError {
   std::string code = {};
 };
 
-class ApplyRun {
+class ApplyRun : public ActionSource {
  public:
   // Orders the groups for the link (ProfileError when one cannot be applied over it) and reads
   // the record (a record that cannot be read counts as none, with a note).
   ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions options);
 
-  struct Action {
-    enum class Kind { TestLink, Send, Done };
-    Kind kind = Kind::Done;
-    LinkSnapshot link;        // the link to run it over
-    CommandRequest request;   // Send: the group's request, its link filled in
-    std::string group;        // Send: the group's name
-    std::string description;  // for people: "[3/12] codepage (set-codepage)"
-  };
-  // What to do now. Done once the apply has finished (or failed).
-  Action next();
-
-  struct Outcome {
-    bool ok = false;
-    std::string message;  // the failure text
-    std::string detail;   // the system's reason for a device that would not open
-    FailureKind kind = FailureKind::Printer;  // as the worker raised it
-    std::string modelTag;                     // after a link test that answered
-  };
-  void report(const Outcome& outcome);
+  using Action = RunAction;
+  using Outcome = RunOutcome;
+  // What to do now (never Wait). Done once the apply has finished (or failed).
+  Action next() override;
+  void report(const Outcome& outcome) override;
 
   bool finished() const { return phase_ == Phase::Done; }
   // A group was sent (and acknowledged) in this run.

@@ -18,32 +18,19 @@
 #include "requests/FileActions.h"
 #include "requests/NetworkRequests.h"
 #include "requests/OptionLists.h"
+#include "shared/HexText.h"
 #include "shared/SharedTexts.h"
 
 namespace plenar {
 namespace {
 
-std::string hexOf(std::string_view bytes) {
-  static const char* digits = "0123456789abcdef";
-  std::string out;
-  for (unsigned char b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 0x0F];
-  }
-  return out;
-}
-
-std::string hexOf(const std::vector<std::uint8_t>& bytes) {
-  return hexOf(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-
 std::string canonicalOf(const std::string& group, const CommandRequest& r) {
   std::string out = "group=" + group + "\ncode=" + std::to_string(r.code) +
                     "\nvalue1=" + std::to_string(r.value1) +
-                    "\nvalue2=" + std::to_string(r.value2) + "\ndata=" + hexOf(r.paraBuf) +
+                    "\nvalue2=" + std::to_string(r.value2) + "\ndata=" + lowerHex(r.paraBuf) +
                     "\nlines=";
   for (std::size_t i = 0; i < r.paramList.size(); ++i) {
-    out += (i ? "," : "") + hexOf(r.paramList[i]);
+    out += (i ? "," : "") + lowerHex(r.paramList[i]);
   }
   return out + "\n";
 }

@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -44,7 +43,6 @@ namespace plenar {
 
 namespace {
 
-constexpr int kLinkTestCode = 1;
 constexpr int kEnglishIndex = 1;  // of the language box and the language files
 constexpr int kEnterBootCode = 28;
 constexpr int kBootTickMs = 1000;
@@ -120,6 +118,9 @@ void TFrmMain::buildUi() {
   timer1_ = new QTimer(this);
   timer1_->setObjectName(QStringLiteral("Timer1"));
   timer1_->setInterval(kBootTickMs);
+  setParaPause_ = new QTimer(this);
+  setParaPause_->setInterval(kSetParaPauseMs);
+  connect(setParaPause_, &QTimer::timeout, this, [this] { setParaPauseEnded(); });
 
   // Layout: the link group as a grid, one row per link; then language, link label, buttons.
   layOutLinkGroup();
@@ -576,21 +577,30 @@ void TFrmMain::onSetParaClicked() {
   // A second press while the first still waits would only restart the same wait.
   if (inSetParaWait_) return;
   waitCounter_ = 1;
-  if (!connected_) {
-    if (rememberLinkSettings()) return;
-    postCommand(kLinkTestCode);
-    inSetParaWait_ = true;
-    // Messages 1024 and 1028 are handled during these pauses.
-    while (!connected_) {
-      ++waitCounter_;
-      QEventLoop pause;
-      QTimer::singleShot(kSetParaPauseMs, &pause, &QEventLoop::quit);
-      pause.exec();
-      if (waitCounter_ > kSetParaMaxCounter || closing_) break;
-    }
-    inSetParaWait_ = false;
+  if (connected_) {
+    openParameterWindow();
+    return;
   }
-  if (!connected_ || closing_) return;
+  if (rememberLinkSettings()) return;
+  postCommand(kLinkTestCode);
+  // The link test's outcome (messages 1024 and 1028) comes while the window waits in pauses of
+  // 50 ms, at most about a second, its events handled as ever.
+  inSetParaWait_ = true;
+  ++waitCounter_;
+  setParaPause_->start();
+}
+
+void TFrmMain::setParaPauseEnded() {
+  if (!connected_ && waitCounter_ <= kSetParaMaxCounter && !closing_) {
+    ++waitCounter_;
+    return;
+  }
+  setParaPause_->stop();
+  inSetParaWait_ = false;
+  if (connected_ && !closing_) openParameterWindow();
+}
+
+void TFrmMain::openParameterWindow() {
   if (!writeMainDefault(IniFile(paths_.settingsFile()), ipAddress_->text().toStdString(),
                         storedLanguage_.value_or(language_->currentIndex()), chosenLinkIndex())) {
     return;

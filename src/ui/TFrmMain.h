@@ -133,6 +133,9 @@ class TFrmMain : public QMainWindow {
   void onRadioClicked(LinkKind kind);
   void onTestClicked();
   void onSetParaClicked();
+  // A pause of the wait for the link test before the parameter window opens has passed.
+  void setParaPauseEnded();
+  void openParameterWindow();
   void onBootInClicked();
   void onBootOutClicked();
   void onTimerTick();
@@ -180,6 +183,7 @@ class TFrmMain : public QMainWindow {
   QLabel* statusPanel0_ = nullptr;
   QLabel* statusPanel1_ = nullptr;
   QTimer* timer1_ = nullptr;
+  QTimer* setParaPause_ = nullptr;
 
   // ---- window state ----
   Options options_;

@@ -332,6 +332,8 @@ void TFrmPara::commandEnded() {
 }
 
 void TFrmPara::workerIdle() {
+  // An apply's next command goes out now.
+  profileActions_->workerIdle();
   // The buttons come back here when the outcome came while the worker was still busy, or went
   // to another window. An apply of a profile runs several commands: they stay disabled between
   // them.

@@ -65,7 +65,7 @@ class WindowWithoutCjkFont : public uitest::FrmMainFixture {
     int opened = 0;
     window().setParameterWindowOpener([&] { ++opened; });
     QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
-    EXPECT_EQ(opened, 1);
+    ASSERT_TRUE(uitest::waitUntil([&] { return opened == 1; }, 10s));
     ASSERT_TRUE(uitest::waitUntil([&] { return !window().worker().isBusy(); }, 10s));
   }
 };

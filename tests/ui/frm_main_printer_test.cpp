@@ -85,7 +85,8 @@ TEST_F(ConnectionWindowWithPrinter, SetParametersWithAnAnsweringPrinterOpensWith
 
   uitest::MessageBoxWatcher boxes;
   QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
-  EXPECT_EQ(opened, 1);
+  // The window waits for the link test without blocking its thread.
+  ASSERT_TRUE(uitest::waitUntil([&] { return opened == 1; }, 10s));
   EXPECT_TRUE(boxes.texts().isEmpty());
   MainDefault stored = readMainDefault(IniFile(dir_->file("sysconfig.ini")));
   EXPECT_EQ(stored.ipAddress, sim->udpHost());
@@ -121,7 +122,7 @@ TEST_F(ConnectionWindowWithPrinter, ParameterWindowClosingForgetsTheTest) {
     window().parameterWindowClosed();
   });
   QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
-  ASSERT_EQ(opened, 1);
+  ASSERT_TRUE(uitest::waitUntil([&] { return opened == 1; }, 10s));
   EXPECT_TRUE(window().isVisible());
   EXPECT_FALSE(window().connectedFlag());
   EXPECT_FALSE(window().engine().linkOpen());

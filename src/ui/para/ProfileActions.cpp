@@ -32,11 +32,6 @@ namespace plenar {
 
 namespace {
 
-constexpr int kLinkTestCode = 1;
-constexpr int kPostRetryMs = 10;
-// The worker reports a command before it is idle again; it is idle a moment later.
-constexpr std::chrono::seconds kIdleWait{10};
-
 // A file replaced in place keeps its mode: one that others may read is made the owner's alone
 // before the passwords go in.
 void restrictToOwner(const std::string& path) {
@@ -79,7 +74,7 @@ QFileDialog* profileDialog(const char* name, QFileDialog::AcceptMode mode, QWidg
 }  // namespace
 
 ProfileActions::ProfileActions(QWidget& window, TFrmMain& main, QStatusBar& statusBar, Hooks hooks)
-    : QObject(&window), window_(window), main_(main), hooks_(std::move(hooks)) {
+    : QObject(&window), window_(window), main_(main), hooks_(std::move(hooks)), executor_(main) {
   save_ = toolButton("btn_SaveProfile", QStringLiteral("保存配置..."),
                      QStringLiteral("把各页的参数另存为配置文件，可在此处或用 plenar apply 应用"),
                      &statusBar);
@@ -95,10 +90,6 @@ ProfileActions::ProfileActions(QWidget& window, TFrmMain& main, QStatusBar& stat
   openDialog_ = profileDialog("OpenProfileDialog", QFileDialog::AcceptOpen, &window);
   progress_ = new ApplyProgressDialog(&window);
   groupsDialog_ = new ProfileGroupsDialog(&window);
-
-  postTimer_ = new QTimer(this);
-  postTimer_->setInterval(kPostRetryMs);
-  connect(postTimer_, &QTimer::timeout, this, [this] { tryPost(); });
 }
 
 ProfileActions::~ProfileActions() = default;
@@ -175,75 +166,37 @@ void ProfileActions::applyProfile() {
     message(QStringLiteral("%1\n%2").arg(chosen, qs(e.what())));
     return;
   }
-  ++generation_;
   hooks_.setRunning(true);
   progress_->begin(titleOf(apply_), chosen, *run_);
-  next();
-}
-
-void ProfileActions::next() {
-  if (!run_) return;
-  action_ = run_->next();
-  if (action_.kind == ApplyRun::Action::Kind::Done) {
-    finish();
-    return;
-  }
-  const QString description = qs(action_.description);
-  const bool send = action_.kind == ApplyRun::Action::Kind::Send;
-  progress_->update(*run_, send ? action_.group : std::string(), description);
-  hooks_.showStatus(description);
-  postWaitStart_ = std::chrono::steady_clock::now();
-  tryPost();
-}
-
-void ProfileActions::tryPost() {
-  TCommThread& worker = main_.worker();
-  if (worker.isBusy() && std::chrono::steady_clock::now() - postWaitStart_ < kIdleWait) {
-    postTimer_->start();
-    return;
-  }
-  postTimer_->stop();
-  CommandRequest request;
-  if (action_.kind == ApplyRun::Action::Kind::TestLink) {
-    request.code = kLinkTestCode;
-    request.link = action_.link;
-    // As the connection window's test: a USB link is opened afresh.
-    main_.engine().forgetLink();
-  } else {
-    request = action_.request;
-  }
-  awaiting_ = true;
-  if (!worker.postCommand(std::move(request))) {
-    ApplyRun::Outcome refused;
-    refused.message = "the worker is busy";
-    refused.kind = FailureKind::Busy;
-    reported(refused);
-  }
+  ActionDriver::Hooks hooks;
+  hooks.starting = [this](const RunAction& a) {
+    const QString description = qs(a.description);
+    progress_->update(*run_, a.kind == RunAction::Kind::Send ? a.group : std::string(),
+                      description);
+    hooks_.showStatus(description);
+  };
+  hooks.reported = [this](const RunAction&, const RunOutcome&) {
+    progress_->update(*run_, {}, {});
+  };
+  hooks.finished = [this] { finish(); };
+  driver_ = std::make_unique<ActionDriver>(
+      *run_,
+      [this](const RunAction& a, ActionDriver::Done done) {
+        executor_.execute(a, std::move(done));
+      },
+      [this](std::chrono::milliseconds t, std::function<void()> done) {
+        QTimer::singleShot(t, this, std::move(done));
+      },
+      std::move(hooks));
+  driver_->start();
 }
 
 void ProfileActions::commandReported(bool ok, const std::string& failureText) {
-  ApplyRun::Outcome outcome;
-  outcome.ok = ok;
-  if (!ok) {
-    WindowTexts& texts = main_.worker().paraTexts();
-    outcome.message = failureText.empty() ? "Failed" : failureText;
-    outcome.detail = texts.errorDetail();
-    outcome.kind = texts.failureKind();
-  } else if (action_.kind == ApplyRun::Action::Kind::TestLink) {
-    outcome.modelTag = main_.engine().printerModelTag();
-  }
-  reported(outcome);
+  executor_.commandReported(ok, failureText);
 }
 
-void ProfileActions::reported(const ApplyRun::Outcome& outcome) {
-  if (!run_ || !awaiting_) return;
-  awaiting_ = false;
-  run_->report(outcome);
-  progress_->update(*run_, {}, {});
-  // The worker is still inside its report: the next action is posted from the event loop.
-  QTimer::singleShot(0, this, [this, generation = generation_] {
-    if (generation == generation_) next();
-  });
+void ProfileActions::workerIdle() {
+  executor_.workerIdle();
 }
 
 void ProfileActions::finish() {
@@ -269,9 +222,8 @@ void ProfileActions::followLink() {
 
 void ProfileActions::abandon() {
   if (!run_) return;
-  ++generation_;
-  postTimer_->stop();
-  awaiting_ = false;
+  driver_->stop();
+  executor_.drop();
   run_.reset();
   progress_->hide();
 }

@@ -3,12 +3,13 @@
 
 #include <QObject>
 #include <QString>
-#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "app/ActionDriver.h"
 #include "profile/ApplyRun.h"
+#include "ui/para/WorkerExecutor.h"
 
 class QAbstractButton;
 class QFileDialog;
@@ -55,6 +56,8 @@ class ProfileActions : public QObject {
   bool applying() const { return run_ != nullptr; }
   // The worker reported the command the apply posted (message 1026, or 1027 with its text).
   void commandReported(bool ok, const std::string& failureText);
+  // The worker is idle again: the next action goes out.
+  void workerIdle();
   // The window closes: the apply ends where it is (the record holds every group that was done;
   // the command under way finishes and reports to the connection window).
   void abandon();
@@ -64,9 +67,6 @@ class ProfileActions : public QObject {
  private:
   QString chooseFile(QFileDialog* dialog, const QAbstractButton* button);
   void message(const QString& text);
-  void next();
-  void tryPost();
-  void reported(const ApplyRun::Outcome& outcome);
   void finish();
   // The connection window shows the link the printer answers on after the run.
   void followLink();
@@ -80,14 +80,11 @@ class ProfileActions : public QObject {
   QFileDialog* openDialog_ = nullptr;
   ApplyProgressDialog* progress_ = nullptr;
   ProfileGroupsDialog* groupsDialog_ = nullptr;
-  QTimer* postTimer_ = nullptr;
 
+  WorkerExecutor executor_;
   std::unique_ptr<ApplyRun> run_;
-  ApplyRun::Action action_;
-  LinkSnapshot given_;     // the connection window's link when the apply began
-  bool awaiting_ = false;  // an action was posted and its outcome has not come yet
-  unsigned generation_ = 0;
-  std::chrono::steady_clock::time_point postWaitStart_{};
+  std::unique_ptr<ActionDriver> driver_;
+  LinkSnapshot given_;  // the connection window's link when the apply began
 };
 
 }  // namespace plenar

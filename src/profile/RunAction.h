@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <chrono>
+#include <string>
+
+#include "engine/CommandRequest.h"
+#include "shared/FailureKind.h"
+
+namespace plenar {
+
+// One thing a run (the apply of a profile, a batch bench) asks its front end to do on the worker
+// or the clock. The front end carries it out and reports the outcome back to the run.
+struct RunAction {
+  enum class Kind { TestLink, Send, Wait, Done };
+  Kind kind = Kind::Done;
+  LinkSnapshot link;                  // TestLink and Send: the link to run it over
+  CommandRequest request;             // Send: the request, its link filled in
+  std::string group;                  // Send: the group's name
+  std::string description;            // for people: "[3/12] codepage (set-codepage)"
+  std::chrono::milliseconds wait{0};  // Wait: how long, before the run is asked again
+};
+
+// What became of a TestLink or Send action.
+struct RunOutcome {
+  bool ok = false;
+  std::string message;                      // the failure text
+  std::string detail;                       // the system's reason for a device that would not open
+  FailureKind kind = FailureKind::Printer;  // as the worker raised it
+  std::string modelTag;                     // after a link test that answered
+};
+
+// A run as a sequence of actions: next() until Done, each TestLink and Send answered by
+// report() before next() is called again (a Wait is answered by calling next() after it).
+class ActionSource {
+ public:
+  virtual ~ActionSource() = default;
+  virtual RunAction next() = 0;
+  virtual void report(const RunOutcome& outcome) = 0;
+};
+
+}  // namespace plenar
