@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/BatchArrivals.h"
+#include "app/BatchArrivals.h"
 
 #include <glob.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include "platform/UdpSocket.h"
 #include "shared/Frame.h"
 
-namespace plenar::cli {
+namespace plenar {
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -172,4 +172,4 @@ std::unique_ptr<ArrivalWatch> factoryAddressWatch(const LinkSnapshot& factory) {
   return std::make_unique<FactoryAddressWatch>(factory);
 }
 
-}  // namespace plenar::cli
+}  // namespace plenar
