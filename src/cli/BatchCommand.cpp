@@ -7,11 +7,14 @@
 #include <thread>
 
 #include "app/Language.h"
+#include "app/MainDefault.h"
 #include "cli/BatchArrivals.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/RunReport.h"
+#include "cli/UsbArrivalWatch.h"
 #include "engine/TCommThread.h"
+#include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
 #include "platform/TerminationSignals.h"
 #include "profile/BatchRun.h"
@@ -21,7 +24,8 @@ namespace {
 
 constexpr const char* kUsage =
     "batch PROFILE.ini --name PATTERN [--serial-from N] [--step K] [--serial-glob GLOB] "
-    "[--state FILE] [--report FILE] [--count N] [--reuse-failed] [--present] [--set KEY=VALUE]...";
+    "[--usb-watch] [--usb-filter TEXT]... [--state FILE] [--report FILE] [--count N] "
+    "[--reuse-failed] [--present] [--set KEY=VALUE]...";
 
 // Between two looks for a printer: short enough that Ctrl-C ends the bench at once.
 constexpr std::chrono::milliseconds kLookEvery{40};
@@ -95,14 +99,22 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   const bool present = args.takeFlag("--present");
   std::vector<std::string> overrides;
   while (auto set = args.takeOption("--set")) overrides.push_back(*set);
+  std::vector<std::string> usbFilters;
+  while (auto f = args.takeOption("--usb-filter")) usbFilters.push_back(*f);
+  const bool usb = args.takeFlag("--usb-watch") || !usbFilters.empty();
   const auto p = args.expect(1, kUsage);
 
   const bool net = o.linkGiven && o.link.kind == LinkKind::Network;
-  if ((o.linkGiven && !net) || (net && glob) || (!net && !glob)) {
+  if ((o.linkGiven && !net) || int(net) + int(bool(glob)) + int(usb) != 1) {
     throw UsageError(
-        "batch watches one kind of link: --net ADDR (the factory address) or "
-        "--serial-glob GLOB",
+        "batch watches one kind of link: --net ADDR (the factory address), "
+        "--serial-glob GLOB or --usb-watch",
         "conflicting-options");
+  }
+  // USB printers are those the connection window lists: the filter texts of sysconfig.ini when
+  // none are given (and without those, the ones with 811E).
+  if (usb && usbFilters.empty()) {
+    usbFilters = readMainDefault(IniFile(o.paths.settingsFile())).usbFilterList;
   }
   if (!namePattern)
     throw UsageError("batch needs --name PATTERN (e.g. \"Till {n}\")", "missing-argument");
@@ -141,8 +153,9 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   } catch (const BatchError& e) {
     throw InputRefused(e.what(), e.kind(), "--name", e.code());
   }
-  std::unique_ptr<ArrivalWatch> watch =
-      net ? factoryAddressWatch(o.link) : serialGlobWatch(*glob, o.link);
+  std::unique_ptr<ArrivalWatch> watch = usb   ? usbArrivalWatch(usbFilters)
+                                        : net ? factoryAddressWatch(o.link)
+                                              : serialGlobWatch(*glob, o.link);
   for (const BatchPrinter& earlier : run->printers()) {
     std::fprintf(stderr,
                  "note: serial number %s was reserved by a run that ended part-way: "
@@ -165,7 +178,10 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
           : "(used up)",
       options.statePath.c_str());
 
-  CliSession session(o);
+  // A USB printer gets a session of its own, made once it has arrived: a session's USB channel
+  // closes on every USB arrival, and the arrival of the very printer it is to set up would
+  // otherwise close its link in the middle of the link test.
+  auto session = std::make_unique<CliSession>(o);
   std::size_t announced = run->printers().size();
   for (BatchRun::Action a = run->next(); a.kind != BatchRun::Action::Kind::Done; a = run->next()) {
     using K = BatchRun::Action::Kind;
@@ -176,6 +192,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
         if (queue.empty()) {
           run->stop("every attached printer was handled");
         } else {
+          if (usb) session = std::make_unique<CliSession>(o);
           run->arrived(queue.front());
           queue.erase(queue.begin());
         }
@@ -184,6 +201,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
         std::optional<LinkSnapshot> arrived;
         while (!stopAsked() && !(arrived = watch->arrival()))
           std::this_thread::sleep_for(kLookEvery);
+        if (arrived && usb) session = std::make_unique<CliSession>(o);
         if (arrived) run->arrived(*arrived);
       }
     } else if (a.kind == K::AwaitDeparture) {
@@ -193,7 +211,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
       }
       if (!stopAsked()) run->departed();
     } else {
-      ApplyRun::Outcome outcome = carryOut(session, a);
+      ApplyRun::Outcome outcome = carryOut(*session, a);
       // A stop during the request: the printer is reported interrupted, not failed.
       if (stopAsked()) {
         run->stop(stopReason());
@@ -202,11 +220,11 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
       }
     }
     for (; announced < run->printers().size(); ++announced) {
-      announce(o, session, run->printers()[announced]);
+      announce(o, *session, run->printers()[announced]);
     }
   }
   for (; announced < run->printers().size(); ++announced) {
-    announce(o, session, run->printers()[announced]);
+    announce(o, *session, run->printers()[announced]);
   }
 
   Json printers = Json::array();
@@ -243,11 +261,11 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
 }  // namespace
 
 void addBatchCommand(std::vector<CliCommand>& out) {
-  out.push_back(
-      {"batch", kUsage,
-       "set up printer after printer as they arrive on the network's factory address or on "
-       "matching serial ports: the profile plus each printer's own name and serial number",
-       false, batchCommand});
+  out.push_back({"batch", kUsage,
+                 "set up printer after printer as they arrive on the network's factory address, on "
+                 "matching serial ports or by USB: the profile plus each printer's own name and "
+                 "serial number",
+                 false, batchCommand});
 }
 
 }  // namespace plenar::cli

@@ -178,6 +178,10 @@ std::vector<CommandDoc> makeDocs() {
         {"--serial-glob GLOB",
          "serial ports to watch, e.g. '/dev/ttyUSB*'; a port that appears is a printer "
          "(at --device-baud); with --net ADDR instead, the factory address"},
+        {"--usb-watch",
+         "watch USB instead: a printer that is plugged in and listed by the USB filter texts "
+         "of sysconfig.ini (else those with 811E) is set up through its three-part identifier"},
+        {"--usb-filter TEXT", "with --usb-watch, these filter texts instead (repeatable)"},
         {"--state FILE",
          "the counter: each number is written there before it is sent, so no two printers "
          "get one (default: batch/state.json in the state folder)"},

@@ -236,6 +236,7 @@ void Simulator::serviceLpt() {
 bool Simulator::handleSignal() {
   signalfd_siginfo info{};
   if (read(signalFd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return true;
+  if (info.ssi_signo == SIGUSR1 && usbPrinters_) usbPrinters_->start();
   if (info.ssi_signo == SIGUSR1 || info.ssi_signo == SIGUSR2) {
     if (usb_) {
       const bool in = info.ssi_signo == SIGUSR1;

@@ -53,7 +53,8 @@ bool parseUsbHostOption(const std::string& a, const std::function<const std::str
 const char* usbHostUsage() {
   return "  --usb-count N         N USB printers (1..15) attached at once, ports 1-1 .. 1-N,\n"
          "                        each with its own state (--state FILE: see below)\n"
-         "  --usb-stream N        N USB printers one after another: each arrives with a fresh\n"
+         "  --usb-stream N        N USB printers one after another, from SIGUSR1 on: each\n"
+         "                        arrives with a fresh\n"
          "                        state, leaves once it was talked to and then stayed idle\n"
          "                        (--usb-leave-idle-ms, default 1000), then after --usb-gap-ms\n"
          "                        (default 200) the next arrives\n"

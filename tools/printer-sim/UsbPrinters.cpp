@@ -88,16 +88,27 @@ UsbPrintersSetup usbPrintersSetup(const SimOptions& o) {
 UsbPrinters::UsbPrinters(Testbed& testbed, UsbPrintersSetup setup)
     : testbed_(testbed), setup_(std::move(setup)) {
   stopFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (stopFd_ < 0) throw std::runtime_error("eventfd failed");
+  startFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  if (stopFd_ < 0 || startFd_ < 0) {
+    if (stopFd_ >= 0) ::close(stopFd_);
+    if (startFd_ >= 0) ::close(startFd_);
+    throw std::runtime_error("eventfd failed");
+  }
   try {
-    const int atOnce = setup_.host.stream > 0 ? 1 : setup_.host.count;
+    const int atOnce = setup_.host.stream > 0 ? 0 : setup_.host.count;
     for (int n = 1; n <= atOnce; ++n) arrive(n);
     thread_ = std::thread(&UsbPrinters::serve, this);
   } catch (...) {
     units_.clear();
     ::close(stopFd_);
+    ::close(startFd_);
     throw;
   }
+}
+
+void UsbPrinters::start() {
+  const std::uint64_t one = 1;
+  (void)!::write(startFd_, &one, sizeof one);
 }
 
 UsbPrinters::~UsbPrinters() {
@@ -109,6 +120,7 @@ UsbPrinters::~UsbPrinters() {
     u->link.reset();
   }
   ::close(stopFd_);
+  ::close(startFd_);
 }
 
 void UsbPrinters::arrive(int number) {
@@ -178,7 +190,7 @@ int UsbPrinters::runTimers() {
   if (nextArrival_) {
     if (now >= *nextArrival_) {
       nextArrival_.reset();
-      arrive(units_.back()->number + 1);
+      arrive(units_.empty() ? 1 : units_.back()->number + 1);
     } else {
       soonest(timeout, msUntil(*nextArrival_, now));
     }
@@ -220,8 +232,16 @@ int UsbPrinters::runTimers() {
 
 void UsbPrinters::serve() {
   for (;;) {
-    const int timeout = runTimers();
-    std::vector<pollfd> fds{{stopFd_, POLLIN, 0}};
+    int timeout = -1;
+    try {
+      timeout = runTimers();
+    } catch (const std::exception& e) {
+      // A printer that cannot arrive (its record file, the testbed) ends the stream, not the
+      // simulator.
+      std::fprintf(stderr, "plenar-printer-sim: USB printers stop: %s\n", e.what());
+      return;
+    }
+    std::vector<pollfd> fds{{stopFd_, POLLIN, 0}, {startFd_, POLLIN, 0}};
     std::vector<Unit*> polled;
     for (auto& u : units_) {
       if (u->left) continue;
@@ -231,8 +251,16 @@ void UsbPrinters::serve() {
     const int ready = ::poll(fds.data(), fds.size(), timeout);
     if (ready < 0 && errno != EINTR) return;
     if (fds[0].revents != 0) return;
+    if (fds[1].revents != 0) {
+      std::uint64_t count;
+      (void)!::read(startFd_, &count, sizeof count);
+      if (setup_.host.stream > 0 && !started_) {
+        started_ = true;
+        nextArrival_ = Clock::now();
+      }
+    }
     for (std::size_t i = 0; i < polled.size(); ++i) {
-      if (fds[i + 1].revents != 0) service(*polled[i]);
+      if (fds[i + 2].revents != 0) service(*polled[i]);
     }
   }
 }

@@ -37,12 +37,16 @@ UsbPrintersSetup usbPrintersSetup(const SimOptions& options);
 // Threads: construct and destroy on one thread; the printers live on the serving thread.
 class UsbPrinters {
  public:
-  // Plugs the printers in (the first of a stream) and starts serving. Throws std::runtime_error.
+  // Plugs the printers in and starts serving; a stream waits for start(). Throws
+  // std::runtime_error.
   UsbPrinters(Testbed& testbed, UsbPrintersSetup setup);
   // Stops serving, saves every printer's state and unplugs those still attached.
   ~UsbPrinters();
   UsbPrinters(const UsbPrinters&) = delete;
   UsbPrinters& operator=(const UsbPrinters&) = delete;
+
+  // The stream's first printer arrives (nothing once the stream has started). Any thread.
+  void start();
 
  private:
   struct Unit;
@@ -57,6 +61,8 @@ class UsbPrinters {
   UsbPrintersSetup setup_;
   std::vector<std::unique_ptr<Unit>> units_;  // every printer so far, in order of arrival
   int stopFd_ = -1;
+  int startFd_ = -1;
+  bool started_ = false;  // the stream's first printer was sent on its way
   std::optional<std::chrono::steady_clock::time_point> nextArrival_;
   std::thread thread_;
 };
