@@ -43,7 +43,6 @@ class UsbWatch : public ArrivalWatch {
     }
     return out;
   }
-  void ignoreAttached() override { attachedNow(); }
 
   std::optional<LinkSnapshot> arrival() override {
     const bool due =

@@ -37,14 +37,16 @@ std::vector<QJsonObject> reportLines(const std::string& path) {
 }
 
 struct UsbBench {
-  explicit UsbBench(std::vector<std::string> simArgs) : sim(options(std::move(simArgs))) {
+  // Each printer's state in dir/state-N.json.
+  explicit UsbBench(std::vector<std::string> simArgs) : sim(options(dir, std::move(simArgs))) {
     dir.write("shop.ini", kProfile);
   }
-  static SimProcess::Options options(std::vector<std::string> args) {
+  static SimProcess::Options options(const TempDir& dir, std::vector<std::string> args) {
     SimProcess::Options o;
     o.serial = false;
     o.usb = "1234:811E";
     o.extraArgs = std::move(args);
+    o.extraArgs.insert(o.extraArgs.end(), {"--state", dir.file("state-{n}.json")});
     return o;
   }
   // plenar batch under the preload; `before` runs in the background as it starts.
@@ -62,18 +64,16 @@ struct UsbBench {
   }
   // Printer n's settings as the simulator keeps them.
   QJsonObject settings(int n) const {
-    return readJson(sim.dir() + "/state-" + std::to_string(n) + ".json")
-        .value("settings")
-        .toObject();
+    return readJson(dir.file("state-" + std::to_string(n) + ".json")).value("settings").toObject();
   }
 
+  TempDir dir;  // first: the simulator writes into it
   SimProcess sim;
-  TempDir dir;
 };
 
 TEST(UsbBatch, TenPrintersInARowEachWithItsOwnNumberOnePulledPartWay) {
-  UsbBench bench({"--usb-stream", "10", "--usb-pull", "4:3", "--usb-leave-idle-ms", "300",
-                  "--usb-gap-ms", "100"});
+  UsbBench bench({"--stream", "10", "--stream-pull", "4:3", "--stream-idle-ms", "300",
+                  "--stream-gap-ms", "100"});
   ProgramRun r = bench.batch("--serial-from 100 --step 3 --count 10",
                              "sleep 0.5; kill -USR1 " + std::to_string(bench.sim.pid()));
   EXPECT_EQ(r.exitCode, 1) << r.output << bench.dir.read("stderr.txt");  // one printer failed

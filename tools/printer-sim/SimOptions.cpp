@@ -139,6 +139,9 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
     }
   }
   if (o.serialLink.empty() && !o.udp && !o.usb && o.lpt == 0) o.udp = kDefaultUdp;
+  if (o.usb && o.stream.count > 0 && o.stateFile.find("{n}") != std::string::npos) {
+    takeUsbStream(o.stream, o.usbHost, o.stateFile, o.recordFile);
+  }
   if (o.stream.count > 0 && o.stateFile.find("{n}") == std::string::npos) {
     throw std::invalid_argument("--stream needs --state with {n}: each printer has its own state");
   }

@@ -76,8 +76,8 @@ UsbPrintersSetup usbPrintersSetup(const SimOptions& o) {
   UsbPrintersSetup s;
   s.model = parseUsbVidPid(o.usb.value_or(kDefaultUsb));
   s.host = o.usbHost;
-  s.statePattern = o.stateFile;
-  s.recordPattern = o.recordFile;
+  s.statePattern = o.usbHost.statePattern.empty() ? o.stateFile : o.usbHost.statePattern;
+  s.recordPattern = o.usbHost.recordPattern.empty() ? o.recordFile : o.usbHost.recordPattern;
   s.printer.bootEnabled = o.boot;
   s.printer.readChunk = o.readChunk;
   s.modelTag = o.model;
@@ -135,7 +135,7 @@ void UsbPrinters::arrive(int number) {
   const int rate = codeToRate(u->state.settings.baudCode).value_or(9600);
   u->printer = std::make_unique<Printer>(u->state, setup_.printer, u->recorder, rate);
   UsbPrinterIdentity id = setup_.model;
-  id.serial = numbered(setup_.host.serialPattern, number);
+  id.serial = streamPath(setup_.host.serialPattern, number);
   // One printer of a stream is attached at a time, so ports come round again.
   id.port = 1 + (number - 1) % kMaxUsbPrintersAtOnce;
   u->link = std::make_unique<UsbLink>(testbed_, id);
