@@ -10,9 +10,8 @@ namespace plenar {
 namespace {
 
 // glibc unloads a converter's module (GB18030.so, GBK.so) when its last descriptor closes and
-// maps it again for the next one: reading a profile and the language files mapped and unmapped
-// them a dozen times, a sixth of the time of an apply that sends nothing. One descriptor of each
-// direction stays open for the whole process (reachable, never closed), so opening is cheap.
+// maps it again for the next one: one descriptor of each direction stays open for the whole
+// process (reachable, never closed), so that threads that come and go do not map them again.
 void keepConvertersLoaded() {
   static const iconv_t toUtf8 = iconv_open("UTF-8", "GB18030");
   static const iconv_t toGbk = iconv_open("GBK", "UTF-8");
@@ -20,8 +19,11 @@ void keepConvertersLoaded() {
   (void)toGbk;
 }
 
-// One iconv descriptor per call keeps the functions reentrant; with the modules kept loaded,
-// opening one is cheap.
+// Opening a descriptor costs more than converting a line (glibc looks the converter up in its
+// cache and sets up its steps): a profile or a language file converts one value at a time, and
+// opening one for each value took a quarter of reading a language file. Each thread keeps one
+// descriptor per direction for its whole life, so the functions stay reentrant; every use starts
+// from the initial shift state, whatever the last use left behind.
 class Iconv {
  public:
   Iconv(const char* to, const char* from) : cd_((keepConvertersLoaded(), iconv_open(to, from))) {
@@ -35,6 +37,7 @@ class Iconv {
   // and skips `skip(in)` input bytes.
   template <typename Skip>
   std::string convert(std::string_view input, std::string_view replacement, Skip skip) {
+    reset();
     std::string out;
     out.reserve(input.size() * 2 + 8);
     char* in = const_cast<char*>(input.data());
@@ -52,7 +55,7 @@ class Iconv {
       size_t n = skip(std::string_view(in, inLeft));
       in += n;
       inLeft -= n;
-      iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+      reset();
     }
     return out;
   }
@@ -61,6 +64,7 @@ class Iconv {
   // lacks or bytes that are not the source encoding; EINVAL: a sequence cut short at the end);
   // npos when the whole input converts.
   size_t firstFailure(std::string_view input) {
+    reset();
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
     char buffer[1024];
@@ -75,8 +79,20 @@ class Iconv {
   }
 
  private:
+  void reset() { iconv(cd_, nullptr, nullptr, nullptr, nullptr); }
+
   iconv_t cd_;
 };
+
+Iconv& gbkDecoder() {
+  thread_local Iconv cd("UTF-8", "GB18030");
+  return cd;
+}
+
+Iconv& gbkEncoder() {
+  thread_local Iconv cd("GBK", "UTF-8");
+  return cd;
+}
 
 size_t utf8SequenceLength(std::string_view s) {
   unsigned char c = static_cast<unsigned char>(s[0]);
@@ -105,22 +121,19 @@ bool isAscii(std::string_view text) {
 
 std::string gbkToUtf8(std::string_view gbk) {
   if (isAscii(gbk)) return std::string(gbk);
-  Iconv cd("UTF-8", "GB18030");
-  return cd.convert(gbk, "\xEF\xBF\xBD", [](std::string_view rest) {
+  return gbkDecoder().convert(gbk, "\xEF\xBF\xBD", [](std::string_view rest) {
     return rest.size() >= 2 && isGbkLead(static_cast<unsigned char>(rest[0])) ? 2 : 1;
   });
 }
 
 std::string utf8ToGbk(std::string_view utf8) {
   if (isAscii(utf8)) return std::string(utf8);
-  Iconv cd("GBK", "UTF-8");
-  return cd.convert(utf8, "?", utf8SequenceLength);
+  return gbkEncoder().convert(utf8, "?", utf8SequenceLength);
 }
 
 std::size_t firstNonGbk(std::string_view utf8) {
   if (isAscii(utf8)) return std::string_view::npos;
-  Iconv cd("GBK", "UTF-8");
-  return cd.firstFailure(utf8);
+  return gbkEncoder().firstFailure(utf8);
 }
 
 std::string_view gbkPrefix(std::string_view gbk, std::size_t maxBytes) {

@@ -2,6 +2,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
+#include <thread>
+#include <vector>
+
 #include "TempDir.h"
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
@@ -109,6 +113,46 @@ TEST(Gbk, FirstNonGbkFindsWhatWouldBecomeAQuestionMark) {
       EXPECT_EQ(gbkToUtf8(utf8ToGbk(c.text)), c.text);
     }
   }
+}
+
+// Each thread converts through descriptors it keeps: a conversion that stopped at a broken or
+// cut-off sequence must not change the next one, in this thread or another.
+TEST(Gbk, ConversionsInTurnAndInThreadsGiveTheSameResults) {
+  const std::size_t none = std::string::npos;
+  struct Case {
+    std::function<std::string()> run;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {[] { return gbkToUtf8("A\xC1"); }, "A\xEF\xBF\xBD"},
+      {[] { return gbkToUtf8("\xC1\xAC\xBD\xD3"); }, "连接"},
+      {[] { return utf8ToGbk("pw\xC3"); }, "pw?"},
+      {[] { return utf8ToGbk("连接"); }, "\xC1\xAC\xBD\xD3"},
+      {[] { return std::to_string(firstNonGbk("pw\xC3")); }, "2"},
+      {[] { return std::to_string(firstNonGbk("蓝牙")); }, std::to_string(none)},
+      {[] {
+         return utf8ToGbk(
+             "a\xFF"
+             "b");
+       },
+       "a?b"},
+      {[] { return gbkToUtf8("\x80\xFF\xFF\xC1\xAC"); }, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD连"},
+  };
+  auto runAll = [&](int rounds, std::vector<std::string>& failures) {
+    for (int r = 0; r < rounds; ++r) {
+      for (std::size_t i = 0; i < cases.size(); ++i) {
+        if (cases[i].run() != cases[i].expected) failures.push_back(std::to_string(i));
+      }
+    }
+  };
+  std::vector<std::string> alone;
+  runAll(2, alone);
+  EXPECT_TRUE(alone.empty()) << alone.front();
+  std::vector<std::vector<std::string>> perThread(4);
+  std::vector<std::thread> threads;
+  for (auto& f : perThread) threads.emplace_back([&] { runAll(200, f); });
+  for (auto& t : threads) t.join();
+  for (const auto& f : perThread) EXPECT_TRUE(f.empty()) << "case " << f.front();
 }
 
 TEST(Gbk, PrefixNeverSplitsADoubleByteCharacter) {
