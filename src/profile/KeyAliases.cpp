@@ -20,9 +20,8 @@ const std::vector<KeyAlias>& keyAliases() {
 }
 
 const char* keyOfAlias(std::string_view alias) {
-  const std::string lower = asciiLower(std::string(alias));
   for (const KeyAlias& a : keyAliases()) {
-    if (asciiLower(a.alias) == lower) return a.key;
+    if (equalLowered(a.alias, alias)) return a.key;
   }
   return nullptr;
 }

@@ -22,7 +22,7 @@ namespace {
 inline constexpr std::size_t kMaxProfileBytes = 1u << 20;
 
 bool equalNoCase(std::string_view a, std::string_view b) {
-  return asciiLower(std::string(a)) == asciiLower(std::string(b));
+  return equalLowered(a, b);
 }
 
 // "BlueToolthCmd" followed by a number.

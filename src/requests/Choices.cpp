@@ -15,6 +15,13 @@ std::string asciiLower(std::string s) {
   return s;
 }
 
+bool equalLowered(std::string_view a, std::string_view b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
 ChoiceList choicesOf(const std::vector<std::string>& items, ChoiceKeywords keywords,
                      bool indexAllowed) {
   ChoiceList list;
@@ -25,13 +32,12 @@ ChoiceList choicesOf(const std::vector<std::string>& items, ChoiceKeywords keywo
 }
 
 std::optional<int> matchChoice(const std::string& value, const ChoiceList& list) {
-  const std::string key = asciiLower(value);
   for (const auto& [word, item] : list.keywords) {
-    if (asciiLower(word) == key) return item;
+    if (equalLowered(word, value)) return item;
   }
   for (std::size_t i = 0; i < list.items.size(); ++i) {
     for (const auto& text : list.items[i]) {
-      if (!text.empty() && asciiLower(text) == key) return static_cast<int>(i);
+      if (!text.empty() && equalLowered(text, value)) return static_cast<int>(i);
     }
   }
   if (list.indexAllowed && !value.empty() && value.size() <= 3 &&

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,6 +31,9 @@ std::optional<int> matchChoice(const std::string& value, const ChoiceList& list)
 std::string describeChoices(const ChoiceList& list);
 
 std::string asciiLower(std::string s);
+// asciiLower(a) == asciiLower(b), without building either: keys and item texts are compared in
+// loops over whole tables.
+bool equalLowered(std::string_view a, std::string_view b);
 
 // cbb_Codepage's items, each also by the name before its description ("CP437", "ISO-8859-1")
 // where that name belongs to one item only; indexes 0..52.
