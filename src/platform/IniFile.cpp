@@ -132,6 +132,18 @@ std::optional<std::string> IniDocument::find(std::string_view section, std::stri
   return valueOf(lines_[k].raw);
 }
 
+std::vector<std::pair<std::string, std::string>> IniDocument::sectionValues(
+    std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> out;
+  const auto s = sectionIndex(utf8ToGbk(section));
+  if (s < 0) return out;
+  for (size_t i = s + 1; i < lines_.size() && !lines_[i].isSection; ++i) {
+    if (!lines_[i].name.empty())
+      out.emplace_back(gbkToUtf8(lines_[i].name), valueOf(lines_[i].raw));
+  }
+  return out;
+}
+
 std::vector<IniDocument::Entry> IniDocument::entries() const {
   std::vector<Entry> out;
   std::string section;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/SafeFiles.h"
@@ -25,6 +26,10 @@ class IniDocument {
   static IniDocument parse(std::string_view bytes);
 
   std::optional<std::string> find(std::string_view section, std::string_view key) const;
+  // Every key of `section` with its value, in file order, as find() sees them: the first section
+  // of that name, a key given twice twice (find() takes the first). One pass for readers that
+  // want many keys of one section.
+  std::vector<std::pair<std::string, std::string>> sectionValues(std::string_view section) const;
   std::string readString(std::string_view section, std::string_view key,
                          std::string_view def) const;
   // A value that is not a whole integer (decimal, or hex with 0x or $) reads as `def`.

@@ -141,9 +141,8 @@ std::span<const KeyValues> keyValueTable() {
 }
 
 const KeyValues* keyValuesOf(std::string_view key) {
-  const std::string k = asciiLower(std::string(key));
   for (const KeyValues& v : keyValueTable()) {
-    if (asciiLower(v.key) == k) return &v;
+    if (equalLowered(v.key, key)) return &v;
   }
   return nullptr;
 }
@@ -165,12 +164,23 @@ ChoiceList choiceListOf(const KeyValues& v, const std::vector<IniDocument>& lang
   }
   const OptionListDef& def = listDef(v.list);
   for (int i = 0; i < def.size; ++i) {
-    std::vector<std::string> texts{optionEntry(v.list, i),
-                                   def.entries[static_cast<std::size_t>(i)]};
-    for (const IniDocument& doc : languages) {
-      if (auto t = doc.find(def.section, std::to_string(i))) texts.push_back(*t);
+    list.items.push_back(
+        {optionEntry(v.list, i), std::string(def.entries[static_cast<std::size_t>(i)])});
+  }
+  // Each file's section once, not once per item. The keys are the items' indexes; the first of
+  // a key given twice counts, as for find().
+  std::vector<std::string> keys;
+  for (std::size_t i = 0; i < list.items.size(); ++i) keys.push_back(std::to_string(i));
+  for (const IniDocument& doc : languages) {
+    std::vector<bool> given(list.items.size(), false);
+    for (const auto& [key, text] : doc.sectionValues(def.section)) {
+      for (std::size_t i = 0; i < list.items.size(); ++i) {
+        if (!given[i] && key == keys[i]) {
+          list.items[i].push_back(text);
+          given[i] = true;
+        }
+      }
     }
-    list.items.push_back(std::move(texts));
   }
   return list;
 }

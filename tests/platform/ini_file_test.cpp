@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -82,6 +83,32 @@ TEST(IniFile, ValuesAreGbkInTheFileAndUtf8InTheProgram) {
   ASSERT_TRUE(ini.writeString("String", "sConnectOKstr", "连接成功"));
   EXPECT_EQ(dir.read("g.ini"), "[String]\nsConnectOKstr=\xC1\xAC\xBD\xD3\xB3\xC9\xB9\xA6\n");
   EXPECT_EQ(ini.readString("String", "sConnectOKstr", ""), "连接成功");
+}
+
+// What a reader of many keys of one section gets in one pass is what find() gives key by key.
+TEST(IniFile, SectionValuesAreWhatFindSees) {
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
+  const IniDocument doc = IniDocument::parse(
+      "[Flow control]\r\n0=XON/XOFF\r\n; 1=comment\r\n 1 = \"Hardware\" \r\n0=second\r\n"
+      "junk line\r\n2=\xC1\xAC\xBD\xD3\r\n[flow CONTROL]\r\n3=later\r\n[Other]\r\n4=x\r\n");
+  struct Case {
+    const char* section;
+    Pairs expected;
+  };
+  for (const Case& c :
+       {Case{"FLOW control",
+             {{"0", "XON/XOFF"}, {"1", "Hardware"}, {"0", "second"}, {"2", "连接"}}},
+        Case{"Other", {{"4", "x"}}}, Case{"None", {}}}) {
+    SCOPED_TRACE(c.section);
+    const Pairs got = doc.sectionValues(c.section);
+    EXPECT_EQ(got, c.expected);
+    // find() takes the first of a key given twice.
+    for (auto it = got.rbegin(); it != got.rend(); ++it) {
+      const auto first =
+          std::find_if(got.begin(), got.end(), [&](const auto& p) { return p.first == it->first; });
+      EXPECT_EQ(doc.find(c.section, it->first), first->second) << it->first;
+    }
+  }
 }
 
 TEST(Gbk, RoundTripAndBrokenInput) {
