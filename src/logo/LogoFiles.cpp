@@ -92,7 +92,9 @@ class ImageOnce {
                   out.begin() + static_cast<std::ptrdiff_t>(end));
       return image;
     }
-    std::optional<LogoImage> decoded = LogoImage::load(path);
+    // An image the size fields cannot describe is refused before its dots are decoded: a row
+    // of half a million dots decodes for nothing.
+    std::optional<LogoImage> decoded = LogoImage::load(path, 0xFFFF);
     if (!decoded) {
       seen_[path] = std::nullopt;
       return std::nullopt;

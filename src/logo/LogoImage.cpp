@@ -14,7 +14,7 @@ LogoImage::LogoImage(int width, int height)
       height_(height < 0 ? 0 : height),
       dots_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), 0) {}
 
-std::optional<LogoImage> LogoImage::load(const std::string& path) {
+std::optional<LogoImage> LogoImage::load(const std::string& path, std::uint32_t maxSideBytes) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return std::nullopt;
 
@@ -26,10 +26,11 @@ std::optional<LogoImage> LogoImage::load(const std::string& path) {
     if (e.kind() == InputFileError::Kind::Missing) return std::nullopt;
     throw LogoError(e.what());
   }
-  return decode(bytes, path);
+  return decode(bytes, path, maxSideBytes);
 }
 
-LogoImage LogoImage::decode(std::string_view bytes, const std::string& path) {
+LogoImage LogoImage::decode(std::string_view bytes, const std::string& path,
+                            std::uint32_t maxSideBytes) {
   BmpHeader header;
   try {
     header = readBmpHeader(bytes);
@@ -39,10 +40,13 @@ LogoImage LogoImage::decode(std::string_view bytes, const std::string& path) {
   // A header may announce any size in a few bytes (run-length data); an image many times
   // larger than the logo memory is refused before it is decoded, whichever its row order.
   if (header.dots() > kMaxLogoDots) throw LogoError("BMP image too large: " + path);
-
-  LogoImage logo(header.width, header.height);
-  logo.dots_ = bmpDots(bytes, header);
-  return logo;
+  const auto sideBytes = [](std::int32_t dots) {
+    return (static_cast<std::uint32_t>(dots) + 7) / 8;
+  };
+  if (sideBytes(header.width) > maxSideBytes || sideBytes(header.height) > maxSideBytes) {
+    throw LogoError("BMP image too large: " + path);
+  }
+  return LogoImage(header.width, header.height, bmpDots(bytes, header));
 }
 
 std::vector<std::uint8_t> LogoImage::rowRaster() const {

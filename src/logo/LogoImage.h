@@ -36,9 +36,14 @@ class LogoImage {
   // order). Dark pixels become dots, light ones do not (bmpDots says exactly which). nullopt
   // when the file does not exist; LogoError when it exists but is not a readable BMP, ends
   // before its pixel data, is not a regular file or is larger than kMaxBmpFileBytes.
-  static std::optional<LogoImage> load(const std::string& path);
+  // `maxSideBytes`: an image with more bytes per row (wb) or more bands (hb) is refused, with
+  // the same "BMP image too large" text, before its dots are decoded.
+  static std::optional<LogoImage> load(const std::string& path,
+                                       std::uint32_t maxSideBytes = kAnySide);
   // The same for the bytes of a file; `path` only names it in messages.
-  static LogoImage decode(std::string_view bytes, const std::string& path);
+  static LogoImage decode(std::string_view bytes, const std::string& path,
+                          std::uint32_t maxSideBytes = kAnySide);
+  static constexpr std::uint32_t kAnySide = UINT32_MAX;
 
   int width() const { return width_; }
   int height() const { return height_; }
@@ -59,6 +64,9 @@ class LogoImage {
   std::vector<std::uint8_t> columnRaster() const;
 
  private:
+  LogoImage(int width, int height, std::vector<std::uint8_t> dots)
+      : width_(width), height_(height), dots_(std::move(dots)) {}
+
   int width_;
   int height_;
   std::vector<std::uint8_t> dots_;  // one per pixel, row by row

@@ -192,6 +192,50 @@ TEST_F(LogoFilesTest, UnreadableImageStopsTheBuild) {
   EXPECT_FALSE(fs::exists(path("1.bin")));
 }
 
+// The size fields hold 65535 bytes per row and 65535 bands: a run-length BMP of a few hundred
+// bytes may announce a row of more dots than that, in either row order. It is refused, in both
+// files, with the image's name; a side that fits is built.
+TEST_F(LogoFilesTest, SidesBeyondTheSizeFieldsAreRefused) {
+  auto rle8 = [](std::int32_t width, std::int32_t height) {
+    std::string b = "BM";
+    auto le32 = [&b](std::uint32_t v) {
+      for (int i = 0; i < 4; ++i) b += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    le32(14 + 40 + 8 + 2);
+    le32(0);
+    le32(14 + 40 + 8);
+    le32(40);
+    le32(static_cast<std::uint32_t>(width));
+    le32(static_cast<std::uint32_t>(height));
+    b += std::string("\x01\x00\x08\x00", 4);           // 1 plane, 8 bits per pixel
+    le32(1);                                           // RLE8
+    for (int i = 0; i < 5; ++i) le32(i == 3 ? 2 : 0);  // two colours
+    le32(0x000000);
+    le32(0xFFFFFF);
+    return b + std::string("\x00\x01", 2);  // end of bitmap
+  };
+  struct Case {
+    std::int32_t width, height;
+    bool refused;
+  };
+  for (const Case& c : {Case{524280, 1, false}, Case{524281, 1, true}, Case{8, 524281, true},
+                        Case{8, -524281, true}, Case{1, 524280, false}}) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    const std::string p = path("side.bmp");
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << rle8(c.width, c.height);
+    for (bool raw : {false, true}) {
+      try {
+        const LogoFile file = raw ? buildNvLogoFile({p}) : buildFramedLogoFile({p});
+        EXPECT_FALSE(c.refused) << "built";
+        EXPECT_EQ(file.imagesWritten, 1);
+      } catch (const LogoError& e) {
+        EXPECT_TRUE(c.refused) << e.what();
+        EXPECT_EQ(std::string(e.what()), "BMP image too large: " + p);
+      }
+    }
+  }
+}
+
 TEST_F(LogoFilesTest, LanguageTextIsNotAFormatString) {
   setText(TextId::sDnLogFileMsg, "%s %n too large: %d KB, %d");
   EXPECT_EQ(logoTooLargeText(), "%s %n too large: 256 KB, %d");
