@@ -24,6 +24,7 @@
 #include "ui/QtText.h"
 #include "ui/TFrmMain.h"
 #include "ui/para/ApplyProgressDialog.h"
+#include "ui/para/BatchDialog.h"
 #include "ui/para/ParaDefault.h"
 #include "ui/para/ParaTab.h"
 #include "ui/para/ProfileGroupsDialog.h"
@@ -90,9 +91,29 @@ ProfileActions::ProfileActions(QWidget& window, TFrmMain& main, QStatusBar& stat
   openDialog_ = profileDialog("OpenProfileDialog", QFileDialog::AcceptOpen, &window);
   progress_ = new ApplyProgressDialog(&window);
   groupsDialog_ = new ProfileGroupsDialog(&window);
+
+  batch_ = toolButton("btn_Batch", QStringLiteral("批量配置..."),
+                      QStringLiteral("一台接一台地配置打印机：同一配置文件，各自的名称和序列号"),
+                      &statusBar);
+  statusBar.addPermanentWidget(batch_);
+  batchDialog_ = new BatchDialog(&window, main_, executor_);
+  batchDialog_->onRunning = [this](bool running) { hooks_.setRunning(running); };
+  connect(batch_, &QAbstractButton::clicked, this, [this] {
+    batchDialog_->setWindowTitle(titleOf(batch_));
+    batchDialog_->show();
+    batchDialog_->raise();
+    batchDialog_->activateWindow();
+  });
 }
 
-ProfileActions::~ProfileActions() = default;
+ProfileActions::~ProfileActions() {
+  // The bench's answers go through executor_: it ends first.
+  delete batchDialog_;
+}
+
+bool ProfileActions::applying() const {
+  return run_ != nullptr || (batchDialog_ != nullptr && batchDialog_->running());
+}
 
 void ProfileActions::setApplyEnabled(bool enabled) {
   apply_->setEnabled(enabled);
@@ -221,6 +242,7 @@ void ProfileActions::followLink() {
 }
 
 void ProfileActions::abandon() {
+  batchDialog_->stopBench();
   if (!run_) return;
   driver_->stop();
   executor_.drop();

@@ -20,6 +20,7 @@ class QWidget;
 namespace plenar {
 
 class ApplyProgressDialog;
+class BatchDialog;
 class ProfileGroupsDialog;
 class TFrmMain;
 
@@ -52,8 +53,9 @@ class ProfileActions : public QObject {
 
   void saveProfile();
   void applyProfile();
-  // True from an accepted apply until its end.
-  bool applying() const { return run_ != nullptr; }
+  // True from an accepted apply (or the start of a batch bench) until its end: the worker's
+  // reports are the run's.
+  bool applying() const;
   // The worker reported the command the apply posted (message 1026, or 1027 with its text).
   void commandReported(bool ok, const std::string& failureText);
   // The worker is idle again: the next action goes out.
@@ -80,6 +82,8 @@ class ProfileActions : public QObject {
   QFileDialog* openDialog_ = nullptr;
   ApplyProgressDialog* progress_ = nullptr;
   ProfileGroupsDialog* groupsDialog_ = nullptr;
+  QAbstractButton* batch_ = nullptr;
+  BatchDialog* batchDialog_ = nullptr;
 
   WorkerExecutor executor_;
   std::unique_ptr<ApplyRun> run_;
