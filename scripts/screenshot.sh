@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Captures the connection window and every tab of the parameter window, in Chinese and in English,
+# Captures the connection window, the batch bench dialog and every tab of the parameter window, in Chinese and in English,
 # to docs/screenshots/ (PNG), with the
 # application running under a virtual X server (xvfb-run). The window saves itself
 # (--screenshot) once it has been laid out and painted, then the application exits.
@@ -27,6 +27,8 @@ shoot() {
 }
 shoot 0 connection-window-zh.png
 shoot 1 connection-window-en.png
+shoot 0 batch-dialog-zh.png --batch-dialog
+shoot 1 batch-dialog-en.png --batch-dialog
 tabs=(basic bluetooth wifi network infrared program blackmark product)
 for i in "${!tabs[@]}"; do
   shoot 0 "parameters-${tabs[$i]}-zh.png" --parameter-tab="$i"

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTabWidget>
@@ -53,7 +54,10 @@ int main(int argc, char** argv) {
       QStringLiteral("parameter-tab"),
       QStringLiteral("With --screenshot: show the parameter window at tab N (from 0) instead."),
       QStringLiteral("N"));
-  parser.addOptions({dir, screenshot, language, parameterTab});
+  QCommandLineOption batchDialog(
+      QStringLiteral("batch-dialog"),
+      QStringLiteral("With --screenshot: show the batch bench dialog of the parameter window."));
+  parser.addOptions({dir, screenshot, language, parameterTab, batchDialog});
   parser.process(app);
 
   plenar::TFrmMain::Options options;
@@ -76,6 +80,14 @@ int main(int argc, char** argv) {
         tabs->setCurrentIndex(parser.value(parameterTab).toInt());
       }
       shown = &parameters;
+    }
+    if (parser.isSet(batchDialog)) {
+      window.hide();
+      parameters.showModal();
+      if (auto* batch = parameters.findChild<QAbstractButton*>(QStringLiteral("btn_Batch"))) {
+        batch->click();
+      }
+      if (auto* dialog = parameters.findChild<QDialog*>(QStringLiteral("FrmBatch"))) shown = dialog;
     }
     // Let the layout settle and the first paint happen before grabbing.
     QTimer::singleShot(500, shown, [shown, file] {

@@ -235,9 +235,18 @@ void BatchDialog::stopBench() {
   step();
 }
 
-void BatchDialog::refresh() {
+void BatchDialog::showEvent(QShowEvent* event) {
+  setColumnTitles();
+  QDialog::showEvent(event);
+}
+
+void BatchDialog::setColumnTitles() {
   printers_->setHeaderLabels(
       {word(columnWords_, 0), word(columnWords_, 1), word(columnWords_, 2), word(columnWords_, 3)});
+}
+
+void BatchDialog::refresh() {
+  setColumnTitles();
   printers_->clear();
   auto row = [this](const BatchPrinter& p, int status) {
     auto* item = new QTreeWidgetItem(printers_);

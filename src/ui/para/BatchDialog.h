@@ -41,12 +41,17 @@ class BatchDialog : public QDialog {
   // Told true at the start of a bench and false at its end (the window's action buttons).
   std::function<void(bool)> onRunning;
 
+ protected:
+  // The column titles follow the language in force when the dialog opens.
+  void showEvent(QShowEvent* event) override;
+
  private:
   void start();
   void step();
   std::unique_ptr<ArrivalWatch> watchOf(const LinkSnapshot& link) const;
   void onGuiThread(unsigned generation, std::function<void()> f);
   void refresh();
+  void setColumnTitles();
   void finish();
   void say(const QString& text);
 
