@@ -39,7 +39,8 @@ EXPECTED = [
     (('settings', 'bluetooth', 'password'), 'bt-secret-15'),
 ]
 
-USB_ID = 'VID_1234&PID_811E'
+# The printer as list-usb shows it: the simulator's USB printer has the serial number PLENAR0001.
+USB_ID = 'VID_1234&PID_811E&SN_PLENAR0001'
 PRELOAD = 'libumockdev-preload.so.0'
 
 
