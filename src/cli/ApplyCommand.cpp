@@ -105,68 +105,32 @@ ActionDriver::Execute sessionExecute(std::optional<CliSession>& started, const C
   };
 }
 
-int applyCommand(const CommonOptions& o, ArgList& args) {
-  const bool plan = args.takeFlag("--plan");
-  const bool check = args.takeFlag("--check");
-  const bool force = args.takeFlag("--force");
-  const bool verify = args.takeFlag("--verify");
-  const bool forceFirmware = args.takeFlag("--force-firmware");
+// The lock wait of --wait: seconds from 0 to 86400.
+double waitOption(const std::optional<std::string>& w) {
+  if (!w) return kDefaultLockWaitSeconds;
+  char* end = nullptr;
+  const double wait = std::strtod(w->c_str(), &end);
+  if (w->empty() || *end != '\0' || !std::isfinite(wait) || wait < 0 || wait > 86400) {
+    throw UsageError("--wait takes seconds from 0 to 86400, not '" + *w + "'", "option-value");
+  }
+  return wait;
+}
+
+// The record an apply reads and replaces: --record, else the link's own in the state folder
+// (or of the same name in --record-dir: one record per printer link).
+std::string recordPathOption(const CommonOptions& o, ArgList& args) {
   const std::string record = recordOption(args.takeOption("--record"));
   const auto recordDir = args.takeOption("--record-dir");
   if (recordDir && (recordDir->empty() || !record.empty())) {
     throw UsageError("--record-dir takes a folder, and not with --record", "option-value");
   }
-  double wait = kDefaultLockWaitSeconds;
-  if (auto w = args.takeOption("--wait")) {
-    char* end = nullptr;
-    wait = std::strtod(w->c_str(), &end);
-    if (w->empty() || *end != '\0' || !std::isfinite(wait) || wait < 0 || wait > 86400) {
-      throw UsageError("--wait takes seconds from 0 to 86400, not '" + *w + "'", "option-value");
-    }
-  }
-  std::optional<DeviceIdentity> device;
-  if (auto d = args.takeOptionPair("--device")) device = DeviceIdentity{d->first, d->second};
-  std::vector<std::string> overrides;
-  while (auto set = args.takeOption("--set")) overrides.push_back(*set);
-  const auto p = args.expect(1, kUsage);
-  if (plan && check) throw UsageError("--plan and --check: choose one", "conflicting-options");
+  const std::string path = record.empty() ? defaultRecordPath(o.paths.stateDir, o.link) : record;
+  if (!recordDir) return path;
+  return pathIn(*recordDir, std::filesystem::path(path).filename().string());
+}
 
-  Profile profile = loadProfile(p[0]);
-  applySettingOverrides(profile, overrides);
-  ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(o.paths), device);
-  ApplyOptions options;
-  options.link = o.link;
-  options.recordPath = record.empty() ? defaultRecordPath(o.paths.stateDir, o.link) : record;
-  if (recordDir) {
-    // The same file name as in the state folder: one record per printer link.
-    options.recordPath =
-        pathIn(*recordDir, std::filesystem::path(options.recordPath).filename().string());
-  }
-  options.stateDir = o.paths.stateDir;
-  options.force = force;
-  options.verify = verify;
-  options.forceFirmware = forceFirmware;
-  if (!plan && !check) options.lockWaitSeconds = wait;
-  ApplyRun run(profile, std::move(groups), options);
-
-  if ((plan || check) && run.error()) {
-    const auto& e = *run.error();
-    o.report->setError(e.kind, e.message, e.detail, e.group, 0, e.code);
-    std::fprintf(stderr, "%s\n", e.message.c_str());
-    return kExitFailed;
-  }
-  if (plan || check) {
-    // Nothing is sent: the plan, and with --check what the record says would change.
-    Json result = applyPlanJson(run, check);
-    if (!o.json) printPlan(result, check);
-    o.report->result() = std::move(result);
-    return kExitDone;
-  }
-
-  // With a record that matches every group nothing is sent, and the engine is not even started.
-  std::optional<CliSession> session;
-  driveToEnd(run, sessionExecute(session, o), sleepThen);
-  session.reset();
+// What became of the run: its document, the notes and error on stderr, a summary on stdout.
+int reportApply(const CommonOptions& o, const ApplyRun& run) {
   if (!run.modelTag().empty()) o.report->setModelTag(run.modelTag());
   Json result = applyResultJson(run);
   for (const Json& note : result["notes"]) {
@@ -195,6 +159,49 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   if (!run.error()) return kExitDone;
   // A program for another model, like every input a check refuses, is the data's fault.
   return run.error()->kind == FailureKind::Refused ? kExitRefused : kExitFailed;
+}
+
+int applyCommand(const CommonOptions& o, ArgList& args) {
+  const bool plan = args.takeFlag("--plan");
+  const bool check = args.takeFlag("--check");
+  ApplyOptions options;
+  options.link = o.link;
+  options.stateDir = o.paths.stateDir;
+  options.force = args.takeFlag("--force");
+  options.verify = args.takeFlag("--verify");
+  options.forceFirmware = args.takeFlag("--force-firmware");
+  options.recordPath = recordPathOption(o, args);
+  const double wait = waitOption(args.takeOption("--wait"));
+  std::optional<DeviceIdentity> device;
+  if (auto d = args.takeOptionPair("--device")) device = DeviceIdentity{d->first, d->second};
+  std::vector<std::string> overrides;
+  while (auto set = args.takeOption("--set")) overrides.push_back(*set);
+  const auto p = args.expect(1, kUsage);
+  if (plan && check) throw UsageError("--plan and --check: choose one", "conflicting-options");
+  if (!plan && !check) options.lockWaitSeconds = wait;
+
+  Profile profile = loadProfile(p[0]);
+  applySettingOverrides(profile, overrides);
+  ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(o.paths), device);
+  ApplyRun run(profile, std::move(groups), options);
+  if ((plan || check) && run.error()) {
+    const auto& e = *run.error();
+    o.report->setError(e.kind, e.message, e.detail, e.group, 0, e.code);
+    std::fprintf(stderr, "%s\n", e.message.c_str());
+    return kExitFailed;
+  }
+  if (plan || check) {
+    // Nothing is sent: the plan, and with --check what the record says would change.
+    Json result = applyPlanJson(run, check);
+    if (!o.json) printPlan(result, check);
+    o.report->result() = std::move(result);
+    return kExitDone;
+  }
+  // With a record that matches every group nothing is sent, and the engine is not even started.
+  std::optional<CliSession> session;
+  driveToEnd(run, sessionExecute(session, o), sleepThen);
+  session.reset();
+  return reportApply(o, run);
 }
 
 }  // namespace

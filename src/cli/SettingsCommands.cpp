@@ -214,30 +214,62 @@ void addBasicCommands(std::vector<CliCommand>& out) {
       }));
 }
 
+BuildResult bluetoothRequest(ArgList& a) {
+  BluetoothFields f;
+  using F = FieldFilter;
+  f.name = edit(a.takeOption("--name"), "--name", F::Any, field::kNameChars).value_or("");
+  f.dualName =
+      edit(a.takeOption("--dual-name"), "--dual-name", F::Any, field::kNameChars).value_or("");
+  f.password = edit(takePassword(a), "--password", F::Any, field::kBluetoothPswChars).value_or("");
+  if (auto v = edit(a.takeOption("--model"), "--model", F::Digits)) f.model = *v;
+  if (auto v = a.takeOption("--mode")) {
+    f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode),
+                            {{"none", 0}, {"single", 1}, {"dual", 2}});
+  }
+  if (auto v = a.takeOption("--auth")) {
+    f.authItem = chooseItem(*v, "--auth", itemsOf(OptionList::BluetoothPswCheck));
+  }
+  a.expect(0, "bluetooth [options]");
+  return buildSetBluetooth(f);
+}
+
+BuildResult stationRequest(ArgList& a) {
+  StationFields f;
+  using F = FieldFilter;
+  f.ssid = edit(a.takeOption("--ssid"), "--ssid", F::Any, field::kWifiChars).value_or("");
+  f.password = edit(takePassword(a), "--password", F::Any, field::kWifiChars).value_or("");
+  bool dhcp = a.takeFlag("--dhcp");
+  auto ip = a.takeOption("--ip");
+  auto mask = a.takeOption("--mask");
+  auto gateway = a.takeOption("--gateway");
+  if (dhcp && (ip || mask || gateway)) {
+    throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway", "conflicting-options");
+  }
+  if (auto v = edit(a.takeOption("--port"), "--port", F::Digits)) f.port = *v;
+  a.expect(0, "wifi-sta [options]");
+  f.addressing = dhcp ? StationAddressing::Dynamic : StationAddressing::Static;
+  if (ip) f.ip = *ip;
+  if (mask) f.mask = *mask;
+  if (gateway) f.gateway = *gateway;
+  if (!dhcp) {
+    // The check on leaving the field first, with the window's own message; then what the
+    // key filter would have kept out.
+    checkField(AddressField::StationIp, f.ip);
+    checkField(AddressField::StationMask, f.mask);
+    checkField(AddressField::StationGateway, f.gateway);
+    edit(f.ip, "--ip", F::Dotted, field::kAddressChars);
+    edit(f.mask, "--mask", F::Dotted, field::kAddressChars);
+    edit(f.gateway, "--gateway", F::Dotted, field::kAddressChars);
+  }
+  return buildWifiStation(f);
+}
+
 void addWirelessCommands(std::vector<CliCommand>& out) {
   out.push_back(command(
       "bluetooth",
       "bluetooth [--name N] [--dual-name N] [--password-file FILE | --password -] [--model N] "
       "[--mode none|single|dual] [--auth 0..2]",
-      "set the Bluetooth name, password, model, mode and authentication", [](ArgList& a) {
-        BluetoothFields f;
-        using F = FieldFilter;
-        f.name = edit(a.takeOption("--name"), "--name", F::Any, field::kNameChars).value_or("");
-        f.dualName = edit(a.takeOption("--dual-name"), "--dual-name", F::Any, field::kNameChars)
-                         .value_or("");
-        f.password =
-            edit(takePassword(a), "--password", F::Any, field::kBluetoothPswChars).value_or("");
-        if (auto v = edit(a.takeOption("--model"), "--model", F::Digits)) f.model = *v;
-        if (auto v = a.takeOption("--mode")) {
-          f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode),
-                                  {{"none", 0}, {"single", 1}, {"dual", 2}});
-        }
-        if (auto v = a.takeOption("--auth")) {
-          f.authItem = chooseItem(*v, "--auth", itemsOf(OptionList::BluetoothPswCheck));
-        }
-        a.expect(0, "bluetooth [options]");
-        return buildSetBluetooth(f);
-      }));
+      "set the Bluetooth name, password, model, mode and authentication", bluetoothRequest));
   out.push_back(command("bt-workmode", "bt-workmode high|normal",
                         "Bluetooth module high-speed or normal mode", [](ArgList& a) {
                           return buildBluetoothWorkMode(
@@ -270,37 +302,7 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
       "wifi-sta",
       "wifi-sta --ssid S [--password-file FILE | --password -] (--dhcp | [--ip A] [--mask M] "
       "[--gateway G]) [--port N]",
-      "Wi-Fi station mode with a dynamic or static address", [](ArgList& a) {
-        StationFields f;
-        using F = FieldFilter;
-        f.ssid = edit(a.takeOption("--ssid"), "--ssid", F::Any, field::kWifiChars).value_or("");
-        f.password = edit(takePassword(a), "--password", F::Any, field::kWifiChars).value_or("");
-        bool dhcp = a.takeFlag("--dhcp");
-        auto ip = a.takeOption("--ip");
-        auto mask = a.takeOption("--mask");
-        auto gateway = a.takeOption("--gateway");
-        if (dhcp && (ip || mask || gateway)) {
-          throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway",
-                           "conflicting-options");
-        }
-        if (auto v = edit(a.takeOption("--port"), "--port", F::Digits)) f.port = *v;
-        a.expect(0, "wifi-sta [options]");
-        f.addressing = dhcp ? StationAddressing::Dynamic : StationAddressing::Static;
-        if (ip) f.ip = *ip;
-        if (mask) f.mask = *mask;
-        if (gateway) f.gateway = *gateway;
-        if (!dhcp) {
-          // The check on leaving the field first, with the window's own message; then what the
-          // key filter would have kept out.
-          checkField(AddressField::StationIp, f.ip);
-          checkField(AddressField::StationMask, f.mask);
-          checkField(AddressField::StationGateway, f.gateway);
-          edit(f.ip, "--ip", F::Dotted, field::kAddressChars);
-          edit(f.mask, "--mask", F::Dotted, field::kAddressChars);
-          edit(f.gateway, "--gateway", F::Dotted, field::kAddressChars);
-        }
-        return buildWifiStation(f);
-      }));
+      "Wi-Fi station mode with a dynamic or static address", stationRequest));
 }
 
 void addNetworkCommands(std::vector<CliCommand>& out) {

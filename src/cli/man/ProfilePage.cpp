@@ -63,12 +63,8 @@ std::string keyEntry(const KeyDoc& d, const IniDocument& english) {
   return out;
 }
 
-}  // namespace
-
-std::string profilePage(const std::string& version, const IniDocument& english) {
-  std::string out =
-      ".TH PLENAR-PROFILE 5 \"\" " + quoted("plenar " + version) + " \"File Formats\"\n";
-  out += R"(.SH NAME
+// From the name to the keys' heading; @APPLY@ stands for the window's button.
+constexpr const char* kDescription = R"(.SH NAME
 plenar-profile \- printer profile for plenar apply and the parameter window
 .SH SYNOPSIS
 .nf
@@ -130,25 +126,8 @@ device type), so that nothing is sent over a link the printer has already left
 .SH KEYS
 .SS [ParaDefault]
 )";
-  const std::string marker = "@APPLY@";
-  out.replace(out.find(marker), marker.size(), roff("应用配置..."));
-  const std::vector<KeyDoc> docs = profileKeyDocs();
-  std::string ignored, files;
-  for (const KeyDoc& d : docs) {
-    if (d.section != kParaSection) {
-      files += keyEntry(d, english);
-    } else if (!d.ignored.empty()) {
-      ignored += ".TP\n.B " + quoted(d.key) + "\n" + roff(d.ignored) + "\n";
-    } else {
-      out += keyEntry(d, english);
-    }
-  }
-  out +=
-      ".SS \"Keys that set nothing\"\nThe window stores them; an apply lists them as "
-      "ignored.\n" +
-      ignored;
-  out += ".SS [Files]\n" + files;
-  out += R"(.SH EXAMPLES
+
+constexpr const char* kExamples = R"(.SH EXAMPLES
 .nf
 ; shop.ini: the receipt printers of every shop
 [ParaDefault]
@@ -171,6 +150,32 @@ Logo1=shop\-logo.bmp
 .BR plenar (1),
 .BR plenar\-setting\-tool (1)
 )";
+
+}  // namespace
+
+std::string profilePage(const std::string& version, const IniDocument& english) {
+  std::string out =
+      ".TH PLENAR-PROFILE 5 \"\" " + quoted("plenar " + version) + " \"File Formats\"\n";
+  out += kDescription;
+  const std::string marker = "@APPLY@";
+  out.replace(out.find(marker), marker.size(), roff("应用配置..."));
+  const std::vector<KeyDoc> docs = profileKeyDocs();
+  std::string ignored, files;
+  for (const KeyDoc& d : docs) {
+    if (d.section != kParaSection) {
+      files += keyEntry(d, english);
+    } else if (!d.ignored.empty()) {
+      ignored += ".TP\n.B " + quoted(d.key) + "\n" + roff(d.ignored) + "\n";
+    } else {
+      out += keyEntry(d, english);
+    }
+  }
+  out +=
+      ".SS \"Keys that set nothing\"\nThe window stores them; an apply lists them as "
+      "ignored.\n" +
+      ignored;
+  out += ".SS [Files]\n" + files;
+  out += kExamples;
   return out;
 }
 
