@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <tuple>
 
 #include "platform/UdpSocket.h"
 #include "shared/Frame.h"
@@ -65,6 +66,12 @@ class SerialGlobWatch : public ArrivalWatch {
     return std::nullopt;
   }
 
+  bool replaced(const LinkSnapshot& link) const override {
+    auto it = seen_.find(link.serialPort);
+    const auto id = identity(link.serialPort);
+    return it == seen_.end() || !id || *id != it->second;
+  }
+
   bool gone(const LinkSnapshot& link) override {
     auto it = seen_.find(link.serialPort);
     if (it == seen_.end()) return true;
@@ -75,11 +82,14 @@ class SerialGlobWatch : public ArrivalWatch {
   }
 
  private:
-  using Identity = std::pair<dev_t, ino_t>;  // the device behind the path, through symlinks
+  // The device behind the path (through symlinks) and the path's own inode: a port that comes
+  // back with the same device number is still a new arrival when its link was made again.
+  using Identity = std::tuple<dev_t, ino_t, ino_t>;
   static std::optional<Identity> identity(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-    return Identity{S_ISCHR(st.st_mode) ? st.st_rdev : st.st_dev, st.st_ino};
+    struct stat st {
+    }, own{};
+    if (::stat(path.c_str(), &st) != 0 || ::lstat(path.c_str(), &own) != 0) return std::nullopt;
+    return Identity{S_ISCHR(st.st_mode) ? st.st_rdev : st.st_dev, st.st_ino, own.st_ino};
   }
   std::map<std::string, Identity> look() const {
     std::map<std::string, Identity> out;
@@ -127,6 +137,9 @@ class FactoryAddressWatch : public ArrivalWatch {
     silenceSeen_ = false;
     return factory_;
   }
+
+  // Two printers of one model answer alike: the network cannot tell one from another.
+  bool replaced(const LinkSnapshot&) const override { return false; }
 
   // The factory address has gone silent: the printer was taken away or moved by its profile.
   bool gone(const LinkSnapshot&) override {

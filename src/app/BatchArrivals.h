@@ -26,6 +26,10 @@ class ArrivalWatch {
   virtual std::optional<LinkSnapshot> arrival() = 0;
   // Whether the printer that was set up on `link` (where its apply left it) is gone.
   virtual bool gone(const LinkSnapshot& link) = 0;
+  // Whether the printer that arrived on `link` has been taken away or replaced by another while
+  // it is set up, as far as the link can tell (a serial port: its device). False where the link
+  // cannot tell (two network printers of one model answer alike).
+  virtual bool replaced(const LinkSnapshot&) const { return false; }
 };
 
 // Serial ports whose path matches a glob(3) pattern (a symlink to a port works too): a printer

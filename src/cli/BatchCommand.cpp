@@ -183,6 +183,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   // otherwise close its link in the middle of the link test.
   auto session = std::make_unique<CliSession>(o);
   std::size_t announced = run->printers().size();
+  std::optional<LinkSnapshot> arrivedOn;  // the printer being set up
   for (BatchRun::Action a = run->next(); a.kind != BatchRun::Action::Kind::Done; a = run->next()) {
     using K = BatchRun::Action::Kind;
     if (stopAsked()) {
@@ -202,6 +203,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
         while (!stopAsked() && !(arrived = watch->arrival()))
           std::this_thread::sleep_for(kLookEvery);
         if (arrived && usb) session = std::make_unique<CliSession>(o);
+        arrivedOn = arrived;
         if (arrived) run->arrived(*arrived);
       }
     } else if (a.kind == K::AwaitDeparture) {
@@ -210,6 +212,12 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
         while (!stopAsked() && !watch->gone(a.link)) std::this_thread::sleep_for(kLookEvery);
       }
       if (!stopAsked()) run->departed();
+    } else if (!present && arrivedOn && watch->replaced(*arrivedOn)) {
+      // Its port went away or is another printer's now: nothing more goes out to it.
+      ApplyRun::Outcome outcome;
+      outcome.message = "the printer was taken away part-way (" + describeLink(*arrivedOn) + ")";
+      outcome.kind = FailureKind::Link;
+      run->report(outcome);
     } else {
       ApplyRun::Outcome outcome = carryOut(*session, a);
       // A stop during the request: the printer is reported interrupted, not failed.

@@ -52,7 +52,8 @@ const char* simUsageCore() {
          "                        with {n}, --record too); each leaves once set up and quiet\n"
          "  --stream-idle-ms MS   how long a set-up printer stays quiet before it leaves (500)\n"
          "  --stream-gap-ms MS    how long the bench stays empty between printers (1000)\n"
-         "  --stream-pull K:F     printer K is pulled out when its F-th frame has arrived\n"
+         "  --stream-pull K:F     printer K is pulled out when its F-th frame has arrived; the\n"
+         "                        next comes 4 s later at the soonest\n"
          "  --seed N              seed of the noise bytes (default 1)\n";
 }
 

@@ -5,6 +5,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 
@@ -17,6 +18,8 @@
 namespace plenar::sim {
 
 namespace {
+
+constexpr int kPulledGapMs = 4000;
 
 // Waits out the gap between two printers; false when a stop signal came.
 bool emptyBench(int signalFd, int ms) {
@@ -39,8 +42,12 @@ bool emptyBench(int signalFd, int ms) {
 
 int runStream(const SimOptions& options, int signalFd) {
   // The bench starts empty: the first printer arrives after a gap as well.
+  bool pulled = false;
   for (int n = 1; n <= options.stream.count; ++n) {
-    if (!emptyBench(signalFd, options.stream.gapMs)) return 0;
+    // After a printer pulled out part-way the tool is still trying to reach it: the next one
+    // comes once it has given up, as it would on a bench.
+    const int gap = pulled ? std::max(options.stream.gapMs, kPulledGapMs) : options.stream.gapMs;
+    if (!emptyBench(signalFd, gap)) return 0;
     SimOptions one = options;
     one.stateFile = streamPath(options.stateFile, n);
     one.recordFile = streamPath(options.recordFile, n);
@@ -59,6 +66,7 @@ int runStream(const SimOptions& options, int signalFd) {
     std::printf("left %d\n", n);
     std::fflush(stdout);
     if (!left) return status;  // a stop signal
+    pulled = n == options.stream.pullPrinter;
   }
   std::printf("stream done\n");
   std::fflush(stdout);

@@ -182,7 +182,7 @@ int Simulator::run(int signalFd) {
           std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
       timeout = timeout < 0 ? ms : std::min(timeout, ms);
     }
-    if (options_.leaveIdleMs > 0 && changed_) {
+    if (options_.leaveIdleMs > 0 && (changed_ || framesSeen_ > 0)) {
       const auto due = lastChange_ + std::chrono::milliseconds(options_.leaveIdleMs) - Clock::now();
       const int ms = static_cast<int>(
           std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
@@ -421,9 +421,12 @@ void Simulator::sendUdp(const Output& out, const sockaddr_in& to) {
 bool Simulator::leaving() {
   std::uint64_t frames = 0;
   for (Link link : kLinks) frames += printer_->framesReceived(link);
+  if (frames != framesSeen_ && !changed_) lastChange_ = Clock::now();
+  framesSeen_ = frames;
   const bool pulled = options_.leaveAfterFrames > 0 &&
                       frames >= static_cast<std::uint64_t>(options_.leaveAfterFrames);
-  const bool done = options_.leaveIdleMs > 0 && changed_ &&
+  // Set up and quiet, or (when the tool stopped before any change) spoken to and then left alone.
+  const bool done = options_.leaveIdleMs > 0 && (changed_ || frames > 0) &&
                     Clock::now() - lastChange_ >= std::chrono::milliseconds(options_.leaveIdleMs);
   if (!pulled && !done) return false;
   left_ = true;

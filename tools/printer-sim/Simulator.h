@@ -105,7 +105,8 @@ class Simulator {
   Clock::time_point lastSerialInput_{};
   bool left_ = false;
   bool changed_ = false;  // its settings changed since it arrived
-  Clock::time_point lastChange_{};
+  std::uint64_t framesSeen_ = 0;
+  Clock::time_point lastChange_{};  // of its settings; of its last frame before the first change
 };
 
 }  // namespace plenar::sim
