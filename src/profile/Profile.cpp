@@ -135,10 +135,14 @@ class Parser {
       out_.ignored.push_back({e.key, e.line, kMemoLineReason});
       return;
     }
-    std::vector<std::string> known;
-    for (const ParaKey& k : paraKeys()) known.push_back(k.key);
-    for (const UnmanagedKey& d : unmanagedKeys()) known.push_back(d.key);
-    for (const KeyAlias& a : keyAliases()) known.push_back(a.alias);
+    // The names a misspelt key may have meant, gathered once.
+    static const std::vector<std::string> known = [] {
+      std::vector<std::string> out;
+      for (const ParaKey& k : paraKeys()) out.push_back(k.key);
+      for (const UnmanagedKey& d : unmanagedKeys()) out.push_back(d.key);
+      for (const KeyAlias& a : keyAliases()) out.push_back(a.alias);
+      return out;
+    }();
     const std::string hint = didYouMean(nearestWords(e.key, known));
     throw ProfileError(e.key, e.line,
                        "not a key of the parameter window ([ParaDefault])" +
