@@ -9,11 +9,10 @@
 
 namespace plenar::cli {
 
-// USB printers for the batch bench: a printer arrives when a device whose VID_xxxx&PID_yyyy
-// contains one of `filters` (as the connection window's start-up list compares them) is plugged
-// in; it is addressed by its three-part entry, so each one opened is exactly the one that came,
-// and it is gone when that entry is no longer present. The device list is read again whenever
-// libusb reports a USB device coming or going, and at least once a second.
+// USB printers for the batch bench (UsbArrivals): a printer arrives when a device whose
+// VID_xxxx&PID_yyyy contains one of `filters` (as the connection window's start-up list compares
+// them) is plugged in; it is addressed by its three-part entry, so each one opened is exactly the
+// one that came, and it is gone when that entry is no longer present.
 // Throws ECommsError when libusb cannot start.
 std::unique_ptr<ArrivalWatch> usbArrivalWatch(std::vector<std::string> filters);
 
