@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profile/ParaKeys.h"
 
+#include <map>
+#include <vector>
+
 namespace plenar {
 namespace {
 
@@ -71,6 +74,17 @@ const ParaKey kKeys[] = {
 };
 
 }  // namespace
+
+std::span<const ParaKey* const> paraKeysOfControl(std::string_view control) {
+  static const std::map<std::string_view, std::vector<const ParaKey*>> byControl = [] {
+    std::map<std::string_view, std::vector<const ParaKey*>> m;
+    for (const ParaKey& k : paraKeys()) m[k.control].push_back(&k);
+    return m;
+  }();
+  const auto it = byControl.find(control);
+  if (it == byControl.end()) return {};
+  return it->second;
+}
 
 std::span<const ParaKey> paraKeys() {
   return kKeys;

@@ -3,6 +3,7 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "shared/SharedTexts.h"
 
@@ -38,6 +39,8 @@ struct ParaKey {
 
 // In the order the keys are read and written.
 std::span<const ParaKey> paraKeys();
+// The keys whose field is the control named `control` (a second spelling shares its field).
+std::span<const ParaKey* const> paraKeysOfControl(std::string_view control);
 // The key's default; those that name a list text come from the language in force.
 std::string paraKeyDefault(const ParaKey& key);
 

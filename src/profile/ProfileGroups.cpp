@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <stdexcept>
 
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
@@ -87,9 +88,9 @@ class Values : public GroupValues {
   // fields, else `key` (the group's first).
   CommandRequest request(const char* key, BuildResult result) const override {
     if (auto* refusal = std::get_if<Refusal>(&result)) {
-      for (const ParaKey& k : paraKeys()) {
-        if (!refusal->field.empty() && refusal->field == k.control && profile_.find(k.key)) {
-          refuse(k.key, refusal->message);
+      if (!refusal->field.empty()) {
+        for (const ParaKey* k : paraKeysOfControl(refusal->field)) {
+          if (profile_.find(k->key)) refuse(k->key, refusal->message);
         }
       }
       refuse(key, refusal->message);
@@ -101,7 +102,12 @@ class Values : public GroupValues {
   }
 
  private:
-  static const KeyValues& spec(const char* key) { return *keyValuesOf(key); }
+  // Every key of the group table has its entry (a table test holds them together).
+  static const KeyValues& spec(const char* key) {
+    const KeyValues* values = keyValuesOf(key);
+    if (!values) throw std::logic_error(std::string("no accepted values for key ") + key);
+    return *values;
+  }
 
   const Profile& profile_;
   const ProfileVocabulary& vocabulary_;
