@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/UsbArrivalWatch.h"
 
-#include <algorithm>
-
 #include "channels/UsbArrivals.h"
 #include "engine/UsbDeviceList.h"
 
@@ -13,7 +11,7 @@ class UsbWatch : public ArrivalWatch {
  public:
   explicit UsbWatch(std::vector<std::string> filters)
       : arrivals_([filters = std::move(filters)](const std::vector<std::string>& present) {
-          return usbBatchCandidates(present, filters);
+          return usbPrintersForBench(present, filters);
         }) {}
 
   std::vector<LinkSnapshot> attachedNow() override {
@@ -39,16 +37,6 @@ class UsbWatch : public ArrivalWatch {
 };
 
 }  // namespace
-
-std::vector<std::string> usbBatchCandidates(const std::vector<std::string>& present,
-                                            const std::vector<std::string>& filters) {
-  std::vector<std::string> out;
-  for (auto& entry : usbDevicesAtStart(present, filters)) {
-    // The window lists an entry once per filter it contains; a printer is set up once.
-    if (std::find(out.begin(), out.end(), entry) == out.end()) out.push_back(entry);
-  }
-  return out;
-}
 
 std::unique_ptr<ArrivalWatch> usbArrivalWatch(std::vector<std::string> filters) {
   return std::make_unique<UsbWatch>(std::move(filters));

@@ -16,8 +16,4 @@ namespace plenar::cli {
 // Throws ECommsError when libusb cannot start.
 std::unique_ptr<ArrivalWatch> usbArrivalWatch(std::vector<std::string> filters);
 
-// The entries of `present` that `filters` select, each once, in order.
-std::vector<std::string> usbBatchCandidates(const std::vector<std::string>& present,
-                                            const std::vector<std::string>& filters);
-
 }  // namespace plenar::cli

@@ -45,6 +45,16 @@ std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& entri
   return out;
 }
 
+std::vector<std::string> usbPrintersForBench(const std::vector<std::string>& entries,
+                                             const std::vector<std::string>& filters) {
+  std::vector<std::string> out;
+  for (auto& entry : usbDevicesAtStart(entries, filters)) {
+    // The window lists an entry once per filter it contains; a printer is set up once.
+    if (std::find(out.begin(), out.end(), entry) == out.end()) out.push_back(entry);
+  }
+  return out;
+}
+
 std::vector<std::string> usbDevicesAfterChange(const std::vector<std::string>& entries) {
   return usbDevicesAtStart(entries, {});
 }

@@ -14,6 +14,9 @@ namespace plenar {
 // compare as written, so lower-case ones never match). Without filters, entries with "811E".
 std::vector<std::string> usbDevicesAtStart(const std::vector<std::string>& entries,
                                            const std::vector<std::string>& filters);
+// The printers a bench sets up: the entries usbDevicesAtStart lists, each once, in order.
+std::vector<std::string> usbPrintersForBench(const std::vector<std::string>& entries,
+                                             const std::vector<std::string>& filters);
 // After a device arrived or left: the entries with "811E"; the filter list is not used.
 std::vector<std::string> usbDevicesAfterChange(const std::vector<std::string>& entries);
 

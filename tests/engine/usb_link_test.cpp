@@ -36,6 +36,8 @@ TEST(UsbDeviceList, StartUpRulesWithAndWithoutFilters) {
   EXPECT_EQ(usbDevicesAtStart(three, {}), (Strings{three[0], three[2]}));
   EXPECT_EQ(usbDevicesAtStart(three, {"SN_A", "811E"}), (Strings{three[0], three[2]}));
   EXPECT_EQ(usbDevicesAfterChange(three), (Strings{three[0], three[2]}));
+  // A bench sets each printer up once, however many filters it matches.
+  EXPECT_EQ(usbPrintersForBench(three, {"0483", "811E"}), three);
 }
 
 namespace {
