@@ -461,66 +461,73 @@ std::size_t RawDecoder::decodeQr(std::span<const std::uint8_t> seq,
   return seq.size();
 }
 
+// 1F 1B 1F 8x 04 05 06 ...: black-mark settings.
+std::size_t RawDecoder::decodeBlackMark(std::span<const std::uint8_t> b) {
+  auto& s = state_.settings;
+  if (b.size() < 7) return 0;
+  if (b[2] != 0x1F || b[4] != 0x04 || b[5] != 0x05 || b[6] != 0x06 || b[3] < 0x80 || b[3] > 0x82) {
+    report(b.first(2), "unknown sequence 1f 1b");
+    return 2;
+  }
+  if (b[3] == 0x80) {
+    if (b.size() < 8) return 0;
+    if (b[7] == 0x44 || b[7] == 0x66) {
+      s.blackMark = b[7] == 0x44;
+      state_.changed();
+      report(b.first(8), s.blackMark ? "black-mark mode on" : "black-mark mode off");
+    } else {
+      report(b.first(8), fmt("black-mark mode: invalid value %02x, ignored", b[7]));
+    }
+    return 8;
+  }
+  if (b.size() < 9) return 0;
+  int value = (b[7] << 8) | b[8];  // big-endian
+  if (b[3] == 0x81) {
+    s.blackMarkDistance = value;
+    report(b.first(9), fmt("black-mark search distance: %d", value));
+  } else {
+    s.blackMarkWidth = value;
+    report(b.first(9), fmt("black-mark width: %d", value));
+  }
+  state_.changed();
+  return 9;
+}
+
+// 1F 49 / 53 / 4D: IP address, subnet mask, MAC: four bytes and a fifth one.
+std::size_t RawDecoder::decodeEthernetAddress(std::span<const std::uint8_t> b) {
+  auto& s = state_.settings;
+  if (b.size() < 7) return 0;
+  auto& e = s.ethernet;
+  std::array<std::uint8_t, 4> v{b[2], b[3], b[4], b[5]};
+  std::string meaning;
+  if (b[1] == 0x49) {
+    e.ip = v;
+    e.ipExtra = b[6];
+    meaning = "Ethernet IP address " + dotted(b.subspan(2, 4));
+  } else if (b[1] == 0x53) {
+    e.mask = v;
+    e.maskExtra = b[6];
+    meaning = "Ethernet subnet mask " + dotted(b.subspan(2, 4));
+  } else {
+    e.mac = v;
+    e.macExtra = b[6];
+    meaning = "Ethernet MAC address " + toHex(b.subspan(2, 4));
+  }
+  state_.changed();
+  report(b.first(7), meaning + fmt(", fifth byte %02x", b[6]));
+  return 7;
+}
+
 std::size_t RawDecoder::decodeUnitSeparator(std::span<const std::uint8_t> b) {
   if (b.size() < 2) return 0;
   auto& s = state_.settings;
   switch (b[1]) {
-    case 0x1B: {
-      // 1F 1B 1F 8x 04 05 06 ...: black-mark settings.
-      if (b.size() < 7) return 0;
-      if (b[2] != 0x1F || b[4] != 0x04 || b[5] != 0x05 || b[6] != 0x06 || b[3] < 0x80 ||
-          b[3] > 0x82) {
-        report(b.first(2), "unknown sequence 1f 1b");
-        return 2;
-      }
-      if (b[3] == 0x80) {
-        if (b.size() < 8) return 0;
-        if (b[7] == 0x44 || b[7] == 0x66) {
-          s.blackMark = b[7] == 0x44;
-          state_.changed();
-          report(b.first(8), s.blackMark ? "black-mark mode on" : "black-mark mode off");
-        } else {
-          report(b.first(8), fmt("black-mark mode: invalid value %02x, ignored", b[7]));
-        }
-        return 8;
-      }
-      if (b.size() < 9) return 0;
-      int value = (b[7] << 8) | b[8];  // big-endian
-      if (b[3] == 0x81) {
-        s.blackMarkDistance = value;
-        report(b.first(9), fmt("black-mark search distance: %d", value));
-      } else {
-        s.blackMarkWidth = value;
-        report(b.first(9), fmt("black-mark width: %d", value));
-      }
-      state_.changed();
-      return 9;
-    }
+    case 0x1B:
+      return decodeBlackMark(b);
     case 0x49:
     case 0x53:
-    case 0x4D: {
-      // IP address, subnet mask, MAC: four bytes and a fifth one.
-      if (b.size() < 7) return 0;
-      auto& e = s.ethernet;
-      std::array<std::uint8_t, 4> v{b[2], b[3], b[4], b[5]};
-      std::string meaning;
-      if (b[1] == 0x49) {
-        e.ip = v;
-        e.ipExtra = b[6];
-        meaning = "Ethernet IP address " + dotted(b.subspan(2, 4));
-      } else if (b[1] == 0x53) {
-        e.mask = v;
-        e.maskExtra = b[6];
-        meaning = "Ethernet subnet mask " + dotted(b.subspan(2, 4));
-      } else {
-        e.mac = v;
-        e.macExtra = b[6];
-        meaning = "Ethernet MAC address " + toHex(b.subspan(2, 4));
-      }
-      state_.changed();
-      report(b.first(7), meaning + fmt(", fifth byte %02x", b[6]));
-      return 7;
-    }
+    case 0x4D:
+      return decodeEthernetAddress(b);
     case 0x4E:
       if (b.size() < 6) return 0;
       s.ethernet.gateway = {b[2], b[3], b[4], b[5]};

@@ -39,6 +39,8 @@ class RawDecoder {
   std::size_t decodeFs(std::span<const std::uint8_t> b);
   std::size_t decodeGs(std::span<const std::uint8_t> b);
   std::size_t decodeUnitSeparator(std::span<const std::uint8_t> b);
+  std::size_t decodeBlackMark(std::span<const std::uint8_t> b);
+  std::size_t decodeEthernetAddress(std::span<const std::uint8_t> b);
   std::size_t decodeNvLogos(std::span<const std::uint8_t> b);
   std::size_t decodeQr(std::span<const std::uint8_t> b, std::span<const std::uint8_t> params);
   std::size_t text(std::span<const std::uint8_t> b);
