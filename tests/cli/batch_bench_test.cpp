@@ -15,11 +15,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <thread>
 
+#include "PlenarJson.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 
@@ -116,10 +118,14 @@ SimProcess::Options stream(const TempDir& dir, bool serial, int port, int printe
   SimProcess::Options o;
   o.serial = false;
   o.udp = false;
-  o.extraArgs = {"--state",          dir.file("printer{n}.json"),
-                 "--stream",         std::to_string(printers),
-                 "--stream-idle-ms", "300",
-                 "--stream-gap-ms",  serial ? "500" : "800"};
+  o.extraArgs = {"--state",
+                 dir.file("printer{n}.json"),
+                 "--stream",
+                 std::to_string(printers),
+                 "--stream-idle-ms",
+                 serial ? "600" : "300",  // the factory address is asked every 500 ms
+                 "--stream-gap-ms",
+                 serial ? "500" : "800"};
   if (serial) {
     o.extraArgs.insert(o.extraArgs.end(), {"--serial-link", dir.file("ttyBENCH")});
   } else {
@@ -228,8 +234,14 @@ TEST(BatchBench, AKillBetweenOrDuringPrintersNeverHandsANumberOutTwice) {
       }
       ASSERT_TRUE(killed) << dir.read("err.txt");
     }
-    Bench again(dir, {"--serial-glob", dir.file("tty*"), "--serial-from", "0700", "--count", "1"});
+    std::filesystem::remove(dir.file("out.txt"));
+    std::filesystem::remove(dir.file("err.txt"));
+    Bench again(dir, {"--serial-glob", dir.file("tty*"), "--serial-from", "0700", "--count", "1",
+                      "--json", "--events"});
     EXPECT_EQ(again.wait(std::chrono::seconds(60)), 0) << dir.read("err.txt");
+    const std::string document = dir.read("out.txt");
+    EXPECT_EQ(plenar::test::schemaProblems(document), "") << document;
+    EXPECT_EQ(plenar::test::schemaProblems(dir.read("err.txt"), true), "");
 
     const Json state = readJson(dir.file("batch.json"));
     std::set<std::string> issued;

@@ -32,8 +32,9 @@ struct SimOptions {
   std::string stateFile;
   FaultConfig faults;
   std::uint64_t seed = 1;
-  // A printer on a bench: it leaves once its settings have been quiet this long after the first
-  // change (0: it stays), or when this many frames have arrived (pulled out part-way; 0: never).
+  // A printer on a bench: it leaves once it has been spoken to and then left alone (no change, no
+  // frame) this long (0: it stays), or when this many frames have arrived (pulled out part-way; 0:
+  // never).
   int leaveIdleMs = 0;
   int leaveAfterFrames = 0;
   StreamOptions stream;  // --stream: printer after printer (StreamOptions.h)

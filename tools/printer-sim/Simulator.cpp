@@ -421,11 +421,11 @@ void Simulator::sendUdp(const Output& out, const sockaddr_in& to) {
 bool Simulator::leaving() {
   std::uint64_t frames = 0;
   for (Link link : kLinks) frames += printer_->framesReceived(link);
-  if (frames != framesSeen_ && !changed_) lastChange_ = Clock::now();
+  if (frames != framesSeen_) lastChange_ = Clock::now();
   framesSeen_ = frames;
   const bool pulled = options_.leaveAfterFrames > 0 &&
                       frames >= static_cast<std::uint64_t>(options_.leaveAfterFrames);
-  // Set up and quiet, or (when the tool stopped before any change) spoken to and then left alone.
+  // Set up (or at least spoken to) and then left alone: no change and no frame for a while.
   const bool done = options_.leaveIdleMs > 0 && (changed_ || frames > 0) &&
                     Clock::now() - lastChange_ >= std::chrono::milliseconds(options_.leaveIdleMs);
   if (!pulled && !done) return false;

@@ -106,7 +106,7 @@ class Simulator {
   bool left_ = false;
   bool changed_ = false;  // its settings changed since it arrived
   std::uint64_t framesSeen_ = 0;
-  Clock::time_point lastChange_{};  // of its settings; of its last frame before the first change
+  Clock::time_point lastChange_{};  // of its settings, or its last frame when later
 };
 
 }  // namespace plenar::sim
