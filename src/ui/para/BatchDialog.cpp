@@ -13,7 +13,10 @@
 #include <filesystem>
 
 #include "app/Language.h"
+#include "app/MainDefault.h"
+#include "app/UsbArrivalWatch.h"
 #include "engine/TCommThread.h"
+#include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
@@ -98,8 +101,9 @@ BatchDialog::BatchDialog(QWidget* parent, TFrmMain& main, WorkerExecutor& execut
   columnWords_ = words("lbl_BatchColumns", QStringLiteral("序列号|名称|状态|时间 (ms)"), this);
   statusWords_ = words("lbl_BatchStatus", QStringLiteral("完成|失败|中断|进行中"), this);
   countWords_ = words("lbl_BatchCountWords", QStringLiteral("完成 %1，失败 %2"), this);
-  linkWords_ = words("lbl_BatchLinkWords",
-                     QStringLiteral("批量配置经由网络（出厂地址）或串口（可用 * 通配）"), this);
+  linkWords_ =
+      words("lbl_BatchLinkWords",
+            QStringLiteral("批量配置经由网络（出厂地址）、串口（可用 * 通配）或 USB"), this);
   QWidget* order[] = {profile_, browse_, name_, from_, printers_, start_, stop_, close};
   for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
   resize(560, 420);
@@ -127,7 +131,13 @@ void BatchDialog::say(const QString& text) {
 std::unique_ptr<ArrivalWatch> BatchDialog::watchOf(const LinkSnapshot& link) const {
   if (link.kind == LinkKind::Network) return factoryAddressWatch(link);
   if (link.kind == LinkKind::Serial) return serialGlobWatch(link.serialPort, link);
+  // USB: the printers the connection window lists (its filter texts), each by its own entry.
+  if (link.kind == LinkKind::Usb) return usbArrivalWatch(usbFilters());
   return nullptr;
+}
+
+std::vector<std::string> BatchDialog::usbFilters() const {
+  return readMainDefault(IniFile(main_.paths().settingsFile())).usbFilterList;
 }
 
 void BatchDialog::start() {

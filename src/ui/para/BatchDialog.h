@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "app/ArrivalLooker.h"
 #include "profile/BatchRun.h"
@@ -21,14 +23,14 @@ class WorkerExecutor;
 // The batch bench in the parameter window: a profile, a name pattern and the first serial
 // number, then printer after printer as each arrives on the connection window's link (the
 // network address is the factory address; a serial port name may be a glob such as
-// /dev/ttyUSB*), each set up with the profile and its own name and serial number. Each printer
-// is listed with its serial number, status and time, with a count of done and failed; Stop ends
-// the bench between printers, or the printer under way as interrupted. The counter and the report
-// are plenar batch's: state.json and report.jsonl in the state folder's batch/ folder, so the
-// window and plenar batch continue one numbering.
-// Requests go through the parameter window's worker (WorkerExecutor); arrivals are watched on a
-// thread of their own, so the window never waits.
-// Threads: GUI thread only.
+// /dev/ttyUSB*; on USB, each printer the connection window would list, by its own entry), each set
+// up with the profile and its own name and serial number. Each printer is listed with its serial
+// number, status and time, with a count of done and failed; Stop ends the bench between printers,
+// or the printer under way as interrupted. The counter and the report are plenar batch's:
+// state.json and report.jsonl in the state folder's batch/ folder, so the window and plenar batch
+// continue one numbering. Requests go through the parameter window's worker (WorkerExecutor);
+// arrivals are watched on a thread of their own, so the window never waits. Threads: GUI thread
+// only.
 class BatchDialog : public QDialog {
  public:
   BatchDialog(QWidget* parent, TFrmMain& main, WorkerExecutor& executor);
@@ -49,6 +51,7 @@ class BatchDialog : public QDialog {
   void start();
   void step();
   std::unique_ptr<ArrivalWatch> watchOf(const LinkSnapshot& link) const;
+  std::vector<std::string> usbFilters() const;
   void onGuiThread(unsigned generation, std::function<void()> f);
   void refresh();
   void setColumnTitles();

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/UsbArrivalWatch.h"
+#include "app/UsbArrivalWatch.h"
 
 #include "channels/UsbArrivals.h"
 #include "engine/UsbDeviceList.h"
 
-namespace plenar::cli {
+namespace plenar {
 namespace {
 
 class UsbWatch : public ArrivalWatch {
@@ -42,4 +42,4 @@ std::unique_ptr<ArrivalWatch> usbArrivalWatch(std::vector<std::string> filters) 
   return std::make_unique<UsbWatch>(std::move(filters));
 }
 
-}  // namespace plenar::cli
+}  // namespace plenar
