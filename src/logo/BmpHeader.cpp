@@ -45,6 +45,61 @@ BmpCompression compressionFor(std::uint32_t code, unsigned bits) {
          " bits per pixel is not supported");
 }
 
+// The colour masks and the palette after the headers; returns where they end.
+std::size_t readMasksAndPalette(std::string_view file, BmpHeader& h, std::uint32_t headerSize,
+                                std::uint32_t coloursUsed) {
+  const unsigned bits = h.bitsPerPixel;
+  std::size_t at = kFileHeaderSize + headerSize;
+  if (h.compression == BmpCompression::BitFields) {
+    // Windows 3 and OS/2 2.x headers are followed by the three masks; the later headers hold
+    // them at the same place inside.
+    std::size_t masksAt = kFileHeaderSize + kInfoHeaderSize;
+    if (headerSize == kInfoHeaderSize || headerSize == kOs2InfoHeaderSize) {
+      masksAt = at;
+      at += 12;
+      if (file.size() < at) refuse("the file ends inside its colour masks");
+    }
+    for (std::size_t i = 0; i < 3; ++i) h.masks[i] = le32(file, masksAt + 4 * i);
+  } else if (bits == 16) {
+    h.masks = {0x7C00, 0x03E0, 0x001F};
+  } else if (bits > 16) {
+    h.masks = {0xFF0000, 0x00FF00, 0x0000FF};
+  }
+
+  if (bits <= 8) {
+    h.colours = coloursUsed != 0 ? coloursUsed : 1u << bits;
+    if (h.colours > 256) refuse("a palette of " + std::to_string(h.colours) + " colours");
+    h.paletteOffset = at;
+    at += std::size_t{h.colours} * h.paletteEntryBytes;
+    if (file.size() <= at) refuse("the file ends inside its palette");
+  }
+  return at;
+}
+
+// Where the rows start and how many bytes of them the file must hold.
+void placePixelData(std::string_view file, BmpHeader& h, std::uint32_t pixelOffset, std::size_t at,
+                    std::uint32_t imageSize) {
+  // A pixel offset that points back into the headers or the palette is not believed: the rows
+  // follow what came before.
+  h.dataOffset = std::max<std::size_t>(pixelOffset, at);
+  std::uint64_t needed = 0;
+  if (h.compression == BmpCompression::Rle8 || h.compression == BmpCompression::Rle4) {
+    // Run-length data has no fixed size; the header's image size is the only promise.
+    needed = std::uint64_t{h.dataOffset} + (imageSize > 0 ? imageSize : 1);
+    if (needed <= file.size()) h.dataBytes = file.size() - h.dataOffset;
+  } else {
+    // Saturates instead of wrapping: a header may announce 2^31 rows of 2^31 pixels.
+    const std::uint64_t rows = static_cast<std::uint64_t>(h.height);
+    const std::uint64_t room = UINT64_MAX - h.dataOffset;
+    needed = h.stride() > room / rows ? UINT64_MAX : h.dataOffset + h.stride() * rows;
+    h.dataBytes = needed - h.dataOffset;
+  }
+  if (needed > file.size()) {
+    refuse("the file ends before its pixel data (" + std::to_string(file.size()) + " of " +
+           std::to_string(needed) + " bytes)");
+  }
+}
+
 }  // namespace
 
 BmpHeader readBmpHeader(std::string_view file) {
@@ -87,50 +142,8 @@ BmpHeader readBmpHeader(std::string_view file) {
   h.topDown = height < 0;
   h.height = static_cast<std::int32_t>(height < 0 ? -height : height);
 
-  std::size_t at = kFileHeaderSize + headerSize;
-  if (h.compression == BmpCompression::BitFields) {
-    // Windows 3 and OS/2 2.x headers are followed by the three masks; the later headers hold
-    // them at the same place inside.
-    std::size_t masksAt = kFileHeaderSize + kInfoHeaderSize;
-    if (headerSize == kInfoHeaderSize || headerSize == kOs2InfoHeaderSize) {
-      masksAt = at;
-      at += 12;
-      if (file.size() < at) refuse("the file ends inside its colour masks");
-    }
-    for (std::size_t i = 0; i < 3; ++i) h.masks[i] = le32(file, masksAt + 4 * i);
-  } else if (bits == 16) {
-    h.masks = {0x7C00, 0x03E0, 0x001F};
-  } else if (bits > 16) {
-    h.masks = {0xFF0000, 0x00FF00, 0x0000FF};
-  }
-
-  if (bits <= 8) {
-    h.colours = coloursUsed != 0 ? coloursUsed : 1u << bits;
-    if (h.colours > 256) refuse("a palette of " + std::to_string(h.colours) + " colours");
-    h.paletteOffset = at;
-    at += std::size_t{h.colours} * h.paletteEntryBytes;
-    if (file.size() <= at) refuse("the file ends inside its palette");
-  }
-
-  // A pixel offset that points back into the headers or the palette is not believed: the rows
-  // follow what came before.
-  h.dataOffset = std::max<std::size_t>(pixelOffset, at);
-  std::uint64_t needed = 0;
-  if (h.compression == BmpCompression::Rle8 || h.compression == BmpCompression::Rle4) {
-    // Run-length data has no fixed size; the header's image size is the only promise.
-    needed = std::uint64_t{h.dataOffset} + (imageSize > 0 ? imageSize : 1);
-    if (needed <= file.size()) h.dataBytes = file.size() - h.dataOffset;
-  } else {
-    // Saturates instead of wrapping: a header may announce 2^31 rows of 2^31 pixels.
-    const std::uint64_t rows = static_cast<std::uint64_t>(h.height);
-    const std::uint64_t room = UINT64_MAX - h.dataOffset;
-    needed = h.stride() > room / rows ? UINT64_MAX : h.dataOffset + h.stride() * rows;
-    h.dataBytes = needed - h.dataOffset;
-  }
-  if (needed > file.size()) {
-    refuse("the file ends before its pixel data (" + std::to_string(file.size()) + " of " +
-           std::to_string(needed) + " bytes)");
-  }
+  const std::size_t at = readMasksAndPalette(file, h, headerSize, coloursUsed);
+  placePixelData(file, h, pixelOffset, at, imageSize);
   return h;
 }
 
