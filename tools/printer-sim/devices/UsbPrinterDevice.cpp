@@ -229,6 +229,127 @@ bool UsbPrinterDevice::reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg)
   return true;
 }
 
+bool UsbPrinterDevice::claimOrRelease(UMockdevIoctlClient* client, unsigned long request) {
+  UMockdevIoctlData* d = resolveArg(client, sizeof(unsigned int));
+  if (d == nullptr) return false;
+  unsigned int interface;
+  std::memcpy(&interface, d->data, sizeof interface);
+  g_object_unref(d);
+  if (interface != 0) {
+    complete(client, -1, EINVAL);
+  } else if (request == USBDEVFS_CLAIMINTERFACE) {
+    // The kernel refuses a claim while another program or a kernel driver holds the
+    // interface.
+    if ((claimant_ != nullptr && claimant_ != client) || driverBound_) {
+      complete(client, -1, EBUSY);
+    } else {
+      claimant_ = client;
+      complete(client, 0);
+    }
+  } else if (claimant_ == client) {
+    claimant_ = nullptr;
+    complete(client, 0);
+  } else {
+    complete(client, -1, EINVAL);
+  }
+  return true;
+}
+
+bool UsbPrinterDevice::driverCommand(UMockdevIoctlClient* client) {
+  UMockdevIoctlData* d = resolveArg(client, sizeof(usbdevfs_ioctl));
+  if (d == nullptr) return false;
+  const usbdevfs_ioctl command = *reinterpret_cast<usbdevfs_ioctl*>(d->data);
+  g_object_unref(d);
+  if (command.ifno != 0) {
+    complete(client, -1, EINVAL);
+  } else if (command.ioctl_code == USBDEVFS_DISCONNECT) {
+    complete(client, driverBound_ ? 0 : -1, driverBound_ ? 0 : ENODATA);
+    driverBound_ = false;
+  } else if (command.ioctl_code == USBDEVFS_CONNECT) {
+    if (claimant_ == nullptr) driverBound_ = true;
+    complete(client, claimant_ == nullptr ? 0 : -1, claimant_ == nullptr ? 0 : EBUSY);
+  } else {
+    complete(client, -1, ENOTTY);
+  }
+  return true;
+}
+
+bool UsbPrinterDevice::disconnectClaim(UMockdevIoctlClient* client) {
+  UMockdevIoctlData* d = resolveArg(client, sizeof(usbdevfs_disconnect_claim));
+  if (d == nullptr) return false;
+  const unsigned int interface = reinterpret_cast<usbdevfs_disconnect_claim*>(d->data)->interface;
+  g_object_unref(d);
+  if (interface != 0) {
+    complete(client, -1, EINVAL);
+  } else if (claimant_ != nullptr && claimant_ != client) {
+    complete(client, -1, EBUSY);
+  } else {
+    driverBound_ = false;
+    claimant_ = client;
+    complete(client, 0);
+  }
+  return true;
+}
+
+bool UsbPrinterDevice::submitUrb(UMockdevIoctlClient* client) {
+  auto u = std::make_unique<Urb>();
+  u->client = client;
+  u->urb = resolveArg(client, sizeof(usbdevfs_urb));
+  if (u->urb == nullptr) return false;
+  const usbdevfs_urb& f = u->fields();
+  u->endpoint = f.endpoint;
+  if (f.type != USBDEVFS_URB_TYPE_BULK ||
+      (f.endpoint != kEndpointOut && f.endpoint != kEndpointIn) || f.buffer_length < 0) {
+    complete(client, -1, EINVAL);
+    return true;
+  }
+  if (claimant_ != nullptr && claimant_ != client) {
+    complete(client, -1, EBUSY);
+    return true;
+  }
+  if (f.buffer_length > 0) {
+    u->buffer = umockdev_ioctl_data_resolve(u->urb, offsetof(usbdevfs_urb, buffer),
+                                            static_cast<std::size_t>(f.buffer_length), nullptr);
+    if (u->buffer == nullptr) return false;
+  }
+  if (u->endpoint == kEndpointOut) {
+    // The printer takes every byte at once; the host may reuse its buffer after the reap.
+    if (u->buffer != nullptr) {
+      received_.insert(received_.end(), u->buffer->data, u->buffer->data + u->buffer->data_len);
+    }
+    u->finish(0, f.buffer_length);
+    done_.push_back(std::move(u));
+    const std::uint64_t one = 1;
+    (void)!::write(receivedEvent_, &one, sizeof one);
+    updateWake();
+  } else {
+    pendingIn_.push_back(std::move(u));
+    fillInTransfers();
+  }
+  complete(client, 0);
+  return true;
+}
+
+bool UsbPrinterDevice::discardUrb(
+    UMockdevIoctlClient* client) {  // The argument is the host's urb pointer itself.
+  const UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
+  unsigned long address = 0;
+  std::memcpy(&address, arg->data, sizeof address);
+  auto it = std::find_if(pendingIn_.begin(), pendingIn_.end(), [&](const std::unique_ptr<Urb>& u) {
+    return u->client == client && u->urb->client_addr == address;
+  });
+  if (it == pendingIn_.end()) {
+    complete(client, -1, EINVAL);  // already done: the host reaps it
+    return true;
+  }
+  (*it)->finish(-ENOENT, 0);
+  done_.push_back(std::move(*it));
+  pendingIn_.erase(it);
+  updateWake();
+  complete(client, 0);
+  return true;
+}
+
 bool UsbPrinterDevice::handleIoctl(UMockdevIoctlClient* client) {
   const unsigned long request = umockdev_ioctl_client_get_request(client);
   const bool current = plugged_ && node_ == std::string(umockdev_ioctl_client_get_devnode(client));
@@ -259,31 +380,8 @@ bool UsbPrinterDevice::handleIoctl(UMockdevIoctlClient* client) {
       return true;
     }
     case USBDEVFS_CLAIMINTERFACE:
-    case USBDEVFS_RELEASEINTERFACE: {
-      UMockdevIoctlData* d = resolveArg(client, sizeof(unsigned int));
-      if (d == nullptr) return false;
-      unsigned int interface;
-      std::memcpy(&interface, d->data, sizeof interface);
-      g_object_unref(d);
-      if (interface != 0) {
-        complete(client, -1, EINVAL);
-      } else if (request == USBDEVFS_CLAIMINTERFACE) {
-        // The kernel refuses a claim while another program or a kernel driver holds the
-        // interface.
-        if ((claimant_ != nullptr && claimant_ != client) || driverBound_) {
-          complete(client, -1, EBUSY);
-        } else {
-          claimant_ = client;
-          complete(client, 0);
-        }
-      } else if (claimant_ == client) {
-        claimant_ = nullptr;
-        complete(client, 0);
-      } else {
-        complete(client, -1, EINVAL);
-      }
-      return true;
-    }
+    case USBDEVFS_RELEASEINTERFACE:
+      return claimOrRelease(client, request);
     case USBDEVFS_GETDRIVER: {
       UMockdevIoctlData* d = resolveArg(client, sizeof(usbdevfs_getdriver));
       if (d == nullptr) return false;
@@ -294,99 +392,14 @@ bool UsbPrinterDevice::handleIoctl(UMockdevIoctlClient* client) {
       complete(client, bound ? 0 : -1, bound ? 0 : ENODATA);
       return true;
     }
-    case USBDEVFS_IOCTL: {
-      UMockdevIoctlData* d = resolveArg(client, sizeof(usbdevfs_ioctl));
-      if (d == nullptr) return false;
-      const usbdevfs_ioctl command = *reinterpret_cast<usbdevfs_ioctl*>(d->data);
-      g_object_unref(d);
-      if (command.ifno != 0) {
-        complete(client, -1, EINVAL);
-      } else if (command.ioctl_code == USBDEVFS_DISCONNECT) {
-        complete(client, driverBound_ ? 0 : -1, driverBound_ ? 0 : ENODATA);
-        driverBound_ = false;
-      } else if (command.ioctl_code == USBDEVFS_CONNECT) {
-        if (claimant_ == nullptr) driverBound_ = true;
-        complete(client, claimant_ == nullptr ? 0 : -1, claimant_ == nullptr ? 0 : EBUSY);
-      } else {
-        complete(client, -1, ENOTTY);
-      }
-      return true;
-    }
-    case USBDEVFS_DISCONNECT_CLAIM: {
-      UMockdevIoctlData* d = resolveArg(client, sizeof(usbdevfs_disconnect_claim));
-      if (d == nullptr) return false;
-      const unsigned int interface =
-          reinterpret_cast<usbdevfs_disconnect_claim*>(d->data)->interface;
-      g_object_unref(d);
-      if (interface != 0) {
-        complete(client, -1, EINVAL);
-      } else if (claimant_ != nullptr && claimant_ != client) {
-        complete(client, -1, EBUSY);
-      } else {
-        driverBound_ = false;
-        claimant_ = client;
-        complete(client, 0);
-      }
-      return true;
-    }
-    case USBDEVFS_SUBMITURB: {
-      auto u = std::make_unique<Urb>();
-      u->client = client;
-      u->urb = resolveArg(client, sizeof(usbdevfs_urb));
-      if (u->urb == nullptr) return false;
-      const usbdevfs_urb& f = u->fields();
-      u->endpoint = f.endpoint;
-      if (f.type != USBDEVFS_URB_TYPE_BULK ||
-          (f.endpoint != kEndpointOut && f.endpoint != kEndpointIn) || f.buffer_length < 0) {
-        complete(client, -1, EINVAL);
-        return true;
-      }
-      if (claimant_ != nullptr && claimant_ != client) {
-        complete(client, -1, EBUSY);
-        return true;
-      }
-      if (f.buffer_length > 0) {
-        u->buffer = umockdev_ioctl_data_resolve(u->urb, offsetof(usbdevfs_urb, buffer),
-                                                static_cast<std::size_t>(f.buffer_length), nullptr);
-        if (u->buffer == nullptr) return false;
-      }
-      if (u->endpoint == kEndpointOut) {
-        // The printer takes every byte at once; the host may reuse its buffer after the reap.
-        if (u->buffer != nullptr) {
-          received_.insert(received_.end(), u->buffer->data, u->buffer->data + u->buffer->data_len);
-        }
-        u->finish(0, f.buffer_length);
-        done_.push_back(std::move(u));
-        const std::uint64_t one = 1;
-        (void)!::write(receivedEvent_, &one, sizeof one);
-        updateWake();
-      } else {
-        pendingIn_.push_back(std::move(u));
-        fillInTransfers();
-      }
-      complete(client, 0);
-      return true;
-    }
-    case USBDEVFS_DISCARDURB: {
-      // The argument is the host's urb pointer itself.
-      const UMockdevIoctlData* arg = umockdev_ioctl_client_get_arg(client);
-      unsigned long address = 0;
-      std::memcpy(&address, arg->data, sizeof address);
-      auto it =
-          std::find_if(pendingIn_.begin(), pendingIn_.end(), [&](const std::unique_ptr<Urb>& u) {
-            return u->client == client && u->urb->client_addr == address;
-          });
-      if (it == pendingIn_.end()) {
-        complete(client, -1, EINVAL);  // already done: the host reaps it
-        return true;
-      }
-      (*it)->finish(-ENOENT, 0);
-      done_.push_back(std::move(*it));
-      pendingIn_.erase(it);
-      updateWake();
-      complete(client, 0);
-      return true;
-    }
+    case USBDEVFS_IOCTL:
+      return driverCommand(client);
+    case USBDEVFS_DISCONNECT_CLAIM:
+      return disconnectClaim(client);
+    case USBDEVFS_SUBMITURB:
+      return submitUrb(client);
+    case USBDEVFS_DISCARDURB:
+      return discardUrb(client);
     case USBDEVFS_CLEAR_HALT:
     case USBDEVFS_RESETEP:
     case USBDEVFS_RESET:

@@ -72,6 +72,12 @@ class UsbPrinterDevice : public VirtualDevice {
   void completeAllLocked(int status);
   void updateWake();
   bool reap(UMockdevIoctlClient* client, UMockdevIoctlData* arg);
+  // The usbfs requests that take more than a line to answer.
+  bool claimOrRelease(UMockdevIoctlClient* client, unsigned long request);
+  bool driverCommand(UMockdevIoctlClient* client);
+  bool disconnectClaim(UMockdevIoctlClient* client);
+  bool submitUrb(UMockdevIoctlClient* client);
+  bool discardUrb(UMockdevIoctlClient* client);
   std::string sysPath() const;
   std::string record() const;
 
