@@ -186,6 +186,10 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   std::optional<LinkSnapshot> arrivedOn;  // the printer being set up
   for (BatchRun::Action a = run->next(); a.kind != BatchRun::Action::Kind::Done; a = run->next()) {
     using K = BatchRun::Action::Kind;
+    // A printer's line goes out as soon as it is finished, before the bench waits for it to go.
+    for (; announced < run->printers().size(); ++announced) {
+      announce(o, *session, run->printers()[announced]);
+    }
     if (stopAsked()) {
       run->stop(stopReason());
     } else if (a.kind == K::AwaitArrival) {
