@@ -379,24 +379,31 @@ std::unique_ptr<SimProcess> startSimulator(const SimProcess::Options& options) {
   return sim;
 }
 
-void runLink(const char* name, bool serial, const Options& o) {
-  SimProcess::Options simOptions;
-  simOptions.serial = serial;
-  simOptions.udp = !serial;
-  simOptions.baud = o.baud;
-  if (serial) simOptions.extraArgs = {"--pace"};
-  const std::unique_ptr<SimProcess> simProcess = startSimulator(simOptions);
-  const SimProcess& sim = *simProcess;
+// What the first repetition sent, and where the wait model and the simulator disagree.
+void describeRun(const ApplyResult& r, const Waits& wt, const Wire& w) {
+  std::printf("  %zu groups: %s\n", r.done.size(), joined(r.done).c_str());
+  if (!wt.unknown.empty()) {
+    std::printf("  note: no wait model for %s (counted as no wait)\n", joined(wt.unknown).c_str());
+  }
+  if (w.identifies != static_cast<std::size_t>(wt.linkOpens)) {
+    std::printf(
+        "  note: the model counts %d link openings, the simulator saw %zu identify "
+        "requests\n",
+        wt.linkOpens, w.identifies);
+  }
+}
 
-  std::string tmpl =
-      (std::filesystem::temp_directory_path() / "plenar-bench-apply-XXXXXX").string();
-  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
-  const std::string dir = tmpl;
-  const std::string stateDir = dir + "/state";
-  std::filesystem::create_directory(stateDir);
-  const std::string profile = writeProfile(dir, o, serial ? 9100 : sim.udpPort());
-  const std::string record = dir + "/record.json";
+// What the repetitions of one link measured.
+struct Samples {
+  std::vector<double> totals, rests, reruns, versions;
+  Waits waits;
+  Wire wire;
+};
 
+// plenar apply of the bench's profile over the simulator's link, with a record of its own.
+std::vector<std::string> applyArgs(const SimProcess& sim, bool serial, const Options& o,
+                                   const std::string& stateDir, const std::string& profile,
+                                   const std::string& record) {
   std::vector<std::string> args{plenar::test::binaryPath("plenar"), "--dir", stateDir, "--json"};
   if (serial) {
     const std::string rate = std::to_string(o.baud);
@@ -406,73 +413,14 @@ void runLink(const char* name, bool serial, const Options& o) {
     args.insert(args.end(), {"--net", sim.udpHost() + ":" + std::to_string(sim.udpPort())});
   }
   args.insert(args.end(), {"apply", profile, "--device", "BENCH-1", "000001", "--record", record});
+  return args;
+}
 
-  if (serial) {
-    std::printf("%s %s at %d bit/s (the simulator paces the line)\n", name,
-                sim.serialPath().c_str(), o.baud);
-  } else {
-    std::printf("%s %s:%d (no line rate)\n", name, sim.udpHost().c_str(), sim.udpPort());
-  }
-
-  std::vector<double> totals, rests, reruns, versions;
-  Waits waits;
-  Wire wire;
-  bool described = false;
-  for (int i = 0; i < o.repeat; ++i) {
-    std::filesystem::remove(record);
-    std::size_t mark = sim.records().size();
-    const ProcessRun fresh = runProcess(args, dir + "/out.json", dir + "/err.txt");
-    const ApplyResult r = parseResult(fresh.out);
-    if (fresh.exitCode != 0 || !r.parsed || !r.ok || !r.changed || r.done.size() != r.steps) {
-      std::printf("  apply FAILED (exit %d, %zu of %zu groups sent): %s\n", fresh.exitCode,
-                  r.done.size(), r.steps, r.parsed ? r.error.c_str() : "no JSON result");
-      std::printf("  stderr: %s\n", readFile(dir + "/err.txt").c_str());
-      break;
-    }
-    const auto records = settledRecords(sim);
-    const Wire w = wireSince(records, mark);
-    const Waits wt = waitsOf(r);
-    const double line =
-        serial ? static_cast<double>(w.bytes) * kBitsPerByte * 1000.0 / o.baud : 0.0;
-    totals.push_back(fresh.ms);
-    rests.push_back(fresh.ms - wt.ms(serial) - line);
-    if (!described) {
-      described = true;
-      waits = wt;
-      wire = w;
-      std::printf("  %zu groups: %s\n", r.done.size(), joined(r.done).c_str());
-      if (!wt.unknown.empty()) {
-        std::printf("  note: no wait model for %s (counted as no wait)\n",
-                    joined(wt.unknown).c_str());
-      }
-      if (w.identifies != static_cast<std::size_t>(wt.linkOpens)) {
-        std::printf(
-            "  note: the model counts %d link openings, the simulator saw %zu identify "
-            "requests\n",
-            wt.linkOpens, w.identifies);
-      }
-    } else if (w.bytes != wire.bytes) {
-      std::printf("  note: repetition %d moved %zu bytes, the first %zu\n", i + 1, w.bytes,
-                  wire.bytes);
-    }
-
-    // The rerun: the record matches every group.
-    mark = records.size();
-    const ProcessRun again = runProcess(args, dir + "/out.json", dir + "/err.txt");
-    const ApplyResult ra = parseResult(again.out);
-    const std::size_t sent = settledRecords(sim).size() - mark;
-    if (again.exitCode != 0 || !ra.parsed || !ra.ok || ra.changed || sent != 0) {
-      std::printf("  rerun FAILED (exit %d, changed %s, %zu records at the simulator): %s\n",
-                  again.exitCode, ra.changed ? "true" : "false", sent, ra.error.c_str());
-      break;
-    }
-    reruns.push_back(again.ms);
-    const ProcessRun version =
-        runProcess({args.front(), "--version"}, dir + "/out.json", dir + "/err.txt");
-    if (version.exitCode == 0) versions.push_back(version.ms);
-  }
-
-  if (!totals.empty()) {
+// The fresh applies: time per printer, split into fixed waits, line time and the rest.
+void printFresh(const Samples& samples, bool serial, const Options& o) {
+  const auto& [totals, rests, reruns, versions, waits, wire] = samples;
+  if (totals.empty()) return;
+  {
     const Stats t = statsOf(totals);
     const Stats rest = statsOf(rests);
     const double line =
@@ -510,7 +458,14 @@ void runLink(const char* name, bool serial, const Options& o) {
       std::printf("\n");
     }
   }
-  if (!reruns.empty()) {
+}
+
+// The reruns against the record the fresh apply left, next to plenar --version.
+void printRerun(const Samples& samples) {
+  const auto& reruns = samples.reruns;
+  const auto& versions = samples.versions;
+  if (reruns.empty()) return;
+  {
     const Stats r = statsOf(reruns);
     std::printf("  rerun, matching record (nothing sent), %zu run(s)\n", reruns.size());
     std::printf(
@@ -525,6 +480,83 @@ void runLink(const char* name, bool serial, const Options& o) {
           v.min, v.median, v.max, r.median - v.median);
     }
   }
+}
+
+void runLink(const char* name, bool serial, const Options& o) {
+  SimProcess::Options simOptions;
+  simOptions.serial = serial;
+  simOptions.udp = !serial;
+  simOptions.baud = o.baud;
+  if (serial) simOptions.extraArgs = {"--pace"};
+  const std::unique_ptr<SimProcess> simProcess = startSimulator(simOptions);
+  const SimProcess& sim = *simProcess;
+
+  std::string tmpl =
+      (std::filesystem::temp_directory_path() / "plenar-bench-apply-XXXXXX").string();
+  if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+  const std::string dir = tmpl;
+  const std::string stateDir = dir + "/state";
+  std::filesystem::create_directory(stateDir);
+  const std::string profile = writeProfile(dir, o, serial ? 9100 : sim.udpPort());
+  const std::string record = dir + "/record.json";
+
+  const std::vector<std::string> args = applyArgs(sim, serial, o, stateDir, profile, record);
+
+  if (serial) {
+    std::printf("%s %s at %d bit/s (the simulator paces the line)\n", name,
+                sim.serialPath().c_str(), o.baud);
+  } else {
+    std::printf("%s %s:%d (no line rate)\n", name, sim.udpHost().c_str(), sim.udpPort());
+  }
+
+  Samples samples;
+  bool described = false;
+  for (int i = 0; i < o.repeat; ++i) {
+    std::filesystem::remove(record);
+    std::size_t mark = sim.records().size();
+    const ProcessRun fresh = runProcess(args, dir + "/out.json", dir + "/err.txt");
+    const ApplyResult r = parseResult(fresh.out);
+    if (fresh.exitCode != 0 || !r.parsed || !r.ok || !r.changed || r.done.size() != r.steps) {
+      std::printf("  apply FAILED (exit %d, %zu of %zu groups sent): %s\n", fresh.exitCode,
+                  r.done.size(), r.steps, r.parsed ? r.error.c_str() : "no JSON result");
+      std::printf("  stderr: %s\n", readFile(dir + "/err.txt").c_str());
+      break;
+    }
+    const auto records = settledRecords(sim);
+    const Wire w = wireSince(records, mark);
+    const Waits wt = waitsOf(r);
+    const double line =
+        serial ? static_cast<double>(w.bytes) * kBitsPerByte * 1000.0 / o.baud : 0.0;
+    samples.totals.push_back(fresh.ms);
+    samples.rests.push_back(fresh.ms - wt.ms(serial) - line);
+    if (!described) {
+      described = true;
+      samples.waits = wt;
+      samples.wire = w;
+      describeRun(r, wt, w);
+    } else if (w.bytes != samples.wire.bytes) {
+      std::printf("  note: repetition %d moved %zu bytes, the first %zu\n", i + 1, w.bytes,
+                  samples.wire.bytes);
+    }
+
+    // The rerun: the record matches every group.
+    mark = records.size();
+    const ProcessRun again = runProcess(args, dir + "/out.json", dir + "/err.txt");
+    const ApplyResult ra = parseResult(again.out);
+    const std::size_t sent = settledRecords(sim).size() - mark;
+    if (again.exitCode != 0 || !ra.parsed || !ra.ok || ra.changed || sent != 0) {
+      std::printf("  rerun FAILED (exit %d, changed %s, %zu records at the simulator): %s\n",
+                  again.exitCode, ra.changed ? "true" : "false", sent, ra.error.c_str());
+      break;
+    }
+    samples.reruns.push_back(again.ms);
+    const ProcessRun version =
+        runProcess({args.front(), "--version"}, dir + "/out.json", dir + "/err.txt");
+    if (version.exitCode == 0) samples.versions.push_back(version.ms);
+  }
+
+  printFresh(samples, serial, o);
+  printRerun(samples);
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);
 }
