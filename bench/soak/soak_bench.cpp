@@ -62,6 +62,42 @@ void printUsage(const char* when, const Usage& u) {
               u.threads);
 }
 
+LinkSnapshot serialLink(const SimProcess& sim) {
+  LinkSnapshot serial;
+  serial.kind = LinkKind::Serial;
+  serial.serialPort = sim.serialPath();
+  serial.deviceBaudText = "115200";
+  serial.transferBaudText = "115200";
+  return serial;
+}
+
+LinkSnapshot udpLink(const SimProcess& sim) {
+  LinkSnapshot udp;
+  udp.kind = LinkKind::Network;
+  udp.ipAddress = sim.udpHost();
+  udp.udpPort = sim.udpPort();
+  return udp;
+}
+
+// A font file of `size` bytes of a fixed pattern.
+std::string writeFont(const std::string& path, std::size_t size) {
+  std::vector<char> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 13 + 1);
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
+  return path;
+}
+
+// Prints the growth from `start` to `end`; true when it is flat.
+bool reportGrowth(const Usage& start, const Usage& end, long failures) {
+  std::printf("rss growth %+.3f MiB (target within 1 MiB), fds %+d, threads %+d, failures %ld\n",
+              (end.rssKiB - start.rssKiB) / 1024.0, end.fds - start.fds,
+              end.threads - start.threads, failures);
+  const bool flat = end.rssKiB - start.rssKiB <= 1024 && end.fds == start.fds &&
+                    end.threads == start.threads && failures == 0;
+  std::printf("%s\n", flat ? "FLAT" : "NOT FLAT");
+  return flat;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,23 +126,9 @@ int main(int argc, char** argv) {
 
     const Usage atLaunch = usageNow();
     test::EngineRunner soak;
-    LinkSnapshot serial;
-    serial.kind = LinkKind::Serial;
-    serial.serialPort = serialSim.serialPath();
-    serial.deviceBaudText = "115200";
-    serial.transferBaudText = "115200";
-    LinkSnapshot udp;
-    udp.kind = LinkKind::Network;
-    udp.ipAddress = udpSim.udpHost();
-    udp.udpPort = udpSim.udpPort();
-
-    const std::string font = soak.dir() + "/font.bin";
-    {
-      std::vector<char> bytes(fontSize);
-      for (std::size_t i = 0; i < fontSize; ++i) bytes[i] = static_cast<char>(i * 13 + 1);
-      std::ofstream(font, std::ios::binary)
-          .write(bytes.data(), static_cast<std::streamsize>(fontSize));
-    }
+    const LinkSnapshot serial = serialLink(serialSim);
+    const LinkSnapshot udp = udpLink(udpSim);
+    const std::string font = writeFont(soak.dir() + "/font.bin", fontSize);
 
     long failures = 0, done = 0;
     auto one = [&](long i) {
@@ -151,13 +173,7 @@ int main(int argc, char** argv) {
     printUsage("launch", atLaunch);
     printUsage("start", start);
     printUsage("end", end);
-    std::printf("rss growth %+.3f MiB (target within 1 MiB), fds %+d, threads %+d, failures %ld\n",
-                (end.rssKiB - start.rssKiB) / 1024.0, end.fds - start.fds,
-                end.threads - start.threads, failures);
-    bool flat = end.rssKiB - start.rssKiB <= 1024 && end.fds == start.fds &&
-                end.threads == start.threads && failures == 0;
-    std::printf("%s\n", flat ? "FLAT" : "NOT FLAT");
-    return flat ? 0 : 1;
+    return reportGrowth(start, end, failures) ? 0 : 1;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_soak: %s\n", e.what());
     return 1;
