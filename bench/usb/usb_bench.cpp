@@ -114,6 +114,40 @@ class DirectLibusb {
   libusb_device_handle* handle_ = nullptr;
 };
 
+// The frames the simulator recorded from `mark` on, rebuilt as the engine sent them.
+std::vector<std::vector<std::uint8_t>> framesSince(const SimProcess& sim, std::size_t mark) {
+  std::vector<std::vector<std::uint8_t>> frames;
+  auto records = sim.records();
+  for (std::size_t r = mark; r < records.size(); ++r) {
+    const QJsonObject& rec = records[r];
+    if (rec.value("kind").toString() != "frame") continue;
+    frames.push_back(buildFrame(static_cast<std::uint16_t>(rec.value("command").toInt()),
+                                static_cast<std::uint32_t>(rec.value("value1").toDouble()),
+                                static_cast<std::uint32_t>(rec.value("value2").toDouble()),
+                                fromHex(rec.value("data").toString())));
+  }
+  return frames;
+}
+
+std::string writeFont(const std::string& path) {
+  std::vector<char> bytes(kFontSize);
+  for (std::size_t i = 0; i < kFontSize; ++i) bytes[i] = static_cast<char>(i * 7 + 3);
+  std::ofstream(path, std::ios::binary).write(bytes.data(), kFontSize);
+  return path;
+}
+
+void printIdleCpu(const SimProcess& sim, int idleSeconds) {
+  const double toolBefore = cpuSeconds(::getpid());
+  const double simBefore = cpuSeconds(sim.pid());
+  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+  const double toolIdle = (cpuSeconds(::getpid()) - toolBefore) / idleSeconds * 100;
+  const double simIdle = (cpuSeconds(sim.pid()) - simBefore) / idleSeconds * 100;
+  std::printf(
+      "idle with the device open for %d s: tool %.2f %% CPU, simulator %.2f %% CPU "
+      "(target under 1 %%)\n",
+      idleSeconds, toolIdle, simIdle);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -143,43 +177,22 @@ int main(int argc, char** argv) {
       LinkSnapshot usbLink;
       usbLink.kind = LinkKind::Usb;
       usbLink.usbDevice = "VID_1234&PID_811E";
-      const std::string font = engine.dir() + "/font.bin";
-      {
-        std::vector<char> bytes(kFontSize);
-        for (std::size_t i = 0; i < kFontSize; ++i) bytes[i] = static_cast<char>(i * 7 + 3);
-        std::ofstream(font, std::ios::binary).write(bytes.data(), kFontSize);
+      const std::string font = writeFont(engine.dir() + "/font.bin");
+      if (!engine.run(linkTestRequest(usbLink), usbLink).ok) {
+        throw std::runtime_error("the link test failed");
       }
-      CommandRequest linkTest;
-      linkTest.code = 1;
-      if (!engine.run(linkTest, usbLink).ok) throw std::runtime_error("the link test failed");
       for (int i = 0; i < repeat; ++i) {
         const std::size_t mark = sim.records().size();
         const auto outcome = engine.run(*fontDownloadRequest(font, "100000"), usbLink);
         if (!outcome.ok) throw std::runtime_error("the font download failed: " + outcome.error);
         tool.push_back(outcome.seconds);
         if (i == 0) {
-          auto records = sim.records();
-          for (std::size_t r = mark; r < records.size(); ++r) {
-            const QJsonObject& rec = records[r];
-            if (rec.value("kind").toString() != "frame") continue;
-            frames.push_back(buildFrame(static_cast<std::uint16_t>(rec.value("command").toInt()),
-                                        static_cast<std::uint32_t>(rec.value("value1").toDouble()),
-                                        static_cast<std::uint32_t>(rec.value("value2").toDouble()),
-                                        fromHex(rec.value("data").toString())));
-          }
+          frames = framesSince(sim, mark);
         }
       }
 
       // The device stays open after a command; nothing moves now.
-      const double toolBefore = cpuSeconds(::getpid());
-      const double simBefore = cpuSeconds(sim.pid());
-      std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
-      const double toolIdle = (cpuSeconds(::getpid()) - toolBefore) / idleSeconds * 100;
-      const double simIdle = (cpuSeconds(sim.pid()) - simBefore) / idleSeconds * 100;
-      std::printf(
-          "idle with the device open for %d s: tool %.2f %% CPU, simulator %.2f %% CPU "
-          "(target under 1 %%)\n",
-          idleSeconds, toolIdle, simIdle);
+      printIdleCpu(sim, idleSeconds);
     }
 
     std::vector<double> direct;
