@@ -20,17 +20,9 @@ const std::string kFonts = listed(kFontItems);
 const char* const kOnOff = "on or off";
 const char* const kPasswordFile = "read the password from FILE, readable by its owner only";
 
-std::vector<CommandDoc> makeDocs() {
-  const std::pair<std::string, std::string> switches[] = {
-      {"--density D",
-       "print density: light, normal, dark or extra-dark (also the list's texts or 0..3)"},
-      {"--font F", kFonts},
-      {"--cutter on|off", kOnOff},
-      {"--buzzer on|off", kOnOff},
-      {"--feed LF|CR",
-       "the line-feed character: line feed (LF, also 0A) or carriage return (CR, also 0D)"},
-  };
-  std::vector<CommandDoc> docs = {
+// The link test and the basic, Bluetooth and Wi-Fi settings, in the window's tab order.
+std::vector<CommandDoc> settingsDocs() {
+  return {
       {"test", {}, "--serial /dev/ttyUSB0 --device-baud 9600 test"},
       {"set-baud", {{"RATE", kRates}}, "--serial /dev/ttyUSB0 set-baud 115200"},
       {"set-flow",
@@ -84,6 +76,12 @@ std::vector<CommandDoc> makeDocs() {
         {"--gateway G", "its gateway"},
         {"--port N", "the printer's port"}},
        "--net 192.168.1.87 wifi-sta --ssid shop --password-file sta.pw --dhcp"},
+  };
+}
+
+// The network, infrared, device, paper and black-mark settings.
+std::vector<CommandDoc> deviceDocs() {
+  return {
       {"net-ip", {{"ADDR", "a dotted IPv4 address"}}, "--net 192.168.1.87 net-ip 192.168.1.88"},
       {"net-mask", {{"ADDR", "a dotted IPv4 mask"}}, "--net 192.168.1.87 net-mask 255.255.255.0"},
       {"net-gateway",
@@ -125,6 +123,12 @@ std::vector<CommandDoc> makeDocs() {
        {{"N", "millimetres, 40..120"}},
        "--serial /dev/ttyUSB0 black-mark-width 40"},
       {"cutter-feed", {{"N", "millimetres, 0..1700"}}, "--serial /dev/ttyUSB0 cutter-feed 5"},
+  };
+}
+
+// Direct sequences, raw data, files, firmware and boot mode.
+std::vector<CommandDoc> actionDocs() {
+  return {
       {"find-mark", {}, "--serial /dev/ttyUSB0 find-mark"},
       {"find-mark-cut", {}, "--serial /dev/ttyUSB0 find-mark-cut"},
       {"test-page", {}, "--serial /dev/ttyUSB0 test-page"},
@@ -152,6 +156,12 @@ std::vector<CommandDoc> makeDocs() {
         {"--force-firmware", "send a program whose model tag is not the printer's"}},
        "--net 192.168.1.87 firmware PLENAR80-v2.bin --wait 5"},
       {"boot", {{"--passes N", "handshake passes before giving up"}}, "--serial /dev/ttyUSB0 boot"},
+  };
+}
+
+// Profiles, the batch bench, the port lists and the worker's codes.
+std::vector<CommandDoc> profileAndListDocs() {
+  return {
       {"apply",
        {{"PROFILE.ini", "the profile (plenar-profile(5))"},
         {"--set KEY=VALUE", "a value for this printer on top of the profile; repeatable"},
@@ -204,6 +214,23 @@ std::vector<CommandDoc> makeDocs() {
         {"--value2 N", "its second value"}},
        "run-code 0"},
   };
+}
+
+std::vector<CommandDoc> makeDocs() {
+  const std::pair<std::string, std::string> switches[] = {
+      {"--density D",
+       "print density: light, normal, dark or extra-dark (also the list's texts or 0..3)"},
+      {"--font F", kFonts},
+      {"--cutter on|off", kOnOff},
+      {"--buzzer on|off", kOnOff},
+      {"--feed LF|CR",
+       "the line-feed character: line feed (LF, also 0A) or carriage return (CR, also 0D)"},
+  };
+  std::vector<CommandDoc> docs = settingsDocs();
+  for (auto part : {deviceDocs(), actionDocs(), profileAndListDocs()}) {
+    docs.insert(docs.end(), std::make_move_iterator(part.begin()),
+                std::make_move_iterator(part.end()));
+  }
   for (auto& d : docs) {
     if (d.name == "set-switches" || d.name == "set-all") {
       d.terms.insert(d.terms.begin(), std::begin(switches), std::end(switches));
