@@ -127,6 +127,38 @@ void Simulator::saveState(bool force) {
   lastSave_ = now;
 }
 
+namespace {
+
+// Milliseconds from now until `due` (0 when it has passed), as poll() takes them.
+int msUntil(Simulator::Clock::time_point due) {
+  return static_cast<int>(std::max<long long>(
+      0, std::chrono::ceil<std::chrono::milliseconds>(due - Simulator::Clock::now()).count()));
+}
+
+}  // namespace
+
+// How long the loop may wait for its descriptors: until the next USB plug or unplug, the end of
+// a frame on a line that has input undecided, the next bulk save, or the moment a stream
+// printer leaves; -1 when nothing is due.
+int Simulator::pollTimeout(bool serialPolled, bool lptPolled) const {
+  int timeout = -1;
+  auto earliest = [&timeout](Clock::time_point due) {
+    const int ms = msUntil(due);
+    timeout = timeout < 0 ? ms : std::min(timeout, ms);
+  };
+  for (const auto& due : {usbUnplugAt_, usbPlugAt_}) {
+    if (due) earliest(*due);
+  }
+  if (serialPolled && printer_->undecidedInput(Link::Serial))
+    earliest(lastSerialInput_ + kFrameGap);
+  if (lptPolled && printer_->undecidedInput(Link::Lpt)) earliest(lastLptInput_ + kFrameGap);
+  if (state_.dirty && !options_.stateFile.empty()) earliest(lastSave_ + kBulkSaveInterval);
+  if (options_.leaveIdleMs > 0 && (changed_ || framesSeen_ > 0)) {
+    earliest(lastChange_ + std::chrono::milliseconds(options_.leaveIdleMs));
+  }
+  return timeout;
+}
+
 int Simulator::run(int signalFd) {
   signalFd_ = signalFd;
   while (!stopping_) {
@@ -157,37 +189,7 @@ int Simulator::run(int signalFd) {
       lptSlot = static_cast<int>(n);
       fds[n++] = {lpt_->fd(), POLLIN, 0};
     }
-    int timeout = -1;
-    for (const auto& due : {usbUnplugAt_, usbPlugAt_}) {
-      if (!due) continue;
-      int ms = static_cast<int>(std::max<long long>(
-          0, std::chrono::ceil<std::chrono::milliseconds>(*due - Clock::now()).count()));
-      timeout = timeout < 0 ? ms : std::min(timeout, ms);
-    }
-    if (serialSlot >= 0 && printer_->undecidedInput(Link::Serial)) {
-      auto due = lastSerialInput_ + kFrameGap - Clock::now();
-      int ms = static_cast<int>(
-          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
-      timeout = timeout < 0 ? ms : std::min(timeout, ms);
-    }
-    if (lptSlot >= 0 && printer_->undecidedInput(Link::Lpt)) {
-      auto due = lastLptInput_ + kFrameGap - Clock::now();
-      int ms = static_cast<int>(
-          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
-      timeout = timeout < 0 ? ms : std::min(timeout, ms);
-    }
-    if (state_.dirty && !options_.stateFile.empty()) {
-      auto due = lastSave_ + kBulkSaveInterval - Clock::now();
-      int ms = static_cast<int>(
-          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
-      timeout = timeout < 0 ? ms : std::min(timeout, ms);
-    }
-    if (options_.leaveIdleMs > 0 && (changed_ || framesSeen_ > 0)) {
-      const auto due = lastChange_ + std::chrono::milliseconds(options_.leaveIdleMs) - Clock::now();
-      const int ms = static_cast<int>(
-          std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(due).count()));
-      timeout = timeout < 0 ? ms : std::min(timeout, ms);
-    }
+    const int timeout = pollTimeout(serialSlot >= 0, lptSlot >= 0);
     int ready = poll(fds, n, timeout);
     if (ready < 0 && errno != EINTR) break;
     if (ready > 0 && (fds[0].revents & POLLIN) && !handleSignal()) break;

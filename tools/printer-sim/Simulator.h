@@ -55,6 +55,7 @@ class Simulator {
   bool left() const { return left_; }
 
  private:
+  int pollTimeout(bool serialPolled, bool lptPolled) const;
   void serviceSerial();
   void serviceUdp();
   // --udp-follows-ip: a new Ethernet address moves the UDP link there (same port).
