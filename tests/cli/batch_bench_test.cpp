@@ -144,18 +144,22 @@ TEST(BatchBench, TenPrintersInARowEachGetTheProfileAndTheirOwnNumber) {
   struct Case {
     const char* name;
     bool serial;
+    bool moved = false;  // the profile gives each printer its own address, off the factory one
   };
   for (const Case c :
-       {Case{"serial port that comes and goes", true}, Case{"factory network address", false}}) {
+       {Case{"serial port that comes and goes", true}, Case{"factory network address", false},
+        Case{"factory network address, each printer moved off it", false, true}}) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    dir.write("shop.ini", kProfile);
+    dir.write("shop.ini", std::string(kProfile) + (c.moved ? "NetIPAddress=127.0.0.5\n" : ""));
     const int port = freeUdpPort();
     std::vector<std::string> args = linkArgs(dir, c.serial, port);
     args.insert(args.end(), {"--serial-from", "0500", "--step", "3", "--count", "10"});
     Bench bench(dir, args);
     // Printer 4 is pulled out when its third frame has arrived.
-    SimProcess sim(stream(dir, c.serial, port, 10, {"--stream-pull", "4:3"}));
+    std::vector<std::string> simArgs = {"--stream-pull", "4:3"};
+    if (c.moved) simArgs.push_back("--udp-follows-ip");
+    SimProcess sim(stream(dir, c.serial, port, 10, simArgs));
     EXPECT_EQ(bench.wait(std::chrono::seconds(120)), 1) << dir.read("err.txt");
 
     const auto lines = reportLines(dir);
@@ -186,6 +190,9 @@ TEST(BatchBench, TenPrintersInARowEachGetTheProfileAndTheirOwnNumber) {
                 std::string("Till ") + expected);
       EXPECT_EQ(settings.value("codePage").toInt(), kCp437);
       EXPECT_EQ(settings.value("retractionTime").toInt(), 20);
+      if (c.moved) {
+        EXPECT_EQ(stateAt(settings, {"ethernet"}).value("ip").toString(), "127.0.0.5");
+      }
     }
   }
 }
