@@ -57,6 +57,62 @@ const char* simUsageCore() {
          "  --seed N              seed of the noise bytes (default 1)\n";
 }
 
+// The options that choose and shape the printer's links; false for any other.
+bool parseLinkOption(const std::string& a, const std::vector<std::string>& args, std::size_t& i,
+                     const std::function<const std::string&()>& value, SimOptions& o) {
+  if (a == "--serial-link") {
+    o.serialLink = value();
+    return true;
+  }
+  if (a == "--udp") {
+    if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+      o.udp = args[++i];
+    } else {
+      o.udp = kDefaultUdp;
+    }
+    return true;
+  }
+  if (a == "--udp-follows-ip") {
+    o.udpFollowsIp = true;
+    return true;
+  }
+  if (a == "--usb") {
+    if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
+      o.usb = args[++i];
+    } else {
+      o.usb = kDefaultUsb;
+    }
+    return true;
+  }
+  if (a == "--usb-unplug-after-frames") {
+    long long n = number(a, value());
+    if (n < 0 || n > 1'000'000'000) throw std::invalid_argument(a + " must be 0 or more");
+    o.usbUnplugAfterFrames = static_cast<int>(n);
+    return true;
+  }
+  if (a == "--usb-replug-ms") {
+    long long n = number(a, value());
+    if (n < 0 || n > 60'000) throw std::invalid_argument(a + " must be 0..60000");
+    o.usbReplugMs = static_cast<int>(n);
+    return true;
+  }
+  if (parseUsbHostOption(a, value, o.usbHost)) {
+    if (!o.usb) o.usb = kDefaultUsb;
+    return true;
+  }
+  if (a == "--lpt") {
+    long long n = number(a, value());
+    if (n < 1 || n > 255) throw std::invalid_argument("--lpt must be 1..255");
+    o.lpt = static_cast<int>(n);
+    return true;
+  }
+  if (a == "--lpt-fault") {
+    if (auto err = parseLptFault(value(), o.lptFaults)) throw std::invalid_argument(*err);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 const char* simUsage() {
@@ -75,38 +131,7 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
     };
     if (a == "--help" || a == "-h") {
       help = true;
-    } else if (a == "--serial-link") {
-      o.serialLink = value();
-    } else if (a == "--udp") {
-      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-        o.udp = args[++i];
-      } else {
-        o.udp = kDefaultUdp;
-      }
-    } else if (a == "--udp-follows-ip") {
-      o.udpFollowsIp = true;
-    } else if (a == "--usb") {
-      if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-        o.usb = args[++i];
-      } else {
-        o.usb = kDefaultUsb;
-      }
-    } else if (a == "--usb-unplug-after-frames") {
-      long long n = number(a, value());
-      if (n < 0 || n > 1'000'000'000) throw std::invalid_argument(a + " must be 0 or more");
-      o.usbUnplugAfterFrames = static_cast<int>(n);
-    } else if (a == "--usb-replug-ms") {
-      long long n = number(a, value());
-      if (n < 0 || n > 60'000) throw std::invalid_argument(a + " must be 0..60000");
-      o.usbReplugMs = static_cast<int>(n);
-    } else if (parseUsbHostOption(a, value, o.usbHost)) {
-      if (!o.usb) o.usb = kDefaultUsb;
-    } else if (a == "--lpt") {
-      long long n = number(a, value());
-      if (n < 1 || n > 255) throw std::invalid_argument("--lpt must be 1..255");
-      o.lpt = static_cast<int>(n);
-    } else if (a == "--lpt-fault") {
-      if (auto err = parseLptFault(value(), o.lptFaults)) throw std::invalid_argument(*err);
+    } else if (parseLinkOption(a, args, i, value, o)) {
     } else if (a == "--baud") {
       long long rate = number(a, value());
       if (rate <= 0 || rate > 1'000'000 || !rateToCode(static_cast<int>(rate))) {
