@@ -87,6 +87,134 @@ void announce(const CommonOptions& o, CliSession& session, const BatchPrinter& p
   std::fflush(stdout);
 }
 
+// The bench's counter, record folder, report and numbering from its options.
+BatchOptions batchOptions(const CommonOptions& o, const std::optional<std::string>& state,
+                          const std::optional<std::string>& reportPath,
+                          const std::optional<std::string>& from, long long step,
+                          std::optional<long long> count, bool reuseFailed,
+                          const std::string& namePattern) {
+  BatchOptions options;
+  options.statePath = state ? *state : pathIn(pathIn(o.paths.stateDir, "batch"), "state.json");
+  if (!from && !std::filesystem::exists(options.statePath)) {
+    throw UsageError("batch needs --serial-from N to start " + options.statePath +
+                         " (the file keeps the counter from then on)",
+                     "missing-argument");
+  }
+  const std::filesystem::path statePath(options.statePath);
+  options.recordDir = (statePath.parent_path() / (statePath.stem().string() + ".records")).string();
+  options.stateDir = o.paths.stateDir;
+  options.reportPath = reportPath.value_or("");
+  options.count = count;
+  options.reuseFailed = reuseFailed;
+  options.link = o.link;
+  try {
+    options.name = NamePattern::parse(namePattern);
+    options.numbering = parseNumbering(from.value_or("0"), step);
+  } catch (const BatchError& e) {
+    throw InputRefused(e.what(), e.kind(), e.code() == "step" ? "--step" : "--name", e.code());
+  }
+  return options;
+}
+
+// The result document, the summary on stderr and the exit code.
+int reportBatch(const CommonOptions& o, const BatchRun& run, const BatchOptions& options) {
+  Json printers = Json::array();
+  int interrupted = 0;
+  for (const BatchPrinter& printer : run.printers()) {
+    printers.push_back(lineJson(printer));
+    interrupted += !printer.earlierRun && printer.line.outcome == "interrupted";
+  }
+  const auto next = run.counter().peekNext();
+  Json result;
+  result["done"] = run.doneCount();
+  result["failed"] = run.failedCount() - interrupted;
+  result["interrupted"] = interrupted;
+  result["state"] = options.statePath;
+  result["report"] = options.reportPath.empty() ? Json() : Json(options.reportPath);
+  result["next_serial"] = next ? Json(serialText(*next, run.counter().numbering().width)) : Json();
+  result["printers"] = std::move(printers);
+  std::fprintf(stderr, "batch: %d done, %d failed, %d interrupted\n", run.doneCount(),
+               run.failedCount() - interrupted, interrupted);
+  o.report->result() = std::move(result);
+  if (const auto& e = run.error()) {
+    o.report->setError(e->kind(), e->what(), {}, {}, 0, e->code());
+    std::fprintf(stderr, "%s\n", e->what());
+    return exitCodeOfError(e->kind(), e->code());
+  }
+  if (run.failedCount() > 0) {
+    o.report->setError(FailureKind::Printer,
+                       std::to_string(run.failedCount()) + " printer(s) not set up");
+    return kExitFailed;
+  }
+  return kExitDone;
+}
+
+// Printer after printer until the run is done: arrivals and departures from `watch` (or the
+// printers attached at the start, with --present), requests on a session.
+void runBench(const CommonOptions& o, BatchRun& run, ArrivalWatch& watch,
+              std::vector<LinkSnapshot> queue, bool present, bool usb) {
+  // A USB printer gets a session of its own, made once it has arrived: a session's USB channel
+  // closes on every USB arrival, and the arrival of the very printer it is to set up would
+  // otherwise close its link in the middle of the link test.
+  auto session = std::make_unique<CliSession>(o);
+  std::size_t announced = run.printers().size();
+  std::optional<LinkSnapshot> arrivedOn;  // the printer being set up
+  for (BatchRun::Action a = run.next(); a.kind != BatchRun::Action::Kind::Done; a = run.next()) {
+    using K = BatchRun::Action::Kind;
+    // A printer's line goes out as soon as it is finished, before the bench waits for it to go.
+    for (; announced < run.printers().size(); ++announced) {
+      announce(o, *session, run.printers()[announced]);
+    }
+    if (stopAsked()) {
+      run.stop(stopReason());
+    } else if (a.kind == K::AwaitArrival) {
+      if (present) {
+        if (queue.empty()) {
+          run.stop("every attached printer was handled");
+        } else {
+          if (usb) session = std::make_unique<CliSession>(o);
+          run.arrived(queue.front());
+          queue.erase(queue.begin());
+        }
+      } else {
+        std::fprintf(stderr, "%s\n", a.description.c_str());
+        std::optional<LinkSnapshot> arrived;
+        while (!stopAsked() && !(arrived = watch.arrival()))
+          std::this_thread::sleep_for(kLookEvery);
+        if (arrived && usb) session = std::make_unique<CliSession>(o);
+        arrivedOn = arrived;
+        if (arrived) run.arrived(*arrived);
+      }
+    } else if (a.kind == K::AwaitDeparture) {
+      if (!present) {
+        std::fprintf(stderr, "%s\n", a.description.c_str());
+        while (!stopAsked() && !watch.gone(a.link)) std::this_thread::sleep_for(kLookEvery);
+      }
+      if (!stopAsked()) run.departed();
+    } else if (!present && arrivedOn && watch.replaced(*arrivedOn)) {
+      // Its port went away or is another printer's now: nothing more goes out to it.
+      ApplyRun::Outcome outcome;
+      outcome.message = "the printer was taken away part-way (" + describeLink(*arrivedOn) + ")";
+      outcome.kind = FailureKind::Link;
+      run.report(outcome);
+    } else {
+      ApplyRun::Outcome outcome = carryOut(*session, a);
+      // A stop during the request: the printer is reported interrupted, not failed.
+      if (stopAsked()) {
+        run.stop(stopReason());
+      } else {
+        run.report(outcome);
+      }
+    }
+    for (; announced < run.printers().size(); ++announced) {
+      announce(o, *session, run.printers()[announced]);
+    }
+  }
+  for (; announced < run.printers().size(); ++announced) {
+    announce(o, *session, run.printers()[announced]);
+  }
+}
+
 int batchCommand(const CommonOptions& o, ArgList& args) {
   const auto glob = args.takeOption("--serial-glob");
   const auto namePattern = args.takeOption("--name");
@@ -122,26 +250,8 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   if (reportPath && reportPath->empty())
     throw UsageError("--report needs a file name", "option-value");
 
-  BatchOptions options;
-  options.statePath = state ? *state : pathIn(pathIn(o.paths.stateDir, "batch"), "state.json");
-  if (!from && !std::filesystem::exists(options.statePath)) {
-    throw UsageError("batch needs --serial-from N to start " + options.statePath +
-                         " (the file keeps the counter from then on)",
-                     "missing-argument");
-  }
-  const std::filesystem::path statePath(options.statePath);
-  options.recordDir = (statePath.parent_path() / (statePath.stem().string() + ".records")).string();
-  options.stateDir = o.paths.stateDir;
-  options.reportPath = reportPath.value_or("");
-  options.count = count;
-  options.reuseFailed = reuseFailed;
-  options.link = o.link;
-  try {
-    options.name = NamePattern::parse(*namePattern);
-    options.numbering = parseNumbering(from.value_or("0"), step);
-  } catch (const BatchError& e) {
-    throw InputRefused(e.what(), e.kind(), e.code() == "step" ? "--step" : "--name", e.code());
-  }
+  const BatchOptions options =
+      batchOptions(o, state, reportPath, from, step, count, reuseFailed, *namePattern);
 
   Profile profile = loadProfile(p[0]);
   applySettingOverrides(profile, overrides);
@@ -178,96 +288,8 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
           : "(used up)",
       options.statePath.c_str());
 
-  // A USB printer gets a session of its own, made once it has arrived: a session's USB channel
-  // closes on every USB arrival, and the arrival of the very printer it is to set up would
-  // otherwise close its link in the middle of the link test.
-  auto session = std::make_unique<CliSession>(o);
-  std::size_t announced = run->printers().size();
-  std::optional<LinkSnapshot> arrivedOn;  // the printer being set up
-  for (BatchRun::Action a = run->next(); a.kind != BatchRun::Action::Kind::Done; a = run->next()) {
-    using K = BatchRun::Action::Kind;
-    // A printer's line goes out as soon as it is finished, before the bench waits for it to go.
-    for (; announced < run->printers().size(); ++announced) {
-      announce(o, *session, run->printers()[announced]);
-    }
-    if (stopAsked()) {
-      run->stop(stopReason());
-    } else if (a.kind == K::AwaitArrival) {
-      if (present) {
-        if (queue.empty()) {
-          run->stop("every attached printer was handled");
-        } else {
-          if (usb) session = std::make_unique<CliSession>(o);
-          run->arrived(queue.front());
-          queue.erase(queue.begin());
-        }
-      } else {
-        std::fprintf(stderr, "%s\n", a.description.c_str());
-        std::optional<LinkSnapshot> arrived;
-        while (!stopAsked() && !(arrived = watch->arrival()))
-          std::this_thread::sleep_for(kLookEvery);
-        if (arrived && usb) session = std::make_unique<CliSession>(o);
-        arrivedOn = arrived;
-        if (arrived) run->arrived(*arrived);
-      }
-    } else if (a.kind == K::AwaitDeparture) {
-      if (!present) {
-        std::fprintf(stderr, "%s\n", a.description.c_str());
-        while (!stopAsked() && !watch->gone(a.link)) std::this_thread::sleep_for(kLookEvery);
-      }
-      if (!stopAsked()) run->departed();
-    } else if (!present && arrivedOn && watch->replaced(*arrivedOn)) {
-      // Its port went away or is another printer's now: nothing more goes out to it.
-      ApplyRun::Outcome outcome;
-      outcome.message = "the printer was taken away part-way (" + describeLink(*arrivedOn) + ")";
-      outcome.kind = FailureKind::Link;
-      run->report(outcome);
-    } else {
-      ApplyRun::Outcome outcome = carryOut(*session, a);
-      // A stop during the request: the printer is reported interrupted, not failed.
-      if (stopAsked()) {
-        run->stop(stopReason());
-      } else {
-        run->report(outcome);
-      }
-    }
-    for (; announced < run->printers().size(); ++announced) {
-      announce(o, *session, run->printers()[announced]);
-    }
-  }
-  for (; announced < run->printers().size(); ++announced) {
-    announce(o, *session, run->printers()[announced]);
-  }
-
-  Json printers = Json::array();
-  int interrupted = 0;
-  for (const BatchPrinter& printer : run->printers()) {
-    printers.push_back(lineJson(printer));
-    interrupted += !printer.earlierRun && printer.line.outcome == "interrupted";
-  }
-  const auto next = run->counter().peekNext();
-  Json result;
-  result["done"] = run->doneCount();
-  result["failed"] = run->failedCount() - interrupted;
-  result["interrupted"] = interrupted;
-  result["state"] = options.statePath;
-  result["report"] = options.reportPath.empty() ? Json() : Json(options.reportPath);
-  result["next_serial"] = next ? Json(serialText(*next, run->counter().numbering().width)) : Json();
-  result["printers"] = std::move(printers);
-  std::fprintf(stderr, "batch: %d done, %d failed, %d interrupted\n", run->doneCount(),
-               run->failedCount() - interrupted, interrupted);
-  o.report->result() = std::move(result);
-  if (const auto& e = run->error()) {
-    o.report->setError(e->kind(), e->what(), {}, {}, 0, e->code());
-    std::fprintf(stderr, "%s\n", e->what());
-    return exitCodeOfError(e->kind(), e->code());
-  }
-  if (run->failedCount() > 0) {
-    o.report->setError(FailureKind::Printer,
-                       std::to_string(run->failedCount()) + " printer(s) not set up");
-    return kExitFailed;
-  }
-  return kExitDone;
+  runBench(o, *run, *watch, std::move(queue), present, usb);
+  return reportBatch(o, *run, options);
 }
 
 }  // namespace
