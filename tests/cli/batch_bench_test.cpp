@@ -87,6 +87,16 @@ class Bench {
     kill(SIGKILL);
     return -1;
   }
+  // Waits (at most 60 s) until the bench waits for its first printer: a printer attached before
+  // that would be left alone.
+  static bool waiting(const TempDir& dir) {
+    const auto until = Clock::now() + std::chrono::seconds(60);
+    while (Clock::now() < until) {
+      if (dir.read("err.txt").find("waiting for printer") != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
   void kill(int signal) {
     if (pid_ <= 0) return;
     ::kill(pid_, signal);
@@ -156,6 +166,7 @@ TEST(BatchBench, TenPrintersInARowEachGetTheProfileAndTheirOwnNumber) {
     std::vector<std::string> args = linkArgs(dir, c.serial, port);
     args.insert(args.end(), {"--serial-from", "0500", "--step", "3", "--count", "10"});
     Bench bench(dir, args);
+    ASSERT_TRUE(Bench::waiting(dir)) << dir.read("err.txt");
     // Printer 4 is pulled out when its third frame has arrived.
     std::vector<std::string> simArgs = {"--stream-pull", "4:3"};
     if (c.moved) simArgs.push_back("--udp-follows-ip");
@@ -224,6 +235,7 @@ TEST(BatchBench, AKillBetweenOrDuringPrintersNeverHandsANumberOutTwice) {
     std::optional<SimProcess> sim;
     {
       Bench bench(dir, {"--serial-glob", dir.file("tty*"), "--serial-from", "0700"});
+      ASSERT_TRUE(Bench::waiting(dir)) << dir.read("err.txt");
       sim.emplace(stream(dir, true, 0, 4));
       const auto until = Clock::now() + std::chrono::seconds(30);
       bool killed = false;

@@ -74,8 +74,13 @@ struct UsbBench {
 TEST(UsbBatch, TenPrintersInARowEachWithItsOwnNumberOnePulledPartWay) {
   UsbBench bench({"--stream", "10", "--stream-pull", "4:3", "--stream-idle-ms", "300",
                   "--stream-gap-ms", "100"});
-  ProgramRun r = bench.batch("--serial-from 100 --step 3 --count 10",
-                             "sleep 0.5; kill -USR1 " + std::to_string(bench.sim.pid()));
+  // The stream starts once the bench waits for its first printer (a printer attached before
+  // would be left alone), within 60 s.
+  ProgramRun r =
+      bench.batch("--serial-from 100 --step 3 --count 10",
+                  "for i in $(seq 600); do grep -qs 'waiting for printer' " +
+                      shellQuoted(bench.dir.file("stderr.txt")) +
+                      " && break; sleep 0.1; done; kill -USR1 " + std::to_string(bench.sim.pid()));
   EXPECT_EQ(r.exitCode, 1) << r.output << bench.dir.read("stderr.txt");  // one printer failed
 
   const auto lines = reportLines(bench.dir.file("report.jsonl"));
