@@ -9,8 +9,9 @@ namespace {
 constexpr std::chrono::milliseconds kLookEvery{100};
 }  // namespace
 
-ArrivalLooker::ArrivalLooker(std::unique_ptr<ArrivalWatch> watch)
-    : watch_(std::move(watch)), thread_([this] { loop(); }) {}
+ArrivalLooker::ArrivalLooker(std::unique_ptr<ArrivalWatch> watch,
+                             std::function<void(std::size_t attached)> attached)
+    : watch_(std::move(watch)), attached_(std::move(attached)), thread_([this] { loop(); }) {}
 
 ArrivalLooker::~ArrivalLooker() {
   {
@@ -47,6 +48,8 @@ void ArrivalLooker::cancel() {
 }
 
 void ArrivalLooker::loop() {
+  const std::size_t attached = watch_->attachedNow().size();
+  if (attached_) attached_(attached);
   std::unique_lock lock(mutex_);
   while (!quit_) {
     if (!arrived_ && !gone_) {

@@ -19,7 +19,11 @@ namespace plenar {
 // Threads: await*, cancel and the destructor on the owner thread.
 class ArrivalLooker {
  public:
-  explicit ArrivalLooker(std::unique_ptr<ArrivalWatch> watch);
+  // `attached` runs on the looker's thread, once, with the printers attached before the first
+  // look: they count as seen (the last one of an earlier bench may still be there), and only
+  // printers that arrive later are reported.
+  ArrivalLooker(std::unique_ptr<ArrivalWatch> watch,
+                std::function<void(std::size_t attached)> attached = nullptr);
   ~ArrivalLooker();
   ArrivalLooker(const ArrivalLooker&) = delete;
   ArrivalLooker& operator=(const ArrivalLooker&) = delete;
@@ -32,6 +36,7 @@ class ArrivalLooker {
   void loop();
 
   std::unique_ptr<ArrivalWatch> watch_;
+  std::function<void(std::size_t)> attached_;
   std::mutex mutex_;
   std::condition_variable wake_;
   bool quit_ = false;

@@ -101,6 +101,9 @@ BatchDialog::BatchDialog(QWidget* parent, TFrmMain& main, WorkerExecutor& execut
   columnWords_ = words("lbl_BatchColumns", QStringLiteral("序列号|名称|状态|时间 (ms)"), this);
   statusWords_ = words("lbl_BatchStatus", QStringLiteral("完成|失败|中断|进行中"), this);
   countWords_ = words("lbl_BatchCountWords", QStringLiteral("完成 %1，失败 %2"), this);
+  attachedWords_ =
+      words("lbl_BatchAttached",
+            QStringLiteral("已连接的打印机不作配置（可能是上一批的）：请接入下一台"), this);
   linkWords_ =
       words("lbl_BatchLinkWords",
             QStringLiteral("批量配置经由网络（出厂地址）、串口（可用 * 通配）或 USB"), this);
@@ -177,7 +180,12 @@ void BatchDialog::start() {
     say(qs(e.what()));
     return;
   }
-  looker_ = std::make_unique<ArrivalLooker>(std::move(watch));
+  const unsigned next = generation_ + 1;
+  looker_ = std::make_unique<ArrivalLooker>(std::move(watch), [this, next](std::size_t attached) {
+    if (attached == 0) return;
+    // It may be the last printer of an earlier bench, already set up: it keeps its number.
+    onGuiThread(next, [this] { say(attachedWords_->text()); });
+  });
   ++generation_;
   start_->setEnabled(false);
   stop_->setEnabled(true);

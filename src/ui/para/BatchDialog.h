@@ -74,6 +74,7 @@ class BatchDialog : public QDialog {
   QLabel* statusWords_ = nullptr;
   QLabel* countWords_ = nullptr;
   QLabel* linkWords_ = nullptr;
+  QLabel* attachedWords_ = nullptr;
   std::unique_ptr<BatchRun> run_;
   std::unique_ptr<ArrivalLooker> looker_;
   unsigned generation_ = 0;  // answers for an earlier bench (or one stopped) are dropped
