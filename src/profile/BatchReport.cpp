@@ -67,7 +67,7 @@ std::string batchLineCsv(const BatchLine& l) {
 BatchReportFile::BatchReportFile(const std::string& path)
     : path_(path), csv_(endsWith(path, ".csv")) {
   fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
-               0644);
+               0600);
   struct stat st {};
   if (fd_ < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
     const int error = fd_ < 0 ? errno : EINVAL;

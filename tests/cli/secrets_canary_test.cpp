@@ -212,6 +212,9 @@ TEST(SecretsCanary, APasswordReachesThePrinterAndNothingElse) {
       {link(sim) + " apply " + shop},
       {link(sim) + " apply " + shop + " --check"},
       {link(broken) + " apply " + shop + " --force", "", true},
+      // The batch bench: its counter, report and per-printer records live in the state folder.
+      {link(sim) + " batch " + shop + " --present --name T{n} --serial-from 1 --report " +
+       shellQuoted(state + "/batch/report.jsonl")},
   };
   for (const Way& w : ways) {
     for (const char* format : {"--json --events", ""}) {
