@@ -64,12 +64,13 @@ bool parseLinkOption(const std::string& a, const std::vector<std::string>& args,
     o.serialLink = value();
     return true;
   }
+  // --udp and --usb take a value when one follows, else their default.
+  auto valueOr = [&](const char* fallback) {
+    return i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0 ? args[++i]
+                                                                  : std::string(fallback);
+  };
   if (a == "--udp") {
-    if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-      o.udp = args[++i];
-    } else {
-      o.udp = kDefaultUdp;
-    }
+    o.udp = valueOr(kDefaultUdp);
     return true;
   }
   if (a == "--udp-follows-ip") {
@@ -77,11 +78,7 @@ bool parseLinkOption(const std::string& a, const std::vector<std::string>& args,
     return true;
   }
   if (a == "--usb") {
-    if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
-      o.usb = args[++i];
-    } else {
-      o.usb = kDefaultUsb;
-    }
+    o.usb = valueOr(kDefaultUsb);
     return true;
   }
   if (a == "--usb-unplug-after-frames") {
