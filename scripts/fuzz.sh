@@ -16,7 +16,8 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -eq 0 ] && targets=(reply_assembler ini_roundtrip language_file logo_bmp
-  custom_data_hex frame_scanner cli_args profile apply_record password_file set_override)
+  custom_data_hex frame_scanner cli_args profile apply_record password_file set_override
+  batch_state)
 
 if ! command -v clang++ >/dev/null; then
   echo "fuzz.sh: clang++ is not installed (scripts/install-deps.sh installs it)" >&2

@@ -74,30 +74,13 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
     throw fileError("batch state " + path +
                     ": not a regular file of this user (a symlink?); refused");
   }
-  Json j;
   try {
-    j = Json::parse(readInputFile(path, kMaxStateBytes));
-    if (j.at("schema").get<int>() != 1) throw std::runtime_error("unknown schema");
-    c.next_ = j.at("next").get<long long>();
-    c.numbering_.step = j.at("step").get<long long>();
-    c.numbering_.width = j.at("width").get<int>();
-    for (const Json& e : j.at("issued")) {
-      Entry entry;
-      entry.serial = e.at("serial").get<std::string>();
-      entry.number = e.at("number").get<long long>();
-      entry.name = e.value("name", "");
-      entry.time = e.value("time", "");
-      auto outcome = outcomeOf(e.at("outcome").get<std::string>());
-      if (!outcome) throw std::runtime_error("unknown outcome");
-      entry.outcome = *outcome;
-      c.entries_.push_back(std::move(entry));
-    }
+    c.read(readInputFile(path, kMaxStateBytes));
   } catch (const std::exception& e) {
     // Never start over: an unreadable counter could hand out numbers already given.
     throw fileError("batch state " + path + " cannot be read (" + e.what() +
                     "); fix or move it away, nothing was sent");
   }
-  if (c.numbering_.step == 0) throw fileError("batch state " + path + ": step 0");
   // A reservation left by a run that ended part-way: its printer may hold the number.
   bool stale = false;
   for (Entry& e : c.entries_) {
@@ -110,21 +93,67 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
   return c;
 }
 
+// Only what this program writes is taken: a file edited by hand, or by another user of a shared
+// folder, could otherwise hand a printer a serial number it cannot store (a width of thousands
+// of digits, letters, spaces) or name a record file outside the record folder.
+void BatchCounter::read(const std::string& text) {
+  const Json j = Json::parse(text);
+  if (j.at("schema").get<int>() != 1) throw std::runtime_error("unknown schema");
+  next_ = j.at("next").get<long long>();
+  numbering_.step = j.at("step").get<long long>();
+  numbering_.width = j.at("width").get<int>();
+  if (!numberingInRange(numbering_.step, numbering_.width)) {
+    throw std::runtime_error("step or width out of range");
+  }
+  // -1: every number is used up.
+  if (next_ != -1 && !stepped(next_, 0, 0)) throw std::runtime_error("next out of range");
+  for (const Json& e : j.at("issued")) {
+    Entry entry;
+    entry.serial = e.at("serial").get<std::string>();
+    entry.number = e.at("number").get<long long>();
+    entry.name = e.value("name", "");
+    entry.time = e.value("time", "");
+    auto outcome = outcomeOf(e.at("outcome").get<std::string>());
+    if (!outcome) throw std::runtime_error("unknown outcome");
+    entry.outcome = *outcome;
+    if (!stepped(entry.number, 0, 0) ||
+        entry.serial != serialText(entry.number, numbering_.width)) {
+      throw std::runtime_error("serial number '" + entry.serial + "' does not match its number");
+    }
+    entries_.push_back(std::move(entry));
+  }
+}
+
+std::optional<std::size_t> BatchCounter::lowestFailed() const {
+  std::optional<std::size_t> lowest;
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const Entry& e = entries_[i];
+    if (e.outcome == Outcome::Failed && (!lowest || e.number < entries_[*lowest].number)) {
+      lowest = i;
+    }
+  }
+  return lowest;
+}
+
+std::optional<long long> BatchCounter::nextToHandOut(bool reuseFailed) const {
+  if (reuseFailed) {
+    if (auto failed = lowestFailed()) return entries_[*failed].number;
+  }
+  return peekNext();
+}
+
 std::optional<long long> BatchCounter::peekNext() const {
   return stepped(next_, 0, 0);
 }
 
 std::optional<BatchCounter::Entry> BatchCounter::reserve(bool reuseFailed,
                                                          const NamePattern& name) {
-  Entry* reuse = nullptr;
-  if (reuseFailed) {
-    for (Entry& e : entries_) {
-      if (e.outcome == Outcome::Failed && (!reuse || e.number < reuse->number)) reuse = &e;
-    }
-  }
-  if (reuse) {
+  const auto failed = reuseFailed ? lowestFailed() : std::nullopt;
+  if (failed) {
+    Entry* reuse = &entries_[*failed];
     const Entry before = *reuse;
     reuse->outcome = Outcome::Reserved;
+    reuse->name = name.format(reuse->number);  // the name this run gives it
     reuse->time = utcTimestamp();
     try {
       save();

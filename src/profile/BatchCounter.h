@@ -47,6 +47,9 @@ class BatchCounter {
   std::optional<Entry> reserve(bool reuseFailed, const NamePattern& name);
   // What the next reserve() would hand out (without reuse), nullopt when none.
   std::optional<long long> peekNext() const;
+  // What the next reserve(reuseFailed, ...) hands out: with reuseFailed the lowest failed number
+  // when there is one, else peekNext().
+  std::optional<long long> nextToHandOut(bool reuseFailed) const;
   // Records what became of a reserved number. BatchError (file) when it cannot be written.
   void complete(const std::string& serial, Outcome outcome);
 
@@ -59,6 +62,8 @@ class BatchCounter {
 
  private:
   BatchCounter(std::string path, FileLock lock) : path_(std::move(path)), lock_(std::move(lock)) {}
+  void read(const std::string& text);
+  std::optional<std::size_t> lowestFailed() const;
   void save();
 
   std::string path_;

@@ -34,6 +34,11 @@ BatchNumbering parseNumbering(const std::string& from, long long step) {
   return n;
 }
 
+bool numberingInRange(long long step, int width) {
+  return step != 0 && step <= kStepLimit && step >= -kStepLimit &&
+         (width == 0 || (width >= 2 && width <= 18));
+}
+
 std::string serialText(long long number, int width) {
   char buf[48];
   std::snprintf(buf, sizeof buf, "%0*lld", width, number);

@@ -130,11 +130,9 @@ void BatchRun::arrived(const LinkSnapshot& link) {
   if (phase_ != Phase::Waiting) return;
   std::optional<BatchCounter::Entry> entry;
   try {
-    if (!options_.reuseFailed ||
-        std::none_of(counter_->entries().begin(), counter_->entries().end(),
-                     [](const auto& e) { return e.outcome == BatchCounter::Outcome::Failed; })) {
-      if (auto number = counter_->peekNext()) checkFits(*number);
-    }
+    // A failed number handed out again is checked too: this run's pattern may not be the one
+    // it was first named with.
+    if (auto number = counter_->nextToHandOut(options_.reuseFailed)) checkFits(*number);
     // Written before anything goes out to the printer.
     entry = counter_->reserve(options_.reuseFailed, options_.name);
   } catch (const BatchError& e) {

@@ -115,6 +115,25 @@ TEST(BatchCounter, ReservedNumbersSurviveEveryEndAndAreNeverHandedOutAgain) {
   EXPECT_EQ(c.reserve(true, name)->serial, "1020");
   EXPECT_EQ(outcomes(c), (std::vector<std::string>{"1000:done", "1005:done", "1010:interrupted",
                                                    "1015:done", "1020:reserved"}));
+  // A failed number handed out again takes this run's name; the file the program writes,
+  // used-up counter included, opens again.
+  c.complete("1020", BatchCounter::Outcome::Failed);
+  EXPECT_EQ(c.nextToHandOut(true), 1020);
+  EXPECT_EQ(c.reserve(true, NamePattern::parse("U{n}"))->name, "U1020");
+}
+
+TEST(BatchCounter, AUsedUpCounterOpensAgainUsedUp) {
+  TempDir dir;
+  const std::string path = dir.file("b.json");
+  {
+    auto c = BatchCounter::open(path, parseNumbering("0001", -1));
+    EXPECT_EQ(c.reserve(false, NamePattern::parse("T{n}"))->serial, "0001");
+    EXPECT_EQ(c.reserve(false, NamePattern::parse("T{n}"))->serial, "0000");
+    EXPECT_EQ(c.reserve(false, NamePattern::parse("T{n}")), std::nullopt);
+  }
+  auto c = BatchCounter::open(path, parseNumbering("1", 1));
+  EXPECT_EQ(c.nextToHandOut(false), std::nullopt);
+  EXPECT_EQ(c.foundInterrupted().size(), 2u);
 }
 
 TEST(BatchCounter, RefusesFilesItCannotTrust) {
@@ -122,7 +141,7 @@ TEST(BatchCounter, RefusesFilesItCannotTrust) {
     const char* name;
     std::function<void(const TempDir&, const std::string&)> prepare;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {"a symlink",
        [](const TempDir& d, const std::string& p) {
          d.write("elsewhere.json", "{}");
@@ -137,6 +156,27 @@ TEST(BatchCounter, RefusesFilesItCannotTrust) {
       {"a folder",
        [](const TempDir&, const std::string& p) { std::filesystem::create_directory(p); }},
   };
+  // Forged counters: each would hand a printer a serial number it cannot store, or name a
+  // record file outside its folder.
+  const auto state = [](std::string next, std::string step, std::string width, std::string issued) {
+    return [=](const TempDir& d, const std::string&) {
+      d.write("b.json", R"({"schema":1,"next":)" + next + R"(,"step":)" + step + R"(,"width":)" +
+                            width + R"(,"issued":[)" + issued + "]}");
+    };
+  };
+  const std::string failed = R"(,"outcome":"failed"})";
+  cases.push_back({"a width of thousands of digits", state("3", "1", "100000", "")});
+  cases.push_back({"a negative width (spaces after)", state("3", "1", "-6", "")});
+  cases.push_back({"step 0", state("3", "0", "0", "")});
+  cases.push_back({"a step past 10^9", state("3", "2000000000", "0", "")});
+  cases.push_back({"next below 0", state("-5", "1", "0", "")});
+  cases.push_back({"next past 18 digits", state("1000000000000000000", "1", "0", "")});
+  cases.push_back(
+      {"a serial that is a path", state("3", "1", "0", R"({"serial":"../x","number":2)" + failed)});
+  cases.push_back(
+      {"a serial of another number", state("3", "1", "0", R"({"serial":"7","number":2)" + failed)});
+  cases.push_back(
+      {"a number below 0", state("3", "1", "0", R"({"serial":"-2","number":-2)" + failed)});
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
