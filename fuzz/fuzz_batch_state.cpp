@@ -19,16 +19,18 @@ namespace {
 
 using namespace plenar;
 
+// The folder is removed at exit; the path lives as long as the handler that needs it.
 const std::string& statePath() {
-  static const std::string path = [] {
+  static const std::string* path = [] {
     const std::string folder =
         fuzz::scratchFolder() + "/plenar-fuzz-batch-" + std::to_string(::getpid());
     std::filesystem::create_directories(folder);
+    auto* p = new std::string(folder + "/state.json");
     std::atexit(
         [] { std::filesystem::remove_all(std::filesystem::path(statePath()).parent_path()); });
-    return folder + "/state.json";
+    return p;
   }();
-  return path;
+  return *path;
 }
 
 bool storable(const std::string& serial) {

@@ -51,10 +51,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   // The files are built from paths, as the window does.
-  static const std::string path = [] {
+  // Unlinked at exit: the path outlives the handler (a static string would be destroyed first).
+  static const std::string& path = *[] {
+    auto* p = new std::string(plenar::fuzz::scratchFolder() + "/plenar-fuzz-logo-" +
+                              std::to_string(::getpid()) + ".bmp");
     std::atexit([] { ::unlink(path.c_str()); });
-    return plenar::fuzz::scratchFolder() + "/plenar-fuzz-logo-" + std::to_string(::getpid()) +
-           ".bmp";
+    return p;
   }();
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
   try {

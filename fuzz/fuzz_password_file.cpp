@@ -14,14 +14,16 @@
 
 namespace {
 
+// Unlinked at exit; the path lives as long as the handler that needs it (a static string would
+// be destroyed before a handler registered while it was being made).
 const std::string& filePath() {
-  static const std::string path = [] {
-    std::string p =
-        plenar::fuzz::scratchFolder() + "/plenar-fuzz-password-" + std::to_string(::getpid());
+  static const std::string* path = [] {
+    auto* p = new std::string(plenar::fuzz::scratchFolder() + "/plenar-fuzz-password-" +
+                              std::to_string(::getpid()));
     std::atexit([] { ::unlink(filePath().c_str()); });
     return p;
   }();
-  return path;
+  return *path;
 }
 
 }  // namespace
