@@ -26,8 +26,11 @@ options:
     type: str
   usb:
     description:
-      - The USB printer, C(VID_xxxx&PID_yyyy) as C(plenar list-usb) and M(plenar.printer.plenar_info)
-        show it.
+      - The USB printer as C(plenar list-usb) and M(plenar.printer.plenar_info) show it,
+        C(VID_xxxx&PID_yyyy&SN_serial), or C(VID_xxxx&PID_yyyy&PORT_bus-port) for a printer without
+        a serial number of its own; that names exactly one printer when several of a model are
+        plugged in.
+      - The two-part C(VID_xxxx&PID_yyyy) opens the first printer of the model.
       - The user needs the C(plenar) group (the package's udev rule gives it the device).
       - Only one of I(serial), I(net), I(usb), I(lpt).
     type: str

@@ -72,7 +72,7 @@ usb_devices:
   returned: when gathered
   type: list
   elements: str
-  sample: [VID_1234&PID_811E]
+  sample: ['VID_1234&PID_811E&SN_PLENAR0001', 'VID_1234&PID_811E&PORT_1-4']
 lpt_ports:
   description: The parallel ports.
   returned: when gathered

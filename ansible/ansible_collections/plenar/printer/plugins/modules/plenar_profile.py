@@ -417,7 +417,7 @@ EXAMPLES = r'''
 - name: Every printer of the shop in one module run
   plenar.printer.plenar_profile:
     printers:
-      - {name: till-1, usb: VID_1234&PID_811E}
+      - {name: till-1, usb: VID_1234&PID_811E&SN_PLENAR0001}
       # The kitchen printer prints on labels, without the buzzer.
       - name: kitchen
         net: 192.168.1.88
