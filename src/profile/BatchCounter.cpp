@@ -29,6 +29,12 @@ std::optional<BatchCounter::Outcome> outcomeOf(const std::string& name) {
   return std::nullopt;
 }
 
+// A whole number of the file; a fraction or a number past 64 bits is no counter's.
+long long integerAt(const Json& j, const char* key) {
+  if (auto n = jsonInteger(j.at(key))) return *n;
+  throw std::runtime_error(std::string(key) + " is not a whole number");
+}
+
 }  // namespace
 
 const char* batchOutcomeName(BatchCounter::Outcome outcome) {
@@ -98,19 +104,20 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
 // of digits, letters, spaces) or name a record file outside the record folder.
 void BatchCounter::read(const std::string& text) {
   const Json j = Json::parse(text);
-  if (j.at("schema").get<int>() != 1) throw std::runtime_error("unknown schema");
-  next_ = j.at("next").get<long long>();
-  numbering_.step = j.at("step").get<long long>();
-  numbering_.width = j.at("width").get<int>();
-  if (!numberingInRange(numbering_.step, numbering_.width)) {
+  if (integerAt(j, "schema") != 1) throw std::runtime_error("unknown schema");
+  next_ = integerAt(j, "next");
+  numbering_.step = integerAt(j, "step");
+  const long long width = integerAt(j, "width");
+  if (width < 0 || width > 18 || !numberingInRange(numbering_.step, static_cast<int>(width))) {
     throw std::runtime_error("step or width out of range");
   }
+  numbering_.width = static_cast<int>(width);
   // -1: every number is used up.
   if (next_ != -1 && !stepped(next_, 0, 0)) throw std::runtime_error("next out of range");
   for (const Json& e : j.at("issued")) {
     Entry entry;
     entry.serial = e.at("serial").get<std::string>();
-    entry.number = e.at("number").get<long long>();
+    entry.number = integerAt(e, "number");
     entry.name = e.value("name", "");
     entry.time = e.value("time", "");
     auto outcome = outcomeOf(e.at("outcome").get<std::string>());

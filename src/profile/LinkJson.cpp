@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profile/LinkJson.h"
 
+#include <cstdint>
+#include <limits>
+
 #include "engine/TCommThread.h"
 
 namespace plenar {
@@ -12,12 +15,22 @@ Json rate(const std::string& text) {
 }
 
 std::optional<std::string> rateText(const Json& j) {
-  if (j.is_number_integer()) return std::to_string(j.get<long long>());
+  if (auto n = jsonInteger(j)) return std::to_string(*n);
   if (j.is_string()) return j.get<std::string>();
   return std::nullopt;
 }
 
 }  // namespace
+
+std::optional<long long> jsonInteger(const Json& json) {
+  if (json.is_number_unsigned()) {
+    const auto u = json.get<std::uint64_t>();
+    if (u > static_cast<std::uint64_t>(std::numeric_limits<long long>::max())) return std::nullopt;
+    return static_cast<long long>(u);
+  }
+  if (json.is_number_integer()) return json.get<long long>();
+  return std::nullopt;
+}
 
 const char* linkKindName(LinkKind kind) {
   switch (kind) {
@@ -65,7 +78,10 @@ std::optional<LinkSnapshot> linkFromJson(const Json& j) {
     return std::nullopt;
   };
   auto num = [&](const char* key) -> std::optional<int> {
-    if (j.contains(key) && j[key].is_number_integer()) return j[key].get<int>();
+    const auto n = j.contains(key) ? jsonInteger(j[key]) : std::nullopt;
+    if (n && *n >= std::numeric_limits<int>::min() && *n <= std::numeric_limits<int>::max()) {
+      return static_cast<int>(*n);
+    }
     return std::nullopt;
   };
   if (kind == "serial") {

@@ -11,6 +11,11 @@ namespace plenar {
 
 using Json = nlohmann::ordered_json;
 
+// A JSON integer that a long long holds: nullopt for a fraction, a text, or an integer past it
+// (nlohmann's get<> would cut such a value short, or for a fraction past the range do what the
+// language leaves undefined).
+std::optional<long long> jsonInteger(const Json& json);
+
 // A link as results and apply records write it:
 //   {"kind":"serial","port":"/dev/ttyUSB0","device_baud":9600,"transfer_baud":115200}
 //   {"kind":"net","address":"192.168.1.87","port":5100}

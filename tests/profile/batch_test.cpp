@@ -175,6 +175,13 @@ TEST(BatchCounter, RefusesFilesItCannotTrust) {
       {"a serial that is a path", state("3", "1", "0", R"({"serial":"../x","number":2)" + failed)});
   cases.push_back(
       {"a serial of another number", state("3", "1", "0", R"({"serial":"7","number":2)" + failed)});
+  cases.push_back({"a schema past every number", [](const TempDir& d, const std::string&) {
+                     d.write("b.json",
+                             R"({"schema":1.8e39,"next":3,"step":1,"width":0,"issued":[]})");
+                   }});
+  cases.push_back({"a width cut to 4 by a 32-bit read", state("3", "1", "4294967300", "")});
+  cases.push_back({"a fraction", state("3.5", "1", "0", "")});
+  cases.push_back({"a step past 64 bits", state("3", "18446744073709551615", "0", "")});
   cases.push_back(
       {"a number below 0", state("3", "1", "0", R"({"serial":"-2","number":-2)" + failed)});
   for (const Case& c : cases) {

@@ -262,6 +262,16 @@ TEST(ApplyRecord, RoundTripAndUnusableRecords) {
     dir.write("bad.json", bad);
     EXPECT_THROW(loadApplyRecord(dir.file("bad.json")), RecordError) << bad;
   }
+  // A link number is read whole or not at all: 2^32 + 1 is not port 1.
+  for (const char* number : {"1", "4294967297", "1.5", "18446744073709551615"}) {
+    dir.write("n.json", std::string(R"({"schema":1,"link":{"kind":"lpt","number":)") + number +
+                            R"(},"groups":{}})");
+    if (number == std::string("1")) {
+      EXPECT_NO_THROW(loadApplyRecord(dir.file("n.json")));
+    } else {
+      EXPECT_THROW(loadApplyRecord(dir.file("n.json")), RecordError) << number;
+    }
+  }
   // An apply over such a record sends everything and says why.
   ApplyOptions o;
   o.link.kind = LinkKind::Parallel;
