@@ -3,9 +3,6 @@
 // crash. A counter that opens holds only serial numbers a printer can store; the number it hands
 // out next is written before it returns, and the file it writes opens again with that number
 // and every earlier one.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -19,18 +16,14 @@ namespace {
 
 using namespace plenar;
 
-// The folder is removed at exit; the path lives as long as the handler that needs it.
+// The counter's folder, removed at exit.
 const std::string& statePath() {
-  static const std::string* path = [] {
-    const std::string folder =
-        fuzz::scratchFolder() + "/plenar-fuzz-batch-" + std::to_string(::getpid());
+  static const std::string path = [] {
+    const std::string& folder = fuzz::scratchPath("batch");
     std::filesystem::create_directories(folder);
-    auto* p = new std::string(folder + "/state.json");
-    std::atexit(
-        [] { std::filesystem::remove_all(std::filesystem::path(statePath()).parent_path()); });
-    return p;
+    return folder + "/state.json";
   }();
-  return *path;
+  return path;
 }
 
 bool storable(const std::string& serial) {
@@ -50,10 +43,7 @@ std::optional<BatchCounter> opened(const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string& path = statePath();
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) std::abort();
-  if (::write(fd, data, size) != static_cast<ssize_t>(size)) std::abort();
-  ::close(fd);
+  fuzz::writeInput(path, data, size);
 
   std::optional<BatchCounter> counter = opened(path);
   if (!counter) return 0;

@@ -6,7 +6,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -51,14 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
   // The files are built from paths, as the window does.
-  // Unlinked at exit: the path outlives the handler (a static string would be destroyed first).
-  static const std::string& path = *[] {
-    auto* p = new std::string(plenar::fuzz::scratchFolder() + "/plenar-fuzz-logo-" +
-                              std::to_string(::getpid()) + ".bmp");
-    std::atexit([] { ::unlink(path.c_str()); });
-    return p;
-  }();
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), bytes.size());
+  static const std::string& path = plenar::fuzz::scratchPath("logo", ".bmp");
+  plenar::fuzz::writeInput(path, data, size);
   try {
     plenar::LogoFile framed = plenar::buildFramedLogoFile({path, path});
     plenar::LogoFile nv = plenar::buildNvLogoFile({path});

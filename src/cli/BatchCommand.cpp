@@ -158,13 +158,16 @@ void runBench(const CommonOptions& o, BatchRun& run, ArrivalWatch& watch,
   // otherwise close its link in the middle of the link test.
   auto session = std::make_unique<CliSession>(o);
   std::size_t announced = run.printers().size();
-  std::optional<LinkSnapshot> arrivedOn;  // the printer being set up
-  for (BatchRun::Action a = run.next(); a.kind != BatchRun::Action::Kind::Done; a = run.next()) {
-    using K = BatchRun::Action::Kind;
-    // A printer's line goes out as soon as it is finished, before the bench waits for it to go.
+  // A printer's line goes out as soon as it is finished, before the bench waits for it to go.
+  const auto announceFinished = [&] {
     for (; announced < run.printers().size(); ++announced) {
       announce(o, *session, run.printers()[announced]);
     }
+  };
+  std::optional<LinkSnapshot> arrivedOn;  // the printer being set up
+  for (BatchRun::Action a = run.next(); a.kind != BatchRun::Action::Kind::Done; a = run.next()) {
+    using K = BatchRun::Action::Kind;
+    announceFinished();
     if (stopAsked()) {
       run.stop(stopReason());
     } else if (a.kind == K::AwaitArrival) {
@@ -206,13 +209,9 @@ void runBench(const CommonOptions& o, BatchRun& run, ArrivalWatch& watch,
         run.report(outcome);
       }
     }
-    for (; announced < run.printers().size(); ++announced) {
-      announce(o, *session, run.printers()[announced]);
-    }
+    announceFinished();
   }
-  for (; announced < run.printers().size(); ++announced) {
-    announce(o, *session, run.printers()[announced]);
-  }
+  announceFinished();
 }
 
 int batchCommand(const CommonOptions& o, ArgList& args) {

@@ -108,7 +108,7 @@ void BatchCounter::read(const std::string& text) {
   next_ = integerAt(j, "next");
   numbering_.step = integerAt(j, "step");
   const long long width = integerAt(j, "width");
-  if (width < 0 || width > 18 || !numberingInRange(numbering_.step, static_cast<int>(width))) {
+  if (!numberingInRange(numbering_.step, width)) {
     throw std::runtime_error("step or width out of range");
   }
   numbering_.width = static_cast<int>(width);

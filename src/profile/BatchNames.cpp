@@ -34,7 +34,7 @@ BatchNumbering parseNumbering(const std::string& from, long long step) {
   return n;
 }
 
-bool numberingInRange(long long step, int width) {
+bool numberingInRange(long long step, long long width) {
   return step != 0 && step <= kStepLimit && step >= -kStepLimit &&
          (width == 0 || (width >= 2 && width <= 18));
 }

@@ -36,7 +36,7 @@ struct BatchNumbering {
 BatchNumbering parseNumbering(const std::string& from, long long step);
 // Whether a step and width read back from a state file are ones parseNumbering gives: a step
 // from -10^9 to 10^9 other than 0, a width of 0 or 2 to 18 digits.
-bool numberingInRange(long long step, int width);
+bool numberingInRange(long long step, long long width);
 // The serial number text of `number`.
 std::string serialText(long long number, int width);
 // number + step * count, or nullopt when it leaves 0 .. 10^18 - 1.
