@@ -9,25 +9,34 @@
 # started here on 127.0.0.1 with a key made here). Prints the figures of each run.
 #
 #   scripts/fleet.sh [N] [--bin DIR] [--work DIR] [--forks N] [--ssh-sites N] [--no-bare]
-#                        [--strategy linear|free|...] [--from-tarball]
+#                        [--strategy linear|free|...] [--printers-per-host N] [--from-tarball]
+#   scripts/fleet.sh --help
 #
 # --from-tarball builds the collection with `ansible-galaxy collection build`, installs the
 # tarball into an empty collections path and runs the fleet from there, as a user who installed
 # it would, instead of from the sources.
 #
-# Without --bin it builds plenar and plenar-printer-sim (Release) in build/fleet. Everything
-# it starts it stops, by process id, also on Ctrl-C.
+# Without --bin it builds plenar and plenar-printer-sim (Release) in build/release, the tree
+# run.sh builds. Everything it starts it stops, by process id, also on Ctrl-C.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/usage.sh
 
 bin=""
 tarball=0
 args=()
 while [ $# -gt 0 ]; do
   case "$1" in
+    -h | --help) usage; exit 0 ;;
     --bin) bin=$2; shift 2 ;;
     --from-tarball) tarball=1; shift ;;
-    *) args+=("$1"); shift ;;
+    --work | --forks | --ssh-sites | --strategy | --printers-per-host)
+      [ $# -ge 2 ] || { echo "fleet.sh: $1 needs a value" >&2; exit 64; }
+      args+=("$1" "$2"); shift 2 ;;
+    --no-bare) args+=("$1"); shift ;;
+    -*) refuse_option "$1" ;;
+    *) [[ $1 =~ ^[0-9]+$ ]] || { echo "fleet.sh: the number of sites is a whole number, not '$1'" >&2; exit 64; }
+      args+=("$1"); shift ;;
   esac
 done
 
@@ -42,10 +51,8 @@ if [ ! -x /usr/sbin/sshd ]; then
 fi
 
 if [ -z "$bin" ]; then
-  cmake -S . -B build/fleet -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLENAR_BUILD_BENCH=OFF \
-    -DPLENAR_BUILD_TESTS=OFF >/dev/null
-  cmake --build build/fleet -j "$(nproc)" --target plenar plenar-printer-sim
-  bin=build/fleet/bin
+  scripts/lib/release-build.sh plenar plenar-printer-sim lang_files
+  bin=build/release/bin
 fi
 
 work_given=0

@@ -9,15 +9,28 @@
 # After each run the corpus is replayed once and any input that took more than 100 ms is named.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]
+#   scripts/fuzz.sh --help
+#
+# Targets: reply_assembler ini_roundtrip language_file logo_bmp custom_data_hex frame_scanner
+# cli_args profile apply_record password_file set_override batch_state
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/usage.sh
 
+all_targets=(reply_assembler ini_roundtrip language_file logo_bmp custom_data_hex frame_scanner
+  cli_args profile apply_record password_file set_override batch_state)
+case ${1:-} in
+  -h | --help) usage; exit 0 ;;
+  -*) refuse_option "$1" ;;
+esac
 seconds=${1:-60}
+[[ $seconds =~ ^[0-9]+$ ]] || { echo "fuzz.sh: SECONDS is a whole number, not '$seconds'" >&2; exit 64; }
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(reply_assembler ini_roundtrip language_file logo_bmp
-  custom_data_hex frame_scanner cli_args profile apply_record password_file set_override
-  batch_state)
+[ ${#targets[@]} -eq 0 ] && targets=("${all_targets[@]}")
+for t in "${targets[@]}"; do
+  [[ " ${all_targets[*]} " == *" $t "* ]] || { echo "fuzz.sh: no target '$t' (--help lists them)" >&2; exit 64; }
+done
 
 if ! command -v clang++ >/dev/null; then
   echo "fuzz.sh: clang++ is not installed (scripts/install-deps.sh installs it)" >&2
@@ -25,7 +38,7 @@ if ! command -v clang++ >/dev/null; then
 fi
 
 build=${PLENAR_FUZZ_BUILD:-build/fuzz}
-cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DPLENAR_WERROR=ON \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPLENAR_SANITIZE=address -DPLENAR_FUZZ=ON \
   -DPLENAR_BUILD_GUI=OFF -DPLENAR_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "$(nproc)" --target fuzz_all

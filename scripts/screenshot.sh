@@ -4,14 +4,21 @@
 # to docs/screenshots/ (PNG), with the
 # application running under a virtual X server (xvfb-run). The window saves itself
 # (--screenshot) once it has been laid out and painted, then the application exits.
-# Usage: scripts/screenshot.sh [BIN_DIR]   (default: build/release/bin, built when missing)
+#
+#   scripts/screenshot.sh [BIN_DIR]   (default: build/release/bin, built when missing)
+#   scripts/screenshot.sh --help
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/lib/usage.sh
 
+case ${1:-} in
+  -h | --help) usage; exit 0 ;;
+  -*) refuse_option "$1" ;;
+esac
+[ $# -le 1 ] || { echo "screenshot.sh: one bin folder at most (--help)" >&2; exit 64; }
 bin=${1:-build/release/bin}
 if [ ! -x "$bin/plenar-setting-tool" ]; then
-  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DPLENAR_BUILD_BENCH=OFF >/dev/null
-  cmake --build build/release -j "$(nproc)" --target plenar-setting-tool lang_files
+  scripts/lib/release-build.sh plenar-setting-tool lang_files
   bin=build/release/bin
 fi
 command -v xvfb-run >/dev/null || { echo "xvfb-run is missing: run scripts/install-deps.sh"; exit 1; }

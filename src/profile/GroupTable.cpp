@@ -172,7 +172,7 @@ using R = LinkRole;
 // by default is not managed: both Bluetooth names empty (the button does nothing), and the Wi-Fi
 // mode whose name is empty (the printer keeps one Wi-Fi mode, the access point with its name or
 // the station with its SSID, and the window stores both forms).
-const GroupDef kGroups[] = {
+constexpr GroupDef kGroups[] = {
     {"baud", "set-baud", "btn_SetBauRate", R::SerialRate, {"BaudRate"}, baud},
     {"flow", "set-flow", "btn_flowcontrol", R::SerialFlow, {"Flowcontrol"}, flow},
     {"codepage", "set-codepage", "btn_SetCodepage", R::None, {"CodePage"}, codepage},

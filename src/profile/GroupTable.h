@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "engine/CommandRequest.h"
 #include "requests/BuildResult.h"
@@ -57,11 +59,32 @@ class GroupValues {
 
 using GroupBuilder = CommandRequest (*)(const GroupValues&);
 
+// A few key names held in the row itself, so that the table is a compile-time constant: nothing
+// is allocated before main or destroyed after it. A row with more keys than fit does not
+// compile.
+class KeyList {
+ public:
+  static constexpr std::size_t kCapacity = 8;
+  constexpr KeyList() = default;
+  constexpr KeyList(std::initializer_list<const char*> keys) {
+    for (const char* key : keys) keys_[size_++] = key;
+  }
+  constexpr const char* const* begin() const { return keys_.data(); }
+  constexpr const char* const* end() const { return keys_.data() + size_; }
+  constexpr std::size_t size() const { return size_; }
+  constexpr bool empty() const { return size_ == 0; }
+  constexpr std::span<const char* const> span() const { return {keys_.data(), size_}; }
+
+ private:
+  std::array<const char*, kCapacity> keys_{};
+  std::size_t size_ = 0;
+};
+
 // A group the window's button would send nothing useful for: when every one of `nameKeys` the
 // profile holds is empty (and it holds one), the group is not managed and its keys are ignored
 // with `reason`.
 struct LeaveOutRule {
-  std::vector<const char*> nameKeys;
+  KeyList nameKeys;
   const char* reason = nullptr;
 };
 
@@ -70,11 +93,11 @@ struct GroupDef {
   const char* command;  // the plenar command that does the same: "set-codepage"
   const char* button;   // the window's button: "btn_SetCodepage"
   LinkRole role;
-  std::vector<const char*> keys;  // [ParaDefault] keys it reads
+  KeyList keys;  // [ParaDefault] keys it reads
   GroupBuilder build;
   LeaveOutRule leaveOut = {};
   // Keys the group needs only with a static address (IpType static).
-  std::vector<const char*> staticOnlyKeys = {};
+  KeyList staticOnlyKeys = {};
 };
 
 // The settings groups, in the window's tab order.

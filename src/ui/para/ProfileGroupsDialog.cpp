@@ -76,7 +76,7 @@ bool windowStores(const char* key) {
 std::vector<std::pair<std::string, std::vector<const char*>>> storedGroups() {
   std::vector<std::pair<std::string, std::vector<const char*>>> out;
   for (const GroupDef& g : settingsGroupDefs()) {
-    if (std::any_of(g.keys.begin(), g.keys.end(), windowStores)) out.emplace_back(g.name, g.keys);
+    if (std::any_of(g.keys.begin(), g.keys.end(), windowStores)) out.emplace_back(g.name, std::vector<const char*>(g.keys.begin(), g.keys.end()));
   }
   out.emplace_back(kDeviceGroup, kDeviceKeys);
   return out;
