@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,28 +30,80 @@ void pause() {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
 }
 
-// The PID a UUCP lock file names (ASCII, or the old binary form), 0 when it names none.
-long lockOwner(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return 0;
-  char buf[32] = {};
-  ssize_t n = ::read(fd, buf, sizeof buf - 1);
-  ::close(fd);
-  if (n <= 0) return 0;
-  // The old binary form is four bytes that are not text ("644\n" is a PID in ASCII).
-  const bool text = std::all_of(
-      buf, buf + n, [](char c) { return (c >= '0' && c <= '9') || c == ' ' || c == '\n'; });
-  if (n == 4 && !text) {
-    int binary = 0;
-    std::memcpy(&binary, buf, 4);
-    if (binary > 0) return binary;
+// A lock file as found: who owns it and the PID it names.
+struct LockFile {
+  bool exists = false;
+  long ownerUid = -1;
+  long pid = 0;          // 0: names none
+  const char* why = "";  // when it names none: "empty", "names no process", "cannot be read"
+  Clock::time_point changed{};
+};
+
+// The PID of a UUCP lock file's text: blanks, digits and a newline ("      1234\n").
+long textPid(const char* buf, ssize_t n) {
+  long pid = 0;
+  bool digits = false, done = false;
+  for (ssize_t i = 0; i < n; ++i) {
+    const char c = buf[i];
+    if (c >= '0' && c <= '9' && !done) {
+      if (pid > 99999999) return 0;
+      pid = pid * 10 + (c - '0');
+      digits = true;
+    } else if (c == ' ' || c == '\n') {
+      done = done || digits;
+    } else {
+      return 0;
+    }
   }
-  return std::strtol(buf, nullptr, 10);
+  return pid;
+}
+
+LockFile inspect(const std::string& path) {
+  LockFile f;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return f;
+  f.exists = true;
+  f.ownerUid = static_cast<long>(st.st_uid);
+  // How long ago it last changed, on the steady clock: mtime against the wall clock now.
+  const auto age =
+      std::chrono::system_clock::now() -
+      std::chrono::system_clock::time_point(std::chrono::seconds(st.st_mtim.tv_sec) +
+                                            std::chrono::nanoseconds(st.st_mtim.tv_nsec));
+  f.changed = Clock::now() - std::chrono::duration_cast<Clock::duration>(age);
+  int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    f.why = "cannot be read";
+    return f;
+  }
+  char buf[32] = {};
+  const ssize_t n = ::read(fd, buf, sizeof buf - 1);
+  ::close(fd);
+  if (n < 0) {
+    f.why = "cannot be read";
+  } else if (n == 0) {
+    f.why = "empty";
+  } else {
+    f.pid = textPid(buf, n);
+    // The old binary form is four bytes that are not text ("644\n" is a PID in ASCII).
+    const bool text = std::all_of(
+        buf, buf + n, [](char c) { return (c >= '0' && c <= '9') || c == ' ' || c == '\n'; });
+    if (n == 4 && !text) {
+      int binary = 0;
+      std::memcpy(&binary, buf, 4);
+      if (binary > 0) f.pid = binary;
+    }
+    if (f.pid == 0) f.why = "names no process";
+  }
+  return f;
 }
 
 bool processAlive(long pid) {
-  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+  return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH);
 }
+
+// A file naming no process may be taken over once it has stayed so this long: a program writes
+// its PID right after creating the file.
+constexpr auto kUnfilledGrace = std::chrono::seconds(1);
 
 }  // namespace
 
@@ -90,14 +143,24 @@ std::string SerialPortLock::lockFileOf(const std::string& devicePath,
   return lockFolder + "/LCK.." + name;
 }
 
+std::string SerialPortLock::defaultLockFolder() {
+  const char* env = std::getenv("PLENAR_LOCK_DIR");
+  return env && *env ? env : "/run/lock";
+}
+
 std::optional<SerialPortLock> SerialPortLock::acquire(const std::string& devicePath,
                                                       double waitSeconds, long& holder,
                                                       std::string lockFolder) {
-  holder = 0;
-  if (lockFolder.empty()) {
-    const char* env = std::getenv("PLENAR_LOCK_DIR");
-    lockFolder = env && *env ? env : "/run/lock";
-  }
+  PortLockHolder who;
+  auto lock = acquire(devicePath, waitSeconds, who, std::move(lockFolder));
+  holder = who.pid;
+  return lock;
+}
+
+std::optional<SerialPortLock> SerialPortLock::acquire(const std::string& devicePath,
+                                                      double waitSeconds, PortLockHolder& holder,
+                                                      std::string lockFolder) {
+  if (lockFolder.empty()) lockFolder = defaultLockFolder();
   // Two names of one device (a udev link, /dev/serial/by-id/...) share its lock.
   std::string device = devicePath;
   if (char* real = ::realpath(devicePath.c_str(), nullptr)) {
@@ -105,15 +168,14 @@ std::optional<SerialPortLock> SerialPortLock::acquire(const std::string& deviceP
     std::free(real);
   }
   const std::string path = lockFileOf(device, lockFolder);
+  holder = PortLockHolder();
+  holder.path = path;
   const bool usable = ::access(lockFolder.c_str(), W_OK | X_OK) == 0;
   const auto deadline = deadlineAfter(waitSeconds);
   for (;;) {
-    const long owner = lockOwner(path);
-    if (owner == ::getpid()) return SerialPortLock(std::string());   // ours already
-    if (owner != 0 && !processAlive(owner)) ::unlink(path.c_str());  // stale
-    if (!usable) {
-      if (owner == 0 || !processAlive(owner)) return SerialPortLock(std::string());
-    } else {
+    const LockFile found = inspect(path);
+    if (!found.exists) {
+      if (!usable) return SerialPortLock(std::string());
       int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
       if (fd >= 0) {
         char text[16];
@@ -125,14 +187,23 @@ std::optional<SerialPortLock> SerialPortLock::acquire(const std::string& deviceP
         return SerialPortLock(std::string());
       }
       if (errno != EEXIST) return SerialPortLock(std::string());
+      continue;  // another program took it just now: look at it again
     }
-    holder = lockOwner(path);
-    if (holder != 0 && terminationSignal() != 0) return std::nullopt;
-    if (Clock::now() >= deadline) {
-      if (holder != 0) return std::nullopt;
-      // A lock file that names no process was left by a crash while it was being written.
-      if (usable) ::unlink(path.c_str());
+    if (found.pid == ::getpid()) return SerialPortLock(std::string());  // ours already
+    holder.ownerUid = found.ownerUid;
+    const bool alive = processAlive(found.pid);
+    holder.pid = alive ? found.pid : 0;
+    holder.stale = alive           ? std::string()
+                   : found.pid > 0 ? "process " + std::to_string(found.pid) + " is gone"
+                                   : std::string(found.why);
+    if (!alive) {
+      if (!usable) return SerialPortLock(std::string());
+      const bool ownUnfilled = found.ownerUid == static_cast<long>(::geteuid()) &&
+                               Clock::now() - found.changed >= kUnfilledGrace;
+      if ((found.pid > 0 || ownUnfilled) && ::unlink(path.c_str()) == 0) continue;
     }
+    // A signal to stop ends the wait as if it had run out: nothing was sent yet.
+    if (terminationSignal() != 0 || Clock::now() >= deadline) return std::nullopt;
     pause();
   }
 }

@@ -32,15 +32,31 @@ class FileLock {
   int fd_;
 };
 
+// Who keeps a serial port's lock file when it cannot be taken.
+struct PortLockHolder {
+  std::string path;    // the lock file
+  long pid = 0;        // the live process that holds the port; 0 when none does
+  long ownerUid = -1;  // the lock file's owner
+  // Why no live process holds the file although it is there and cannot be taken over (empty
+  // when `pid` holds it): "empty", "names no process", "cannot be read", "process N is gone".
+  std::string stale;
+};
+
 // The lock other serial programs (minicom, cu, ModemManager's rules) honour: `LCK..<name>` in
 // /run/lock holding the owner's PID as ten characters and a newline, where <name> is the device
-// path below /dev with '/' as '_' (ttyUSB0, pts_3). A lock whose process is gone is stale and
-// removed. Where the folder is missing or not writable, no lock is taken and none is checked
-// for beyond reading one that is there.
+// path below /dev with '/' as '_' (ttyUSB0, pts_3). Taken over only where that is safe, as
+// UUCP and lockdev do: a file naming a process that is gone (kill gives ESRCH) is removed and
+// taken; one that names none (empty, not a PID, unreadable) only when it is our own user's and
+// has been so for a second (no writer takes that long between creating and filling it).
+// Another user's such file is reported, never removed. Where the folder is missing or not
+// writable, no lock is taken and none is checked for beyond reading one that is there.
 class SerialPortLock {
  public:
-  // `lockFolder` empty: /run/lock (or $PLENAR_LOCK_DIR). nullopt with `holder` set to the PID
-  // that keeps the port when it is still held after `waitSeconds`.
+  // `lockFolder` empty: /run/lock (or $PLENAR_LOCK_DIR). Waits at most `waitSeconds` and stops
+  // waiting at a termination signal; nullopt with `holder` saying who keeps the port then.
+  static std::optional<SerialPortLock> acquire(const std::string& devicePath, double waitSeconds,
+                                               PortLockHolder& holder, std::string lockFolder = {});
+  // The same, with only the holder's PID (0 for a stale file).
   static std::optional<SerialPortLock> acquire(const std::string& devicePath, double waitSeconds,
                                                long& holder, std::string lockFolder = {});
   SerialPortLock(SerialPortLock&& other) noexcept : path_(std::move(other.path_)) {
@@ -55,6 +71,8 @@ class SerialPortLock {
 
   // The lock file of a device: /run/lock/LCK..ttyUSB0.
   static std::string lockFileOf(const std::string& devicePath, const std::string& lockFolder);
+  // The folder acquire() uses for an empty `lockFolder`: $PLENAR_LOCK_DIR, else /run/lock.
+  static std::string defaultLockFolder();
 
  private:
   explicit SerialPortLock(std::string path) : path_(std::move(path)) {}

@@ -274,6 +274,52 @@ bool savePrivateFile(const std::string& path, std::string_view bytes) {
   return true;
 }
 
+namespace {
+
+// Root's (the system's: /dev/stdout) or the user's own.
+bool trustedOwner(uid_t uid) {
+  return uid == ::geteuid() || uid == 0;
+}
+
+}  // namespace
+
+bool saveOutputFile(const std::string& path, std::string_view bytes) {
+  struct stat named {};
+  if (path.empty() || ::lstat(path.c_str(), &named) != 0) {
+    if (path.empty() || errno == ENOENT) return savePrivateFile(path, bytes);
+    return false;
+  }
+  if (S_ISREG(named.st_mode)) return savePrivateFile(path, bytes);
+  if (!trustedOwner(named.st_uid)) {
+    errno = EPERM;
+    return false;
+  }
+  struct stat target = named;
+  if (S_ISLNK(named.st_mode)) {
+    // Only a stream or a device at the end of the link: a file it names is never replaced.
+    if (::stat(path.c_str(), &target) != 0 ||
+        !(S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode))) {
+      errno = ELOOP;
+      return false;
+    }
+  }
+  return writeThrough(path, bytes, target);
+}
+
+std::string saveErrorText(int error) {
+  switch (error) {
+    case ELOOP:
+      return "It is a symbolic link, and files are never written through one; name the file "
+             "itself";
+    case EPERM:
+      return "It belongs to another user";
+    case EINVAL:
+      return "It is not a regular file";
+    default:
+      return std::strerror(error);
+  }
+}
+
 bool makePrivateFolder(const std::string& folder) {
   if (folder.empty()) return true;
   std::string level;

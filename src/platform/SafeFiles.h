@@ -60,6 +60,18 @@ bool replaceFileAtomically(const std::string& path, std::string_view bytes, mode
 // Returns false (errno set) on failure; the old file is then untouched.
 bool savePrivateFile(const std::string& path, std::string_view bytes);
 
+// Saves a file the user named for the program's output (a read-back). A regular file, or nothing
+// yet, goes through savePrivateFile (0600; never through a link, never over another user's file).
+// A FIFO or a device takes the bytes in place, named directly or through a link that root or the
+// user owns (/dev/stdout, /dev/fd/1), unless it belongs to another user (a FIFO planted in a
+// shared folder would hand them the bytes). A link to anything else is refused (ELOOP), as is a
+// folder (EISDIR). False with errno on failure; the old file is then untouched.
+bool saveOutputFile(const std::string& path, std::string_view bytes);
+
+// Why a save failed, for a message: the refusals of savePrivateFile and saveOutputFile in words
+// ("it is a symbolic link, and files are never written through one"), else strerror.
+std::string saveErrorText(int error);
+
 // Creates `folder` and each missing level above it with mode 0700 (levels that exist are left
 // as they are). False with errno when one cannot be made or is not a folder.
 bool makePrivateFolder(const std::string& folder);
