@@ -10,6 +10,7 @@ reads (Debian has no antsibull-changelog, so ansible-test's changelog test canno
 from __future__ import (absolute_import, division, print_function)
 __metaclass__ = type
 
+import fnmatch
 import os
 import re
 
@@ -97,3 +98,19 @@ def test_changelog_has_every_release_up_to_the_collections_version():
         assert set(release.get('changes', {})) <= set(SECTIONS), number
     # The version being built is released already, or its changes wait as fragments.
     assert version in releases or fragments()
+
+
+def test_licence_text_is_in_the_collection_and_its_tarball():
+    # galaxy.yml names the licence; the built tarball carries its text (ansible-galaxy packs
+    # every file not in build_ignore), the same as the plenar sources' LICENSE.
+    with open(os.path.join(ROOT, 'LICENSE'), encoding='utf-8') as f:
+        text = f.read()
+    assert 'GNU GENERAL PUBLIC LICENSE' in text and 'Version 3, 29 June 2007' in text
+    assert read_yaml('galaxy.yml')['license'] == ['GPL-3.0-or-later']
+    ignored = read_yaml('galaxy.yml').get('build_ignore', [])
+    assert not any(fnmatch.fnmatch('LICENSE', pattern) for pattern in ignored), ignored
+    # In the source tree: a copy of the top-level LICENSE, kept equal to it.
+    top = os.path.join(ROOT, '..', '..', '..', '..', 'LICENSE')
+    if os.path.exists(top):
+        with open(top, encoding='utf-8') as f:
+            assert f.read() == text
