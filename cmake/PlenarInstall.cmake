@@ -1,14 +1,16 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts where. Every file has a COMPONENT, and each component is a Debian
-# package (Packaging.cmake): "tool" (package plenar) for the command line and the files both
-# programs read, "window" (package plenar-setting-tool) for the desktop application and its
-# desktop files, "simulator" (package plenar-printer-sim) for the printer simulator, a test and
-# demo target that needs umockdev. Folders come from GNUInstallDirs.
+# package (debian/<package>.install lists the same files): "tool" (package plenar) for the
+# command line and the files both programs read, "window" (package plenar-setting-tool) for the
+# desktop application and its desktop files, "simulator" (package plenar-printer-sim) for the
+# printer simulator, a test and demo target that needs umockdev. Folders come from
+# GNUInstallDirs. The package test (tests/install/package_test.sh components) keeps the two
+# lists equal.
 #
 # Installed, the programs keep their files as src/platform/ProgramPaths.h describes:
 # <prefix>/share/plenar/lang/ for the language files, the user's XDG folders for the rest.
 
-set(PLENAR_APP_ID com.plenar.SettingTool)
+set(PLENAR_APP_ID com.plenar.settingtool)
 set(PLENAR_DIST_DIR ${CMAKE_SOURCE_DIR}/dist/linux)
 
 # udev reads /usr/lib/udev/rules.d (what `pkg-config --variable=udevdir udev` names on Debian
@@ -29,6 +31,9 @@ endif()
 
 install(FILES ${PLENAR_LANG_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/plenar/lang
   COMPONENT tool)
+# The schema of what --json prints, for scripts that check a result (plenar --help names it).
+install(FILES ${CMAKE_SOURCE_DIR}/docs/plenar-result.schema.json
+  DESTINATION ${CMAKE_INSTALL_DATADIR}/plenar COMPONENT tool)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/udev/60-plenar.rules
   DESTINATION ${PLENAR_UDEV_RULES_DIR} COMPONENT tool)
 # The group the rule gives the USB printers to (the package's postinst makes it where
@@ -52,6 +57,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/dist/linux/completion/plenar
 # zsh reads the same words from the program (plenar --complete).
 install(FILES ${CMAKE_SOURCE_DIR}/dist/linux/completion/_plenar
   DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions COMPONENT tool)
-# The copyright file and the Debian changelog go to each package's doc folder: Packaging.cmake.
+# The copyright file and the Debian changelog go to each package's doc folder through debhelper
+# (debian/copyright, debian/changelog).
 
 include(ManPages)

@@ -4,18 +4,20 @@
 # them. Needs root (debootstrap, chroot, mounts) and the network to the Debian archive this
 # machine's apt uses; ./test.sh does not run it.
 #
-#  1. builds plenar, plenar-setting-tool and plenar-printer-sim (scripts/package.sh, build/pkg),
-#     and the same source under an earlier version number (build/pkg-prev) for the upgrade, whose
-#     plenar and plenar-setting-tool are joined into one plenar package as it came before the
-#     window had a package of its own;
+#  1. builds plenar, plenar-setting-tool and plenar-printer-sim from the source package
+#     (scripts/package.sh: dpkg-buildpackage in build/pkg, lintian), and the same source under an
+#     earlier version number (build/pkg-prev) for the upgrade, whose plenar and
+#     plenar-setting-tool are joined into one plenar package as it came before the window had a
+#     package of its own;
 #  2. makes a minimal bookworm root with debootstrap under build/pkg-check/ (cached as a tarball
 #     there for reruns) with the archive and suites of this machine's apt sources;
 #  3. installs `apt-get install ./plenar_*.deb` alone, apt resolving every dependency
 #     (Recommends left out, so Depends alone must suffice), and checks that no Qt, X11, GL or font
 #     package came with it (printing how many packages did); then the simulator, and as an
 #     ordinary user runs: plenar --version, plenar --paths, man -w for each page, the installed
-#     simulator on UDP with `plenar --json test` against it, the simulator's virtual USB printer
-#     seen by `plenar list-usb`; then the window's package on top and plenar-setting-tool
+#     simulator on UDP with `plenar --json test` against it, the package's autopkgtest
+#     (debian/tests/cli-session) as that user, the simulator's virtual USB printer seen by
+#     `plenar list-usb`; then the window's package on top and plenar-setting-tool
 #     --screenshot under Xvfb in Chinese and in English, checking that the Chinese window found
 #     a font for its texts (it falls back to English and names the font package otherwise) and
 #     printing the fonts installed;
@@ -26,20 +28,23 @@
 #     plenar-setting-tool) and the new version runs, and purges again.
 # Prints each check and the time taken; exits non-zero when a check failed.
 #
-#   scripts/package-check.sh [--no-build] [--refresh-root]
+#   scripts/package-check.sh [--no-build] [--refresh-root] [--help]
 #     --no-build       use the packages the last run left in build/pkg-check/debs
 #     --refresh-root   debootstrap again instead of unpacking the cached root
+#     --help           print this text and exit
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
+usage() { sed -n '/^#   scripts\/package-check.sh/,/^#     --help/p' "$0" | sed 's/^# \{0,1\}//'; }
 build_packages=1
 refresh_root=0
 for arg in "$@"; do
   case $arg in
     --no-build) build_packages=0 ;;
     --refresh-root) refresh_root=1 ;;
-    *) echo "usage: $0 [--no-build] [--refresh-root]" >&2; exit 64 ;;
+    --help | -h) usage; exit 0 ;;
+    *) echo "package-check.sh: unknown option $arg" >&2; usage >&2; exit 64 ;;
   esac
 done
 if [ "$(id -u)" -ne 0 ]; then
@@ -259,10 +264,11 @@ pass "apt-get update from this machine's sources"
 mkdir -p "$root/tmp/debs"
 cp -r "$debs/new" "$debs/single" "$root/tmp/debs/"
 
-install_debs() {  # install_debs new|single [PACKAGE-FILE-PATTERNS...] (default: all of them)
+install_debs() {  # install_debs new|single [PACKAGE-FILE-PATTERNS...] (default: all three)
   local from=$1
   shift
-  [ $# -gt 0 ] || set -- './plenar*.deb'
+  # Not the -dbgsym packages, which lie beside them.
+  [ $# -gt 0 ] || set -- './plenar_*.deb' './plenar-setting-tool_*.deb' './plenar-printer-sim_*.deb'
   in_root sh -c "cd /tmp/debs/$from && apt-get install -y -q -o Dpkg::Use-Pty=0 \
     --no-install-recommends $*" >>"$work/apt.log" 2>&1
 }
@@ -393,6 +399,16 @@ else
 fi
 stop_sim
 
+# The package's own autopkgtest, as the user, against the installed programs.
+cp debian/tests/cli-session "$root/tmp/cli-session"
+chmod 755 "$root/tmp/cli-session"
+if as_user /tmp/cli-session >"$work/autopkgtest.log" 2>&1; then
+  pass "autopkgtest debian/tests/cli-session: $(tail -1 "$work/autopkgtest.log")"
+else
+  fail "autopkgtest debian/tests/cli-session"
+  sed 's/^/    /' "$work/autopkgtest.log"
+fi
+
 # The virtual USB printer needs umockdev's preload library: plenar-printer-sim must bring it.
 start_sim usb --usb
 umockdev_dir=$(sed -n 's/^usb UMOCKDEV_DIR=//p' "$root$home/usb.out")
@@ -465,7 +481,7 @@ apt_in_root autoremove --purge || die "apt-get autoremove failed"
 # ---- 5. upgrade from the earlier version: the user's files survive ----
 rm -rf "$root$home/.config/plenar" "$root$home/.local/state/plenar"
 log "apt-get install the earlier single plenar (window included) and its simulator ($prev_deb_version)"
-install_debs single || { tail -30 "$work/apt.log"; die "installing $prev_deb_version failed"; }
+install_debs single './plenar_*.deb' './plenar-printer-sim_*.deb' || { tail -30 "$work/apt.log"; die "installing $prev_deb_version failed"; }
 [ "$(in_root dpkg-query -S /usr/bin/plenar-setting-tool 2>/dev/null)" = \
   "plenar: /usr/bin/plenar-setting-tool" ] || fail "the earlier plenar does not hold the window"
 out=$(as_user plenar --version 2>&1) || true

@@ -7,6 +7,11 @@
 #include "platform/ProgramPaths.h"
 #include "shared/RateCodes.h"
 
+// Set by the build from the install layout: where the schema of the --json document is installed.
+#ifndef PLENAR_SCHEMA_FILE
+#define PLENAR_SCHEMA_FILE "/usr/share/plenar/plenar-result.schema.json"
+#endif
+
 namespace plenar::cli {
 
 long long parseInteger(const std::string& text, const std::string& what, long long min,
@@ -195,7 +200,8 @@ const char* commonOptionsHelp() {
          "                        sysconfig.ini, else the locale: LC_ALL, LC_MESSAGES,\n"
          "                        LANG; zh* is Chinese)\n"
          "  --json                answer with one JSON document on stdout, for success and\n"
-         "                        failure alike (docs/plenar-result.schema.json)\n"
+         "                        failure alike; its schema is installed as\n"
+         "                        " PLENAR_SCHEMA_FILE "\n"
          "  --pretty              the same, indented\n"
          "  --events              one JSON line per progress step on stderr (transfers,\n"
          "                        apply)\n"

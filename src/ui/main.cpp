@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Plenar Setting Tool"));
   QApplication::setApplicationVersion(QString::fromLatin1(plenar::buildVersion()));
   // Matches the installed desktop entry, so the window is grouped under its menu entry.
-  QGuiApplication::setDesktopFileName(QStringLiteral("com.plenar.SettingTool"));
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.plenar.settingtool"));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(QString::fromLatin1(plenar::kProductName));

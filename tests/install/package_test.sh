@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The three Debian packages of one CPack run, checked the way dpkg and a technician's machine
-# see them.
-#   package_test.sh build    BUILD OUT   runs CPack on the build into OUT
-#   package_test.sh contents BUILD OUT   each package holds exactly the files of
+# The Debian packages of debian/, checked the way dpkg and a technician's machine see them.
+#   package_test.sh build    BUILD OUT   packages the programs CMake built in BUILD with the
+#                                        debian/ packaging (dpkg-buildpackage -b on a copy of
+#                                        debian/ whose build steps are BUILD's `cmake --install`)
+#                                        into OUT, without compiling anything again
+#   package_test.sh contents BUILD OUT   each package in OUT holds exactly the files of
 #                                        packages/<name>.files; plenar neither depends on nor
 #                                        links Qt, X11, GL, fonts, umockdev or GLib; the window
 #                                        depends on plenar of its version; the simulator's
-#                                        package brings umockdev
+#                                        package brings umockdev; each has its -dbgsym
 #   package_test.sh lintian  BUILD OUT   lintian --fail-on error,warning (exit 77: no lintian)
+#   package_test.sh changelog VERSION    debian/changelog's version is VERSION-<revision>: the
+#                                        packages carry the project's version
+# scripts/package.sh runs `contents` on the packages dpkg-buildpackage built from source.
 set -uo pipefail
-mode=$1 build=$2 out=$3
+mode=$1 build=$2 out=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
+top=$(cd "$here/../.." && pwd)
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -34,9 +40,22 @@ deb_of() {  # deb_of NAME: the one package file of that name in OUT
 case $mode in
   build)
     rm -rf "$out"
-    # cpack prints its own reason on failure.
-    (cd "$build" && "${CPACK:-cpack}" -G DEB -B "$out") >"$build/package-test.log" 2>&1 ||
+    mkdir -p "$out"
+    build=$(cd "$build" && pwd)
+    scratch=$(mktemp -d /tmp/plenar-package-test.XXXXXX)
+    trap 'rm -rf "$scratch"' EXIT
+    mkdir -p "$scratch/plenar" && cp -a "$top/debian" "$scratch/plenar/"
+    # debian/rules as it is, with the build steps replaced: the programs are BUILD's (make takes
+    # the last recipe of a target and warns about the first).
+    cat >>"$scratch/plenar/debian/rules" <<EOF
+
+override_dh_auto_configure override_dh_auto_build override_dh_auto_test override_dh_auto_clean:
+override_dh_auto_install:
+\tDESTDIR=\$(CURDIR)/debian/tmp cmake --install $build --prefix /usr
+EOF
+    (cd "$scratch/plenar" && dpkg-buildpackage -us -uc -b -d) >"$build/package-test.log" 2>&1 ||
       { cat "$build/package-test.log"; exit 1; }
+    mv "$scratch"/*.deb "$out/"
     ls "$out"/*.deb
     ;;
 
@@ -90,6 +109,13 @@ case $mode in
     for deb in "$plenar" "$window" "$sim"; do
       maintainer=$(dpkg-deb -f "$deb" Maintainer)
       grep -q '<plenar-dev@plenar.org>' <<<"$maintainer" || fail "$deb: Maintainer $maintainer"
+      # The debug symbols of its program, in a package of their own.
+      name=$(dpkg-deb -f "$deb" Package)
+      dbgsym=$(deb_of "$name-dbgsym") || { fail "no ${name}-dbgsym_*.deb"; continue; }
+      [ "$(dpkg-deb -f "$dbgsym" Depends)" = "$name (= $version)" ] ||
+        fail "$dbgsym: Depends is not $name (= $version)"
+      dpkg-deb -c "$dbgsym" | grep '/usr/lib/debug/.build-id/.*\.debug$' >/dev/null ||
+        fail "$dbgsym holds no .debug file"
     done
     finish
     ;;
@@ -105,8 +131,18 @@ case $mode in
     finish
     ;;
 
+  changelog)
+    # A new project version needs its changelog entry, else the packages keep the old number.
+    project_version=$build
+    version=$(dpkg-parsechangelog -l "$top/debian/changelog" -S Version) ||
+      { fail "dpkg-parsechangelog cannot read debian/changelog"; finish; }
+    if [ "${version%-*}" = "$project_version" ]; then echo "ok: debian/changelog is at $version"
+    else fail "debian/changelog is at $version, the project at $project_version"; fi
+    finish
+    ;;
+
   *)
-    echo "usage: $0 build|contents|lintian BUILD OUT" >&2
+    echo "usage: $0 build|contents|lintian BUILD OUT, or $0 changelog VERSION" >&2
     exit 64
     ;;
 esac
