@@ -87,6 +87,18 @@ void announce(const CommonOptions& o, CliSession& session, const BatchPrinter& p
   std::fflush(stdout);
 }
 
+// The option a refusal at the start is about, for the --json error.
+std::string batchField(const BatchError& e) {
+  const std::string& code = e.code();
+  if (code == "step") return "--step";
+  if (code == "serial-from") return "--serial-from";
+  if (code == "batch-records-ahead" && e.kind() == FailureKind::Refused) return "--serial-from";
+  if (code == "batch-report") return "--report";
+  if (code == "batch-busy" || code.rfind("batch-state", 0) == 0 || code == "batch-records-ahead")
+    return "--state";
+  return "--name";
+}
+
 // The bench's counter, record folder, report and numbering from its options.
 BatchOptions batchOptions(const CommonOptions& o, const std::optional<std::string>& state,
                           const std::optional<std::string>& reportPath,
@@ -111,9 +123,32 @@ BatchOptions batchOptions(const CommonOptions& o, const std::optional<std::strin
     options.name = NamePattern::parse(namePattern);
     options.numbering = parseNumbering(from.value_or("0"), step);
   } catch (const BatchError& e) {
-    throw InputRefused(e.what(), e.kind(), e.code() == "step" ? "--step" : "--name", e.code());
+    throw InputRefused(e.what(), e.kind(), batchField(e), e.code());
   }
   return options;
+}
+
+// A counter that cannot be written fails the run (exit 1, kind file), as apply fails a record it
+// cannot write; the rest as any refusal.
+int batchExitCode(const BatchError& e) {
+  if (e.code() == "batch-state-unwritable") return kExitFailed;
+  return exitCodeOfError(e.kind(), e.code());
+}
+
+// Why --reuse-failed leaves a failed number alone: its printer holds it or may.
+std::string keptBack(const BatchCounter& counter, const BatchCounter::Entry& e) {
+  const std::string on = e.link.empty() ? "" : " on " + e.link;
+  switch (e.device) {
+    case BatchCounter::Device::Acknowledged:
+      return "the printer" + on + " holds it (its device group was acknowledged)";
+    case BatchCounter::Device::Sent:
+      return "the printer" + on + " may hold it (its device group was sent, not acknowledged)";
+    case BatchCounter::Device::Unknown:
+      return "the state does not say whether its printer" + on + " took it";
+    case BatchCounter::Device::NotSent:
+      break;
+  }
+  return counter.reusable(e) ? std::string() : "its record folder holds a record of it";
 }
 
 // The result document, the summary on stderr and the exit code.
@@ -139,7 +174,7 @@ int reportBatch(const CommonOptions& o, const BatchRun& run, const BatchOptions&
   if (const auto& e = run.error()) {
     o.report->setError(e->kind(), e->what(), {}, {}, 0, e->code());
     std::fprintf(stderr, "%s\n", e->what());
-    return exitCodeOfError(e->kind(), e->code());
+    return batchExitCode(*e);
   }
   if (run.failedCount() > 0) {
     o.report->setError(FailureKind::Printer,
@@ -260,7 +295,12 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   try {
     run = std::make_unique<BatchRun>(profile, std::move(groups), options);
   } catch (const BatchError& e) {
-    throw InputRefused(e.what(), e.kind(), "--name", e.code());
+    if (batchExitCode(e) != kExitFailed) {
+      throw InputRefused(e.what(), e.kind(), batchField(e), e.code());
+    }
+    o.report->setError(e.kind(), e.what(), {}, {}, 0, e.code());
+    std::fprintf(stderr, "%s\n", e.what());
+    return kExitFailed;
   }
   std::unique_ptr<ArrivalWatch> watch = usb   ? usbArrivalWatch(usbFilters)
                                         : net ? factoryAddressWatch(o.link)
@@ -270,6 +310,13 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
                  "note: serial number %s was reserved by a run that ended part-way: "
                  "it is not handed out again\n",
                  earlier.line.serial.c_str());
+  }
+  for (const BatchCounter::Entry& e : run->counter().entries()) {
+    if (!reuseFailed || e.outcome != BatchCounter::Outcome::Failed) continue;
+    const std::string why = keptBack(run->counter(), e);
+    if (why.empty()) continue;
+    std::fprintf(stderr, "note: serial number %s failed, but %s: it is not handed out again\n",
+                 e.serial.c_str(), why.c_str());
   }
   std::vector<LinkSnapshot> queue;
   if (present) {

@@ -8,7 +8,9 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <map>
 
+#include "platform/ProgramPaths.h"
 #include "platform/SafeFiles.h"
 #include "profile/ApplyRecord.h"
 
@@ -29,11 +31,24 @@ std::optional<BatchCounter::Outcome> outcomeOf(const std::string& name) {
   return std::nullopt;
 }
 
+std::optional<BatchCounter::Device> deviceOf(const std::string& name) {
+  for (auto d : {BatchCounter::Device::NotSent, BatchCounter::Device::Sent,
+                 BatchCounter::Device::Acknowledged}) {
+    if (name == batchDeviceName(d)) return d;
+  }
+  return std::nullopt;
+}
+
 // A whole number of the file; a fraction or a number past 64 bits is no counter's.
 long long integerAt(const Json& j, const char* key) {
   if (auto n = jsonInteger(j.at(key))) return *n;
   throw std::runtime_error(std::string(key) + " is not a whole number");
 }
+
+// What the file says against itself or its record folder; open() refuses it whole.
+struct Contradiction : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 }  // namespace
 
@@ -51,10 +66,25 @@ const char* batchOutcomeName(BatchCounter::Outcome outcome) {
   return "reserved";
 }
 
-BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& numbering) {
+const char* batchDeviceName(BatchCounter::Device device) {
+  switch (device) {
+    case BatchCounter::Device::Unknown:
+      return "unknown";
+    case BatchCounter::Device::NotSent:
+      return "not-sent";
+    case BatchCounter::Device::Sent:
+      return "sent";
+    case BatchCounter::Device::Acknowledged:
+      return "acknowledged";
+  }
+  return "unknown";
+}
+
+BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& numbering,
+                                const std::string& recordDir) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
   if (!folder.empty() && !makePrivateFolder(folder)) {
-    throw fileError("batch state " + path + ": " + std::strerror(errno));
+    throw fileError("batch state " + path + ": " + std::strerror(errno), "batch-state-unwritable");
   }
   std::string why;
   std::optional<FileLock> lock = FileLock::acquire(path, 0, why);
@@ -65,14 +95,16 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
                          "state file (give another with --state)",
                      "batch-busy");
   }
-  if (!lock) throw fileError("batch state " + path + ": " + why);
+  if (!lock) throw fileError("batch state " + path + ": " + why, "batch-state-unwritable");
   BatchCounter c(path, std::move(*lock));
+  c.recordDir_ = recordDir;
   c.numbering_ = numbering;
   c.next_ = numbering.first;
 
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) {
     if (errno != ENOENT) throw fileError("batch state " + path + ": " + std::strerror(errno));
+    c.checkRecords(true);
     c.save();  // the file exists before the first printer, so a write failure shows now
     return c;
   }
@@ -82,11 +114,18 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
   }
   try {
     c.read(readInputFile(path, kMaxStateBytes));
+    c.checkAgreement();
+  } catch (const Contradiction& e) {
+    throw fileError("batch state " + path + " contradicts itself: " + e.what() +
+                        "; nothing was sent. Fix it, or move it away: a new counter starts "
+                        "only past every number its record folder holds",
+                    "batch-state-contradicts");
   } catch (const std::exception& e) {
     // Never start over: an unreadable counter could hand out numbers already given.
     throw fileError("batch state " + path + " cannot be read (" + e.what() +
                     "); fix or move it away, nothing was sent");
   }
+  c.checkRecords(false);
   // A reservation left by a run that ended part-way: its printer may hold the number.
   bool stale = false;
   for (Entry& e : c.entries_) {
@@ -123,6 +162,12 @@ void BatchCounter::read(const std::string& text) {
     auto outcome = outcomeOf(e.at("outcome").get<std::string>());
     if (!outcome) throw std::runtime_error("unknown outcome");
     entry.outcome = *outcome;
+    if (e.contains("device")) {
+      auto device = deviceOf(e.at("device").get<std::string>());
+      if (!device) throw std::runtime_error("unknown device group state");
+      entry.device = *device;
+    }
+    entry.link = e.value("link", "");
     if (!stepped(entry.number, 0, 0) ||
         entry.serial != serialText(entry.number, numbering_.width)) {
       throw std::runtime_error("serial number '" + entry.serial + "' does not match its number");
@@ -131,20 +176,94 @@ void BatchCounter::read(const std::string& text) {
   }
 }
 
-std::optional<std::size_t> BatchCounter::lowestFailed() const {
+bool BatchCounter::behindNext(long long number) const {
+  if (next_ == -1) return true;  // used up: every number is behind
+  return numbering_.step > 0 ? number < next_ : number > next_;
+}
+
+// Our own files list each number once, each one handed out before `next` moved past it.
+void BatchCounter::checkAgreement() const {
+  std::map<long long, const Entry*> listed;
+  for (const Entry& e : entries_) {
+    auto [at, fresh] = listed.emplace(e.number, &e);
+    if (!fresh) {
+      throw Contradiction("serial number " + e.serial + " is listed twice (" +
+                          batchOutcomeName(at->second->outcome) + " and " +
+                          batchOutcomeName(e.outcome) + ")");
+    }
+  }
+  for (const Entry& e : entries_) {
+    if (behindNext(e.number)) continue;
+    throw Contradiction("serial number " + e.serial + " is listed as " +
+                        batchOutcomeName(e.outcome) + ", yet next is " +
+                        serialText(next_, numbering_.width) +
+                        ": the counter would hand it out again");
+  }
+}
+
+// A record (or a record's lock) names a number that was handed out; the counter must be past it.
+void BatchCounter::checkRecords(bool fresh) const {
+  if (recordDir_.empty()) return;
+  std::error_code ec;
+  std::vector<long long> ahead;
+  for (const auto& f : std::filesystem::directory_iterator(recordDir_, ec)) {
+    const auto number = batchRecordNumber(f.path().filename().string());
+    if (number && !behindNext(*number)) ahead.push_back(*number);
+  }
+  if (ec && ec != std::errc::no_such_file_or_directory) {
+    throw fileError("record folder " + recordDir_ + " cannot be read: " + ec.message() +
+                    "; nothing was sent");
+  }
+  if (ahead.empty()) return;
+  std::sort(ahead.begin(), ahead.end());
+  const int width = numbering_.width;
+  const std::string which = ahead.size() == 1
+                                ? "a record of serial number " + serialText(ahead.front(), width)
+                                : "records of " + std::to_string(ahead.size()) +
+                                      " serial numbers from " + serialText(ahead.front(), width) +
+                                      " to " + serialText(ahead.back(), width);
+  const auto past = stepped(numbering_.step > 0 ? ahead.back() : ahead.front(), numbering_.step, 1);
+  const std::string start = past ? "--serial-from " + serialText(*past, width)
+                                 : "another --state (no serial number is left past them)";
+  if (fresh) {
+    throw BatchError(FailureKind::Refused,
+                     "batch state " + path_ + " is new, but its record folder " + recordDir_ +
+                         " holds " + which +
+                         " (given by a counter since moved away?): a new counter starts past "
+                         "them. Give " +
+                         start + ", or another --state (its record folder is its own)",
+                     "batch-records-ahead");
+  }
+  throw fileError("batch state " + path_ + " is behind its record folder " + recordDir_ +
+                      ", which holds " + which +
+                      " that the counter would hand out again (an older copy of the state?); "
+                      "nothing was sent. Move it away and start a new counter with " +
+                      start,
+                  "batch-records-ahead");
+}
+
+bool BatchCounter::recordHeld(const std::string& serial) const {
+  if (recordDir_.empty()) return false;
+  struct stat st {};
+  return ::lstat(pathIn(recordDir_, batchRecordName(serial)).c_str(), &st) == 0 || errno != ENOENT;
+}
+
+bool BatchCounter::reusable(const Entry& e) const {
+  return e.outcome == Outcome::Failed && e.device == Device::NotSent && !recordHeld(e.serial);
+}
+
+std::optional<std::size_t> BatchCounter::lowestReusable() const {
   std::optional<std::size_t> lowest;
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     const Entry& e = entries_[i];
-    if (e.outcome == Outcome::Failed && (!lowest || e.number < entries_[*lowest].number)) {
-      lowest = i;
-    }
+    if (reusable(e) && (!lowest || e.number < entries_[*lowest].number)) lowest = i;
   }
   return lowest;
 }
 
 std::optional<long long> BatchCounter::nextToHandOut(bool reuseFailed) const {
   if (reuseFailed) {
-    if (auto failed = lowestFailed()) return entries_[*failed].number;
+    if (auto failed = lowestReusable()) return entries_[*failed].number;
   }
   return peekNext();
 }
@@ -153,14 +272,16 @@ std::optional<long long> BatchCounter::peekNext() const {
   return stepped(next_, 0, 0);
 }
 
-std::optional<BatchCounter::Entry> BatchCounter::reserve(bool reuseFailed,
-                                                         const NamePattern& name) {
-  const auto failed = reuseFailed ? lowestFailed() : std::nullopt;
+std::optional<BatchCounter::Entry> BatchCounter::reserve(bool reuseFailed, const NamePattern& name,
+                                                         const std::string& link) {
+  const auto failed = reuseFailed ? lowestReusable() : std::nullopt;
   if (failed) {
     Entry* reuse = &entries_[*failed];
     const Entry before = *reuse;
     reuse->outcome = Outcome::Reserved;
+    reuse->device = Device::Unknown;
     reuse->name = name.format(reuse->number);  // the name this run gives it
+    reuse->link = link;
     reuse->time = utcTimestamp();
     try {
       save();
@@ -176,7 +297,15 @@ std::optional<BatchCounter::Entry> BatchCounter::reserve(bool reuseFailed,
   e.number = *number;
   e.serial = serialText(*number, numbering_.width);
   e.name = name.format(*number);
+  e.link = link;
   e.time = utcTimestamp();
+  // open() saw no record this far; one made since (by hand, by another program) is never
+  // replaced by another printer's.
+  if (recordHeld(e.serial)) {
+    throw fileError("the record folder " + recordDir_ + " holds a record of serial number " +
+                        e.serial + " already: it was given before; nothing was sent",
+                    "batch-records-ahead");
+  }
   const long long before = next_;
   // The last number of the range has no successor: it is handed out, then the counter is used up.
   next_ = stepped(next_, numbering_.step, 1).value_or(-1);
@@ -191,10 +320,11 @@ std::optional<BatchCounter::Entry> BatchCounter::reserve(bool reuseFailed,
   return e;
 }
 
-void BatchCounter::complete(const std::string& serial, Outcome outcome) {
+void BatchCounter::complete(const std::string& serial, Outcome outcome, Device device) {
   for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
     if (it->serial != serial || it->outcome != Outcome::Reserved) continue;
     it->outcome = outcome;
+    it->device = device;
     it->time = utcTimestamp();
     save();
     return;
@@ -209,15 +339,19 @@ void BatchCounter::save() {
   j["width"] = numbering_.width;
   Json issued = Json::array();
   for (const Entry& e : entries_) {
-    issued.push_back({{"serial", e.serial},
-                      {"number", e.number},
-                      {"name", e.name},
-                      {"outcome", batchOutcomeName(e.outcome)},
-                      {"time", e.time}});
+    Json entry = {{"serial", e.serial},
+                  {"number", e.number},
+                  {"name", e.name},
+                  {"outcome", batchOutcomeName(e.outcome)},
+                  {"time", e.time}};
+    if (e.device != Device::Unknown) entry["device"] = batchDeviceName(e.device);
+    if (!e.link.empty()) entry["link"] = e.link;
+    issued.push_back(std::move(entry));
   }
   j["issued"] = std::move(issued);
   if (!savePrivateFile(path_, j.dump(1) + "\n")) {
-    throw fileError("batch state " + path_ + " cannot be written: " + std::strerror(errno));
+    throw fileError("batch state " + path_ + " cannot be written: " + std::strerror(errno),
+                    "batch-state-unwritable");
   }
 }
 

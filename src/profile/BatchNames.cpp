@@ -2,6 +2,7 @@
 #include "profile/BatchNames.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "platform/Gbk.h"
 
@@ -51,6 +52,27 @@ std::optional<long long> stepped(long long number, long long step, long long cou
     return std::nullopt;
   if (out < 0 || out >= kNumberLimit) return std::nullopt;
   return out;
+}
+
+std::string batchRecordName(const std::string& serial) {
+  return "serial-" + serial + ".json";
+}
+
+std::optional<long long> batchRecordNumber(const std::string& fileName) {
+  constexpr std::string_view kHead = "serial-";
+  std::string_view name = fileName;
+  if (!name.starts_with(kHead)) return std::nullopt;
+  name.remove_prefix(kHead.size());
+  for (std::string_view tail : {".json", ".json.lock"}) {
+    if (!name.ends_with(tail)) continue;
+    const std::string_view digits = name.substr(0, name.size() - tail.size());
+    if (digits.empty() || digits.size() > 18 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    return std::stoll(std::string(digits));
+  }
+  return std::nullopt;
 }
 
 NamePattern NamePattern::parse(const std::string& text) {

@@ -42,6 +42,13 @@ std::string serialText(long long number, int width);
 // number + step * count, or nullopt when it leaves 0 .. 10^18 - 1.
 std::optional<long long> stepped(long long number, long long step, long long count);
 
+// The apply record of the printer given serial number `serial`, in the bench's record folder:
+// "serial-1000.json".
+std::string batchRecordName(const std::string& serial);
+// The serial number a file of the record folder was named for: the record itself or its lock
+// file ("serial-1000.json", "serial-1000.json.lock"); nullopt for any other name.
+std::optional<long long> batchRecordNumber(const std::string& fileName);
+
 // A device-name pattern: the text as given, where {n} is the serial number and {n:W} the number
 // with at least W digits (zeros in front, W from 1 to 20). "{{" and "}}" are a brace. Any
 // other brace is refused, so a mistyped pattern never names a run of printers wrongly.

@@ -47,6 +47,7 @@ std::string batchLineJson(const BatchLine& l) {
   j["outcome"] = l.outcome;
   j["error"] = l.error;
   j["step"] = l.step;
+  if (!l.deviceGroup.empty()) j["device_group"] = l.deviceGroup;
   return j.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

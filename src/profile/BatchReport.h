@@ -16,6 +16,10 @@ struct BatchLine {
   std::string outcome;  // done, failed, interrupted
   std::string error;
   std::string step;  // the step a printer that failed had reached: "link test", a group's name
+  // What became of its device group (name and serial number): "acknowledged", "sent" (no answer:
+  // the printer may hold them), "not-sent", "unknown" (a run that ended part-way). JSON only:
+  // the CSV columns stay as they are, and the error text says it for a printer that failed.
+  std::string deviceGroup = {};
 };
 
 // JSON lines: one object per printer.

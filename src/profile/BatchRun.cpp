@@ -10,12 +10,14 @@ namespace plenar {
 namespace {
 
 constexpr const char* kLinkTestStep = "link test";
+// The group deviceGroup() makes: the printer's name and serial number.
+constexpr const char* kDeviceGroup = "device";
 
 }  // namespace
 
 BatchRun::BatchRun(const Profile& profile, ProfileGroups groups, BatchOptions options)
     : profile_(profile), groups_(std::move(groups)), options_(std::move(options)) {
-  counter_.emplace(BatchCounter::open(options_.statePath, options_.numbering));
+  counter_.emplace(BatchCounter::open(options_.statePath, options_.numbering, options_.recordDir));
   const BatchNumbering& n = counter_->numbering();
   const auto first = counter_->peekNext();
   if (!first) {
@@ -43,6 +45,7 @@ BatchRun::BatchRun(const Profile& profile, ProfileGroups groups, BatchOptions op
     p.line.name = e.name;
     p.line.serial = e.serial;
     p.line.outcome = "interrupted";
+    p.line.deviceGroup = batchDeviceName(e.device);
     p.line.error = "an earlier run ended while this printer was set up (reserved " + e.time +
                    "); its number is not handed out again";
     writeLine(p);
@@ -134,7 +137,7 @@ void BatchRun::arrived(const LinkSnapshot& link) {
     // it was first named with.
     if (auto number = counter_->nextToHandOut(options_.reuseFailed)) checkFits(*number);
     // Written before anything goes out to the printer.
-    entry = counter_->reserve(options_.reuseFailed, options_.name);
+    entry = counter_->reserve(options_.reuseFailed, options_.name, describeLink(link));
   } catch (const BatchError& e) {
     fail(e);
     return;
@@ -156,7 +159,7 @@ void BatchRun::arrived(const LinkSnapshot& link) {
 
   ApplyOptions o;
   o.link = link;
-  o.recordPath = pathIn(options_.recordDir, "serial-" + entry->serial + ".json");
+  o.recordPath = pathIn(options_.recordDir, batchRecordName(entry->serial));
   o.stateDir = options_.stateDir;
   o.force = true;
   o.lockWaitSeconds = options_.lockWaitSeconds;
@@ -189,11 +192,42 @@ void BatchRun::stop(const std::string& why) {
   current_.reset();
 }
 
+// What became of the device group (the name and serial number) of the printer being set up.
+BatchCounter::Device BatchRun::deviceGroupState() const {
+  using D = BatchCounter::Device;
+  if (!apply_) return D::NotSent;
+  for (const ApplyRun::StepReport& s : apply_->steps()) {
+    if (s.group == nullptr || s.group->name != kDeviceGroup) continue;
+    switch (s.status) {
+      case ApplyRun::StepStatus::Done:
+        return D::Acknowledged;
+      case ApplyRun::StepStatus::Failed:
+        return D::Sent;
+      case ApplyRun::StepStatus::NotRun:
+      case ApplyRun::StepStatus::Skipped:
+        // Stopped while it was out: no answer came, yet the printer may have taken it.
+        return current_->line.step == kDeviceGroup ? D::Sent : D::NotSent;
+    }
+  }
+  return D::NotSent;
+}
+
 void BatchRun::finishPrinter(const std::string& outcome, const std::string& why) {
   BatchPrinter& p = *current_;
+  const BatchCounter::Device device = deviceGroupState();
   p.line.time = utcTimestamp();
   p.line.outcome = outcome;
   p.line.error = why;
+  p.line.deviceGroup = batchDeviceName(device);
+  if (outcome != "done" && device != BatchCounter::Device::NotSent) {
+    // The number stays with this printer: the report says which one holds it.
+    p.line.error +=
+        std::string(p.line.error.empty() ? "" : "; ") + "the printer " +
+        (device == BatchCounter::Device::Acknowledged ? "holds" : "may hold") + " serial number " +
+        p.line.serial + " and name '" + p.line.name + "' (its device group was " +
+        (device == BatchCounter::Device::Acknowledged ? "acknowledged" : "sent, not acknowledged") +
+        "): the number is not handed out again";
+  }
   if (outcome == "done") p.line.step.clear();
   if (apply_) {
     p.line.modelTag = apply_->modelTag();
@@ -216,7 +250,7 @@ void BatchRun::finishPrinter(const std::string& outcome, const std::string& why)
                       : outcome == "failed" ? BatchCounter::Outcome::Failed
                                             : BatchCounter::Outcome::Interrupted;
   try {
-    counter_->complete(p.line.serial, result);
+    counter_->complete(p.line.serial, result, device);
   } catch (const BatchError& e) {
     fail(e);
   }

@@ -91,6 +91,7 @@ class BatchRun {
 
  private:
   enum class Phase { Waiting, Applying, Leaving, Done };
+  BatchCounter::Device deviceGroupState() const;
   void finishPrinter(const std::string& outcome, const std::string& why);
   void writeLine(BatchPrinter& printer);
   void fail(const BatchError& e);
