@@ -17,6 +17,7 @@
 
 #include "channels/ChannelSession.h"
 #include "channels/OpenFailureReason.h"
+#include "channels/UsbChoice.h"
 #include "channels/UsbContext.h"
 #include "channels/UsbDeviceSet.h"
 #include "channels/UsbErrors.h"
@@ -152,14 +153,16 @@ void TUSBComm::Impl::open() {
   openProblem.clear();
   // The codes as set: the device's are upper-case hex, so a lower-case code matches nothing.
   // The first exact fit in enumeration order is taken, else the first bare one (usbDeviceFit).
+  // A third part several printers fit bare is refused, naming them (resolveUsbChoice).
   const std::string wanted = pid;
   UsbDeviceSet devices(context->get());
-  std::vector<const UsbDeviceInfo*> candidates;
-  for (UsbFit fit : {UsbFit::Exact, UsbFit::Bare}) {
-    for (const UsbDeviceInfo& info : devices.devices()) {
-      if (usbDeviceFit(info, vid, pid, subId) == fit) candidates.push_back(&info);
-    }
+  const UsbChoice choice = resolveUsbChoice(devices.devices(), {vid, pid, subId});
+  if (!choice.ambiguous.empty()) {
+    openProblem =
+        ambiguousUsbChoiceText("VID_" + vid + "&PID_" + pid + "&" + subId, choice.ambiguous);
+    throw ECommsError(kOpenFailed, EINVAL, openProblem);
   }
+  const std::vector<const UsbDeviceInfo*>& candidates = choice.candidates;
   bool denied = false;
   std::string deniedIdentifier;
   std::string lastError;

@@ -11,6 +11,7 @@
 #include "cli/CommandDocs.h"
 #include "cli/DocumentOnce.h"
 #include "cli/RunReport.h"
+#include "cli/UsbChoiceCheck.h"
 #include "platform/BuildInfo.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
@@ -219,6 +220,7 @@ int runCommand(CommonOptions& options, RunReport& report) {
                        "missing-argument");
     }
     if (c.needsLink) report.setLink(options.link);
+    if (c.needsLink) refuseAmbiguousUsbChoice(options);
     ArgList args(options.rest);
     return c.run(options, args);
   }

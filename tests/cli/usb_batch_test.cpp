@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BatchSerials.h"
 #include "RunProgram.h"
 #include "SimProcess.h"
 #include "TempDir.h"
@@ -108,12 +109,14 @@ TEST(UsbBatch, TenPrintersInARowEachWithItsOwnNumberOnePulledPartWay) {
     EXPECT_EQ(s.value("sleepTime").toInt(), 300);
   }
   EXPECT_EQ(serials.size(), 10u);
+  EXPECT_EQ(serialsGivenTwice(bench.dir.path()), "");
 }
 
 TEST(UsbBatch, PresentSetsUpEachAttachedPrinterByItsOwnIdentifier) {
-  // By serial number, and by port when the printers have none.
+  // By serial number, and by port when the printers have none or share one.
   for (const auto& args : {std::vector<std::string>{"--usb-count", "3"},
-                           std::vector<std::string>{"--usb-count", "3", "--usb-no-serial"}}) {
+                           std::vector<std::string>{"--usb-count", "3", "--usb-no-serial"},
+                           std::vector<std::string>{"--usb-count", "3", "--usb-serial", "SAME"}}) {
     SCOPED_TRACE(args.back());
     UsbBench bench(args);
     ProgramRun r = bench.batch("--serial-from 500 --present");
@@ -125,6 +128,7 @@ TEST(UsbBatch, PresentSetsUpEachAttachedPrinterByItsOwnIdentifier) {
       given.insert(s.value("serialNumber").toString().toStdString());
     }
     EXPECT_EQ(given, (std::set<std::string>{"500", "501", "502"}));
+    EXPECT_EQ(serialsGivenTwice(bench.dir.path()), "");
   }
 }
 

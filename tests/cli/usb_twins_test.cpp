@@ -85,5 +85,26 @@ TEST(UsbTwins, EachThreePartIdentifierReachesExactlyItsPrinter) {
   }
 }
 
+// A third part that names several present printers (their shared USB serial number, written
+// bare) is refused naming them, never taken to mean the first.
+TEST(UsbTwins, AThirdPartSeveralPrintersShareIsRefusedNamingThem) {
+  SimProcess::Options o;
+  o.serial = false;
+  o.usb = "1234:811E";
+  o.extraArgs = {"--usb-count", "3", "--usb-serial", "SAME"};
+  SimProcess sim(o);
+  TempDir dir;
+  JsonRun r =
+      runPlenarJson("--dir " + dir.path() + " --usb 'VID_1234&PID_811E&SAME' test", preload(sim));
+  EXPECT_EQ(r.exitCode, 64) << r.err;
+  EXPECT_EQ(r.schemaProblems, "");
+  EXPECT_EQ(r.doc.value("error").toObject().value("kind").toString(), "usage");
+  for (const char* entry :
+       {"VID_1234&PID_811E&PORT_1-1", "VID_1234&PID_811E&PORT_1-2", "VID_1234&PID_811E&PORT_1-3"}) {
+    EXPECT_NE(r.err.find(entry), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(plenar(sim, dir, "--usb 'VID_1234&PID_811E&PORT_1-2' test").exitCode, 0);
+}
+
 }  // namespace
 }  // namespace plenar::test
