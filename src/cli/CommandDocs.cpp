@@ -194,10 +194,13 @@ std::vector<CommandDoc> profileAndListDocs() {
         {"--usb-filter TEXT", "with --usb-watch, these filter texts instead (repeatable)"},
         {"--state FILE",
          "the counter: each number is written there before it is sent, so no two printers "
-         "get one (default: batch/state.json in the state folder)"},
+         "get one (default: batch/state.json in the state folder); a new one starts only past "
+         "every number its record folder (beside it: state.records for state.json) holds"},
         {"--report FILE", "a line per printer: JSON lines, or CSV when FILE ends in .csv"},
         {"--count N", "stop after N printers"},
-        {"--reuse-failed", "hand out the numbers of failed printers again, lowest first"},
+        {"--reuse-failed",
+         "hand out again, lowest first, the numbers of failed printers whose device group "
+         "(name and serial number) never went out; a number a printer holds or may hold never"},
         {"--present", "set up the printers attached now, one after another, then stop"},
         {"--set KEY=VALUE", "as apply --set"}},
        "batch shop.ini --serial-glob '/dev/ttyUSB*' --name 'Till {n:4}' --serial-from 1000 "
