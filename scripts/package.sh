@@ -33,7 +33,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$PWD
 
-usage() { sed -n '/^#   scripts\/package.sh/,/^# The environment/p' "$0" | sed 's/^# \{0,1\}//' | sed '$d'; }
+usage() { sed -n '/^#   scripts\/package.sh/,/^set -euo/p' "$0" | sed '$d' | sed 's/^# \{0,1\}//'; }
 die() {
   echo "package.sh: $*" >&2
   exit 1
@@ -94,6 +94,9 @@ if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   git ls-files -z --cached --others --exclude-standard |
     while IFS= read -r -d '' f; do [ -e "$f" ] || [ -L "$f" ] && printf '%s\0' "$f"; done |
     tar --null -T - -cf - | tar -xf - -C "$source_dir"
+  changed=$(git status --porcelain --untracked-files=normal | wc -l)
+  [ "$changed" = 0 ] || echo "note: the packages are of the working tree, not of commit" \
+    "$(git rev-parse --short HEAD): $changed files changed or new (git status)"
 else
   tar --exclude='./build*' --exclude=./.git -cf - . | tar -xf - -C "$source_dir"
 fi

@@ -47,12 +47,11 @@ case $mode in
     mkdir -p "$scratch/plenar" && cp -a "$top/debian" "$scratch/plenar/"
     # debian/rules as it is, with the build steps replaced: the programs are BUILD's (make takes
     # the last recipe of a target and warns about the first).
-    cat >>"$scratch/plenar/debian/rules" <<EOF
-
-override_dh_auto_configure override_dh_auto_build override_dh_auto_test override_dh_auto_clean:
-override_dh_auto_install:
-\tDESTDIR=\$(CURDIR)/debian/tmp cmake --install $build --prefix /usr
-EOF
+    printf '\n%s\n%s\n\t%s\n' \
+      'override_dh_auto_configure override_dh_auto_build override_dh_auto_test override_dh_auto_clean: ;' \
+      'override_dh_auto_install:' \
+      "DESTDIR=\$(CURDIR)/debian/tmp cmake --install $build --prefix /usr" \
+      >>"$scratch/plenar/debian/rules"
     (cd "$scratch/plenar" && dpkg-buildpackage -us -uc -b -d) >"$build/package-test.log" 2>&1 ||
       { cat "$build/package-test.log"; exit 1; }
     mv "$scratch"/*.deb "$out/"
