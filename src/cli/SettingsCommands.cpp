@@ -287,9 +287,8 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
                 const std::string usage = "wifi-ap NAME (--password-file FILE | - | PASSWORD)";
                 const auto file = a.takeOption("--password-file");
                 const auto p = a.expect(file ? 1 : 2, usage);
-                const std::string password = file          ? readPassword(*file, "--password-file")
-                                             : p[1] == "-" ? readPassword("-", "PASSWORD")
-                                                           : p[1];
+                const std::string password = file ? readPassword(*file, "--password-file")
+                                                  : passwordArgument(p[1], "PASSWORD");
                 return buildWifiAccessPoint(
                     edit(p[0], "NAME", FieldFilter::Any, field::kWifiChars),
                     edit(password, "PASSWORD", FieldFilter::Any, field::kWifiChars));

@@ -52,13 +52,15 @@ bool isTerminal(int fd) {
 
 HiddenLine readHiddenLine(int fd, const std::string& prompt, std::size_t maxBytes) {
   HiddenLine out;
-  std::fprintf(stderr, "%s", prompt.c_str());
-  std::fflush(stderr);
+  // Echo off before the prompt: what is typed once the prompt shows is never echoed, nor
+  // discarded by the flush that turning echo off makes.
   EchoOff echoOff(fd);
   if (!echoOff) {
     out.error = errno;
     return out;
   }
+  std::fprintf(stderr, "%s", prompt.c_str());
+  std::fflush(stderr);
   auto finish = [&](HiddenLine::Status status) {
     const int saved = errno;
     echoOff.restore();

@@ -283,34 +283,62 @@ bool trustedOwner(uid_t uid) {
 
 }  // namespace
 
-bool saveOutputFile(const std::string& path, std::string_view bytes) {
+namespace {
+
+enum class OutputWay { Replace, WriteThrough, Refused };
+
+// How saveOutputFile() takes `path` (Refused: errno says why); `target` is what a stream or a
+// device written through is.
+OutputWay outputWay(const std::string& path, struct stat& target) {
   struct stat named {};
   if (path.empty() || ::lstat(path.c_str(), &named) != 0) {
-    if (path.empty() || errno == ENOENT) return savePrivateFile(path, bytes);
-    return false;
+    return path.empty() || errno == ENOENT ? OutputWay::Replace : OutputWay::Refused;
   }
-  if (S_ISREG(named.st_mode)) return savePrivateFile(path, bytes);
-  if (!trustedOwner(named.st_uid)) {
+  const bool regular = S_ISREG(named.st_mode);
+  if (regular ? named.st_uid != ::geteuid() : !trustedOwner(named.st_uid)) {
     errno = EPERM;
-    return false;
+    return OutputWay::Refused;
   }
-  struct stat target = named;
+  if (regular) return OutputWay::Replace;
+  target = named;
   if (S_ISLNK(named.st_mode)) {
     // Only a stream or a device at the end of the link: a file it names is never replaced.
     if (::stat(path.c_str(), &target) != 0 ||
         !(S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode))) {
       errno = ELOOP;
-      return false;
+      return OutputWay::Refused;
     }
+  } else if (S_ISDIR(named.st_mode)) {
+    errno = EISDIR;
+    return OutputWay::Refused;
   }
-  return writeThrough(path, bytes, target);
+  return OutputWay::WriteThrough;
+}
+
+}  // namespace
+
+bool saveOutputFile(const std::string& path, std::string_view bytes) {
+  struct stat target {};
+  switch (outputWay(path, target)) {
+    case OutputWay::Replace:
+      return savePrivateFile(path, bytes);
+    case OutputWay::WriteThrough:
+      return writeThrough(path, bytes, target);
+    case OutputWay::Refused:
+      break;
+  }
+  return false;
+}
+
+bool canSaveOutputFile(const std::string& path) {
+  struct stat target {};
+  return outputWay(path, target) != OutputWay::Refused;
 }
 
 std::string saveErrorText(int error) {
   switch (error) {
     case ELOOP:
-      return "It is a symbolic link, and files are never written through one; name the file "
-             "itself";
+      return "It is a symbolic link, and files are never written through one";
     case EPERM:
       return "It belongs to another user";
     case EINVAL:

@@ -67,6 +67,9 @@ bool savePrivateFile(const std::string& path, std::string_view bytes);
 // shared folder would hand them the bytes). A link to anything else is refused (ELOOP), as is a
 // folder (EISDIR). False with errno on failure; the old file is then untouched.
 bool saveOutputFile(const std::string& path, std::string_view bytes);
+// Whether saveOutputFile(path, ...) would take what `path` names now, before anything is read
+// from the printer (errno set when not). The save itself checks again.
+bool canSaveOutputFile(const std::string& path);
 
 // Why a save failed, for a message: the refusals of savePrivateFile and saveOutputFile in words
 // ("it is a symbolic link, and files are never written through one"), else strerror.

@@ -103,6 +103,20 @@ void checkRecordPath(const std::string& path) {
   }
 }
 
+bool replaceableByRecord(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+  std::string bytes;
+  try {
+    bytes = readInputFile(path, kMaxRecordBytes);
+  } catch (const InputFileError&) {
+    return false;
+  }
+  if (bytes.find_first_not_of(" \t\r\n") == std::string::npos) return true;
+  const Json j = Json::parse(bytes, nullptr, false);
+  return !j.is_discarded() && j.is_object() && j.contains("schema") && j.contains("groups");
+}
+
 std::optional<ApplyRecord> loadApplyRecord(const std::string& path) {
   std::error_code ec;
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return std::nullopt;

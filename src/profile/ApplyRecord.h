@@ -63,6 +63,10 @@ std::optional<ApplyRecord> loadApplyRecord(const std::string& path);
 ApplyRecord parseApplyRecord(std::string_view bytes, const std::string& path);
 // Throws RecordUnsafe when `path` names something an apply must not write to.
 void checkRecordPath(const std::string& path);
+// Whether a record may take the place of what `path` names: nothing yet, an empty file, or a
+// record of this program (a JSON object with the record's "schema" and "groups"), usable or
+// not. Anything else, or a file that cannot be read, is someone's data.
+bool replaceableByRecord(const std::string& path);
 // Creates the folder (0700) when missing; writes through a temporary file (0600, O_EXCL) and a
 // rename, never through a symlink; false with errno when the file cannot be written.
 bool saveApplyRecord(const std::string& path, const ApplyRecord& record);

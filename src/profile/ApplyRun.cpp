@@ -14,6 +14,7 @@
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
 #include "platform/BuildInfo.h"
+#include "platform/FolderOwners.h"
 #include "platform/SafeFiles.h"
 #include "platform/Sha256.h"
 #include "platform/TerminationSignals.h"
@@ -50,7 +51,8 @@ ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions op
       steps_(groups_.size()),
       options_(std::move(options)) {
   ignored_.insert(ignored_.end(), groups.ignored.begin(), groups.ignored.end());
-  keySecretGroups();
+  keySecretGroups(holdsPasswordKey(profile));
+  if (options_.recordNamed && !refuseForeignRecord()) return;
   if (options_.lockWaitSeconds && !lockRecord()) return;
   loadRecord();
   if (error_) return;
@@ -67,8 +69,12 @@ void ApplyRun::note(NoteKind kind, std::vector<std::string> args, std::string te
   notes_.push_back(std::move(text));
 }
 
-void ApplyRun::keySecretGroups() {
+// A profile that names a password key has a keyed digest even when no group with it goes out
+// (an empty SSID leaves the station's group out, its StaModePsw stays in the file): a plain
+// digest of the file would let a dictionary find the password.
+void ApplyRun::keySecretGroups(bool profileHoldsPassword) {
   const bool anySecret =
+      profileHoldsPassword ||
       std::any_of(groups_.begin(), groups_.end(), [](const ProfileGroup& g) { return g.secret; });
   if (!anySecret) return;
   std::string why;
@@ -86,6 +92,25 @@ void ApplyRun::keySecretGroups() {
   }
   // The profile's own digest would be as guessable as the groups'.
   profileSha256_ = hmacSha256Hex(key_, profileSha256_);
+}
+
+bool ApplyRun::refuseForeignRecord() {
+  const std::string& path = options_.recordPath;
+  try {
+    checkRecordPath(path);
+  } catch (const RecordUnsafe& e) {
+    fail({FailureKind::File, e.what(), {}, {}, "record-unsafe"});
+    return false;
+  }
+  if (replaceableByRecord(path)) return true;
+  fail({FailureKind::File,
+        "the apply record " + path +
+            " is refused: the file is not an apply record of plenar, and an apply never "
+            "replaces anything else (name a new file or an earlier record); nothing was sent",
+        {},
+        {},
+        "record-foreign"});
+  return false;
 }
 
 bool ApplyRun::lockRecord() {
@@ -136,21 +161,47 @@ bool ApplyRun::lockRecord() {
   }
   if (options_.link.kind == LinkKind::Serial) {
     const std::string device = resolveSerialPortName(options_.link.serialPort);
-    long holder = 0;
+    PortLockHolder holder;
     portLock_ = SerialPortLock::acquire(device, wait, holder);
     if (!portLock_) {
-      fail({FailureKind::Busy,
-            device + " is locked by process " + std::to_string(holder) + " (" +
-                SerialPortLock::lockFileOf(device, "/run/lock") + "); nothing was sent",
-            {},
-            {},
-            "port-locked"});
+      failPortLocked(device, holder, wait);
       return false;
     }
   }
   // Temporary files of a run that was killed while it wrote the record.
   removeStaleTemps(path);
   return true;
+}
+
+void ApplyRun::failPortLocked(const std::string& device, const PortLockHolder& holder,
+                              double wait) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%g", wait);
+  if (terminationSignal() != 0) {
+    fail({FailureKind::Busy,
+          "stopped while waiting for the lock of " + device + " (" + holder.path +
+              "); nothing was sent",
+          {},
+          {},
+          holder.pid ? "port-locked" : "port-lock-stale"});
+  } else if (holder.pid != 0) {
+    fail({FailureKind::Busy,
+          device + " is locked by process " + std::to_string(holder.pid) + " (" + holder.path +
+              "); nothing was sent",
+          {},
+          {},
+          "port-locked"});
+  } else {
+    // No process holds it, and it is not ours to take over: its owner (or root) removes it.
+    fail({FailureKind::Busy,
+          device + " has a stale lock file " + holder.path + " (" + holder.stale +
+              ", no process holds the port) of " + describeUser(holder.ownerUid) +
+              "; it is left in place: its owner or root may remove it once no program uses " +
+              "the port (waited " + seconds + " s); nothing was sent",
+          {},
+          {},
+          "port-lock-stale"});
+  }
 }
 
 void ApplyRun::loadRecord() {

@@ -53,6 +53,9 @@ struct ApplyOptions {
   bool verify = false;
   // Send a program although the file or the printer gives no model tag to compare.
   bool forceFirmware = false;
+  // The user named the record's file (--record, --record-dir): a file there that is not a
+  // record of this program (a profile, notes) is refused, never replaced (record-foreign).
+  bool recordNamed = false;
 };
 
 struct ApplyError {
@@ -144,8 +147,10 @@ class ApplyRun : public ActionSource {
   };
 
   void note(NoteKind kind, std::vector<std::string> args, std::string text);
-  void keySecretGroups();
+  void keySecretGroups(bool profileHoldsPassword);
+  bool refuseForeignRecord();
   bool lockRecord();
+  void failPortLocked(const std::string& device, const PortLockHolder& holder, double wait);
   void loadRecord();
   void forgetRecord();
   void decidePending();

@@ -9,6 +9,7 @@
 #include "platform/Gbk.h"
 #include "platform/IniFile.h"
 #include "platform/SafeFiles.h"
+#include "platform/SecretMemory.h"
 #include "platform/Sha256.h"
 #include "profile/GroupTable.h"
 #include "profile/KeyAliases.h"
@@ -279,6 +280,16 @@ void refuseNonGbkLines(std::string_view bytes) {
 void applySettingOverrides(Profile& profile, const std::vector<std::string>& assignments) {
   std::string digest = profile.sha256;
   for (const std::string& a : assignments) {
+    // A password key is refused whatever its value, and the value is never repeated: the key is
+    // all a message names. The value is in this process's memory now, so it stays out of cores.
+    const std::string named = a.substr(0, a.find_first_of("=\r\n"));
+    if (isPasswordKey(named) || isPasswordKey(managedSpelling(named))) {
+      keepOutOfCoreDumps();
+      throw ProfileError("--set " + named, 0,
+                         "a password never goes on the command line, where every local user "
+                         "can read it; keep it in the profile file, readable by its owner only",
+                         "password-on-command-line");
+    }
     const auto equals = a.find('=');
     const bool wellFormed =
         equals != std::string::npos && equals > 0 && a.find_first_of("\r\n") == std::string::npos &&
@@ -301,12 +312,6 @@ void applySettingOverrides(Profile& profile, const std::vector<std::string>& ass
                          "sets nothing on the printer: " + one.ignored[0].reason);
     }
     for (ProfileValue v : one.settings) {
-      if (isPasswordKey(v.key)) {
-        throw ProfileError("--set " + key, 0,
-                           "a password never goes on the command line, where every local user "
-                           "can read it; keep it in the profile file, readable by its owner only",
-                           "password-on-command-line");
-      }
       v.line = 0;
       auto same = std::find_if(profile.settings.begin(), profile.settings.end(),
                                [&](const ProfileValue& s) { return equalNoCase(s.key, v.key); });
@@ -336,7 +341,14 @@ Profile parseProfile(std::string_view bytes, const std::string& path) {
   Parser parser(out, folder);
   for (const IniDocument::Entry& e : doc.entries()) parser.entry(e);
   parser.sortLogos();
+  if (holdsPasswordKey(out)) keepOutOfCoreDumps();
   return out;
+}
+
+bool holdsPasswordKey(const Profile& profile) {
+  const auto password = [](const auto& entry) { return isPasswordKey(entry.key); };
+  return std::any_of(profile.settings.begin(), profile.settings.end(), password) ||
+         std::any_of(profile.ignored.begin(), profile.ignored.end(), password);
 }
 
 Profile loadProfile(const std::string& path) {
@@ -346,6 +358,11 @@ Profile loadProfile(const std::string& path) {
   } catch (const InputFileError& e) {
     throw ProfileFileError(path, 0, e.what(), inputFileErrorCode(e.kind()));
   }
+  // The file's own bytes may hold a password; the parsed profile keeps what it needs.
+  struct WipeAfter {
+    std::string& bytes;
+    ~WipeAfter() { wipe(bytes); }
+  } wipeAfter{bytes};
   return parseProfile(bytes, path);
 }
 

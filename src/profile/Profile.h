@@ -89,10 +89,17 @@ Profile parseProfile(std::string_view bytes, const std::string& path);
 // Values given for one printer on top of a profile (`apply --set KEY=VALUE`): each key is checked
 // as the file's keys are, replaces the file's value or adds one, and goes into the profile's
 // digest. ProfileError (key "--set KEY") for a malformed assignment, a key that is not one, or a
-// key that sets nothing.
+// key that sets nothing; a password key is refused whatever its value, and no message repeats
+// the value of one.
 void applySettingOverrides(Profile& profile, const std::vector<std::string>& assignments);
 
 // Reads the file first (at most 1 MiB, a regular file); ProfileFileError on one that cannot be.
+// A profile that holds a password key keeps the process out of core files from then on
+// (keepOutOfCoreDumps), and the bytes read are wiped once parsed.
 Profile loadProfile(const std::string& path);
+
+// Whether the profile names a password key (isPasswordKey), set or empty, managed or ignored:
+// its digest then tells about the password as much as a group's would.
+bool holdsPasswordKey(const Profile& profile);
 
 }  // namespace plenar

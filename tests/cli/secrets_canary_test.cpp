@@ -25,6 +25,7 @@
 #include "SimProcess.h"
 #include "TempDir.h"
 #include "engine/TraceList.h"
+#include "platform/Sha256.h"
 
 using plenar::test::JsonRun;
 using plenar::test::runPlenarJson;
@@ -302,4 +303,54 @@ TEST(SecretsCanary, APasswordFileThatCannotBeUsedIsRefusedAndNothingIsSent) {
                                shellQuoted(dir.file("long")));
   EXPECT_EQ(both.exitCode, 64);
   for (const auto& r : sim.records()) EXPECT_NE(r.value("kind").toString(), "frame");
+}
+
+// A profile that names a password key gives a keyed digest even when the group that would send
+// it stays out (an empty SSID): sha256sum of the file, run through a dictionary, would find the
+// password. --set of a password key is refused naming the key, never the value.
+TEST(SecretsCanary, NoDigestOrMessageTellsAPasswordKeysValue) {
+  const std::string canary = makeCanary();
+  TempDir dir;
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  SimProcess sim(o);
+  const std::string link = "--lang en --dir " + shellQuoted(dir.file("state")) +
+                           " --net 127.0.0.1:" + std::to_string(sim.udpPort()) + " ";
+  struct Profile {
+    std::string text;
+    bool keyed;
+  } profiles[] = {
+      {"[ParaDefault]\nCodePage=CP437\nSSID=\nStaModePsw=" + canary + "\n", true},
+      {"[ParaDefault]\nCodePage=CP437\n[MainDefault]\nNetworkPsw=" + canary + "\n", true},
+      {"[ParaDefault]\nCodePage=CP437\n", false},
+  };
+  for (const Profile& p : profiles) {
+    SCOPED_TRACE(p.text);
+    dir.write("p.ini", p.text);
+    const std::string plain = plenar::sha256Hex(p.text);
+    for (const char* mode : {" --plan", ""}) {
+      JsonRun r = runPlenarJson(link + "apply " + shellQuoted(dir.file("p.ini")) + mode);
+      ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+      const std::string digest = r.doc.value("result")
+                                     .toObject()
+                                     .value("profile")
+                                     .toObject()
+                                     .value("sha256")
+                                     .toString()
+                                     .toStdString();
+      EXPECT_EQ(digest == plain, !p.keyed) << mode;
+    }
+  }
+  for (const std::string& set : {"NetworkPsw=a\n" + canary, "StaModePsw=" + canary,
+                                 "networkpsw\n" + canary, "BlueToolthPsw=" + canary + "\r"}) {
+    SCOPED_TRACE(set);
+    JsonRun r = runPlenarJson(link + "apply " + shellQuoted(dir.file("p.ini")) + " --set " +
+                              shellQuoted(set));
+    EXPECT_EQ(r.exitCode, 65);
+    const QJsonObject error = r.doc.value("error").toObject();
+    EXPECT_EQ(error.value("code").toString(), "password-on-command-line");
+    EXPECT_TRUE(error.value("field").toString().contains("psw", Qt::CaseInsensitive));
+    EXPECT_EQ(leakIn(r.out + r.err, canary), "") << r.out << r.err;
+  }
 }
