@@ -79,11 +79,14 @@ fi
 # ---- without a display: a headless session ----
 echo "No display: running the main job headless with the plenar command."
 if [ "$use_sim" != 1 ]; then
-  echo "Without the simulator only the engine runs:"
-  echo "\$ plenar run-code 0"
-  "$bin/plenar" --dir "$work" run-code 0
-  rc=$?
-  echo "-> exit code $rc (the worker ran an empty command and wrote debug.log)"
+  echo "Without the simulator and a printer, plenar lists what it would reach:"
+  rc=0
+  for words in "--version" "list-ports" "list-usb" "list-lpt"; do
+    echo "\$ plenar $words"
+    # shellcheck disable=SC2086 # one or two words, split on purpose
+    "$bin/plenar" --dir "$work" $words || rc=$?
+  done
+  echo "-> exit code $rc"
   exit "$rc"
 fi
 # The simulator was asked for: a session without it would show nothing of the main job.

@@ -96,6 +96,8 @@ UsbFit usbDeviceFit(const UsbDeviceInfo& info, const std::string& vid, const std
       info.entry.compare(second + 1, std::string::npos, wanted) == 0) {
     return UsbFit::Exact;
   }
+  // The port names one device whether or not it also has a serial number to list it by.
+  if (!info.busPort.empty() && wanted == upper(usbPortPart(info.busPort))) return UsbFit::Exact;
   const std::string serial = usbSerialPart(info.serial);
   if ((serial.size() > 3 && serial.compare(3, std::string::npos, wanted) == 0) ||
       (!info.busPort.empty() && upper(info.busPort) == wanted)) {

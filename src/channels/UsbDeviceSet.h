@@ -42,7 +42,8 @@ void assignUsbEntries(std::vector<UsbDeviceInfo>& devices);
 // How well `info` fits the choice VID_vid&PID_pid[&sub]. The codes are compared whole with the
 // device's upper-case hex codes (as written: "811e" matches nothing), an empty `vid` accepts any
 // vendor, an empty `pid` matches no device. Without `sub` every device with the codes fits
-// exactly. A `sub` (compared upper-cased) fits exactly when it is the entry's third part; it
+// exactly. A `sub` (compared upper-cased) fits exactly when it is the entry's third part or
+// PORT_<bus-port> of the device (listed by its serial number or not); it
 // fits as `Bare` when it is the mapped serial number or the bus-port without prefix, the form
 // earlier versions accepted. An open takes the first exact fit, else the first bare one.
 enum class UsbFit { None, Bare, Exact };

@@ -1,7 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CliArgs.h"
 
+#include <arpa/inet.h>
+
+#include <cctype>
 #include <charconv>
+#include <string_view>
 
 #include "engine/TCommThread.h"
 #include "platform/ProgramPaths.h"
@@ -119,6 +123,49 @@ void parseNetAddress(const std::string& text, LinkSnapshot& link) {
     link.udpPort = static_cast<int>(parseInteger(text.substr(colon + 1), "--net port", 1, 65535));
   }
   if (link.ipAddress.empty()) throw UsageError("--net needs an address", "missing-argument");
+  // The forms the link itself takes (inet_addr's), refused before anything opens. The limited
+  // broadcast address is no printer's.
+  if (::inet_addr(link.ipAddress.c_str()) == INADDR_NONE) {
+    throw UsageError("--net: '" + link.ipAddress + "' is not an IPv4 address", "option-value");
+  }
+}
+
+namespace {
+
+bool isHexCode(std::string_view part, std::string_view prefix) {
+  if (part.size() != prefix.size() + 4) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(part[i])) != prefix[i]) return false;
+  }
+  for (char c : part.substr(prefix.size())) {
+    if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void checkUsbEntry(const std::string& entry) {
+  // VID_xxxx&PID_yyyy, then at most one third part (SN_..., PORT_..., or a bare serial number or
+  // bus-port). Anything else would be read as another printer's choice, or as none.
+  std::vector<std::string_view> parts;
+  std::string_view rest = entry;
+  for (;;) {
+    const auto amp = rest.find('&');
+    parts.push_back(rest.substr(0, amp));
+    if (amp == std::string_view::npos) break;
+    rest.remove_prefix(amp + 1);
+  }
+  const bool ok = (parts.size() == 2 || parts.size() == 3) && isHexCode(parts[0], "VID_") &&
+                  isHexCode(parts[1], "PID_") &&
+                  (parts.size() == 2 ||
+                   (!parts[2].empty() && parts[2].find('#') == std::string_view::npos));
+  if (!ok) {
+    throw UsageError("--usb: '" + entry +
+                         "' is not a USB printer entry: VID_xxxx&PID_yyyy, or one list-usb shows "
+                         "(VID_xxxx&PID_yyyy&SN_... or &PORT_...)",
+                     "option-value");
+  }
 }
 
 CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
@@ -126,6 +173,7 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
   ArgList args(argv);
   int links = 0;
   if (auto v = args.takeOption("--serial")) {
+    if (v->empty()) throw UsageError("--serial needs a port", "missing-argument");
     o.link.kind = LinkKind::Serial;
     o.link.serialPort = *v;
     ++links;
@@ -135,6 +183,7 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
     ++links;
   }
   if (auto v = args.takeOption("--usb")) {
+    checkUsbEntry(*v);
     o.link.kind = LinkKind::Usb;
     o.link.usbDevice = *v;
     ++links;

@@ -18,7 +18,9 @@ enum ExitCode : int {
   kExitUndefined = 2,  // failed without one
   kExitUsage = 64,
   kExitRefused = 65,  // a field check refused the input
-  kExitNoInput = 66,  // an input file is missing or unreadable
+  kExitNoInput = 66,     // an input file is missing or unreadable
+  kExitCantCreate = 73,  // an output file cannot be created or replaced
+  kExitIoError = 74,     // writing to stdout or stderr failed
 };
 
 // A wrong command line: printed with the usage hint, exit 64.
@@ -101,8 +103,10 @@ struct CommonOptions {
 // `--json` and `--pretty` are also found by wantsJson() before anything else, so that even a
 // usage error answers in JSON.
 CommonOptions parseCommonOptions(const std::vector<std::string>& argv);
-// Parses "ADDR[:PORT]" (port default 5100).
+// Parses "ADDR[:PORT]" (port default 5100); UsageError for an address the link would refuse.
 void parseNetAddress(const std::string& text, LinkSnapshot& link);
+// UsageError unless `entry` is VID_xxxx&PID_yyyy with at most one third part.
+void checkUsbEntry(const std::string& entry);
 // A serial rate the printer has a code for (1200 ... 230400), as digits; UsageError otherwise.
 std::string checkedRateText(const std::string& option, const std::string& text);
 long long parseInteger(const std::string& text, const std::string& what, long long min,

@@ -2,8 +2,10 @@
 #include "cli/CliCommands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "app/Language.h"
@@ -13,6 +15,7 @@
 #include "cli/RunReport.h"
 #include "cli/UsbChoiceCheck.h"
 #include "platform/BuildInfo.h"
+#include "platform/FolderOwners.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
 #include "platform/TerminationSignals.h"
@@ -66,7 +69,8 @@ void printHelp(const CommonOptions& o) {
       "\nProgress and status texts go to stderr, data to stdout.\n"
       "Exit codes: 0 done, 1 failed with a message, 2 failed without one,\n"
       "64 usage error, 65 input refused by a field check, 66 an input file\n"
-      "missing or unreadable, 128+N stopped by signal N.\n");
+      "missing or unreadable, 73 an output file cannot be created, 74 a write to\n"
+      "stdout or stderr failed, 128+N stopped by signal N.\n");
 }
 
 // One command's usage, what it does, its arguments and options, and an example.
@@ -138,7 +142,7 @@ void printPaths(const CommonOptions& o) {
 
 void addGeneralCommands(std::vector<CliCommand>& out) {
   out.push_back({"run-code", "run-code CODE [--value1 N] [--value2 N]",
-                 "post a raw command code to the worker (diagnostics)", false,
+                 "post a raw command code to the worker (diagnostics)", true,
                  [](const CommonOptions& o, ArgList& args) {
                    CommandRequest r;
                    r.value1 = static_cast<std::int32_t>(
@@ -178,6 +182,20 @@ int commandLanguage(const CommonOptions& options) {
   return localeLanguage([](const char* name) -> const char* { return std::getenv(name); });
 }
 
+// A list, a document or a message that did not reach its stream fails the run, as it does for
+// git and coreutils: a script must not take a half-written answer for a whole one.
+int checkedOutputStatus(int rc) {
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    const int error = errno;
+    std::fprintf(stderr, "plenar: cannot write to standard output: %s\n",
+                 std::strerror(error ? error : EIO));
+    return rc == kExitDone ? kExitIoError : rc;
+  }
+  if (std::fflush(stderr) != 0 || std::ferror(stderr)) return rc == kExitDone ? kExitIoError : rc;
+  return rc;
+}
+
 int runCommand(CommonOptions& options, RunReport& report) {
   options.report = &report;
   if (options.version) {
@@ -212,6 +230,10 @@ int runCommand(CommonOptions& options, RunReport& report) {
   // the chosen language from the start.
   const int language = commandLanguage(options);
   applyLanguageTexts(options.paths.languageFolder(languageFileName(language)), language);
+  if (const std::string why = unsafeProgramFolders(options.paths); !why.empty()) {
+    throw InputRefused(why + "; nothing was written or sent", FailureKind::File, "--dir",
+                       "folder-unsafe");
+  }
   options.paths.createFolders();
   for (const auto& c : cliCommands()) {
     if (c.name != options.command) continue;
@@ -270,7 +292,7 @@ int runCli(const std::vector<std::string>& argv) {
                     reached);
   }
   if (options.json) writeDocumentOnce(report.document(rc, options.pretty));
-  return rc;
+  return checkedOutputStatus(rc);
 }
 
 }  // namespace plenar::cli

@@ -8,6 +8,8 @@
 
 #include "app/Engine.h"
 #include "cli/RunReport.h"
+#include "commands/Routines.h"
+#include "profile/RecordInvalidation.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/ReportWindow.h"
@@ -97,6 +99,9 @@ CliSession::CliSession(const CommonOptions& options)
       impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
   impl_->engine =
       std::make_unique<Engine>(options_.paths.stateDir, *impl_->window, impl_->dispatcher);
+  // A command that changes the printer outside an apply takes what it changes out of the link's
+  // apply record first, so that the next apply sends it again.
+  impl_->engine->worker().setCommandGate(recordForgettingGate(options_.paths.stateDir));
 }
 
 CliSession::~CliSession() {
@@ -158,6 +163,20 @@ int CliSession::run(CommandRequest request) {
     }
   }
   return *impl_->outcome;
+}
+
+int CliSession::runAfterLinkCheck(CommandRequest request) {
+  request.link = options_.link;
+  if (printerConfirms(request)) return run(std::move(request));
+  // A sequence the printer does not answer would be "done" with nothing at the other end.
+  if (const int rc = run(linkTestRequest(options_.link)); rc != kExitDone) return rc;
+  const int rc = run(std::move(request));
+  if (rc == kExitDone) {
+    std::fprintf(stderr,
+                 "The printer answered the link test; it does not confirm this command itself: "
+                 "check the setting on the printer (its self-test page shows it).\n");
+  }
+  return rc;
 }
 
 std::string CliSession::modelTag() const {

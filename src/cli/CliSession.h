@@ -27,6 +27,9 @@ class CliSession {
   // Posts `request` (its link is replaced by the session's) and runs the owner loop until the
   // worker reports; returns the exit code (0, 1 or 2).
   int run(CommandRequest request);
+  // run(), but a request the printer does not answer (printerConfirms) goes out only once a
+  // link test found a printer there, and a note on stderr says that nothing confirmed it.
+  int runAfterLinkCheck(CommandRequest request);
   TCommThread& worker();
   Engine& engine();
   // Leaves the channels as the connection window's link test would have left them, for the

@@ -215,7 +215,7 @@ std::vector<CommandDoc> profileAndListDocs() {
        {{"CODE", "the worker's command code"},
         {"--value1 N", "its first value"},
         {"--value2 N", "its second value"}},
-       "run-code 0"},
+       "--net 192.168.1.87 run-code 0"},
   };
 }
 

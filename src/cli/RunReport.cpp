@@ -25,8 +25,16 @@ int exitCodeOfError(FailureKind kind, const std::string& code) {
   if (code == "file-missing" || code == "file-unreadable" || code == "file-not-regular") {
     return kExitNoInput;
   }
+  if (code == "output-uncreatable" || code == "folder-unsafe" || code == "record-foreign") {
+    return kExitCantCreate;
+  }
   if (kind == FailureKind::Refused || kind == FailureKind::File) return kExitRefused;
   return kExitFailed;
+}
+
+void RunReport::setCommand(std::string command) {
+  command_ = std::move(command);
+  if (command_ == "test") result_ = {{"found", false}, {"model_tag", ""}};
 }
 
 void RunReport::setError(FailureKind kind, std::string message, std::string detail,

@@ -28,7 +28,9 @@ int exitCodeOfError(FailureKind kind, const std::string& code);
 
 class RunReport {
  public:
-  void setCommand(std::string command) { command_ = std::move(command); }
+  // Also gives the result the fields the schema asks of that command whatever the outcome
+  // (test: found, model_tag), so that a run that ends before the command starts still has them.
+  void setCommand(std::string command);
   const std::string& command() const { return command_; }
   // The command's own findings; an object.
   Json& result() { return result_; }

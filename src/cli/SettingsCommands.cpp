@@ -20,6 +20,7 @@
 #include "cli/PasswordInput.h"
 #include "cli/RunReport.h"
 #include "commands/RequestBytes.h"
+#include "commands/Routines.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
 #include "requests/Choices.h"
@@ -98,13 +99,15 @@ int perform(CliSession& session, BuildResult result) {
   }
   if (!session.prepareChannelsOrReport()) return kExitFailed;
   CommandRequest& request = std::get<CommandRequest>(result);
+  request.link = session.options().link;
   // What went out, as --plan of a profile shows it.
   Json bytes = Json::array();
   for (const auto& message : requestWireBytes(request)) {
     bytes.push_back(maskedHex(message, request.secrets));
   }
-  session.options().report->result() = {{"code", request.code}, {"bytes", std::move(bytes)}};
-  return session.run(std::move(request));
+  session.options().report->result() = {
+      {"code", request.code}, {"bytes", std::move(bytes)}, {"confirmed", printerConfirms(request)}};
+  return session.runAfterLinkCheck(std::move(request));
 }
 
 // A command whose arguments are read once the session (and with it the language) is in place.

@@ -125,19 +125,33 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
   }
 }
 
+// Sequences sent after opening the link (the transfer rate), left open afterwards: black mark
+// on, off, distance, width and cut position, find the mark (and cut), the test page.
+constexpr int kOpenAndSendCodes[] = {31, 32, 33, 34, 35, 36, 44, 45};
+// Ethernet address, mask, gateway, port and MAC, and Bluetooth hiding on and off: sent over the
+// port as the last command left it.
+constexpr int kPortRefreshCodes[] = {41, 37, 38, 39, 40, 30, 27};
+
 }  // namespace
+
+bool printerConfirms(const CommandRequest& request) {
+  const auto in = [&](const auto& codes) {
+    return std::find(std::begin(codes), std::end(codes), request.code) != std::end(codes);
+  };
+  if (in(kOpenAndSendCodes) || in(kPortRefreshCodes)) return false;
+  if (request.code == 23 || request.code == 17) return false;
+  // User data waits for the printer's frame on the network only.
+  if (request.code == 49) return request.link.kind == LinkKind::Network;
+  return true;
+}
 
 void registerDirectRoutines(TCommThread& worker, LinkLayer& link) {
   LinkLayer* l = &link;
-  // Sequences sent after opening the link (the transfer rate), left open afterwards: black mark
-  // on, off, distance, width and cut position, find the mark (and cut), the test page.
-  for (int code : {31, 32, 33, 34, 35, 36, 44, 45}) {
+  for (int code : kOpenAndSendCodes) {
     worker.setRoutine(code,
                       [l](TCommThread& w) { openAndSend(w, *l, *directSequence(w.request())); });
   }
-  // Ethernet address, mask, gateway, port and MAC, and Bluetooth hiding on and off: sent over
-  // the port as the last command left it.
-  for (int code : {41, 37, 38, 39, 40, 30, 27}) {
+  for (int code : kPortRefreshCodes) {
     worker.setRoutine(
         code, [l](TCommThread& w) { portRefreshSend(w, *l, *directSequence(w.request())); });
   }

@@ -46,6 +46,9 @@ struct CommandRequest {
   bool forceFirmware = false;
   // The passwords it carries, as they go out (GBK): traces and outputs show them masked.
   std::vector<std::string> secrets;
+  // An apply that keeps the link's own record itself: the engine does not make that record
+  // forget what the request changes (the apply holds its lock and rewrites it).
+  bool recordKept = false;
   LinkSnapshot link;
 };
 

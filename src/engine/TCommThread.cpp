@@ -120,6 +120,10 @@ void TCommThread::setCommandHooks(std::function<void()> before, std::function<vo
   afterCommand_ = std::move(after);
 }
 
+void TCommThread::setCommandGate(std::function<void(const CommandRequest&)> gate) {
+  commandGate_ = std::move(gate);
+}
+
 void TCommThread::setReportWindow(ReportWindow* window) {
   reportWindow_.store(window);
 }
@@ -199,7 +203,10 @@ void TCommThread::runCommand() {
 
   if (code > 0 && code <= kMaxCommandCode && routines_[code]) {
     // Routines catch their own failures; one that escapes must not end the worker.
-    runGuarded([&] { routines_[code](*this); });
+    runGuarded([&] {
+      if (commandGate_) commandGate_(request_);
+      routines_[code](*this);
+    });
   }
 
   if (!trace_.save(pathIn(programDir_, "debug.log")) && !traceSaveWarned_) {

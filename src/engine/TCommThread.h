@@ -74,6 +74,9 @@ class TCommThread {
   void setRoutine(int code, Routine routine);
   // Runs before and after each command on the worker thread (the serial read time-outs).
   void setCommandHooks(std::function<void()> before, std::function<void()> after);
+  // Runs on the worker thread before a command's routine; an EPrinterError it throws fails the
+  // command with its text before anything is sent (the apply record that cannot forget).
+  void setCommandGate(std::function<void(const CommandRequest&)> gate);
 
   // The report window: the connection window, or the parameter window while that is shown.
   void setReportWindow(ReportWindow* window);
@@ -158,6 +161,7 @@ class TCommThread {
 
   std::array<Routine, kMaxCommandCode + 1> routines_;
   std::function<void()> beforeCommand_;
+  std::function<void(const CommandRequest&)> commandGate_;
   std::function<void()> afterCommand_;
 
   TraceList trace_;

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "channels/SerialPortList.h"
 #include "platform/BuildInfo.h"
 #include "platform/ProgramPaths.h"
 #include "platform/SafeFiles.h"
@@ -33,6 +34,13 @@ std::string fileSafe(const std::string& text) {
 
 }  // namespace
 
+std::string serialDeviceOf(const std::string& port) {
+  const std::string path = resolveSerialPortName(port);
+  std::error_code ec;
+  const auto real = std::filesystem::canonical(path, ec);
+  return ec ? path : real.string();
+}
+
 Json valuesToJson(const std::vector<std::pair<std::string, std::string>>& values) {
   Json j = Json::object();
   for (const auto& [key, value] : values) j[key] = value;
@@ -52,7 +60,7 @@ std::string defaultRecordPath(const std::string& stateDir, const LinkSnapshot& l
   std::string name = linkKindName(link.kind);
   switch (link.kind) {
     case LinkKind::Serial:
-      name += "-" + fileSafe(link.serialPort);
+      name += "-" + fileSafe(serialDeviceOf(link.serialPort));
       break;
     case LinkKind::Network:
       name += "-" + fileSafe(link.ipAddress) + "-" + std::to_string(link.udpPort);

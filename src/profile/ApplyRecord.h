@@ -44,8 +44,12 @@ struct ApplyRecord {
   std::map<std::string, RecordedGroup> groups;
 };
 
-// The default record of a link: apply/<kind>-<port or address>.json in the state folder.
+// The default record of a link: apply/<kind>-<port or address>.json in the state folder. A serial
+// port is named by the device itself (COMn and links resolved), so two names share one record.
 std::string defaultRecordPath(const std::string& stateDir, const LinkSnapshot& link);
+// The serial device a port name stands for: COMn as /dev/ttyS(n-1), a link (ln -s,
+// /dev/serial/by-id/...) as the device it names; the name itself when it names nothing.
+std::string serialDeviceOf(const std::string& port);
 
 // nullopt when there is no file; RecordError when it is there but unreadable or malformed;
 // RecordUnsafe when the path is a symlink, not a regular file, or another user's file (which

@@ -30,7 +30,7 @@ bool samePort(const LinkSnapshot& a, const LinkSnapshot& b) {
   if (a.kind != b.kind) return false;
   switch (a.kind) {
     case LinkKind::Serial:
-      return a.serialPort == b.serialPort;
+      return serialDeviceOf(a.serialPort) == serialDeviceOf(b.serialPort);
     case LinkKind::Network:
       return a.ipAddress == b.ipAddress && a.udpPort == b.udpPort;
     case LinkKind::Usb:
@@ -342,6 +342,7 @@ ApplyRun::Action ApplyRun::sendNext() {
       }
     }
     a.request.link = *used_;
+    a.request.recordKept = options_.recordPath == defaultRecordPath(options_.stateDir, *used_);
     if (!forgetBeforeSending(g.name)) {
       steps_[current_].status = StepStatus::NotRun;
       return Action{};
@@ -490,7 +491,9 @@ bool ApplyRun::writeRecord(const ApplyRecord& r) {
 // Before `group` goes out the file must not claim a value for it: after the printer took the
 // new one, a record that could not be rewritten would still hold the old.
 bool ApplyRun::forgetBeforeSending(const std::string& group) {
-  if (!diskDirty_ && !diskGroups_.count(group)) {
+  const auto onDisk = [&](std::string_view name) { return diskGroups_.count(std::string(name)); };
+  const auto shared = groupsSharingState(group);
+  if (!diskDirty_ && !onDisk(group) && std::none_of(shared.begin(), shared.end(), onDisk)) {
     if (diskChecked_) return true;
     // Nothing to take back: see that the folder takes a file at all before the first byte.
     if (canWriteRecordFolder(options_.recordPath)) {
@@ -505,9 +508,14 @@ bool ApplyRun::forgetBeforeSending(const std::string& group) {
   r.updated = utcTimestamp();
   r.link = options_.link;
   r.modelTag = modelTag_;
-  r.groups.erase(group);
+  // The group, and the groups it undoes on the printer.
+  std::vector<std::string> gone{group};
+  for (std::string_view other : groupsSharingState(group)) gone.emplace_back(other);
+  for (const std::string& name : gone) {
+    r.groups.erase(name);
+    if (record_) record_->groups.erase(name);
+  }
   if (group == "device") r.device.reset();
-  if (record_) record_->groups.erase(group);
   if (writeRecord(r)) return true;
   failRecordWrite("nothing more was sent");
   return false;
@@ -535,6 +543,8 @@ bool ApplyRun::saveRecord() {
   for (std::size_t i = 0; i < groups_.size(); ++i) {
     if (steps_[i].status != StepStatus::Done) continue;
     const ProfileGroup& g = groups_[i];
+    // Groups sent in this run, in order: one sent later undoes what an earlier one set.
+    for (std::string_view other : groupsSharingState(g.name)) r.groups.erase(std::string(other));
     auto it = r.groups.find(g.name);
     if (it == r.groups.end() || it->second.sha256 != g.sha256 || it->second.keyed != g.secret) {
       RecordedGroup entry{g.sha256, g.secret, r.updated, g.values};

@@ -323,6 +323,18 @@ std::span<const UnmanagedKey> unmanagedKeys() {
   return kUnmanaged;
 }
 
+std::vector<std::string_view> groupsSharingState(std::string_view group) {
+  static constexpr std::string_view kWifiModes[] = {"wifi-ap", "wifi-sta"};
+  std::vector<std::string_view> out;
+  if (std::find(std::begin(kWifiModes), std::end(kWifiModes), group) == std::end(kWifiModes)) {
+    return out;
+  }
+  for (std::string_view other : kWifiModes) {
+    if (other != group) out.push_back(other);
+  }
+  return out;
+}
+
 bool isPasswordKey(std::string_view key) {
   for (const char* k : {"BlueToolthPsw", "NetworkPsw", "StaModePsw"}) {
     if (equalNoCase(k, key)) return true;

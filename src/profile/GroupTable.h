@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/CommandRequest.h"
 #include "requests/BuildResult.h"
@@ -108,6 +109,10 @@ const char* groupKeySpelling(std::string_view key);
 // Settings, or LinkSettings for a group that changes a link parameter.
 GroupStage groupStage(const GroupDef& def);
 const char* stageName(GroupStage stage);
+
+// The groups that set the same printer state as `group`: the printer keeps one Wi-Fi mode, the
+// access point or the station, so sending one undoes what a record says of the other.
+std::vector<std::string_view> groupsSharingState(std::string_view group);
 
 // The keys that hold a password: shown masked, recorded as a keyed hash, and never taken from
 // the command line, where every local user can read them.

@@ -275,6 +275,89 @@ void refuseNonGbkLines(std::string_view bytes) {
   }
 }
 
+// The encoding a profile names for itself: a UTF-8 byte-order mark, or a first line
+// "; encoding: GBK" (what the window writes) or "; encoding: UTF-8" ('#' may stand for ';').
+enum class Marked { None, Gbk, Utf8 };
+
+std::string lowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+Marked markedEncoding(std::string_view& bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) {
+    bytes.remove_prefix(3);
+    return Marked::Utf8;
+  }
+  std::string_view first = bytes.substr(0, bytes.find('\n'));
+  while (!first.empty() && (first.back() == '\r' || first.back() == ' ')) first.remove_suffix(1);
+  const std::string line = lowerAscii(first);
+  for (const char* comment : {";", "#"}) {
+    for (const char* gap : {" ", ""}) {
+      const std::string head = std::string(comment) + gap + "encoding:";
+      if (line.rfind(head, 0) != 0) continue;
+      std::string name = line.substr(head.size());
+      name.erase(0, name.find_first_not_of(' '));
+      if (name == "gbk" || name == "gb2312" || name == "gb18030" || name == "cp936") {
+        return Marked::Gbk;
+      }
+      if (name == "utf-8" || name == "utf8") return Marked::Utf8;
+      throw ProfileError("encoding", 1, "names the encoding '" + name +
+                                    "'; a profile is GBK or UTF-8 (; encoding: GBK or "
+                                    "; encoding: UTF-8)");
+    }
+  }
+  return Marked::None;
+}
+
+// Text the window would have written: ASCII and the characters of GB2312 (two bytes, each
+// A1..FE, the lead at most F7), the Chinese people type. UTF-8 Chinese read as GBK almost always
+// holds a byte below A1 (a UTF-8 continuation byte) or a rarer GBK character, so a UTF-8 file is
+// seldom taken for one.
+bool readsAsWindowGbk(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto lead = static_cast<unsigned char>(bytes[i]);
+    if (lead < 0x80) continue;
+    if (i + 1 >= bytes.size()) return false;
+    const auto trail = static_cast<unsigned char>(bytes[++i]);
+    if (lead < 0xA1 || lead > 0xF7 || trail < 0xA1 || trail > 0xFE) return false;
+  }
+  return true;
+}
+
+// An unmarked file whose data lines are UTF-8 and read as the window's GBK too, with some text
+// outside ASCII, has two readings (GBK "茅" is the bytes of UTF-8 "é"): which one the writer
+// meant nobody can tell, and the wrong one would go to the printer. Refused, naming the first
+// such line.
+void refuseAmbiguous(std::string_view bytes) {
+  int line = 0, firstNonAscii = 0;
+  std::string key;
+  for (std::size_t pos = 0; pos < bytes.size();) {
+    std::size_t end = bytes.find('\n', pos);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::string_view text = bytes.substr(pos, end - pos);
+    pos = end + 1;
+    ++line;
+    if (isComment(text)) continue;
+    if (text.ends_with('\r')) text.remove_suffix(1);
+    if (!readsAsWindowGbk(text)) return;  // UTF-8 is the only reading
+    const bool ascii = std::all_of(text.begin(), text.end(),
+                                   [](unsigned char c) { return c < 0x80; });
+    if (!ascii && firstNonAscii == 0) {
+      firstNonAscii = line;
+      key = std::string(text.substr(0, text.find('=')));
+      key.erase(0, key.find_first_not_of(" \t"));
+      key.erase(key.find_last_not_of(" \t") + 1);
+    }
+  }
+  if (firstNonAscii == 0) return;
+  throw ProfileError(key, firstNonAscii,
+                     "reads as UTF-8 and as GBK, with different texts: say which the file is "
+                     "with a first line '; encoding: UTF-8' or '; encoding: GBK' (or save it "
+                     "as UTF-8 with a byte-order mark); nothing was sent");
+}
+
 }  // namespace
 
 void applySettingOverrides(Profile& profile, const std::vector<std::string>& assignments) {
@@ -330,10 +413,14 @@ Profile parseProfile(std::string_view bytes, const std::string& path) {
   Profile out;
   out.path = path;
   out.sha256 = sha256Hex(bytes);
-  // The window writes GBK; a profile written by hand on Linux is UTF-8, on Windows often UTF-8
-  // with a byte-order mark, which is no text of the file.
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  const bool utf8 = dataIsUtf8(bytes);
+  // The window writes GBK (and says so on its first line); a profile written by hand on Linux
+  // is UTF-8, on Windows often UTF-8 with a byte-order mark, which is no text of the file.
+  const Marked marked = markedEncoding(bytes);
+  const bool utf8 = marked == Marked::Utf8 || (marked == Marked::None && dataIsUtf8(bytes));
+  if (marked == Marked::Utf8 && !dataIsUtf8(bytes)) {
+    throw ProfileError("encoding", 1, "says UTF-8, but the file holds bytes that are not UTF-8");
+  }
+  if (marked == Marked::None && utf8) refuseAmbiguous(bytes);
   if (utf8) refuseNonGbkLines(bytes);
   const IniDocument doc = IniDocument::parse(utf8 ? utf8ToGbk(bytes) : std::string(bytes));
   std::string folder = std::filesystem::path(path).parent_path().string();

@@ -26,6 +26,13 @@ BuildResult buildSetDevice(const std::string& name, const std::string& serialNum
   if (name.empty()) return Refusal{text(TextId::sMsg1), "edt_DeviceName", "device-name-empty"};
   if (auto refusal = gbkRefusal(name, "edt_DeviceName")) return *refusal;
   if (auto refusal = gbkRefusal(serialNumber, "edt_DeviceSerialNo")) return *refusal;
+  if (auto refusal = gbkAreaRefusal(name, kDeviceTextArea, "edt_DeviceName", "The device name")) {
+    return *refusal;
+  }
+  if (auto refusal = gbkAreaRefusal(serialNumber, kDeviceTextArea, "edt_DeviceSerialNo",
+                                    "The serial number")) {
+    return *refusal;
+  }
   CommandRequest r = makeRequest(15);
   // Cleared every time: bytes after a short text must not carry an earlier request's data.
   r.paraBuf.assign(kDeviceBlockSize, 0);

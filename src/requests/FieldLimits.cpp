@@ -47,11 +47,16 @@ std::optional<std::string> fieldLimitRefusal(const std::string& value, const Fie
   if (limit.filter == FieldFilter::Any && firstNonGbk(value) != std::string::npos) {
     return std::string(limit.name) + ": " + kNotGbkMessage;
   }
-  bool ok = limit.maxChars == 0 || characterCount(value) <= limit.maxChars;
+  const bool text = limit.filter == FieldFilter::Any;
+  const std::size_t length = text ? utf8ToGbk(value).size() : characterCount(value);
+  bool ok = limit.maxChars == 0 || length <= limit.maxChars;
   for (char c : value) ok = ok && accepted(c, limit.filter);
   if (ok) return std::nullopt;
   std::string rule = filterText(limit.filter);
-  if (limit.maxChars > 0) {
+  if (limit.maxChars > 0 && text) {
+    rule += "at most " + std::to_string(limit.maxChars) +
+            " bytes in GBK, a Chinese character takes two; this is " + std::to_string(length);
+  } else if (limit.maxChars > 0) {
     rule += std::string(rule.empty() ? "" : ", ") + "at most " + std::to_string(limit.maxChars) +
             " characters";
   }

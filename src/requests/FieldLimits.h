@@ -20,7 +20,9 @@ enum class FieldFilter {
 struct FieldLimit {
   const char* name;  // the argument or key as the user wrote it, for the message
   FieldFilter filter;
-  std::size_t maxChars;  // 0: no limit of its own; characters, not bytes
+  // 0: no limit of its own. Characters for digits and addresses; for text (FieldFilter::Any)
+  // GBK bytes, as the printer stores it: a Chinese character takes two.
+  std::size_t maxChars;
   bool secret = false;   // a password: a refusal does not repeat it
 };
 

@@ -115,6 +115,16 @@ std::optional<Refusal> gbkRefusal(std::string_view utf8, std::string field) {
   return Refusal{std::string("The text ") + kNotGbkMessage, std::move(field), "not-gbk"};
 }
 
+std::optional<Refusal> gbkAreaRefusal(std::string_view utf8, std::size_t area, std::string field,
+                                      std::string_view what) {
+  const std::size_t bytes = utf8ToGbk(utf8).size();
+  if (bytes <= area) return std::nullopt;
+  return Refusal{std::string(what) + " is " + std::to_string(bytes) +
+                     " bytes in GBK; the printer keeps at most " + std::to_string(area) +
+                     " (a Chinese character takes two)",
+                 std::move(field), "too-long"};
+}
+
 std::string_view trimControls(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= 0x20) text.remove_prefix(1);
   while (!text.empty() && static_cast<unsigned char>(text.back()) <= 0x20) text.remove_suffix(1);

@@ -51,6 +51,11 @@ std::string gbkField(std::string_view utf8, std::size_t maxBytes);
 // (an emoji, "ä") or bytes that are not UTF-8. The message does not repeat the text (it may be a
 // password). nullopt when the text converts exactly.
 std::optional<Refusal> gbkRefusal(std::string_view utf8, std::string field);
+// A text longer in GBK than the printer's area for it (a Chinese character takes two bytes),
+// refused naming `what` and the byte counts, never the text (it may be a password): the printer
+// would keep only the first `area` bytes.
+std::optional<Refusal> gbkAreaRefusal(std::string_view utf8, std::size_t area, std::string field,
+                                      std::string_view what);
 // The reason alone, as gbkRefusal words it.
 inline constexpr const char* kNotGbkMessage =
     "holds a character the printer cannot store (it takes GBK text: no emoji, no letters such "

@@ -48,10 +48,18 @@ BuildResult buildSetBluetooth(const BluetoothFields& f) {
       r.paraBuf[0] = 0;
       break;
   }
-  const std::pair<const std::string*, const char*> texts[] = {
-      {&f.name, "edt_lyName"}, {&f.dualName, "edt_smlyName"}, {&f.password, "edt_lyPsw"}};
-  for (const auto& [text, control] : texts) {
-    if (auto refusal = gbkRefusal(*text, control)) return *refusal;
+  struct Text {
+    const std::string* text;
+    const char* control;
+    std::size_t area;
+    const char* what;
+  };
+  const Text texts[] = {{&f.name, "edt_lyName", kNameArea, "The Bluetooth name"},
+                        {&f.dualName, "edt_smlyName", kNameArea, "The dual-mode Bluetooth name"},
+                        {&f.password, "edt_lyPsw", kPasswordArea, "The Bluetooth PIN"}};
+  for (const Text& t : texts) {
+    if (auto refusal = gbkRefusal(*t.text, t.control)) return *refusal;
+    if (auto refusal = gbkAreaRefusal(*t.text, t.area, t.control, t.what)) return *refusal;
   }
   const std::string& single = f.name.empty() ? f.dualName : f.name;
   const std::string& dual = f.dualName.empty() ? f.name : f.dualName;
@@ -100,6 +108,14 @@ BuildResult buildBluetoothWorkMode(int workModeItem) {
 BuildResult buildWifiAccessPoint(const std::string& broadcastName, const std::string& password) {
   if (auto refusal = gbkRefusal(broadcastName, "edt_GuangboName")) return *refusal;
   if (auto refusal = gbkRefusal(password, "edt_APPsw")) return *refusal;
+  if (auto refusal = gbkAreaRefusal(broadcastName, kWifiTextArea, "edt_GuangboName",
+                                    "The access-point name")) {
+    return *refusal;
+  }
+  if (auto refusal =
+          gbkAreaRefusal(password, kWifiTextArea, "edt_APPsw", "The access-point password")) {
+    return *refusal;
+  }
   CommandRequest r = makeRequest(21);
   appendLengthPrefixed(r, broadcastName);
   appendLengthPrefixed(r, password, true);
@@ -109,6 +125,13 @@ BuildResult buildWifiAccessPoint(const std::string& broadcastName, const std::st
 BuildResult buildWifiStation(const StationFields& f) {
   if (auto refusal = gbkRefusal(f.ssid, "edt_SSID")) return *refusal;
   if (auto refusal = gbkRefusal(f.password, "edt_StaModePsw")) return *refusal;
+  if (auto refusal = gbkAreaRefusal(f.ssid, kWifiTextArea, "edt_SSID", "The SSID")) {
+    return *refusal;
+  }
+  if (auto refusal = gbkAreaRefusal(f.password, kWifiTextArea, "edt_StaModePsw",
+                                    "The station password")) {
+    return *refusal;
+  }
   CommandRequest r = makeRequest(12);
   appendLengthPrefixed(r, f.ssid);
   appendLengthPrefixed(r, f.password, true);

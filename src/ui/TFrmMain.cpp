@@ -31,6 +31,7 @@
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
+#include "profile/RecordInvalidation.h"
 #include "requests/BasicRequests.h"
 #include "shared/SharedTexts.h"
 #include "ui/DropDownComboBox.h"
@@ -353,6 +354,8 @@ void TFrmMain::fallBackToEnglishWithoutFont(int chosen) {
 
 void TFrmMain::createEngine() {
   engine_ = std::make_unique<Engine>(paths_.stateDir, report_, dispatcher_);
+  // The buttons that change the printer make the link's apply record forget what they change.
+  engine_->worker().setCommandGate(recordForgettingGate(paths_.stateDir));
   // Code 8 makes the new rate the printer's device rate; the box shows it for the next command.
   worker().setDeviceBaudListener([this](int rate) {
     QString text = QString::number(rate);

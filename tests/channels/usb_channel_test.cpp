@@ -190,7 +190,8 @@ TEST(UsbDeviceMatch, ComparesEachCodeWholeAndTheThirdPartAsListed) {
         Case{0, "0483", "5740", "SN_AB12", UsbFit::Exact},
         Case{0, "0483", "5740", "sn_ab12", UsbFit::Exact},
         Case{0, "0483", "5740", "AB12", UsbFit::Bare}, Case{0, "0483", "5740", "1-2", UsbFit::Bare},
-        Case{0, "0483", "5740", "PORT_1-2", UsbFit::None},
+        // The port names the printer whether or not it is listed by its serial number.
+        Case{0, "0483", "5740", "PORT_1-2", UsbFit::Exact},
         Case{0, "0483", "5740", "SN_AB1", UsbFit::None}, Case{0, "5740", "0483", "", UsbFit::None},
         Case{0, "0483", "574", "", UsbFit::None}, Case{0, "0483", "57400", "", UsbFit::None},
         Case{0, "0484", "5740", "", UsbFit::None}, Case{0, "0483", "", "", UsbFit::None},

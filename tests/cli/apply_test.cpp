@@ -22,7 +22,9 @@ using plenar::test::stateAt;
 
 namespace {
 
+// Written by hand in UTF-8: "正常" reads as GBK too, so the file says which it is.
 const char* kShop =
+    "; encoding: UTF-8\n"
     "[ParaDefault]\n"
     "CodePage=CP850\n"
     "FontValue=12x24\nDark=正常\nForcePaper=0X0A\nbuzzer=1\nCutPaper=0\n"

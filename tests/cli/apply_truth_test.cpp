@@ -418,3 +418,65 @@ TEST(ApplyTruth, ASerialPortLockedByAnotherProgramIsLeftAlone) {
   EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
   EXPECT_TRUE(fs::is_empty(locks));
 }
+
+TEST(ApplyTruth, WifiStationAfterAccessPointIsSentAgain) {
+  // The printer keeps one Wi-Fi mode: a record that still held the station after the access
+  // point went out would call the station "unchanged" while the printer serves its access point.
+  SimProcess sim(udpOnly());
+  Bench bench;
+  const std::string station =
+      "[ParaDefault]\nSSID=Shop\nStaModePsw=Pw123456\nIpType=dhcp\nPort=9100\n";
+  const std::string accessPoint = "[ParaDefault]\nNetworkName=ShopAP\nNetworkPsw=Pw654321\n";
+  for (const auto& [profile, mode] :
+       {std::pair{station, "station"}, {accessPoint, "ap"}, {station, "station"}}) {
+    JsonRun r = bench.apply(net(sim), profile);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(stateAt(sim.state(), {"settings", "wifi"}).value("mode").toString().toStdString(), mode)
+        << r.out;
+  }
+}
+
+TEST(ApplyTruth, TwoNamesOfOneSerialPortShareOneRecord) {
+  SimProcess sim;
+  Bench bench;
+  const std::string alias = bench.dir.file("ttyALIAS");
+  ASSERT_EQ(::symlink(sim.serialPath().c_str(), alias.c_str()), 0);
+  const std::string byName = "--serial " + shellQuoted(sim.serialPath());
+  const std::string byAlias = "--serial " + shellQuoted(alias);
+  ASSERT_EQ(bench.apply(byName, kCp437Profile).exitCode, 0);
+  JsonRun other = bench.apply(byAlias, kCp850Profile);
+  ASSERT_EQ(other.exitCode, 0) << other.out << other.err;
+  EXPECT_EQ(stepStatus(other, "codepage"), "done");
+  EXPECT_EQ(stepStatus(other, "retract-time"), "skipped") << "one record for both names";
+  bench.expectRecordTrue(byName, sim);
+  bench.expectRecordTrue(byAlias, sim);
+}
+
+TEST(ApplyTruth, PlenarsOwnCommandsMakeTheRecordForgetWhatTheyChange) {
+  // Each command after an apply of the whole profile: the groups it changed are sent again by
+  // the next apply, the others stay unchanged.
+  struct Case {
+    std::string command;
+    std::vector<QString> changed;
+  };
+  const std::string profile = "[ParaDefault]\nCodePage=CP437\nRptTime=20\nPaperType=receipt\n";
+  for (const Case& c : {Case{"set-codepage cp850", {"codepage"}},
+                        Case{"retract-time 40", {"retract-time"}},
+                        Case{"paper-type label", {"paper-type"}},
+                        Case{"reset-defaults", {"codepage", "retract-time", "paper-type"}},
+                        Case{"test", {}}}) {
+    SimProcess sim(udpOnly());
+    Bench bench;
+    ASSERT_EQ(bench.apply(net(sim), profile, "--force").exitCode, 0);
+    JsonRun cmd =
+        runPlenarJson("--dir " + shellQuoted(bench.stateDir) + " " + net(sim) + " " + c.command);
+    ASSERT_EQ(cmd.exitCode, 0) << c.command << cmd.out << cmd.err;
+    JsonRun check = bench.apply(net(sim), profile, "--check");
+    ASSERT_EQ(check.exitCode, 0) << check.out;
+    for (const QString group : {"codepage", "retract-time", "paper-type"}) {
+      const bool changed = std::find(c.changed.begin(), c.changed.end(), group) != c.changed.end();
+      EXPECT_EQ(stepStatus(check, group, "would_change"), changed ? "true" : "false")
+          << c.command << " " << group.toStdString();
+    }
+  }
+}

@@ -78,9 +78,11 @@ TEST(CliProgram, HelpListsTheSharedOptionsAndExitCodesAreDistinct) {
 TEST(CliProgram, AnEmptyCommandRunsTheWorkerAndWritesItsTrace) {
   TempDir dir;
   dir.write("debug.log", "stale");
-  auto r = runPlenar("--dir " + dir.path() + " run-code 0");
+  // Code 0 runs nothing, so no printer need answer; a link is still asked for.
+  auto r = runPlenar("--dir " + dir.path() + " --net 127.0.0.1:9 run-code 0");
   EXPECT_EQ(r.exitCode, 0) << r.out;
   EXPECT_EQ(dir.read("debug.log"), "");
+  EXPECT_EQ(runPlenar("--dir " + dir.path() + " run-code 0").exitCode, kExitUsage);
 }
 
 TEST(CliProgram, ATestWithoutPrinterFailsWithItsText) {

@@ -46,6 +46,11 @@ TEST(FieldLimits, ArgumentsBeyondTheWindowsEditsAreRefused) {
       {"bluetooth --model -1", "--model"},
       {"device name 12a4", "SERIAL"},
       {"device " + n21 + " 1", "NAME"},
+      // Text limits are the printer's, in GBK bytes: ten Chinese characters fill 20.
+      {"device 二十个字符的名字二十个 1", "NAME"},
+      {"bluetooth --name 蓝牙打印机蓝牙打印机蓝 --password 1234", "--name"},
+      {"wifi-ap 门店网络门店网络门店网络门店网络门 pw", "NAME"},
+      {"wifi-sta --ssid 门店网络门店网络门店网络门店网络门 --dhcp", "--ssid"},
       {"black-mark-distance 40000", "N"},
       {"black-mark-width 1200", "N"},
       {"cutter-feed -5", "N"},
@@ -60,9 +65,8 @@ TEST(FieldLimits, ArgumentsBeyondTheWindowsEditsAreRefused) {
   }
   EXPECT_TRUE(sim.records().empty()) << "something reached the printer";
 
-  // Texts within the limits still go out; a name counts characters, not GBK bytes.
-  for (const std::string& args :
-       {std::string("device 二十个字符的名字二十个字符的名字二十 1704269998"),
+  // Texts within the limits still go out: ten Chinese characters are 20 GBK bytes.
+  for (const std::string& args : {std::string("device 二十个字符的名字 1704269998"),
         std::string("net-mac 0a B 00 ff")}) {
     SCOPED_TRACE(args);
     auto r = runShell("timeout 20 " + plenarCommandLine(common + args) + " 2>&1");

@@ -82,6 +82,23 @@ TEST(JsonResults, EveryCommandAnswersInOneValidDocument) {
        "usage"},
       {link + "read-back --address 0 --length 64 /dev/stderr", 64, "read-back", "usage", "",
        "usage"},
+      // A command that needs a link and has none, and a link value the link would refuse, are
+      // wrong command lines: nothing opens, and a default link is never tried.
+      {d + "test", 64, "test", "usage", "", "missing-argument"},
+      {d + "run-code 999", 64, "run-code", "usage", "", "missing-argument"},
+      {d + "--net 999.1.1.1 test", 64, "", "usage", "", "option-value"},
+      {d + "--net 255.255.255.255 test", 64, "", "usage", "", "option-value"},
+      {d + "--usb 'VID_1234&PID_811E&A&B1' test", 64, "", "usage", "", "option-value"},
+      {d + "--usb 'VID_12&PID_811E' test", 64, "", "usage", "", "option-value"},
+      {d + "--serial '' test", 64, "", "usage", "", "missing-argument"},
+      // The output file is checked before the printer is read.
+      {link + "read-back --address 0 --length 512 " + shellQuoted(dir.file("none/x.bin")), 73,
+       "read-back", "file", "OUTFILE", "output-uncreatable"},
+      {link + "read-back --address 0 --length 512 " + shellQuoted(dir.path()), 73, "read-back",
+       "file", "OUTFILE", "output-uncreatable"},
+      // A setting the printer does not confirm finds out first that a printer is there.
+      {d + "--net 127.0.0.1:9 net-ip 192.168.1.50", 1, "net-ip", "link", "", "link-failed"},
+      {d + "--net 127.0.0.1:9 net-port 9100", 1, "net-port", "link", "", "link-failed"},
   };
   for (const Case& c : cases) {
     JsonRun r = runPlenarJson(c.args);
@@ -184,4 +201,52 @@ TEST(JsonResults, ASignalThatEndsTheProcessLeavesItsDocument) {
   const QJsonObject doc = QJsonDocument::fromJson(QByteArray::fromStdString(text)).object();
   EXPECT_EQ(doc.value("exit_code").toInt(), 143) << text;
   EXPECT_EQ(doc.value("error").toObject().value("kind").toString(), "interrupted") << text;
+}
+
+SimProcess::Options udpOnly() {
+  SimProcess::Options o;
+  o.serial = false;
+  o.udp = true;
+  return o;
+}
+
+TEST(JsonResults, ACommandThePrinterDoesNotConfirmSaysSoAfterALinkTest) {
+  SimProcess sim(udpOnly());
+  TempDir dir;
+  const std::string link =
+      "--dir " + dir.path() + " --net 127.0.0.1:" + std::to_string(sim.udpPort()) + " ";
+  struct Case {
+    std::string args;
+    bool confirmed;
+  };
+  for (const Case& c : {Case{"net-port 9100", false}, Case{"black-mark on", false},
+                        Case{"set-codepage cp437", true}}) {
+    JsonRun r = runPlenarJson(link + c.args);
+    ASSERT_EQ(r.exitCode, 0) << c.args << r.out << r.err;
+    EXPECT_EQ(r.schemaProblems, "") << r.out;
+    EXPECT_EQ(r.doc.value("result").toObject().value("confirmed").toBool(), c.confirmed)
+        << c.args << r.out;
+    // The link test found the printer before the unanswered bytes went out.
+    EXPECT_FALSE(r.doc.value("printer").toObject().value("model_tag").toString().isEmpty())
+        << c.args << r.out;
+    EXPECT_EQ(r.err.find("does not confirm") != std::string::npos, !c.confirmed) << r.err;
+  }
+}
+
+TEST(JsonResults, AnAnswerThatCannotBeWrittenFailsTheRun) {
+  SimProcess sim(udpOnly());
+  TempDir dir;
+  const std::string d = "--dir " + dir.path() + " ";
+  const std::string link = d + "--net 127.0.0.1:" + std::to_string(sim.udpPort()) + " ";
+  using plenar::test::plenarCommandLine;
+  using plenar::test::runShell;
+  for (const std::string& line :
+       {plenarCommandLine(d + "profile keys") + " >/dev/full 2>/dev/null",
+        plenarCommandLine(d + "--paths") + " >/dev/full 2>/dev/null",
+        plenarCommandLine(link + "--json test") + " >/dev/full 2>/dev/null",
+        plenarCommandLine(link + "test") + " 2>/dev/full"}) {
+    EXPECT_EQ(runShell(line).exitCode, 74) << line;
+  }
+  // The same runs with somewhere to write succeed.
+  EXPECT_EQ(runShell(plenarCommandLine(link + "test") + " 2>/dev/null").exitCode, 0);
 }

@@ -90,10 +90,10 @@ TEST(PlenarOverUsb, LinkTestFindsThePrinterWithoutProgressTexts) {
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(contains(dir.read("debug.log"), "Send 25 Bytes")) << dir.read("debug.log");
 
-  // Without a product code nothing can be opened; the reason follows the link test's text.
+  // An entry without a product code is a wrong command line: nothing is opened.
   CommandRun none = plenar(sim, dir, "--usb '' test");
-  EXPECT_EQ(none.exitCode, 1) << none.out;
-  EXPECT_EQ(none.out, "Connecting Failed\nNo USB device chosen.\n");
+  EXPECT_EQ(none.exitCode, 64) << none.out;
+  EXPECT_NE(none.out.find("is not a USB printer entry"), std::string::npos) << none.out;
 }
 
 TEST(PlenarOverUsb, SettingsCommandReachesThePrinter) {

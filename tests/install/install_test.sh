@@ -71,6 +71,14 @@ extra=$(comm -23 "$work/installed.txt" "$work/expected.txt")
 [ -z "$extra" ] || fail "unexpected files installed: $extra"
 echo "ok: file list ($(wc -l <"$work/installed.txt") files)"
 
+# ---- the udev rule grants its devices by vendor and product, never by product alone ----
+rules="$usr/lib/udev/rules.d/60-plenar.rules"
+if grep -v '^#' "$rules" | grep 'GROUP=' | grep -qv 'ATTR{idVendor}=='; then
+  fail "60-plenar.rules grants a device without naming its vendor"
+else
+  echo "ok: udev rule names vendor and product"
+fi
+
 # ---- validators, where present ----
 if [ "$gui" = 1 ]; then
   if command -v desktop-file-validate >/dev/null; then

@@ -162,11 +162,13 @@ TEST(ProfileGroups, ListValuesInEitherLanguageOrPlainFormsMakeTheSameRequest) {
        {"FontValue=0\nDark=3\nForcePaper=0D\nbuzzer=0\nCutPaper=0",
         "FontValue=9x17\nDark=extra-dark\nForcePaper=CR\nbuzzer=off\nCutPaper=off"}},
   };
+  // Written in UTF-8, and saying so: "USB虚拟串口" reads as GBK too.
+  const std::string head = "; encoding: UTF-8\n[ParaDefault]\n";
   for (const auto& [group, forms] : cases) {
-    const std::string first = hashOf("[ParaDefault]\n" + forms[0] + "\n", group);
+    const std::string first = hashOf(head + forms[0] + "\n", group);
     EXPECT_EQ(first.size(), 64u) << first;
     for (const auto& form : forms) {
-      EXPECT_EQ(hashOf("[ParaDefault]\n" + form + "\n", group), first) << form;
+      EXPECT_EQ(hashOf(head + form + "\n", group), first) << form;
     }
   }
   EXPECT_NE(hashOf("[ParaDefault]\nFlowcontrol=soft\n", "flow"),
@@ -178,7 +180,8 @@ TEST(ProfileGroups, UnicodeProfilesKeepWhatGbkHolds) {
   // that are no UTF-8 (a comment typed in Latin-1 left the values read as GBK); accented letters
   // GBK has and Chinese go out as the window would send them.
   for (const char* comment : {"\xEF\xBB\xBF; Filiale K\xC3\xB6ln \xF0\x9F\x98\x80\n",
-                              "\xEF\xBB\xBF; F\xE9liane K\xF6ln\n", "# F\xE9liane K\xF6ln\n"}) {
+                              "\xEF\xBB\xBF; F\xE9liane K\xF6ln\n",
+                              "; encoding: UTF-8\n# F\xE9liane K\xF6ln\n"}) {
     const ProfileGroups groups = groupsOf(
         std::string(comment) +
         "[ParaDefault]\nNetworkName=caf\xC3\xA9 \xE8\x93\x9D\xE7\x89\x99\nNetworkPsw=pw\n");
@@ -187,6 +190,38 @@ TEST(ProfileGroups, UnicodeProfilesKeepWhatGbkHolds) {
     EXPECT_EQ(std::vector<std::uint8_t>(block.begin(), block.begin() + 10),
               (std::vector<std::uint8_t>{10, 'c', 'a', 'f', 0xA8, 0xA6, ' ', 0xC0, 0xB6, 0xD1}))
         << comment;
+  }
+}
+
+// Bytes that read as UTF-8 and as GBK with different texts ("é" in UTF-8 is GBK "茅") are taken
+// only when the file says which it is; a file with one reading needs no marker.
+TEST(ProfileGroups, AProfileThatReadsTwoWaysMustSayWhichItIs) {
+  struct Case {
+    std::string bytes;
+    const char* value;  // nullptr: refused
+  };
+  const std::string both = "[ParaDefault]\nNetworkName=\xC3\xA9\nNetworkPsw=pw\n";
+  for (const Case& c : {
+           Case{both, nullptr},
+           Case{"; encoding: GBK\r\n" + both, "\xE8\x8C\x85"},
+           Case{"; Encoding: utf-8\n" + both, "\xC3\xA9"},
+           Case{"#encoding: UTF-8\n" + both, "\xC3\xA9"},
+           Case{"\xEF\xBB\xBF" + both, "\xC3\xA9"},
+           Case{"; encoding: latin-1\n" + both, nullptr},
+           Case{"; encoding: UTF-8\n[ParaDefault]\nNetworkName=\xC4\xE3\n", nullptr},
+           // One reading only: UTF-8 "你" (three bytes) is no GBK, GBK "你" is no UTF-8.
+           Case{"[ParaDefault]\nNetworkName=\xE4\xBD\xA0\n", "\xE4\xBD\xA0"},
+           Case{"[ParaDefault]\nNetworkName=\xC4\xE3\n", "\xE4\xBD\xA0"},
+           Case{"[ParaDefault]\nNetworkName=plain\n", "plain"},
+       }) {
+    SCOPED_TRACE(c.bytes);
+    if (!c.value) {
+      EXPECT_THROW(parseProfile(c.bytes, "/tmp/p.ini"), ProfileError);
+      continue;
+    }
+    const Profile p = parseProfile(c.bytes, "/tmp/p.ini");
+    ASSERT_FALSE(p.settings.empty());
+    EXPECT_EQ(p.settings[0].value, c.value);
   }
 }
 
@@ -468,7 +503,7 @@ TEST(ProfileGroups, TheDocumentedValuesOfEveryKeyAreTheAcceptedOnes) {
 // Each row of the group table stands on its own: it builds its request, its rules name its own
 // keys, no key belongs to two groups, and a key that sets nothing is a window key of no group.
 TEST(ProfileGroups, EveryRowOfTheGroupTableIsWhole) {
-  auto has = [](const std::vector<const char*>& keys, std::string_view key) {
+  auto has = [](const KeyList& keys, std::string_view key) {
     return std::any_of(keys.begin(), keys.end(), [&](const char* k) { return key == k; });
   };
   for (const GroupDef& g : settingsGroupDefs()) {

@@ -34,9 +34,16 @@ TEST(DeviceRequest, ZeroFilledFortyBytesWithBothTexts) {
   EXPECT_EQ(r.paraBuf, expected);
 
   // A 20-byte name runs straight into the serial number; an empty serial is an empty area.
-  r = requestOf(buildSetDevice(std::string(24, 'N'), ""));
+  r = requestOf(buildSetDevice(std::string(20, 'N'), ""));
   EXPECT_EQ(std::string(r.paraBuf.begin(), r.paraBuf.begin() + 20), std::string(20, 'N'));
   EXPECT_EQ(Bytes(r.paraBuf.begin() + 20, r.paraBuf.end()), Bytes(20, 0));
+  // Longer texts are refused, never cut (eleven Chinese characters are 22 bytes).
+  for (const auto& [name, serial] : {std::pair<std::string, std::string>{std::string(21, 'N'), "1"},
+                                     {"二十个字符的名字二十个", "1"},
+                                     {"n", std::string(21, '9')}}) {
+    EXPECT_NE(refusalOf(buildSetDevice(name, serial)).find("bytes in GBK"), std::string::npos)
+        << name << " " << serial;
+  }
 }
 
 TEST(DeviceRequest, EmptyNameIsRefusedWithTheLanguagesText) {

@@ -54,12 +54,14 @@ TEST(BluetoothRequest, FullAreasRunIntoEachOtherWithoutTerminators) {
   EXPECT_EQ(area(r.paraBuf, 1, 33), std::string(20, 'N') + std::string(13, 'P'));
   // Only the name is given, so it fills the dual-mode area too.
   EXPECT_EQ(area(r.paraBuf, 34, 20), std::string(20, 'N'));
-  // Longer texts are cut to their areas.
+  // A longer text is refused, never cut: the printer would keep another name or PIN.
   f.name = std::string(25, 'X');
-  f.password = std::string(30, 'Q');
-  r = requestOf(buildSetBluetooth(f));
-  ASSERT_EQ(r.paraBuf.size(), 56u);
-  EXPECT_EQ(area(r.paraBuf, 1, 33), std::string(20, 'X') + std::string(13, 'Q'));
+  EXPECT_EQ(refusalOf(buildSetBluetooth(f)),
+            "The Bluetooth name is 25 bytes in GBK; the printer keeps at most 20 (a Chinese "
+            "character takes two)");
+  f.name = "n";
+  f.password = std::string(14, 'Q');
+  EXPECT_NE(refusalOf(buildSetBluetooth(f)).find("PIN is 14 bytes"), std::string::npos);
 }
 
 TEST(BluetoothRequest, NameFallbackAndGuards) {
@@ -75,21 +77,19 @@ TEST(BluetoothRequest, NameFallbackAndGuards) {
   EXPECT_EQ(refusalOf(buildSetBluetooth(badModel)), "'1a' is not a valid integer value");
 }
 
-TEST(BluetoothRequest, ChineseNamesAreGbkAndNeverSplitACharacter) {
-  // 11 characters of two GBK bytes each: only ten fit the 20-byte area.
-  BluetoothFields f{.name = "打印机打印机打印机打印"};
+TEST(BluetoothRequest, ChineseNamesAreGbkAndLimitsCountTheirBytes) {
+  // Ten characters of two GBK bytes each fill the 20-byte area.
+  BluetoothFields f{.name = "打印机打印机打印机打"};
   CommandRequest r = requestOf(buildSetBluetooth(f));
   EXPECT_EQ(r.paraBuf[1], 0xB4);  // 打 in GBK is B4 F2
   EXPECT_EQ(r.paraBuf[2], 0xF2);
   EXPECT_NE(r.paraBuf[20], 0);
   EXPECT_EQ(r.paraBuf[21], 0);
-  // An odd area end: "a" + ten double-byte characters = 21 bytes; the last character is dropped
-  // whole rather than cut in half.
-  f.name = "a打印机打印机打印机打";
-  r = requestOf(buildSetBluetooth(f));
-  EXPECT_EQ(r.paraBuf[1], 'a');
-  EXPECT_NE(r.paraBuf[19], 0);
-  EXPECT_EQ(r.paraBuf[20], 0);
+  // Eleven characters, or "a" and ten (21 bytes), do not fit: refused, not cut.
+  for (const char* name : {"打印机打印机打印机打印", "a打印机打印机打印机打"}) {
+    f.name = name;
+    EXPECT_NE(refusalOf(buildSetBluetooth(f)).find("bytes in GBK"), std::string::npos) << name;
+  }
 }
 
 TEST(BluetoothCommands, OneParamListEntryPerLineEmptyLinesIncluded) {
@@ -114,9 +114,13 @@ TEST(AccessPointRequest, LengthPrefixedNameAndPassword) {
   EXPECT_EQ(r.code, 21);
   EXPECT_EQ(r.paraBuf, (Bytes{4, 'S', 'h', 'o', 'p', 7, 's', 'e', 'c', 'r', 'e', 't', '1'}));
   EXPECT_EQ(requestOf(buildWifiAccessPoint("", "")).paraBuf, (Bytes{0, 0}));
-  r = requestOf(buildWifiAccessPoint(std::string(40, 'n'), ""));
+  r = requestOf(buildWifiAccessPoint(std::string(32, 'n'), ""));
   EXPECT_EQ(r.paraBuf.size(), 34u);
   EXPECT_EQ(r.paraBuf[0], 32);
+  // Sixteen Chinese characters fill the 32 bytes; one more is refused, never cut.
+  EXPECT_TRUE(isRequest(buildWifiAccessPoint("门店网络门店网络门店网络门店网络", "")));
+  EXPECT_NE(refusalOf(buildWifiAccessPoint("n", "密码密码密码密码密码密码密码密码密")).find("34 bytes"),
+            std::string::npos);
 }
 
 TEST(StationRequest, StaticBlockMatchesTheWindowExample) {

@@ -106,6 +106,13 @@ key refused
 an input file missing or unreadable: a profile, firmware, font, logo, password file or
 .B \-\-file
 .TP
+.B 73
+an output file cannot be created or replaced: the folder of a read-back file is missing or not
+writable, or the file is a folder
+.TP
+.B 74
+writing to standard output or standard error failed (a full disk, a closed pipe's reader)
+.TP
 .B 128+\fIN\fP
 stopped by signal
 .I N

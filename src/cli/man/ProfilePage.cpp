@@ -87,7 +87,14 @@ section holds the keys the window keeps in
 which is itself a profile; the optional
 .B [Files]
 section names a firmware file, a font and logos, relative to the profile's folder.
-The text is GBK as the window writes it, or UTF-8.
+The text is GBK as the window writes it, or UTF-8. A first line
+.B "; encoding: GBK"
+(the window writes it) or
+.BR "; encoding: UTF-8" ,
+or a UTF-8 byte-order mark, says which. A file without one is read as UTF-8 when its keys and
+values are UTF-8, else as GBK; one whose text outside ASCII reads both ways (the two GBK bytes
+of one Chinese character can be the UTF-8 bytes of an accented letter) is refused (exit 65)
+until its first line says which.
 .PP
 Keys are matched without regard to letter case. A key that is absent is not managed. A key or
 value that matches nothing is refused (exit 65) with the nearest keys or values, naming the key

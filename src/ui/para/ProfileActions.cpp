@@ -142,7 +142,9 @@ void ProfileActions::saveProfile() {
   const QString chosen = chooseFile(saveDialog_, save_);
   if (chosen.isEmpty()) return;
   const std::string path = chosen.toStdString();
-  IniDocument doc;
+  // The window writes GBK, and says so: a profile whose text reads as UTF-8 too is otherwise
+  // refused as ambiguous.
+  IniDocument doc = IniDocument::parse("; encoding: GBK\r\n");
   saveParaDefault(&window_, doc, [&](std::string_view key) { return isKeyOfGroups(key, groups); });
   restrictToOwner(path);
   const IniFile file(path, 0600);

@@ -1,0 +1,163 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "profile/RecordInvalidation.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "platform/FileLocks.h"
+#include "profile/ApplyRecord.h"
+
+namespace plenar {
+namespace {
+
+// How long a command waits for an apply of another process to let go of the record.
+constexpr double kLockWaitSeconds = 2.0;
+
+ChangedGroups some(std::initializer_list<const char*> names) {
+  ChangedGroups c;
+  for (const char* n : names) c.groups.emplace_back(n);
+  return c;
+}
+
+ChangedGroups deviceOption(std::int32_t option) {
+  switch (option) {
+    case 0:
+      return some({"usb-type"});
+    case 1:
+      return some({"paper-type"});
+    case 2:
+      return some({"print-order"});
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+ChangedGroups groupsChangedBy(const CommandRequest& r) {
+  switch (r.code) {
+    case 3:
+      return some({"font"});
+    case 4:
+      return some({"firmware"});
+    case 7:
+    case 46:
+      return some({"logos"});
+    case 6:
+      return some({"codepage"});
+    case 8:
+      return some({"baud"});
+    case 9:
+    case 20:
+      return some({"switches"});
+    case 11:
+      return some({"bluetooth"});
+    // The printer keeps one Wi-Fi mode: setting either, or switching Wi-Fi off, leaves no other.
+    case 12:
+    case 13:
+    case 21:
+      return some({"wifi-ap", "wifi-sta"});
+    case 14:
+      return some({"infrared"});
+    case 15:
+      return some({"device"});
+    case 18:
+      return some({"times"});
+    // Lines for the Bluetooth module may set anything the module keeps.
+    case 22:
+      return some({"bluetooth", "bt-workmode", "bt-hide"});
+    case 23:
+      return deviceOption(r.value1);
+    case 24:
+      return some({"retract-time"});
+    case 27:
+    case 30:
+      return some({"bt-hide"});
+    case 31:
+    case 32:
+      return some({"black-mark"});
+    case 33:
+      return some({"black-mark-distance"});
+    case 34:
+      return some({"black-mark-width"});
+    case 35:
+      return some({"cutter-feed"});
+    case 37:
+      return some({"net-mask"});
+    case 38:
+      return some({"net-gateway"});
+    case 39:
+      return some({"net-port"});
+    case 40:
+      return some({"net-mac"});
+    case 41:
+      return some({"net-ip"});
+    case 42:
+    case 43:
+      return some({"flow"});
+    case 47:
+      return some({"paper-size"});
+    case 48:
+      return some({"ethernet"});
+    // Restoring the defaults, all parameters at once, and raw data (which may hold any setting
+    // command of the printer's own language).
+    case 10:
+    case 19:
+    case 49:
+      return ChangedGroups{true, {}};
+    default:  // the link test, reads, prints, the boot handshake, finding the mark
+      return {};
+  }
+}
+
+void forgetChangedGroups(const std::string& stateDir, const CommandRequest& request) {
+  const ChangedGroups changed = groupsChangedBy(request);
+  if (changed.empty()) return;
+  const std::string path = defaultRecordPath(stateDir, request.link);
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return;
+  const std::string refused = "the apply record " + path + " cannot forget this command's " +
+                              "settings, so nothing was sent: ";
+  std::string why;
+  auto lock = FileLock::acquire(path, kLockWaitSeconds, why);
+  if (!lock) {
+    if (why == "busy") {
+      throw RecordNotForgotten(refused + "an apply to this printer holds it", FailureKind::Busy);
+    }
+    throw RecordNotForgotten(refused + why, FailureKind::File);
+  }
+  std::optional<ApplyRecord> record;
+  try {
+    record = loadApplyRecord(path);
+  } catch (const RecordError& e) {
+    throw RecordNotForgotten(refused + e.what(), FailureKind::File);
+  }
+  if (!record) return;
+  bool dropped = false;
+  if (changed.all) {
+    dropped = !record->groups.empty() || record->device.has_value();
+    record->groups.clear();
+    record->device.reset();
+  }
+  for (const std::string& group : changed.groups) {
+    dropped = record->groups.erase(group) > 0 || dropped;
+    if (group == "device" && record->device) {
+      record->device.reset();
+      dropped = true;
+    }
+  }
+  if (!dropped) return;
+  record->updated = utcTimestamp();
+  if (!saveApplyRecord(path, *record)) {
+    throw RecordNotForgotten(refused + std::strerror(errno), FailureKind::File);
+  }
+}
+
+std::function<void(const CommandRequest&)> recordForgettingGate(std::string stateDir) {
+  return [dir = std::move(stateDir)](const CommandRequest& request) {
+    if (!request.recordKept) forgetChangedGroups(dir, request);
+  };
+}
+
+}  // namespace plenar
