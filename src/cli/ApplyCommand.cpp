@@ -118,15 +118,25 @@ double waitOption(const std::optional<std::string>& w) {
 
 // The record an apply reads and replaces: --record, else the link's own in the state folder
 // (or of the same name in --record-dir: one record per printer link).
-std::string recordPathOption(const CommonOptions& o, ArgList& args) {
+// `named`: the user chose the file or its folder, where a file that is no record is refused.
+std::string recordPathOption(const CommonOptions& o, ArgList& args, bool& named) {
   const std::string record = recordOption(args.takeOption("--record"));
   const auto recordDir = args.takeOption("--record-dir");
   if (recordDir && (recordDir->empty() || !record.empty())) {
     throw UsageError("--record-dir takes a folder, and not with --record", "option-value");
   }
+  named = !record.empty() || recordDir;
   const std::string path = record.empty() ? defaultRecordPath(o.paths.stateDir, o.link) : record;
   if (!recordDir) return path;
   return pathIn(*recordDir, std::filesystem::path(path).filename().string());
+}
+
+// An error of the run as an exit code: a record file that cannot be replaced is an output that
+// cannot be created; a program for another model, like every input a check refuses, is the
+// data's fault.
+int applyExitCode(const ApplyError& e) {
+  if (e.code == "record-foreign") return kExitCantCreate;
+  return e.kind == FailureKind::Refused ? kExitRefused : kExitFailed;
 }
 
 // What became of the run: its document, the notes and error on stderr, a summary on stdout.
@@ -156,9 +166,7 @@ int reportApply(const CommonOptions& o, const ApplyRun& run) {
     }
   }
   o.report->result() = std::move(result);
-  if (!run.error()) return kExitDone;
-  // A program for another model, like every input a check refuses, is the data's fault.
-  return run.error()->kind == FailureKind::Refused ? kExitRefused : kExitFailed;
+  return run.error() ? applyExitCode(*run.error()) : kExitDone;
 }
 
 int applyCommand(const CommonOptions& o, ArgList& args) {
@@ -170,7 +178,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   options.force = args.takeFlag("--force");
   options.verify = args.takeFlag("--verify");
   options.forceFirmware = args.takeFlag("--force-firmware");
-  options.recordPath = recordPathOption(o, args);
+  options.recordPath = recordPathOption(o, args, options.recordNamed);
   const double wait = waitOption(args.takeOption("--wait"));
   std::optional<DeviceIdentity> device;
   if (auto d = args.takeOptionPair("--device")) device = DeviceIdentity{d->first, d->second};
@@ -188,7 +196,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
     const auto& e = *run.error();
     o.report->setError(e.kind, e.message, e.detail, e.group, 0, e.code);
     std::fprintf(stderr, "%s\n", e.message.c_str());
-    return kExitFailed;
+    return e.code == "record-foreign" ? kExitCantCreate : kExitFailed;
   }
   if (plan || check) {
     // Nothing is sent: the plan, and with --check what the record says would change.

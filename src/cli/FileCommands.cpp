@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -14,6 +15,7 @@
 #include "engine/TCommThread.h"
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
+#include "platform/SafeFiles.h"
 #include "platform/Sha256.h"
 #include "requests/FileActions.h"
 #include "shared/SharedTexts.h"
@@ -94,6 +96,8 @@ int logoDownloadCommand(const CommonOptions& o, ArgList& args) {
   try {
     request = raw ? prepareRawLogoDownload(paths, o.paths.stateDir)
                   : prepareLogoDownload(paths, o.paths.stateDir);
+  } catch (const LogoSaveError& e) {
+    throw InputRefused(e.what(), FailureKind::File, {}, "output-uncreatable");
   } catch (const LogoError& e) {
     throw InputRefused(e.what(), FailureKind::File, {}, firstUnusableFileCode(paths));
   }
@@ -132,6 +136,13 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
         "read-back: with --json the document owns stdout; write the memory to a "
         "file, not to " +
         p[0]);
+  }
+  // The memory goes to the user's own file or a stream, never through a link to a file or
+  // over another user's file: refused before anything is read.
+  if (!canSaveOutputFile(p[0])) {
+    const int error = errno;
+    throw InputRefused("Cannot create file \"" + p[0] + "\". " + saveErrorText(error),
+                       FailureKind::File, "OUTFILE", "output-uncreatable");
   }
   std::string panel;
   CommandRequest request;

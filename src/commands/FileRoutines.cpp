@@ -54,13 +54,14 @@ std::uint32_t listNumber(const std::vector<std::string>& list, std::size_t i) {
   return static_cast<std::uint32_t>(*value);
 }
 
-// The file under `path` is either the complete read-back or whatever it was before.
+// The file under `path` is either the complete read-back or whatever it was before; it is
+// the user's own (0600), never written through a link or over another user's file.
 void saveAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
   std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (path.empty()) errno = ENOENT;
-  if (path.empty() || !replaceFileAtomically(path, view, 0644)) {
+  if (path.empty() || !saveOutputFile(path, view)) {
     int err = errno;
-    throw EPrinterError("Cannot create file \"" + path + "\". " + std::strerror(err));
+    throw EPrinterError("Cannot create file \"" + path + "\". " + saveErrorText(err));
   }
 }
 

@@ -47,8 +47,10 @@ std::uint16_t sizeField(std::uint32_t value, const std::string& path) {
 
 void saveLogoFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
   std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (!replaceFileAtomically(path, view, 0644)) {
-    throw LogoError("Cannot create file \"" + path + "\". " + std::strerror(errno));
+  // Beside debug.log in the program's own folder: a link or another user's file put there is
+  // refused, never written through.
+  if (!savePrivateFile(path, view)) {
+    throw LogoSaveError("Cannot create file \"" + path + "\". " + saveErrorText(errno));
   }
 }
 

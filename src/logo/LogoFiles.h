@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/CommandRequest.h"
+#include "logo/LogoImage.h"
 
 namespace plenar {
 
@@ -43,12 +44,20 @@ struct LogoFile {
 LogoFile buildFramedLogoFile(const std::vector<std::string>& bmpPaths);
 LogoFile buildNvLogoFile(const std::vector<std::string>& bmpPaths);
 
+// 1.bin or 2.bin could not be saved: an output that cannot be created.
+class LogoSaveError : public LogoError {
+ public:
+  using LogoError::LogoError;
+};
+
 // The window's download buttons: build the file, save it as 1.bin or 2.bin in `programDir`
 // (replacing it), refuse a file above 262144 bytes with the sDnLogFileMsg text (the file stays
 // on disk), and return the request of code 7 or 46. nullopt for an empty list. A list in which no
 // image could be written (every file missing) is refused with nothingToDownloadText() before any
 // file is saved. LogoError carries the message for the user in every refusal; nothing has been
-// sent by then.
+// sent by then. 1.bin and 2.bin are private files of the program's folder (savePrivateFile):
+// a link or another user's file in their place is refused (LogoSaveError), never written
+// through.
 std::optional<CommandRequest> prepareLogoDownload(const std::vector<std::string>& bmpPaths,
                                                   const std::string& programDir);
 std::optional<CommandRequest> prepareRawLogoDownload(const std::vector<std::string>& bmpPaths,

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <cstdio>
 
 #include "engine/TCommThread.h"
 #include "platform/BuildInfo.h"
+#include "platform/FolderOwners.h"
+#include "platform/SafeFiles.h"
 #include "platform/TerminationSignals.h"
 #include "ui/TFrmMain.h"
 #include "ui/TFrmPara.h"
@@ -63,6 +67,20 @@ int main(int argc, char** argv) {
   plenar::TFrmMain::Options options;
   if (parser.isSet(language)) options.language = parser.value(language).toInt();
   if (parser.isSet(dir)) options.programDir = parser.value(dir).toStdString();
+  // The window keeps sysconfig.ini (with the printers' passwords), debug.log, 1.bin and 2.bin
+  // there: never in a folder where another user could put a link in their place.
+  const std::string unsafe = plenar::unsafeProgramFolders(
+      options.programDir.empty()
+          ? plenar::programPaths()
+          : plenar::ProgramPaths::inFolder(options.programDir, plenar::ProgramPaths::Mode::Chosen));
+  if (!unsafe.empty()) {
+    std::fprintf(stderr, "plenar-setting-tool: %s\n", unsafe.c_str());
+    if (!parser.isSet(screenshot)) {
+      QMessageBox::critical(nullptr, QApplication::applicationName(),
+                            QString::fromStdString(unsafe));
+    }
+    return 73;  // the program's own files cannot be created there
+  }
   plenar::TFrmMain window(options);
   // Created once and kept for the whole run (its logo list lives as long); destroyed before the
   // connection window, whose worker it reports to.
@@ -91,7 +109,12 @@ int main(int argc, char** argv) {
     }
     // Let the layout settle and the first paint happen before grabbing.
     QTimer::singleShot(500, shown, [shown, file] {
-      bool saved = shown->grab().save(file, "PNG");
+      // Through the program's own writer: never through a link or over another user's file.
+      QByteArray png;
+      QBuffer buffer(&png);
+      const bool saved =
+          buffer.open(QIODevice::WriteOnly) && shown->grab().save(&buffer, "PNG") &&
+          plenar::saveOutputFile(file.toStdString(), std::string_view(png.constData(), png.size()));
       if (!saved) std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
       QApplication::exit(saved ? 0 : 1);
     });

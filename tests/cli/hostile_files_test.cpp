@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QJsonObject>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "BmpWriter.h"
+#include "PlenarJson.h"
 #include "RunProgram.h"
 #include "SimProcess.h"
 #include "TempDir.h"
@@ -51,14 +56,16 @@ class HostileFiles : public ::testing::Test {
   TempDir dir_;
 };
 
-TEST_F(HostileFiles, SavedFileFollowsALinkAndWritesThroughSpecialFiles) {
+TEST_F(HostileFiles, SavedFileIsNeverWrittenThroughALinkButAStreamTakesIt) {
   fs::create_directory(dir_.file("real"));
   dir_.write("real/target.bin", "old");
   fs::create_symlink("real/target.bin", dir_.file("LINK"));
   CommandRun link = plenar("read-back --address 0 --length 16 " + file("LINK"));
-  ASSERT_EQ(link.exitCode, 0) << link.out;
+  EXPECT_EQ(link.exitCode, 73) << link.out;  // refused before the printer is read
+  EXPECT_TRUE(contains(link.out, "symbolic link")) << link.out;
   EXPECT_TRUE(fs::is_symlink(dir_.file("LINK")));
-  EXPECT_GE(fs::file_size(dir_.file("real/target.bin")), 16u);
+  EXPECT_EQ(dir_.read("real/target.bin"), "old");
+  EXPECT_TRUE(sim_.records().empty()) << "something reached the printer";
 
   // /dev/stdout is the pipe here: the bytes come out on standard output.
   CommandRun out = plenar("read-back --address 0 --length 16 /dev/stdout", "2>/dev/null");
@@ -129,6 +136,118 @@ TEST_F(HostileFiles, SettingsAndLanguageFilesThatAreSpecialFilesDoNotBlock) {
   CommandRun r = plenar("logo-print 0");
   EXPECT_EQ(r.exitCode, 64) << r.out;  // the command's own usage error, reached promptly
   EXPECT_EQ(fs::status(dir_.file("sysconfig.ini")).type(), fs::file_type::fifo);
+}
+
+// Files plenar keeps for itself: never in a folder others may write, never through a link
+// planted in place of one, and a --record file is replaced only when it is a record.
+TEST_F(HostileFiles, ProgramFilesStayTheUsersOwn) {
+  ASSERT_TRUE(saveBmp(solidImage(8, 8, qRgb(0, 0, 0)), dir_.file("logo.bmp"), 1));
+  dir_.write("victim", "precious");
+  fs::create_directory(dir_.file("shared"));
+  fs::permissions(dir_.file("shared"), fs::perms::all);
+  fs::create_directory(dir_.file("own"));
+  fs::create_symlink(dir_.file("victim"), dir_.file("own/1.bin"));
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::lchown(dir_.file("own/1.bin").c_str(), 65534, -1), 0);
+  }
+  dir_.write("notes.txt", "my notes");
+  dir_.write("p.ini", "[ParaDefault]\nCodePage=CP437\n");
+  const std::string udp = "--lang en --net 127.0.0.1:" + std::to_string(sim_.udpPort());
+  struct Case {
+    std::string args;
+    const char* code;
+    const char* untouched;  // the file that keeps its bytes
+  };
+  const Case cases[] = {
+      {"--dir " + file("shared") + " logo-download " + file("logo.bmp"), "folder-unsafe", "victim"},
+      {"--dir " + file("own") + " logo-download " + file("logo.bmp"), "output-uncreatable",
+       "victim"},
+      {"--dir " + file("own") + " apply " + file("p.ini") + " --record " + file("notes.txt"),
+       "record-foreign", "notes.txt"},
+      {"--dir " + file("own") + " apply " + file("p.ini") + " --record " + file("p.ini"),
+       "record-foreign", "p.ini"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const std::string before = dir_.read(c.untouched);
+    JsonRun r = runPlenarJson(udp + " " + c.args);
+    EXPECT_EQ(r.exitCode, 73) << r.out << r.err;
+    EXPECT_EQ(r.doc.value("error").toObject().value("code").toString().toStdString(), c.code);
+    EXPECT_EQ(r.doc.value("error").toObject().value("kind").toString(), "file");
+    EXPECT_EQ(dir_.read(c.untouched), before);
+  }
+  EXPECT_TRUE(sim_.records().empty()) << "something reached the printer";
+  // An empty file and an earlier record are replaced.
+  dir_.write("empty.json", "");
+  for (int run = 0; run < 2; ++run) {
+    JsonRun r = runPlenarJson(udp + " --dir " + file("own") + " apply " + file("p.ini") +
+                              " --force --record " + file("empty.json"));
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+  }
+  EXPECT_TRUE(contains(dir_.read("empty.json"), "\"groups\""));
+}
+
+// A serial port's lock file that names no live process: another user's is reported with its
+// path and owner and left alone, within the wait; ours, or one whose process is gone, is taken.
+TEST(HostileLocks, AStaleSerialLockIsReportedOrTakenOverNeverWaitedOnForever) {
+  SimProcess sim;
+  TempDir dir;
+  const std::string locks = dir.file("locks");
+  fs::create_directory(locks);
+  ::chmod(locks.c_str(), 01777);
+  char* real = ::realpath(sim.serialPath().c_str(), nullptr);
+  ASSERT_NE(real, nullptr);
+  std::string name = std::string(real).substr(5);
+  std::free(real);
+  for (char& c : name) c = c == '/' ? '_' : c;
+  const std::string lock = locks + "/LCK.." + name;
+  dir.write("p.ini", "[ParaDefault]\nCodePage=CP437\n");
+  pid_t gone = ::fork();
+  if (gone == 0) ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const bool root = ::geteuid() == 0;
+  struct Case {
+    const char* what;
+    std::string content;
+    bool theirs;
+    bool taken;
+  };
+  std::vector<Case> cases = {
+      {"ours, empty since long ago", "", false, true},
+      {"a process that is gone", std::to_string(gone) + "\n", false, true},
+  };
+  if (root) {
+    cases.push_back({"another user's, empty", "", true, false});
+    cases.push_back({"another user's, unreadable", "x", true, false});
+    cases.push_back({"another user's, process gone", std::to_string(gone) + "\n", true, true});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    dir.write("locks/LCK.." + name, c.content);
+    if (c.theirs) {
+      ASSERT_EQ(::chown(lock.c_str(), 65534, -1), 0);
+    }
+    if (c.content == "x") ::chmod(lock.c_str(), 0);
+    fs::last_write_time(lock, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    // timeout: a wait that does not end shows as 124.
+    JsonRun r = runPlenarJson("--dir " + shellQuoted(dir.file("state")) + " --serial " +
+                                  shellQuoted(sim.serialPath()) + " --device-baud 9600 apply " +
+                                  shellQuoted(dir.file("p.ini")) + " --force --wait 1",
+                              "PLENAR_LOCK_DIR=" + shellQuoted(locks) + " timeout 20");
+    if (c.taken) {
+      EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+      EXPECT_FALSE(fs::exists(lock));  // given back
+      continue;
+    }
+    EXPECT_EQ(r.exitCode, 1) << r.out << r.err;
+    const QJsonObject error = r.doc.value("error").toObject();
+    EXPECT_EQ(error.value("code").toString(), "port-lock-stale") << r.out;
+    const std::string message = error.value("message").toString().toStdString();
+    EXPECT_TRUE(contains(message, lock)) << message;
+    EXPECT_TRUE(contains(message, "uid 65534")) << message;
+    EXPECT_TRUE(fs::exists(lock));
+    fs::remove(lock);
+  }
 }
 
 }  // namespace
