@@ -19,6 +19,8 @@ const std::string kRates = listed(kBaudRateItems);
 const std::string kFonts = listed(kFontItems);
 const char* const kOnOff = "on or off";
 const char* const kPasswordFile = "read the password from FILE, readable by its owner only";
+const char* const kPasswordInput =
+    "read the password from standard input (at a terminal: asked for, without echo)";
 
 // The link test and the basic, Bluetooth and Wi-Fi settings, in the window's tab order.
 std::vector<CommandDoc> settingsDocs() {
@@ -49,7 +51,7 @@ std::vector<CommandDoc> settingsDocs() {
        {{"--name N", "the Bluetooth name, at most 20 characters"},
         {"--dual-name N", "the dual-mode name, at most 20 characters"},
         {"--password-file FILE", kPasswordFile},
-        {"--password -", "read the password from standard input"},
+        {"--password -", kPasswordInput},
         {"--model N", "the module's model number"},
         {"--mode none|single|dual", "no Bluetooth, single-mode or dual-mode"},
         {"--auth 0..2", "0 password required, 1 or 2 no password"}},
@@ -63,13 +65,13 @@ std::vector<CommandDoc> settingsDocs() {
       {"wifi-ap",
        {{"NAME", "the broadcast name, at most 32 characters"},
         {"--password-file FILE", kPasswordFile},
-        {"-", "read the password from standard input"}},
+        {"-", kPasswordInput}},
        "--net 192.168.1.87 wifi-ap shop --password-file shop-ap.pw"},
       {"wifi-off", {}, "--net 192.168.1.87 wifi-off"},
       {"wifi-sta",
        {{"--ssid S", "the network to join, at most 32 characters"},
         {"--password-file FILE", kPasswordFile},
-        {"--password -", "read the password from standard input"},
+        {"--password -", kPasswordInput},
         {"--dhcp", "a dynamic address"},
         {"--ip A", "a static address"},
         {"--mask M", "its subnet mask"},

@@ -99,8 +99,9 @@ usage error: an unknown command or option, any bad option value (an unknown baud
 them)
 .TP
 .B 65
-a value refused by a field check (the window would show a message box), or a profile value or
-key refused
+a value refused by a field check (the window would show a message box), a profile value or
+key refused, or a password read from a file or standard input that is empty, holds a NUL byte or
+a second line
 .TP
 .B 66
 an input file missing or unreadable: a profile, firmware, font, logo, password file or
@@ -108,7 +109,11 @@ an input file missing or unreadable: a profile, firmware, font, logo, password f
 .TP
 .B 73
 an output file cannot be created or replaced: the folder of a read-back file is missing or not
-writable, or the file is a folder
+writable, the file is a folder, a link to a file or another user's file; the state or
+.B \-\-dir
+folder belongs to another user or others may write to it; an
+.B apply \-\-record
+file is not a record
 .TP
 .B 74
 writing to standard output or standard error failed (a full disk, a closed pipe's reader)
