@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -55,6 +56,29 @@ std::string firstUnusableFileCode(const std::vector<std::string>& paths) {
     if (::access(p.c_str(), R_OK) != 0) return "file-unreadable";
   }
   return "logo-refused";
+}
+
+// The file a read-back writes, checked before the printer is read: a folder that is missing or
+// not writable, or a path that names a folder, would otherwise fail only once every byte came in.
+void checkOutputFile(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (isStandardStream(path)) return;
+  std::error_code ec;
+  fs::path folder = fs::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  std::string why;
+  if (fs::is_directory(path, ec)) {
+    why = "it is a folder";
+  } else if (!fs::is_directory(folder, ec)) {
+    why = "the folder " + folder.string() + " does not exist";
+  } else if (fs::exists(path, ec) ? ::access(path.c_str(), W_OK) != 0
+                                  : ::access(folder.c_str(), W_OK | X_OK) != 0) {
+    why = std::strerror(errno);
+  }
+  if (!why.empty()) {
+    throw InputRefused("Cannot write " + path + ": " + why + "; nothing was read",
+                       FailureKind::File, "OUTFILE", "output-uncreatable");
+  }
 }
 
 void warnMissing(const std::vector<std::string>& paths) {
@@ -120,8 +144,9 @@ int logoPrintCommand(const CommonOptions& o, ArgList& args) {
     request.logoNumbers += std::to_string(n);
     start = comma + 1;
   }
+  o.report->result() = {{"logos", request.logoNumbers}, {"confirmed", false}};
   CliSession session(o);
-  return session.run(std::move(request));
+  return session.runAfterLinkCheck(std::move(request));
 }
 
 int readBackCommand(const CommonOptions& o, ArgList& args) {
@@ -137,6 +162,7 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
         "file, not to " +
         p[0]);
   }
+  checkOutputFile(p[0]);
   // The memory goes to the user's own file or a stream, never through a link to a file or
   // over another user's file: refused before anything is read.
   if (!canSaveOutputFile(p[0])) {
