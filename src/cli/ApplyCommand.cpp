@@ -15,6 +15,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/RunReport.h"
+#include "cli/StderrLines.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramPaths.h"
 #include "profile/ApplyRun.h"
@@ -82,7 +83,7 @@ ActionDriver::Execute sessionExecute(std::optional<CliSession>& started, const C
     RunOutcome outcome;
     const bool test = a.kind == RunAction::Kind::TestLink;
     if (!test) session.emitEvent({{"event", "step"}, {"group", a.group}, {"status", "start"}});
-    std::fprintf(stderr, "%s\n", a.description.c_str());
+    printLine(LineLevel::Status, a.description);
     if (test) {
       session.setLink(a.link);
       outcome.ok =
@@ -144,13 +145,13 @@ int reportApply(const CommonOptions& o, const ApplyRun& run) {
   if (!run.modelTag().empty()) o.report->setModelTag(run.modelTag());
   Json result = applyResultJson(run);
   for (const Json& note : result["notes"]) {
-    std::fprintf(stderr, "note: %s\n", note.get<std::string>().c_str());
+    printLine(LineLevel::Note, "note: " + note.get<std::string>());
   }
   o.report->clearError();
   if (!result["link_used"].is_null()) o.report->setLink(*linkFromJson(result["link_used"]));
   if (const auto& e = run.error()) {
     o.report->setError(e->kind, e->message, e->detail, e->group, 0, e->code);
-    std::fprintf(stderr, "%s\n", e->message.c_str());
+    printLine(LineLevel::Error, e->message);
   }
   if (!o.json) {
     int done = 0, skipped = 0;
@@ -195,7 +196,7 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   if ((plan || check) && run.error()) {
     const auto& e = *run.error();
     o.report->setError(e.kind, e.message, e.detail, e.group, 0, e.code);
-    std::fprintf(stderr, "%s\n", e.message.c_str());
+    printLine(LineLevel::Error, e.message);
     return e.code == "record-foreign" ? kExitCantCreate : kExitFailed;
   }
   if (plan || check) {

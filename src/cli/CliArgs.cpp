@@ -3,12 +3,14 @@
 
 #include <arpa/inet.h>
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <string_view>
 
 #include "engine/TCommThread.h"
 #include "platform/ProgramPaths.h"
+#include "shared/Nearest.h"
 #include "shared/RateCodes.h"
 
 // Set by the build from the install layout: where the schema of the --json document is installed.
@@ -45,6 +47,7 @@ std::string checkedRateText(const std::string& option, const std::string& text) 
 }
 
 std::optional<std::string> ArgList::takeOption(const std::string& name) {
+  asked_.push_back(name);
   const std::string withValue = name + "=";
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] == name) {
@@ -64,6 +67,7 @@ std::optional<std::string> ArgList::takeOption(const std::string& name) {
 
 std::optional<std::pair<std::string, std::string>> ArgList::takeOptionPair(
     const std::string& name) {
+  asked_.push_back(name);
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] != name) continue;
     if (i + 2 >= args_.size()) throw UsageError(name + " needs two values", "missing-argument");
@@ -75,6 +79,7 @@ std::optional<std::pair<std::string, std::string>> ArgList::takeOptionPair(
 }
 
 bool ArgList::takeFlag(const std::string& name) {
+  asked_.push_back(name);
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] == name) {
       args_.erase(args_.begin() + i);
@@ -99,7 +104,12 @@ std::vector<std::string> ArgList::positionals() const {
       continue;
     }
     if (!onlyPositional && a.size() > 2 && a.rfind("--", 0) == 0) {
-      throw UsageError("unknown option " + a, "unknown-option");
+      // The command's own options (those it asked for) and the shared ones, which may stand
+      // anywhere on the line.
+      std::vector<std::string> known = asked_;
+      known.insert(known.end(), commonOptionNames().begin(), commonOptionNames().end());
+      const std::string hint = didYouMean(nearestSpellings(a.substr(0, a.find('=')), known));
+      throw UsageError("unknown option " + a + (hint.empty() ? "" : "; " + hint), "unknown-option");
     }
     out.push_back(a);
   }
@@ -212,22 +222,53 @@ CommonOptions parseCommonOptions(const std::vector<std::string>& argv) {
       throw UsageError("--lang takes zh or en", "option-value");
     }
   }
-  o.help = args.takeFlag("--help") || args.takeFlag("-h");
+  // Both spellings are taken out, so that "--help -h" leaves nothing behind.
+  const bool longHelp = args.takeFlag("--help");
+  o.help = args.takeFlag("-h") || longHelp;
   o.showPaths = args.takeFlag("--paths");
-  o.version = args.takeFlag("--version");
+  const bool longVersion = args.takeFlag("--version");
+  o.version = args.takeFlag("-V") || longVersion;
   o.pretty = args.takeFlag("--pretty");
   o.json = args.takeFlag("--json") || o.pretty;
   o.events = args.takeFlag("--events");
   // What is left starts with the command's name; the rest is the command's own.
   std::vector<std::string> left = args.remaining();
   if (!left.empty()) {
-    if (left.front().rfind("--", 0) == 0 && left.front() != "--") {
-      throw UsageError("unknown option " + left.front(), "unknown-option");
+    if (left.front().rfind("-", 0) == 0 && left.front() != "--" && left.front() != "-") {
+      const std::string& word = left.front();
+      const std::string hint = didYouMean(nearestSpellings(word, commonOptionNames()));
+      throw UsageError("unknown option " + word + (hint.empty() ? "" : "; " + hint),
+                       "unknown-option");
     }
     o.command = left.front();
     o.rest.assign(left.begin() + 1, left.end());
   }
   return o;
+}
+
+const std::vector<std::string>& commonOptionNames() {
+  static const std::vector<std::string> names{
+      "--serial", "--device-baud", "--transfer-baud", "--net",  "--usb",
+      "--lpt",    "--dir",         "--lang",          "--json", "--pretty",
+      "--events", "--paths",       "--version",       "-V",     "--help",
+      "-h"};
+  return names;
+}
+
+std::vector<std::string> nearestSpellings(const std::string& word,
+                                          const std::vector<std::string>& candidates) {
+  std::vector<std::string> near = nearestWords(word, candidates);
+  if (!near.empty()) return near;
+  // Two neighbouring letters typed the wrong way round ("tset") count as one slip here; the
+  // edit distance alone makes them two, too far for a short word.
+  for (std::size_t i = 0; i + 1 < word.size(); ++i) {
+    std::string swapped = word;
+    std::swap(swapped[i], swapped[i + 1]);
+    for (const std::string& c : candidates) {
+      if (c == swapped && std::find(near.begin(), near.end(), c) == near.end()) near.push_back(c);
+    }
+  }
+  return near;
 }
 
 const char* commonOptionsHelp() {
@@ -250,12 +291,13 @@ const char* commonOptionsHelp() {
          "                        LANG; zh* is Chinese)\n"
          "  --json                answer with one JSON document on stdout, for success and\n"
          "                        failure alike; its schema is installed as\n"
-         "                        " PLENAR_SCHEMA_FILE "\n"
+         "                        " PLENAR_SCHEMA_FILE
+         "\n"
          "  --pretty              the same, indented\n"
-         "  --events              one JSON line per progress step on stderr (transfers,\n"
-         "                        apply)\n"
+         "  --events              stderr in JSON lines only: one per progress step\n"
+         "                        (transfers, apply) and one per text\n"
          "  --paths               print where each file is kept, and exit\n"
-         "  --version             print the version, and exit\n"
+         "  -V, --version         print the version, and exit\n"
          "  --help                this text\n";
 }
 

@@ -78,6 +78,7 @@ class ArgList {
 
  private:
   std::vector<std::string> args_;
+  std::vector<std::string> asked_;  // the options looked for so far, for a misspelt one's hint
 };
 
 class RunReport;
@@ -113,6 +114,12 @@ long long parseInteger(const std::string& text, const std::string& what, long lo
                        long long max);
 
 const char* commonOptionsHelp();
+// The shared options' names, long and short: what a misspelt option is compared with.
+const std::vector<std::string>& commonOptionNames();
+// The candidates nearest to a misspelt `word` (nearestWords), else those it names with two
+// neighbouring letters swapped.
+std::vector<std::string> nearestSpellings(const std::string& word,
+                                          const std::vector<std::string>& candidates);
 bool wantsJson(const std::vector<std::string>& argv);
 
 }  // namespace plenar::cli

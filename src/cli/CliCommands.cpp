@@ -13,6 +13,7 @@
 #include "cli/CommandDocs.h"
 #include "cli/DocumentOnce.h"
 #include "cli/RunReport.h"
+#include "cli/StderrLines.h"
 #include "cli/UsbChoiceCheck.h"
 #include "platform/BuildInfo.h"
 #include "platform/FolderOwners.h"
@@ -91,7 +92,7 @@ const CliCommand* findCommand(const std::string& name) {
 [[noreturn]] void unknownCommand(const std::string& name) {
   std::vector<std::string> names;
   for (const auto& c : cliCommands()) names.push_back(c.name);
-  const std::string hint = didYouMean(nearestWords(name, names));
+  const std::string hint = didYouMean(nearestSpellings(name, names));
   throw UsageError("unknown command '" + name + "'" + (hint.empty() ? "" : "; " + hint),
                    "unknown-command");
 }
@@ -188,8 +189,8 @@ int checkedOutputStatus(int rc) {
   errno = 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     const int error = errno;
-    std::fprintf(stderr, "plenar: cannot write to standard output: %s\n",
-                 std::strerror(error ? error : EIO));
+    printLine(LineLevel::Error, std::string("plenar: cannot write to standard output: ") +
+                                    std::strerror(error ? error : EIO));
     return rc == kExitDone ? kExitIoError : rc;
   }
   if (std::fflush(stderr) != 0 || std::ferror(stderr)) return rc == kExitDone ? kExitIoError : rc;
@@ -229,6 +230,7 @@ int runCommand(CommonOptions& options, RunReport& report) {
   // The texts a command shows or refuses with, and those of the printer routines, come in
   // the chosen language from the start.
   const int language = commandLanguage(options);
+  options.language = language;
   applyLanguageTexts(options.paths.languageFolder(languageFileName(language)), language);
   if (const std::string why = unsafeProgramFolders(options.paths); !why.empty()) {
     throw InputRefused(why + "; nothing was written or sent", FailureKind::File, "--dir",
@@ -262,24 +264,28 @@ int runCli(const std::vector<std::string>& argv) {
   int rc = kExitUndefined;
   try {
     options = parseCommonOptions(argv);
+    setStderrEvents(options.events, options.command);
     if (options.json) armInterruptedDocument(options.command, options.pretty);
     rc = runCommand(options, report);
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "plenar: %s\n(plenar --help lists the commands and options)\n", e.what());
+    printLine(LineLevel::Error, stderrEvents() ? std::string("plenar: ") + e.what()
+                                               : std::string("plenar: ") + e.what() +
+                                                     "\n(plenar --help lists the commands and "
+                                                     "options)");
     report.setError(FailureKind::Usage, e.what(), {}, {}, 0, e.code());
     rc = kExitUsage;
   } catch (const InputRefused& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+    printLine(LineLevel::Error, e.what());
     report.setError(e.kind(), e.what(), {}, e.field(), 0, e.code());
     rc = exitCodeOfError(e.kind(), e.code());
   } catch (const ProfileError& e) {
-    std::fprintf(stderr, "%s\n", e.what());
+    printLine(LineLevel::Error, e.what());
     const bool file = dynamic_cast<const ProfileFileError*>(&e) != nullptr;
     report.setError(file ? FailureKind::File : FailureKind::Refused, e.what(), {}, e.key(),
                     e.line(), e.code());
     rc = exitCodeOfError(file ? FailureKind::File : FailureKind::Refused, e.code());
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "plenar: %s\n", e.what());
+    printLine(LineLevel::Error, std::string("plenar: ") + e.what());
     report.setError(FailureKind::Printer, e.what());
     rc = kExitUndefined;
   }

@@ -8,11 +8,12 @@
 
 #include "app/Engine.h"
 #include "cli/RunReport.h"
+#include "cli/StderrLines.h"
 #include "commands/Routines.h"
-#include "profile/RecordInvalidation.h"
 #include "platform/HeadlessDispatcher.h"
 #include "platform/HeadlessReportWindow.h"
 #include "platform/ReportWindow.h"
+#include "profile/RecordInvalidation.h"
 #include "shared/Errors.h"
 
 namespace plenar::cli {
@@ -29,13 +30,13 @@ struct CliSession::Impl {
   CliSession::Failure failure;
 
   void printStatus(const std::string& text) {
-    bool redraw = stderrIsTerminal && text.find("Finish ") != std::string::npos;
+    bool redraw = !events && stderrIsTerminal && text.find("Finish ") != std::string::npos;
     if (redraw) {
       std::fprintf(stderr, "\r\033[K%s", text.c_str());
       progressLineOpen = true;
     } else {
       endProgressLine();
-      std::fprintf(stderr, "%s\n", text.c_str());
+      printLine(LineLevel::Status, text);
     }
     std::fflush(stderr);
   }
@@ -58,10 +59,7 @@ struct CliSession::Impl {
               {"done", p.done},
               {"total", p.total},
               {"percent", p.done >= p.total ? 100.0 : p.done * 1000 / p.total / 10.0}};
-          std::fprintf(
-              stderr, "%s\n",
-              e.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
-          std::fflush(stderr);
+          printEventLine(e);
         } else {
           printStatus(p.text);
         }
@@ -74,12 +72,12 @@ struct CliSession::Impl {
       case kMsgFailed: {
         endProgressLine();
         std::string error = worker.mainTexts().errorText();
-        std::fprintf(stderr, "%s\n", error.empty() ? "Failed" : error.c_str());
+        printLine(LineLevel::Error, error.empty() ? "Failed" : error);
         // The system's reason for a device that would not open, else what the described text
         // replaced (no answer, a refused rate), under the described text.
         std::string detail = worker.mainTexts().errorDetail();
         if (detail.empty()) detail = worker.mainTexts().failureCause();
-        if (!detail.empty()) std::fprintf(stderr, "%s\n", detail.c_str());
+        if (!detail.empty()) printLine(LineLevel::Error, detail);
         failure = {error.empty() ? "Failed" : error, detail, worker.mainTexts().failureKind()};
         outcome = static_cast<int>(wParam) == 1 ? kExitFailed : kExitUndefined;
         dispatcher.quit();
@@ -132,8 +130,8 @@ bool CliSession::prepareChannelsOrReport() {
   } catch (const EPrinterError& e) {
     lastFailure_ = {e.what(), e.cause(), e.kind()};
   }
-  std::fprintf(stderr, "%s\n", lastFailure_.message.c_str());
-  if (!lastFailure_.detail.empty()) std::fprintf(stderr, "%s\n", lastFailure_.detail.c_str());
+  printLine(LineLevel::Error, lastFailure_.message);
+  if (!lastFailure_.detail.empty()) printLine(LineLevel::Error, lastFailure_.detail);
   if (options_.report) {
     options_.report->setError(lastFailure_.kind, lastFailure_.message, lastFailure_.detail);
   }
@@ -172,9 +170,9 @@ int CliSession::runAfterLinkCheck(CommandRequest request) {
   if (const int rc = run(linkTestRequest(options_.link)); rc != kExitDone) return rc;
   const int rc = run(std::move(request));
   if (rc == kExitDone) {
-    std::fprintf(stderr,
-                 "The printer answered the link test; it does not confirm this command itself: "
-                 "check the setting on the printer (its self-test page shows it).\n");
+    printLine(LineLevel::Note,
+              "The printer answered the link test; it does not confirm this command itself: "
+              "check the setting on the printer (its self-test page shows it).");
   }
   return rc;
 }
@@ -186,10 +184,7 @@ std::string CliSession::modelTag() const {
 void CliSession::emitEvent(const nlohmann::ordered_json& event) const {
   if (!options_.events) return;
   impl_->endProgressLine();
-  std::fprintf(
-      stderr, "%s\n",
-      event.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace).c_str());
-  std::fflush(stderr);
+  printEventLine(event);
 }
 
 }  // namespace plenar::cli

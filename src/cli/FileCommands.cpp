@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <unistd.h>
@@ -12,6 +15,7 @@
 #include "cli/CliSession.h"
 #include "cli/FieldLimits.h"
 #include "cli/RunReport.h"
+#include "cli/StderrLines.h"
 #include "cli/StreamPaths.h"
 #include "engine/TCommThread.h"
 #include "logo/LogoFiles.h"
@@ -29,8 +33,8 @@ namespace {
 int runWithPanel(const CommonOptions& o, CommandRequest request, const std::string& panelText) {
   CliSession session(o);
   session.worker().setParaStatusPanel(
-      [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
-  if (!panelText.empty()) std::fprintf(stderr, "%s\n", panelText.c_str());
+      [](const std::string& text) { printLine(LineLevel::Status, text); });
+  if (!panelText.empty()) printLine(LineLevel::Status, panelText);
   return session.run(std::move(request));
 }
 
@@ -85,7 +89,7 @@ void warnMissing(const std::vector<std::string>& paths) {
   for (const auto& p : paths) {
     std::error_code ec;
     if (!std::filesystem::exists(p, ec)) {
-      std::fprintf(stderr, "File %s not Exist, skipped\n", p.c_str());
+      printLine(LineLevel::Note, "File " + p + " not Exist, skipped");
     }
   }
 }
@@ -149,6 +153,38 @@ int logoPrintCommand(const CommonOptions& o, ArgList& args) {
   return session.runAfterLinkCheck(std::move(request));
 }
 
+// A private folder for a read-back bound for standard output: the routine saves the memory as
+// a file (whole or not at all), and its bytes are copied to stdout once the read is complete.
+class StdoutSpool {
+ public:
+  StdoutSpool() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/plenar-read-back.XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+      throw InputRefused("Cannot create a temporary folder for standard output: " +
+                             std::string(std::strerror(errno)) + "; nothing was read",
+                         FailureKind::File, "OUTFILE", "output-uncreatable");
+    }
+    folder_ = pattern;
+  }
+  ~StdoutSpool() {
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+  }
+  StdoutSpool(const StdoutSpool&) = delete;
+  StdoutSpool& operator=(const StdoutSpool&) = delete;
+  std::string file() const { return folder_ + "/memory.bin"; }
+  // The saved bytes onto stdout; false when they did not all get there.
+  bool copyToStdout() const {
+    const std::string bytes = readInputFile(file(), SIZE_MAX);
+    return std::fwrite(bytes.data(), 1, bytes.size(), stdout) == bytes.size() &&
+           std::fflush(stdout) == 0;
+  }
+
+ private:
+  std::string folder_;
+};
+
 int readBackCommand(const CommonOptions& o, ArgList& args) {
   static const char* usage = "read-back --address HEX --length N OUTFILE";
   auto address = args.takeOption("--address");
@@ -162,31 +198,43 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
         "file, not to " +
         p[0]);
   }
-  checkOutputFile(p[0]);
-  // The memory goes to the user's own file or a stream, never through a link to a file or
-  // over another user's file: refused before anything is read.
-  if (!canSaveOutputFile(p[0])) {
-    const int error = errno;
-    throw InputRefused("Cannot create file \"" + p[0] + "\". " + saveErrorText(error),
-                       FailureKind::File, "OUTFILE", "output-uncreatable");
+  // "-": the memory's bytes on standard output, and nothing else there.
+  const bool toStdout = p[0] == "-";
+  std::optional<StdoutSpool> spool;
+  std::string target = p[0];
+  if (toStdout) {
+    spool.emplace();
+    target = spool->file();
+  } else {
+    checkOutputFile(p[0]);
+    // The memory goes to the user's own file or a stream, never through a link to a file or
+    // over another user's file: refused before anything is read.
+    if (!canSaveOutputFile(p[0])) {
+      const int error = errno;
+      throw InputRefused("Cannot create file \"" + p[0] + "\". " + saveErrorText(error),
+                         FailureKind::File, "OUTFILE", "output-uncreatable");
+    }
   }
-  std::string panel;
   CommandRequest request;
   try {
-    request = readBackRequest(hexAddressText(*address), std::to_string(*length), p[0], &panel);
+    request = readBackRequest(hexAddressText(*address), std::to_string(*length), target, nullptr);
   } catch (const FileActionRefused& e) {
     throw InputRefused(e.what(), FailureKind::Refused, {}, e.code());
   }
   // A script gets exactly what it asked for; the window keeps the printer's last block whole.
   request.exactLength = true;
+  const std::string shownName = toStdout ? "standard output" : p[0];
+  const std::string panel =
+      o.language == 0 ? "读取内存到 " + shownName : "Read printer memory into " + shownName;
   const int rc = runWithPanel(o, std::move(request), panel);
   if (rc == kExitDone) {
     std::error_code ec;
-    const auto size = std::filesystem::file_size(p[0], ec);
+    const auto size = std::filesystem::file_size(target, ec);
     o.report->result() = {{"file", p[0]},
                           {"address", *address},
                           {"bytes", ec ? 0 : static_cast<long long>(size)},
-                          {"sha256", sha256OfFile(p[0])}};
+                          {"sha256", sha256OfFile(target)}};
+    if (toStdout && !spool->copyToStdout()) return kExitIoError;
   }
   return rc;
 }
@@ -212,8 +260,8 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
                         {"sha256", sha256Hex(request.dataStream)}};
   CliSession session(o);
   session.worker().setParaStatusPanel(
-      [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
-  std::fprintf(stderr, "%s\n", panel.c_str());
+      [](const std::string& text) { printLine(LineLevel::Status, text); });
+  printLine(LineLevel::Status, panel);
   const int rc = session.run(std::move(request));
   // The routine's refusal of the program file (model tags) is a refusal of the input, like the
   // checks made before the link opens: nothing reached the boot loader.
@@ -221,7 +269,7 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
     std::string reason = session.lastFailure().detail;
     if (!force && reason.find("no model tag") != std::string::npos) {
       reason += "; --force-firmware sends it anyway";
-      std::fprintf(stderr, "(--force-firmware sends it anyway)\n");
+      printLine(LineLevel::Note, "(--force-firmware sends it anyway)");
     }
     o.report->setError(FailureKind::Refused, session.lastFailure().message, reason, "file", 0,
                        "firmware-mismatch");
@@ -241,11 +289,11 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
   o.report->result() = {{"boot_mode", rc == kExitDone && answered}};
   if (rc != kExitDone) return rc;
   if (!answered) {
-    std::fprintf(stderr, "The printer did not answer the boot handshake\n");
+    printLine(LineLevel::Error, "The printer did not answer the boot handshake");
     o.report->setError(FailureKind::Printer, "The printer did not answer the boot handshake");
     return kExitFailed;
   }
-  std::fprintf(stderr, "The printer is in boot mode\n");
+  printLine(LineLevel::Status, "The printer is in boot mode");
   return kExitDone;
 }
 

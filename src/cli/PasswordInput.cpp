@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/StderrLines.h"
 #include "platform/HiddenLine.h"
 #include "platform/SafeFiles.h"
 #include "platform/SecretMemory.h"
@@ -121,9 +122,10 @@ std::string readPassword(const std::string& path, const std::string& option) {
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {
-    std::fprintf(stderr,
-                 "warning: %s can be read by other users (mode %04o); keep password files 0600\n",
-                 path.c_str(), static_cast<unsigned>(st.st_mode & 07777));
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    printLine(LineLevel::Note, "warning: " + path + " can be read by other users (mode " + mode +
+                                   "); keep password files 0600");
   }
   return checkedPassword(std::move(text), option);
 }

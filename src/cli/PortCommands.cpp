@@ -7,6 +7,7 @@
 #include "channels/UsbDeviceSet.h"
 #include "cli/CliCommands.h"
 #include "cli/RunReport.h"
+#include "cli/StderrLines.h"
 #include "engine/UsbDeviceList.h"
 #include "platform/IniFile.h"
 #include "shared/Errors.h"
@@ -21,9 +22,9 @@ void addPortCommands(std::vector<CliCommand>& out) {
                    std::vector<std::string> ports = listSerialPorts();
                    const bool fallback = ports.empty();
                    if (fallback) {
-                     std::fprintf(stderr,
-                                  "no serial hardware found; listing /dev/ttyS0 .. /dev/ttyS29 "
-                                  "as the connection window does\n");
+                     printLine(LineLevel::Note,
+                               "no serial hardware found; listing /dev/ttyS0 .. /dev/ttyS29 "
+                               "as the connection window does");
                      ports = fallbackSerialPorts();
                    }
                    o.report->result() = {{"ports", ports}, {"fallback", fallback}};
@@ -37,7 +38,7 @@ void addPortCommands(std::vector<CliCommand>& out) {
                  false, [](const CommonOptions& o, ArgList& args) {
                    args.expect(0, "list-lpt");
                    const auto ports = listParallelPorts();
-                   if (ports.empty()) std::fprintf(stderr, "no parallel port found\n");
+                   if (ports.empty()) printLine(LineLevel::Note, "no parallel port found");
                    Json list = Json::array();
                    for (const auto& port : ports) {
                      const std::string device = "/dev/lp" + std::to_string(port.number - 1);
@@ -63,13 +64,13 @@ void addPortCommands(std::vector<CliCommand>& out) {
          const auto filters = readMainDefault(IniFile(options.paths.settingsFile())).usbFilterList;
          try {
            const auto entries = usbDevicesAtStart(presentUsbDevices(), filters);
-           if (entries.empty()) std::fprintf(stderr, "no USB printer found\n");
+           if (entries.empty()) printLine(LineLevel::Note, "no USB printer found");
            options.report->result()["devices"] = entries;
            if (!options.json) {
              for (const auto& e : entries) std::printf("%s\n", e.c_str());
            }
          } catch (const ECommsError& e) {
-           std::fprintf(stderr, "%s\n", e.what());
+           printLine(LineLevel::Error, e.what());
            options.report->setError(FailureKind::Link, e.what(), e.reason());
            return static_cast<int>(kExitFailed);
          }
