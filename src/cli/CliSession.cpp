@@ -15,8 +15,39 @@
 #include "platform/ReportWindow.h"
 #include "profile/RecordInvalidation.h"
 #include "shared/Errors.h"
+#include "shared/SharedTexts.h"
 
 namespace plenar::cli {
+namespace {
+
+// What a routine reports on success, as plenar shows it. Two routines reuse another's text
+// (Wi-Fi off reports the access point's, the work mode the module lines'), and four texts have
+// no language-file key and stay Chinese in the routines for the window; plenar says what was
+// done, in the language chosen.
+std::string shownText(const std::string& text, const CommandRequest& request, bool english) {
+  using enum TextId;
+  const bool workMode = request.code == 22 && request.paramList.size() == 1 &&
+                        request.paramList.front().starts_with("AT+HSM=");
+  if (request.code == 13 && text == plenar::text(sMsg5))
+    return english ? "Wi-Fi switched off" : "已关闭 WIFI";
+  if (workMode && text == plenar::text(sMsg14))
+    return english ? "Bluetooth work mode set" : "设置蓝牙工作模式成功";
+  if (!english) return text;
+  struct Fixed {
+    TextId id;
+    const char* english;
+  };
+  static constexpr Fixed kFixed[] = {{sFlowCtlOK, "Flow control set"},
+                                     {sPaperSizeOK, "Print size switched"},
+                                     {sSetDoneOK, "Setting done"},
+                                     {sUpdatingPrg, "Updating the firmware, please wait..."}};
+  for (const Fixed& f : kFixed) {
+    if (text == plenar::text(f.id)) return f.english;
+  }
+  return text;
+}
+
+}  // namespace
 
 struct CliSession::Impl {
   HeadlessDispatcher dispatcher;
@@ -26,6 +57,8 @@ struct CliSession::Impl {
   bool progressLineOpen = false;  // a "Finish" line is being redrawn in place
   bool stderrIsTerminal = ::isatty(STDERR_FILENO) == 1;
   bool events = false;
+  bool english = true;
+  CommandRequest running;  // code and lines of the request being run, for its texts
   std::string command;
   CliSession::Failure failure;
 
@@ -55,13 +88,13 @@ struct CliSession::Impl {
           nlohmann::ordered_json e{
               {"event", "progress"},
               {"command", command},
-              {"text", p.text},
+              {"text", shownText(p.text, running, english)},
               {"done", p.done},
               {"total", p.total},
               {"percent", p.done >= p.total ? 100.0 : p.done * 1000 / p.total / 10.0}};
           printEventLine(e);
         } else {
-          printStatus(p.text);
+          printStatus(shownText(p.text, running, english));
         }
         break;
       }
@@ -92,6 +125,7 @@ struct CliSession::Impl {
 CliSession::CliSession(const CommonOptions& options)
     : options_(options), impl_(std::make_unique<Impl>()) {
   impl_->events = options.events;
+  impl_->english = options.language.value_or(1) == 1;
   impl_->command = options.command;
   impl_->window = std::make_unique<HeadlessReportWindow>(
       impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
@@ -140,6 +174,8 @@ bool CliSession::prepareChannelsOrReport() {
 
 int CliSession::run(CommandRequest request) {
   request.link = options_.link;
+  impl_->running.code = request.code;
+  impl_->running.paramList = request.paramList;
   impl_->outcome.reset();
   impl_->failure = {};
   if (options_.report) options_.report->setLink(options_.link);

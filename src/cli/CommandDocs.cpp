@@ -155,7 +155,9 @@ std::vector<CommandDoc> actionDocs() {
       {"firmware",
        {{"FILE", "the printer's program"},
         {"--wait SECONDS", "how long the printer takes to restart (default 5)"},
-        {"--force-firmware", "send a program whose model tag is not the printer's"}},
+        {"--force-firmware",
+         "send a program file that carries no model tag; one tagged for another model is "
+         "still refused"}},
        "--net 192.168.1.87 firmware PLENAR80-v2.bin --wait 5"},
       {"boot", {{"--passes N", "handshake passes before giving up"}}, "--serial /dev/ttyUSB0 boot"},
   };

@@ -7,6 +7,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QString>
 
 #include <filesystem>
 #include <string>
@@ -123,5 +124,81 @@ TEST(CliConventions, WithEventsEveryStderrLineIsAJsonObject) {
       start = end + 1;
     }
     EXPECT_EQ(plenar::test::schemaProblems(r.output, true), "") << args;
+  }
+}
+
+namespace {
+
+// The first Han character of `text` (CJK ideographs and their punctuation), or "".
+std::string firstHan(const std::string& text) {
+  for (const QChar c : QString::fromUtf8(text)) {
+    const char16_t u = c.unicode();
+    if ((u >= 0x4E00 && u <= 0x9FFF) || (u >= 0x3000 && u <= 0x303F) ||
+        (u >= 0xFF00 && u <= 0xFFEF))
+      return QString(c).toStdString();
+  }
+  return {};
+}
+
+}  // namespace
+
+TEST(CliConventions, EverySettingSaysWhatItDidInEnglish) {
+  SimProcess sim(udpSim());
+  TempDir dir;
+  dir.write("psw", "secret123\n");
+  std::filesystem::permissions(
+      dir.file("psw"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  dir.write("prof.ini", "[ParaDefault]\nFlowcontrol=hard\nPaperSizeType=3\nEthernet=on\n");
+  const std::string link =
+      "--dir " + dir.path() + " --lang en --net 127.0.0.1:" + std::to_string(sim.udpPort()) + " ";
+  struct Case {
+    std::string args;
+    std::string says;  // a text the output must hold; empty: any
+  };
+  const std::string psw = " --password-file " + shellQuoted(dir.file("psw"));
+  const std::vector<Case> cases{
+      {"set-flow hard", "Flow control set"},
+      {"set-codepage CP437", ""},
+      {"set-switches --cutter on", ""},
+      {"set-times 60 7200", ""},
+      {"set-all", ""},
+      {"reset-defaults", ""},
+      {"bluetooth --name Shop", ""},
+      {"bt-workmode normal", "Bluetooth work mode set"},
+      {"bt-commands AT", ""},
+      {"wifi-ap Shop" + psw, ""},
+      {"wifi-off", "Wi-Fi switched off"},
+      {"wifi-sta --ssid Shop --dhcp" + psw, ""},
+      {"net-ip 192.168.1.50", ""},
+      {"net-mask 255.255.255.0", ""},
+      {"net-gateway 192.168.1.1", ""},
+      {"net-port 9100", ""},
+      {"net-mac 01 02 03 04", ""},
+      {"ethernet on", "Setting done"},
+      {"infrared on", ""},
+      {"device Shop 123", ""},
+      {"usb-type printer", ""},
+      {"paper-type receipt", ""},
+      {"print-order normal", ""},
+      {"retract-time 30", ""},
+      {"paper-size 3", "Print size switched"},
+      {"bt-hide on", ""},
+      {"black-mark on", ""},
+      {"black-mark-distance 500", ""},
+      {"black-mark-width 50", ""},
+      {"cutter-feed 100", ""},
+      {"find-mark", ""},
+      {"find-mark-cut", ""},
+      {"test-page", ""},
+      {"send --text hi", ""},
+      {"read-back --address 0 --length 16 " + shellQuoted(dir.file("m.bin")),
+       "Read printer memory"},
+      {"apply --force " + shellQuoted(dir.file("prof.ini")), "Setting done"},
+  };
+  for (const Case& c : cases) {
+    const CliRun r = plenarRun(link + c.args);
+    EXPECT_EQ(r.exitCode, 0) << c.args << "\n" << r.out;
+    EXPECT_EQ(firstHan(r.out), "") << c.args << "\n" << r.out;
+    EXPECT_NE(r.out.find(c.says), std::string::npos) << c.args << "\n" << r.out;
   }
 }
