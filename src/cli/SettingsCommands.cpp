@@ -163,6 +163,25 @@ void checkField(AddressField field, const std::string& text) {
   }
 }
 
+// An address the printer takes: four decimal parts, each 0..255. inet_addr's shorter forms
+// ("1.2.3") would reach the request builder and be refused there as a number, under another code.
+void checkFourParts(const std::string& text, TextId message, const char* code) {
+  std::size_t parts = 0, from = 0;
+  bool ok = true;
+  while (ok) {
+    const std::size_t dot = text.find('.', from);
+    const std::string part = text.substr(from, dot == std::string::npos ? dot : dot - from);
+    ok = !part.empty() && part.size() <= 3 &&
+         part.find_first_not_of("0123456789") == std::string::npos && std::stoi(part) <= 255;
+    ++parts;
+    if (dot == std::string::npos) break;
+    from = dot + 1;
+  }
+  if (!ok || parts != 4) {
+    throw InputRefused(plenar::text(message), FailureKind::Refused, {}, code);
+  }
+}
+
 void addBasicCommands(std::vector<CliCommand>& out) {
   out.push_back(
       command("set-baud", "set-baud RATE", "set the printer's serial rate",
@@ -258,8 +277,11 @@ BuildResult stationRequest(ArgList& a) {
     // The check on leaving the field first, with the window's own message; then what the
     // key filter would have kept out.
     checkField(AddressField::StationIp, f.ip);
+    checkFourParts(f.ip, TextId::SIPError, "ip-invalid");
     checkField(AddressField::StationMask, f.mask);
+    checkFourParts(f.mask, TextId::SMaskError, "mask-invalid");
     checkField(AddressField::StationGateway, f.gateway);
+    checkFourParts(f.gateway, TextId::sGatewayError, "gateway-invalid");
     edit(f.ip, "--ip", F::Dotted, field::kAddressChars);
     edit(f.mask, "--mask", F::Dotted, field::kAddressChars);
     edit(f.gateway, "--gateway", F::Dotted, field::kAddressChars);
@@ -312,6 +334,7 @@ void addNetworkCommands(std::vector<CliCommand>& out) {
     std::string address =
         edit(one(a, "net-ip ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
     checkField(AddressField::NetworkIp, address);
+    checkFourParts(address, TextId::SIPError, "ip-invalid");
     return buildNetworkAddress(address);
   }));
   out.push_back(
@@ -319,23 +342,34 @@ void addNetworkCommands(std::vector<CliCommand>& out) {
         std::string mask =
             edit(one(a, "net-mask ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
         checkField(AddressField::NetworkMask, mask);
+        checkFourParts(mask, TextId::SMaskError, "mask-invalid");
         return buildNetworkMask(mask);
       }));
   out.push_back(
       command("net-gateway", "net-gateway ADDR", "set the Ethernet gateway", [](ArgList& a) {
-        return buildNetworkGateway(
-            edit(one(a, "net-gateway ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars));
+        std::string gateway =
+            edit(one(a, "net-gateway ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
+        checkFourParts(gateway, TextId::sGatewayError, "gateway-invalid");
+        return buildNetworkGateway(gateway);
       }));
   out.push_back(
       command("net-port", "net-port N", "set the Ethernet port (2..65535)", [](ArgList& a) {
+        // A number outside its range is a wrong value on the command line, as for every
+        // other number a settings command takes.
         return buildNetworkPort(
-            edit(one(a, "net-port N"), "N", FieldFilter::Digits, field::kNetPortChars));
+            spinValue(edit(one(a, "net-port N"), "N", FieldFilter::Digits, field::kNetPortChars),
+                      "N", 2, 65535));
       }));
   out.push_back(command("net-mac", "net-mac XX XX XX XX",
                         "set the last four bytes of the Ethernet MAC address", [](ArgList& a) {
                           auto p = a.expect(4, "net-mac XX XX XX XX");
                           for (const auto& box : p) {
                             edit(box, "XX", FieldFilter::Any, field::kMacBoxChars);
+                            if (box.empty() || box.find_first_not_of("0123456789abcdefABCDEF") !=
+                                                   std::string::npos) {
+                              throw InputRefused("XX: '" + box + "' is not a hexadecimal byte",
+                                                 FailureKind::Refused, "XX", "hex-invalid");
+                            }
                           }
                           return buildNetworkMac({p[0], p[1], p[2], p[3]});
                         }));
