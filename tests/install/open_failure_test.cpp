@@ -59,7 +59,8 @@ PortRun testPort(const std::string& port,
                  const std::string& program = plenar::test::binaryPath("plenar"),
                  const std::string& runAs = "") {
   TempDir dir;
-  ::chmod(dir.path().c_str(), 0777);  // an unprivileged run writes debug.log here too
+  // An unprivileged run writes debug.log here too; the sticky bit keeps others' files theirs.
+  ::chmod(dir.path().c_str(), 01777);
   auto r =
       plenar::test::runShell(runAs + shellQuoted(program) + " --dir " + shellQuoted(dir.path()) +
                              " --lang en --serial " + shellQuoted(port) + " test 2>&1");
