@@ -94,14 +94,19 @@ void ApplyRun::keySecretGroups(bool profileHoldsPassword) {
   profileSha256_ = hmacSha256Hex(key_, profileSha256_);
 }
 
-bool ApplyRun::refuseForeignRecord() {
-  const std::string& path = options_.recordPath;
+bool ApplyRun::recordPathSafe() {
   try {
-    checkRecordPath(path);
+    checkRecordPath(options_.recordPath);
+    return true;
   } catch (const RecordUnsafe& e) {
     fail({FailureKind::File, e.what(), {}, {}, "record-unsafe"});
     return false;
   }
+}
+
+bool ApplyRun::refuseForeignRecord() {
+  const std::string& path = options_.recordPath;
+  if (!recordPathSafe()) return false;
   if (replaceableByRecord(path)) return true;
   fail({FailureKind::File,
         "the apply record " + path +
@@ -116,12 +121,7 @@ bool ApplyRun::refuseForeignRecord() {
 bool ApplyRun::lockRecord() {
   const double wait = *options_.lockWaitSeconds;
   const std::string& path = options_.recordPath;
-  try {
-    checkRecordPath(path);
-  } catch (const RecordUnsafe& e) {
-    fail({FailureKind::File, e.what(), {}, {}, "record-unsafe"});
-    return false;
-  }
+  if (!recordPathSafe()) return false;
   const std::string folder = std::filesystem::path(path).parent_path().string();
   if (!makePrivateFolder(folder)) {
     fail({FailureKind::File,

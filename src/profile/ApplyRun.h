@@ -149,6 +149,8 @@ class ApplyRun : public ActionSource {
   void note(NoteKind kind, std::vector<std::string> args, std::string text);
   void keySecretGroups(bool profileHoldsPassword);
   bool refuseForeignRecord();
+  // False (the run failed) when the record path is a link, not a file, or another user's.
+  bool recordPathSafe();
   bool lockRecord();
   void failPortLocked(const std::string& device, const PortLockHolder& holder, double wait);
   void loadRecord();
