@@ -23,9 +23,9 @@
 #                      version as its only entry, and relations to versions after it go
 #                      (Breaks/Replaces of the package splits)
 #     --reproducible   build the binary packages a second time in another folder, with another
-#                      time zone, locale and umask, and compare every .deb byte for byte (a
-#                      difference fails; diffoscope, when installed, writes what differs to
-#                      DIR/diffoscope.txt); CI runs it, with PLENAR_WERROR=ON
+#                      time zone, locale, umask and file dates, and compare every .deb byte
+#                      for byte (a difference fails; diffoscope, when installed, writes what
+#                      differs to DIR/diffoscope.txt); CI runs it, with PLENAR_WERROR=ON
 #     --help           print this text and exit
 # The environment: PLENAR_WERROR=ON makes compiler warnings errors (CI sets it), PLENAR_JOBS the
 # compile jobs (default 2: the machine is shared), DEB_BUILD_OPTIONS as dpkg-buildpackage reads it.
@@ -130,7 +130,9 @@ tar -C "$work" --sort=name --mtime="@$epoch" --owner=0 --group=0 --numeric-owner
 if [ "$reproducible" = 1 ]; then  # the second build's copy, before the first build touches it
   again=$build/again/elsewhere-$RANDOM
   mkdir -p "$again"
-  cp -a "$source_dir" "$work/plenar_$upstream.orig.tar.gz" "$again/"
+  # Files dated now, as another checkout's would be.
+  cp -r "$source_dir" "$again/"
+  cp "$work/plenar_$upstream.orig.tar.gz" "$again/"
 fi
 
 # ---- dpkg-buildpackage ----
@@ -173,7 +175,7 @@ echo "lintian: no errors, no warnings"
 
 # ---- a second build, to compare ----
 if [ "$reproducible" = 1 ]; then
-  echo "dpkg-buildpackage -b again in $again (TZ, locale and umask changed)"
+  echo "dpkg-buildpackage -b again in $again (TZ, locale, umask and file dates changed)"
   (cd "$again/plenar-$upstream" && umask 0002 && TZ=Asia/Shanghai LC_ALL=C.UTF-8 \
     dpkg-buildpackage -us -uc -b) >"$build/again.log" 2>&1 ||
     { tail -40 "$build/again.log"; die "the second build failed ($build/again.log)"; }
