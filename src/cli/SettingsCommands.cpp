@@ -163,16 +163,16 @@ void checkField(AddressField field, const std::string& text) {
   }
 }
 
-// An address the printer takes: four decimal parts, each 0..255. inet_addr's shorter forms
-// ("1.2.3") would reach the request builder and be refused there as a number, under another code.
+// An address of four parts: inet_addr's shorter forms ("1.2.3") would reach the request builder
+// and be refused there as an empty number, under another code. What a part holds is left to the
+// field's own checks.
 void checkFourParts(const std::string& text, TextId message, const char* code) {
   std::size_t parts = 0, from = 0;
   bool ok = true;
   while (ok) {
     const std::size_t dot = text.find('.', from);
     const std::string part = text.substr(from, dot == std::string::npos ? dot : dot - from);
-    ok = !part.empty() && part.size() <= 3 &&
-         part.find_first_not_of("0123456789") == std::string::npos && std::stoi(part) <= 255;
+    ok = !part.empty();
     ++parts;
     if (dot == std::string::npos) break;
     from = dot + 1;
@@ -277,14 +277,14 @@ BuildResult stationRequest(ArgList& a) {
     // The check on leaving the field first, with the window's own message; then what the
     // key filter would have kept out.
     checkField(AddressField::StationIp, f.ip);
-    checkFourParts(f.ip, TextId::SIPError, "ip-invalid");
     checkField(AddressField::StationMask, f.mask);
-    checkFourParts(f.mask, TextId::SMaskError, "mask-invalid");
     checkField(AddressField::StationGateway, f.gateway);
-    checkFourParts(f.gateway, TextId::sGatewayError, "gateway-invalid");
     edit(f.ip, "--ip", F::Dotted, field::kAddressChars);
     edit(f.mask, "--mask", F::Dotted, field::kAddressChars);
     edit(f.gateway, "--gateway", F::Dotted, field::kAddressChars);
+    checkFourParts(f.ip, TextId::SIPError, "ip-invalid");
+    checkFourParts(f.mask, TextId::SMaskError, "mask-invalid");
+    checkFourParts(f.gateway, TextId::sGatewayError, "gateway-invalid");
   }
   return buildWifiStation(f);
 }
