@@ -199,7 +199,9 @@ TEST(Shutdown, PlenarEndsOnTerminationSignals) {
       ::waitpid(pid, &status, 0);
       FAIL() << "plenar did not end after the signal";
     }
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(1000));
+    // Well inside the 5 s above: the orderly close has one second, and a loaded machine (or a
+    // sanitizer build beside a compiler) may take as long again to schedule it.
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(3000));
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 128 + sig);
     const std::string text = dir.read("result.json");
