@@ -85,7 +85,7 @@ for t in "${targets[@]}"; do
   grep -E "stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb" "$log" |
     sed "s/^/  /" || true
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
-  cov=$(grep -oE "cov: [0-9]+" "$log" | tail -n 1 | cut -d' ' -f2)
+  cov=$(grep -oE "cov: [0-9]+" "$log" | tail -n 1 | cut -d' ' -f2 || true)
   summary+=("$(printf '%-16s %12s executions  cov %s' "$t" "${runs:-?}" "${cov:-?}")")
   echo "  corpus: $(find "$corpus" -type f | wc -l) inputs"
   # Every input of the corpus once, timed: 100 ms is the most one may take.
