@@ -12,6 +12,7 @@
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
 #include "cli/RunReport.h"
+#include "cli/StderrLines.h"
 #include "cli/UsbArrivalWatch.h"
 #include "engine/TCommThread.h"
 #include "platform/IniFile.h"
@@ -41,7 +42,7 @@ std::string stopReason() {
 // Carries out one link test or send of the bench on the session.
 ApplyRun::Outcome carryOut(CliSession& session, BatchRun::Action& a) {
   ApplyRun::Outcome outcome;
-  std::fprintf(stderr, "%s\n", a.description.c_str());
+  printLine(LineLevel::Status, a.description);
   if (a.kind == BatchRun::Action::Kind::TestLink) {
     session.setLink(a.link);
     CommandRequest test;
@@ -168,12 +169,13 @@ int reportBatch(const CommonOptions& o, const BatchRun& run, const BatchOptions&
   result["report"] = options.reportPath.empty() ? Json() : Json(options.reportPath);
   result["next_serial"] = next ? Json(serialText(*next, run.counter().numbering().width)) : Json();
   result["printers"] = std::move(printers);
-  std::fprintf(stderr, "batch: %d done, %d failed, %d interrupted\n", run.doneCount(),
-               run.failedCount() - interrupted, interrupted);
+  printLine(LineLevel::Note, "batch: " + std::to_string(run.doneCount()) + " done, " +
+                                std::to_string(run.failedCount() - interrupted) + " failed, " +
+                                std::to_string(interrupted) + " interrupted");
   o.report->result() = std::move(result);
   if (const auto& e = run.error()) {
     o.report->setError(e->kind(), e->what(), {}, {}, 0, e->code());
-    std::fprintf(stderr, "%s\n", e->what());
+    printLine(LineLevel::Error, e->what());
     return batchExitCode(*e);
   }
   if (run.failedCount() > 0) {
@@ -215,7 +217,7 @@ void runBench(const CommonOptions& o, BatchRun& run, ArrivalWatch& watch,
           queue.erase(queue.begin());
         }
       } else {
-        std::fprintf(stderr, "%s\n", a.description.c_str());
+        printLine(LineLevel::Status, a.description);
         std::optional<LinkSnapshot> arrived;
         while (!stopAsked() && !(arrived = watch.arrival()))
           std::this_thread::sleep_for(kLookEvery);
@@ -225,7 +227,7 @@ void runBench(const CommonOptions& o, BatchRun& run, ArrivalWatch& watch,
       }
     } else if (a.kind == K::AwaitDeparture) {
       if (!present) {
-        std::fprintf(stderr, "%s\n", a.description.c_str());
+        printLine(LineLevel::Status, a.description);
         while (!stopAsked() && !watch.gone(a.link)) std::this_thread::sleep_for(kLookEvery);
       }
       if (!stopAsked()) run.departed();
@@ -299,40 +301,38 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
       throw InputRefused(e.what(), e.kind(), batchField(e), e.code());
     }
     o.report->setError(e.kind(), e.what(), {}, {}, 0, e.code());
-    std::fprintf(stderr, "%s\n", e.what());
+    printLine(LineLevel::Error, e.what());
     return kExitFailed;
   }
   std::unique_ptr<ArrivalWatch> watch = usb   ? usbArrivalWatch(usbFilters)
                                         : net ? factoryAddressWatch(o.link)
                                               : serialGlobWatch(*glob, o.link);
   for (const BatchPrinter& earlier : run->printers()) {
-    std::fprintf(stderr,
-                 "note: serial number %s was reserved by a run that ended part-way: "
-                 "it is not handed out again\n",
-                 earlier.line.serial.c_str());
+    printLine(LineLevel::Note, "note: serial number " + earlier.line.serial +
+                                   " was reserved by a run that ended part-way: it is not "
+                                   "handed out again");
   }
   for (const BatchCounter::Entry& e : run->counter().entries()) {
     if (!reuseFailed || e.outcome != BatchCounter::Outcome::Failed) continue;
     const std::string why = keptBack(run->counter(), e);
     if (why.empty()) continue;
-    std::fprintf(stderr, "note: serial number %s failed, but %s: it is not handed out again\n",
-                 e.serial.c_str(), why.c_str());
+    printLine(LineLevel::Note, "note: serial number " + e.serial + " failed, but " + why +
+                                   ": it is not handed out again");
   }
   std::vector<LinkSnapshot> queue;
   if (present) {
     queue = watch->attachedNow();
   } else if (!watch->attachedNow().empty()) {
     // It may be the last one of an earlier run, already set up: only --present takes it.
-    std::fprintf(stderr,
-                 "note: a printer is attached already; it is left alone (--present sets up "
-                 "the printers attached now): waiting for the next one to arrive\n");
+    printLine(LineLevel::Note,
+              "note: a printer is attached already; it is left alone (--present sets up the "
+              "printers attached now): waiting for the next one to arrive");
   }
-  std::fprintf(
-      stderr, "batch: serial numbers from %s, state %s\n",
-      run->counter().peekNext()
-          ? serialText(*run->counter().peekNext(), run->counter().numbering().width).c_str()
-          : "(used up)",
-      options.statePath.c_str());
+  const auto next = run->counter().peekNext();
+  printLine(LineLevel::Status,
+            "batch: serial numbers from " +
+                (next ? serialText(*next, run->counter().numbering().width) : "(used up)") +
+                ", state " + options.statePath);
 
   runBench(o, *run, *watch, std::move(queue), present, usb);
   return reportBatch(o, *run, options);
