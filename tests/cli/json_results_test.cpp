@@ -56,6 +56,21 @@ TEST(JsonResults, EveryCommandAnswersInOneValidDocument) {
       {link + "set-codepage cp437", 0, "set-codepage", "", "", ""},
       {link + "net-port -1", 65, "net-port", "refused", "N", "field-limit"},
       {link + "net-ip 300.1.1.1", 65, "net-ip", "refused", "", "ip-invalid"},
+      // One code and one exit status per kind of mistake, whichever command makes it: an
+      // address that is not four parts in 0..255, a MAC box that is no hex byte, a number out
+      // of its range.
+      {link + "net-ip 1.2.3", 65, "net-ip", "refused", "", "ip-invalid"},
+      {link + "net-mask 255.255", 65, "net-mask", "refused", "", "mask-invalid"},
+      {link + "net-gateway 1.2.3", 65, "net-gateway", "refused", "", "gateway-invalid"},
+      {link + "wifi-sta --ssid S --ip 1.2.3 --mask 255.255.255.0 --gateway 1.2.3.4", 65,
+       "wifi-sta", "refused", "", "ip-invalid"},
+      {link + "wifi-sta --ssid S --ip 1.2.3.4 --mask 255.255.255.0 --gateway 1.2.3", 65,
+       "wifi-sta", "refused", "", "gateway-invalid"},
+      {link + "net-mac GG 00 00 00", 65, "net-mac", "refused", "XX", "hex-invalid"},
+      {link + "net-port 1", 64, "net-port", "usage", "", "option-value"},
+      {link + "net-port 65536", 64, "net-port", "usage", "", "option-value"},
+      {link + "retract-time 999", 64, "retract-time", "usage", "", "option-value"},
+      {link + "set-times 0 60", 64, "set-times", "usage", "", "option-value"},
       {link + "set-baud 12345", 64, "set-baud", "usage", "", "option-value"},
       {link + "device '' 1", 65, "device", "refused", "", "device-name-empty"},
       {link + "send --hex 1G", 65, "send", "refused", "--hex", "hex-invalid"},
