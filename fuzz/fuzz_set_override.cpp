@@ -57,12 +57,30 @@ std::vector<std::pair<std::string, std::string>> settingsOf(const Profile& profi
   return out;
 }
 
+// The encoding a file names on its first line or with a byte-order mark (true: UTF-8), as the
+// profile reader takes it; nullopt for a file that names none.
+std::optional<bool> markedUtf8(std::string_view file) {
+  if (file.starts_with("\xEF\xBB\xBF")) return true;
+  std::string first(file.substr(0, file.find('\n')));
+  while (!first.empty() && (first.back() == '\r' || first.back() == ' ')) first.pop_back();
+  for (char& c : first) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (const char* head : {"; encoding:", ";encoding:", "# encoding:", "#encoding:"}) {
+    if (!first.starts_with(head)) continue;
+    std::string name = first.substr(std::string_view(head).size());
+    name.erase(0, name.find_first_not_of(' '));
+    return name == "utf-8" || name == "utf8";
+  }
+  return std::nullopt;
+}
+
 // The profile file with `assignment` written into it as a user would: the key's lines of
 // [ParaDefault] (under any of its names) taken out and KEY=VALUE added in the file's own encoding.
-// nullopt when the file cannot say it the same way (a value its encoding lacks, or a file whose
-// encoding the edit changes).
+// An unmarked file gets the marker of the encoding it was read in, as a user is told to add when
+// the new text could be read both ways. nullopt when the file cannot say it the same way (a value
+// its encoding lacks, or a file whose encoding the edit changes).
 std::optional<std::string> writtenIn(const std::string& file, const std::string& assignment) {
-  const bool fileUtf8 = utf8(dataLines(withoutBom(file)));
+  const std::optional<bool> marked = markedUtf8(file);
+  const bool fileUtf8 = marked ? *marked : utf8(dataLines(withoutBom(file)));
   std::string line = assignment;
   if (utf8(assignment) != fileUtf8) {
     line = fileUtf8 ? gbkToUtf8(assignment) : utf8ToGbk(assignment);
@@ -86,8 +104,9 @@ std::optional<std::string> writtenIn(const std::string& file, const std::string&
     pos = end + 1;
   }
   out += "\n[ParaDefault]\n" + line + "\n";
-  if (utf8(dataLines(withoutBom(out))) != fileUtf8) return std::nullopt;
-  return out;
+  if (marked) return out;
+  if (utf8(dataLines(out)) != fileUtf8) return std::nullopt;
+  return std::string(fileUtf8 ? "; encoding: UTF-8\n" : "; encoding: GBK\n") + out;
 }
 
 }  // namespace
