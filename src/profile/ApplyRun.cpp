@@ -1,47 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "profile/ApplyRun.h"
 
-#include <sys/random.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <filesystem>
 
-#include "channels/SerialPortList.h"
 #include "logo/LogoFiles.h"
 #include "logo/LogoImage.h"
-#include "platform/BuildInfo.h"
-#include "platform/FolderOwners.h"
-#include "platform/SafeFiles.h"
 #include "platform/Sha256.h"
-#include "platform/TerminationSignals.h"
 #include "profile/ApplyPlan.h"
 #include "requests/FileActions.h"
 #include "shared/RateCodes.h"
 
 namespace plenar {
-namespace {
-
-// The same printer port (rates aside): a record of one link says nothing about another.
-bool samePort(const LinkSnapshot& a, const LinkSnapshot& b) {
-  if (a.kind != b.kind) return false;
-  switch (a.kind) {
-    case LinkKind::Serial:
-      return serialDeviceOf(a.serialPort) == serialDeviceOf(b.serialPort);
-    case LinkKind::Network:
-      return a.ipAddress == b.ipAddress && a.udpPort == b.udpPort;
-    case LinkKind::Usb:
-      return a.usbDevice == b.usbDevice;
-    case LinkKind::Parallel:
-      return a.lptNumber == b.lptNumber;
-  }
-  return false;
-}
-
-}  // namespace
 
 ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions options)
     : profilePath_(profile.path),
@@ -49,17 +18,26 @@ ApplyRun::ApplyRun(const Profile& profile, ProfileGroups groups, ApplyOptions op
       ignored_(profile.ignored),
       groups_(orderForLink(std::move(groups.groups), options.link.kind)),
       steps_(groups_.size()),
-      options_(std::move(options)) {
+      options_(std::move(options)),
+      keeper_(options_.recordPath, options_.stateDir, options_.link,
+              [this](NoteKind kind, std::vector<std::string> args, std::string text) {
+                note(kind, std::move(args), std::move(text));
+              }) {
   ignored_.insert(ignored_.end(), groups.ignored.begin(), groups.ignored.end());
   keySecretGroups(holdsPasswordKey(profile));
-  if (options_.recordNamed && !refuseForeignRecord()) return;
-  if (options_.lockWaitSeconds && !lockRecord()) return;
-  loadRecord();
-  if (error_) return;
+  std::optional<ApplyError> refused;
+  if (options_.recordNamed) refused = keeper_.refuseForeign();
+  if (!refused && options_.lockWaitSeconds) refused = keeper_.lock(*options_.lockWaitSeconds);
+  if (!refused) refused = keeper_.load();
+  if (refused) {
+    fail(std::move(*refused));
+    return;
+  }
   decidePending();
   // Where the last apply left the printer first (a new rate or address), then as given.
-  if (linkRedirected_ && record_->linkAfter->kind == options_.link.kind) {
-    candidates_.push_back(*record_->linkAfter);
+  const auto& linkAfter = keeper_.recordedLinkAfter();
+  if (keeper_.linkRedirected() && linkAfter->kind == options_.link.kind) {
+    candidates_.push_back(*linkAfter);
   }
   candidates_.push_back(options_.link);
 }
@@ -77,184 +55,27 @@ void ApplyRun::keySecretGroups(bool profileHoldsPassword) {
       profileHoldsPassword ||
       std::any_of(groups_.begin(), groups_.end(), [](const ProfileGroup& g) { return g.secret; });
   if (!anySecret) return;
-  std::string why;
-  key_ = recordKey(options_.stateDir, why);
-  if (key_.empty()) {
-    // A key of this run alone: the groups with a password never match and always go out.
-    key_.assign(32, '\0');
-    if (::getrandom(key_.data(), key_.size(), 0) != static_cast<ssize_t>(key_.size())) {
-      key_ = std::to_string(::getpid()) + utcTimestamp();
-    }
-    note(NoteKind::NoRecordKey, {why}, why + ": the groups with a password are sent every time");
-  }
+  const std::string& key = keeper_.key(true);
   for (ProfileGroup& g : groups_) {
-    if (g.secret) g.sha256 = hmacSha256Hex(key_, g.canonical);
+    if (g.secret) g.sha256 = hmacSha256Hex(key, g.canonical);
   }
   // The profile's own digest would be as guessable as the groups'.
-  profileSha256_ = hmacSha256Hex(key_, profileSha256_);
+  profileSha256_ = hmacSha256Hex(key, profileSha256_);
 }
 
-bool ApplyRun::recordPathSafe() {
-  try {
-    checkRecordPath(options_.recordPath);
-    return true;
-  } catch (const RecordUnsafe& e) {
-    fail({FailureKind::File, e.what(), {}, {}, "record-unsafe"});
-    return false;
-  }
-}
-
-bool ApplyRun::refuseForeignRecord() {
-  const std::string& path = options_.recordPath;
-  if (!recordPathSafe()) return false;
-  if (replaceableByRecord(path)) return true;
-  fail({FailureKind::File,
-        "the apply record " + path +
-            " is refused: the file is not an apply record of plenar, and an apply never "
-            "replaces anything else (name a new file or an earlier record); nothing was sent",
-        {},
-        {},
-        "record-foreign"});
-  return false;
-}
-
-bool ApplyRun::lockRecord() {
-  const double wait = *options_.lockWaitSeconds;
-  const std::string& path = options_.recordPath;
-  if (!recordPathSafe()) return false;
-  const std::string folder = std::filesystem::path(path).parent_path().string();
-  if (!makePrivateFolder(folder)) {
-    fail({FailureKind::File,
-          "the record folder " + folder + " cannot be made: " + std::strerror(errno),
-          {},
-          {},
-          "record-unwritable"});
-    return false;
-  }
-  std::string why;
-  lock_ = FileLock::acquire(path, wait, why);
-  if (!lock_) {
-    if (why == "busy" && terminationSignal() != 0) {
-      fail({FailureKind::Busy,
-            "stopped while another apply to this printer held its record " + path +
-                "; nothing was sent",
-            {},
-            {},
-            "record-busy"});
-    } else if (why == "busy") {
-      char seconds[32];
-      std::snprintf(seconds, sizeof seconds, "%g", wait);
-      fail({FailureKind::Busy,
-            "another apply to this printer holds its record " + path + " (waited " + seconds +
-                " s; --wait SECONDS waits longer); nothing was sent",
-            {},
-            {},
-            "record-busy"});
-    } else {
-      fail({FailureKind::File,
-            "the record lock cannot be taken: " + why,
-            {},
-            {},
-            "record-unwritable"});
-    }
-    return false;
-  }
-  if (options_.link.kind == LinkKind::Serial) {
-    const std::string device = resolveSerialPortName(options_.link.serialPort);
-    PortLockHolder holder;
-    portLock_ = SerialPortLock::acquire(device, wait, holder);
-    if (!portLock_) {
-      failPortLocked(device, holder, wait);
-      return false;
-    }
-  }
-  // Temporary files of a run that was killed while it wrote the record.
-  removeStaleTemps(path);
-  return true;
-}
-
-void ApplyRun::failPortLocked(const std::string& device, const PortLockHolder& holder,
-                              double wait) {
-  char seconds[32];
-  std::snprintf(seconds, sizeof seconds, "%g", wait);
-  if (terminationSignal() != 0) {
-    fail({FailureKind::Busy,
-          "stopped while waiting for the lock of " + device + " (" + holder.path +
-              "); nothing was sent",
-          {},
-          {},
-          holder.pid ? "port-locked" : "port-lock-stale"});
-  } else if (holder.pid != 0) {
-    fail({FailureKind::Busy,
-          device + " is locked by process " + std::to_string(holder.pid) + " (" + holder.path +
-              "); nothing was sent",
-          {},
-          {},
-          "port-locked"});
-  } else {
-    // No process holds it, and it is not ours to take over: its owner (or root) removes it.
-    fail({FailureKind::Busy,
-          device + " has a stale lock file " + holder.path + " (" + holder.stale +
-              ", no process holds the port) of " + describeUser(holder.ownerUid) +
-              "; it is left in place: its owner or root may remove it once no program uses " +
-              "the port (waited " + seconds + " s); nothing was sent",
-          {},
-          {},
-          "port-lock-stale"});
-  }
-}
-
-void ApplyRun::loadRecord() {
-  std::error_code ec;
-  const bool onDisk =
-      std::filesystem::exists(std::filesystem::symlink_status(options_.recordPath, ec));
-  try {
-    record_ = loadApplyRecord(options_.recordPath);
-  } catch (const RecordUnsafe& e) {
-    fail({FailureKind::File, e.what(), {}, {}, "record-unsafe"});
-    return;
-  } catch (const RecordError& e) {
-    note(NoteKind::RecordUnreadable, {e.what()},
-         std::string(e.what()) + "; every group is sent and the record replaced");
-    diskDirty_ = onDisk;
-  }
-  if (record_) {
-    for (const auto& [name, g] : record_->groups) diskGroups_[name] = g.sha256;
-  }
-  if (record_ && !samePort(record_->link, options_.link)) {
-    note(NoteKind::RecordOfAnotherLink, {options_.recordPath, describeLink(record_->link)},
-         "the record " + options_.recordPath + " is of another link (" +
-             describeLink(record_->link) + "); every group is sent");
-    record_.reset();
-    diskDirty_ = true;
-  }
-  recordExisted_ = record_.has_value();
-  stateKnown_ = recordExisted_;
-  if (record_) {
-    for (const auto& [name, g] : record_->groups) before_[name] = g.values;
-    recordedLinkAfter_ = record_->linkAfter;
-    linkRedirected_ = record_->linkAfter && !sameLink(*record_->linkAfter, options_.link);
-  }
-}
-
-// The record's groups no longer say what the printer holds: every group goes out, and the file
-// is replaced before the first one does.
 void ApplyRun::forgetRecord() {
-  stateKnown_ = false;
-  before_.clear();
-  record_->groups.clear();
-  record_->device.reset();
-  diskDirty_ = true;
+  keeper_.forget();
   for (Step& s : steps_) s.pending = true;
 }
 
 void ApplyRun::decidePending() {
+  const std::optional<ApplyRecord>& record = keeper_.record();
   for (std::size_t i = 0; i < groups_.size(); ++i) {
-    bool pending = options_.force || !record_;
+    bool pending = options_.force || !record;
     if (!pending) {
-      auto it = record_->groups.find(groups_[i].name);
+      auto it = record->groups.find(groups_[i].name);
       // An entry without a key for a group with a password (an older record) tells nothing.
-      pending = it == record_->groups.end() || it->second.sha256 != groups_[i].sha256 ||
+      pending = it == record->groups.end() || it->second.sha256 != groups_[i].sha256 ||
                 it->second.keyed != groups_[i].secret;
     }
     steps_[i].pending = pending;
@@ -279,7 +100,7 @@ ApplyRun::Action ApplyRun::next() {
     case Phase::Start: {
       // A record that says the last apply moved the printer is checked even when every group
       // matches: a printer reset since answers only where it was before.
-      bool any = options_.verify || linkRedirected_;
+      bool any = options_.verify || keeper_.linkRedirected();
       for (const Step& s : steps_) any = any || s.pending;
       if (!any) {
         for (Step& s : steps_) s.status = StepStatus::Skipped;
@@ -337,14 +158,18 @@ ApplyRun::Action ApplyRun::sendNext() {
       } catch (const LogoError& e) {
         steps_[current_].status = StepStatus::Failed;
         steps_[current_].error = e.what();
-        fail({FailureKind::File, e.what(), {}, g.name, "logo-refused"});
+        fail(ApplyError{.kind = FailureKind::File,
+                        .message = e.what(),
+                        .group = g.name,
+                        .code = "logo-refused"});
         return Action{};
       }
     }
     a.request.link = *used_;
     a.request.recordKept = options_.recordPath == defaultRecordPath(options_.stateDir, *used_);
-    if (!forgetBeforeSending(g.name)) {
+    if (auto unwritable = keeper_.forgetBeforeSending(g.name, modelTag_)) {
       steps_[current_].status = StepStatus::NotRun;
+      fail(std::move(*unwritable));
       return Action{};
     }
     stepStart_ = std::chrono::steady_clock::now();
@@ -394,7 +219,10 @@ bool ApplyRun::checkFirmware(const LinkSnapshot& tried) {
       if (fileTag.empty() || modelTag_.empty()) why += " (--force-firmware sends it all the same)";
     }
     if (!why.empty()) {
-      fail({FailureKind::Refused, why, {}, g.name, "firmware-mismatch"});
+      fail(ApplyError{.kind = FailureKind::Refused,
+                      .message = why,
+                      .group = g.name,
+                      .code = "firmware-mismatch"});
       return false;
     }
   }
@@ -413,12 +241,14 @@ void ApplyRun::report(const Outcome& outcome) {
           ++candidate_;
           return;
         }
-        fail({outcome.kind, outcome.message, outcome.detail, {}});
+        fail(
+            ApplyError{.kind = outcome.kind, .message = outcome.message, .detail = outcome.detail});
         return;
       }
       used_ = tried;
       modelTag_ = outcome.modelTag;
-      if (candidate_ > 0 && record_) {
+      const std::optional<ApplyRecord>& record = keeper_.record();
+      if (candidate_ > 0 && record) {
         // The last apply moved the printer, yet it answers where it was before: it was reset
         // or set by other means since, and nothing the record says can be trusted.
         recordStale_ = true;
@@ -433,9 +263,9 @@ void ApplyRun::report(const Outcome& outcome) {
              "the printer answered on the link the last apply left it on: " + describeLink(tried) +
                  " (not " + describeLink(options_.link) + ")");
       }
-      if (record_ && record_->modelTag != modelTag_) {
-        note(NoteKind::AnotherModel, {record_->modelTag, modelTag_},
-             "the record is of a printer with model tag '" + record_->modelTag +
+      if (record && record->modelTag != modelTag_) {
+        note(NoteKind::AnotherModel, {record->modelTag, modelTag_},
+             "the record is of a printer with model tag '" + record->modelTag +
                  "'; this one answers '" + modelTag_ +
                  "': its state is unknown and every group is sent");
         forgetRecord();
@@ -452,7 +282,10 @@ void ApplyRun::report(const Outcome& outcome) {
       if (!outcome.ok) {
         step.status = StepStatus::Failed;
         step.error = outcome.message;
-        fail({outcome.kind, outcome.message, outcome.detail, groups_[current_].name});
+        fail(ApplyError{.kind = outcome.kind,
+                        .message = outcome.message,
+                        .detail = outcome.detail,
+                        .group = groups_[current_].name});
         return;
       }
       step.status = StepStatus::Done;
@@ -465,12 +298,11 @@ void ApplyRun::report(const Outcome& outcome) {
         linkAfterAnswered_ = true;
         phase_ = Phase::Done;
       } else {
-        fail({FailureKind::Link,
-              "the printer does not answer on its new link " + describeLink(*linkAfter_) + ": " +
-                  outcome.message,
-              outcome.detail,
-              {},
-              "new-link-silent"});
+        fail(ApplyError{.kind = FailureKind::Link,
+                        .message = "the printer does not answer on its new link " +
+                                   describeLink(*linkAfter_) + ": " + outcome.message,
+                        .detail = outcome.detail,
+                        .code = "new-link-silent"});
       }
       return;
     case Phase::Start:
@@ -479,102 +311,31 @@ void ApplyRun::report(const Outcome& outcome) {
   }
 }
 
-bool ApplyRun::writeRecord(const ApplyRecord& r) {
-  if (!saveApplyRecord(options_.recordPath, r)) return false;
-  diskDirty_ = false;
-  diskChecked_ = true;
-  diskGroups_.clear();
-  for (const auto& [name, g] : r.groups) diskGroups_[name] = g.sha256;
-  return true;
-}
-
-// Before `group` goes out the file must not claim a value for it: after the printer took the
-// new one, a record that could not be rewritten would still hold the old.
-bool ApplyRun::forgetBeforeSending(const std::string& group) {
-  const auto onDisk = [&](std::string_view name) { return diskGroups_.count(std::string(name)); };
-  const auto shared = groupsSharingState(group);
-  if (!diskDirty_ && !onDisk(group) && std::none_of(shared.begin(), shared.end(), onDisk)) {
-    if (diskChecked_) return true;
-    // Nothing to take back: see that the folder takes a file at all before the first byte.
-    if (canWriteRecordFolder(options_.recordPath)) {
-      diskChecked_ = true;
-      return true;
-    }
-    failRecordWrite("nothing was sent");
-    return false;
-  }
-  ApplyRecord r = record_ ? *record_ : ApplyRecord{};
-  r.plenarVersion = buildVersion();
-  r.updated = utcTimestamp();
-  r.link = options_.link;
-  r.modelTag = modelTag_;
-  // The group, and the groups it undoes on the printer.
-  std::vector<std::string> gone{group};
-  for (std::string_view other : groupsSharingState(group)) gone.emplace_back(other);
-  for (const std::string& name : gone) {
-    r.groups.erase(name);
-    if (record_) record_->groups.erase(name);
-  }
-  if (group == "device") r.device.reset();
-  if (writeRecord(r)) return true;
-  failRecordWrite("nothing more was sent");
-  return false;
-}
-
-void ApplyRun::failRecordWrite(const std::string& what) {
-  const int err = errno;
-  fail({FailureKind::File,
-        "the apply record " + options_.recordPath + " cannot be written: " + std::strerror(err) +
-            "; " + what + " (the record claims nothing that was not acknowledged)",
-        {},
-        current_ < groups_.size() ? groups_[current_].name : std::string(),
-        "record-unwritable"});
-}
-
 bool ApplyRun::saveRecord() {
-  ApplyRecord r = record_ ? *record_ : ApplyRecord{};
-  r.plenarVersion = buildVersion();
-  r.updated = utcTimestamp();
-  r.link = options_.link;
+  ApplyRecordKeeper::Holding holding;
   bool changedOwnLink = false;
-  r.linkAfter = linkAfterChanges(changedOwnLink);
-  r.modelTag = modelTag_;
-  r.profileSha256 = profileSha256_;
+  holding.linkAfter = linkAfterChanges(changedOwnLink);
+  holding.modelTag = modelTag_;
+  holding.profileSha256 = profileSha256_;
   for (std::size_t i = 0; i < groups_.size(); ++i) {
-    if (steps_[i].status != StepStatus::Done) continue;
-    const ProfileGroup& g = groups_[i];
-    // Groups sent in this run, in order: one sent later undoes what an earlier one set.
-    for (std::string_view other : groupsSharingState(g.name)) r.groups.erase(std::string(other));
-    auto it = r.groups.find(g.name);
-    if (it == r.groups.end() || it->second.sha256 != g.sha256 || it->second.keyed != g.secret) {
-      RecordedGroup entry{g.sha256, g.secret, r.updated, g.values};
-      r.groups[g.name] = std::move(entry);
-    }
-    if (g.name == "device" && g.values.size() == 2) {
-      r.device = std::make_pair(g.values[0].second, g.values[1].second);
-    }
+    if (steps_[i].status == StepStatus::Done) holding.done.push_back(&groups_[i]);
   }
-  record_ = r;
-  if (writeRecord(r)) {
-    recordWritten_ = true;
-    return true;
-  }
-  const int err = errno;
-  fail({FailureKind::File,
-        "the printer took the changes, but the apply record " + options_.recordPath +
-            " cannot be written: " + std::strerror(err) +
-            "; the record claims none of them, so the next apply sends them again",
-        {},
-        {},
-        "record-unwritable"});
+  auto unwritable = keeper_.save(holding);
+  if (!unwritable) return true;
+  fail(std::move(*unwritable));
   return false;
 }
 
 std::vector<ApplyRun::StepReport> ApplyRun::steps() const {
   std::vector<StepReport> out;
   for (std::size_t i = 0; i < groups_.size(); ++i) {
-    StepReport r{&groups_[i], steps_[i].status, steps_[i].ms, steps_[i].error, steps_[i].pending};
-    if (auto it = before_.find(groups_[i].name); it != before_.end()) r.previous = &it->second;
+    StepReport r{.group = &groups_[i],
+                 .status = steps_[i].status,
+                 .ms = steps_[i].ms,
+                 .error = steps_[i].error,
+                 .pending = steps_[i].pending};
+    const auto& before = keeper_.before();
+    if (auto it = before.find(groups_[i].name); it != before.end()) r.previous = &it->second;
     out.push_back(std::move(r));
   }
   return out;

@@ -2,14 +2,14 @@
 #pragma once
 
 #include <chrono>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/CommandRequest.h"
-#include "platform/FileLocks.h"
+#include "profile/ApplyError.h"
 #include "profile/ApplyRecord.h"
+#include "profile/ApplyRecordKeeper.h"
 #include "profile/LinkJson.h"
 #include "profile/Profile.h"
 #include "profile/ProfileGroups.h"
@@ -37,7 +37,8 @@ namespace plenar {
 // record holds for it is removed; after the printer took it, the new entry is written. A
 // record that cannot be written fails the run (kind file), before the first byte where
 // possible. When the printer answers only on the given link although the record says the last
-// apply moved it, the record is stale and every group goes out.
+// apply moved it, the record is stale and every group goes out. The record's keeping (lock,
+// reading, key, forgetting, writing) is ApplyRecordKeeper's; the run holds the phases.
 //
 // Threads: one thread (the front end's owner thread).
 struct ApplyOptions {
@@ -58,15 +59,6 @@ struct ApplyOptions {
   bool recordNamed = false;
 };
 
-struct ApplyError {
-  FailureKind kind = FailureKind::Printer;
-  std::string message;
-  std::string detail;
-  std::string group;  // the step that failed, if one did
-  // The stable key of a --json error; empty: the kind's own.
-  std::string code = {};
-};
-
 class ApplyRun : public ActionSource {
  public:
   // Orders the groups for the link (ProfileError when one cannot be applied over it) and reads
@@ -85,19 +77,8 @@ class ApplyRun : public ActionSource {
   const std::optional<ApplyError>& error() const { return error_; }
   std::string modelTag() const { return modelTag_; }
   const std::vector<std::string>& notes() const { return notes_; }
-  // The same notes as facts, for a front end that words them in its own language: what each is
-  // about, and the texts it names (links, paths, model tags, a reason) in the order the English
-  // wording names them.
-  enum class NoteKind {
-    NoRecordKey,             // why
-    RecordUnreadable,        // the reader's refusal
-    RecordOfAnotherLink,     // record path, its link
-    NowUsbVirtualSerial,     //
-    NoAnswerOnRecordedLink,  // the recorded link, the one tried next
-    RecordStale,             // the recorded link, the one that answered
-    AnsweredWhereLeft,       // the link that answered, the given one
-    AnotherModel,            // the record's model tag, the printer's
-  };
+  // The same notes as facts, for a front end that words them in its own language.
+  using NoteKind = ApplyNoteKind;
   struct Note {
     NoteKind kind;
     std::vector<std::string> args;
@@ -120,18 +101,18 @@ class ApplyRun : public ActionSource {
   std::vector<StepReport> steps() const;
 
   // Whether the record told what the printer holds (false without one, or of another printer).
-  bool stateKnown() const { return stateKnown_; }
+  bool stateKnown() const { return keeper_.stateKnown(); }
   // The printer answered only on the given link, not where the record said it was left.
   bool recordStale() const { return recordStale_; }
   // The record says the last apply left the printer on another link than the one given.
-  bool linkRedirected() const { return linkRedirected_; }
+  bool linkRedirected() const { return keeper_.linkRedirected(); }
   const std::string& profilePath() const { return profilePath_; }
   const std::string& profileSha256() const { return profileSha256_; }
   const std::string& recordPath() const { return options_.recordPath; }
-  bool recordExisted() const { return recordExisted_; }
-  bool recordWritten() const { return recordWritten_; }
+  bool recordExisted() const { return keeper_.existed(); }
+  bool recordWritten() const { return keeper_.written(); }
   // Where the last apply left the printer, as the record said before this run.
-  std::optional<LinkSnapshot> recordedLinkAfter() const { return recordedLinkAfter_; }
+  std::optional<LinkSnapshot> recordedLinkAfter() const { return keeper_.recordedLinkAfter(); }
   const std::optional<LinkSnapshot>& linkUsed() const { return used_; }
   const std::optional<LinkSnapshot>& linkAfter() const { return linkAfter_; }
   bool linkAfterAnswered() const { return linkAfterAnswered_; }
@@ -148,21 +129,13 @@ class ApplyRun : public ActionSource {
 
   void note(NoteKind kind, std::vector<std::string> args, std::string text);
   void keySecretGroups(bool profileHoldsPassword);
-  bool refuseForeignRecord();
-  // False (the run failed) when the record path is a link, not a file, or another user's.
-  bool recordPathSafe();
-  bool lockRecord();
-  void failPortLocked(const std::string& device, const PortLockHolder& holder, double wait);
-  void loadRecord();
+  // The record no longer says what the printer holds: every group goes out.
   void forgetRecord();
   void decidePending();
   void fail(ApplyError error);
   bool checkFirmware(const LinkSnapshot& tried);
   Action sendNext();
-  bool writeRecord(const ApplyRecord& r);
   bool saveRecord();
-  bool forgetBeforeSending(const std::string& group);
-  void failRecordWrite(const std::string& what);
   std::optional<LinkSnapshot> linkAfterChanges(bool& changedOwnLink);
 
   std::string profilePath_;
@@ -171,23 +144,8 @@ class ApplyRun : public ActionSource {
   std::vector<ProfileGroup> groups_;
   std::vector<Step> steps_;
   ApplyOptions options_;
-  std::optional<ApplyRecord> record_;
-  // Each recorded group's values before this run, for the diff.
-  std::map<std::string, Values> before_;
-  std::optional<LinkSnapshot> recordedLinkAfter_;
-  std::string key_;  // the machine's record key, for groups that hold a password
-  std::optional<FileLock> lock_;
-  std::optional<SerialPortLock> portLock_;
-  // What the file holds now may claim groups that record_ no longer has (another printer's,
-  // unreadable, stale): the next write replaces it before anything is sent.
-  bool diskDirty_ = false;
-  bool diskChecked_ = false;                       // the record folder took a file
-  std::map<std::string, std::string> diskGroups_;  // group -> hash, as the file holds them
+  ApplyRecordKeeper keeper_;
   bool recordStale_ = false;
-  bool linkRedirected_ = false;
-  bool recordExisted_ = false;
-  bool stateKnown_ = false;
-  bool recordWritten_ = false;
   Phase phase_ = Phase::Start;
   std::vector<LinkSnapshot> candidates_;
   std::size_t candidate_ = 0;
