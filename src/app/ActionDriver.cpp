@@ -36,31 +36,57 @@ void ActionDriver::advance() {
     again_ = false;
     if (!running_) break;
     RunAction action = source_.next();
-    if (action.kind == RunAction::Kind::Done) {
+    if (action.kind == RunAction::Kind::Done || !carryOut(std::move(action))) {
       running_ = false;
       advancing_ = false;
       if (hooks_.finished) hooks_.finished();
       return;
     }
-    carryOut(std::move(action));
   } while (again_);
   advancing_ = false;
 }
 
-void ActionDriver::carryOut(RunAction action) {
-  if (hooks_.starting) hooks_.starting(action);
+std::function<bool()> ActionDriver::currentCheck() const {
   const std::weak_ptr<unsigned> token = generation_;
   const unsigned generation = *generation_;
   // Each callback checks that the driver is still there and was not stopped since.
-  auto current = [token, generation] {
+  return [token, generation] {
     const auto g = token.lock();
     return g && *g == generation;
   };
+}
+
+bool ActionDriver::await(const RunAction& action, const std::function<bool()>& current) {
+  if (action.kind == RunAction::Kind::AwaitArrival) {
+    if (!hooks_.arrival) return false;
+    hooks_.arrival(action, [this, current](const std::optional<LinkSnapshot>& link) {
+      if (!current()) return;
+      if (link) source_.arrived(*link);
+      advance();
+    });
+    return true;
+  }
+  if (!hooks_.departure) return false;
+  hooks_.departure(action, [this, current](bool gone) {
+    if (!current()) return;
+    if (gone) source_.departed();
+    advance();
+  });
+  return true;
+}
+
+bool ActionDriver::carryOut(RunAction action) {
+  if (hooks_.starting) hooks_.starting(action);
+  const auto current = currentCheck();
+  if (action.kind == RunAction::Kind::AwaitArrival ||
+      action.kind == RunAction::Kind::AwaitDeparture) {
+    return await(action, current);
+  }
   if (action.kind == RunAction::Kind::Wait) {
     wait_(action.wait, [this, current] {
       if (current()) advance();
     });
-    return;
+    return true;
   }
   auto shared = std::make_shared<RunAction>(std::move(action));
   execute_(*shared, [this, current, shared](const RunOutcome& outcome) {
@@ -69,6 +95,7 @@ void ActionDriver::carryOut(RunAction action) {
     if (hooks_.reported) hooks_.reported(*shared, outcome);
     advance();
   });
+  return true;
 }
 
 void sleepThen(std::chrono::milliseconds time, const std::function<void()>& done) {

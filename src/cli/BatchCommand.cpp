@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "app/ActionDriver.h"
 #include "app/Language.h"
 #include "app/MainDefault.h"
 #include "cli/BatchArrivals.h"
@@ -40,10 +41,10 @@ std::string stopReason() {
 }
 
 // Carries out one link test or send of the bench on the session.
-ApplyRun::Outcome carryOut(CliSession& session, BatchRun::Action& a) {
-  ApplyRun::Outcome outcome;
+RunOutcome carryOut(CliSession& session, RunAction a) {
+  RunOutcome outcome;
   printLine(LineLevel::Status, a.description);
-  if (a.kind == BatchRun::Action::Kind::TestLink) {
+  if (a.kind == RunAction::Kind::TestLink) {
     session.setLink(a.link);
     CommandRequest test;
     test.code = 1;
@@ -76,9 +77,10 @@ Json lineJson(const BatchPrinter& p) {
 void announce(const CommonOptions& o, CliSession& session, const BatchPrinter& p) {
   session.emitEvent({{"event", "printer"}, {"printer", lineJson(p)}});
   if (o.json) return;
-  std::string what = p.line.outcome + " " + p.line.serial + " '" + p.line.name + "'";
+  std::string what = std::string(batchOutcomeWord(p.line.outcome)) + " " + p.line.serial + " '" +
+                     p.line.name + "'";
   if (!p.line.link.empty()) what += " on " + p.line.link;
-  if (p.line.outcome == "done") {
+  if (p.line.outcome == BatchOutcome::Done) {
     what += " (" + std::to_string(p.line.groupsDone) + " groups, " + std::to_string(p.ms) + " ms)";
   } else {
     if (!p.line.step.empty()) what += " at " + p.line.step;
@@ -155,101 +157,136 @@ std::string keptBack(const BatchCounter& counter, const BatchCounter::Entry& e) 
 // The result document, the summary on stderr and the exit code.
 int reportBatch(const CommonOptions& o, const BatchRun& run, const BatchOptions& options) {
   Json printers = Json::array();
-  int interrupted = 0;
-  for (const BatchPrinter& printer : run.printers()) {
-    printers.push_back(lineJson(printer));
-    interrupted += !printer.earlierRun && printer.line.outcome == "interrupted";
-  }
+  for (const BatchPrinter& printer : run.printers()) printers.push_back(lineJson(printer));
   const auto next = run.counter().peekNext();
   Json result;
-  result["done"] = run.doneCount();
-  result["failed"] = run.failedCount() - interrupted;
-  result["interrupted"] = interrupted;
+  std::string counts;
+  for (const BatchOutcome outcome : kBatchOutcomes) {
+    result[batchOutcomeWord(outcome)] = run.count(outcome);
+    counts += (counts.empty() ? "" : ", ") + std::to_string(run.count(outcome)) + " " +
+              batchOutcomeWord(outcome);
+  }
   result["state"] = options.statePath;
   result["report"] = options.reportPath.empty() ? Json() : Json(options.reportPath);
   result["next_serial"] = next ? Json(serialText(*next, run.counter().numbering().width)) : Json();
   result["printers"] = std::move(printers);
-  printLine(LineLevel::Note, "batch: " + std::to_string(run.doneCount()) + " done, " +
-                                std::to_string(run.failedCount() - interrupted) + " failed, " +
-                                std::to_string(interrupted) + " interrupted");
+  printLine(LineLevel::Note, "batch: " + counts);
   o.report->result() = std::move(result);
   if (const auto& e = run.error()) {
     o.report->setError(e->kind(), e->what(), {}, {}, 0, e->code());
     printLine(LineLevel::Error, e->what());
     return batchExitCode(*e);
   }
-  if (run.failedCount() > 0) {
-    o.report->setError(FailureKind::Printer,
-                       std::to_string(run.failedCount()) + " printer(s) not set up");
+  const int notSetUp = run.count(BatchOutcome::Failed) + run.count(BatchOutcome::Interrupted);
+  if (notSetUp > 0) {
+    o.report->setError(FailureKind::Printer, std::to_string(notSetUp) + " printer(s) not set up");
     return kExitFailed;
   }
   return kExitDone;
 }
 
-// Printer after printer until the run is done: arrivals and departures from `watch` (or the
-// printers attached at the start, with --present), requests on a session.
-void runBench(const CommonOptions& o, BatchRun& run, ArrivalWatch& watch,
-              std::vector<LinkSnapshot> queue, bool present, bool usb) {
-  // A USB printer gets a session of its own, made once it has arrived: a session's USB channel
-  // closes on every USB arrival, and the arrival of the very printer it is to set up would
-  // otherwise close its link in the middle of the link test.
-  auto session = std::make_unique<CliSession>(o);
-  std::size_t announced = run.printers().size();
-  // A printer's line goes out as soon as it is finished, before the bench waits for it to go.
-  const auto announceFinished = [&] {
-    for (; announced < run.printers().size(); ++announced) {
-      announce(o, *session, run.printers()[announced]);
-    }
-  };
-  std::optional<LinkSnapshot> arrivedOn;  // the printer being set up
-  for (BatchRun::Action a = run.next(); a.kind != BatchRun::Action::Kind::Done; a = run.next()) {
-    using K = BatchRun::Action::Kind;
-    announceFinished();
-    if (stopAsked()) {
-      run.stop(stopReason());
-    } else if (a.kind == K::AwaitArrival) {
-      if (present) {
-        if (queue.empty()) {
-          run.stop("every attached printer was handled");
-        } else {
-          if (usb) session = std::make_unique<CliSession>(o);
-          run.arrived(queue.front());
-          queue.erase(queue.begin());
-        }
-      } else {
-        printLine(LineLevel::Status, a.description);
-        std::optional<LinkSnapshot> arrived;
-        while (!stopAsked() && !(arrived = watch.arrival()))
-          std::this_thread::sleep_for(kLookEvery);
-        if (arrived && usb) session = std::make_unique<CliSession>(o);
-        arrivedOn = arrived;
-        if (arrived) run.arrived(*arrived);
-      }
-    } else if (a.kind == K::AwaitDeparture) {
-      if (!present) {
-        printLine(LineLevel::Status, a.description);
-        while (!stopAsked() && !watch.gone(a.link)) std::this_thread::sleep_for(kLookEvery);
-      }
-      if (!stopAsked()) run.departed();
-    } else if (!present && arrivedOn && watch.replaced(*arrivedOn)) {
-      // Its port went away or is another printer's now: nothing more goes out to it.
-      ApplyRun::Outcome outcome;
-      outcome.message = "the printer was taken away part-way (" + describeLink(*arrivedOn) + ")";
-      outcome.kind = FailureKind::Link;
-      run.report(outcome);
-    } else {
-      ApplyRun::Outcome outcome = carryOut(*session, a);
-      // A stop during the request: the printer is reported interrupted, not failed.
-      if (stopAsked()) {
-        run.stop(stopReason());
-      } else {
-        run.report(outcome);
-      }
-    }
-    announceFinished();
+// plenar's side of the bench: arrivals and departures from `watch` (or the printers attached at
+// the start, with --present), requests on a session, each carried out to its end; a stop signal
+// ends the bench where it is.
+class CliBench {
+ public:
+  CliBench(const CommonOptions& o, BatchRun& run, ArrivalWatch& watch,
+           std::vector<LinkSnapshot> queue, bool present, bool usb)
+      : o_(o),
+        run_(run),
+        watch_(watch),
+        queue_(std::move(queue)),
+        present_(present),
+        usb_(usb),
+        session_(std::make_unique<CliSession>(o)),
+        announced_(run.printers().size()) {}
+
+  void drive() {
+    ActionDriver::Hooks hooks;
+    hooks.starting = [this](const RunAction&) { announceFinished(); };
+    hooks.finished = [this] { announceFinished(); };
+    hooks.arrival = [this](const RunAction& a, const ActionDriver::Arrived& done) {
+      done(awaitArrival(a));
+    };
+    hooks.departure = [this](const RunAction& a, const ActionDriver::Departed& done) {
+      done(awaitDeparture(a));
+    };
+    driveToEnd(
+        run_, [this](const RunAction& a, const ActionDriver::Done& done) { done(execute(a)); },
+        sleepThen, std::move(hooks));
   }
-  announceFinished();
-}
+
+ private:
+  // A stop signal ends the bench: false once it came (the run is stopped).
+  bool goOn() {
+    if (!stopAsked()) return true;
+    run_.stop(stopReason());
+    return false;
+  }
+
+  // A printer's line goes out as soon as it is finished, before the bench waits for it to go.
+  void announceFinished() {
+    for (; announced_ < run_.printers().size(); ++announced_) {
+      announce(o_, *session_, run_.printers()[announced_]);
+    }
+  }
+
+  std::optional<LinkSnapshot> awaitArrival(const RunAction& a) {
+    if (!goOn()) return std::nullopt;
+    std::optional<LinkSnapshot> arrived;
+    if (present_) {
+      if (queue_.empty()) {
+        run_.stop("every attached printer was handled");
+        return std::nullopt;
+      }
+      arrived = queue_.front();
+      queue_.erase(queue_.begin());
+    } else {
+      printLine(LineLevel::Status, a.description);
+      while (goOn() && !(arrived = watch_.arrival())) std::this_thread::sleep_for(kLookEvery);
+      arrivedOn_ = arrived;
+    }
+    // A USB printer gets a session of its own, made once it has arrived: a session's USB channel
+    // closes on every USB arrival, and the arrival of the very printer it is to set up would
+    // otherwise close its link in the middle of the link test.
+    if (arrived && usb_) session_ = std::make_unique<CliSession>(o_);
+    return arrived;
+  }
+
+  bool awaitDeparture(const RunAction& a) {
+    if (!present_) {
+      printLine(LineLevel::Status, a.description);
+      while (!stopAsked() && !watch_.gone(a.link)) std::this_thread::sleep_for(kLookEvery);
+    }
+    return goOn();
+  }
+
+  RunOutcome execute(const RunAction& a) {
+    RunOutcome outcome;
+    if (!goOn()) return outcome;
+    if (!present_ && arrivedOn_ && watch_.replaced(*arrivedOn_)) {
+      // Its port went away or is another printer's now: nothing more goes out to it.
+      outcome.message = "the printer was taken away part-way (" + describeLink(*arrivedOn_) + ")";
+      outcome.kind = FailureKind::Link;
+      return outcome;
+    }
+    outcome = carryOut(*session_, a);
+    // A stop during the request: the printer is reported interrupted, not failed (the run
+    // takes no outcome once stopped).
+    goOn();
+    return outcome;
+  }
+
+  const CommonOptions& o_;
+  BatchRun& run_;
+  ArrivalWatch& watch_;
+  std::vector<LinkSnapshot> queue_;
+  const bool present_;
+  const bool usb_;
+  std::unique_ptr<CliSession> session_;
+  std::size_t announced_;
+  std::optional<LinkSnapshot> arrivedOn_;  // the printer being set up
+};
 
 int batchCommand(const CommonOptions& o, ArgList& args) {
   const auto glob = args.takeOption("--serial-glob");
@@ -334,7 +371,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
                 (next ? serialText(*next, run->counter().numbering().width) : "(used up)") +
                 ", state " + options.statePath);
 
-  runBench(o, *run, *watch, std::move(queue), present, usb);
+  CliBench(o, *run, *watch, std::move(queue), present, usb).drive();
   return reportBatch(o, *run, options);
 }
 

@@ -36,6 +36,18 @@ bool endsWith(const std::string& text, const std::string& tail) {
 
 }  // namespace
 
+const char* batchOutcomeWord(BatchOutcome outcome) {
+  switch (outcome) {
+    case BatchOutcome::Done:
+      return "done";
+    case BatchOutcome::Failed:
+      return "failed";
+    case BatchOutcome::Interrupted:
+      return "interrupted";
+  }
+  return "failed";
+}
+
 std::string batchLineJson(const BatchLine& l) {
   Json j;
   j["time"] = l.time;
@@ -44,7 +56,7 @@ std::string batchLineJson(const BatchLine& l) {
   j["name"] = l.name;
   j["serial"] = l.serial;
   j["groups_done"] = l.groupsDone;
-  j["outcome"] = l.outcome;
+  j["outcome"] = batchOutcomeWord(l.outcome);
   j["error"] = l.error;
   j["step"] = l.step;
   if (!l.deviceGroup.empty()) j["device_group"] = l.deviceGroup;
@@ -61,7 +73,8 @@ std::string batchLineCsv(const BatchLine& l) {
     out += csvField(*f) + ",";
   }
   out += std::to_string(l.groupsDone) + ",";
-  out += csvField(l.outcome) + "," + csvField(l.error) + "," + csvField(l.step) + "\r\n";
+  out += std::string(batchOutcomeWord(l.outcome)) + "," + csvField(l.error) + "," +
+         csvField(l.step) + "\r\n";
   return out;
 }
 

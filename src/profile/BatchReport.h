@@ -5,6 +5,14 @@
 
 namespace plenar {
 
+// What became of one printer of the bench. A printer the bench stopped in the middle of (or an
+// earlier run left reserved) is interrupted, never failed: its number stays used either way.
+enum class BatchOutcome { Done, Failed, Interrupted };
+inline constexpr BatchOutcome kBatchOutcomes[] = {BatchOutcome::Done, BatchOutcome::Failed,
+                                                  BatchOutcome::Interrupted};
+// The word the report and the counter file give it: "done", "failed", "interrupted".
+const char* batchOutcomeWord(BatchOutcome outcome);
+
 // One printer of the batch bench, as its report line gives it.
 struct BatchLine {
   std::string time;  // ISO 8601, UTC
@@ -13,7 +21,7 @@ struct BatchLine {
   std::string name;
   std::string serial;
   int groupsDone = 0;
-  std::string outcome;  // done, failed, interrupted
+  BatchOutcome outcome = BatchOutcome::Failed;
   std::string error;
   std::string step;  // the step a printer that failed had reached: "link test", a group's name
   // What became of its device group (name and serial number): "acknowledged", "sent" (no answer:

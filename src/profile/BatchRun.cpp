@@ -44,7 +44,7 @@ BatchRun::BatchRun(const Profile& profile, ProfileGroups groups, BatchOptions op
     p.line.time = utcTimestamp();
     p.line.name = e.name;
     p.line.serial = e.serial;
-    p.line.outcome = "interrupted";
+    p.line.outcome = BatchOutcome::Interrupted;
     p.line.deviceGroup = batchDeviceName(e.device);
     p.line.error = "an earlier run ended while this printer was set up (reserved " + e.time +
                    "); its number is not handed out again";
@@ -65,16 +65,10 @@ void BatchRun::checkFits(long long number) const {
   }
 }
 
-int BatchRun::doneCount() const {
-  return static_cast<int>(std::count_if(printers_.begin(), printers_.end(), [](const auto& p) {
-    return !p.earlierRun && p.line.outcome == "done";
-  }));
-}
-
-int BatchRun::failedCount() const {
-  return static_cast<int>(std::count_if(printers_.begin(), printers_.end(), [](const auto& p) {
-    return !p.earlierRun && p.line.outcome != "done";
-  }));
+int BatchRun::count(BatchOutcome outcome) const {
+  return static_cast<int>(std::count_if(
+      printers_.begin(), printers_.end(),
+      [outcome](const auto& p) { return !p.earlierRun && p.line.outcome == outcome; }));
 }
 
 void BatchRun::fail(const BatchError& e) {
@@ -82,35 +76,30 @@ void BatchRun::fail(const BatchError& e) {
   phase_ = Phase::Done;
 }
 
-BatchRun::Action BatchRun::next() {
-  Action a;
+RunAction BatchRun::next() {
+  RunAction a;
   switch (phase_) {
     case Phase::Waiting:
       if (options_.count && handled_ >= *options_.count) {
         phase_ = Phase::Done;
         return a;
       }
-      a.kind = Action::Kind::AwaitArrival;
+      a.kind = RunAction::Kind::AwaitArrival;
       a.link = options_.link;
       a.description = "waiting for printer " + std::to_string(handled_ + 1);
       return a;
     case Phase::Applying: {
-      ApplyRun::Action inner = apply_->next();
-      if (inner.kind == ApplyRun::Action::Kind::Done) {
+      a = apply_->next();
+      if (a.kind == RunAction::Kind::Done) {
         if (const auto& e = apply_->error()) {
-          finishPrinter("failed", e->message);
+          finishPrinter(BatchOutcome::Failed, e->message);
         } else {
-          finishPrinter("done", {});
+          finishPrinter(BatchOutcome::Done, {});
         }
         return next();
       }
-      a.kind = inner.kind == ApplyRun::Action::Kind::TestLink ? Action::Kind::TestLink
-                                                              : Action::Kind::Send;
-      a.link = inner.link;
-      a.request = std::move(inner.request);
-      a.group = inner.group;
-      current_->line.step = a.kind == Action::Kind::Send ? a.group : kLinkTestStep;
-      a.description = current_->line.serial + " " + current_->line.name + ": " + inner.description;
+      current_->line.step = a.kind == RunAction::Kind::Send ? a.group : kLinkTestStep;
+      a.description = current_->line.serial + " " + current_->line.name + ": " + a.description;
       return a;
     }
     case Phase::Leaving:
@@ -119,7 +108,7 @@ BatchRun::Action BatchRun::next() {
         phase_ = Phase::Done;
         return a;
       }
-      a.kind = Action::Kind::AwaitDeparture;
+      a.kind = RunAction::Kind::AwaitDeparture;
       a.link = leaving_;
       a.description = "waiting for " + current_->line.serial + " to be taken away";
       return a;
@@ -170,11 +159,11 @@ void BatchRun::arrived(const LinkSnapshot& link) {
   } catch (const std::exception& e) {
     // The apply never started: nothing was sent, and the number stays used (failed).
     apply_.reset();
-    finishPrinter("failed", e.what());
+    finishPrinter(BatchOutcome::Failed, e.what());
   }
 }
 
-void BatchRun::report(const ApplyRun::Outcome& outcome) {
+void BatchRun::report(const RunOutcome& outcome) {
   if (phase_ == Phase::Applying && apply_) apply_->report(outcome);
 }
 
@@ -186,7 +175,7 @@ void BatchRun::departed() {
 
 void BatchRun::stop(const std::string& why) {
   if (phase_ == Phase::Applying) {
-    finishPrinter("interrupted", why);
+    finishPrinter(BatchOutcome::Interrupted, why);
   }
   phase_ = Phase::Done;
   current_.reset();
@@ -212,14 +201,14 @@ BatchCounter::Device BatchRun::deviceGroupState() const {
   return D::NotSent;
 }
 
-void BatchRun::finishPrinter(const std::string& outcome, const std::string& why) {
+void BatchRun::finishPrinter(BatchOutcome outcome, const std::string& why) {
   BatchPrinter& p = *current_;
   const BatchCounter::Device device = deviceGroupState();
   p.line.time = utcTimestamp();
   p.line.outcome = outcome;
   p.line.error = why;
   p.line.deviceGroup = batchDeviceName(device);
-  if (outcome != "done" && device != BatchCounter::Device::NotSent) {
+  if (outcome != BatchOutcome::Done && device != BatchCounter::Device::NotSent) {
     // The number stays with this printer: the report says which one holds it.
     p.line.error +=
         std::string(p.line.error.empty() ? "" : "; ") + "the printer " +
@@ -228,7 +217,7 @@ void BatchRun::finishPrinter(const std::string& outcome, const std::string& why)
         (device == BatchCounter::Device::Acknowledged ? "acknowledged" : "sent, not acknowledged") +
         "): the number is not handed out again";
   }
-  if (outcome == "done") p.line.step.clear();
+  if (outcome == BatchOutcome::Done) p.line.step.clear();
   if (apply_) {
     p.line.modelTag = apply_->modelTag();
     for (const ApplyRun::StepReport& s : apply_->steps()) {
@@ -246,9 +235,9 @@ void BatchRun::finishPrinter(const std::string& outcome, const std::string& why)
   apply_.reset();
   ++handled_;
   phase_ = Phase::Leaving;
-  const auto result = outcome == "done"     ? BatchCounter::Outcome::Done
-                      : outcome == "failed" ? BatchCounter::Outcome::Failed
-                                            : BatchCounter::Outcome::Interrupted;
+  const auto result = outcome == BatchOutcome::Done     ? BatchCounter::Outcome::Done
+                      : outcome == BatchOutcome::Failed ? BatchCounter::Outcome::Failed
+                                                        : BatchCounter::Outcome::Interrupted;
   try {
     counter_->complete(p.line.serial, result, device);
   } catch (const BatchError& e) {

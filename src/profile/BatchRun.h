@@ -14,12 +14,12 @@
 namespace plenar {
 
 // The batch bench: printer after printer, one profile, each printer its own name and serial
-// number. As ApplyRun, a sequence of actions a front end (plenar batch, the batch dialog) carries
-// out one at a time and reports back:
+// number. As ApplyRun, a sequence of actions (an ActionSource) that a front end (plenar batch,
+// the batch dialog) carries out one at a time through the ActionDriver:
 //
-//   AwaitArrival   -> the front end watches its links and calls arrived(link), or stop()
+//   AwaitArrival   -> the front end watches its links: arrived(link), or stop()
 //   TestLink, Send -> an apply of the profile plus this printer's device group (report())
-//   AwaitDeparture -> the front end waits until that printer is gone and calls departed()
+//   AwaitDeparture -> the front end waits until that printer is gone: departed(), or stop()
 //   ... until --count printers were handled, stop() was called, or the counter failed: Done.
 //
 // The serial number is reserved in the counter (written, under its lock) as soon as a printer
@@ -49,30 +49,22 @@ struct BatchPrinter {
   bool earlierRun = false;  // a reservation of an earlier run that ended part-way
 };
 
-class BatchRun {
+class BatchRun : public ActionSource {
  public:
   // Opens the counter (BatchError: busy, file) and the report, and checks that the first number
   // (and the last, with a count) gives a name and serial number the printer's fields hold
   // (BatchError, refused). Reservations an earlier run left are reported as interrupted.
   BatchRun(const Profile& profile, ProfileGroups groups, BatchOptions options);
-  ~BatchRun();
+  ~BatchRun() override;
 
-  struct Action {
-    enum class Kind { AwaitArrival, TestLink, Send, AwaitDeparture, Done };
-    Kind kind = Kind::Done;
-    LinkSnapshot link;        // TestLink, Send: the link to run it over; AwaitDeparture: the
-                              // printer's link after its apply
-    CommandRequest request;   // Send
-    std::string group;        // Send
-    std::string description;  // for people: "1000 Till 1000: [3/12] codepage (set-codepage)"
-  };
-  Action next();
-  // A printer arrived on `link` (after AwaitArrival).
-  void arrived(const LinkSnapshot& link);
+  // The description reads "1000 Till 1000: [3/12] codepage (set-codepage)" for a request.
+  RunAction next() override;
   // The outcome of a TestLink or Send.
-  void report(const ApplyRun::Outcome& outcome);
+  void report(const RunOutcome& outcome) override;
+  // A printer arrived on `link` (after AwaitArrival).
+  void arrived(const LinkSnapshot& link) override;
   // The printer is gone (after AwaitDeparture).
-  void departed();
+  void departed() override;
   // No more printers: between printers the bench ends; during one, that printer is reported
   // interrupted (its number stays used) and the bench ends. `why` names the reason.
   void stop(const std::string& why);
@@ -82,8 +74,8 @@ class BatchRun {
   // the name field ran out); nullopt when it ended as asked.
   const std::optional<BatchError>& error() const { return error_; }
   const std::vector<BatchPrinter>& printers() const { return printers_; }
-  int doneCount() const;
-  int failedCount() const;
+  // This run's printers with that outcome (not those an earlier run left reserved).
+  int count(BatchOutcome outcome) const;
   // The printer being set up now, when one is.
   const BatchPrinter* current() const { return current_ ? &*current_ : nullptr; }
   const BatchCounter& counter() const { return *counter_; }
@@ -92,7 +84,7 @@ class BatchRun {
  private:
   enum class Phase { Waiting, Applying, Leaving, Done };
   BatchCounter::Device deviceGroupState() const;
-  void finishPrinter(const std::string& outcome, const std::string& why);
+  void finishPrinter(BatchOutcome outcome, const std::string& why);
   void writeLine(BatchPrinter& printer);
   void fail(const BatchError& e);
   void checkFits(long long number) const;

@@ -9,12 +9,17 @@
 
 namespace plenar {
 
-// One thing a run (the apply of a profile, a batch bench) asks its front end to do on the worker
-// or the clock. The front end carries it out and reports the outcome back to the run.
+// One thing a run (the apply of a profile, a batch bench) asks its front end to do on the worker,
+// the clock or its watch of the links. The front end carries it out and reports the outcome back
+// to the run.
 struct RunAction {
-  enum class Kind { TestLink, Send, Wait, Done };
+  // AwaitArrival and AwaitDeparture are the bench's: the front end watches its links until a
+  // printer arrives or the one just set up is gone.
+  enum class Kind { TestLink, Send, Wait, AwaitArrival, AwaitDeparture, Done };
   Kind kind = Kind::Done;
-  LinkSnapshot link;                  // TestLink and Send: the link to run it over
+  // TestLink and Send: the link to run it over; AwaitArrival: the link the bench watches (rates,
+  // factory address); AwaitDeparture: where the printer's apply left it
+  LinkSnapshot link;
   CommandRequest request;             // Send: the request, its link filled in
   std::string group;                  // Send: the group's name
   std::string description;            // for people: "[3/12] codepage (set-codepage)"
@@ -37,6 +42,10 @@ class ActionSource {
   virtual ~ActionSource() = default;
   virtual RunAction next() = 0;
   virtual void report(const RunOutcome& outcome) = 0;
+  // After AwaitArrival: a printer arrived on `link`. After AwaitDeparture: it is gone. A run
+  // that never asks for them leaves them alone.
+  virtual void arrived(const LinkSnapshot& /*link*/) {}
+  virtual void departed() {}
 };
 
 }  // namespace plenar

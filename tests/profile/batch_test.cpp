@@ -273,15 +273,15 @@ TEST(BatchCounter, RefusesFilesItCannotTrust) {
 }
 
 TEST(BatchReport, CsvQuotesAndJsonLinesCarryEveryField) {
-  BatchLine l{"2026-12-08T08:00:00Z",
-              "net 10.0.0.1:5100",
-              "PLENAR80",
-              "Till, \"A\"",
-              "7",
-              3,
-              "failed",
-              "Download Data Failed\nagain",
-              "codepage"};
+  BatchLine l{.time = "2026-12-08T08:00:00Z",
+              .link = "net 10.0.0.1:5100",
+              .modelTag = "PLENAR80",
+              .name = "Till, \"A\"",
+              .serial = "7",
+              .groupsDone = 3,
+              .outcome = BatchOutcome::Failed,
+              .error = "Download Data Failed\nagain",
+              .step = "codepage"};
   EXPECT_EQ(batchLineCsv(l),
             "2026-12-08T08:00:00Z,net 10.0.0.1:5100,PLENAR80,\"Till, \"\"A\"\"\",7,3,failed,"
             "\"Download Data Failed\nagain\",codepage\r\n");
@@ -334,8 +334,8 @@ struct Loop {
     std::vector<std::string> seen;
     std::size_t printer = 0;
     int action = 0;
-    for (auto a = run->next(); a.kind != BatchRun::Action::Kind::Done; a = run->next()) {
-      using K = BatchRun::Action::Kind;
+    for (auto a = run->next(); a.kind != RunAction::Kind::Done; a = run->next()) {
+      using K = RunAction::Kind;
       if (a.kind == K::AwaitArrival) {
         if (printer >= printers.size()) {
           run->stop("no more printers");
@@ -359,7 +359,7 @@ struct Loop {
         ++printer;
         continue;
       }
-      ApplyRun::Outcome r;
+      RunOutcome r;
       r.ok = action++ != p.failAt;
       r.message = r.ok ? "" : "Download Data Failed";
       r.modelTag = "PLENAR80";

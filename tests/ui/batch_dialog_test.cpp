@@ -97,7 +97,7 @@ TEST_F(BatchDialogTest, PrinterAfterPrinterGetsTheProfileAndItsOwnNumberUntilSto
   EXPECT_EQ(list->topLevelItem(0)->text(0), "0700");
   EXPECT_EQ(list->topLevelItem(1)->text(0), "0701");
   EXPECT_EQ(list->topLevelItem(1)->text(1), "Till 0701");
-  EXPECT_EQ(in<QLabel>("lbl_BatchCounts")->text(), "完成 2，失败 0");
+  EXPECT_EQ(in<QLabel>("lbl_BatchCounts")->text(), "完成 2，失败 0，中断 0");
   for (int n : {1, 2}) {
     const QJsonObject settings = test::stateAt(
         QJsonDocument::fromJson(

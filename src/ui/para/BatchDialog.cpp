@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 
@@ -44,6 +45,20 @@ QLabel* words(const char* name, const QString& text, QWidget* parent) {
 QString word(const QLabel* words, int index) {
   const QStringList list = words->text().split(QLatin1Char('|'));
   return index < list.size() ? list[index] : QString();
+}
+
+// The status words of lbl_BatchStatus: done, failed, interrupted, running.
+constexpr int kRunningWord = 3;
+int statusWord(BatchOutcome outcome) {
+  switch (outcome) {
+    case BatchOutcome::Done:
+      return 0;
+    case BatchOutcome::Failed:
+      return 1;
+    case BatchOutcome::Interrupted:
+      return 2;
+  }
+  return 1;
 }
 
 template <typename W>
@@ -100,7 +115,7 @@ BatchDialog::BatchDialog(QWidget* parent, TFrmMain& main, WorkerExecutor& execut
   column->addLayout(buttons);
   columnWords_ = words("lbl_BatchColumns", QStringLiteral("序列号|名称|状态|时间 (ms)"), this);
   statusWords_ = words("lbl_BatchStatus", QStringLiteral("完成|失败|中断|进行中"), this);
-  countWords_ = words("lbl_BatchCountWords", QStringLiteral("完成 %1，失败 %2"), this);
+  countWords_ = words("lbl_BatchOutcomeCounts", QStringLiteral("完成 %1，失败 %2，中断 %3"), this);
   attachedWords_ =
       words("lbl_BatchAttached",
             QStringLiteral("已连接的打印机不作配置（可能是上一批的）：请接入下一台"), this);
@@ -180,6 +195,7 @@ void BatchDialog::start() {
     say(qs(e.what()));
     return;
   }
+  driver_.reset();  // the last bench's, done
   const unsigned next = generation_ + 1;
   looker_ = std::make_unique<ArrivalLooker>(std::move(watch), [this, next](std::size_t attached) {
     if (attached == 0) return;
@@ -190,47 +206,37 @@ void BatchDialog::start() {
   start_->setEnabled(false);
   stop_->setEnabled(true);
   if (onRunning) onRunning(true);
-  step();
+  drive();
 }
 
-void BatchDialog::step() {
-  if (!run_) return;
-  using K = BatchRun::Action::Kind;
-  BatchRun::Action a = run_->next();
-  refresh();
-  if (a.kind == K::Done || stopped_) {
-    finish();
-    return;
-  }
-  say(qs(a.description));
+void BatchDialog::drive() {
   const unsigned generation = generation_;
-  if (a.kind == K::AwaitArrival) {
-    looker_->awaitArrival([this, generation](const LinkSnapshot& link) {
-      onGuiThread(generation, [this, link] {
-        run_->arrived(link);
-        step();
-      });
+  ActionDriver::Hooks hooks;
+  hooks.starting = [this](const RunAction& a) {
+    refresh();
+    say(qs(a.description));
+  };
+  hooks.finished = [this] {
+    refresh();
+    finish();
+  };
+  hooks.arrival = [this, generation](const RunAction&, ActionDriver::Arrived done) {
+    looker_->awaitArrival([this, generation, done](const LinkSnapshot& link) {
+      onGuiThread(generation, [done, link] { done(link); });
     });
-  } else if (a.kind == K::AwaitDeparture) {
-    looker_->awaitDeparture(a.link, [this, generation] {
-      onGuiThread(generation, [this] {
-        run_->departed();
-        step();
-      });
-    });
-  } else {
-    RunAction action;
-    action.kind = a.kind == K::TestLink ? RunAction::Kind::TestLink : RunAction::Kind::Send;
-    action.link = a.link;
-    action.request = std::move(a.request);
-    action.group = a.group;
-    action.description = a.description;
-    executor_.execute(action, [this, generation](const RunOutcome& outcome) {
-      if (generation != generation_ || !run_) return;
-      run_->report(outcome);
-      step();
-    });
-  }
+  };
+  hooks.departure = [this, generation](const RunAction& a, ActionDriver::Departed done) {
+    looker_->awaitDeparture(
+        a.link, [this, generation, done] { onGuiThread(generation, [done] { done(true); }); });
+  };
+  // The bench asks for no waits; one would run on the window's timer.
+  auto wait = [this](std::chrono::milliseconds time, std::function<void()> done) {
+    QTimer::singleShot(time, this, std::move(done));
+  };
+  driver_ = std::make_unique<ActionDriver>(
+      *run_, [this](const RunAction& a, ActionDriver::Done done) { executor_.execute(a, done); },
+      wait, std::move(hooks));
+  driver_->start();
 }
 
 void BatchDialog::onGuiThread(unsigned generation, std::function<void()> f) {
@@ -238,7 +244,7 @@ void BatchDialog::onGuiThread(unsigned generation, std::function<void()> f) {
   QMetaObject::invokeMethod(
       this,
       [this, generation, f = std::move(f)] {
-        if (generation == generation_ && run_ && !stopped_) f();
+        if (generation == generation_ && run_) f();
       },
       Qt::QueuedConnection);
 }
@@ -248,9 +254,10 @@ void BatchDialog::stopBench() {
   ++generation_;
   looker_->cancel();
   executor_.drop();
+  driver_->stop();
   run_->stop("stopped in the window");
-  stopped_ = true;
-  step();
+  refresh();
+  finish();
 }
 
 void BatchDialog::showEvent(QShowEvent* event) {
@@ -271,15 +278,16 @@ void BatchDialog::refresh() {
     item->setText(0, qs(p.line.serial));
     item->setText(1, qs(p.line.name));
     item->setText(2, word(statusWords_, status));
-    item->setText(3, status == 3 ? QString() : QString::number(p.ms));
+    item->setText(3, status == kRunningWord ? QString() : QString::number(p.ms));
     if (!p.line.error.empty()) item->setToolTip(2, qs(p.line.error));
   };
-  for (const BatchPrinter& p : run_->printers()) {
-    row(p, p.line.outcome == "done" ? 0 : p.line.outcome == "failed" ? 1 : 2);
-  }
-  if (const BatchPrinter* now = run_->current()) row(*now, 3);
+  for (const BatchPrinter& p : run_->printers()) row(p, statusWord(p.line.outcome));
+  if (const BatchPrinter* now = run_->current()) row(*now, kRunningWord);
   printers_->scrollToBottom();
-  counts_->setText(countWords_->text().arg(run_->doneCount()).arg(run_->failedCount()));
+  counts_->setText(countWords_->text()
+                       .arg(run_->count(BatchOutcome::Done))
+                       .arg(run_->count(BatchOutcome::Failed))
+                       .arg(run_->count(BatchOutcome::Interrupted)));
 }
 
 void BatchDialog::finish() {
@@ -287,8 +295,9 @@ void BatchDialog::finish() {
   start_->setEnabled(true);
   stop_->setEnabled(false);
   if (const auto& e = run_->error()) say(qs(e->what()));
+  // The driver may be the caller (its finished hook): it goes at the next start or with the
+  // dialog, never from inside its own call.
   run_.reset();
-  stopped_ = false;
   if (onRunning) onRunning(false);
 }
 

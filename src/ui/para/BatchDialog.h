@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ActionDriver.h"
 #include "app/ArrivalLooker.h"
 #include "profile/BatchRun.h"
 
@@ -25,12 +26,12 @@ class WorkerExecutor;
 // network address is the factory address; a serial port name may be a glob such as
 // /dev/ttyUSB*; on USB, each printer the connection window would list, by its own entry), each set
 // up with the profile and its own name and serial number. Each printer is listed with its serial
-// number, status and time, with a count of done and failed; Stop ends the bench between printers,
-// or the printer under way as interrupted. The counter and the report are plenar batch's:
-// state.json and report.jsonl in the state folder's batch/ folder, so the window and plenar batch
-// continue one numbering. Requests go through the parameter window's worker (WorkerExecutor);
-// arrivals are watched on a thread of their own, so the window never waits. Threads: GUI thread
-// only.
+// number, status and time, with a count of done, failed and interrupted; Stop ends the bench
+// between printers, or the printer under way as interrupted. The counter and the report are plenar
+// batch's: state.json and report.jsonl in the state folder's batch/ folder, so the window and
+// plenar batch continue one numbering. Requests go through the parameter window's worker
+// (WorkerExecutor); arrivals are watched on a thread of their own, so the window never waits.
+// Threads: GUI thread only.
 class BatchDialog : public QDialog {
  public:
   BatchDialog(QWidget* parent, TFrmMain& main, WorkerExecutor& executor);
@@ -49,7 +50,8 @@ class BatchDialog : public QDialog {
 
  private:
   void start();
-  void step();
+  // Carries the bench out with the driver: requests on the worker, arrivals from the looker.
+  void drive();
   std::unique_ptr<ArrivalWatch> watchOf(const LinkSnapshot& link) const;
   std::vector<std::string> usbFilters() const;
   void onGuiThread(unsigned generation, std::function<void()> f);
@@ -77,8 +79,9 @@ class BatchDialog : public QDialog {
   QLabel* attachedWords_ = nullptr;
   std::unique_ptr<BatchRun> run_;
   std::unique_ptr<ArrivalLooker> looker_;
+  // After run_: it refers to the run. Kept after a bench's end until the next start.
+  std::unique_ptr<ActionDriver> driver_;
   unsigned generation_ = 0;  // answers for an earlier bench (or one stopped) are dropped
-  bool stopped_ = false;
 };
 
 }  // namespace plenar
