@@ -5,9 +5,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QGridLayout>
 #include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -15,11 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
-#include <QScreen>
 #include <QShowEvent>
-#include <QStatusBar>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 
@@ -38,7 +33,6 @@
 #include "ui/FontCoverage.h"
 #include "ui/LanguageApplier.h"
 #include "ui/QtText.h"
-#include "ui/WindowStyle.h"
 
 namespace plenar {
 
@@ -50,11 +44,6 @@ constexpr int kBootTickMs = 1000;
 constexpr int kSetParaPauseMs = 50;
 constexpr int kSetParaMaxCounter = 20;
 constexpr int kDefaultUdpPort = 5100;
-
-const QStringList kRates = {
-    QStringLiteral("1200"),  QStringLiteral("2400"),   QStringLiteral("4800"),
-    QStringLiteral("9600"),  QStringLiteral("19200"),  QStringLiteral("38400"),
-    QStringLiteral("57600"), QStringLiteral("115200"), QStringLiteral("230400")};
 
 // The message for a text that is not a whole number, worded as every field check words it.
 QString conversionError(const QString& text) {
@@ -72,7 +61,9 @@ TFrmMain::TFrmMain(Options options, QWidget* parent)
     : QMainWindow(parent),
       options_(std::move(options)),
       report_(this, [this](int msg, std::intptr_t wParam) { handleWorkerMessage(msg, wParam); }) {
-  buildUi();
+  // The controls, then the window's timers after them (a language file sees them in that order).
+  form_.setupUi(this);
+  createTimers();
   // Creation handler: the remembered port name, the program folder, MainDefault, the worker,
   // then the serial port list.
   remembered_.serialPort = "COM1";
@@ -102,192 +93,13 @@ TCommThread& TFrmMain::worker() {
   return engine_->worker();
 }
 
-void TFrmMain::buildUi() {
-  setObjectName(QStringLiteral("FrmMain"));
-  setWindowTitle(QStringLiteral("Plenar Setting Tool V1.0"));
-  applyWindowStyle(this, Qt::Window);
-
-  auto* central = new QWidget(this);
-  central->setObjectName(QStringLiteral("qt_central"));
-  setCentralWidget(central);
-
-  // Controls are created in the order of the window's table, each with its final parent, so a
-  // language file sees them in that order.
-  buildLinkControls(central);
-  buildWindowControls(central);
-  buildStatusBar();
+void TFrmMain::createTimers() {
   timer1_ = new QTimer(this);
   timer1_->setObjectName(QStringLiteral("Timer1"));
   timer1_->setInterval(kBootTickMs);
   setParaPause_ = new QTimer(this);
   setParaPause_->setInterval(kSetParaPauseMs);
   connect(setParaPause_, &QTimer::timeout, this, [this] { setParaPauseEnded(); });
-
-  // Layout: the link group as a grid, one row per link; then language, link label, buttons.
-  layOutLinkGroup();
-  layOutWindow(central);
-  resize(600, 611);
-  if (QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect area = screen->availableGeometry();
-    move(area.center() - QPoint(width() / 2, height() / 2));
-  }
-}
-
-void TFrmMain::buildLinkControls(QWidget* central) {
-  groupBox1_ = new QGroupBox(QStringLiteral("选择通讯端口"), central);
-  groupBox1_->setObjectName(QStringLiteral("GroupBox1"));
-  radioSerial_ = new QRadioButton(QStringLiteral("串口"), groupBox1_);
-  radioSerial_->setObjectName(QStringLiteral("RadioButton1"));
-  radioSerial_->setChecked(true);
-  radioNetwork_ = new QRadioButton(QStringLiteral("网口"), groupBox1_);
-  radioNetwork_->setObjectName(QStringLiteral("RadioButton2"));
-  radioUsb_ = new QRadioButton(QStringLiteral("USB"), groupBox1_);
-  radioUsb_->setObjectName(QStringLiteral("RadioButton3"));
-  radioParallel_ = new QRadioButton(QStringLiteral("并口"), groupBox1_);
-  radioParallel_->setObjectName(QStringLiteral("RadioButton4"));
-
-  comName_ = new DropDownComboBox(groupBox1_);
-  comName_->setObjectName(QStringLiteral("cbb_Comname"));
-  comName_->setEditable(true);
-  comName_->setInsertPolicy(QComboBox::NoInsert);
-  comName_->setEditText(QStringLiteral("COM1"));
-  comName_->setMinimumContentsLength(12);
-
-  label1_ = new QLabel(QStringLiteral("波特率"), groupBox1_);
-  label1_->setObjectName(QStringLiteral("Label1"));
-  devBauRate_ = new QComboBox(groupBox1_);
-  devBauRate_->setObjectName(QStringLiteral("cbb_DevBauRate"));
-  devBauRate_->setEditable(true);
-  devBauRate_->setInsertPolicy(QComboBox::NoInsert);
-  devBauRate_->addItems(kRates);
-  devBauRate_->setCurrentIndex(kRates.indexOf(QStringLiteral("9600")));
-
-  label4_ = new QLabel(QStringLiteral("->"), groupBox1_);
-  label4_->setObjectName(QStringLiteral("Label4"));
-  tranBauRate_ = new QComboBox(groupBox1_);
-  tranBauRate_->setObjectName(QStringLiteral("cbb_TranBauRate"));
-  tranBauRate_->setEditable(true);
-  tranBauRate_->setInsertPolicy(QComboBox::NoInsert);
-  tranBauRate_->addItems(kRates);
-  tranBauRate_->setCurrentIndex(kRates.indexOf(QStringLiteral("115200")));
-
-  label2_ = new QLabel(QStringLiteral("校验"), groupBox1_);
-  label2_->setObjectName(QStringLiteral("Label2"));
-  check_ = new QComboBox(groupBox1_);
-  check_->setObjectName(QStringLiteral("cbb_Check"));
-  check_->addItems({QStringLiteral("NONE"), QStringLiteral("ODD"), QStringLiteral("EVEN")});
-  check_->setCurrentIndex(0);
-
-  ipAddress_ = new QLineEdit(QStringLiteral("192.168.1.87"), groupBox1_);
-  ipAddress_->setObjectName(QStringLiteral("edt_Ipaddress"));
-  label3_ = new QLabel(QStringLiteral("端口"), groupBox1_);
-  label3_->setObjectName(QStringLiteral("Label3"));
-  port_ = new QLineEdit(QStringLiteral("5100"), groupBox1_);
-  port_->setObjectName(QStringLiteral("edt_Port"));
-
-  usbDeviceList_ = new QComboBox(groupBox1_);
-  usbDeviceList_->setObjectName(QStringLiteral("cbb_UsbDeviceList"));
-  usbDeviceList_->setMinimumContentsLength(20);
-  lpt_ = new QComboBox(groupBox1_);
-  lpt_->setObjectName(QStringLiteral("cbb_Lpt"));
-}
-
-void TFrmMain::buildWindowControls(QWidget* central) {
-  languageLabel_ = new QLabel(QStringLiteral("选择语言"), central);
-  languageLabel_->setObjectName(QStringLiteral("lbl_language"));
-  language_ = new QComboBox(central);
-  language_->setObjectName(QStringLiteral("cbb_Language"));
-  language_->addItems({QStringLiteral("中文"), QStringLiteral("English")});
-  language_->setCurrentIndex(0);
-
-  tranMsg_ = new QLabel(QStringLiteral("当前选择串口"), central);
-  tranMsg_->setObjectName(QStringLiteral("lbl_TranMsg"));
-  QFont bold = tranMsg_->font();
-  bold.setBold(true);
-  tranMsg_->setFont(bold);
-  tranMsg_->setAlignment(Qt::AlignCenter);
-
-  test_ = new QPushButton(QStringLiteral("测试通讯"), central);
-  test_->setObjectName(QStringLiteral("btn_Test"));
-  setPara_ = new QPushButton(QStringLiteral("设置参数"), central);
-  setPara_->setObjectName(QStringLiteral("btn_SetPara"));
-  bootIn_ = new QPushButton(QStringLiteral("进入BOOT模式"), central);
-  bootIn_->setObjectName(QStringLiteral("but_bootIn"));
-  bootOut_ = new QPushButton(QStringLiteral("退出BOOT模式"), central);
-  bootOut_->setObjectName(QStringLiteral("but_bootOut"));
-
-  memo1_ = new QPlainTextEdit(central);
-  memo1_->setObjectName(QStringLiteral("Memo1"));
-  memo1_->setReadOnly(true);
-  memo1_->hide();
-}
-
-void TFrmMain::buildStatusBar() {
-  auto* status = new QStatusBar(this);
-  status->setObjectName(QStringLiteral("StatusBar1"));
-  setStatusBar(status);
-  status->setSizeGripEnabled(false);
-  statusPanel0_ = new QLabel(status);
-  statusPanel0_->setObjectName(QStringLiteral("qt_statusPanel0"));
-  statusPanel0_->setMinimumWidth(150);
-  statusPanel1_ = new QLabel(status);
-  statusPanel1_->setObjectName(QStringLiteral("qt_statusPanel1"));
-  statusPanel1_->setFixedWidth(50);
-  status->addWidget(statusPanel0_, 1);
-  status->addWidget(statusPanel1_);
-}
-
-void TFrmMain::layOutLinkGroup() {
-  auto* grid = new QGridLayout(groupBox1_);
-  grid->setHorizontalSpacing(8);
-  grid->setVerticalSpacing(12);
-  grid->addWidget(radioSerial_, 0, 0);
-  grid->addWidget(comName_, 0, 1);
-  grid->addWidget(label1_, 0, 2, Qt::AlignRight);
-  grid->addWidget(devBauRate_, 0, 3);
-  grid->addWidget(label4_, 0, 4, Qt::AlignCenter);
-  grid->addWidget(tranBauRate_, 0, 5);
-  grid->addWidget(label2_, 1, 2, Qt::AlignRight);
-  grid->addWidget(check_, 1, 3);
-  grid->addWidget(radioNetwork_, 2, 0);
-  grid->addWidget(ipAddress_, 2, 1);
-  grid->addWidget(label3_, 2, 2, Qt::AlignRight);
-  grid->addWidget(port_, 2, 3);
-  grid->addWidget(radioUsb_, 3, 0);
-  grid->addWidget(usbDeviceList_, 3, 1, 1, 5);
-  grid->addWidget(radioParallel_, 4, 0);
-  grid->addWidget(lpt_, 4, 1);
-  grid->setColumnStretch(1, 2);
-  grid->setColumnStretch(3, 1);
-  grid->setColumnStretch(5, 1);
-}
-
-void TFrmMain::layOutWindow(QWidget* central) {
-  auto* languageRow = new QHBoxLayout;
-  languageRow->addStretch(1);
-  languageRow->addWidget(languageLabel_);
-  languageRow->addWidget(language_);
-  languageRow->addStretch(1);
-
-  auto* buttons = new QGridLayout;
-  buttons->setSpacing(12);
-  buttons->addWidget(test_, 0, 0);
-  buttons->addWidget(setPara_, 0, 1);
-  buttons->addWidget(bootIn_, 1, 0);
-  buttons->addWidget(bootOut_, 1, 1);
-  for (QPushButton* b : {test_, setPara_, bootIn_, bootOut_}) b->setMinimumHeight(36);
-
-  auto* column = new QVBoxLayout(central);
-  column->setContentsMargins(16, 16, 16, 8);
-  column->setSpacing(16);
-  column->addWidget(groupBox1_);
-  column->addLayout(languageRow);
-  column->addStretch(1);
-  column->addWidget(tranMsg_);
-  column->addStretch(1);
-  column->addLayout(buttons);
-  column->addWidget(memo1_);
-  column->addStretch(2);
 }
 
 void TFrmMain::connectSignals() {

@@ -13,6 +13,7 @@
 #include "platform/ProgramPaths.h"
 #include "ui/QtDispatcher.h"
 #include "ui/QtReportWindow.h"
+#include "ui/TFrmMainForm.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -111,13 +112,8 @@ class TFrmMain : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void buildUi();
-  // The link group's controls; then language, link label, buttons and memo.
-  void buildLinkControls(QWidget* central);
-  void buildWindowControls(QWidget* central);
-  void buildStatusBar();
-  void layOutLinkGroup();
-  void layOutWindow(QWidget* central);
+  // The boot tick and the set-parameters pause.
+  void createTimers();
   void connectSignals();
   void readSettings();
   // Shows English instead of the `chosen` language when no installed font draws the Chinese
@@ -155,33 +151,36 @@ class TFrmMain : public QMainWindow {
   void showMessage(int icon, const QString& text, const QString& detail = {});
 
   // ---- controls; objectNames as the language files address them ----
-  QGroupBox* groupBox1_ = nullptr;
-  QRadioButton* radioSerial_ = nullptr;
-  QRadioButton* radioNetwork_ = nullptr;
-  QRadioButton* radioUsb_ = nullptr;
-  QRadioButton* radioParallel_ = nullptr;
-  DropDownComboBox* comName_ = nullptr;
-  QLabel* label1_ = nullptr;
-  QComboBox* devBauRate_ = nullptr;
-  QLabel* label4_ = nullptr;
-  QComboBox* tranBauRate_ = nullptr;
-  QLabel* label2_ = nullptr;
-  QComboBox* check_ = nullptr;
-  QLineEdit* ipAddress_ = nullptr;
-  QLabel* label3_ = nullptr;
-  QLineEdit* port_ = nullptr;
-  QComboBox* usbDeviceList_ = nullptr;
-  QComboBox* lpt_ = nullptr;
-  QLabel* languageLabel_ = nullptr;
-  QComboBox* language_ = nullptr;
-  QLabel* tranMsg_ = nullptr;
-  QPushButton* test_ = nullptr;
-  QPushButton* setPara_ = nullptr;
-  QPushButton* bootIn_ = nullptr;
-  QPushButton* bootOut_ = nullptr;
-  QPlainTextEdit* memo1_ = nullptr;
-  QLabel* statusPanel0_ = nullptr;
-  QLabel* statusPanel1_ = nullptr;
+  // The form creates and lays them out; the names below are its members under the window's
+  // own names.
+  TFrmMainForm form_;
+  QGroupBox*& groupBox1_ = form_.groupBox1;
+  QRadioButton*& radioSerial_ = form_.radioSerial;
+  QRadioButton*& radioNetwork_ = form_.radioNetwork;
+  QRadioButton*& radioUsb_ = form_.radioUsb;
+  QRadioButton*& radioParallel_ = form_.radioParallel;
+  DropDownComboBox*& comName_ = form_.comName;
+  QLabel*& label1_ = form_.label1;
+  QComboBox*& devBauRate_ = form_.devBauRate;
+  QLabel*& label4_ = form_.label4;
+  QComboBox*& tranBauRate_ = form_.tranBauRate;
+  QLabel*& label2_ = form_.label2;
+  QComboBox*& check_ = form_.check;
+  QLineEdit*& ipAddress_ = form_.ipAddress;
+  QLabel*& label3_ = form_.label3;
+  QLineEdit*& port_ = form_.port;
+  QComboBox*& usbDeviceList_ = form_.usbDeviceList;
+  QComboBox*& lpt_ = form_.lpt;
+  QLabel*& languageLabel_ = form_.languageLabel;
+  QComboBox*& language_ = form_.language;
+  QLabel*& tranMsg_ = form_.tranMsg;
+  QPushButton*& test_ = form_.test;
+  QPushButton*& setPara_ = form_.setPara;
+  QPushButton*& bootIn_ = form_.bootIn;
+  QPushButton*& bootOut_ = form_.bootOut;
+  QPlainTextEdit*& memo1_ = form_.memo1;
+  QLabel*& statusPanel0_ = form_.statusPanel0;
+  QLabel*& statusPanel1_ = form_.statusPanel1;
   QTimer* timer1_ = nullptr;
   QTimer* setParaPause_ = nullptr;
 
