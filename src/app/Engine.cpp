@@ -43,6 +43,8 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
   line.readIntervalTimeout = 20;
   serial.setSettings(line);
   LinkReceiver& receiver = link_->receiver();
+  serial.setDirectReceiver(
+      [&receiver](std::span<const std::uint8_t> bytes) { return receiver.takeSerial(bytes); });
   serial.OnReceiveData = [&receiver](TComm&, const std::uint8_t* bytes, std::uint16_t count) {
     receiver.serialReceive(bytes, count);
   };
@@ -56,6 +58,8 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
   if (ownUsb_) {
     TUSBComm& u = *ownUsb_;
     UsbTransport& usbLink = link_->usb();
+    u.setDirectReceiver(
+        [&receiver](std::span<const std::uint8_t> bytes) { return receiver.takeUsb(bytes); });
     u.OnReceiveData = [&receiver](TUSBComm&, const std::uint8_t* bytes, std::uint16_t count) {
       receiver.usbReceive(bytes, count);
     };

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "channels/DirectReceiver.h"
 #include "channels/SessionEvents.h"
 #include "channels/WriteQueue.h"
 #include "platform/OwnerDispatcher.h"
@@ -29,8 +30,8 @@ template <class Channel>
 class ChannelSession {
  public:
   ChannelSession(const SessionEvents<Channel>& events, std::uint64_t id,
-                 std::atomic<bool>& sendDataEmpty)
-      : id(id), events_(events), queue_(sendDataEmpty) {}
+                 std::atomic<bool>& sendDataEmpty, const DirectReceiver& direct)
+      : id(id), events_(events), queue_(sendDataEmpty), direct_(direct) {}
   virtual ~ChannelSession() { stopWriter(); }
   ChannelSession(const ChannelSession&) = delete;
   ChannelSession& operator=(const ChannelSession&) = delete;
@@ -41,6 +42,14 @@ class ChannelSession {
   std::optional<std::size_t> queuedBytes() const { return queue_.queuedBytes(); }
   // Queues `event` for the owner thread; it runs only while this is the channel's open session.
   void post(std::function<void(Channel&)> event) const { events_.post(id, std::move(event)); }
+  // Hands received bytes on: to the direct receiver when it takes them, else to the owner
+  // thread's OnReceiveData.
+  void deliver(std::span<const std::uint8_t> bytes) const {
+    if (direct_ && direct_(bytes)) return;
+    post([copy = std::vector<std::uint8_t>(bytes.begin(), bytes.end())](Channel& c) {
+      if (c.OnReceiveData) c.OnReceiveData(c, copy.data(), static_cast<std::uint16_t>(copy.size()));
+    });
+  }
 
   const std::uint64_t id;
 
@@ -79,6 +88,7 @@ class ChannelSession {
 
   const SessionEvents<Channel>& events_;
   WriteQueue queue_;
+  const DirectReceiver& direct_;
   std::thread writer_;
 };
 
@@ -119,6 +129,8 @@ class ChannelSessions {
 
   SessionEvents<Channel> events;
   std::atomic<bool> sendDataEmpty{true};
+  // Set before the first open (its sessions read it on their threads without a lock).
+  DirectReceiver direct;
   std::unique_ptr<Session> session;
 
  private:

@@ -75,7 +75,9 @@ struct TComm::Impl {
 // port, so any failure during the open leaves nothing behind.
 struct TComm::Impl::Session : ChannelSession<TComm> {
   Session(Impl& impl, std::uint64_t id)
-      : ChannelSession(impl.sessions.events, id, impl.sessions.sendDataEmpty), impl(impl) {}
+      : ChannelSession(impl.sessions.events, id, impl.sessions.sendDataEmpty,
+                       impl.sessions.direct),
+        impl(impl) {}
   ~Session() override;
 
   // Opens and claims the port; throws the described open failures.
@@ -265,9 +267,7 @@ TComm::Impl::Session::ReadResult TComm::Impl::Session::readAvailable() {
 
 void TComm::Impl::Session::handOn() {
   if (count == 0) return;
-  post([bytes = std::vector<std::uint8_t>(chunk.begin(), chunk.begin() + count)](TComm& c) {
-    if (c.OnReceiveData) c.OnReceiveData(c, bytes.data(), static_cast<std::uint16_t>(bytes.size()));
-  });
+  deliver(std::span(chunk.data(), count));
   count = 0;
 }
 
@@ -401,6 +401,10 @@ void TComm::setReadIntervalTimeout(std::uint32_t ms) {
 
 void TComm::setPortName(const std::string& name) {
   impl_->settings.commName = name;
+}
+
+void TComm::setDirectReceiver(DirectReceiver direct) {
+  impl_->sessions.direct = std::move(direct);
 }
 
 void TComm::setRate(std::uint32_t rate) {

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "channels/DirectReceiver.h"
 #include "channels/SerialChannel.h"
 #include "channels/SerialSettings.h"
 
@@ -76,6 +77,10 @@ class TComm : public SerialChannel {
                         const std::function<bool()>& giveUp) override {
     return WaitSendComplete(stall, giveUp);
   }
+
+  // Received bytes go to `direct` on the thread that read them before any is queued for
+  // OnReceiveData; what it does not take is queued as before. Set before the first open.
+  void setDirectReceiver(DirectReceiver direct);
 
   // Events (unset ones are skipped). The bytes of OnReceiveData are valid only during the call.
   ReceiveDataEvent OnReceiveData;

@@ -109,7 +109,8 @@ struct TUSBComm::Impl {
 // nothing behind.
 struct TUSBComm::Impl::Session : ChannelSession<TUSBComm> {
   Session(Impl& impl, std::uint64_t id)
-      : ChannelSession(impl.sessions.events, id, impl.sessions.sendDataEmpty) {}
+      : ChannelSession(impl.sessions.events, id, impl.sessions.sendDataEmpty,
+                       impl.sessions.direct) {}
   ~Session() override;
 
   // Opens, claims and starts reading; a LIBUSB_ERROR code, or 0.
@@ -282,12 +283,7 @@ void LIBUSB_CALL TUSBComm::Impl::Session::onRead(libusb_transfer* t) {
   if (t->status == LIBUSB_TRANSFER_COMPLETED) {
     // A zero-length packet carries nothing and only re-arms the read.
     if (t->actual_length > 0) {
-      s->post([bytes = std::vector<std::uint8_t>(t->buffer, t->buffer + t->actual_length)](
-                  TUSBComm& c) {
-        if (c.OnReceiveData) {
-          c.OnReceiveData(c, bytes.data(), static_cast<std::uint16_t>(bytes.size()));
-        }
-      });
+      s->deliver(std::span(t->buffer, static_cast<std::size_t>(t->actual_length)));
     }
     std::lock_guard lock(s->mutex);
     if (!s->stopping && libusb_submit_transfer(t) == LIBUSB_SUCCESS) return;
@@ -330,6 +326,10 @@ bool TUSBComm::Impl::Session::writeRequest(const std::vector<std::uint8_t>& byte
 // ---- TUSBComm ----
 
 TUSBComm::TUSBComm(OwnerDispatcher& owner) : impl_(std::make_unique<Impl>(*this, owner)) {}
+
+void TUSBComm::setDirectReceiver(DirectReceiver direct) {
+  impl_->sessions.direct = std::move(direct);
+}
 
 TUSBComm::~TUSBComm() {
   {

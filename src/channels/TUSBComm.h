@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "channels/DirectReceiver.h"
 #include "channels/UsbChannel.h"
 
 namespace plenar {
@@ -75,6 +76,10 @@ class TUSBComm : public UsbChannel {
     return SendBytes(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
   }
   void setSendDataEmpty(bool empty) override;
+
+  // Received bytes go to `direct` on the thread that read them before any is queued for
+  // OnReceiveData; what it does not take is queued as before. Set before the first open.
+  void setDirectReceiver(DirectReceiver direct);
 
   // Events (unset ones are skipped). The bytes of OnReceiveData are valid only during the call.
   ReceiveDataEvent OnReceiveData;

@@ -92,12 +92,7 @@ ActionDriver::Execute sessionExecute(std::optional<CliSession>& started, const C
     } else {
       outcome.ok = session.run(a.request) == kExitDone;
     }
-    if (!outcome.ok) {
-      const CliSession::Failure& f = session.lastFailure();
-      outcome.message = f.message;
-      outcome.detail = f.detail;
-      outcome.kind = f.kind;
-    }
+    if (!outcome.ok) outcome = session.lastResult();
     if (!test) {
       session.emitEvent(
           {{"event", "step"}, {"group", a.group}, {"status", outcome.ok ? "done" : "failed"}});

@@ -58,12 +58,7 @@ RunOutcome carryOut(CliSession& session, RunAction a) {
     session.emitEvent(
         {{"event", "step"}, {"group", a.group}, {"status", outcome.ok ? "done" : "failed"}});
   }
-  if (!outcome.ok) {
-    const CliSession::Failure& f = session.lastFailure();
-    outcome.message = f.message;
-    outcome.detail = f.detail;
-    outcome.kind = f.kind;
-  }
+  if (!outcome.ok) outcome = session.lastResult();
   return outcome;
 }
 
@@ -152,6 +147,23 @@ std::string keptBack(const BatchCounter& counter, const BatchCounter::Entry& e) 
       break;
   }
   return counter.reusable(e) ? std::string() : "its record folder holds a record of it";
+}
+
+// Numbers the bench will not hand out: those an earlier run left reserved, and with
+// --reuse-failed, the failed ones a printer holds or may hold.
+void noteNumbersKept(const BatchRun& run, bool reuseFailed) {
+  for (const BatchPrinter& earlier : run.printers()) {
+    printLine(LineLevel::Note, "note: serial number " + earlier.line.serial +
+                                   " was reserved by a run that ended part-way: it is not "
+                                   "handed out again");
+  }
+  for (const BatchCounter::Entry& e : run.counter().entries()) {
+    if (!reuseFailed || e.outcome != BatchCounter::Outcome::Failed) continue;
+    const std::string why = keptBack(run.counter(), e);
+    if (why.empty()) continue;
+    printLine(LineLevel::Note, "note: serial number " + e.serial + " failed, but " + why +
+                                   ": it is not handed out again");
+  }
 }
 
 // The result document, the summary on stderr and the exit code.
@@ -344,18 +356,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
   std::unique_ptr<ArrivalWatch> watch = usb   ? usbArrivalWatch(usbFilters)
                                         : net ? factoryAddressWatch(o.link)
                                               : serialGlobWatch(*glob, o.link);
-  for (const BatchPrinter& earlier : run->printers()) {
-    printLine(LineLevel::Note, "note: serial number " + earlier.line.serial +
-                                   " was reserved by a run that ended part-way: it is not "
-                                   "handed out again");
-  }
-  for (const BatchCounter::Entry& e : run->counter().entries()) {
-    if (!reuseFailed || e.outcome != BatchCounter::Outcome::Failed) continue;
-    const std::string why = keptBack(run->counter(), e);
-    if (why.empty()) continue;
-    printLine(LineLevel::Note, "note: serial number " + e.serial + " failed, but " + why +
-                                   ": it is not handed out again");
-  }
+  noteNumbersKept(*run, reuseFailed);
   std::vector<LinkSnapshot> queue;
   if (present) {
     queue = watch->attachedNow();

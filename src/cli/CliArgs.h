@@ -8,7 +8,7 @@
 
 #include "engine/CommandRequest.h"
 #include "platform/ProgramPaths.h"
-#include "shared/FailureKind.h"
+#include "shared/Errors.h"
 
 namespace plenar::cli {
 
@@ -25,36 +25,20 @@ enum ExitCode : int {
 
 // A wrong command line: printed with the usage hint, exit 64.
 // `code` is the stable key the JSON error carries (see RunReport.h).
-class UsageError : public std::runtime_error {
+class UsageError : public Error {
  public:
   explicit UsageError(const std::string& message, std::string code = "usage")
-      : std::runtime_error(message), code_(std::move(code)) {}
-  const std::string& code() const { return code_; }
-
- private:
-  std::string code_;
+      : Error(message, {.kind = FailureKind::Usage, .code = std::move(code)}) {}
 };
 
 // A field check refused the input (the window would show a message box): exit 65. `kind` is the
 // result's error kind (Refused, or File for an input file that cannot be used); `field` the
 // argument or key refused, when known.
-class InputRefused : public std::runtime_error {
+class InputRefused : public Error {
  public:
   explicit InputRefused(const std::string& message, FailureKind kind = FailureKind::Refused,
                         std::string field = {}, std::string code = {})
-      : std::runtime_error(message),
-        kind_(kind),
-        field_(std::move(field)),
-        code_(std::move(code)) {}
-  FailureKind kind() const { return kind_; }
-  const std::string& field() const { return field_; }
-  // Empty: the kind's own code.
-  const std::string& code() const { return code_; }
-
- private:
-  FailureKind kind_;
-  std::string field_;
-  std::string code_;
+      : Error(message, {.kind = kind, .code = std::move(code), .field = std::move(field)}) {}
 };
 
 // The arguments left for a command once the shared options are taken out.

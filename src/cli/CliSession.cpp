@@ -53,14 +53,13 @@ struct CliSession::Impl {
   HeadlessDispatcher dispatcher;
   std::unique_ptr<HeadlessReportWindow> window;
   std::unique_ptr<Engine> engine;
-  std::optional<int> outcome;
-  bool progressLineOpen = false;  // a "Finish" line is being redrawn in place
+  std::optional<CommandResult> result;  // of the command under way, once handed back
+  bool progressLineOpen = false;        // a "Finish" line is being redrawn in place
   bool stderrIsTerminal = ::isatty(STDERR_FILENO) == 1;
   bool events = false;
   bool english = true;
   CommandRequest running;  // code and lines of the request being run, for its texts
   std::string command;
-  CliSession::Failure failure;
 
   void printStatus(const std::string& text) {
     bool redraw = !events && stderrIsTerminal && text.find("Finish ") != std::string::npos;
@@ -77,48 +76,36 @@ struct CliSession::Impl {
     if (progressLineOpen) std::fputc('\n', stderr);
     progressLineOpen = false;
   }
-  void handle(int msg, std::intptr_t wParam) {
-    TCommThread& worker = engine->worker();
-    switch (msg) {
-      case kMsgProgress: {
-        TCommThread::PostedProgress p = worker.takePostedProgressEntry();
-        if (events && p.total > 0) {
-          // A transfer's step as one JSON line; the text is in it.
-          endProgressLine();
-          nlohmann::ordered_json e{
-              {"event", "progress"},
-              {"command", command},
-              {"text", shownText(p.text, running, english)},
-              {"done", p.done},
-              {"total", p.total},
-              {"percent", p.done >= p.total ? 100.0 : p.done * 1000 / p.total / 10.0}};
-          printEventLine(e);
-        } else {
-          printStatus(shownText(p.text, running, english));
-        }
-        break;
-      }
-      case kMsgDone:
-        outcome = 0;
-        dispatcher.quit();
-        break;
-      case kMsgFailed: {
-        endProgressLine();
-        std::string error = worker.mainTexts().errorText();
-        printLine(LineLevel::Error, error.empty() ? "Failed" : error);
-        // The system's reason for a device that would not open, else what the described text
-        // replaced (no answer, a refused rate), under the described text.
-        std::string detail = worker.mainTexts().errorDetail();
-        if (detail.empty()) detail = worker.mainTexts().failureCause();
-        if (!detail.empty()) printLine(LineLevel::Error, detail);
-        failure = {error.empty() ? "Failed" : error, detail, worker.mainTexts().failureKind()};
-        outcome = static_cast<int>(wParam) == 1 ? kExitFailed : kExitUndefined;
-        dispatcher.quit();
-        break;
-      }
-      default:  // 1024 and 1028: the outcome follows as 1026 or 1027
-        break;
+  // The worker's messages are the progress view: each step's text in order.
+  void handle(int msg) {
+    if (msg != kMsgProgress) return;
+    TCommThread::PostedProgress p = engine->worker().takePostedProgressEntry();
+    if (events && p.total > 0) {
+      // A transfer's step as one JSON line; the text is in it.
+      endProgressLine();
+      nlohmann::ordered_json e{
+          {"event", "progress"},
+          {"command", command},
+          {"text", shownText(p.text, running, english)},
+          {"done", p.done},
+          {"total", p.total},
+          {"percent", p.done >= p.total ? 100.0 : p.done * 1000 / p.total / 10.0}};
+      printEventLine(e);
+    } else {
+      printStatus(shownText(p.text, running, english));
     }
+  }
+  // The command's result: its failure is printed under the progress, the system's reason (or
+  // what the described text replaced) under the failure text.
+  void finished(const CommandResult& r) {
+    result = r;
+    if (!r.ok) {
+      endProgressLine();
+      if (r.message.empty()) result->message = "Failed";
+      printLine(LineLevel::Error, result->message);
+      if (!r.shownDetail().empty()) printLine(LineLevel::Error, r.shownDetail());
+    }
+    dispatcher.quit();
   }
 };
 
@@ -128,7 +115,7 @@ CliSession::CliSession(const CommonOptions& options)
   impl_->english = options.language.value_or(1) == 1;
   impl_->command = options.command;
   impl_->window = std::make_unique<HeadlessReportWindow>(
-      impl_->dispatcher, [this](int msg, std::intptr_t wParam) { impl_->handle(msg, wParam); });
+      impl_->dispatcher, [this](int msg, std::intptr_t) { impl_->handle(msg); });
   impl_->engine =
       std::make_unique<Engine>(options_.paths.stateDir, *impl_->window, impl_->dispatcher);
   // A command that changes the printer outside an apply takes what it changes out of the link's
@@ -159,16 +146,20 @@ bool CliSession::prepareChannelsOrReport() {
   try {
     prepareChannels();
     return true;
-  } catch (const ECommsError& e) {
-    lastFailure_ = {e.what(), e.reason(), e.kind()};
-  } catch (const EPrinterError& e) {
-    lastFailure_ = {e.what(), e.cause(), e.kind()};
+  } catch (const Error& e) {
+    lastResult_ = CommandResult{.ok = false,
+                                .failureCode = 1,
+                                .kind = e.kind(),
+                                .code = e.code(),
+                                .message = e.what(),
+                                .detail = e.detail(),
+                                .cause = e.cause(),
+                                .osError = e.osError()};
   }
-  printLine(LineLevel::Error, lastFailure_.message);
-  if (!lastFailure_.detail.empty()) printLine(LineLevel::Error, lastFailure_.detail);
-  if (options_.report) {
-    options_.report->setError(lastFailure_.kind, lastFailure_.message, lastFailure_.detail);
-  }
+  const std::string& detail = lastResult_.shownDetail();
+  printLine(LineLevel::Error, lastResult_.message);
+  if (!detail.empty()) printLine(LineLevel::Error, detail);
+  if (options_.report) options_.report->setError(lastResult_.kind, lastResult_.message, detail);
   return false;
 }
 
@@ -176,27 +167,28 @@ int CliSession::run(CommandRequest request) {
   request.link = options_.link;
   impl_->running.code = request.code;
   impl_->running.paramList = request.paramList;
-  impl_->outcome.reset();
-  impl_->failure = {};
+  impl_->result.reset();
   if (options_.report) options_.report->setLink(options_.link);
-  // The worker reports a command done before it is idle again; a second command of the same
-  // session (apply) waits for that moment.
-  worker().waitIdle(std::chrono::seconds(10));
-  if (!worker().postCommand(std::move(request))) {
-    lastFailure_ = {"the worker is busy", {}, FailureKind::Busy};
-    if (options_.report) options_.report->setError(FailureKind::Busy, lastFailure_.message);
+  const int code = request.code;
+  if (!worker().postCommand(std::move(request),
+                            [impl = impl_.get()](const CommandResult& r) { impl->finished(r); })) {
+    lastResult_ = CommandResult{
+        .command = code, .kind = FailureKind::Busy, .message = "the worker is busy"};
+    if (options_.report) options_.report->setError(FailureKind::Busy, lastResult_.message);
     return kExitUndefined;
   }
-  while (!impl_->outcome) impl_->dispatcher.exec();
+  while (!impl_->result) impl_->dispatcher.exec();
   impl_->endProgressLine();
-  lastFailure_ = impl_->failure;
+  lastResult_ = *impl_->result;
   if (options_.report) {
-    if (std::string tag = modelTag(); !tag.empty()) options_.report->setModelTag(tag);
-    if (*impl_->outcome != kExitDone) {
-      options_.report->setError(lastFailure_.kind, lastFailure_.message, lastFailure_.detail);
+    if (!lastResult_.modelTag.empty()) options_.report->setModelTag(lastResult_.modelTag);
+    if (!lastResult_.ok) {
+      options_.report->setError(lastResult_.kind, lastResult_.message, lastResult_.shownDetail(),
+                                {}, 0, lastResult_.code);
     }
   }
-  return *impl_->outcome;
+  if (lastResult_.ok) return kExitDone;
+  return lastResult_.failureCode == 1 ? kExitFailed : kExitUndefined;
 }
 
 int CliSession::runAfterLinkCheck(CommandRequest request) {

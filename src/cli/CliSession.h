@@ -6,6 +6,7 @@
 
 #include "cli/CliArgs.h"
 #include "engine/CommandRequest.h"
+#include "engine/CommandResult.h"
 #include "profile/LinkJson.h"
 #include "shared/FailureKind.h"
 
@@ -46,20 +47,16 @@ class CliSession {
   // The printer's model tag from the last identify request; empty when none answered.
   std::string modelTag() const;
 
-  // Why the last run() failed, as the worker reported it.
-  struct Failure {
-    std::string message;
-    std::string detail;
-    FailureKind kind = FailureKind::Printer;
-  };
-  const Failure& lastFailure() const { return lastFailure_; }
+  // The last run()'s result as the worker handed it back (or the refusal of its post, or of a
+  // device that would not open in prepareChannelsOrReport).
+  const CommandResult& lastResult() const { return lastResult_; }
   // Prints one --events line on stderr (when --events is on); `event` is an object.
   void emitEvent(const nlohmann::ordered_json& event) const;
 
  private:
   struct Impl;
   CommonOptions options_;
-  Failure lastFailure_;
+  CommandResult lastResult_;
   std::unique_ptr<Impl> impl_;
 };
 

@@ -265,13 +265,14 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
   const int rc = session.run(std::move(request));
   // The routine's refusal of the program file (model tags) is a refusal of the input, like the
   // checks made before the link opens: nothing reached the boot loader.
-  if (rc == kExitFailed && session.lastFailure().message == text(TextId::sMsg23)) {
-    std::string reason = session.lastFailure().detail;
+  const CommandResult& result = session.lastResult();
+  if (!result.ok && result.code == "firmware-mismatch") {
+    std::string reason = result.cause;
     if (!force && reason.find("no model tag") != std::string::npos) {
       reason += "; --force-firmware sends it anyway";
       printLine(LineLevel::Note, "(--force-firmware sends it anyway)");
     }
-    o.report->setError(FailureKind::Refused, session.lastFailure().message, reason, "file", 0,
+    o.report->setError(FailureKind::Refused, result.message, reason, "file", 0,
                        "firmware-mismatch");
     return kExitRefused;
   }
@@ -289,8 +290,11 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
   o.report->result() = {{"boot_mode", rc == kExitDone && answered}};
   if (rc != kExitDone) return rc;
   if (!answered) {
+    // Not a byte back: nothing reached a printer, as for any command that gets no answer.
+    const FailureKind kind =
+        session.lastResult().bytesReceived == 0 ? FailureKind::Link : FailureKind::Printer;
     printLine(LineLevel::Error, "The printer did not answer the boot handshake");
-    o.report->setError(FailureKind::Printer, "The printer did not answer the boot handshake");
+    o.report->setError(kind, "The printer did not answer the boot handshake");
     return kExitFailed;
   }
   printLine(LineLevel::Status, "The printer is in boot mode");

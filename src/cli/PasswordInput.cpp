@@ -114,11 +114,11 @@ std::string readPassword(const std::string& path, const std::string& option) {
   try {
     text = readInputFile(path, kMaxPasswordFileBytes);
   } catch (const InputFileError& e) {
-    const std::string why = e.kind() == InputFileError::Kind::TooLarge
+    const std::string why = e.problem() == InputFileError::Kind::TooLarge
                                 ? "the file " + path + " holds more than a password"
                                 : e.what();
     throw InputRefused(option + ": " + why, FailureKind::File, option,
-                       inputFileErrorCode(e.kind()));
+                       inputFileErrorCode(e.problem()));
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && (st.st_mode & 077) != 0) {

@@ -76,7 +76,6 @@ void closeQuietly(LinkLayer& link) {
 // Codes 3 and 7: each file of the list to consecutive addresses from its start address, in
 // acknowledged blocks of 256 bytes (the last one shorter, not padded).
 void addressedDownload(TCommThread& worker, LinkLayer& link) {
-  worker.setFailureCode(0);
   worker.runGuarded([&] {
     link.openLink();
     const CommandRequest& r = worker.request();
@@ -107,7 +106,6 @@ void addressedDownload(TCommThread& worker, LinkLayer& link) {
 
 // Code 16: reads Value2 bytes from Value1 on in the printer's reply sizes and saves them.
 void readBack(TCommThread& worker, LinkLayer& link) {
-  worker.setFailureCode(0);
   worker.runGuarded([&] {
     link.openLink();
     const CommandRequest& r = worker.request();
@@ -145,7 +143,6 @@ void readBack(TCommThread& worker, LinkLayer& link) {
 // Code 46: the prepared 1C 71 file as it is, in raw pieces of 1024 bytes; the printer does not
 // acknowledge them.
 void rawLogoDownload(TCommThread& worker, LinkLayer& link) {
-  worker.setFailureCode(0);
   worker.runGuarded([&] {
     link.openLink();
     for (const std::string& path : worker.request().fileList) {

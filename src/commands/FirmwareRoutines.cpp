@@ -35,7 +35,6 @@ std::optional<std::string> programTag(std::span<const std::uint8_t> program) {
 
 // Code 4. The program file is in dataStream, the wait after the connect frame in value2.
 void updateFirmware(TCommThread& worker, LinkLayer& link) {
-  worker.setFailureCode(0);
   bool keepLinkOpen = false;
   worker.runGuarded([&] {
     link.openLink();
@@ -54,7 +53,7 @@ void updateFirmware(TCommThread& worker, LinkLayer& link) {
         worker.reportProgress(text(TextId::sMsg23));
         link.restoreDeviceRate();
         keepLinkOpen = true;
-        throw EPrinterError(text(TextId::sMsg23), *refusal);
+        throw Error(text(TextId::sMsg23), {.code = "firmware-mismatch", .cause = *refusal});
       }
     }
     link.connectHandshake();

@@ -8,7 +8,6 @@ namespace plenar {
 
 void runCommonTemplate(TCommThread& worker, LinkLayer& link, const std::function<void()>& exchange,
                        const std::string& successText) {
-  worker.setFailureCode(0);
   worker.runGuarded([&] {
     link.openLink();
     exchange();

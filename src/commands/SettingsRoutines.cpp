@@ -68,7 +68,6 @@ void oneByteRoutine(TCommThread& worker, LinkLayer& link, std::uint16_t command,
 // Code 8: the new rate becomes the device rate; the link stays at the transfer rate, since the
 // printer already runs at the new one once it acknowledged.
 void setBaudRate(TCommThread& worker, LinkLayer& link) {
-  worker.setFailureCode(0);
   worker.runGuarded([&] {
     link.openLink();
     const std::int32_t code = worker.request().value1;
@@ -94,7 +93,7 @@ void switchWifiOff(TCommThread& worker, LinkLayer& link) {
       },
       text(TextId::sMsg5));
   if (worker.failureCode() == 1) {
-    std::string message = worker.mainTexts().errorText();
+    std::string message = worker.result().message;
     worker.mainTexts().setStatusText(message);
     worker.paraTexts().setStatusText(message);
   }

@@ -54,6 +54,8 @@ struct CommandRequest {
 
 // Command 1, the link test: identifies the printer on `link` (the connection window's "Test").
 inline constexpr int kLinkTestCode = 1;
+// Command 15: the device parameters block (device name and serial number).
+inline constexpr int kDeviceParametersCode = 15;
 inline CommandRequest linkTestRequest(const LinkSnapshot& link) {
   CommandRequest request;
   request.code = kLinkTestCode;

@@ -35,6 +35,13 @@ std::vector<std::uint8_t> buildChecked(std::uint16_t command, std::uint32_t valu
 
 }  // namespace
 
+// A command in which the printer has not sent a byte never reached it: the link is at fault (a
+// dead address, a printer switched off), as in the link test. Once it answered, a failed request
+// is the printer's.
+FailureKind LinkLayer::silenceKind() const {
+  return worker_.trace().bytesReceived() == 0 ? FailureKind::Link : FailureKind::Printer;
+}
+
 LinkLayer::LinkLayer(TCommThread& worker, SerialChannel& serial, UdpSocket& udp, UsbChannel* usb,
                      ParallelChannel* parallel)
     : worker_(worker),
@@ -152,7 +159,9 @@ int LinkLayer::framedRequest(std::uint16_t command, std::uint32_t value1, std::u
     sendRaw(frame);
     answered = link.awaitAck(command);
   }
-  if (!answered && !state_.bootQuiet()) throw ECommunicationException("Download Data Failed");
+  if (!answered && !state_.bootQuiet()) {
+    throw ECommunicationException("Download Data Failed", {}, silenceKind());
+  }
   return worker_.reply().length();
 }
 
@@ -167,7 +176,9 @@ LinkLayer::ReadOutcome LinkLayer::framedReadOnce(std::uint16_t command, std::uin
     sendRaw(frame);
     if (auto length = link.awaitRead(reply)) outcome = {true, *length};
   }
-  if (!outcome.answered && !state_.bootQuiet()) throw ECommunicationException("Received Failed");
+  if (!outcome.answered && !state_.bootQuiet()) {
+    throw ECommunicationException("Received Failed", {}, silenceKind());
+  }
   if (!outcome.answered) outcome.length = worker_.reply().length();
   return outcome;
 }

@@ -11,6 +11,7 @@
 
 #include "engine/LinkReceiver.h"
 #include "engine/LinkState.h"
+#include "shared/FailureKind.h"
 
 namespace plenar {
 
@@ -101,6 +102,7 @@ class LinkLayer {
                              std::span<const std::uint8_t> requestData,
                              std::span<std::uint8_t> reply, int attempts);
   Transport& transport();
+  FailureKind silenceKind() const;
 
   TCommThread& worker_;
   LinkState state_;

@@ -9,26 +9,32 @@ namespace plenar {
 LinkReceiver::LinkReceiver(TCommThread& worker, LinkState& state)
     : worker_(worker), state_(state) {}
 
+bool LinkReceiver::takeSerial(std::span<const std::uint8_t> bytes) {
+  if (state_.bootFlag()) {
+    worker_.trace().addReceive(bytes);
+    // The raw copy of boot mode stops at the end of the buffer; excess bytes are dropped.
+    worker_.reply().appendRaw(bytes);
+  } else if (worker_.commandCode() == 0) {
+    return false;
+  }
+  replyAssembler(bytes);
+  return true;
+}
+
+bool LinkReceiver::takeUsb(std::span<const std::uint8_t> bytes) {
+  if (worker_.commandCode() == 0) return false;
+  replyAssembler(bytes);
+  return true;
+}
+
 void LinkReceiver::serialReceive(const std::uint8_t* bytes, std::uint16_t count) {
   const std::span<const std::uint8_t> received(bytes, count);
-  if (state_.bootFlag()) {
-    worker_.trace().addReceive(received);
-    // The raw copy of boot mode stops at the end of the buffer; excess bytes are dropped.
-    worker_.reply().appendRaw(received);
-  } else if (worker_.commandCode() == 0) {
-    showInTextArea(received);
-    return;
-  }
-  replyAssembler(received);
+  if (!takeSerial(received)) showInTextArea(received);
 }
 
 void LinkReceiver::usbReceive(const std::uint8_t* bytes, std::uint16_t count) {
   const std::span<const std::uint8_t> received(bytes, count);
-  if (worker_.commandCode() != 0) {
-    replyAssembler(received);
-  } else {
-    showInTextArea(received);
-  }
+  if (!takeUsb(received)) showInTextArea(received);
 }
 
 void LinkReceiver::replyAssembler(std::span<const std::uint8_t> bytes) {

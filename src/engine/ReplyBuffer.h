@@ -15,10 +15,10 @@ namespace plenar {
 
 // The reply of the running command: the bytes received for it, how far they reach, the data
 // length of the complete reply frame, and the event that wakes the worker once one is complete.
-// Threads: the owner (UI) thread appends received bytes; the worker resets the state before
-// each send, waits for the event and then copies the reply out. Buffer, position and length
-// change together under one lock; the event is set under it once a reply is complete, after
-// which the owner thread adds nothing until the next reset.
+// Threads: a channel's reading thread (or the owner thread) appends received bytes; the worker
+// resets the state before each send, waits for the event and then copies the reply out. Buffer,
+// position and length change together under one lock; the event is set under it once a reply is
+// complete, after which nothing is added until the next reset.
 class ReplyBuffer {
  public:
   static constexpr std::size_t kSize = 4096;
@@ -26,10 +26,10 @@ class ReplyBuffer {
   // Before a request goes out (worker): no reply, nothing collected. The bytes stay.
   void reset();
 
-  // Owner thread. Boot mode's raw copy: the bytes as they come, from the current position up to
+  // Receiving thread. Boot mode's raw copy: the bytes as they come, from the current position up to
   // the buffer's end; the excess is dropped.
   void appendRaw(std::span<const std::uint8_t> bytes);
-  // Owner thread. Collects a reply frame from the bytes of any number of chunks: bytes before a
+  // Receiving thread. Collects a reply frame from the bytes of any number of chunks: bytes before a
   // start byte are dropped, a frame whose checks fail is dropped whole, and the event is set
   // once header, data and check byte of a valid frame are in. Nothing is collected while a
   // complete reply waits for the worker.

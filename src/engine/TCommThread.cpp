@@ -93,11 +93,12 @@ void TCommThread::checkStopping() const {
   if (stopping()) throw EWorkerStopping();
 }
 
-bool TCommThread::postCommand(CommandRequest request) {
+bool TCommThread::postCommand(CommandRequest request, CommandCompletion done) {
   {
     std::lock_guard lock(mutex_);
     if (busy_.load() || terminated_ || stopping()) return false;
     request_ = std::move(request);
+    completion_ = std::move(done);
     pending_ = true;
     busy_.store(true);
   }
@@ -122,6 +123,19 @@ void TCommThread::setCommandHooks(std::function<void()> before, std::function<vo
 
 void TCommThread::setCommandGate(std::function<void(const CommandRequest&)> gate) {
   commandGate_ = std::move(gate);
+}
+
+void TCommThread::setConfirmation(std::function<bool(const CommandRequest&)> confirms) {
+  confirms_ = std::move(confirms);
+}
+
+void TCommThread::setModelTagSource(std::function<std::string()> source) {
+  modelTag_ = std::move(source);
+}
+
+CommandResult TCommThread::lastResult() const {
+  std::lock_guard lock(resultMutex_);
+  return lastResult_;
 }
 
 void TCommThread::setReportWindow(ReportWindow* window) {
@@ -176,11 +190,14 @@ bool TCommThread::shouldStop() {
 void TCommThread::run() {
   while (!shouldStop()) {
     runCommand();
+    CommandCompletion done = std::move(completion_);
+    completion_ = nullptr;
     {
       std::lock_guard lock(mutex_);
       busy_.store(false);
     }
     wake_.notify_all();
+    if (done) owner_.post([done = std::move(done), result = result_] { done(result); });
     std::function<void()> idle;
     {
       std::lock_guard lock(listenersMutex_);
@@ -195,9 +212,8 @@ void TCommThread::runCommand() {
   trace_.clear(request_.secrets);
   deviceBaud_ = parseRateText(request_.link.deviceBaudText);
   transferBaud_ = parseRateText(request_.link.transferBaudText);
-  failureCode_ = 0;
-  mainTexts_.setErrorDetail({});
-  paraTexts_.setErrorDetail({});
+  result_ = CommandResult{.command = code};
+  openFailed_ = false;
   commandCode_.store(code);
   if (beforeCommand_) beforeCommand_();
 
@@ -213,15 +229,31 @@ void TCommThread::runCommand() {
     traceSaveWarned_ = true;
     std::fprintf(stderr, "debug.log cannot be written in %s\n", programDir_.c_str());
   }
+  finishResult();
+  {
+    std::lock_guard lock(resultMutex_);
+    lastResult_ = result_;
+  }
   ReportWindow* window = reportWindow_.load();
-  if (failureCode_ != 0) {
-    if (window) window->post(kMsgFailed, failureCode_);
+  if (result_.failureCode != 0) {
+    if (window) window->post(kMsgFailed, result_.failureCode);
   } else if (window) {
     window->send(kMsgDone, 0);
   }
-  failureCode_ = 0;
   commandCode_.store(0);
   if (afterCommand_) afterCommand_();
+}
+
+void TCommThread::finishResult() {
+  result_.ok = result_.failureCode == 0;
+  // A device that would not open fails by its errno (permission, busy), whatever text the
+  // routine chose for it ("Connecting Failed").
+  if (!result_.ok && openFailed_) result_.kind = openFailureKind(result_.osError);
+  result_.status = mainTexts_.statusText();
+  if (modelTag_) result_.modelTag = modelTag_();
+  result_.confirmed = result_.ok && (!confirms_ || confirms_(request_));
+  result_.bytesSent = trace_.bytesSent();
+  result_.bytesReceived = trace_.bytesReceived();
 }
 
 void TCommThread::runGuarded(const std::function<void()>& body) {
@@ -229,9 +261,9 @@ void TCommThread::runGuarded(const std::function<void()>& body) {
     body();
   } catch (const ECommsError& e) {
     noteOpenFailure(e);
-    setFailure(1, e.what(), e.cause(), e.kind());
-  } catch (const EPrinterError& e) {
-    setFailure(1, e.what(), e.cause(), e.kind());
+    setFailure(e);
+  } catch (const Error& e) {
+    setFailure(e);
   } catch (...) {
     setFailure(2, "Undefined Error", currentFailure());
   }
@@ -239,19 +271,25 @@ void TCommThread::runGuarded(const std::function<void()>& body) {
 
 void TCommThread::setFailure(int code, const std::string& text, const std::string& cause,
                              FailureKind kind) {
-  failureCode_ = code;
-  setFailureText(text);
-  mainTexts_.setFailureKind(kind);
-  paraTexts_.setFailureKind(kind);
+  result_.failureCode = code;
+  result_.message = text;
+  result_.kind = kind;
   if (cause.empty()) return;
-  mainTexts_.setFailureCause(cause);
-  paraTexts_.setFailureCause(cause);
+  result_.cause = cause;
   trace_.addLine(text + ": " + cause + traceTimestamp());
 }
 
+void TCommThread::setFailure(const Error& error) {
+  setFailure(1, error.what(), error.cause(), error.kind());
+  result_.code = error.code();
+  if (!error.detail().empty()) result_.detail = error.detail();
+  if (error.osError() != 0) result_.osError = error.osError();
+}
+
 void TCommThread::noteOpenFailure(const ECommsError& error) {
-  mainTexts_.setOpenFailure(error.reason(), error.osError());
-  paraTexts_.setOpenFailure(error.reason(), error.osError());
+  result_.detail = error.reason();
+  result_.osError = error.osError();
+  openFailed_ = true;
   if (!error.reason().empty()) trace_.addLine("Open failed " + error.reason() + traceTimestamp());
 }
 
@@ -282,11 +320,6 @@ void TCommThread::reportProgress(std::string_view text, long long done, long lon
     }
     if (ReportWindow* window = reportWindow_.load()) window->post(kMsgProgress, 0);
   }
-}
-
-void TCommThread::setFailureText(const std::string& text) {
-  mainTexts_.setErrorText(text);
-  paraTexts_.setErrorText(text);
 }
 
 void TCommThread::sendToReportWindow(int msg) {

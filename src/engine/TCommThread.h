@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "engine/CommandRequest.h"
+#include "engine/CommandResult.h"
 #include "engine/ReplyBuffer.h"
 #include "engine/TraceList.h"
 #include "engine/WindowTexts.h"
@@ -37,8 +38,9 @@ class EWorkerStopping : public EPrinterError {
 inline constexpr int kMaxCommandCode = 49;
 inline constexpr std::size_t kReplyBufferSize = ReplyBuffer::kSize;
 
-// The worker: runs one numbered printer command at a time and reports its outcome by messages
-// 1025..1027 to the report window.
+// The worker: runs one numbered printer command at a time. Its outcome goes to the poster's
+// completion as a CommandResult; the report window gets the numbered messages (1024..1028) as
+// its progress view.
 // Threads: postCommand, setReportWindow, isBusy and waitIdle may be called from any thread; the
 // routines run on the worker thread; request() and the reply are described at each member.
 class TCommThread {
@@ -52,8 +54,10 @@ class TCommThread {
   TCommThread& operator=(const TCommThread&) = delete;
 
   // Copies the request into the worker and wakes it. A post while a command runs, or once the
-  // worker is stopping, is ignored as a whole and returns false.
-  bool postCommand(CommandRequest request);
+  // worker is stopping, is ignored as a whole and returns false. `done` gets the command's
+  // result on the owner thread once the worker is idle again (a new post is taken then), before
+  // the idle listener runs.
+  bool postCommand(CommandRequest request, CommandCompletion done = {});
   // The program is closing: every wait of the running command (replies, the boot handshake's
   // passes, the firmware restart wait, pauses between frames) ends within about 50 ms with
   // EWorkerStopping, and no further command is accepted. Any thread; also run by the
@@ -77,12 +81,18 @@ class TCommThread {
   // Runs on the worker thread before a command's routine; an EPrinterError it throws fails the
   // command with its text before anything is sent (the apply record that cannot forget).
   void setCommandGate(std::function<void(const CommandRequest&)> gate);
+  // Whether the printer acknowledges what a request sends (a request that only writes bytes is
+  // done once they are written): a result is confirmed when it is ok and this says so.
+  void setConfirmation(std::function<bool(const CommandRequest&)> confirms);
 
   // The report window: the connection window, or the parameter window while that is shown.
   void setReportWindow(ReportWindow* window);
-  // StatusText/ErrorText of the two windows; the parameter window's may be null until it exists.
+  // The status texts of the two windows (their progress view).
   WindowTexts& mainTexts() { return mainTexts_; }
   WindowTexts& paraTexts() { return paraTexts_; }
+  // The result of the last command that ended (a copy; any thread): for tests and harnesses
+  // that look at a command after it ran. Front ends take theirs from the completion.
+  CommandResult lastResult() const;
   // The text each progress message (1025) was posted with, oldest first. A window shows the
   // current StatusText; a receiver that must show every step in order (the CLI) takes them here,
   // one per message handled. Holds the last 64 posts.
@@ -121,23 +131,28 @@ class TCommThread {
 
   void reportProgress(std::string_view text, long long done = 0, long long total = 0,
                       bool paraWindow = false);
-  void setFailureText(const std::string& text);
   // The failure, its text and kind; a `cause` (what the text replaced) goes to debug.log and to
-  // both windows' failure cause.
+  // the result.
   void setFailure(int code, const std::string& text, const std::string& cause = {},
                   FailureKind kind = FailureKind::Printer);
-  int failureCode() const { return failureCode_; }
-  void setFailureCode(int code) { failureCode_ = code; }
+  // The same from an Error: its code, detail and errno too.
+  void setFailure(const Error& error);
+  int failureCode() const { return result_.failureCode; }
+  // The running command's result so far (worker thread).
+  const CommandResult& result() const { return result_; }
   // Runs `body`; a failure with a message becomes failure code 1 and its text, anything else 2
   // and "Undefined Error"; what the failure carried beyond the text is kept as its cause. Never
   // throws.
   void runGuarded(const std::function<void()>& body);
-  // A device refused to open: its reason goes to the trace (debug.log) and to both windows'
-  // error detail, which is cleared when the next command starts. Routines that catch an
-  // ECommsError themselves call it; runGuarded does it for the rest.
+  // A device refused to open: its reason goes to the trace (debug.log) and to the result's
+  // detail. Routines that catch an ECommsError themselves call it; runGuarded does it for the
+  // rest.
   void noteOpenFailure(const ECommsError& error);
-  // Sends message 1024 or 1028 synchronously (the link test's outcome).
+  // Sends message 1024 or 1028 synchronously (the link test's outcome, for the progress view).
   void sendToReportWindow(int msg);
+  // The printer's model tag as the link layer last read it, for the result (set on the worker
+  // thread by whoever reads it).
+  void setModelTagSource(std::function<std::string()> source);
 
   // The reply of the running command (its threading rule is ReplyBuffer's).
   ReplyBuffer& reply() { return reply_; }
@@ -145,6 +160,7 @@ class TCommThread {
  private:
   void run();
   void runCommand();
+  void finishResult();
   bool shouldStop();
 
   std::string programDir_;
@@ -162,13 +178,19 @@ class TCommThread {
   std::array<Routine, kMaxCommandCode + 1> routines_;
   std::function<void()> beforeCommand_;
   std::function<void(const CommandRequest&)> commandGate_;
+  std::function<bool(const CommandRequest&)> confirms_;
+  std::function<std::string()> modelTag_;
   std::function<void()> afterCommand_;
 
   TraceList trace_;
   ReplyBuffer reply_;
   CommandRequest request_;
+  CommandCompletion completion_;  // of the running command
+  CommandResult result_;          // of the running command (worker thread)
+  bool openFailed_ = false;       // a device of the running command would not open
+  mutable std::mutex resultMutex_;
+  CommandResult lastResult_;  // of the last command that ended, under resultMutex_
   std::atomic<int> commandCode_{0};
-  int failureCode_ = 0;
   std::optional<int> deviceBaud_;
   std::optional<int> transferBaud_;
   std::chrono::steady_clock::time_point lastProgressPost_{};

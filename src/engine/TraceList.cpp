@@ -58,6 +58,8 @@ void TraceList::clear(std::vector<std::string> secrets) {
   std::lock_guard lock(mutex_);
   lines_.clear();
   secrets_ = std::move(secrets);
+  sent_ = 0;
+  received_ = 0;
 }
 
 void TraceList::addLine(std::string line) {
@@ -76,10 +78,24 @@ void TraceList::addBlock(const char* verb, std::span<const std::uint8_t> bytes) 
 
 void TraceList::addSend(std::span<const std::uint8_t> bytes) {
   addBlock("Send", bytes);
+  std::lock_guard lock(mutex_);
+  sent_ += static_cast<long long>(bytes.size());
 }
 
 void TraceList::addReceive(std::span<const std::uint8_t> bytes) {
   addBlock("Receive", bytes);
+  std::lock_guard lock(mutex_);
+  received_ += static_cast<long long>(bytes.size());
+}
+
+long long TraceList::bytesSent() const {
+  std::lock_guard lock(mutex_);
+  return sent_;
+}
+
+long long TraceList::bytesReceived() const {
+  std::lock_guard lock(mutex_);
+  return received_;
 }
 
 std::vector<std::string> TraceList::lines() const {

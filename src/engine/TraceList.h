@@ -26,6 +26,9 @@ class TraceList {
   // "Receive %d Bytes" + T, then the dump.
   void addReceive(std::span<const std::uint8_t> bytes);
   std::vector<std::string> lines() const;
+  // The bytes sent and received since the last clear.
+  long long bytesSent() const;
+  long long bytesReceived() const;
   // Replaces `path` (0600, never through a symlink) with one line per trace line. False when it
   // cannot be written.
   bool save(const std::string& path) const;
@@ -36,6 +39,8 @@ class TraceList {
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
   std::vector<std::string> secrets_;
+  long long sent_ = 0;
+  long long received_ = 0;
 };
 
 // " yy-mm-dd hh:nn:ss zzz " in local time, one blank before and after.

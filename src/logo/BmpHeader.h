@@ -7,12 +7,15 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "shared/Errors.h"
+
 namespace plenar {
 
 // Why a file is not a BMP this program reads; what() is a short reason without the file name.
-class BmpFormatError : public std::runtime_error {
+class BmpFormatError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit BmpFormatError(const std::string& message)
+      : Error(message, {.kind = FailureKind::Refused}) {}
 };
 
 enum class BmpCompression { None, Rle8, Rle4, BitFields };

@@ -23,7 +23,7 @@ std::optional<LogoImage> LogoImage::load(const std::string& path, std::uint32_t 
   try {
     bytes = readInputFile(path, kMaxBmpFileBytes);
   } catch (const InputFileError& e) {
-    if (e.kind() == InputFileError::Kind::Missing) return std::nullopt;
+    if (e.problem() == InputFileError::Kind::Missing) return std::nullopt;
     throw LogoError(e.what());
   }
   return decode(bytes, path, maxSideBytes);

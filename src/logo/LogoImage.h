@@ -8,12 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/Errors.h"
+
 namespace plenar {
 
 // A logo file that cannot become a printer raster; what() is the text shown to the user.
-class LogoError : public std::runtime_error {
+class LogoError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit LogoError(const std::string& message)
+      : Error(message, {.kind = FailureKind::Refused}) {}
 };
 
 // The largest BMP file read: 2M dots (the 256 KiB logo file) at 32 bits per pixel are 8 MiB, so

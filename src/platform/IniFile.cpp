@@ -228,7 +228,7 @@ IniDocument IniFile::load() const {
   } catch (const InputFileError& e) {
     // A FIFO or a device in place of the file must not block or flood every start; it reads
     // as a missing file, which gives the defaults.
-    if (e.kind() != InputFileError::Kind::Missing) std::fprintf(stderr, "%s, ignored\n", e.what());
+    if (e.problem() != InputFileError::Kind::Missing) std::fprintf(stderr, "%s, ignored\n", e.what());
     return IniDocument{};
   }
 }

@@ -138,7 +138,7 @@ bool replaceRegular(const std::string& target, std::string_view bytes, mode_t mo
 
 }  // namespace
 
-const char* inputFileErrorCode(InputFileError::Kind kind) {
+const char* inputFileErrorCode(InputFileProblem kind) {
   switch (kind) {
     case InputFileError::Kind::Missing:
       return "file-missing";

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/Errors.h"
+
 namespace plenar {
 
 // Files that come from the user (fonts, programs, images, settings, language files) and files the
@@ -19,20 +21,23 @@ namespace plenar {
 // Threads: plain functions; concurrent calls on different paths are independent.
 
 // Why an input file was refused; what() is the text shown to the user.
-class InputFileError : public std::runtime_error {
- public:
-  enum class Kind { Missing, NotRegular, TooLarge, Unreadable };
-  InputFileError(Kind kind, const std::string& message)
-      : std::runtime_error(message), kind_(kind) {}
-  Kind kind() const { return kind_; }
-
- private:
-  Kind kind_;
-};
+enum class InputFileProblem { Missing, NotRegular, TooLarge, Unreadable };
 
 // "file-missing", "file-not-regular", "file-too-large", "file-unreadable": the stable key a
-// --json error gives for the kind.
-const char* inputFileErrorCode(InputFileError::Kind kind);
+// --json error gives for the problem.
+const char* inputFileErrorCode(InputFileProblem problem);
+
+class InputFileError : public Error {
+ public:
+  using Kind = InputFileProblem;
+  InputFileError(Kind problem, const std::string& message)
+      : Error(message, {.kind = FailureKind::File, .code = inputFileErrorCode(problem)}),
+        problem_(problem) {}
+  Kind problem() const { return problem_; }
+
+ private:
+  Kind problem_;
+};
 
 // Reads a whole regular file of at most `maxBytes` bytes. The open never waits (a FIFO without a
 // writer, a terminal), and anything that is not a regular file (directory, FIFO, device, socket,

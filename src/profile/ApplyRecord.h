@@ -10,6 +10,7 @@
 
 #include "engine/CommandRequest.h"
 #include "profile/LinkJson.h"
+#include "shared/Errors.h"
 
 namespace plenar {
 
@@ -54,9 +55,10 @@ std::string serialDeviceOf(const std::string& port);
 // nullopt when there is no file; RecordError when it is there but unreadable or malformed;
 // RecordUnsafe when the path is a symlink, not a regular file, or another user's file (which
 // an apply must neither trust nor replace).
-class RecordError : public std::runtime_error {
+class RecordError : public Error {
  public:
-  using std::runtime_error::runtime_error;
+  explicit RecordError(const std::string& message)
+      : Error(message, {.kind = FailureKind::File}) {}
 };
 class RecordUnsafe : public RecordError {
  public:

@@ -229,51 +229,55 @@ bool ApplyRun::checkFirmware(const LinkSnapshot& tried) {
   return true;
 }
 
-void ApplyRun::report(const Outcome& outcome) {
-  switch (phase_) {
-    case Phase::Testing: {
-      const LinkSnapshot& tried = candidates_[candidate_];
-      if (!outcome.ok) {
-        if (candidate_ + 1 < candidates_.size()) {
-          const std::string next = describeLink(candidates_[candidate_ + 1]);
-          note(NoteKind::NoAnswerOnRecordedLink, {describeLink(tried), next},
-               "no answer on the recorded link " + describeLink(tried) + "; trying " + next);
-          ++candidate_;
-          return;
-        }
-        fail(
-            ApplyError{.kind = outcome.kind, .message = outcome.message, .detail = outcome.detail});
-        return;
-      }
-      used_ = tried;
-      modelTag_ = outcome.modelTag;
-      const std::optional<ApplyRecord>& record = keeper_.record();
-      if (candidate_ > 0 && record) {
-        // The last apply moved the printer, yet it answers where it was before: it was reset
-        // or set by other means since, and nothing the record says can be trusted.
-        recordStale_ = true;
-        note(NoteKind::RecordStale, {describeLink(candidates_[0]), describeLink(tried)},
-             "the printer does not answer on " + describeLink(candidates_[0]) +
-                 ", where the record says the last apply left it, but on " + describeLink(tried) +
-                 ": the record is stale (the printer was reset or set by other means) "
-                 "and every group is sent");
-        forgetRecord();
-      } else if (!sameLink(tried, options_.link)) {
-        note(NoteKind::AnsweredWhereLeft, {describeLink(tried), describeLink(options_.link)},
-             "the printer answered on the link the last apply left it on: " + describeLink(tried) +
-                 " (not " + describeLink(options_.link) + ")");
-      }
-      if (record && record->modelTag != modelTag_) {
-        note(NoteKind::AnotherModel, {record->modelTag, modelTag_},
-             "the record is of a printer with model tag '" + record->modelTag +
-                 "'; this one answers '" + modelTag_ +
-                 "': its state is unknown and every group is sent");
-        forgetRecord();
-      }
-      if (!checkFirmware(tried)) return;
-      phase_ = Phase::Sending;
+// The outcome of the link test on the candidate link.
+void ApplyRun::linkTested(const Outcome& outcome) {
+  const LinkSnapshot& tried = candidates_[candidate_];
+  if (!outcome.ok) {
+    if (candidate_ + 1 < candidates_.size()) {
+      const std::string next = describeLink(candidates_[candidate_ + 1]);
+      note(NoteKind::NoAnswerOnRecordedLink, {describeLink(tried), next},
+           "no answer on the recorded link " + describeLink(tried) + "; trying " + next);
+      ++candidate_;
       return;
     }
+    fail(ApplyError{
+        .kind = outcome.kind, .message = outcome.message, .detail = outcome.shownDetail()});
+    return;
+  }
+  used_ = tried;
+  modelTag_ = outcome.modelTag;
+  const std::optional<ApplyRecord>& record = keeper_.record();
+  if (candidate_ > 0 && record) {
+    // The last apply moved the printer, yet it answers where it was before: it was reset
+    // or set by other means since, and nothing the record says can be trusted.
+    recordStale_ = true;
+    note(NoteKind::RecordStale, {describeLink(candidates_[0]), describeLink(tried)},
+         "the printer does not answer on " + describeLink(candidates_[0]) +
+             ", where the record says the last apply left it, but on " + describeLink(tried) +
+             ": the record is stale (the printer was reset or set by other means) "
+             "and every group is sent");
+    forgetRecord();
+  } else if (!sameLink(tried, options_.link)) {
+    note(NoteKind::AnsweredWhereLeft, {describeLink(tried), describeLink(options_.link)},
+         "the printer answered on the link the last apply left it on: " + describeLink(tried) +
+             " (not " + describeLink(options_.link) + ")");
+  }
+  if (record && record->modelTag != modelTag_) {
+    note(NoteKind::AnotherModel, {record->modelTag, modelTag_},
+         "the record is of a printer with model tag '" + record->modelTag +
+             "'; this one answers '" + modelTag_ +
+             "': its state is unknown and every group is sent");
+    forgetRecord();
+  }
+  if (!checkFirmware(tried)) return;
+  phase_ = Phase::Sending;
+}
+
+void ApplyRun::report(const Outcome& outcome) {
+  switch (phase_) {
+    case Phase::Testing:
+      linkTested(outcome);
+      return;
     case Phase::Sending: {
       Step& step = steps_[current_];
       step.ms = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -284,7 +288,7 @@ void ApplyRun::report(const Outcome& outcome) {
         step.error = outcome.message;
         fail(ApplyError{.kind = outcome.kind,
                         .message = outcome.message,
-                        .detail = outcome.detail,
+                        .detail = outcome.shownDetail(),
                         .group = groups_[current_].name});
         return;
       }
@@ -301,7 +305,7 @@ void ApplyRun::report(const Outcome& outcome) {
         fail(ApplyError{.kind = FailureKind::Link,
                         .message = "the printer does not answer on its new link " +
                                    describeLink(*linkAfter_) + ": " + outcome.message,
-                        .detail = outcome.detail,
+                        .detail = outcome.shownDetail(),
                         .code = "new-link-silent"});
       }
       return;

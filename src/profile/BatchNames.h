@@ -6,21 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "shared/FailureKind.h"
+#include "shared/Errors.h"
 
 namespace plenar {
 
 // A refusal or failure of the batch bench; `code` is the stable key of a --json error.
-class BatchError : public std::runtime_error {
+class BatchError : public Error {
  public:
   BatchError(FailureKind kind, const std::string& message, std::string code)
-      : std::runtime_error(message), kind_(kind), code_(std::move(code)) {}
-  FailureKind kind() const { return kind_; }
-  const std::string& code() const { return code_; }
-
- private:
-  FailureKind kind_;
-  std::string code_;
+      : Error(message, {.kind = kind, .code = std::move(code)}) {}
 };
 
 // How serial numbers are handed out: from `first`, `step` apart (negative counts down), written

@@ -443,7 +443,7 @@ Profile loadProfile(const std::string& path) {
   try {
     bytes = readInputFile(path, kMaxProfileBytes);
   } catch (const InputFileError& e) {
-    throw ProfileFileError(path, 0, e.what(), inputFileErrorCode(e.kind()));
+    throw ProfileFileError(path, 0, e.what(), inputFileErrorCode(e.problem()));
   }
   // The file's own bytes may hold a password; the parsed profile keeps what it needs.
   struct WipeAfter {

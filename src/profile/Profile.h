@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/Errors.h"
+
 namespace plenar {
 
 // A printer profile: an INI file whose [ParaDefault] keys are those the parameter window stores
@@ -20,30 +22,29 @@ namespace plenar {
 // UTF-8 (comments may hold anything).
 
 // A refusal of a profile or of one of its values (exit 65).
-class ProfileError : public std::runtime_error {
+class ProfileError : public Error {
  public:
   // `code`: the stable key of a --json error ("file-missing", ...).
   ProfileError(std::string key, int line, const std::string& message,
                std::string code = "profile-refused")
-      : std::runtime_error(line > 0 ? "line " + std::to_string(line) + ": " + key + ": " + message
-                                    : key + ": " + message),
-        key_(std::move(key)),
-        line_(line),
-        code_(std::move(code)) {}
-  const std::string& key() const { return key_; }
-  int line() const { return line_; }
-  const std::string& code() const { return code_; }
+      : ProfileError(FailureKind::Refused, std::move(key), line, message, std::move(code)) {}
+  // The key the refusal names.
+  const std::string& key() const { return field(); }
 
- private:
-  std::string key_;
-  int line_;
-  std::string code_;
+ protected:
+  ProfileError(FailureKind kind, std::string key, int line, const std::string& message,
+               std::string code)
+      : Error(line > 0 ? "line " + std::to_string(line) + ": " + key + ": " + message
+                       : key + ": " + message,
+              {.kind = kind, .code = std::move(code), .field = std::move(key), .line = line}) {}
 };
 
 // A file the profile is or names that cannot be used (missing, not a regular file, unreadable).
 class ProfileFileError : public ProfileError {
  public:
-  using ProfileError::ProfileError;
+  ProfileFileError(std::string key, int line, const std::string& message,
+                   std::string code = "profile-refused")
+      : ProfileError(FailureKind::File, std::move(key), line, message, std::move(code)) {}
 };
 
 struct ProfileValue {

@@ -29,11 +29,7 @@ ChangedGroups groupsChangedBy(const CommandRequest& request);
 class RecordNotForgotten : public EPrinterError {
  public:
   RecordNotForgotten(const std::string& message, FailureKind kind)
-      : EPrinterError(message), kind_(kind) {}
-  FailureKind kind() const override { return kind_; }
-
- private:
-  FailureKind kind_;
+      : EPrinterError(message, {}, kind) {}
 };
 
 // Takes what `request` changes out of the default record of its link in `stateDir` (under the

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/CommandRequest.h"
+#include "engine/CommandResult.h"
 #include "shared/FailureKind.h"
 
 namespace plenar {
@@ -26,14 +27,9 @@ struct RunAction {
   std::chrono::milliseconds wait{0};  // Wait: how long, before the run is asked again
 };
 
-// What became of a TestLink or Send action.
-struct RunOutcome {
-  bool ok = false;
-  std::string message;                      // the failure text
-  std::string detail;                       // the system's reason for a device that would not open
-  FailureKind kind = FailureKind::Printer;  // as the worker raised it
-  std::string modelTag;                     // after a link test that answered
-};
+// What became of a TestLink or Send action: the worker's result of the command that carried it
+// out (a refusal before anything was posted has ok false and its message).
+using RunOutcome = CommandResult;
 
 // A run as a sequence of actions: next() until Done, each TestLink and Send answered by
 // report() before next() is called again (a Wait is answered by calling next() after it).

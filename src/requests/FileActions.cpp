@@ -51,7 +51,7 @@ std::vector<std::uint8_t> readUserFile(const std::string& path, std::size_t maxB
   try {
     return readInputBytes(path, maxBytes);
   } catch (const InputFileError& e) {
-    throw FileActionRefused(e.what(), {}, inputFileErrorCode(e.kind()));
+    throw FileActionRefused(e.what(), {}, inputFileErrorCode(e.problem()));
   }
 }
 

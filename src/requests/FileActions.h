@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/CommandRequest.h"
+#include "shared/Errors.h"
 
 namespace plenar {
 
@@ -27,19 +28,14 @@ namespace plenar {
 //   code 46   fileList = the one prepared 1C 71 file
 
 // A field or file that the window refuses with a message box; what() is the text shown.
-class FileActionRefused : public std::runtime_error {
+class FileActionRefused : public Error {
  public:
   // `field`: the refused field as the parameter window names its control, when one is at fault.
   // `code`: the stable key of a --json error ("file-missing", "not-an-integer", ...).
   explicit FileActionRefused(const std::string& message, std::string field = {},
                              std::string code = "refused")
-      : std::runtime_error(message), field_(std::move(field)), code_(std::move(code)) {}
-  const std::string& field() const { return field_; }
-  const std::string& code() const { return code_; }
-
- private:
-  std::string field_;
-  std::string code_;
+      : Error(message,
+              {.kind = FailureKind::Refused, .code = std::move(code), .field = std::move(field)}) {}
 };
 
 inline constexpr std::size_t kPrgModelTagOffset = 0x3000;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
@@ -308,15 +309,15 @@ std::optional<QString> TFrmMain::rememberLinkSettings() {
   return std::nullopt;
 }
 
-bool TFrmMain::postCommand(int code) {
+bool TFrmMain::postCommand(int code, CommandCompletion done) {
   CommandRequest request;
   request.code = code;
-  return postRequest(std::move(request));
+  return postRequest(std::move(request), std::move(done));
 }
 
-bool TFrmMain::postParameterRequest(CommandRequest request) {
+bool TFrmMain::postParameterRequest(CommandRequest request, CommandCompletion done) {
   if (remembersLinkSettings(request.code) && rememberLinkSettings()) return false;
-  return postRequest(std::move(request));
+  return postRequest(std::move(request), std::move(done));
 }
 
 LinkSnapshot TFrmMain::linkSnapshot() const {
@@ -368,9 +369,16 @@ void TFrmMain::followLink(const std::optional<LinkSnapshot>& link) {
   }
 }
 
-bool TFrmMain::postRequest(CommandRequest request) {
+bool TFrmMain::postRequest(CommandRequest request, CommandCompletion done) {
   request.link = linkSnapshot();
-  return worker().postCommand(std::move(request));
+  return worker().postCommand(std::move(request), std::move(done));
+}
+
+void TFrmMain::postLinkTest() {
+  QPointer<TFrmMain> self = this;
+  postCommand(kLinkTestCode, [self](const CommandResult& result) {
+    if (self) self->linkTested(result);
+  });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -385,7 +393,7 @@ void TFrmMain::onTestClicked() {
     showMessage(QMessageBox::Critical, *error);
     return;
   }
-  if (!engine_->linkOpen()) postCommand(kLinkTestCode);
+  if (!engine_->linkOpen()) postLinkTest();
 }
 
 void TFrmMain::onSetParaClicked() {
@@ -397,9 +405,9 @@ void TFrmMain::onSetParaClicked() {
     return;
   }
   if (rememberLinkSettings()) return;
-  postCommand(kLinkTestCode);
-  // The link test's outcome (messages 1024 and 1028) comes while the window waits in pauses of
-  // 50 ms, at most about a second, its events handled as ever.
+  postLinkTest();
+  // The link test's result comes while the window waits in pauses of 50 ms, at most about a
+  // second, its events handled as ever.
   inSetParaWait_ = true;
   ++waitCounter_;
   setParaPause_->start();
@@ -477,23 +485,18 @@ void TFrmMain::onTimerTick() {
 // Worker messages
 
 void TFrmMain::handleWorkerMessage(int msg, std::intptr_t) {
-  switch (msg) {
-    case kMsgLinkFound:
-      connected_ = true;
-      if (waitCounter_ < 0) showMessage(QMessageBox::Information, qs(text(TextId::sConnectOKstr)));
-      break;
-    case kMsgProgress:
-      // Each message shows the text it was posted with, even when later ones came meanwhile.
-      statusPanel0_->setText(qs(worker().takePostedProgress()));
-      break;
-    case kMsgLinkNotFound:
-      connected_ = false;
-      showMessage(QMessageBox::Warning, qs(text(TextId::sConnectErrorstr)),
-                  qs(worker().mainTexts().errorDetail()));
-      break;
-    default:  // 1026 and 1027 are not shown here
-      break;
+  // Each message shows the text it was posted with, even when later ones came meanwhile.
+  if (msg == kMsgProgress) statusPanel0_->setText(qs(worker().takePostedProgress()));
+}
+
+void TFrmMain::linkTested(const CommandResult& result) {
+  connected_ = result.ok;
+  if (result.ok) {
+    if (waitCounter_ < 0) showMessage(QMessageBox::Information, qs(text(TextId::sConnectOKstr)));
+    return;
   }
+  // Why a port would not open, as the message box's detail.
+  showMessage(QMessageBox::Warning, qs(text(TextId::sConnectErrorstr)), qs(result.detail));
 }
 
 void TFrmMain::showMessage(int icon, const QString& message, const QString& detail) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/CommandRequest.h"
+#include "engine/CommandResult.h"
 #include "platform/ProgramPaths.h"
 #include "ui/QtDispatcher.h"
 #include "ui/QtReportWindow.h"
@@ -86,8 +87,8 @@ class TFrmMain : public QMainWindow {
 
   // Posts a request of the parameter window over the link this window shows. Codes whose action
   // first makes the window remember its link settings do so. False when nothing was posted (the
-  // worker runs a command, or a rate box holds no number).
-  bool postParameterRequest(CommandRequest request);
+  // worker runs a command, or a rate box holds no number). `done` gets the worker's result.
+  bool postParameterRequest(CommandRequest request, CommandCompletion done = {});
 
   // Runs the parameter window modally (it returns when that window has closed). Without one, a
   // successful set-parameters press writes MainDefault and stops there.
@@ -135,7 +136,11 @@ class TFrmMain : public QMainWindow {
   void onBootInClicked();
   void onBootOutClicked();
   void onTimerTick();
+  // The worker's progress view (message 1025).
   void handleWorkerMessage(int msg, std::intptr_t wParam);
+  // Posts the link test of the chosen link; its result sets the connected state.
+  void postLinkTest();
+  void linkTested(const CommandResult& result);
 
   // Takes the chosen link's settings from the controls. Returns the conversion error text when a
   // rate box does not hold a decimal number (the serial link only); the other links' values are
@@ -144,8 +149,8 @@ class TFrmMain : public QMainWindow {
   LinkKind chosenLink() const;
   int chosenLinkIndex() const;
   void showTransModeLabel();
-  bool postCommand(int code);
-  bool postRequest(CommandRequest request);
+  bool postCommand(int code, CommandCompletion done = {});
+  bool postRequest(CommandRequest request, CommandCompletion done = {});
   void setBootControlsEnabled(bool enabled);
   // `detail`, when given, is the message box's detail text (why a port would not open).
   void showMessage(int icon, const QString& text, const QString& detail = {});

@@ -189,7 +189,7 @@ void TFrmPara::formShow() {
     doc = IniDocument::parse(readInputFile(path, kMaxIniFileBytes));
   } catch (const InputFileError& e) {
     // Missing: the defaults. Anything else is kept as it is on disk.
-    if (e.kind() != InputFileError::Kind::Missing) mayWriteSettings_ = false;
+    if (e.problem() != InputFileError::Kind::Missing) mayWriteSettings_ = false;
   }
   loadParaDefault(this, doc);
   if (auto* firmware = findChild<QPushButton*>(QStringLiteral("bt_firmware"))) firmware->hide();
@@ -247,7 +247,10 @@ void TFrmPara::submit(const BuildResult& result) {
   }
   const auto* request = std::get_if<CommandRequest>(&result);
   if (!request) return;  // an empty list: the button does nothing
-  if (!main_.postParameterRequest(*request)) {
+  QPointer<TFrmPara> self = this;
+  if (!main_.postParameterRequest(*request, [self](const CommandResult& r) {
+        if (self) self->commandFinished(r);
+      })) {
     QApplication::beep();
     return;
   }
@@ -258,46 +261,28 @@ void TFrmPara::submit(const BuildResult& result) {
 }
 
 void TFrmPara::handleWorkerMessage(int msg) {
-  switch (msg) {
-    case kMsgProgress: {
-      // The text this message was posted with: a later one may already be waiting.
-      TCommThread::PostedProgress entry = worker().takePostedProgressEntry();
-      panel0_->setText(qs(entry.text));
-      showProgress(entry.done, entry.total);
-      if (entry.text == text(TextId::sMsg9)) {
-        if (auto error = productTab_->stepSerialNumber()) showMessage(*error);
-      }
-      break;
+  if (msg != kMsgProgress) return;
+  // The text this message was posted with: a later one may already be waiting.
+  TCommThread::PostedProgress entry = worker().takePostedProgressEntry();
+  panel0_->setText(qs(entry.text));
+  showProgress(entry.done, entry.total);
+}
+
+void TFrmPara::commandFinished(const CommandResult& result) {
+  if (result.ok) {
+    // The printer took the device parameters: the next printer of a run gets the next number.
+    if (posted_ && posted_->request.code == kDeviceParametersCode) {
+      if (auto error = productTab_->stepSerialNumber()) showMessage(*error);
     }
-    case kMsgFailed: {
-      WindowTexts& texts = worker().paraTexts();
-      if (std::string status = texts.statusText(); !status.empty()) {
-        panel0_->setText(qs(status));
-        texts.setStatusText({});
-      }
-      const std::string error = texts.errorText();
-      if (!error.empty()) {
-        panel0_->setText(qs(error));
-        texts.setErrorText({});
-      }
-      if (profileActions_->applying()) {
-        profileActions_->commandReported(false, error);
-      } else {
-        commandEnded();
-      }
-      break;
-    }
-    case kMsgDone:
-      if (profileActions_->applying()) {
-        profileActions_->commandReported(true, {});
-      } else {
-        followPostedRequest();
-        commandEnded();
-      }
-      break;
-    default:
-      break;
+    followPostedRequest();
+  } else {
+    posted_.reset();
+    // The failure text takes the status panel; the status shown before it is done with.
+    if (!result.message.empty()) panel0_->setText(qs(result.message));
+    worker().paraTexts().setStatusText({});
   }
+  // Another window may have posted in between: the buttons then come back at its idle notice.
+  if (!worker().isBusy()) setRunning(false);
 }
 
 void TFrmPara::followPostedRequest() {
@@ -323,12 +308,6 @@ void TFrmPara::setRunning(bool running) {
     for (QAbstractButton* b : tab->actionButtons()) b->setEnabled(!running);
   }
   profileActions_->setApplyEnabled(!running);
-}
-
-void TFrmPara::commandEnded() {
-  // The worker reports a command a moment before it is idle again, and ignores a post until
-  // then: the buttons come back with its idle notice.
-  if (!worker().isBusy()) setRunning(false);
 }
 
 void TFrmPara::workerIdle() {

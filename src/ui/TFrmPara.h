@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/CommandRequest.h"
+#include "engine/CommandResult.h"
 #include "ui/QtReportWindow.h"
 #include "ui/para/ParaHost.h"
 
@@ -69,14 +70,15 @@ class TFrmPara : public QDialog, private ParaHost {
   void formShow();
   void formClose();
   void replaceListTexts();
+  // The worker's progress view (message 1025).
   void handleWorkerMessage(int msg);
   // A setting the printer took may have moved its link (rate, address, USB type): the
   // connection window follows it.
   void followPostedRequest();
   void showProgress(long long done, long long total);
   void setRunning(bool running);
-  // The worker reported the outcome of a button's command.
-  void commandEnded();
+  // The worker's result of a button's command.
+  void commandFinished(const CommandResult& result);
   // The worker went idle: an outcome reported elsewhere (the command ran on while the window was
   // closed and opened again) no longer keeps the buttons disabled.
   void workerIdle();

@@ -64,8 +64,8 @@ TEST(FailureCause, TheDescribedTextKeepsWhatItStoodFor) {
     ASSERT_FALSE(h.messages().empty());
     EXPECT_EQ(h.messages().back().msg, kMsgFailed);
     EXPECT_EQ(h.messages().back().error, c.error);
-    EXPECT_EQ(h.worker().mainTexts().failureCause(), cause);
-    EXPECT_EQ(h.worker().mainTexts().errorDetail(), "");  // the windows show the text alone
+    EXPECT_EQ(h.worker().lastResult().cause, cause);
+    EXPECT_EQ(h.worker().lastResult().detail, "");  // the windows show the text alone
     const auto heads = h.traceHeads();
     const std::string line = c.error + ": " + cause + " ";
     EXPECT_TRUE(std::any_of(heads.begin(), heads.end(),

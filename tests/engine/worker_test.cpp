@@ -54,7 +54,7 @@ class WorkerFixture : public ::testing::Test {
   HeadlessReportWindow window{dispatcher, [this](int msg, std::intptr_t wParam) {
                                 std::lock_guard lock(mutex);
                                 messages.push_back({msg, wParam, worker->mainTexts().statusText(),
-                                                    worker->mainTexts().errorText()});
+                                                    worker->lastResult().message});
                               }};
   std::unique_ptr<TCommThread> worker;
 };
@@ -103,7 +103,9 @@ TEST_F(WorkerFixture, FailuresBecomeCodeOneWithTheirTextOrCodeTwo) {
   EXPECT_EQ(m[0].msg, kMsgFailed);
   EXPECT_EQ(m[0].wParam, 1);
   EXPECT_EQ(m[0].error, "Received Failed");
-  EXPECT_EQ(worker->paraTexts().errorText(), "Undefined Error");
+  // The last command's result is its own: the failures before it are not carried on.
+  EXPECT_TRUE(worker->lastResult().ok);
+  EXPECT_EQ(worker->lastResult().message, "");
   EXPECT_EQ(m[1].msg, kMsgFailed);
   EXPECT_EQ(m[1].wParam, 2);
   EXPECT_EQ(m[1].error, "Undefined Error");

@@ -139,7 +139,7 @@ TEST(SafeRead, OnlyRegularFilesUpToTheCapAreRead) {
         EXPECT_EQ(readInputFile(dir.file(c.name), 100).size(), 100u);
         return std::nullopt;
       } catch (const InputFileError& e) {
-        return e.kind();
+        return e.problem();
       }
     });
     ASSERT_TRUE(outcome.has_value()) << "reading blocked";

@@ -18,7 +18,7 @@ EngineHarness::EngineHarness() {
     // A progress message carries the text it was posted with; others the texts of the moment.
     std::string status = msg == 1025 ? engine_->worker().takePostedProgress()
                                      : engine_->worker().mainTexts().statusText();
-    messages_.push_back({msg, w, status, engine_->worker().mainTexts().errorText()});
+    messages_.push_back({msg, w, status, engine_->worker().lastResult().message});
   });
   engine_ = std::make_unique<Engine>(dir_.path(), *window_, dispatcher_);
 }

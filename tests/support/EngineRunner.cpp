@@ -45,7 +45,7 @@ EngineRunner::Outcome EngineRunner::run(CommandRequest request, const LinkSnapsh
   dispatcher_.post([&handled] { handled.set_value(); });
   handled.get_future().wait_for(std::chrono::seconds(10));
   o.ok = !failed_;
-  if (!o.ok) o.error = worker.mainTexts().errorText();
+  if (!o.ok) o.error = worker.lastResult().message;
   return o;
 }
 

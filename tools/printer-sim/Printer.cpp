@@ -226,7 +226,8 @@ Printer::Answer Printer::applicationFrame(Link link, const FrameHeader& h,
     default:
       break;
   }
-  SettingResult s = applySettingFrame(state_, h.command, data);
+  SettingResult s = config_.refuseSettings ? refuseSettingFrame(h.command)
+                                           : applySettingFrame(state_, h.command, data);
   switch (s.outcome) {
     case SettingResult::Outcome::Stored:
       a.send = true;

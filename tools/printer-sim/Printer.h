@@ -26,6 +26,9 @@ Record arrivalRecord(Link link, int rate, std::string kind);
 struct PrinterConfig {
   bool bootEnabled = true;  // a lone 0x61 enters the boot loader
   int readChunk = 256;      // data bytes in each memory read reply
+  // Every setting frame is refused (never acknowledged and never stored), as a printer refuses a
+  // value it does not take; identify, rate switches and the rest are answered.
+  bool refuseSettings = false;
 };
 
 // Bytes the printer sends, and the serial rate it sends them at.

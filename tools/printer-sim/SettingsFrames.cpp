@@ -259,4 +259,9 @@ SettingResult applySettingFrame(PrinterState& st, std::uint16_t command,
   }
 }
 
+SettingResult refuseSettingFrame(std::uint16_t command) {
+  if (command < 0x79 || command > 0x91) return {};
+  return refused(fmt("command 0x%02x: this printer takes no settings", command));
+}
+
 }  // namespace plenar::sim

@@ -20,5 +20,8 @@ struct SettingResult {
 
 SettingResult applySettingFrame(PrinterState& state, std::uint16_t command,
                                 std::span<const std::uint8_t> data);
+// The same printer refusing every setting frame (--refuse-settings); other commands are
+// NotASetting.
+SettingResult refuseSettingFrame(std::uint16_t command);
 
 }  // namespace plenar::sim

@@ -44,6 +44,7 @@ const char* simUsageCore() {
          "  --model TAG           model tag answered to identify (default PLENAR80)\n"
          "  --read-chunk N        data bytes per memory read reply, 0..2032 (default 256)\n"
          "  --no-boot             a lone 0x61 does not enter the boot loader\n"
+         "  --refuse-settings     every setting frame is refused (not acknowledged, not stored)\n"
          "  --record FILE         one JSON object per line for everything received\n"
          "  --state FILE          printer state, loaded at start, saved on every change\n"
          "  --fault SPEC          silent, drop-every:N, corrupt-header-every:N,\n"
@@ -148,6 +149,8 @@ SimOptions parseSimOptions(const std::vector<std::string>& args, bool& help) {
       o.readChunk = static_cast<int>(n);
     } else if (a == "--no-boot") {
       o.boot = false;
+    } else if (a == "--refuse-settings") {
+      o.refuseSettings = true;
     } else if (a == "--record") {
       o.recordFile = value();
     } else if (a == "--state") {

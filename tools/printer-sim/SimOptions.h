@@ -28,6 +28,7 @@ struct SimOptions {
   std::optional<std::string> model;  // default: the stored tag, else PLENAR80
   int readChunk = 256;
   bool boot = true;
+  bool refuseSettings = false;  // --refuse-settings
   std::string recordFile;
   std::string stateFile;
   FaultConfig faults;

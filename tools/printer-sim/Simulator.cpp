@@ -21,6 +21,7 @@ PrinterConfig printerConfig(const SimOptions& o) {
   PrinterConfig c;
   c.bootEnabled = o.boot;
   c.readChunk = o.readChunk;
+  c.refuseSettings = o.refuseSettings;
   return c;
 }
 }  // namespace

@@ -214,10 +214,6 @@ void ProfileActions::applyProfile() {
   driver_->start();
 }
 
-void ProfileActions::commandReported(bool ok, const std::string& failureText) {
-  executor_.commandReported(ok, failureText);
-}
-
 void ProfileActions::workerIdle() {
   executor_.workerIdle();
 }

@@ -37,8 +37,7 @@ class TFrmMain;
 // Apply reads and checks the profile (a refusal names key and line; nothing is sent), then
 // carries out the run's actions one at a time on the worker, over the link the connection window
 // tested, with the record in the state folder. The GUI thread never waits: each outcome comes
-// back as the worker's message (the window hands it to commandReported) and the next action is
-// posted once the worker is idle again. The progress dialog lists the steps and their outcome.
+// back as the worker's result to the post's completion, and the next action is posted then. The progress dialog lists the steps and their outcome.
 // At the end the connection window shows the link the printer answers on (a new address or rate,
 // or the link the last apply left it on), so that its next test finds the printer.
 // Threads: GUI thread only.
@@ -56,8 +55,6 @@ class ProfileActions : public QObject {
   // True from an accepted apply (or the start of a batch bench) until its end: the worker's
   // reports are the run's.
   bool applying() const;
-  // The worker reported the command the apply posted (message 1026, or 1027 with its text).
-  void commandReported(bool ok, const std::string& failureText);
   // The worker is idle again: the next action goes out.
   void workerIdle();
   // The window closes: the apply ends where it is (the record holds every group that was done;

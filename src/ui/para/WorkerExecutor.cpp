@@ -12,7 +12,6 @@ namespace plenar {
 void WorkerExecutor::execute(const RunAction& action, ActionDriver::Done done) {
   done_ = std::move(done);
   pending_ = action;
-  outcome_.reset();
   postIfIdle();
 }
 
@@ -29,51 +28,36 @@ void WorkerExecutor::postIfIdle() {
   } else {
     request = std::move(action.request);
   }
-  postedKind_ = action.kind;
+  const int code = request.code;
   posted_ = true;
-  if (!worker.postCommand(std::move(request))) {
+  const std::weak_ptr<unsigned> token = generation_;
+  const unsigned generation = *generation_;
+  const bool taken =
+      worker.postCommand(std::move(request), [this, token, generation](const CommandResult& r) {
+        const auto g = token.lock();
+        if (g && *g == generation) finished(r);
+      });
+  if (!taken) {
     // Another window's command took the worker in between.
-    posted_ = false;
-    RunOutcome refused;
-    refused.message = "the worker is busy";
-    refused.kind = FailureKind::Busy;
-    if (auto done = std::exchange(done_, nullptr)) done(refused);
+    finished(CommandResult{
+        .command = code, .kind = FailureKind::Busy, .message = "the worker is busy"});
   }
 }
 
-void WorkerExecutor::commandReported(bool ok, const std::string& failureText) {
-  if (!posted_) return;
+void WorkerExecutor::finished(const CommandResult& result) {
   posted_ = false;
-  RunOutcome outcome;
-  outcome.ok = ok;
-  if (!ok) {
-    WindowTexts& texts = main_.worker().paraTexts();
-    outcome.message = failureText.empty() ? "Failed" : failureText;
-    outcome.detail = texts.errorDetail();
-    outcome.kind = texts.failureKind();
-  } else if (postedKind_ == RunAction::Kind::TestLink) {
-    outcome.modelTag = main_.engine().printerModelTag();
-  }
-  outcome_ = std::move(outcome);
-  // Reported while already idle (the notice came first): go on now.
-  if (!main_.worker().isBusy()) workerIdle();
+  if (auto done = std::exchange(done_, nullptr)) done(result);
 }
 
 void WorkerExecutor::workerIdle() {
-  if (outcome_) {
-    RunOutcome outcome = std::move(*outcome_);
-    outcome_.reset();
-    if (auto done = std::exchange(done_, nullptr)) done(outcome);
-    return;
-  }
   postIfIdle();
 }
 
 void WorkerExecutor::drop() {
   pending_.reset();
   posted_ = false;
-  outcome_.reset();
   done_ = nullptr;
+  ++*generation_;
 }
 
 }  // namespace plenar
