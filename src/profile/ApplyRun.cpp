@@ -240,8 +240,7 @@ void ApplyRun::linkTested(const Outcome& outcome) {
       ++candidate_;
       return;
     }
-    fail(ApplyError{
-        .kind = outcome.kind, .message = outcome.message, .detail = outcome.shownDetail()});
+    fail(ApplyError{.kind = outcome.kind, .message = outcome.message, .detail = outcome.detail});
     return;
   }
   used_ = tried;
@@ -288,7 +287,7 @@ void ApplyRun::report(const Outcome& outcome) {
         step.error = outcome.message;
         fail(ApplyError{.kind = outcome.kind,
                         .message = outcome.message,
-                        .detail = outcome.shownDetail(),
+                        .detail = outcome.detail,
                         .group = groups_[current_].name});
         return;
       }
@@ -305,7 +304,7 @@ void ApplyRun::report(const Outcome& outcome) {
         fail(ApplyError{.kind = FailureKind::Link,
                         .message = "the printer does not answer on its new link " +
                                    describeLink(*linkAfter_) + ": " + outcome.message,
-                        .detail = outcome.shownDetail(),
+                        .detail = outcome.detail,
                         .code = "new-link-silent"});
       }
       return;

@@ -134,6 +134,7 @@ class ApplyRun : public ActionSource {
   void decidePending();
   void fail(ApplyError error);
   bool checkFirmware(const LinkSnapshot& tried);
+  void linkTested(const Outcome& outcome);
   Action sendNext();
   bool saveRecord();
   std::optional<LinkSnapshot> linkAfterChanges(bool& changedOwnLink);
