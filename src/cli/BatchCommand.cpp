@@ -47,7 +47,7 @@ RunOutcome carryOut(CliSession& session, RunAction a) {
   if (a.kind == RunAction::Kind::TestLink) {
     session.setLink(a.link);
     CommandRequest test;
-    test.code = kLinkTestCode;
+    test.code = 1;
     outcome.ok = session.run(std::move(test)) == kExitDone;
     if (outcome.ok && !session.prepareChannelsOrReport()) outcome.ok = false;
     outcome.modelTag = session.modelTag();
@@ -58,12 +58,7 @@ RunOutcome carryOut(CliSession& session, RunAction a) {
     session.emitEvent(
         {{"event", "step"}, {"group", a.group}, {"status", outcome.ok ? "done" : "failed"}});
   }
-  if (!outcome.ok) {
-    const CliSession::Failure& f = session.lastFailure();
-    outcome.message = f.message;
-    outcome.detail = f.detail;
-    outcome.kind = f.kind;
-  }
+  if (!outcome.ok) outcome = session.lastResult();
   return outcome;
 }
 

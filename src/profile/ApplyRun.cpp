@@ -240,7 +240,8 @@ void ApplyRun::linkTested(const Outcome& outcome) {
       ++candidate_;
       return;
     }
-    fail(ApplyError{.kind = outcome.kind, .message = outcome.message, .detail = outcome.detail});
+    fail(ApplyError{
+        .kind = outcome.kind, .message = outcome.message, .detail = outcome.shownDetail()});
     return;
   }
   used_ = tried;
@@ -287,7 +288,7 @@ void ApplyRun::report(const Outcome& outcome) {
         step.error = outcome.message;
         fail(ApplyError{.kind = outcome.kind,
                         .message = outcome.message,
-                        .detail = outcome.detail,
+                        .detail = outcome.shownDetail(),
                         .group = groups_[current_].name});
         return;
       }
@@ -304,7 +305,7 @@ void ApplyRun::report(const Outcome& outcome) {
         fail(ApplyError{.kind = FailureKind::Link,
                         .message = "the printer does not answer on its new link " +
                                    describeLink(*linkAfter_) + ": " + outcome.message,
-                        .detail = outcome.detail,
+                        .detail = outcome.shownDetail(),
                         .code = "new-link-silent"});
       }
       return;
