@@ -15,8 +15,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The identify request (command 0x30 with its eight data bytes), as the link test sends it.
-constexpr std::array<std::uint8_t, 8> kIdentifyData{0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
 
 // A look is due when `every` has passed since the last one.
 class Pace {
@@ -165,7 +163,8 @@ bool answersIdentify(const LinkSnapshot& link, std::chrono::milliseconds wait) {
   } catch (const std::exception&) {
     return false;
   }
-  socket.send(buildFrame(0x30, 0, 0, kIdentifyData, kMaxReadData));
+  // The identify request, as the link test sends it.
+  socket.send(identifyFrame());
   const auto deadline = Clock::now() + wait;
   std::array<std::uint8_t, 2100> reply{};
   for (auto now = Clock::now(); now < deadline; now = Clock::now()) {

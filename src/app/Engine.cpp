@@ -73,7 +73,7 @@ Engine::Engine(std::string programDir, ReportWindow& reportWindow, OwnerDispatch
 Engine::~Engine() {
   worker_.reset();
   ownUsb_.reset();
-  serial_->ClosePort();
+  serial_->close();
   udp_->deactivate();
 }
 
@@ -106,7 +106,7 @@ void Engine::leaveBootMode() {
 }
 
 void Engine::closeAfterBoot() {
-  serial_->ClosePort();
+  serial_->close();
   forgetLink();
   takeBootConfirmation();
 }
@@ -138,8 +138,8 @@ void Engine::prepareChannels(const LinkSnapshot& link) {
   // The chosen USB printer open, as a link test in the connection window leaves it (the channel
   // stays open across commands): routines that only send, such as user data, need it so.
   if (link.kind == LinkKind::Usb && ownUsb_) {
-    ownUsb_->SelectDevice(link.usbDevice);
-    ownUsb_->OpenDevice();
+    ownUsb_->select(link.usbDevice);
+    ownUsb_->open();
   }
   // On the network the first send opens the socket itself; the parallel port opens on its send.
 }

@@ -47,7 +47,7 @@ RunOutcome carryOut(CliSession& session, RunAction a) {
   if (a.kind == RunAction::Kind::TestLink) {
     session.setLink(a.link);
     CommandRequest test;
-    test.code = 1;
+    test.code = kLinkTestCode;
     outcome.ok = session.run(std::move(test)) == kExitDone;
     if (outcome.ok && !session.prepareChannelsOrReport()) outcome.ok = false;
     outcome.modelTag = session.modelTag();

@@ -251,6 +251,31 @@ int runCommand(CommonOptions& options, RunReport& report) {
   unknownCommand(options.command);
 }
 
+// The one place an error that ended a command becomes its lines on stderr, its JSON and the exit
+// status. A wrong command line gets the hint to --help; a refusal (of the input, a file, a
+// profile value: anything with a stable code) its own status; a failure no command reported
+// itself is as unexpected as any other exception.
+int reportError(const Error& e, RunReport& report) {
+  if (e.kind() == FailureKind::Usage) {
+    printLine(LineLevel::Error, stderrEvents() ? std::string("plenar: ") + e.what()
+                                               : std::string("plenar: ") + e.what() +
+                                                     "\n(plenar --help lists the commands and "
+                                                     "options)");
+    report.setError(FailureKind::Usage, e.what(), {}, {}, 0, e.code());
+    return kExitUsage;
+  }
+  const bool refusal =
+      e.kind() == FailureKind::Refused || e.kind() == FailureKind::File || !e.code().empty();
+  if (!refusal) {
+    printLine(LineLevel::Error, std::string("plenar: ") + e.what());
+    report.setError(e.kind(), e.what(), e.detail());
+    return kExitUndefined;
+  }
+  printLine(LineLevel::Error, e.what());
+  report.setError(e.kind(), e.what(), e.detail(), e.field(), e.line(), e.code());
+  return exitCodeOfError(e.kind(), e.code());
+}
+
 }  // namespace
 
 int runCli(const std::vector<std::string>& argv) {
@@ -267,23 +292,8 @@ int runCli(const std::vector<std::string>& argv) {
     setStderrEvents(options.events, options.command);
     if (options.json) armInterruptedDocument(options.command, options.pretty);
     rc = runCommand(options, report);
-  } catch (const UsageError& e) {
-    printLine(LineLevel::Error, stderrEvents() ? std::string("plenar: ") + e.what()
-                                               : std::string("plenar: ") + e.what() +
-                                                     "\n(plenar --help lists the commands and "
-                                                     "options)");
-    report.setError(FailureKind::Usage, e.what(), {}, {}, 0, e.code());
-    rc = kExitUsage;
-  } catch (const InputRefused& e) {
-    printLine(LineLevel::Error, e.what());
-    report.setError(e.kind(), e.what(), {}, e.field(), 0, e.code());
-    rc = exitCodeOfError(e.kind(), e.code());
-  } catch (const ProfileError& e) {
-    printLine(LineLevel::Error, e.what());
-    const bool file = dynamic_cast<const ProfileFileError*>(&e) != nullptr;
-    report.setError(file ? FailureKind::File : FailureKind::Refused, e.what(), {}, e.key(),
-                    e.line(), e.code());
-    rc = exitCodeOfError(file ? FailureKind::File : FailureKind::Refused, e.code());
+  } catch (const Error& e) {
+    rc = reportError(e, report);
   } catch (const std::exception& e) {
     printLine(LineLevel::Error, std::string("plenar: ") + e.what());
     report.setError(FailureKind::Printer, e.what());

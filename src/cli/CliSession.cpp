@@ -26,9 +26,9 @@ namespace {
 // done, in the language chosen.
 std::string shownText(const std::string& text, const CommandRequest& request, bool english) {
   using enum TextId;
-  const bool workMode = request.code == 22 && request.paramList.size() == 1 &&
+  const bool workMode = request.code == kBluetoothCommandsCode && request.paramList.size() == 1 &&
                         request.paramList.front().starts_with("AT+HSM=");
-  if (request.code == 13 && text == plenar::text(sMsg5))
+  if (request.code == kWifiOffCode && text == plenar::text(sMsg5))
     return english ? "Wi-Fi switched off" : "已关闭 WIFI";
   if (workMode && text == plenar::text(sMsg14))
     return english ? "Bluetooth work mode set" : "设置蓝牙工作模式成功";
@@ -172,8 +172,8 @@ int CliSession::run(CommandRequest request) {
   const int code = request.code;
   if (!worker().postCommand(std::move(request),
                             [impl = impl_.get()](const CommandResult& r) { impl->finished(r); })) {
-    lastResult_ = CommandResult{
-        .command = code, .kind = FailureKind::Busy, .message = "the worker is busy"};
+    lastResult_ =
+        CommandResult{.command = code, .kind = FailureKind::Busy, .message = "the worker is busy"};
     if (options_.report) options_.report->setError(FailureKind::Busy, lastResult_.message);
     return kExitUndefined;
   }

@@ -137,7 +137,7 @@ int logoPrintCommand(const CommonOptions& o, ArgList& args) {
   static const char* usage = "logo-print N[,N...]";
   auto p = args.expect(1, usage);
   CommandRequest request;
-  request.code = 17;
+  request.code = kPrintLogosCode;
   std::size_t start = 0;
   while (start <= p[0].size()) {
     std::size_t comma = p[0].find(',', start);

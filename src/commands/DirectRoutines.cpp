@@ -114,7 +114,7 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
     std::size_t pos = 0;
     do {
       std::size_t n = std::min(data.size() - pos, kMaxRequestData);
-      link.framedRequest(0x92, 0, 0, std::span(data).subspan(pos, n), 1);
+      link.framedRequest(kUserDataCommand, 0, 0, std::span(data).subspan(pos, n), 1);
       pos += n;
     } while (pos < data.size());
   });
@@ -127,10 +127,14 @@ void sendUserData(TCommThread& worker, LinkLayer& link) {
 
 // Sequences sent after opening the link (the transfer rate), left open afterwards: black mark
 // on, off, distance, width and cut position, find the mark (and cut), the test page.
-constexpr int kOpenAndSendCodes[] = {31, 32, 33, 34, 35, 36, 44, 45};
+constexpr int kOpenAndSendCodes[] = {
+    kBlackMarkOnCode,    kBlackMarkOffCode,  kBlackMarkDistanceCode,   kBlackMarkWidthCode,
+    kCutterPositionCode, kFindBlackMarkCode, kFindBlackMarkAndCutCode, kTestPrintCode};
 // Ethernet address, mask, gateway, port and MAC, and Bluetooth hiding on and off: sent over the
 // port as the last command left it.
-constexpr int kPortRefreshCodes[] = {41, 37, 38, 39, 40, 30, 27};
+constexpr int kPortRefreshCodes[] = {kNetAddressCode,        kNetMaskCode, kNetGatewayCode,
+                                     kNetPortCode,           kNetMacCode,  kBluetoothHidingOnCode,
+                                     kBluetoothHidingOffCode};
 
 }  // namespace
 
@@ -139,9 +143,9 @@ bool printerConfirms(const CommandRequest& request) {
     return std::find(std::begin(codes), std::end(codes), request.code) != std::end(codes);
   };
   if (in(kOpenAndSendCodes) || in(kPortRefreshCodes)) return false;
-  if (request.code == 23 || request.code == 17) return false;
+  if (request.code == kDeviceOptionCode || request.code == kPrintLogosCode) return false;
   // User data waits for the printer's frame on the network only.
-  if (request.code == 49) return request.link.kind == LinkKind::Network;
+  if (request.code == kUserDataCode) return request.link.kind == LinkKind::Network;
   return true;
 }
 
@@ -155,9 +159,9 @@ void registerDirectRoutines(TCommThread& worker, LinkLayer& link) {
     worker.setRoutine(
         code, [l](TCommThread& w) { portRefreshSend(w, *l, *directSequence(w.request())); });
   }
-  worker.setRoutine(23, [l](TCommThread& w) { setDeviceOption(w, *l); });
-  worker.setRoutine(17, [l](TCommThread& w) { printStoredLogos(w, *l); });
-  worker.setRoutine(49, [l](TCommThread& w) { sendUserData(w, *l); });
+  worker.setRoutine(kDeviceOptionCode, [l](TCommThread& w) { setDeviceOption(w, *l); });
+  worker.setRoutine(kPrintLogosCode, [l](TCommThread& w) { printStoredLogos(w, *l); });
+  worker.setRoutine(kUserDataCode, [l](TCommThread& w) { sendUserData(w, *l); });
 }
 
 }  // namespace plenar

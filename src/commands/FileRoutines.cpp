@@ -162,10 +162,10 @@ void rawLogoDownload(TCommThread& worker, LinkLayer& link) {
 }  // namespace
 
 void registerFileRoutines(TCommThread& worker, LinkLayer& link) {
-  worker.setRoutine(3, [&link](TCommThread& w) { addressedDownload(w, link); });
-  worker.setRoutine(7, [&link](TCommThread& w) { addressedDownload(w, link); });
-  worker.setRoutine(16, [&link](TCommThread& w) { readBack(w, link); });
-  worker.setRoutine(46, [&link](TCommThread& w) { rawLogoDownload(w, link); });
+  worker.setRoutine(kFontDownloadCode, [&link](TCommThread& w) { addressedDownload(w, link); });
+  worker.setRoutine(kLogoDownloadCode, [&link](TCommThread& w) { addressedDownload(w, link); });
+  worker.setRoutine(kReadBackCode, [&link](TCommThread& w) { readBack(w, link); });
+  worker.setRoutine(kRawLogoDownloadCode, [&link](TCommThread& w) { rawLogoDownload(w, link); });
 }
 
 }  // namespace plenar

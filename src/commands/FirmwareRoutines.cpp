@@ -126,8 +126,8 @@ void bootHandshake(TCommThread& worker, LinkLayer& link) {
 }  // namespace
 
 void registerFirmwareRoutines(TCommThread& worker, LinkLayer& link) {
-  worker.setRoutine(4, [&link](TCommThread& w) { updateFirmware(w, link); });
-  worker.setRoutine(28, [&link](TCommThread& w) { bootHandshake(w, link); });
+  worker.setRoutine(kFirmwareUpdateCode, [&link](TCommThread& w) { updateFirmware(w, link); });
+  worker.setRoutine(kEnterBootCode, [&link](TCommThread& w) { bootHandshake(w, link); });
 }
 
 }  // namespace plenar

@@ -16,9 +16,25 @@ struct FramedCode {
 
 // Codes 9 and 20 share 0x82; 42 and 43 share 0x8D (the data byte tells them apart).
 constexpr FramedCode kFramedCodes[] = {
-    {6, 0x80},  {8, 0x81},  {9, 0x82},  {10, 0x79}, {11, 0x83}, {12, 0x8A}, {13, 0x8B},
-    {14, 0x84}, {15, 0x85}, {18, 0x86}, {19, 0x88}, {20, 0x82}, {21, 0x89}, {22, 0x87},
-    {24, 0x8C}, {42, 0x8D}, {43, 0x8D}, {47, 0x90}, {48, 0x91},
+    {kCodePageCode, 0x80},
+    {kBaudRateCode, 0x81},
+    {kSwitchesCode, 0x82},
+    {kRestoreDefaultsCode, 0x79},
+    {kBluetoothCode, 0x83},
+    {kWifiAddressCode, 0x8A},
+    {kWifiOffCode, 0x8B},
+    {kInfraredCode, 0x84},
+    {kDeviceParametersCode, 0x85},
+    {kTimesCode, 0x86},
+    {kAllParametersCode, 0x88},
+    {kSwitchOptionsCode, 0x82},
+    {kWifiCode, 0x89},
+    {kBluetoothCommandsCode, 0x87},
+    {kRetractTimeCode, 0x8C},
+    {kSoftwareFlowCode, 0x8D},
+    {kHardwareFlowCode, 0x8D},
+    {kPrintSizeCode, 0x90},
+    {kEthernetCode, 0x91},
 };
 
 std::uint8_t blockByte(const CommandRequest& r, std::size_t i) {
@@ -107,7 +123,7 @@ std::vector<WireBytes> requestWireBytes(const CommandRequest& r) {
     }
     case 42:
     case 43: {
-      const std::uint8_t data[1] = {static_cast<std::uint8_t>(r.code == 43 ? 1 : 0)};
+      const std::uint8_t data[1] = {static_cast<std::uint8_t>(r.code == kHardwareFlowCode ? 1 : 0)};
       return {buildFrame(*command, 0, 0, data)};
     }
     case 22: {

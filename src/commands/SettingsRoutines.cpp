@@ -72,7 +72,7 @@ void setBaudRate(TCommThread& worker, LinkLayer& link) {
     link.openLink();
     const std::int32_t code = worker.request().value1;
     const std::uint8_t data[1] = {static_cast<std::uint8_t>(code)};
-    link.framedRequest(frameOf(8), 0, 0, data, kAttempts);
+    link.framedRequest(frameOf(kBaudRateCode), 0, 0, data, kAttempts);
     worker.reportProgress(text(TextId::sMsg18));
     if (auto rate = codeToRate(code)) worker.setDeviceBaud(*rate);
   });
@@ -88,7 +88,7 @@ void switchWifiOff(TCommThread& worker, LinkLayer& link) {
   runCommonTemplate(
       worker, link,
       [&] {
-        link.framedRequest(frameOf(13), asWord(worker.request().value1),
+        link.framedRequest(frameOf(kWifiOffCode), asWord(worker.request().value1),
                            asWord(worker.request().value2), {}, kAttempts);
       },
       text(TextId::sMsg5));
@@ -117,7 +117,8 @@ void sendModuleCommands(TCommThread& worker, LinkLayer& link) {
         }
         for (const std::string& line : r.paramList) {
           auto bytes = std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size());
-          link.framedRequest(frameOf(22), asWord(r.value1), asWord(r.value2), bytes, kAttempts);
+          link.framedRequest(frameOf(kBluetoothCommandsCode), asWord(r.value1), asWord(r.value2),
+                             bytes, kAttempts);
         }
       },
       text(TextId::sMsg14));
@@ -127,46 +128,67 @@ void sendModuleCommands(TCommThread& worker, LinkLayer& link) {
 
 void registerSettingsRoutines(TCommThread& worker, LinkLayer& link) {
   LinkLayer* l = &link;
-  worker.setRoutine(6, [l](TCommThread& w) {
-    oneByteRoutine(w, *l, frameOf(6), static_cast<std::uint8_t>(w.request().value1),
+  worker.setRoutine(kCodePageCode, [l](TCommThread& w) {
+    oneByteRoutine(w, *l, frameOf(kCodePageCode), static_cast<std::uint8_t>(w.request().value1),
                    text(TextId::sMsg17));
   });
-  worker.setRoutine(8, [l](TCommThread& w) { setBaudRate(w, *l); });
-  worker.setRoutine(10, [l](TCommThread& w) {
+  worker.setRoutine(kBaudRateCode, [l](TCommThread& w) { setBaudRate(w, *l); });
+  worker.setRoutine(kRestoreDefaultsCode, [l](TCommThread& w) {
     runCommonTemplate(
         w, *l,
         [&] {
-          l->framedRequest(frameOf(10), asWord(w.request().value1), asWord(w.request().value2), {},
-                           kAttempts);
+          l->framedRequest(frameOf(kRestoreDefaultsCode), asWord(w.request().value1),
+                           asWord(w.request().value2), {}, kAttempts);
         },
         text(TextId::sMsg16));
   });
-  worker.setRoutine(11, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(11), TextId::sMsg13); });
-  worker.setRoutine(12, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(12), TextId::sMsg7); });
-  worker.setRoutine(13, [l](TCommThread& w) { switchWifiOff(w, *l); });
-  worker.setRoutine(14, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(14), TextId::sMsg8); });
-  worker.setRoutine(15, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(15), TextId::sMsg9); });
-  worker.setRoutine(18, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(18), TextId::sMsg10); });
-  worker.setRoutine(19, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(19), TextId::sMsg11); });
-  // Code 9 is the same routine as 20; no window posts it.
-  worker.setRoutine(9, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(9), TextId::sMsg12); });
-  worker.setRoutine(20, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(20), TextId::sMsg12); });
-  worker.setRoutine(21, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(21), TextId::sMsg6); });
-  worker.setRoutine(22, [l](TCommThread& w) { sendModuleCommands(w, *l); });
-  worker.setRoutine(24, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(24), TextId::sMsg22); });
-  // Flow control: 0 software, 1 hardware, as the one data byte of 0x8D.
-  worker.setRoutine(42, [l](TCommThread& w) {
-    w.request().value1 = 0;
-    oneByteRoutine(w, *l, frameOf(42), 0, text(TextId::sFlowCtlOK));
+  worker.setRoutine(kBluetoothCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kBluetoothCode), TextId::sMsg13);
   });
-  worker.setRoutine(43, [l](TCommThread& w) {
-    w.request().value1 = 1;
-    oneByteRoutine(w, *l, frameOf(43), 1, text(TextId::sFlowCtlOK));
+  worker.setRoutine(kWifiAddressCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kWifiAddressCode), TextId::sMsg7);
+  });
+  worker.setRoutine(kWifiOffCode, [l](TCommThread& w) { switchWifiOff(w, *l); });
+  worker.setRoutine(kInfraredCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kInfraredCode), TextId::sMsg8);
+  });
+  worker.setRoutine(kDeviceParametersCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kDeviceParametersCode), TextId::sMsg9);
+  });
+  worker.setRoutine(kTimesCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kTimesCode), TextId::sMsg10);
+  });
+  worker.setRoutine(kAllParametersCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kAllParametersCode), TextId::sMsg11);
+  });
+  // Code 9 is the same routine as 20; no window posts it.
+  worker.setRoutine(kSwitchesCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kSwitchesCode), TextId::sMsg12);
+  });
+  worker.setRoutine(kSwitchOptionsCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kSwitchOptionsCode), TextId::sMsg12);
   });
   worker.setRoutine(
-      47, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(47), TextId::sPaperSizeOK); });
-  worker.setRoutine(48,
-                    [l](TCommThread& w) { blockRoutine(w, *l, frameOf(48), TextId::sSetDoneOK); });
+      kWifiCode, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(kWifiCode), TextId::sMsg6); });
+  worker.setRoutine(kBluetoothCommandsCode, [l](TCommThread& w) { sendModuleCommands(w, *l); });
+  worker.setRoutine(kRetractTimeCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kRetractTimeCode), TextId::sMsg22);
+  });
+  // Flow control: 0 software, 1 hardware, as the one data byte of 0x8D.
+  worker.setRoutine(kSoftwareFlowCode, [l](TCommThread& w) {
+    w.request().value1 = 0;
+    oneByteRoutine(w, *l, frameOf(kSoftwareFlowCode), 0, text(TextId::sFlowCtlOK));
+  });
+  worker.setRoutine(kHardwareFlowCode, [l](TCommThread& w) {
+    w.request().value1 = 1;
+    oneByteRoutine(w, *l, frameOf(kHardwareFlowCode), 1, text(TextId::sFlowCtlOK));
+  });
+  worker.setRoutine(47, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kPrintSizeCode), TextId::sPaperSizeOK);
+  });
+  worker.setRoutine(kEthernetCode, [l](TCommThread& w) {
+    blockRoutine(w, *l, frameOf(kEthernetCode), TextId::sSetDoneOK);
+  });
 }
 
 }  // namespace plenar

@@ -52,10 +52,56 @@ struct CommandRequest {
   LinkSnapshot link;
 };
 
-// Command 1, the link test: identifies the printer on `link` (the connection window's "Test").
-inline constexpr int kLinkTestCode = 1;
-// Command 15: the device parameters block (device name and serial number).
-inline constexpr int kDeviceParametersCode = 15;
+// The request codes the windows and plenar post (CommandRequest::code). Codes 0, 2, 5, 25, 26,
+// 29 and those above 49 run nothing.
+enum RequestCode : int {
+  kLinkTestCode = 1,              // test the link
+  kFontDownloadCode = 3,          // download font files
+  kFirmwareUpdateCode = 4,        // update the firmware
+  kCodePageCode = 6,              // set the code page
+  kLogoDownloadCode = 7,          // download logo files
+  kBaudRateCode = 8,              // set the baud rate
+  kSwitchesCode = 9,              // set switch options (as 20; no window posts it)
+  kRestoreDefaultsCode = 10,      // restore the default parameters
+  kBluetoothCode = 11,            // set the Bluetooth parameters
+  kWifiAddressCode = 12,          // set the Wi-Fi address (station mode)
+  kWifiOffCode = 13,              // switch Wi-Fi off
+  kInfraredCode = 14,             // set the infrared parameters
+  kDeviceParametersCode = 15,     // set the device parameters (name and serial number)
+  kReadBackCode = 16,             // read memory back to a file
+  kPrintLogosCode = 17,           // print stored logos
+  kTimesCode = 18,                // set sleep and power-off times
+  kAllParametersCode = 19,        // set all parameters
+  kSwitchOptionsCode = 20,        // set switch options
+  kWifiCode = 21,                 // set the Wi-Fi parameters (access-point mode)
+  kBluetoothCommandsCode = 22,    // send Bluetooth module commands
+  kDeviceOptionCode = 23,         // set a device option by sequence
+  kRetractTimeCode = 24,          // set the receipt retraction time
+  kBluetoothHidingOffCode = 27,   // Bluetooth hiding off
+  kEnterBootCode = 28,            // enter boot mode
+  kBluetoothHidingOnCode = 30,    // Bluetooth hiding on
+  kBlackMarkOnCode = 31,          // black mark on
+  kBlackMarkOffCode = 32,         // black mark off
+  kBlackMarkDistanceCode = 33,    // set the black mark search distance
+  kBlackMarkWidthCode = 34,       // set the black mark width
+  kCutterPositionCode = 35,       // set the cutter position
+  kFindBlackMarkCode = 36,        // find the black mark
+  kNetMaskCode = 37,              // set the subnet mask
+  kNetGatewayCode = 38,           // set the gateway
+  kNetPortCode = 39,              // set the network port
+  kNetMacCode = 40,               // set the MAC address
+  kNetAddressCode = 41,           // set the network address by sequence
+  kSoftwareFlowCode = 42,         // software flow control
+  kHardwareFlowCode = 43,         // hardware flow control
+  kFindBlackMarkAndCutCode = 44,  // find the black mark and cut
+  kTestPrintCode = 45,            // print the test buffer
+  kRawLogoDownloadCode = 46,      // download a logo file in raw pieces
+  kPrintSizeCode = 47,            // switch the print size
+  kEthernetCode = 48,             // switch Ethernet on or off
+  kUserDataCode = 49,             // send user data
+};
+
+// The link test identifies the printer on `link` (the connection window's "Test").
 inline CommandRequest linkTestRequest(const LinkSnapshot& link) {
   CommandRequest request;
   request.code = kLinkTestCode;

@@ -17,14 +17,14 @@ struct CommandResult {
   // 1: failed with a text of its own, 2: failed without one ("Undefined Error"); 0 when ok.
   int failureCode = 0;
   FailureKind kind = FailureKind::Printer;
-  std::string code = {};    // the failure's stable key for programs; empty: the kind's own
-  std::string message = {};  // the failure text as the windows show it ("Received Failed")
-  std::string detail = {};  // the system's reason a device would not open
-  std::string cause = {};   // what the text replaced ("switching to 115200 bit/s: ...")
-  int osError = 0;     // the errno of a device that would not open
-  std::string status = {};  // the last status text the command showed
-  std::string modelTag = {};   // the printer's model tag, once an identify request was answered
-  bool confirmed = false;  // ok, and the printer acknowledged what was sent
+  std::string code = {};      // the failure's stable key for programs; empty: the kind's own
+  std::string message = {};   // the failure text as the windows show it ("Received Failed")
+  std::string detail = {};    // the system's reason a device would not open
+  std::string cause = {};     // what the text replaced ("switching to 115200 bit/s: ...")
+  int osError = 0;            // the errno of a device that would not open
+  std::string status = {};    // the last status text the command showed
+  std::string modelTag = {};  // the printer's model tag, once an identify request was answered
+  bool confirmed = false;     // ok, and the printer acknowledged what was sent
   long long bytesSent = 0;
   long long bytesReceived = 0;
 

@@ -20,7 +20,6 @@ namespace {
 using std::chrono::milliseconds;
 
 constexpr std::size_t kIdentifyReply = 2049;
-constexpr std::array<std::uint8_t, 8> kIdentifyData{0x01, 0x02, 0x04, 0x08, 0x10, 0x20, 0x40, 0x80};
 
 std::vector<std::uint8_t> buildChecked(std::uint16_t command, std::uint32_t value1,
                                        std::uint32_t value2, std::span<const std::uint8_t> data,
@@ -93,7 +92,7 @@ void LinkLayer::switchBaudRate(std::optional<int> rate) {
   if (static_cast<std::uint32_t>(checked) == serial_->rate()) return;
   worker_.pause(milliseconds(30));
   try {
-    framedRequest(0x31, *rateToCode(checked), 0, {}, 1);
+    framedRequest(kSwitchRateCommand, *rateToCode(checked), 0, {}, 1);
   } catch (...) {
     throw ESetBaudRateException("Set Baudrate Failed", "switching to " + std::to_string(checked) +
                                                            " bit/s: " + currentFailure());
@@ -109,7 +108,7 @@ void LinkLayer::restoreDeviceRate() {
 void LinkLayer::connectHandshake() {
   try {
     worker_.reportProgress(text(TextId::sMsg3));
-    framedRequest(0x32, 0, 0, {}, 3);
+    framedRequest(kBootConnectCommand, 0, 0, {}, 3);
     worker_.reportProgress(text(TextId::sMsg4));
   } catch (...) {
     throw ESetBaudRateException("Connecting Failed",
@@ -191,7 +190,7 @@ int LinkLayer::framedRead(std::uint16_t command, std::uint32_t value1, std::uint
 
 void LinkLayer::identifyRequest() {
   std::array<std::uint8_t, kIdentifyReply> reply{};
-  auto outcome = framedReadOnce(0x30, 0, 0, kIdentifyData, reply, 1);
+  auto outcome = framedReadOnce(kIdentifyCommand, 0, 0, kIdentifyData, reply, 1);
   if (!outcome.answered) return;  // only with BootQuiet: the tag keeps its value
   // Only the reply's own data bytes count, up to the first zero.
   std::size_t n = std::min<std::size_t>(std::max(outcome.length, 0), 8);

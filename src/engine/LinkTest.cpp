@@ -72,7 +72,7 @@ void testLink(TCommThread& worker, LinkLayer& link) {
 }  // namespace
 
 void registerLinkTestRoutine(TCommThread& worker, LinkLayer& link) {
-  worker.setRoutine(1, [&link](TCommThread& w) { testLink(w, link); });
+  worker.setRoutine(kLinkTestCode, [&link](TCommThread& w) { testLink(w, link); });
 }
 
 }  // namespace plenar

@@ -32,11 +32,11 @@ class ProfileError : public Error {
   const std::string& key() const { return field(); }
 
  protected:
-  ProfileError(FailureKind kind, std::string key, int line, const std::string& message,
+  ProfileError(FailureKind kind, const std::string& key, int line, const std::string& message,
                std::string code)
       : Error(line > 0 ? "line " + std::to_string(line) + ": " + key + ": " + message
                        : key + ": " + message,
-              {.kind = kind, .code = std::move(code), .field = std::move(key), .line = line}) {}
+              {.kind = kind, .code = std::move(code), .field = key, .line = line}) {}
 };
 
 // A file the profile is or names that cannot be used (missing, not a regular file, unreadable).

@@ -24,7 +24,7 @@ ChangedGroups deviceOption(std::int32_t option) {
   switch (option) {
     case 0:
       return some({"usb-type"});
-    case 1:
+    case kLinkTestCode:
       return some({"paper-type"});
     case 2:
       return some({"print-order"});
@@ -37,74 +37,74 @@ ChangedGroups deviceOption(std::int32_t option) {
 
 ChangedGroups groupsChangedBy(const CommandRequest& r) {
   switch (r.code) {
-    case 3:
+    case kFontDownloadCode:
       return some({"font"});
-    case 4:
+    case kFirmwareUpdateCode:
       return some({"firmware"});
-    case 7:
-    case 46:
+    case kLogoDownloadCode:
+    case kRawLogoDownloadCode:
       return some({"logos"});
-    case 6:
+    case kCodePageCode:
       return some({"codepage"});
-    case 8:
+    case kBaudRateCode:
       return some({"baud"});
-    case 9:
-    case 20:
+    case kSwitchesCode:
+    case kSwitchOptionsCode:
       return some({"switches"});
-    case 11:
+    case kBluetoothCode:
       return some({"bluetooth"});
     // The printer keeps one Wi-Fi mode: setting either, or switching Wi-Fi off, leaves no other.
-    case 12:
-    case 13:
-    case 21:
+    case kWifiAddressCode:
+    case kWifiOffCode:
+    case kWifiCode:
       return some({"wifi-ap", "wifi-sta"});
-    case 14:
+    case kInfraredCode:
       return some({"infrared"});
-    case 15:
+    case kDeviceParametersCode:
       return some({"device"});
-    case 18:
+    case kTimesCode:
       return some({"times"});
     // Lines for the Bluetooth module may set anything the module keeps.
-    case 22:
+    case kBluetoothCommandsCode:
       return some({"bluetooth", "bt-workmode", "bt-hide"});
-    case 23:
+    case kDeviceOptionCode:
       return deviceOption(r.value1);
-    case 24:
+    case kRetractTimeCode:
       return some({"retract-time"});
-    case 27:
-    case 30:
+    case kBluetoothHidingOffCode:
+    case kBluetoothHidingOnCode:
       return some({"bt-hide"});
-    case 31:
-    case 32:
+    case kBlackMarkOnCode:
+    case kBlackMarkOffCode:
       return some({"black-mark"});
-    case 33:
+    case kBlackMarkDistanceCode:
       return some({"black-mark-distance"});
-    case 34:
+    case kBlackMarkWidthCode:
       return some({"black-mark-width"});
-    case 35:
+    case kCutterPositionCode:
       return some({"cutter-feed"});
-    case 37:
+    case kNetMaskCode:
       return some({"net-mask"});
-    case 38:
+    case kNetGatewayCode:
       return some({"net-gateway"});
-    case 39:
+    case kNetPortCode:
       return some({"net-port"});
-    case 40:
+    case kNetMacCode:
       return some({"net-mac"});
-    case 41:
+    case kNetAddressCode:
       return some({"net-ip"});
-    case 42:
-    case 43:
+    case kSoftwareFlowCode:
+    case kHardwareFlowCode:
       return some({"flow"});
-    case 47:
+    case kPrintSizeCode:
       return some({"paper-size"});
-    case 48:
+    case kEthernetCode:
       return some({"ethernet"});
     // Restoring the defaults, all parameters at once, and raw data (which may hold any setting
     // command of the printer's own language).
-    case 10:
-    case 19:
-    case 49:
+    case kRestoreDefaultsCode:
+    case kAllParametersCode:
+    case kUserDataCode:
       return ChangedGroups{true, {}};
     default:  // the link test, reads, prints, the boot handshake, finding the mark
       return {};

@@ -20,29 +20,29 @@ BuildResult buildSetBaudRate(int baudItem) {
   if (baudItem < 0 || baudItem >= static_cast<int>(kBaudRateItems.size())) {
     return noItem("the baud-rate list");
   }
-  return makeRequest(8, baudItemCode(baudItem));
+  return makeRequest(kBaudRateCode, baudItemCode(baudItem));
 }
 
 BuildResult buildSetFlowControl(int flowItem) {
   if (flowItem < 0) return noItem("the flow-control list");
-  return makeRequest(flowItem == 0 ? 42 : 43);
+  return makeRequest(flowItem == 0 ? kSoftwareFlowCode : kHardwareFlowCode);
 }
 
 BuildResult buildSetCodePage(int codePageItem) {
   if (codePageItem < 0 || codePageItem >= static_cast<int>(kCodePageItems.size())) {
     return noItem("the code-page list");
   }
-  return makeRequest(6, codePageByte(codePageItem));
+  return makeRequest(kCodePageCode, codePageByte(codePageItem));
 }
 
 BuildResult buildSetSwitches(const SwitchFields& f) {
-  CommandRequest r = makeRequest(20);
+  CommandRequest r = makeRequest(kSwitchOptionsCode);
   appendBytes(r, {switchByte(f.densityItem, f.fontItem, f.cutter, f.buzzer), feedByte(f.feedItem)});
   return r;
 }
 
 BuildResult buildSetTimes(const std::string& sleepText, const std::string& powerOffText) {
-  CommandRequest r = makeRequest(18);
+  CommandRequest r = makeRequest(kTimesCode);
   appendLe32(r, static_cast<std::uint32_t>(decimalOr(sleepText, kSleepFallback)));
   appendLe32(r, static_cast<std::uint32_t>(decimalOr(powerOffText, kPowerOffFallback)));
   return r;
@@ -50,7 +50,7 @@ BuildResult buildSetTimes(const std::string& sleepText, const std::string& power
 
 BuildResult buildSetAllParameters(int codePageItem, int baudItem, const SwitchFields& f,
                                   const std::string& sleepText, const std::string& powerOffText) {
-  CommandRequest r = makeRequest(19);
+  CommandRequest r = makeRequest(kAllParametersCode);
   appendBytes(r, {codePageByte(codePageItem), baudItemCode(baudItem),
                   switchByte(f.densityItem, f.fontItem, f.cutter, f.buzzer), feedByte(f.feedItem)});
   appendLe32(r, static_cast<std::uint32_t>(decimalOr(sleepText, kSleepFallback)));
@@ -59,12 +59,12 @@ BuildResult buildSetAllParameters(int codePageItem, int baudItem, const SwitchFi
 }
 
 BuildResult buildRestoreDefaults() {
-  return makeRequest(10);
+  return makeRequest(kRestoreDefaultsCode);
 }
 
 bool remembersLinkSettings(int code) {
   switch (code) {
-    case 3:   // font download
+    case 3:  // font download
     case 6:
     case 8:
     case 10:

@@ -31,30 +31,30 @@ BuildResult bigEndianValue(int code, const std::string& text, std::int32_t fallb
 }  // namespace
 
 BuildResult buildBlackMarkMode(bool on) {
-  return makeRequest(on ? 31 : 32);
+  return makeRequest(on ? kBlackMarkOnCode : kBlackMarkOffCode);
 }
 
 BuildResult buildBlackMarkDistance(const std::string& text) {
-  return bigEndianValue(33, text, 400);
+  return bigEndianValue(kBlackMarkDistanceCode, text, 400);
 }
 
 BuildResult buildBlackMarkWidth(const std::string& text) {
-  return bigEndianValue(34, text, 40);
+  return bigEndianValue(kBlackMarkWidthCode, text, 40);
 }
 
 BuildResult buildCutterFeed(const std::string& text) {
   std::int32_t v = decimalOr(text, 40);
-  CommandRequest r = makeRequest(35);
+  CommandRequest r = makeRequest(kCutterPositionCode);
   appendBytes(r, {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)});
   return r;
 }
 
 BuildResult buildFindBlackMark(bool cut) {
-  return makeRequest(cut ? 44 : 36);
+  return makeRequest(cut ? kFindBlackMarkAndCutCode : kFindBlackMarkCode);
 }
 
 BuildResult buildTestPage() {
-  CommandRequest r = makeRequest(45);
+  CommandRequest r = makeRequest(kTestPrintCode);
   r.paraBuf.reserve(kTestPageSize);
   for (std::size_t i = 0; i < kTestPageHex.size(); i += 2) {
     r.paraBuf.push_back(static_cast<std::uint8_t>(*parseHex(kTestPageHex.substr(i, 2))));

@@ -13,7 +13,7 @@ BuildResult buildSendCustomData(const std::vector<std::string>& lines, bool hexM
   std::string joined;
   for (const auto& line : lines) joined += trimControls(line);
 
-  CommandRequest r = makeRequest(49);
+  CommandRequest r = makeRequest(kUserDataCode);
   if (hexMode) {
     std::string_view text = joined;
     r.dataStream.reserve((text.size() + 1) / 2);
@@ -30,7 +30,7 @@ BuildResult buildSendCustomData(const std::vector<std::string>& lines, bool hexM
 }
 
 BuildResult buildSendHexData(std::string_view text) {
-  CommandRequest r = makeRequest(49);
+  CommandRequest r = makeRequest(kUserDataCode);
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
   for (std::size_t i = 0; i < text.size();) {
     if (blank(text[i])) {

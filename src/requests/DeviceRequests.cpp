@@ -16,7 +16,7 @@ constexpr std::int32_t kRetractionFallback = 30;
 
 BuildResult buildSetInfrared(int baudItem, bool enabled, int protocolItem) {
   if (baudItem < 0 || protocolItem < 0) return NoAction{"no infrared rate or protocol chosen"};
-  CommandRequest r = makeRequest(14);
+  CommandRequest r = makeRequest(kInfraredCode);
   appendBytes(r, {static_cast<std::uint8_t>(baudItem), static_cast<std::uint8_t>(enabled ? 1 : 0),
                   static_cast<std::uint8_t>(protocolItem)});
   return r;
@@ -33,7 +33,7 @@ BuildResult buildSetDevice(const std::string& name, const std::string& serialNum
                                     "The serial number")) {
     return *refusal;
   }
-  CommandRequest r = makeRequest(15);
+  CommandRequest r = makeRequest(kDeviceParametersCode);
   // Cleared every time: bytes after a short text must not carry an earlier request's data.
   r.paraBuf.assign(kDeviceBlockSize, 0);
   std::string nameBytes = gbkField(name, kDeviceTextArea);
@@ -46,22 +46,22 @@ BuildResult buildSetDevice(const std::string& name, const std::string& serialNum
 
 BuildResult buildSetDeviceOption(DeviceOption option, int item) {
   if (item < 0) return NoAction{"no item chosen"};
-  return makeRequest(23, static_cast<std::int32_t>(option), item);
+  return makeRequest(kDeviceOptionCode, static_cast<std::int32_t>(option), item);
 }
 
 BuildResult buildSetRetractionTime(const std::string& text) {
-  CommandRequest r = makeRequest(24);
+  CommandRequest r = makeRequest(kRetractTimeCode);
   appendBytes(r, {static_cast<std::uint8_t>(decimalOr(text, kRetractionFallback) & 0xFF)});
   return r;
 }
 
 BuildResult buildBluetoothHiding(int item) {
   if (item < 0) return NoAction{"no item chosen in the Bluetooth list"};
-  return makeRequest(item == 0 ? 30 : 27);
+  return makeRequest(item == 0 ? kBluetoothHidingOnCode : kBluetoothHidingOffCode);
 }
 
 BuildResult buildSetPaperSize(int item) {
-  CommandRequest r = makeRequest(47);
+  CommandRequest r = makeRequest(kPrintSizeCode);
   appendBytes(r, {static_cast<std::uint8_t>(item >= 0 && item <= 2 ? item : 0xFF)});
   return r;
 }

@@ -164,7 +164,7 @@ std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
     throw FileActionRefused(refusal, "edt_FontAddress", "address-range");
   }
   CommandRequest r;
-  r.code = 3;
+  r.code = kFontDownloadCode;
   r.fileList = {fontPath};
   r.nameList = {"FONT"};
   r.cmdList = {"$35"};
@@ -175,7 +175,7 @@ std::optional<CommandRequest> fontDownloadRequest(const std::string& fontPath,
 CommandRequest firmwareRequest(const std::string& programPath, std::string_view waitSecondsText,
                                std::string* panelText) {
   CommandRequest r;
-  r.code = 4;
+  r.code = kFirmwareUpdateCode;
   r.value2 = bootWaitMs(waitSecondsText);
   if (!isFile(programPath)) throw FileActionRefused(text(TextId::sMsg24), {}, "file-missing");
   r.dataStream = readUserFile(programPath, kMaxProgramFileBytes);
@@ -199,7 +199,7 @@ CommandRequest readBackRequest(std::string_view startAddressText, std::string_vi
   if (!length)
     throw FileActionRefused(notAnIntegerText(lengthText), "edt_ReadLength", "not-an-integer");
   CommandRequest r;
-  r.code = 16;
+  r.code = kReadBackCode;
   r.value1 = static_cast<std::int32_t>(static_cast<std::uint32_t>(*address));
   r.value2 = static_cast<std::int32_t>(static_cast<std::uint32_t>(*length));
   r.saveFileName = saveFileName;
@@ -209,7 +209,7 @@ CommandRequest readBackRequest(std::string_view startAddressText, std::string_vi
 
 CommandRequest logoDownloadRequest(const std::string& logoFilePath) {
   CommandRequest r;
-  r.code = 7;
+  r.code = kLogoDownloadCode;
   r.fileList = {logoFilePath};
   r.nameList = {"LOGO"};
   r.cmdList = {"$35"};
@@ -219,7 +219,7 @@ CommandRequest logoDownloadRequest(const std::string& logoFilePath) {
 
 CommandRequest rawLogoRequest(const std::string& logoFilePath) {
   CommandRequest r;
-  r.code = 46;
+  r.code = kRawLogoDownloadCode;
   r.fileList = {logoFilePath};
   return r;
 }
@@ -230,7 +230,7 @@ std::optional<CommandRequest> printLogosRequest(const std::vector<int>& selected
   std::sort(positions.begin(), positions.end());
   positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
   CommandRequest r;
-  r.code = 17;
+  r.code = kPrintLogosCode;
   for (int p : positions) {
     if (!r.logoNumbers.empty()) r.logoNumbers += ",";
     r.logoNumbers += std::to_string(p + 1);
@@ -240,7 +240,7 @@ std::optional<CommandRequest> printLogosRequest(const std::vector<int>& selected
 
 CommandRequest bootHandshakeRequest(int passes) {
   CommandRequest r;
-  r.code = 28;
+  r.code = kEnterBootCode;
   r.value1 = std::max(0, passes);
   return r;
 }

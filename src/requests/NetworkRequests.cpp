@@ -21,21 +21,21 @@ BuildResult addressRequest(int code, const std::string& text, bool fifthByte, co
 }  // namespace
 
 BuildResult buildNetworkAddress(const std::string& text) {
-  return addressRequest(41, text, true, "edt_NetIPAddress");
+  return addressRequest(kNetAddressCode, text, true, "edt_NetIPAddress");
 }
 
 BuildResult buildNetworkMask(const std::string& text) {
-  return addressRequest(37, text, true, "edt_Subnetmask");
+  return addressRequest(kNetMaskCode, text, true, "edt_Subnetmask");
 }
 
 BuildResult buildNetworkGateway(const std::string& text) {
-  return addressRequest(38, text, false, "edt_gatewayt");
+  return addressRequest(kNetGatewayCode, text, false, "edt_gatewayt");
 }
 
 BuildResult buildNetworkMac(const std::array<std::string, 4>& boxes) {
   static constexpr const char* kBoxes[4] = {"edt_macaddo", "edt_macaddt", "edt_macaddfr",
                                             "edt_macaddfor"};
-  CommandRequest r = makeRequest(40);
+  CommandRequest r = makeRequest(kNetMacCode);
   for (std::size_t i = 0; i < boxes.size(); ++i) {
     const std::string& box = boxes[i];
     auto value = parseHex(box);
@@ -50,13 +50,13 @@ BuildResult buildNetworkPort(const std::string& text) {
   auto port = parseDecimal(text);
   if (!port) return refusalOf(conversionError(text), "edt_Netport");
   if (*port <= 1 || *port >= 65536) return NoAction{"the port must lie within 2..65535"};
-  CommandRequest r = makeRequest(39);
+  CommandRequest r = makeRequest(kNetPortCode);
   appendBytes(r, {static_cast<std::uint8_t>(*port >> 8), static_cast<std::uint8_t>(*port)});
   return r;
 }
 
 BuildResult buildEthernetSwitch(bool open) {
-  CommandRequest r = makeRequest(48);
+  CommandRequest r = makeRequest(kEthernetCode);
   appendBytes(r, {static_cast<std::uint8_t>(open ? 1 : 0)});
   return r;
 }

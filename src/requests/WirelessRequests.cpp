@@ -35,7 +35,7 @@ BuildResult buildSetBluetooth(const BluetoothFields& f) {
   auto model = parseDecimal(f.model);
   if (!model) return refusalOf(conversionError(f.model), "edt_lyType");
 
-  CommandRequest r = makeRequest(11);
+  CommandRequest r = makeRequest(kBluetoothCode);
   r.paraBuf.assign(kBluetoothBlockSize, 0);
   switch (f.modeItem) {
     case 1:
@@ -82,7 +82,7 @@ BuildResult buildSetBluetooth(const BluetoothFields& f) {
 }
 
 BuildResult buildBluetoothCommands(const std::vector<std::string>& lines) {
-  CommandRequest r = makeRequest(22);
+  CommandRequest r = makeRequest(kBluetoothCommandsCode);
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (firstNonGbk(lines[i]) != std::string::npos) {
       return Refusal{"Bluetooth command line " + std::to_string(i + 1) + " " + kNotGbkMessage,
@@ -116,7 +116,7 @@ BuildResult buildWifiAccessPoint(const std::string& broadcastName, const std::st
           gbkAreaRefusal(password, kWifiTextArea, "edt_APPsw", "The access-point password")) {
     return *refusal;
   }
-  CommandRequest r = makeRequest(21);
+  CommandRequest r = makeRequest(kWifiCode);
   appendLengthPrefixed(r, broadcastName);
   appendLengthPrefixed(r, password, true);
   return r;
@@ -128,11 +128,11 @@ BuildResult buildWifiStation(const StationFields& f) {
   if (auto refusal = gbkAreaRefusal(f.ssid, kWifiTextArea, "edt_SSID", "The SSID")) {
     return *refusal;
   }
-  if (auto refusal = gbkAreaRefusal(f.password, kWifiTextArea, "edt_StaModePsw",
-                                    "The station password")) {
+  if (auto refusal =
+          gbkAreaRefusal(f.password, kWifiTextArea, "edt_StaModePsw", "The station password")) {
     return *refusal;
   }
-  CommandRequest r = makeRequest(12);
+  CommandRequest r = makeRequest(kWifiAddressCode);
   appendLengthPrefixed(r, f.ssid);
   appendLengthPrefixed(r, f.password, true);
   if (f.addressing == StationAddressing::None) return r;
@@ -156,7 +156,7 @@ BuildResult buildWifiStation(const StationFields& f) {
 }
 
 BuildResult buildWifiOff() {
-  return makeRequest(13);
+  return makeRequest(kWifiOffCode);
 }
 
 }  // namespace plenar

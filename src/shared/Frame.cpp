@@ -78,4 +78,8 @@ bool answerStart(std::span<const std::uint8_t> datagram) {
   return datagram.size() >= kFrameHeaderSize && datagram[0] == 0x02 && datagram[1] == 0x00;
 }
 
+std::vector<std::uint8_t> identifyFrame() {
+  return buildFrame(kIdentifyCommand, 0, 0, kIdentifyData, kMaxReadData);
+}
+
 }  // namespace plenar

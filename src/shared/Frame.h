@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -13,6 +14,16 @@ namespace plenar {
 inline constexpr std::size_t kFrameHeaderSize = 16;
 inline constexpr std::size_t kMaxRequestData = 1016;  // a request frame fits 1033 bytes
 inline constexpr std::size_t kMaxReadData = 2032;     // a read frame fits 2049 bytes
+
+// The frame commands of the link itself; the settings' frames are the request codes' own
+// (commands/RequestBytes).
+inline constexpr std::uint16_t kIdentifyCommand = 0x30;     // the reply's data is the model tag
+inline constexpr std::uint16_t kSwitchRateCommand = 0x31;   // value 1: the new rate's code
+inline constexpr std::uint16_t kBootConnectCommand = 0x32;  // the boot loader's connect request
+inline constexpr std::uint16_t kUserDataCommand = 0x92;  // the user's bytes; answered on UDP only
+// The identify request's eight data bytes.
+inline constexpr std::array<std::uint8_t, 8> kIdentifyData{0x01, 0x02, 0x04, 0x08,
+                                                           0x10, 0x20, 0x40, 0x80};
 
 struct FrameHeader {
   std::uint16_t command = 0;
@@ -28,6 +39,9 @@ std::uint8_t xorOf(std::span<const std::uint8_t> bytes);
 std::vector<std::uint8_t> buildFrame(std::uint16_t command, std::uint32_t value1,
                                      std::uint32_t value2, std::span<const std::uint8_t> data,
                                      std::size_t maxData = kMaxRequestData);
+
+// The identify request as it goes out (a read frame: its reply may carry up to kMaxReadData).
+std::vector<std::uint8_t> identifyFrame();
 
 // Total size of a frame whose header announces `dataLength` bytes.
 inline std::size_t frameSize(std::uint16_t dataLength) {

@@ -40,7 +40,6 @@ namespace plenar {
 namespace {
 
 constexpr int kEnglishIndex = 1;  // of the language box and the language files
-constexpr int kEnterBootCode = 28;
 constexpr int kBootTickMs = 1000;
 constexpr int kSetParaPauseMs = 50;
 constexpr int kSetParaMaxCounter = 20;

@@ -52,8 +52,8 @@ TEST(FailureKinds, EveryCommandNamesTheSameFailureTheSameWay) {
   program.replace(0x3000, 8, "PLENAR80");
   dir.write("fw.bin", program);
   dir.write("p.ini", "[ParaDefault]\nCodePage=3\n");
-  ASSERT_TRUE(plenar::test::saveBmp(plenar::test::solidImage(8, 8, qRgb(0, 0, 0)),
-                                    dir.file("l.bmp"), 1));
+  ASSERT_TRUE(
+      plenar::test::saveBmp(plenar::test::solidImage(8, 8, qRgb(0, 0, 0)), dir.file("l.bmp"), 1));
   const auto f = [&](const char* name) { return shellQuoted(dir.file(name)); };
   using enum WhenRefusing;
   const std::vector<Case> cases{

@@ -195,11 +195,11 @@ Printer::Answer Printer::applicationFrame(Link link, const FrameHeader& h,
                                           std::span<const std::uint8_t> data) {
   Answer a;
   switch (h.command) {
-    case 0x30:
+    case kIdentifyCommand:
       return identify(data);
-    case 0x31:
+    case kSwitchRateCommand:
       return switchRate(h);
-    case 0x32:
+    case kBootConnectCommand:
       // Connect: the program hands over to the boot loader, which takes the blocks that follow.
       a.send = true;
       a.meaning = "connect: entering the boot loader";
@@ -217,7 +217,7 @@ Printer::Answer Printer::applicationFrame(Link link, const FrameHeader& h,
       a.send = true;
       a.meaning = fmt("write memory at 0x%x, %zu bytes", h.value1, data.size());
       return a;
-    case 0x92:
+    case kUserDataCommand:
       // User data is printer input; on serial (and USB) the printer does not acknowledge it.
       a.send = link == Link::Udp;
       a.meaning = fmt("user data, %zu bytes", data.size());
@@ -252,11 +252,11 @@ Printer::Answer Printer::applicationFrame(Link link, const FrameHeader& h,
 Printer::Answer Printer::loaderFrame(const FrameHeader& h, std::span<const std::uint8_t> data) {
   Answer a;
   switch (h.command) {
-    case 0x30:
+    case kIdentifyCommand:
       return identify(data);
-    case 0x31:
+    case kSwitchRateCommand:
       return switchRate(h);
-    case 0x32:
+    case kBootConnectCommand:
       image_.clear();
       a.send = true;
       a.meaning = "boot loader: connect";

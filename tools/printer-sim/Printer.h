@@ -13,6 +13,7 @@
 #include "PrinterState.h"
 #include "RawDecoder.h"
 #include "Recorder.h"
+#include "shared/Frame.h"
 
 namespace plenar::sim {
 
@@ -46,8 +47,7 @@ struct Output {
 class Printer {
  public:
   static constexpr std::size_t kMaxFirmware = 16u << 20;
-  static constexpr std::array<std::uint8_t, 8> kIdentifyData{0x01, 0x02, 0x04, 0x08,
-                                                             0x10, 0x20, 0x40, 0x80};
+  static constexpr auto kIdentifyData = plenar::kIdentifyData;
 
   Printer(PrinterState& state, PrinterConfig config, Recorder& recorder, int rate);
 

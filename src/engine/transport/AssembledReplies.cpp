@@ -2,13 +2,14 @@
 #include "engine/transport/AssembledReplies.h"
 
 #include "engine/TCommThread.h"
+#include "shared/Frame.h"
 
 namespace plenar {
 
 using std::chrono::milliseconds;
 
 bool awaitAssembledAck(TCommThread& worker, std::uint16_t command) {
-  if (command == 0x92) {
+  if (command == kUserDataCommand) {
     worker.pause(milliseconds(30));
     return true;
   }

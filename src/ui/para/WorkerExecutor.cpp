@@ -39,8 +39,8 @@ void WorkerExecutor::postIfIdle() {
       });
   if (!taken) {
     // Another window's command took the worker in between.
-    finished(CommandResult{
-        .command = code, .kind = FailureKind::Busy, .message = "the worker is busy"});
+    finished(
+        CommandResult{.command = code, .kind = FailureKind::Busy, .message = "the worker is busy"});
   }
 }
 
