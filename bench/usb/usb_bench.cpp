@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
     const double d = median(direct);
     std::printf(
         "64 KiB font download, %zu frames, median of %d: engine %.1f ms, direct libusb "
-        "%.1f ms, ratio %.2f (target <= 1.5)\n",
+        "%.1f ms, ratio %.2f (target <= 1.10)\n",
         frames.size(), repeat, t * 1000, d * 1000, t / d);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "bench_usb: %s\n", e.what());

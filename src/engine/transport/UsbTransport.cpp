@@ -25,9 +25,11 @@ Transport::Opened UsbTransport::open() {
     UsbChannel& usb = channel();
     usb.select(worker_.request().link.usbDevice);
     usb.open();
+    state_.setLinkOpen(true);
+    // A device just opened settles before the first request; one that stayed open from the
+    // last command needs no wait (it cost every command, every group of an apply, 100 ms).
+    worker_.pause(std::chrono::milliseconds(100));
   }
-  state_.setLinkOpen(true);
-  worker_.pause(std::chrono::milliseconds(100));
   return {.atDeviceRate = false, .answers = true};
 }
 
