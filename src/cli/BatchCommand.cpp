@@ -85,18 +85,6 @@ void announce(const CommonOptions& o, CliSession& session, const BatchPrinter& p
   std::fflush(stdout);
 }
 
-// The option a refusal at the start is about, for the --json error.
-std::string batchField(const BatchError& e) {
-  const std::string& code = e.code();
-  if (code == "step") return "--step";
-  if (code == "serial-from") return "--serial-from";
-  if (code == "batch-records-ahead" && e.kind() == FailureKind::Refused) return "--serial-from";
-  if (code == "batch-report") return "--report";
-  if (code == "batch-busy" || code.rfind("batch-state", 0) == 0 || code == "batch-records-ahead")
-    return "--state";
-  return "--name";
-}
-
 // The bench's counter, record folder, report and numbering from its options.
 BatchOptions batchOptions(const CommonOptions& o, const std::optional<std::string>& state,
                           const std::optional<std::string>& reportPath,
@@ -121,7 +109,7 @@ BatchOptions batchOptions(const CommonOptions& o, const std::optional<std::strin
     options.name = NamePattern::parse(namePattern);
     options.numbering = parseNumbering(from.value_or("0"), step);
   } catch (const BatchError& e) {
-    throw InputRefused(e.what(), e.kind(), batchField(e), e.code());
+    throw InputRefused(e.what(), e.kind(), e.field(), e.code());
   }
   return options;
 }
@@ -347,7 +335,7 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
     run = std::make_unique<BatchRun>(profile, std::move(groups), options);
   } catch (const BatchError& e) {
     if (batchExitCode(e) != kExitFailed) {
-      throw InputRefused(e.what(), e.kind(), batchField(e), e.code());
+      throw InputRefused(e.what(), e.kind(), e.field(), e.code());
     }
     o.report->setError(e.kind(), e.what(), {}, {}, 0, e.code());
     printLine(LineLevel::Error, e.what());

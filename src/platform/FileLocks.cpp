@@ -107,26 +107,37 @@ constexpr auto kUnfilledGrace = std::chrono::seconds(1);
 
 }  // namespace
 
-std::optional<FileLock> FileLock::acquire(const std::string& path, double waitSeconds,
-                                          std::string& why) {
-  const std::string lockPath = path + ".lock";
-  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+LockAttempt FileLock::acquire(const std::string& path, double waitSeconds) {
+  LockAttempt attempt{.lockPath = path + ".lock"};
+  int fd = ::open(attempt.lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK,
+                  0600);
   if (fd < 0) {
-    why = lockPath + ": " + std::strerror(errno);
-    return std::nullopt;
+    attempt.osError = errno;
+    return attempt;
   }
   const auto deadline = deadlineAfter(waitSeconds);
   while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
     // A signal to stop ends the wait as if it had run out: nothing was sent yet.
-    if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline ||
+    if ((error != EWOULDBLOCK && error != EINTR) || Clock::now() >= deadline ||
         terminationSignal() != 0) {
-      why = errno == EWOULDBLOCK ? "busy" : lockPath + ": " + std::strerror(errno);
       ::close(fd);
-      return std::nullopt;
+      if (error == EWOULDBLOCK || error == EINTR) {
+        attempt.result = LockAttempt::Result::Busy;
+      } else {
+        attempt.osError = error;
+      }
+      return attempt;
     }
     pause();
   }
-  return FileLock(fd);
+  attempt.result = LockAttempt::Result::Acquired;
+  attempt.lock = FileLock(fd);
+  return attempt;
+}
+
+std::string LockAttempt::reason() const {
+  return lockPath + ": " + std::strerror(osError);
 }
 
 FileLock::~FileLock() {

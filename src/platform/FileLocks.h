@@ -13,12 +13,13 @@ namespace plenar {
 // An advisory lock (flock) on a lock file of its own, `<path>.lock`, beside a file that is
 // replaced by rename (a lock on the file itself would be lost with the old inode). The lock file
 // is made 0600 and never opened through a symlink.
+struct LockAttempt;
 class FileLock {
  public:
-  // Waits at most `waitSeconds` for the lock. nullopt with `why` set when another holder kept it
-  // that long (why: "busy") or the lock file cannot be made (why: the system's reason).
-  static std::optional<FileLock> acquire(const std::string& path, double waitSeconds,
-                                         std::string& why);
+  // Waits at most `waitSeconds` for the lock: Acquired with the lock, Busy when another holder
+  // kept it that long (or a signal to stop came first), Failed with the errno of the call that
+  // failed when the lock file cannot be made or locked.
+  static LockAttempt acquire(const std::string& path, double waitSeconds);
   FileLock(FileLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   FileLock& operator=(FileLock&& other) noexcept {
     std::swap(fd_, other.fd_);
@@ -30,6 +31,17 @@ class FileLock {
  private:
   explicit FileLock(int fd) : fd_(fd) {}
   int fd_;
+};
+
+// What became of FileLock::acquire.
+struct LockAttempt {
+  enum class Result { Acquired, Busy, Failed };
+  Result result = Result::Failed;
+  std::optional<FileLock> lock = {};
+  std::string lockPath = {};
+  int osError = 0;  // Failed: the errno of the open or flock that failed
+  // Failed: "<lock file>: <the system's reason>".
+  std::string reason() const;
 };
 
 // Who keeps a serial port's lock file when it cannot be taken.

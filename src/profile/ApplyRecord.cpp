@@ -181,16 +181,24 @@ ApplyRecord parseApplyRecord(std::string_view bytes, const std::string& path) {
   return r;
 }
 
-bool saveApplyRecord(const std::string& path, const ApplyRecord& record) {
+namespace {
+std::error_code lastError() {
+  return {errno, std::generic_category()};
+}
+}  // namespace
+
+std::error_code saveApplyRecord(const std::string& path, const ApplyRecord& record) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
-  if (!makePrivateFolder(folder)) return false;
+  if (!makePrivateFolder(folder)) return lastError();
   // Device names and serial numbers are the printers' own; the records stay the user's.
-  return savePrivateFile(path, recordToJson(record).dump(2) + "\n");
+  if (!savePrivateFile(path, recordToJson(record).dump(2) + "\n")) return lastError();
+  return {};
 }
 
-bool canWriteRecordFolder(const std::string& path) {
-  return makePrivateFolder(std::filesystem::path(path).parent_path().string()) &&
-         canCreatePrivateFile(path);
+std::error_code recordFolderProblem(const std::string& path) {
+  if (!makePrivateFolder(std::filesystem::path(path).parent_path().string())) return lastError();
+  if (!canCreatePrivateFile(path)) return lastError();
+  return {};
 }
 
 std::string recordKey(const std::string& stateDir, std::string& why) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -57,8 +58,7 @@ std::string serialDeviceOf(const std::string& port);
 // an apply must neither trust nor replace).
 class RecordError : public Error {
  public:
-  explicit RecordError(const std::string& message)
-      : Error(message, {.kind = FailureKind::File}) {}
+  explicit RecordError(const std::string& message) : Error(message, {.kind = FailureKind::File}) {}
 };
 class RecordUnsafe : public RecordError {
  public:
@@ -74,12 +74,12 @@ void checkRecordPath(const std::string& path);
 // not. Anything else, or a file that cannot be read, is someone's data.
 bool replaceableByRecord(const std::string& path);
 // Creates the folder (0700) when missing; writes through a temporary file (0600, O_EXCL) and a
-// rename, never through a symlink; false with errno when the file cannot be written.
-bool saveApplyRecord(const std::string& path, const ApplyRecord& record);
+// rename, never through a symlink. No error once saved, else the errno of the call that failed.
+std::error_code saveApplyRecord(const std::string& path, const ApplyRecord& record);
 
 // Whether the record's folder takes a new file (made 0700 when missing): a temporary file is
-// created and removed. False with errno when it does not.
-bool canWriteRecordFolder(const std::string& path);
+// created and removed. No error when it does, else the errno of the call that failed.
+std::error_code recordFolderProblem(const std::string& path);
 
 // The machine's key for the keyed hashes of groups that hold a password: 32 random bytes in
 // `record.key` of the state folder (0600), made on first use. Empty with `why` set when it can

@@ -96,9 +96,9 @@ std::optional<ApplyError> ApplyRecordKeeper::lock(double wait) {
         .message = "the record folder " + folder + " cannot be made: " + std::strerror(errno),
         .code = "record-unwritable"};
   }
-  std::string why;
-  lock_ = FileLock::acquire(path_, wait, why);
-  if (!lock_ && why == "busy") {
+  LockAttempt attempt = FileLock::acquire(path_, wait);
+  lock_ = std::move(attempt.lock);
+  if (attempt.result == LockAttempt::Result::Busy) {
     const std::string holds =
         terminationSignal() != 0
             ? "stopped while another apply to this printer held its record " + path_
@@ -109,7 +109,7 @@ std::optional<ApplyError> ApplyRecordKeeper::lock(double wait) {
   }
   if (!lock_) {
     return ApplyError{.kind = FailureKind::File,
-                      .message = "the record lock cannot be taken: " + why,
+                      .message = "the record lock cannot be taken: " + attempt.reason(),
                       .code = "record-unwritable"};
   }
   if (link_.kind == LinkKind::Serial) {
@@ -208,11 +208,12 @@ std::optional<ApplyError> ApplyRecordKeeper::forgetBeforeSending(const std::stri
   if (!diskDirty_ && !onDisk(group) && std::none_of(shared.begin(), shared.end(), onDisk)) {
     if (diskChecked_) return std::nullopt;
     // Nothing to take back: see that the folder takes a file at all before the first byte.
-    if (canWriteRecordFolder(path_)) {
+    const std::error_code error = recordFolderProblem(path_);
+    if (!error) {
       diskChecked_ = true;
       return std::nullopt;
     }
-    return writeFailure("nothing was sent", group);
+    return writeFailure(error, "nothing was sent", group);
   }
   ApplyRecord r = stamped(modelTag);
   // The group, and the groups it undoes on the printer.
@@ -223,8 +224,9 @@ std::optional<ApplyError> ApplyRecordKeeper::forgetBeforeSending(const std::stri
     if (record_) record_->groups.erase(name);
   }
   if (group == "device") r.device.reset();
-  if (write(r)) return std::nullopt;
-  return writeFailure("nothing more was sent", group);
+  const std::error_code error = write(r);
+  if (!error) return std::nullopt;
+  return writeFailure(error, "nothing more was sent", group);
 }
 
 std::optional<ApplyError> ApplyRecordKeeper::save(const Holding& holding) {
@@ -244,34 +246,33 @@ std::optional<ApplyError> ApplyRecordKeeper::save(const Holding& holding) {
     }
   }
   record_ = r;
-  if (write(r)) {
+  const std::error_code error = write(r);
+  if (!error) {
     written_ = true;
     return std::nullopt;
   }
-  const int err = errno;
   return ApplyError{.kind = FailureKind::File,
                     .message = "the printer took the changes, but the apply record " + path_ +
-                               " cannot be written: " + std::strerror(err) +
+                               " cannot be written: " + error.message() +
                                "; the record claims none of them, so the next apply sends them "
                                "again",
                     .code = "record-unwritable"};
 }
 
-bool ApplyRecordKeeper::write(const ApplyRecord& r) {
-  if (!saveApplyRecord(path_, r)) return false;
+std::error_code ApplyRecordKeeper::write(const ApplyRecord& r) {
+  if (const std::error_code error = saveApplyRecord(path_, r)) return error;
   diskDirty_ = false;
   diskChecked_ = true;
   diskGroups_.clear();
   for (const auto& [name, g] : r.groups) diskGroups_[name] = g.sha256;
-  return true;
+  return {};
 }
 
-ApplyError ApplyRecordKeeper::writeFailure(const std::string& what,
+ApplyError ApplyRecordKeeper::writeFailure(const std::error_code& error, const std::string& what,
                                            const std::string& group) const {
-  const int err = errno;
   return ApplyError{.kind = FailureKind::File,
                     .message = "the apply record " + path_ +
-                               " cannot be written: " + std::strerror(err) + "; " + what +
+                               " cannot be written: " + error.message() + "; " + what +
                                " (the record claims nothing that was not acknowledged)",
                     .group = group,
                     .code = "record-unwritable"};

@@ -87,8 +87,10 @@ class ApplyRecordKeeper {
  private:
   std::optional<ApplyError> pathUnsafe() const;
   ApplyError portLocked(const std::string& device, const PortLockHolder& holder, double wait) const;
-  bool write(const ApplyRecord& r);
-  ApplyError writeFailure(const std::string& what, const std::string& group) const;
+  // No error once written, else the errno of the call that failed.
+  std::error_code write(const ApplyRecord& r);
+  ApplyError writeFailure(const std::error_code& error, const std::string& what,
+                          const std::string& group) const;
   ApplyRecord stamped(const std::string& modelTag) const;
 
   std::string path_;

@@ -20,7 +20,7 @@ namespace {
 constexpr std::size_t kMaxStateBytes = 64u << 20;
 
 BatchError fileError(const std::string& message, const char* code = "batch-state") {
-  return BatchError(FailureKind::File, message, code);
+  return BatchError(FailureKind::File, message, code, "--state");
 }
 
 std::optional<BatchCounter::Outcome> outcomeOf(const std::string& name) {
@@ -86,17 +86,18 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
   if (!folder.empty() && !makePrivateFolder(folder)) {
     throw fileError("batch state " + path + ": " + std::strerror(errno), "batch-state-unwritable");
   }
-  std::string why;
-  std::optional<FileLock> lock = FileLock::acquire(path, 0, why);
-  if (!lock && why == "busy") {
+  LockAttempt lock = FileLock::acquire(path, 0);
+  if (lock.result == LockAttempt::Result::Busy) {
     throw BatchError(FailureKind::Busy,
                      "batch state " + path +
                          " is in use by another plenar batch: one bench per "
                          "state file (give another with --state)",
-                     "batch-busy");
+                     "batch-busy", "--state");
   }
-  if (!lock) throw fileError("batch state " + path + ": " + why, "batch-state-unwritable");
-  BatchCounter c(path, std::move(*lock));
+  if (!lock.lock) {
+    throw fileError("batch state " + path + ": " + lock.reason(), "batch-state-unwritable");
+  }
+  BatchCounter c(path, std::move(*lock.lock));
   c.recordDir_ = recordDir;
   c.numbering_ = numbering;
   c.next_ = numbering.first;
@@ -232,7 +233,7 @@ void BatchCounter::checkRecords(bool fresh) const {
                          " (given by a counter since moved away?): a new counter starts past "
                          "them. Give " +
                          start + ", or another --state (its record folder is its own)",
-                     "batch-records-ahead");
+                     "batch-records-ahead", "--serial-from");
   }
   throw fileError("batch state " + path_ + " is behind its record folder " + recordDir_ +
                       ", which holds " + which +

@@ -13,8 +13,8 @@ constexpr long long kNumberLimit = 1000000000000000000LL;  // 10^18: 18 digits
 constexpr long long kStepLimit = 1000000000LL;
 constexpr std::size_t kDeviceFieldBytes = 20;
 
-BatchError refused(const std::string& message, const char* code) {
-  return BatchError(FailureKind::Refused, message, code);
+BatchError refused(const std::string& message, const char* code, const char* field = "--name") {
+  return BatchError(FailureKind::Refused, message, code, field);
 }
 
 }  // namespace
@@ -23,10 +23,11 @@ BatchNumbering parseNumbering(const std::string& from, long long step) {
   if (from.empty() || from.size() > 18 ||
       from.find_first_not_of("0123456789") != std::string::npos) {
     throw refused("--serial-from takes a number of 1 to 18 digits, not '" + from + "'",
-                  "serial-from");
+                  "serial-from", "--serial-from");
   }
   if (step == 0 || step > kStepLimit || step < -kStepLimit) {
-    throw refused("--step takes a number from -1000000000 to 1000000000 other than 0", "step");
+    throw refused("--step takes a number from -1000000000 to 1000000000 other than 0", "step",
+                  "--step");
   }
   BatchNumbering n;
   n.first = std::stoll(from);

@@ -11,10 +11,12 @@
 namespace plenar {
 
 // A refusal or failure of the batch bench; `code` is the stable key of a --json error.
+// `field`: the bench option the refusal is about ("--step", "--state"), for a --json error.
 class BatchError : public Error {
  public:
-  BatchError(FailureKind kind, const std::string& message, std::string code)
-      : Error(message, {.kind = kind, .code = std::move(code)}) {}
+  BatchError(FailureKind kind, const std::string& message, std::string code,
+             std::string field = "--name")
+      : Error(message, {.kind = kind, .code = std::move(code), .field = std::move(field)}) {}
 };
 
 // How serial numbers are handed out: from `first`, `step` apart (negative counts down), written

@@ -90,7 +90,7 @@ BatchReportFile::BatchReportFile(const std::string& path)
     throw BatchError(
         FailureKind::File,
         "report " + path + ": " + (error == ELOOP ? "a symlink, refused" : std::strerror(error)),
-        "batch-report");
+        "batch-report", "--report");
   }
   if (csv_ && st.st_size == 0) writeAll(batchCsvHeader());
 }
@@ -123,7 +123,7 @@ void BatchReportFile::writeAll(const std::string& bytes) {
     if (n <= 0) {
       throw BatchError(FailureKind::File,
                        "report " + path_ + " cannot be written: " + std::strerror(errno),
-                       "batch-report");
+                       "batch-report", "--report");
     }
     done += static_cast<std::size_t>(n);
   }

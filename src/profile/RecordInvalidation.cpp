@@ -119,13 +119,14 @@ void forgetChangedGroups(const std::string& stateDir, const CommandRequest& requ
   if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec))) return;
   const std::string refused = "the apply record " + path + " cannot forget this command's " +
                               "settings, so nothing was sent: ";
-  std::string why;
-  auto lock = FileLock::acquire(path, kLockWaitSeconds, why);
-  if (!lock) {
-    if (why == "busy") {
+  LockAttempt lock = FileLock::acquire(path, kLockWaitSeconds);
+  switch (lock.result) {
+    case LockAttempt::Result::Acquired:
+      break;
+    case LockAttempt::Result::Busy:
       throw RecordNotForgotten(refused + "an apply to this printer holds it", FailureKind::Busy);
-    }
-    throw RecordNotForgotten(refused + why, FailureKind::File);
+    case LockAttempt::Result::Failed:
+      throw RecordNotForgotten(refused + lock.reason(), FailureKind::File);
   }
   std::optional<ApplyRecord> record;
   try {
@@ -149,8 +150,8 @@ void forgetChangedGroups(const std::string& stateDir, const CommandRequest& requ
   }
   if (!dropped) return;
   record->updated = utcTimestamp();
-  if (!saveApplyRecord(path, *record)) {
-    throw RecordNotForgotten(refused + std::strerror(errno), FailureKind::File);
+  if (const std::error_code error = saveApplyRecord(path, *record)) {
+    throw RecordNotForgotten(refused + error.message(), FailureKind::File);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -84,26 +85,31 @@ TEST(PrivateFiles, FoldersAreMade0700AndStaleTemporariesRemoved) {
 TEST(RecordLocks, ASecondHolderWaitsBoundedAndGetsTheLockOnceFreed) {
   TempDir dir;
   const std::string record = dir.file("rec.json");
-  std::string why;
-  auto first = FileLock::acquire(record, 0, why);
-  ASSERT_TRUE(first) << why;
+  LockAttempt first = FileLock::acquire(record, 0);
+  ASSERT_EQ(first.result, LockAttempt::Result::Acquired) << first.reason();
   EXPECT_EQ(modeOf(record + ".lock"), 0600u);
 
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_FALSE(FileLock::acquire(record, 0.3, why));
-  EXPECT_EQ(why, "busy");
+  const LockAttempt second = FileLock::acquire(record, 0.3);
+  EXPECT_FALSE(second.lock);
+  EXPECT_EQ(second.result, LockAttempt::Result::Busy);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
 
   std::thread release([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    first.reset();
+    first.lock.reset();
   });
-  EXPECT_TRUE(FileLock::acquire(record, 5, why)) << why;
+  const LockAttempt third = FileLock::acquire(record, 5);
+  EXPECT_TRUE(third.lock) << third.reason();
   release.join();
 
   // A lock file planted as a link is not followed.
   fs::create_symlink(dir.file("elsewhere"), dir.file("other.json.lock"));
-  EXPECT_FALSE(FileLock::acquire(dir.file("other.json"), 0, why));
+  // It fails with the errno of the open that refused the link, which the reason names.
+  const LockAttempt planted = FileLock::acquire(dir.file("other.json"), 0);
+  EXPECT_EQ(planted.result, LockAttempt::Result::Failed);
+  EXPECT_EQ(planted.osError, ELOOP);
+  EXPECT_NE(planted.reason().find("other.json.lock: "), std::string::npos) << planted.reason();
   EXPECT_FALSE(fs::exists(dir.file("elsewhere")));
 }
 

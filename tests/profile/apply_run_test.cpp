@@ -267,9 +267,8 @@ TEST(ApplyRun, LocksAndUnusableRecordsStopItBeforeAnything) {
   Bench bench;
   ASSERT_EQ(bench.run(kProfile, bench.options(), {}).size(), 3u);
   {
-    std::string why;
-    auto held = FileLock::acquire(bench.record, 0, why);
-    ASSERT_TRUE(held);
+    const LockAttempt held = FileLock::acquire(bench.record, 0);
+    ASSERT_TRUE(held.lock);
     std::unique_ptr<ApplyRun> run;
     EXPECT_TRUE(bench.run(kProfile, bench.options(), {}, &run).empty());
     EXPECT_EQ(run->error()->kind, FailureKind::Busy);
