@@ -47,6 +47,7 @@ std::string checkedRateText(const std::string& option, const std::string& text) 
 }
 
 std::optional<std::string> ArgList::takeOption(const std::string& name) {
+  if (table_) declared(name);  // a command asks only for what it declares
   asked_.push_back(name);
   const std::string withValue = name + "=";
   for (size_t i = 0; i < args_.size(); ++i) {
@@ -67,6 +68,7 @@ std::optional<std::string> ArgList::takeOption(const std::string& name) {
 
 std::optional<std::pair<std::string, std::string>> ArgList::takeOptionPair(
     const std::string& name) {
+  if (table_) declared(name);
   asked_.push_back(name);
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] != name) continue;
@@ -79,6 +81,7 @@ std::optional<std::pair<std::string, std::string>> ArgList::takeOptionPair(
 }
 
 bool ArgList::takeFlag(const std::string& name) {
+  if (table_) declared(name);
   asked_.push_back(name);
   for (size_t i = 0; i < args_.size(); ++i) {
     if (args_[i] == name) {
@@ -118,7 +121,9 @@ std::vector<std::string> ArgList::positionals() const {
 
 std::vector<std::string> ArgList::expect(std::size_t count, const std::string& usage) const {
   auto p = positionals();
-  if (p.size() != count) throw UsageError("usage: plenar " + usage, "argument-count");
+  if (p.size() != count) {
+    throw UsageError("usage: plenar " + (usage_.empty() ? usage : usage_), "argument-count");
+  }
   return p;
 }
 

@@ -57,10 +57,26 @@ class InputRefused : public std::runtime_error {
   std::string code_;
 };
 
+struct OptionDecl;
+
 // The arguments left for a command once the shared options are taken out.
 class ArgList {
  public:
   explicit ArgList(std::vector<std::string> args) : args_(std::move(args)) {}
+  // The arguments of a command with a declared table (OptionTable.h): every declared option's
+  // value and every declared argument is checked at once against its declaration (UsageError
+  // "option-value", InputRefused for a window's edit limit), and `usage` is what a wrong count
+  // of arguments shows.
+  ArgList(std::vector<std::string> args, const std::vector<OptionDecl>& table, std::string usage);
+
+  // The item a declared Choice's value names; a declared Number's value as digits.
+  int choose(const std::string& name, const std::string& value) const;
+  std::string number(const std::string& name, const std::string& value) const;
+  // A declared option's value, checked as `choose` and `number` do; nullopt when not given.
+  std::optional<int> takeItem(const std::string& name);
+  std::optional<std::string> takeNumber(const std::string& name);
+  // A declared Text value held to its key's edit limits.
+  const std::string& keyText(const std::string& name, const std::string& value) const;
 
   // "--name VALUE" or "--name=VALUE"; removed from the list when found.
   std::optional<std::string> takeOption(const std::string& name);
@@ -77,8 +93,13 @@ class ArgList {
   const std::vector<std::string>& remaining() const { return args_; }
 
  private:
+  const OptionDecl& declared(const std::string& name) const;
+  void checkDeclared() const;
+
   std::vector<std::string> args_;
   std::vector<std::string> asked_;  // the options looked for so far, for a misspelt one's hint
+  const std::vector<OptionDecl>* table_ = nullptr;
+  std::string usage_;
 };
 
 class RunReport;

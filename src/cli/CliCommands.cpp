@@ -12,6 +12,7 @@
 #include "cli/CliSession.h"
 #include "cli/CommandDocs.h"
 #include "cli/DocumentOnce.h"
+#include "cli/OptionTable.h"
 #include "cli/RunReport.h"
 #include "cli/StderrLines.h"
 #include "cli/UsbChoiceCheck.h"
@@ -168,6 +169,13 @@ const std::vector<CliCommand>& cliCommands() {
     addProfileCommands(all);
     addPortCommands(all);
     addGeneralCommands(all);
+    // The usage line from the declared options: what the parser takes is what it shows.
+    for (CliCommand& c : all) {
+      if (const OptionTable* table = optionTableOf(c.name)) {
+        const std::string arguments = usageArguments(*table);
+        c.usage = c.name + (arguments.empty() ? "" : " " + arguments);
+      }
+    }
     return all;
   }();
   return commands;
@@ -245,7 +253,8 @@ int runCommand(CommonOptions& options, RunReport& report) {
     }
     if (c.needsLink) report.setLink(options.link);
     if (c.needsLink) refuseAmbiguousUsbChoice(options);
-    ArgList args(options.rest);
+    const OptionTable* table = optionTableOf(c.name);
+    ArgList args = table ? ArgList(options.rest, *table, c.usage) : ArgList(options.rest);
     return c.run(options, args);
   }
   unknownCommand(options.command);

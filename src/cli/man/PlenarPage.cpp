@@ -43,11 +43,11 @@ std::string commandSection(const CliCommand& c) {
   std::string out = ".SS " + quoted(c.name) + "\n";
   out += ".B " + quoted(std::string("plenar ") + (c.needsLink ? "LINK " : "") + c.usage) + "\n";
   out += ".PP\n" + roff(c.summary) + ".\n";
-  const cli::CommandDoc* doc = cli::commandDoc(c.name);
-  if (!doc) return out;
-  for (const auto& [term, text] : doc->terms) {
+  for (const auto& [term, text] : cli::commandTerms(c.name)) {
     out += ".TP\n.B " + quoted(term) + "\n" + roff(text) + "\n";
   }
+  const cli::CommandDoc* doc = cli::commandDoc(c.name);
+  if (!doc) return out;
   out += ".PP\nExample:\n.RS\n.B " + quoted("plenar " + doc->example) + "\n.RE\n";
   return out;
 }
