@@ -19,8 +19,8 @@ import os
 import re
 
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
-    CHANGED, RATES, UNCHANGED, in_own_words, is_secret_key, option_path, place_secret,
-    secret_paths)
+    CHANGED, GROUP_WORDS, OTHER_KEYS, RATES, UNCHANGED, group_word, in_own_words,
+    is_secret_key, option_for_key, place_secret, secret_paths, speaks_for)
 
 LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
 
@@ -58,6 +58,9 @@ LINK_HINTS = {
     'lpt': 'the printer did not answer; check the cable and that it is switched on and '
            'online',
 }
+
+# The option a failure of one of these groups concerns, whatever the profile came from.
+GROUP_FIELDS = {'device': 'device', 'firmware': 'file'}
 
 # A device that is not there at all, whatever the link.
 MISSING_HINT = 'there is no such port on this host (plenar_info lists the ports it has)'
@@ -147,47 +150,53 @@ def render_profile(sections):
     return '\n'.join(lines) + '\n'
 
 
-def error_field(doc, translate=True):
-    """Where a failure lies, as the task names it: the option path of a refused key
-    (`profile.bluetooth.mode`) or of a failed group, '' when plenar named none. With
-    `translate` false (a profile file the user wrote) plenar's own name is kept."""
-    error = doc.get('error') or {}
-    field = error.get('field') or ''
-    if not field or not translate:
+def task_field(field, translate=True):
+    """The task's name of what plenar's error.field names: the option path of a profile key
+    (`profile.bluetooth.mode`) or a settings group (`profile.ethernet.ip`), the device's or the
+    firmware's option. A key of a profile file the user wrote keeps plenar's name (see
+    speaks_for)."""
+    if not field:
         return field
-    path = option_path(field)
-    if path != field:
-        return path
-    # A group: the option its keys come from.
-    for step in (doc.get('result') or {}).get('steps') or []:
-        if step.get('group') == field and step.get('values'):
-            paths = [option_path(key) for key in step['values']]
-            if len(paths) == 1:
-                return paths[0]
-            common = set(p.rsplit('.', 1)[0] for p in paths)
-            if len(common) == 1:
-                return common.pop()
+    if speaks_for(field, translate):
+        option = option_for_key(field)
+        if option is not None:
+            return 'profile.' + option.path
+        if field in OTHER_KEYS:
+            return OTHER_KEYS[field]
+    if field in GROUP_FIELDS:
+        return GROUP_FIELDS[field]
+    if field in GROUP_WORDS:
+        return ('profile.' if translate is True else '') + group_word(field)
     return field
 
 
+def error_field(doc, translate=True):
+    """Where a failure lies, as the task names it (see task_field), '' when plenar named
+    none."""
+    return task_field((doc.get('error') or {}).get('field') or '', translate)
+
+
 def own_message(error, translate=True):
-    """plenar's message of a failure; with `translate`, without the place in the profile file
-    the module wrote (plenar begins a refusal with "line N: KEY: "), which the option path
-    replaces."""
+    """plenar's message of a failure, without the place in the profile file the module wrote
+    (plenar begins a refusal with "line N: KEY: "), which the option path replaces. A key of
+    the user's own file keeps its place."""
     message = error.get('message') or 'plenar failed'
-    if translate and error.get('field'):
-        message = re.sub(r'^(line \d+: )?%s: ' % re.escape(error['field']), '', message)
+    field = error.get('field')
+    if field and task_field(field, translate) != field:
+        message = re.sub(r'^(line \d+: )?%s: ' % re.escape(field), '', message)
     return message
 
 
 def own_error(doc, translate=True):
-    """The document's error as the module returns it: with `translate`, the field is the
-    option path and the message and the line no longer point into the module's own file."""
+    """The document's error as the module returns it: the field as the task names it, and the
+    message and the line no longer pointing into the module's own file."""
     error = dict(doc.get('error') or {})
-    if translate and error:
-        error['message'] = own_message(error)
-        error['field'] = error_field(doc)
-        error.pop('line', None)
+    if error:
+        field = error.get('field')
+        error['message'] = own_message(error, translate)
+        error['field'] = error_field(doc, translate)
+        if field and error['field'] != field:
+            error.pop('line', None)
     return error or None
 
 
@@ -215,10 +224,11 @@ def failure_message(doc, link=None, translate=True):
     kind = error.get('kind', 'printer')
     parts = [own_message(error, translate)]
     where = error_field(doc, translate)
-    if where and not translate and re.match(r'^(line \d+: )?%s: ' % re.escape(where), parts[0]):
-        where = ''  # plenar's message begins with the place already
+    own_place = where and where == error.get('field')
+    if own_place and re.match(r'^(line \d+: )?%s: ' % re.escape(where), parts[0]):
+        where = ''  # plenar's message begins with the place in the user's file already
     if where:
-        if error.get('line') and not translate:
+        if error.get('line') and own_place:
             where = 'line %d, %s' % (error['line'], where)
         parts[0] = '%s (%s)' % (parts[0], where)
     if error.get('detail'):
@@ -301,6 +311,8 @@ def _step_in_own_words(step, sent, translate):
     words; a secret as CHANGED (after only, so that a diff shows it) or UNCHANGED (before and
     after), left out when nothing tells; no hash or request bytes of a group with a secret."""
     out = dict(step)
+    if step.get('group'):
+        out['group'] = group_word(step['group'])
     values = step.get('values')
     previous = step.get('previous')
     if values is not None:
@@ -320,6 +332,18 @@ def _step_in_own_words(step, sent, translate):
     if keys:
         for field in ('sha256', 'previous_sha256', 'bytes', 'request', 'requests'):
             out.pop(field, None)
+    return out
+
+
+def _ignored_in_own_words(entry, translate):
+    """A profile key that sets nothing, named as the task names it (without the line of the
+    module's own file)."""
+    key = entry.get('key') if isinstance(entry, dict) else None
+    if not key or not speaks_for(key, translate):
+        return entry
+    option = option_for_key(key)
+    out = dict(entry, key=option.path if option is not None else OTHER_KEYS.get(key, key))
+    out.pop('line', None)
     return out
 
 
@@ -362,14 +386,14 @@ def summarize_apply(doc, check, translate=True):
         link_after=result.get('link_after'),
         link_redirected=bool(result.get('link_redirected', False)),
         record=record,
-        ignored=result.get('ignored', []),
+        ignored=[_ignored_in_own_words(i, translate) for i in result.get('ignored', [])],
         notes=result.get('notes', []),
         diff=dict(before=before, after=after),
         error=own_error(doc, translate),
     )
     # The profile file: its path when it is the user's (never its hash: it may hold
     # passwords); nothing when the module wrote it.
-    if not translate and isinstance(profile, dict) and profile.get('path'):
+    if translate is not True and isinstance(profile, dict) and profile.get('path'):
         out['profile'] = dict(path=profile['path'])
     return out
 

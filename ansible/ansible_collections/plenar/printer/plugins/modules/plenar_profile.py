@@ -599,8 +599,11 @@ class ProfileFiles(object):
 
 def apply_one(module, cli, profile_path, printer, translate, settings=()):
     """Applies a profile to one printer (with `settings` over the file's values): its
-    summary, with `failed` and `msg` on failure."""
+    summary, with `failed` and `msg` on failure. The values the task set over a src file are
+    named in the task's words, as are all of a profile the module wrote."""
     check = module.check_mode
+    if translate is not True:
+        translate = frozenset(key for key, text in settings)
     args = apply_arguments(profile_path, check=check, force=module.params['force'],
                            device=printer.get('device'), record_dir=module.params['record_dir'],
                            verify=module.params['verify'], settings=settings)

@@ -113,7 +113,14 @@ def test_a_refusal_in_the_users_file_keeps_key_and_line():
      'profile.times'),
     ('net-ip', [{'group': 'net-ip', 'values': {'NetIPAddress': '10.0.0.9'}}],
      'profile.ethernet.ip'),
-    ('firmware', [], 'firmware'),
+    ('firmware', [], 'file'),
+    ('device', [], 'device'),
+    # Named by plenar's group alone, without the values of a step.
+    ('black-mark-distance', [], 'profile.black_mark.distance'),
+    ('wifi-ap', [], 'profile.wifi_ap'),
+    ('font', [], 'profile.files.font'),
+    ('DeviceSerialNo', [], 'device.serial_no'),
+    ('FirmwareWait', [], 'wait'),
     ('', [], ''),
 ])
 def test_error_field_names_the_option_of_a_failed_group(field, steps, path):
