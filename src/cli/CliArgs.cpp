@@ -171,10 +171,10 @@ void checkUsbEntry(const std::string& entry) {
     if (amp == std::string_view::npos) break;
     rest.remove_prefix(amp + 1);
   }
-  const bool ok = (parts.size() == 2 || parts.size() == 3) && isHexCode(parts[0], "VID_") &&
-                  isHexCode(parts[1], "PID_") &&
-                  (parts.size() == 2 ||
-                   (!parts[2].empty() && parts[2].find('#') == std::string_view::npos));
+  const bool ok =
+      (parts.size() == 2 || parts.size() == 3) && isHexCode(parts[0], "VID_") &&
+      isHexCode(parts[1], "PID_") &&
+      (parts.size() == 2 || (!parts[2].empty() && parts[2].find('#') == std::string_view::npos));
   if (!ok) {
     throw UsageError("--usb: '" + entry +
                          "' is not a USB printer entry: VID_xxxx&PID_yyyy, or one list-usb shows "

@@ -17,7 +17,7 @@ enum ExitCode : int {
   kExitFailed = 1,     // failed with a message
   kExitUndefined = 2,  // failed without one
   kExitUsage = 64,
-  kExitRefused = 65,  // a field check refused the input
+  kExitRefused = 65,     // a field check refused the input
   kExitNoInput = 66,     // an input file is missing or unreadable
   kExitCantCreate = 73,  // an output file cannot be created or replaced
   kExitIoError = 74,     // writing to stdout or stderr failed

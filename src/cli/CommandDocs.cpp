@@ -56,7 +56,8 @@ std::vector<CommandDoc> makeDocs() {
       {"firmware", "--net 192.168.1.87 firmware PLENAR80-v2.bin --wait 5"},
       {"boot", "--serial /dev/ttyUSB0 boot"},
       {"apply", "--serial /dev/ttyUSB0 apply shop.ini --device Till4 1704270001"},
-      {"batch", "batch shop.ini --serial-glob '/dev/ttyUSB*' --name 'Till {n:4}' --serial-from 1000 "
+      {"batch",
+       "batch shop.ini --serial-glob '/dev/ttyUSB*' --name 'Till {n:4}' --serial-from 1000 "
        "--report bench.csv"},
       {"profile", "--json profile keys"},
       {"list-ports", "list-ports"},

@@ -15,8 +15,8 @@ const char* const kPasswordInput =
     "read the password from standard input (at a terminal: asked for, without echo)";
 
 OptionTable passwordOptions() {
-  OptionDecl file = grouped(text("--password-file", "FILE", kPasswordFile, Completion::File),
-                            "password");
+  OptionDecl file =
+      grouped(text("--password-file", "FILE", kPasswordFile, Completion::File), "password");
   OptionDecl input = grouped(text("--password", "-", kPasswordInput), "password");
   return {file, input};
 }
@@ -49,7 +49,8 @@ OptionTable bluetooth() {
   };
   for (const OptionDecl& d : passwordOptions()) t.push_back(d);
   t.push_back(keyed("--model", "N", K::Text, "BlueToolthType"));
-  t.push_back(keyed("--mode", "", K::Choice, "BlueToolthMode", "no Bluetooth, single or dual mode"));
+  t.push_back(
+      keyed("--mode", "", K::Choice, "BlueToolthMode", "no Bluetooth, single or dual mode"));
   t.push_back(keyed("--auth", "0..2", K::Choice, "BlueToolthCheck",
                     "0 password required, 1 or 2 no password"));
   return t;
@@ -71,29 +72,26 @@ OptionTable wifiStation() {
 void addSettingsOptionTables(std::vector<std::pair<std::string, OptionTable>>& out) {
   out.emplace_back("test", OptionTable{});
   out.emplace_back("set-baud", OptionTable{keyed("RATE", "RATE", K::Choice, "BaudRate")});
-  out.emplace_back("set-flow",
-                   OptionTable{keyed("MODE", "", K::Choice, "Flowcontrol",
-                                     "software (XON/XOFF) or hardware (RTS/CTS)")});
+  out.emplace_back("set-flow", OptionTable{keyed("MODE", "", K::Choice, "Flowcontrol",
+                                                 "software (XON/XOFF) or hardware (RTS/CTS)")});
   out.emplace_back("set-codepage",
                    OptionTable{keyed("ITEM", "ITEM", K::Choice, "CodePage",
                                      "the list text (\"CP437:USA/Standard Europe\") or the name "
                                      "before it (CP437, ISO-8859-1)")});
   out.emplace_back("set-switches", switchOptions());
-  out.emplace_back("set-times",
-                   OptionTable{keyed("SLEEP", "SLEEP", K::Number, "sleepTime",
-                                     "seconds until the printer sleeps"),
-                               keyed("POWEROFF", "POWEROFF", K::Number, "poweroffTime",
-                                     "seconds until it switches off")});
+  out.emplace_back("set-times", OptionTable{keyed("SLEEP", "SLEEP", K::Number, "sleepTime",
+                                                  "seconds until the printer sleeps"),
+                                            keyed("POWEROFF", "POWEROFF", K::Number, "poweroffTime",
+                                                  "seconds until it switches off")});
   out.emplace_back("set-all", setAll());
   out.emplace_back("reset-defaults", OptionTable{});
   out.emplace_back("bluetooth", bluetooth());
-  out.emplace_back("bt-workmode",
-                   OptionTable{keyed("MODE", "", K::Choice, "BlueToolthWorkMode",
-                                     "high-speed or normal mode")});
-  out.emplace_back("bt-commands",
-                   OptionTable{counted(text("LINE", "LINE", "the module's command lines, sent in "
-                                                            "order"),
-                                       kAnyNumber)});
+  out.emplace_back("bt-workmode", OptionTable{keyed("MODE", "", K::Choice, "BlueToolthWorkMode",
+                                                    "high-speed or normal mode")});
+  out.emplace_back("bt-commands", OptionTable{counted(text("LINE", "LINE",
+                                                           "the module's command lines, sent in "
+                                                           "order"),
+                                                      kAnyNumber)});
   OptionTable ap{keyed("NAME", "NAME", K::Text, "NetworkName", "the broadcast name")};
   ap.push_back(text("--password-file", "FILE", kPasswordFile, Completion::File));
   ap.push_back(optional(keyed("PASSWORD", "PASSWORD", K::Text, "NetworkPsw",

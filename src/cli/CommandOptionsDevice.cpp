@@ -26,11 +26,10 @@ void addDeviceOptionTables(std::vector<std::pair<std::string, OptionTable>>& out
                                                "four; the first two are fixed"),
                                           4)));
   out.emplace_back("ethernet", one(keyed("SWITCH", "", K::Choice, "Ethernet")));
-  out.emplace_back("infrared",
-                   OptionTable{keyed("--baud", "RATE", K::Choice, "InfraredBaurate"),
-                               keyed("--protocol", "", K::Choice, "irdaProtecl",
-                                     "raw infrared or IrDA"),
-                               keyed("SWITCH", "", K::Choice, "InfraredType")});
+  out.emplace_back("infrared", OptionTable{keyed("--baud", "RATE", K::Choice, "InfraredBaurate"),
+                                           keyed("--protocol", "", K::Choice, "irdaProtecl",
+                                                 "raw infrared or IrDA"),
+                                           keyed("SWITCH", "", K::Choice, "InfraredType")});
   out.emplace_back("device",
                    OptionTable{text("NAME", "NAME", "the device name, at most 20 characters"),
                                text("SERIAL", "SERIAL", "the serial number, digits, at most 20")});
@@ -54,15 +53,12 @@ void addDeviceOptionTables(std::vector<std::pair<std::string, OptionTable>>& out
   out.emplace_back("find-mark", OptionTable{});
   out.emplace_back("find-mark-cut", OptionTable{});
   out.emplace_back("test-page", OptionTable{});
-  out.emplace_back("send",
-                   OptionTable{required(grouped(text("--hex", "TEXT",
-                                                     "hexadecimal pairs, blanks allowed"),
-                                                "data")),
-                               required(grouped(text("--text", "TEXT", "text, sent as GBK"),
-                                                "data")),
-                               required(grouped(file("--file", "PATH",
-                                                     "a file's bytes, unchanged"),
-                                                "data"))});
+  out.emplace_back(
+      "send",
+      OptionTable{
+          required(grouped(text("--hex", "TEXT", "hexadecimal pairs, blanks allowed"), "data")),
+          required(grouped(text("--text", "TEXT", "text, sent as GBK"), "data")),
+          required(grouped(file("--file", "PATH", "a file's bytes, unchanged"), "data"))});
 }
 
 }  // namespace plenar::cli

@@ -24,8 +24,8 @@ OptionDecl profileArgument(const char* help) {
 }
 
 OptionTable apply() {
-  OptionDecl device = text("--device", "NAME SERIAL",
-                           "the device name and serial number of this printer");
+  OptionDecl device =
+      text("--device", "NAME SERIAL", "the device name and serial number of this printer");
   device.kind = K::Pair;
   return {
       setOption("a value for this printer on top of the profile"),
@@ -78,20 +78,19 @@ OptionTable batch() {
 }  // namespace
 
 void addFileOptionTables(std::vector<std::pair<std::string, OptionTable>>& out) {
-  const OptionDecl address =
-      required(text("--address", "HEX", "the hexadecimal start address"));
+  const OptionDecl address = required(text("--address", "HEX", "the hexadecimal start address"));
   out.emplace_back("font", OptionTable{address, file("FILE", "FILE", "the font file")});
-  out.emplace_back("logo-download",
-                   OptionTable{flag("--raw", "store them with the 1C 71 command (2.bin)"),
-                               counted(file("BMP", "BMP",
-                                            "monochrome BMP images, stored as logos 1, 2, ..."),
-                                       kOneOrMore)});
+  out.emplace_back(
+      "logo-download",
+      OptionTable{flag("--raw", "store them with the 1C 71 command (2.bin)"),
+                  counted(file("BMP", "BMP", "monochrome BMP images, stored as logos 1, 2, ..."),
+                          kOneOrMore)});
   out.emplace_back("logo-print", OptionTable{text("N[,N...]", "N[,N...]", "logo numbers, 1..255")});
-  out.emplace_back("read-back",
-                   OptionTable{address,
-                               required(number("--length", "N", 0, INT_MAX, "bytes to read")),
-                               file("OUTFILE", "OUTFILE",
-                                    "the file written; - writes the bytes to standard output")});
+  out.emplace_back(
+      "read-back",
+      OptionTable{
+          address, required(number("--length", "N", 0, INT_MAX, "bytes to read")),
+          file("OUTFILE", "OUTFILE", "the file written; - writes the bytes to standard output")});
   out.emplace_back(
       "firmware",
       OptionTable{
@@ -107,7 +106,8 @@ void addFileOptionTables(std::vector<std::pair<std::string, OptionTable>>& out) 
 void addProfileOptionTables(std::vector<std::pair<std::string, OptionTable>>& out) {
   out.emplace_back("apply", apply());
   out.emplace_back("batch", batch());
-  OptionDecl keys = text("keys", "keys", "every key, its group, stage, default and accepted values");
+  OptionDecl keys =
+      text("keys", "keys", "every key, its group, stage, default and accepted values");
   keys.words = {"keys"};
   out.emplace_back("profile", OptionTable{keys});
   out.emplace_back("list-ports", OptionTable{});

@@ -67,8 +67,9 @@ void offerRowWords(const KeyValues& row, const std::string& prefix) {
   for (const std::string& word : offeredWords(d)) {
     std::string meaning;
     for (const ChoiceItem& item : items) {
-      const bool names = std::find(item.plain.begin(), item.plain.end(), word) != item.plain.end() ||
-                         std::to_string(item.index) == word;
+      const bool names =
+          std::find(item.plain.begin(), item.plain.end(), word) != item.plain.end() ||
+          std::to_string(item.index) == word;
       if (names && !item.english.empty()) meaning = item.english;
     }
     offer(prefix + word, meaning);
@@ -189,10 +190,11 @@ int completeWords(const std::vector<std::string>& words) {
   for (std::size_t j = command ? i + 1 : 0; j + 1 < words.size(); ++j) {
     const CommonOption* common = commonOption(words[j]);
     const OptionDecl* own = declaredOption(table, words[j]);
-    const int values = own ? (own->kind == ValueKind::Flag  ? 0
-                              : own->kind == ValueKind::Pair ? 2
-                                                             : 1)
-                           : common && common->values ? 1 : 0;
+    const int values = own                        ? (own->kind == ValueKind::Flag   ? 0
+                                                     : own->kind == ValueKind::Pair ? 2
+                                                                                    : 1)
+                       : common && common->values ? 1
+                                                  : 0;
     if (j + values + 1 >= words.size() && values > 0) {
       takes = own;
       commonTakes = own ? nullptr : common;

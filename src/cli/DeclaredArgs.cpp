@@ -5,6 +5,7 @@
 
 #include "cli/CliArgs.h"
 #include "cli/OptionTable.h"
+#include "shared/Nearest.h"
 
 namespace plenar::cli {
 namespace {
@@ -57,9 +58,13 @@ void ArgList::checkDeclared() const {
     for (const OptionDecl& o : *table_) {
       if (o.name == name) d = &o;
     }
-    // An unknown option is named, with its nearest spellings, once the command asks for its
-    // arguments (positionals()).
-    if (!d || d->kind == ValueKind::Flag) continue;
+    if (!d) {
+      std::vector<std::string> known = asked_;
+      known.insert(known.end(), commonOptionNames().begin(), commonOptionNames().end());
+      const std::string hint = didYouMean(nearestSpellings(name, known));
+      throw UsageError("unknown option " + a + (hint.empty() ? "" : "; " + hint), "unknown-option");
+    }
+    if (d->kind == ValueKind::Flag) continue;
     const std::size_t values = d->kind == ValueKind::Pair ? 2 : 1;
     if (equals != std::string::npos) {
       checkValue(*d, a.substr(equals + 1));

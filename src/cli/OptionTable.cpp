@@ -162,8 +162,8 @@ int chosenItem(const OptionDecl& d, const std::string& value) {
   const KeyValues* row = d.row();
   const ChoiceList list = row ? choiceListOf(*row, {}) : choicesOf(d.words, {}, false);
   const std::vector<int> named = itemsNamedBy(value, list);
-  if (named.size() > 1) throw UsageError(d.name + ": " + ambiguityRefusal(value, named),
-                                         "option-value");
+  if (named.size() > 1)
+    throw UsageError(d.name + ": " + ambiguityRefusal(value, named), "option-value");
   if (auto item = matchChoice(value, list)) return *item;
   throw UsageError(d.name + ": " + choiceRefusal(value, list), "option-value");
 }

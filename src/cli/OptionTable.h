@@ -39,8 +39,8 @@ struct OptionDecl {
   Completion complete = Completion::None;
   std::string help;  // what it is; the accepted values follow from the key's row
   bool required = false;
-  bool repeat = false;  // an option that may be given more than once
-  int count = 1;        // positional arguments only
+  bool repeat = false;    // an option that may be given more than once
+  int count = 1;          // positional arguments only
   bool optional = false;  // a positional argument that may be left out
   std::string group;      // options of one group exclude each other ("|" in the usage)
 

@@ -20,8 +20,8 @@
 #include "cli/PasswordInput.h"
 #include "cli/RunReport.h"
 #include "commands/RequestBytes.h"
-#include "profile/KeyValues.h"
 #include "commands/Routines.h"
+#include "profile/KeyValues.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
 #include "requests/Choices.h"
@@ -86,7 +86,10 @@ using Builder = std::function<BuildResult(ArgList&)>;
 
 // A settings command: its usage comes from its declared options (CommandOptions*.cpp).
 CliCommand command(std::string name, std::string summary, Builder build) {
-  return {std::move(name), {}, std::move(summary), true,
+  return {std::move(name),
+          {},
+          std::move(summary),
+          true,
           [build = std::move(build)](const CommonOptions& o, ArgList& args) {
             CliSession session(o);
             BuildResult result = build(args);
@@ -143,38 +146,35 @@ void checkFourParts(const std::string& text, TextId message, const char* code) {
 }
 
 void addBasicCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("set-baud", "set the printer's serial rate", [](ArgList& a) {
-    return buildSetBaudRate(oneItem(a, "RATE"));
-  }));
-  out.push_back(command("set-flow", "set software or hardware flow control", [](ArgList& a) {
-    return buildSetFlowControl(oneItem(a, "MODE"));
-  }));
-  out.push_back(command("set-codepage", "set the code page", [](ArgList& a) {
-    return buildSetCodePage(oneItem(a, "ITEM"));
-  }));
-  out.push_back(command("set-switches", "set density, font, cutter, buzzer and line feed",
-                        [](ArgList& a) {
-                          SwitchFields f = takeSwitches(a);
-                          a.expect(0, {});
-                          return buildSetSwitches(f);
-                        }));
+  out.push_back(command("set-baud", "set the printer's serial rate",
+                        [](ArgList& a) { return buildSetBaudRate(oneItem(a, "RATE")); }));
+  out.push_back(command("set-flow", "set software or hardware flow control",
+                        [](ArgList& a) { return buildSetFlowControl(oneItem(a, "MODE")); }));
+  out.push_back(command("set-codepage", "set the code page",
+                        [](ArgList& a) { return buildSetCodePage(oneItem(a, "ITEM")); }));
+  out.push_back(
+      command("set-switches", "set density, font, cutter, buzzer and line feed", [](ArgList& a) {
+        SwitchFields f = takeSwitches(a);
+        a.expect(0, {});
+        return buildSetSwitches(f);
+      }));
   out.push_back(command("set-times", "set sleep and power-off times in seconds", [](ArgList& a) {
     auto p = a.expect(2, {});
     return buildSetTimes(a.number("SLEEP", p[0]), a.number("POWEROFF", p[1]));
   }));
-  out.push_back(command(
-      "set-all",
-      "set all basic parameters at once; defaults CP437, 9600, 60 s, 7200 s and those of "
-      "set-switches",
-      [](ArgList& a) {
-        SwitchFields f = takeSwitches(a);
-        const int codePage = a.takeItem("--codepage").value_or(kDefaultCodePageItem);
-        const int baud = a.takeItem("--baud").value_or(3);
-        const std::string sleep = a.takeNumber("--sleep").value_or("60");
-        const std::string powerOff = a.takeNumber("--poweroff").value_or("7200");
-        a.expect(0, {});
-        return buildSetAllParameters(codePage, baud, f, sleep, powerOff);
-      }));
+  out.push_back(
+      command("set-all",
+              "set all basic parameters at once; defaults CP437, 9600, 60 s, 7200 s and those of "
+              "set-switches",
+              [](ArgList& a) {
+                SwitchFields f = takeSwitches(a);
+                const int codePage = a.takeItem("--codepage").value_or(kDefaultCodePageItem);
+                const int baud = a.takeItem("--baud").value_or(3);
+                const std::string sleep = a.takeNumber("--sleep").value_or("60");
+                const std::string powerOff = a.takeNumber("--poweroff").value_or("7200");
+                a.expect(0, {});
+                return buildSetAllParameters(codePage, baud, f, sleep, powerOff);
+              }));
   out.push_back(command("reset-defaults", "restore the default parameters", [](ArgList& a) {
     a.expect(0, {});
     return buildRestoreDefaults();
@@ -253,8 +253,8 @@ void addWirelessCommands(std::vector<CliCommand>& out) {
     a.expect(0, {});
     return buildWifiOff();
   }));
-  out.push_back(command("wifi-sta", "Wi-Fi station mode with a dynamic or static address",
-                        stationRequest));
+  out.push_back(
+      command("wifi-sta", "Wi-Fi station mode with a dynamic or static address", stationRequest));
 }
 
 // An address argument: the edit's limits, the check on leaving the field, four parts.
@@ -281,11 +281,10 @@ void addNetworkCommands(std::vector<CliCommand>& out) {
   }));
   // A number outside its range is a wrong value on the command line, as for every other
   // number a settings command takes.
-  out.push_back(command("net-port", "set the Ethernet port", [](ArgList& a) {
-    return buildNetworkPort(a.number("N", one(a)));
-  }));
-  out.push_back(command(
-      "net-mac", "set the last four bytes of the Ethernet MAC address", [](ArgList& a) {
+  out.push_back(command("net-port", "set the Ethernet port",
+                        [](ArgList& a) { return buildNetworkPort(a.number("N", one(a))); }));
+  out.push_back(
+      command("net-mac", "set the last four bytes of the Ethernet MAC address", [](ArgList& a) {
         auto p = a.expect(4, {});
         for (const auto& box : p) {
           edit(box, "XX", FieldFilter::Any, field::kMacBoxChars);
@@ -296,9 +295,8 @@ void addNetworkCommands(std::vector<CliCommand>& out) {
         }
         return buildNetworkMac({p[0], p[1], p[2], p[3]});
       }));
-  out.push_back(command("ethernet", "switch the Ethernet port on or off", [](ArgList& a) {
-    return buildEthernetSwitch(oneSwitch(a, "SWITCH"));
-  }));
+  out.push_back(command("ethernet", "switch the Ethernet port on or off",
+                        [](ArgList& a) { return buildEthernetSwitch(oneSwitch(a, "SWITCH")); }));
 }
 
 void addDeviceCommands(std::vector<CliCommand>& out) {
@@ -321,28 +319,22 @@ void addDeviceCommands(std::vector<CliCommand>& out) {
   out.push_back(command("print-order", "print in reverse or normal order", [](ArgList& a) {
     return buildSetDeviceOption(DeviceOption::PrintOrder, oneItem(a, "ORDER"));
   }));
-  out.push_back(command("retract-time", "receipt retraction time in seconds", [](ArgList& a) {
-    return buildSetRetractionTime(a.number("N", one(a)));
-  }));
-  out.push_back(command("paper-size", "switch the print size in inches", [](ArgList& a) {
-    return buildSetPaperSize(oneItem(a, "SIZE"));
-  }));
+  out.push_back(command("retract-time", "receipt retraction time in seconds",
+                        [](ArgList& a) { return buildSetRetractionTime(a.number("N", one(a))); }));
+  out.push_back(command("paper-size", "switch the print size in inches",
+                        [](ArgList& a) { return buildSetPaperSize(oneItem(a, "SIZE")); }));
   // The list's item 0 hides the printer, item 1 shows it.
-  out.push_back(command("bt-hide", "turn Bluetooth hiding on or off", [](ArgList& a) {
-    return buildBluetoothHiding(oneItem(a, "SWITCH"));
-  }));
+  out.push_back(command("bt-hide", "turn Bluetooth hiding on or off",
+                        [](ArgList& a) { return buildBluetoothHiding(oneItem(a, "SWITCH")); }));
 }
 
 void addBlackMarkCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("black-mark", "black-mark mode on or off", [](ArgList& a) {
-    return buildBlackMarkMode(oneSwitch(a, "SWITCH"));
-  }));
-  out.push_back(command("black-mark-distance", "black-mark search distance in mm", [](ArgList& a) {
-    return buildBlackMarkDistance(a.number("N", one(a)));
-  }));
-  out.push_back(command("black-mark-width", "black-mark width in mm", [](ArgList& a) {
-    return buildBlackMarkWidth(a.number("N", one(a)));
-  }));
+  out.push_back(command("black-mark", "black-mark mode on or off",
+                        [](ArgList& a) { return buildBlackMarkMode(oneSwitch(a, "SWITCH")); }));
+  out.push_back(command("black-mark-distance", "black-mark search distance in mm",
+                        [](ArgList& a) { return buildBlackMarkDistance(a.number("N", one(a))); }));
+  out.push_back(command("black-mark-width", "black-mark width in mm",
+                        [](ArgList& a) { return buildBlackMarkWidth(a.number("N", one(a))); }));
   out.push_back(command("cutter-feed", "feed before the cut after the black mark, in mm",
                         [](ArgList& a) { return buildCutterFeed(a.number("N", one(a))); }));
   out.push_back(command("find-mark", "feed to the next black mark", [](ArgList& a) {
@@ -373,7 +365,8 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 void addSendCommand(std::vector<CliCommand>& out) {
   out.push_back(command(
-      "send", "send your own data (hex pairs, text as GBK, or a file's bytes unchanged)", [](ArgList& a) {
+      "send", "send your own data (hex pairs, text as GBK, or a file's bytes unchanged)",
+      [](ArgList& a) {
         auto hex = a.takeOption("--hex");
         auto text = a.takeOption("--text");
         auto file = a.takeOption("--file");
