@@ -299,8 +299,9 @@ const char* commonOptionsHelp() {
          "                        " PLENAR_SCHEMA_FILE
          "\n"
          "  --pretty              the same, indented\n"
-         "  --events              stderr in JSON lines only: one per progress step\n"
-         "                        (transfers, apply) and one per text\n"
+         "  --events              every line on stderr is a JSON event: one per progress\n"
+         "                        step (transfers, apply, batch) and one per status\n"
+         "                        text, warning and error, usage errors included\n"
          "  --paths               print where each file is kept, and exit\n"
          "  -V, --version         print the version, and exit\n"
          "  --help                this text\n";
