@@ -22,7 +22,8 @@ namespace {
 class Pane {
  public:
   Pane(const std::string& shell, const std::string& folder)
-      : socket_("plenar-completion-" + std::to_string(::getpid())) {
+      : socket_("plenar-completion-" + std::to_string(::getpid()) + "-" +
+                std::to_string(++count_)) {
     const std::string path = std::string(PLENAR_BIN_DIR) + ":/usr/bin:/bin";
     run("new-session -d -x 160 -y 50 -c " + shellQuoted(folder) + " " +
         shellQuoted("env -i HOME=" + folder + " TERM=xterm PATH=" + path + " " + shell));
@@ -66,6 +67,7 @@ class Pane {
   void run(const std::string& args) {
     runShell(tmux() + " " + args + " </dev/null >/dev/null 2>&1");
   }
+  static inline int count_ = 0;
   std::string socket_;
 };
 
