@@ -17,6 +17,7 @@ namespace {
 class KeyFields : public uitest::FrmParaFixture {};
 
 TEST_F(KeyFields, SpinBoxesAndNumberEditsTakeTheirKeysRows) {
+  openPara();
   int spins = 0, edits = 0;
   for (const ParaKey& k : paraKeys()) {
     const KeyValues* row = keyValuesOf(k.key);
@@ -30,12 +31,14 @@ TEST_F(KeyFields, SpinBoxesAndNumberEditsTakeTheirKeysRows) {
       EXPECT_EQ(spin->maximum(), row->max);
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
       ++edits;
-      if (row->maxChars) EXPECT_EQ(edit->maxLength(), static_cast<int>(row->maxChars));
+      if (row->maxChars) {
+        EXPECT_EQ(edit->maxLength(), static_cast<int>(row->maxChars));
+      }
       // The Ethernet port's edit has no hint; the black-mark edits name their range.
       if (row->form == ValueForm::Edit) {
-        EXPECT_TRUE(edit->placeholderText().contains(QString::number(row->min)) &&
-                    edit->placeholderText().contains(QString::number(row->max)))
-            << edit->placeholderText().toStdString();
+        EXPECT_TRUE(edit->toolTip().contains(QString::number(row->min)) &&
+                    edit->toolTip().contains(QString::number(row->max)))
+            << edit->toolTip().toStdString();
       }
     } else {
       ADD_FAILURE() << "neither a spin box nor an edit";
