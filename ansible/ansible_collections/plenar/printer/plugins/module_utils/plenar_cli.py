@@ -8,7 +8,8 @@
 Every module goes through PlenarCli: it builds the command line from the link options, runs
 plenar with the module's run_command, parses the one JSON document plenar prints on stdout
 (docs/plenar-result.schema.json in the plenar sources) and turns a failed document into a
-module failure whose message says what to do about it (error.kind).
+module failure (plenar_failures, loaded only when something failed, to keep a module run
+light: it is compiled afresh on every host) whose message says what to do about it.
 """
 
 from __future__ import (absolute_import, division, print_function)
@@ -16,55 +17,15 @@ __metaclass__ = type
 
 import json
 import os
-import re
 
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
-    CHANGED, GROUP_WORDS, OTHER_KEYS, RATES, UNCHANGED, group_word, in_own_words,
-    is_secret_key, option_for_key, place_secret, secret_paths, speaks_for)
+    CHANGED, RATES, UNCHANGED, group_word, in_own_words, is_secret_key, place_secret,
+    secret_paths)
 
 LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
 
 # plenar's exit codes; anything else means it did not finish on its own.
 EXIT_CODES = (0, 1, 2, 64, 65, 66, 129, 130, 143)
-
-# The group a user needs on each link (the README of the collection explains them).
-LINK_GROUPS = {
-    'serial': 'dialout',
-    'usb': 'plenar',
-    'lpt': 'lp',
-}
-
-# What each error.kind means for the person running the playbook.
-ERROR_HINTS = {
-    'link': 'the printer did not answer; check the cable, that it is switched on, and the '
-            'rate (device_baud)',
-    'printer': 'the printer answered wrongly or stopped answering part-way; the steps done '
-               'are in the record, a rerun sends only the rest',
-    'refused': 'refused before anything was sent',
-    'usage': 'plenar did not accept the command line this module built; this is a fault '
-             'of the module or a plenar too old for it (plenar_path)',
-    'busy': 'another program holds the port (the till software?); close it or run again '
-            'when it is free',
-    'permission': 'this user may not open the port',
-    'file': 'a file could not be read or written',
-}
-
-# The hint of a printer that did not answer, by link kind.
-LINK_HINTS = {
-    'net': 'the printer did not answer; check that it is switched on and on the network, '
-           'and its address and port',
-    'usb': 'the printer did not answer; check that it is plugged in and switched on '
-           '(plenar_info lists the USB printers)',
-    'lpt': 'the printer did not answer; check the cable and that it is switched on and '
-           'online',
-}
-
-# The option a failure of one of these groups concerns, whatever the profile came from.
-GROUP_FIELDS = {'device': 'device', 'firmware': 'file'}
-
-# A device that is not there at all, whatever the link.
-MISSING_HINT = 'there is no such port on this host (plenar_info lists the ports it has)'
-
 
 class PlenarError(Exception):
     """plenar failed; `kind` is the document's error.kind, or 'output' when plenar printed no
@@ -148,96 +109,6 @@ def render_profile(sections):
         lines.append('[%s]' % section)
         lines.extend('%s=%s' % (key, ini_value(key, value)) for key, value in entries)
     return '\n'.join(lines) + '\n'
-
-
-def task_field(field, translate=True):
-    """The task's name of what plenar's error.field names: the option path of a profile key
-    (`profile.bluetooth.mode`) or a settings group (`profile.ethernet.ip`), the device's or the
-    firmware's option. A key of a profile file the user wrote keeps plenar's name (see
-    speaks_for)."""
-    if not field:
-        return field
-    if speaks_for(field, translate):
-        option = option_for_key(field)
-        if option is not None:
-            return 'profile.' + option.path
-        if field in OTHER_KEYS:
-            return OTHER_KEYS[field]
-    if field in GROUP_FIELDS:
-        return GROUP_FIELDS[field]
-    if field in GROUP_WORDS:
-        return ('profile.' if translate is True else '') + group_word(field)
-    return field
-
-
-def error_field(doc, translate=True):
-    """Where a failure lies, as the task names it (see task_field), '' when plenar named
-    none."""
-    return task_field((doc.get('error') or {}).get('field') or '', translate)
-
-
-def own_message(error, translate=True):
-    """plenar's message of a failure, without the place in the profile file the module wrote
-    (plenar begins a refusal with "line N: KEY: "), which the option path replaces. A key of
-    the user's own file keeps its place."""
-    message = error.get('message') or 'plenar failed'
-    field = error.get('field')
-    if field and task_field(field, translate) != field:
-        message = re.sub(r'^(line \d+: )?%s: ' % re.escape(field), '', message)
-    return message
-
-
-def own_error(doc, translate=True):
-    """The document's error as the module returns it: the field as the task names it, and the
-    message and the line no longer pointing into the module's own file."""
-    error = dict(doc.get('error') or {})
-    if error:
-        field = error.get('field')
-        error['message'] = own_message(error, translate)
-        error['field'] = error_field(doc, translate)
-        if field and error['field'] != field:
-            error.pop('line', None)
-    return error or None
-
-
-def link_hint(kind, detail, link):
-    """What to do about a failure of `kind` on `link`, given the system's reason."""
-    lkind = link_kind(link) if link is not None else None
-    if kind in ('link', 'file', 'permission') and lkind in ('serial', 'usb', 'lpt') and \
-            'No such file or directory' in (detail or ''):
-        return MISSING_HINT
-    if kind == 'link' and lkind in LINK_HINTS:
-        return LINK_HINTS[lkind]
-    hint = ERROR_HINTS.get(kind)
-    if kind == 'permission' and lkind in LINK_GROUPS:
-        group = LINK_GROUPS[lkind]
-        hint += ': add the user to the %s group (usermod -aG %s USER) and log in again' % (
-            group, group)
-    return hint
-
-
-def failure_message(doc, link=None, translate=True):
-    """A person's message for a failed document: what plenar said, the system's reason, where,
-    and what to do about it. With `translate` (the module wrote the profile file) the place is
-    the option path; otherwise the key and line of the user's file."""
-    error = doc.get('error') or {}
-    kind = error.get('kind', 'printer')
-    parts = [own_message(error, translate)]
-    where = error_field(doc, translate)
-    own_place = where and where == error.get('field')
-    if own_place and re.match(r'^(line \d+: )?%s: ' % re.escape(where), parts[0]):
-        where = ''  # plenar's message begins with the place in the user's file already
-    if where:
-        if error.get('line') and own_place:
-            where = 'line %d, %s' % (error['line'], where)
-        parts[0] = '%s (%s)' % (parts[0], where)
-    if error.get('detail'):
-        parts.append(error['detail'])
-    hint = link_hint(kind, error.get('detail'), link)
-    if hint:
-        parts.append(hint)
-    prefix = describe_link(link) + ': ' if link is not None and link_kind(link) else ''
-    return prefix + '; '.join(parts)
 
 
 def parse_document(rc, out, err):
@@ -335,16 +206,19 @@ def _step_in_own_words(step, sent, translate):
     return out
 
 
-def _ignored_in_own_words(entry, translate):
-    """A profile key that sets nothing, named as the task names it (without the line of the
-    module's own file)."""
-    key = entry.get('key') if isinstance(entry, dict) else None
-    if not key or not speaks_for(key, translate):
-        return entry
-    option = option_for_key(key)
-    out = dict(entry, key=option.path if option is not None else OTHER_KEYS.get(key, key))
-    out.pop('line', None)
-    return out
+def own_error(doc, translate=True):
+    """The document's error as the module returns it (see plenar_failures, loaded only for
+    one)."""
+    from ansible_collections.plenar.printer.plugins.module_utils import plenar_failures
+    return plenar_failures.own_error(doc, translate)
+
+
+def ignored_in_own_words(entries, translate):
+    """The profile keys that set nothing, named as the task names them."""
+    if not entries:
+        return []
+    from ansible_collections.plenar.printer.plugins.module_utils import plenar_failures
+    return [plenar_failures.ignored_in_own_words(e, translate) for e in entries]
 
 
 def _merge(into, values):
@@ -386,10 +260,10 @@ def summarize_apply(doc, check, translate=True):
         link_after=result.get('link_after'),
         link_redirected=bool(result.get('link_redirected', False)),
         record=record,
-        ignored=[_ignored_in_own_words(i, translate) for i in result.get('ignored', [])],
+        ignored=ignored_in_own_words(result.get('ignored', []), translate),
         notes=result.get('notes', []),
         diff=dict(before=before, after=after),
-        error=own_error(doc, translate),
+        error=own_error(doc, translate) if doc.get('error') else None,
     )
     # The profile file: its path when it is the user's (never its hash: it may hold
     # passwords); nothing when the module wrote it.
@@ -435,6 +309,8 @@ class PlenarCli(object):
         """The document of a run that must succeed; PlenarError with the document otherwise."""
         doc = self.run(args, link)
         if not doc.get('ok'):
+            from ansible_collections.plenar.printer.plugins.module_utils.plenar_failures import (
+                failure_message)
             raise PlenarError(failure_message(doc, link), doc['error']['kind'], doc=doc,
                               rc=doc.get('exit_code'))
         return doc

@@ -195,13 +195,15 @@ def _group_words():
     """plenar's settings group names and the task's name of each: the top-level option when
     the group sets all of it (`switches`, `wifi_ap`), else the option it sets (`ethernet.ip`,
     `files.font`)."""
+    # The plenar groups each top-level option's keys go to.
+    spread = {}
+    for option in OPTIONS:
+        spread.setdefault(option.group, set()).add(option.plenar_group)
     words = {'device': 'device', 'firmware': 'firmware'}
     for option in OPTIONS:
-        if option.plenar_group in words:
-            continue
-        whole = all(o.plenar_group == option.plenar_group for o in OPTIONS
-                    if o.group == option.group)
-        words[option.plenar_group] = option.group if whole else option.path
+        if option.plenar_group not in words:
+            whole = len(spread[option.group]) == 1
+            words[option.plenar_group] = option.group if whole else option.path
     return words
 
 

@@ -23,6 +23,13 @@ OTHER_VARIABLES = ('plenar_hosts', 'plenar_firmware_file', 'plenar_firmware_wait
                    'plenar_fleet_result')
 KNOWN = ROLE_VARIABLES + OTHER_VARIABLES
 
+# plenar_profile's options and the role variable each comes from (plenar_environment is the
+# task's environment).
+ROLE_OPTIONS = (('printers', 'plenar_printers'), ('profile', 'plenar_profile'),
+                ('src', 'plenar_profile_src'), ('force', 'plenar_force'),
+                ('state_dir', 'plenar_state_dir'), ('record_dir', 'plenar_record_dir'),
+                ('plenar_path', 'plenar_path'))
+
 
 def _unset(task_vars, name):
     return task_vars.get(name) in (None, '', [], {})
@@ -48,3 +55,20 @@ def role_problems(task_vars):
         problems.append('plenar_profile is not set: the profile by settings group (or '
                         'plenar_profile_src, a profile file on the host)')
     return problems
+
+
+def role_arguments(task_vars, template):
+    """plenar_profile's options from a host's role variables, each value through `template`
+    (the task's templar: a vault value or a template in it is resolved, plain data costs next
+    to nothing). A variable left empty leaves its option out; src wins over the profile."""
+    args = {}
+    for option, name in ROLE_OPTIONS:
+        value = task_vars.get(name)
+        if value in (None, ''):
+            continue
+        value = template(value)
+        if value not in (None, ''):
+            args[option] = value
+    if args.get('src'):
+        args.pop('profile', None)
+    return args

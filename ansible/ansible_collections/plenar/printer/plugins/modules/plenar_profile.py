@@ -534,8 +534,8 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
-    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, failure_message,
-    link_options, program_options, summarize_apply)
+    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, link_options,
+    program_options, summarize_apply)
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
     PROFILE_RULES, command_line_settings, merge_profiles, profile_sections, profile_spec)
 
@@ -615,6 +615,9 @@ def apply_one(module, cli, profile_path, printer, translate, settings=()):
                     rc=e.rc, diff=dict(before={}, after={}))
     out = summarize_apply(doc, check, translate)
     if not doc['ok']:
+        # Loaded only now: a run that went well does without it.
+        from ansible_collections.plenar.printer.plugins.module_utils.plenar_failures import (
+            failure_message)
         out.update(failed=True, msg=failure_message(doc, printer, translate),
                    rc=doc['exit_code'])
     elif out['link_redirected']:

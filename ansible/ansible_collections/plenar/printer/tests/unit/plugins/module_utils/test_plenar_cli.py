@@ -10,7 +10,7 @@ import json
 
 import pytest
 
-from ansible_collections.plenar.printer.plugins.module_utils import plenar_cli
+from ansible_collections.plenar.printer.plugins.module_utils import plenar_cli, plenar_failures
 
 
 @pytest.mark.parametrize('record_dir, tail', [
@@ -93,7 +93,7 @@ def test_ini_value_refuses_what_would_start_a_line(value):
      ['lpt 2: unknown option --new', 'a fault of the module']),
 ])
 def test_failure_message_says_what_to_do(error, link, has):
-    message = plenar_cli.failure_message({'error': error}, link)
+    message = plenar_failures.failure_message({'error': error}, link)
     for text in has:
         assert text in message
     if error['kind'] != 'permission':
@@ -104,7 +104,7 @@ def test_failure_message_says_what_to_do(error, link, has):
 
 def test_a_refusal_in_the_users_file_keeps_key_and_line():
     error = {'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'CodePage', 'line': 4}
-    message = plenar_cli.failure_message({'error': error}, None, translate=False)
+    message = plenar_failures.failure_message({'error': error}, None, translate=False)
     assert message.startswith('bad (line 4, CodePage); ')
 
 
@@ -125,11 +125,11 @@ def test_a_refusal_in_the_users_file_keeps_key_and_line():
 ])
 def test_error_field_names_the_option_of_a_failed_group(field, steps, path):
     doc = {'error': {'field': field}, 'result': {'steps': steps}}
-    assert plenar_cli.error_field(doc) == path
+    assert plenar_failures.error_field(doc) == path
 
 
 def test_every_error_kind_of_the_schema_has_a_hint():
-    assert set(plenar_cli.ERROR_HINTS) == {
+    assert set(plenar_failures.ERROR_HINTS) == {
         'link', 'printer', 'refused', 'usage', 'busy', 'permission', 'file'}
 
 
