@@ -448,10 +448,12 @@ commands:
   sample: [set-codepage, set-times]
 steps:
   description:
-    - Every group of the profile in the order it is sent, with its C(status) (C(done),
-      C(skipped) because the record matches, C(failed), C(not-run)), its C(values) and the
-      C(previous) values from the record, named as the task names them (the profile file's
-      keys with I(src)), and its hash (not for a group with a password).
+    - Every group of the profile in the order it is sent, named by the option it sets
+      (C(group), for example C(switches), C(ethernet.ip), C(device)), with its C(status)
+      (C(done), C(skipped) because the record matches, C(failed), C(not-run)), its C(values)
+      and the C(previous) values from the record, named as the task names them (the profile
+      file's keys with I(src), but for the device's and those a printer's I(profile) sets over
+      the file), and its hash (not for a group with a password).
     - On failure, the steps done before it.
   returned: when one printer is given and plenar printed a result
   type: list
@@ -489,7 +491,7 @@ record:
   type: dict
   sample: {path: /var/lib/plenar/apply/serial-dev-ttyUSB0.json, existed: true, written: true}
 ignored:
-  description: Profile keys that set nothing, with the reason.
+  description: Options that set nothing (C(key), as the task names it), with the reason.
   returned: when one printer is given
   type: list
   elements: dict
