@@ -22,7 +22,7 @@ import os
 from ansible.plugins.action import ActionBase
 from ansible.utils.vars import merge_hash
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_role import (
-    role_arguments, role_problems)
+    role_arguments, role_problems, role_words)
 
 ROLE_PATH = os.path.realpath(os.path.join(
     os.path.dirname(os.path.abspath(__file__)), '..', '..', 'roles', 'fleet'))
@@ -60,4 +60,7 @@ class ActionModule(ActionBase):
                                                          wrap_async=wrap_async))
         if not wrap_async:
             self._remove_tmp_path(self._connection._shell.tmpdir)
+        if args is not self._task.args and result.get('failed') and 'error' not in result:
+            # The module refused the options it was given before running plenar.
+            result['msg'] = role_words(result.get('msg', ''))
         return result

@@ -72,3 +72,13 @@ def role_arguments(task_vars, template):
     if args.get('src'):
         args.pop('profile', None)
     return args
+
+
+def role_words(msg):
+    """A refusal of the module's options, as the role's user reads it: which role variable
+    each option it names comes from."""
+    import re
+    # A printer's own profile (printers[till].profile) is in plenar_printers.
+    named = ['%s is %s' % (option, name) for option, name in ROLE_OPTIONS
+             if option != name and re.search(r"(?<![\w.])%s(?![\w])" % option, msg)]
+    return '%s (in the fleet role: %s)' % (msg, ', '.join(named)) if named else msg

@@ -72,3 +72,29 @@ def test_the_action_knows_the_variables_the_role_describes():
     (entry,) = entries.values()
     assert sorted(entry['options']) == sorted(plenar_role.ROLE_VARIABLES)
     assert not set(plenar_role.OTHER_VARIABLES) & set(plenar_role.ROLE_VARIABLES)
+
+
+@pytest.mark.parametrize('msg, words', [
+    ("argument 'force' is of type <class 'str'> and we were unable to convert to bool",
+     "(in the fleet role: force is plenar_force)"),
+    ("missing required arguments: font found in profile -> switches",
+     "(in the fleet role: profile is plenar_profile)"),
+    # A printer's own profile is part of plenar_printers.
+    ("printers[till].profile: sets nothing", "(in the fleet role: printers is plenar_printers)"),
+    ("plenar_path: /opt/plenar is not a program this user may run", None),
+    # An option's name inside another word is not it.
+    ("the record_dirs are full", None),
+])
+def test_a_refused_option_names_the_role_variable(msg, words):
+    out = plenar_role.role_words(msg)
+    assert out == (msg if words is None else '%s %s' % (msg, words))
+
+
+def test_role_arguments_leave_out_what_is_empty_and_src_wins():
+    def template(value):
+        return '' if value == '{{ empty }}' else value
+    args = plenar_role.role_arguments(host(plenar_profile_src='/etc/plenar/shop.ini',
+                                           plenar_state_dir='{{ empty }}',
+                                           plenar_force=True), template)
+    assert args == {'printers': ROLE['plenar_printers'], 'src': '/etc/plenar/shop.ini',
+                    'force': True}
