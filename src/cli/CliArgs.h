@@ -134,7 +134,10 @@ std::string checkedRateText(const std::string& option, const std::string& text);
 long long parseInteger(const std::string& text, const std::string& what, long long min,
                        long long max);
 
-const char* commonOptionsHelp();
+std::string commonOptionsHelp();
+// The language of the run: --lang, else the language stored by the window, else the locale's
+// (0 Chinese, 1 English).
+int commandLanguage(const CommonOptions& options);
 // The shared options' names, long and short: what a misspelt option is compared with.
 const std::vector<std::string>& commonOptionNames();
 // The candidates nearest to a misspelt `word` (nearestWords), else those it names with two

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/CommandDocs.h"
 
+#include "cli/CliTexts.h"
 #include "cli/OptionTable.h"
 
 namespace plenar::cli {
@@ -67,33 +68,17 @@ std::vector<CommandDoc> makeDocs() {
   };
 }
 
-// `text` folded at blanks into lines of at most kWidth columns: the first after `first`, the
-// others after `indent` blanks.
 std::string folded(const std::string& text, const std::string& first, std::size_t indent) {
-  std::string out, line = first;
-  std::size_t from = 0;
-  bool fresh = true;  // nothing of `text` on this line yet
-  while (from <= text.size()) {
-    std::size_t blank = text.find(' ', from);
-    if (blank == std::string::npos) blank = text.size();
-    const std::string word = text.substr(from, blank - from);
-    from = blank + 1;
-    if (!fresh && line.size() + 1 + word.size() > kWidth) {
-      out += line + "\n";
-      line = std::string(indent, ' ');
-      fresh = true;
-    }
-    line += (fresh ? "" : " ") + word;
-    fresh = false;
-  }
-  return out + line + "\n";
+  return foldText(text, first, indent, kWidth);
 }
 
 }  // namespace
 
-const char* const kLinkText =
+const Said kLinkText{
     "LINK is one of --serial PORT [--device-baud RATE], --net ADDR[:PORT], --usb ID, --lpt N "
-    "(plenar --help lists every option).";
+    "(plenar --help lists every option).",
+    "LINK 为 --serial PORT [--device-baud RATE]、--net ADDR[:PORT]、--usb ID、--lpt N 之一"
+    "（plenar --help 列出所有选项）。"};
 
 const std::vector<CommandDoc>& commandDocs() {
   static const std::vector<CommandDoc> docs = makeDocs();
@@ -117,7 +102,7 @@ const CommandDoc* commandDoc(const std::string& name) {
 
 std::string commandHelpText(const std::string& name, const std::string& usage,
                             const std::string& summary, bool needsLink) {
-  std::string out = "usage:\n";
+  std::string out = say("usage:", "用法：") + "\n";
   out += folded(std::string("plenar ") + (needsLink ? "LINK " : "") + usage, "  ", 4);
   out += folded(summary, "  ", 2);
   const CommandDoc* doc = commandDoc(name);
@@ -134,8 +119,9 @@ std::string commandHelpText(const std::string& name, const std::string& usage,
       }
     }
   }
-  if (doc) out += "\nexample:\n" + folded("plenar " + doc->example, "  ", 4);
-  if (needsLink) out += "\n" + folded(kLinkText, "", 0);
+  if (doc)
+    out += "\n" + say("example:", "示例：") + "\n" + folded("plenar " + doc->example, "  ", 4);
+  if (needsLink) out += "\n" + folded(say(kLinkText), "", 0);
   return out;
 }
 

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "cli/CliTexts.h"
+
 namespace plenar::cli {
 
 // What `plenar COMMAND --help` and plenar(1) show of a command beyond its usage, summary and
@@ -21,11 +23,11 @@ const CommandDoc* commandDoc(const std::string& name);
 // its declared options.
 std::vector<std::pair<std::string, std::string>> commandTerms(const std::string& name);
 
-// LINK, as one line for people.
-extern const char* const kLinkText;
+// LINK, as one line for people, in both languages.
+extern const Said kLinkText;
 
-// The whole text of `plenar COMMAND --help`, at most 80 columns, from the command's entry in
-// the command table.
+// The whole text of `plenar COMMAND --help` in the chosen language, at most 80 columns, from the
+// command's entry in the command table.
 std::string commandHelpText(const std::string& name, const std::string& usage,
                             const std::string& summary, bool needsLink);
 

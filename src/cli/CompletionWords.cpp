@@ -156,7 +156,7 @@ const OptionDecl* nextPositional(const OptionTable& table, std::size_t given) {
 void offerOptions(const OptionTable* table) {
   std::set<std::string> shown;
   for (const OptionDecl& d : table ? *table : OptionTable{}) {
-    if (!d.positional() && shown.insert(d.name).second) offer(d.name, d.help);
+    if (!d.positional() && shown.insert(d.name).second) offer(d.name, d.help.en);
   }
   for (const CommonOption& o : kCommon) {
     if (shown.insert(o.name).second) offer(o.name, o.help);
@@ -210,7 +210,7 @@ int completeWords(const std::vector<std::string>& words) {
   if (takes) return offerValues(*takes, current), kExitDone;
   if (current.rfind("-", 0) == 0) return offerOptions(table), kExitDone;
   if (!command) {
-    for (const auto& c : cliCommands()) offer(c.name, c.summary);
+    for (const auto& c : cliCommands()) offer(c.name, c.summary.en);
     offer("help", "the help of a command");
     return kExitDone;
   }

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "cli/CliArgs.h"
+#include "cli/CliTexts.h"
 #include "cli/OptionTable.h"
 #include "shared/Nearest.h"
 
@@ -61,8 +62,8 @@ void ArgList::checkDeclared() const {
     if (!d) {
       std::vector<std::string> known = asked_;
       known.insert(known.end(), commonOptionNames().begin(), commonOptionNames().end());
-      const std::string hint = didYouMean(nearestSpellings(name, known));
-      throw UsageError("unknown option " + a + (hint.empty() ? "" : "; " + hint), "unknown-option");
+      const std::string hint = suggestion(nearestSpellings(name, known));
+      throw UsageError(unknownOption(a, hint), "unknown-option");
     }
     if (d->kind == ValueKind::Flag) continue;
     const std::size_t values = d->kind == ValueKind::Pair ? 2 : 1;
@@ -71,7 +72,8 @@ void ArgList::checkDeclared() const {
       continue;
     }
     if (i + values >= args_.size()) {
-      throw UsageError(name + (values == 2 ? " needs two values" : " needs a value"),
+      throw UsageError(values == 2 ? say("%1 needs two values", "%1 需要两个值", {name})
+                                   : say("%1 needs a value", "%1 需要一个值", {name}),
                        "missing-argument");
     }
     checkValue(*d, args_[i + 1]);

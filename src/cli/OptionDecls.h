@@ -9,7 +9,7 @@
 // Short ways to write the declarations of CommandOptions*.cpp.
 namespace plenar::cli::decl {
 
-inline OptionDecl flag(std::string name, std::string help) {
+inline OptionDecl flag(std::string name, Said help) {
   OptionDecl d;
   d.name = std::move(name);
   d.kind = ValueKind::Flag;
@@ -18,7 +18,7 @@ inline OptionDecl flag(std::string name, std::string help) {
 }
 
 // An option or argument that takes free text.
-inline OptionDecl text(std::string name, std::string term, std::string help,
+inline OptionDecl text(std::string name, std::string term, Said help,
                        Completion complete = Completion::None) {
   OptionDecl d;
   d.name = std::move(name);
@@ -30,7 +30,7 @@ inline OptionDecl text(std::string name, std::string term, std::string help,
 
 // An option or argument that sets a profile key: its row says what it accepts.
 inline OptionDecl keyed(std::string name, std::string term, ValueKind kind, const char* key,
-                        std::string help = {}) {
+                        Said help = {}) {
   OptionDecl d;
   d.name = std::move(name);
   d.term = std::move(term);
@@ -41,7 +41,7 @@ inline OptionDecl keyed(std::string name, std::string term, ValueKind kind, cons
 }
 
 inline OptionDecl number(std::string name, std::string term, long long min, long long max,
-                         std::string help) {
+                         Said help) {
   OptionDecl d = text(std::move(name), std::move(term), std::move(help));
   d.kind = ValueKind::Number;
   d.min = min;
@@ -49,7 +49,7 @@ inline OptionDecl number(std::string name, std::string term, long long min, long
   return d;
 }
 
-inline OptionDecl file(std::string name, std::string term, std::string help) {
+inline OptionDecl file(std::string name, std::string term, Said help) {
   return text(std::move(name), std::move(term), std::move(help), Completion::File);
 }
 

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "cli/AcceptedText.h"
 #include "cli/CliArgs.h"
 #include "cli/FieldLimits.h"
 #include "profile/GroupTable.h"
@@ -78,6 +79,23 @@ std::vector<std::string> plainWords(const KeyValues& row) {
   return out;
 }
 
+// A choice's words and texts for a refusal in Chinese, as describeChoices lists them.
+std::string listedChoices(const ChoiceList& list) {
+  std::vector<std::string> words;
+  for (const auto& [word, item] : list.keywords) words.push_back(word);
+  if (words.empty() || list.items.size() <= 12) {
+    for (const auto& texts : list.items) {
+      if (!texts.empty()) words.push_back(texts.front());
+    }
+  }
+  std::string out = joined(words, "、");
+  if (list.indexAllowed && !list.items.empty()) {
+    out += (out.empty() ? "" : "，或") + std::string("序号 0..") +
+           std::to_string(list.items.size() - 1);
+  }
+  return out;
+}
+
 }  // namespace
 
 const OptionTable* optionTableOf(const std::string& command) {
@@ -143,18 +161,19 @@ std::string termHead(const OptionDecl& d) {
 }
 
 std::string termHelp(const OptionDecl& d) {
-  std::string out = d.help;
+  std::string out = say(d.help);
+  const std::string separator = say("; ", "；");
   auto add = [&](const std::string& s) {
-    if (!s.empty()) out += (out.empty() ? "" : "; ") + s;
+    if (!s.empty()) out += (out.empty() ? "" : separator) + s;
   };
   if (const KeyValues* row = d.row()) {
-    add(acceptedText(*row));
+    add(acceptedSaid(*row));
   } else if (d.kind == ValueKind::Number && d.max > d.min) {
     add(std::to_string(d.min) + ".." + std::to_string(d.max));
-  } else if (d.kind == ValueKind::Choice && d.help.empty()) {
+  } else if (d.kind == ValueKind::Choice && d.help.en.empty()) {
     add(joined(d.words, ", "));
   }
-  if (d.repeat) add("repeatable");
+  if (d.repeat) add(say("repeatable", "可重复"));
   return out;
 }
 
@@ -162,10 +181,20 @@ int chosenItem(const OptionDecl& d, const std::string& value) {
   const KeyValues* row = d.row();
   const ChoiceList list = row ? choiceListOf(*row, {}) : choicesOf(d.words, {}, false);
   const std::vector<int> named = itemsNamedBy(value, list);
-  if (named.size() > 1)
-    throw UsageError(d.name + ": " + ambiguityRefusal(value, named), "option-value");
+  if (named.size() > 1) {
+    std::string items;
+    for (int i : named) items += (items.empty() ? "" : ", ") + std::to_string(i);
+    throw UsageError(chineseChosen()
+                         ? d.name + "：'" + value + "' 对应 " + std::to_string(named.size()) +
+                               " 项（" + items + "），请给出所指项的序号"
+                         : d.name + ": " + ambiguityRefusal(value, named),
+                     "option-value");
+  }
   if (auto item = matchChoice(value, list)) return *item;
-  throw UsageError(d.name + ": " + choiceRefusal(value, list), "option-value");
+  throw UsageError(chineseChosen()
+                       ? d.name + "：'" + value + "' 不在可选值之中：" + listedChoices(list)
+                       : d.name + ": " + choiceRefusal(value, list),
+                   "option-value");
 }
 
 std::string checkedNumber(const OptionDecl& d, const std::string& value) {

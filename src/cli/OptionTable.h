@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliTexts.h"
 #include "profile/KeyValues.h"
 
 namespace plenar::cli {
@@ -37,7 +38,7 @@ struct OptionDecl {
   std::vector<std::string> words;  // Choice without a key: the words, item i being words[i]
   long long min = 0, max = 0;      // Number without a key
   Completion complete = Completion::None;
-  std::string help;  // what it is; the accepted values follow from the key's row
+  Said help;  // what it is; the accepted values follow from the key's row
   bool required = false;
   bool repeat = false;    // an option that may be given more than once
   int count = 1;          // positional arguments only
@@ -68,7 +69,8 @@ std::vector<std::string> shownWords(const OptionDecl& decl);
 // Every word the shell may offer for the value: the plain words, then the fixed items.
 std::vector<std::string> offeredWords(const OptionDecl& decl);
 
-// What the value may be, one line for people: the declaration's help, then the key's row.
+// What the value may be, one line for people in the chosen language: the declaration's help,
+// then the key's row.
 std::string termHelp(const OptionDecl& decl);
 // The term as the help lists it: "--baud RATE", "soft|hard".
 std::string termHead(const OptionDecl& decl);

@@ -16,6 +16,7 @@
 #include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/CliTexts.h"
 #include "cli/FieldLimits.h"
 #include "cli/PasswordInput.h"
 #include "cli/RunReport.h"
@@ -66,7 +67,8 @@ int perform(CliSession& session, BuildResult result) {
     throw InputRefused(refusal->message, FailureKind::Refused, {}, refusal->code);
   }
   if (auto* none = std::get_if<NoAction>(&result)) {
-    throw InputRefused("Nothing to do: " + none->reason, FailureKind::Refused, {}, "nothing-to-do");
+    throw InputRefused(say("Nothing to do: %1", "无需操作：%1", {none->reason}),
+                       FailureKind::Refused, {}, "nothing-to-do");
   }
   if (!session.prepareChannelsOrReport()) return kExitFailed;
   CommandRequest& request = std::get<CommandRequest>(result);
@@ -85,7 +87,7 @@ int perform(CliSession& session, BuildResult result) {
 using Builder = std::function<BuildResult(ArgList&)>;
 
 // A settings command: its usage comes from its declared options (CommandOptions*.cpp).
-CliCommand command(std::string name, std::string summary, Builder build) {
+CliCommand command(std::string name, Said summary, Builder build) {
   return {std::move(name),
           {},
           std::move(summary),
@@ -146,26 +148,31 @@ void checkFourParts(const std::string& text, TextId message, const char* code) {
 }
 
 void addBasicCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("set-baud", "set the printer's serial rate",
+  out.push_back(command("set-baud", {"set the printer's serial rate", "设置打印机的串口波特率"},
                         [](ArgList& a) { return buildSetBaudRate(oneItem(a, "RATE")); }));
-  out.push_back(command("set-flow", "set software or hardware flow control",
+  out.push_back(command("set-flow", {"set software or hardware flow control", "设置软件或硬件流控"},
                         [](ArgList& a) { return buildSetFlowControl(oneItem(a, "MODE")); }));
-  out.push_back(command("set-codepage", "set the code page",
+  out.push_back(command("set-codepage", {"set the code page", "设置代码页"},
                         [](ArgList& a) { return buildSetCodePage(oneItem(a, "ITEM")); }));
-  out.push_back(
-      command("set-switches", "set density, font, cutter, buzzer and line feed", [](ArgList& a) {
+  out.push_back(command(
+      "set-switches",
+      {"set density, font, cutter, buzzer and line feed", "设置打印浓度、字体、切刀、蜂鸣器和换行"},
+      [](ArgList& a) {
         SwitchFields f = takeSwitches(a);
         a.expect(0, {});
         return buildSetSwitches(f);
       }));
-  out.push_back(command("set-times", "set sleep and power-off times in seconds", [](ArgList& a) {
-    auto p = a.expect(2, {});
-    return buildSetTimes(a.number("SLEEP", p[0]), a.number("POWEROFF", p[1]));
-  }));
+  out.push_back(command("set-times",
+                        {"set sleep and power-off times in seconds", "设置休眠和关机时间（秒）"},
+                        [](ArgList& a) {
+                          auto p = a.expect(2, {});
+                          return buildSetTimes(a.number("SLEEP", p[0]), a.number("POWEROFF", p[1]));
+                        }));
   out.push_back(
       command("set-all",
-              "set all basic parameters at once; defaults CP437, 9600, 60 s, 7200 s and those of "
-              "set-switches",
+              {"set all basic parameters at once; defaults CP437, 9600, 60 s, 7200 s and those of "
+               "set-switches",
+               "一次设置全部基本参数；默认 CP437、9600、60 秒、7200 秒及 set-switches 的默认值"},
               [](ArgList& a) {
                 SwitchFields f = takeSwitches(a);
                 const int codePage = a.takeItem("--codepage").value_or(kDefaultCodePageItem);
@@ -175,10 +182,11 @@ void addBasicCommands(std::vector<CliCommand>& out) {
                 a.expect(0, {});
                 return buildSetAllParameters(codePage, baud, f, sleep, powerOff);
               }));
-  out.push_back(command("reset-defaults", "restore the default parameters", [](ArgList& a) {
-    a.expect(0, {});
-    return buildRestoreDefaults();
-  }));
+  out.push_back(
+      command("reset-defaults", {"restore the default parameters", "恢复默认参数"}, [](ArgList& a) {
+        a.expect(0, {});
+        return buildRestoreDefaults();
+      }));
 }
 
 BuildResult bluetoothRequest(ArgList& a) {
@@ -205,7 +213,9 @@ BuildResult stationRequest(ArgList& a) {
   auto mask = a.takeOption("--mask");
   auto gateway = a.takeOption("--gateway");
   if (dhcp && (ip || mask || gateway)) {
-    throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway", "conflicting-options");
+    throw UsageError(say("wifi-sta: --dhcp takes no --ip, --mask or --gateway",
+                         "wifi-sta：--dhcp 不可与 --ip、--mask、--gateway 同用"),
+                     "conflicting-options");
   }
   if (auto v = keyText(a, "--port")) f.port = *v;
   a.expect(0, {});
@@ -239,22 +249,29 @@ BuildResult accessPointRequest(ArgList& a) {
 
 void addWirelessCommands(std::vector<CliCommand>& out) {
   out.push_back(command("bluetooth",
-                        "set the Bluetooth name, password, model, mode and authentication",
+                        {"set the Bluetooth name, password, model, mode and authentication",
+                         "设置蓝牙名称、密码、型号、模式和鉴权"},
                         bluetoothRequest));
-  out.push_back(command("bt-workmode", "Bluetooth module high-speed or normal mode",
+  out.push_back(command("bt-workmode",
+                        {"Bluetooth module high-speed or normal mode", "蓝牙模块高速或普通模式"},
                         [](ArgList& a) { return buildBluetoothWorkMode(oneItem(a, "MODE")); }));
-  out.push_back(command("bt-commands", "send Bluetooth module command lines",
+  out.push_back(command("bt-commands",
+                        {"send Bluetooth module command lines", "发送蓝牙模块命令行"},
                         [](ArgList& a) { return buildBluetoothCommands(a.positionals()); }));
-  out.push_back(command("wifi-ap",
-                        "Wi-Fi access-point mode: broadcast name and password (PASSWORD as an "
-                        "argument still works, but others can read it while it runs)",
-                        accessPointRequest));
-  out.push_back(command("wifi-off", "switch Wi-Fi off", [](ArgList& a) {
+  out.push_back(
+      command("wifi-ap",
+              {"Wi-Fi access-point mode: broadcast name and password (PASSWORD as an "
+               "argument still works, but others can read it while it runs)",
+               "WIFI 热点模式：广播名称和密码（仍可把 PASSWORD 作为参数，但运行期间别人能看到）"},
+              accessPointRequest));
+  out.push_back(command("wifi-off", {"switch Wi-Fi off", "关闭 WIFI"}, [](ArgList& a) {
     a.expect(0, {});
     return buildWifiOff();
   }));
-  out.push_back(
-      command("wifi-sta", "Wi-Fi station mode with a dynamic or static address", stationRequest));
+  out.push_back(command(
+      "wifi-sta",
+      {"Wi-Fi station mode with a dynamic or static address", "WIFI 客户端模式，动态或静态地址"},
+      stationRequest));
 }
 
 // An address argument: the edit's limits, the check on leaving the field, four parts.
@@ -267,88 +284,106 @@ std::string addressArgument(ArgList& a, std::optional<AddressField> field, TextI
 }
 
 void addNetworkCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("net-ip", "set the Ethernet IP address", [](ArgList& a) {
-    return buildNetworkAddress(
-        addressArgument(a, AddressField::NetworkIp, TextId::SIPError, "ip-invalid"));
-  }));
-  out.push_back(command("net-mask", "set the Ethernet subnet mask", [](ArgList& a) {
-    return buildNetworkMask(
-        addressArgument(a, AddressField::NetworkMask, TextId::SMaskError, "mask-invalid"));
-  }));
-  out.push_back(command("net-gateway", "set the Ethernet gateway", [](ArgList& a) {
-    return buildNetworkGateway(
-        addressArgument(a, std::nullopt, TextId::sGatewayError, "gateway-invalid"));
-  }));
+  out.push_back(
+      command("net-ip", {"set the Ethernet IP address", "设置以太网 IP 地址"}, [](ArgList& a) {
+        return buildNetworkAddress(
+            addressArgument(a, AddressField::NetworkIp, TextId::SIPError, "ip-invalid"));
+      }));
+  out.push_back(
+      command("net-mask", {"set the Ethernet subnet mask", "设置以太网子网掩码"}, [](ArgList& a) {
+        return buildNetworkMask(
+            addressArgument(a, AddressField::NetworkMask, TextId::SMaskError, "mask-invalid"));
+      }));
+  out.push_back(
+      command("net-gateway", {"set the Ethernet gateway", "设置以太网网关"}, [](ArgList& a) {
+        return buildNetworkGateway(
+            addressArgument(a, std::nullopt, TextId::sGatewayError, "gateway-invalid"));
+      }));
   // A number outside its range is a wrong value on the command line, as for every other
   // number a settings command takes.
-  out.push_back(command("net-port", "set the Ethernet port",
+  out.push_back(command("net-port", {"set the Ethernet port", "设置以太网端口"},
                         [](ArgList& a) { return buildNetworkPort(a.number("N", one(a))); }));
-  out.push_back(
-      command("net-mac", "set the last four bytes of the Ethernet MAC address", [](ArgList& a) {
+  out.push_back(command(
+      "net-mac",
+      {"set the last four bytes of the Ethernet MAC address", "设置以太网 MAC 地址的后四个字节"},
+      [](ArgList& a) {
         auto p = a.expect(4, {});
         for (const auto& box : p) {
           edit(box, "XX", FieldFilter::Any, field::kMacBoxChars);
           if (box.empty() || box.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
-            throw InputRefused("XX: '" + box + "' is not a hexadecimal byte", FailureKind::Refused,
-                               "XX", "hex-invalid");
+            throw InputRefused(
+                say("XX: '%1' is not a hexadecimal byte", "XX：'%1' 不是十六进制字节", {box}),
+                FailureKind::Refused, "XX", "hex-invalid");
           }
         }
         return buildNetworkMac({p[0], p[1], p[2], p[3]});
       }));
-  out.push_back(command("ethernet", "switch the Ethernet port on or off",
+  out.push_back(command("ethernet", {"switch the Ethernet port on or off", "打开或关闭以太网口"},
                         [](ArgList& a) { return buildEthernetSwitch(oneSwitch(a, "SWITCH")); }));
 }
 
 void addDeviceCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("infrared", "set the infrared port", [](ArgList& a) {
+  out.push_back(command("infrared", {"set the infrared port", "设置红外口"}, [](ArgList& a) {
     const int baud = a.takeItem("--baud").value_or(0);
     const int protocol = a.takeItem("--protocol").value_or(0);
     return buildSetInfrared(baud, oneSwitch(a, "SWITCH"), protocol);
   }));
-  out.push_back(command("device", "set the device name and serial number", [](ArgList& a) {
-    auto p = a.expect(2, {});
-    return buildSetDevice(edit(p[0], "NAME", FieldFilter::Any, field::kNameChars),
-                          edit(p[1], "SERIAL", FieldFilter::Digits, field::kNameChars));
-  }));
-  out.push_back(command("usb-type", "USB virtual serial port or USB printer port", [](ArgList& a) {
-    return buildSetDeviceOption(DeviceOption::UsbType, oneItem(a, "TYPE"));
-  }));
-  out.push_back(command("paper-type", "thermal receipt or thermal label paper", [](ArgList& a) {
-    return buildSetDeviceOption(DeviceOption::PaperType, oneItem(a, "TYPE"));
-  }));
-  out.push_back(command("print-order", "print in reverse or normal order", [](ArgList& a) {
-    return buildSetDeviceOption(DeviceOption::PrintOrder, oneItem(a, "ORDER"));
-  }));
-  out.push_back(command("retract-time", "receipt retraction time in seconds",
+  out.push_back(command(
+      "device", {"set the device name and serial number", "设置设备名称和序列号"}, [](ArgList& a) {
+        auto p = a.expect(2, {});
+        return buildSetDevice(edit(p[0], "NAME", FieldFilter::Any, field::kNameChars),
+                              edit(p[1], "SERIAL", FieldFilter::Digits, field::kNameChars));
+      }));
+  out.push_back(command(
+      "usb-type", {"USB virtual serial port or USB printer port", "USB 虚拟串口或 USB 打印端口"},
+      [](ArgList& a) { return buildSetDeviceOption(DeviceOption::UsbType, oneItem(a, "TYPE")); }));
+  out.push_back(command("paper-type",
+                        {"thermal receipt or thermal label paper", "热敏小票纸或热敏标签纸"},
+                        [](ArgList& a) {
+                          return buildSetDeviceOption(DeviceOption::PaperType, oneItem(a, "TYPE"));
+                        }));
+  out.push_back(command(
+      "print-order", {"print in reverse or normal order", "反向或正向打印"}, [](ArgList& a) {
+        return buildSetDeviceOption(DeviceOption::PrintOrder, oneItem(a, "ORDER"));
+      }));
+  out.push_back(command("retract-time",
+                        {"receipt retraction time in seconds", "小票回收时间（秒）"},
                         [](ArgList& a) { return buildSetRetractionTime(a.number("N", one(a))); }));
-  out.push_back(command("paper-size", "switch the print size in inches",
+  out.push_back(command("paper-size", {"switch the print size in inches", "切换打印尺寸（英寸）"},
                         [](ArgList& a) { return buildSetPaperSize(oneItem(a, "SIZE")); }));
   // The list's item 0 hides the printer, item 1 shows it.
-  out.push_back(command("bt-hide", "turn Bluetooth hiding on or off",
+  out.push_back(command("bt-hide", {"turn Bluetooth hiding on or off", "打开或关闭蓝牙隐藏"},
                         [](ArgList& a) { return buildBluetoothHiding(oneItem(a, "SWITCH")); }));
 }
 
 void addBlackMarkCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("black-mark", "black-mark mode on or off",
+  out.push_back(command("black-mark", {"black-mark mode on or off", "打开或关闭黑标模式"},
                         [](ArgList& a) { return buildBlackMarkMode(oneSwitch(a, "SWITCH")); }));
-  out.push_back(command("black-mark-distance", "black-mark search distance in mm",
+  out.push_back(command("black-mark-distance",
+                        {"black-mark search distance in mm", "黑标查找距离（毫米）"},
                         [](ArgList& a) { return buildBlackMarkDistance(a.number("N", one(a))); }));
-  out.push_back(command("black-mark-width", "black-mark width in mm",
+  out.push_back(command("black-mark-width", {"black-mark width in mm", "黑标宽度（毫米）"},
                         [](ArgList& a) { return buildBlackMarkWidth(a.number("N", one(a))); }));
-  out.push_back(command("cutter-feed", "feed before the cut after the black mark, in mm",
-                        [](ArgList& a) { return buildCutterFeed(a.number("N", one(a))); }));
-  out.push_back(command("find-mark", "feed to the next black mark", [](ArgList& a) {
-    a.expect(0, {});
-    return buildFindBlackMark(false);
-  }));
-  out.push_back(command("find-mark-cut", "feed to the next black mark and cut", [](ArgList& a) {
-    a.expect(0, {});
-    return buildFindBlackMark(true);
-  }));
-  out.push_back(command("test-page", "print the black-mark test page", [](ArgList& a) {
-    a.expect(0, {});
-    return buildTestPage();
-  }));
+  out.push_back(
+      command("cutter-feed",
+              {"feed before the cut after the black mark, in mm", "黑标后切纸前的走纸距离（毫米）"},
+              [](ArgList& a) { return buildCutterFeed(a.number("N", one(a))); }));
+  out.push_back(
+      command("find-mark", {"feed to the next black mark", "走纸到下一个黑标"}, [](ArgList& a) {
+        a.expect(0, {});
+        return buildFindBlackMark(false);
+      }));
+  out.push_back(command("find-mark-cut",
+                        {"feed to the next black mark and cut", "走纸到下一个黑标并切纸"},
+                        [](ArgList& a) {
+                          a.expect(0, {});
+                          return buildFindBlackMark(true);
+                        }));
+  out.push_back(
+      command("test-page", {"print the black-mark test page", "打印黑标测试页"}, [](ArgList& a) {
+        a.expect(0, {});
+        return buildTestPage();
+      }));
 }
 
 std::vector<std::string> splitLines(const std::string& text) {
@@ -365,14 +400,18 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 void addSendCommand(std::vector<CliCommand>& out) {
   out.push_back(command(
-      "send", "send your own data (hex pairs, text as GBK, or a file's bytes unchanged)",
+      "send",
+      {"send your own data (hex pairs, text as GBK, or a file's bytes unchanged)",
+       "发送自定义数据（十六进制数对、按 GBK 发送的文字或文件的原始字节）"},
       [](ArgList& a) {
         auto hex = a.takeOption("--hex");
         auto text = a.takeOption("--text");
         auto file = a.takeOption("--file");
         a.expect(0, {});
         if ((hex ? 1 : 0) + (text ? 1 : 0) + (file ? 1 : 0) != 1) {
-          throw UsageError("send takes one of --hex, --text or --file", "conflicting-options");
+          throw UsageError(say("send takes one of --hex, --text or --file",
+                               "send 只接受 --hex、--text、--file 之一"),
+                           "conflicting-options");
         }
         if (hex) {
           BuildResult result = buildSendHexData(*hex);
