@@ -19,7 +19,7 @@ import re
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
     describe_link, link_kind)
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
-    GROUP_WORDS, OTHER_KEYS, group_word, option_for_key, speaks_for)
+    DEVICE_KEYS, GROUP_WORDS, OTHER_KEYS, group_word, option_for_key, speaks_for)
 
 # The group a user needs on each link (the README of the collection explains them).
 LINK_GROUPS = {
@@ -56,6 +56,10 @@ LINK_HINTS = {
 # The option a failure of one of these groups concerns, whatever the profile came from.
 GROUP_FIELDS = {'device': 'device', 'firmware': 'file'}
 
+# plenar names a refused device name or serial number by its command line option; the task
+# gives them as `device`.
+DEVICE_WORDS = (('--device NAME', 'device.name'), ('--device SERIAL', 'device.serial_no'))
+
 # A device that is not there at all, whatever the link.
 MISSING_HINT = 'there is no such port on this host (plenar_info lists the ports it has)'
 
@@ -80,18 +84,31 @@ def task_field(field, translate=True):
     return field
 
 
+def _device_word(message):
+    for option, word in DEVICE_WORDS:
+        if (message or '').startswith('--device: %s: ' % option):
+            return option, word
+    return '--device', 'device'
+
+
 def error_field(doc, translate=True):
     """Where a failure lies, as the task names it (see task_field), '' when plenar named
     none."""
-    return task_field((doc.get('error') or {}).get('field') or '', translate)
+    error = doc.get('error') or {}
+    if error.get('field') == '--device':
+        return _device_word(error.get('message'))[1]
+    return task_field(error.get('field') or '', translate)
 
 
 def own_message(error, translate=True):
     """plenar's message of a failure, without the place in the profile file the module wrote
-    (plenar begins a refusal with "line N: KEY: "), which the option path replaces. A key of
-    the user's own file keeps its place."""
+    (plenar begins a refusal with "line N: KEY: ") or the command line option of the device,
+    which the option path replaces. A key of the user's own file keeps its place."""
     message = error.get('message') or 'plenar failed'
     field = error.get('field')
+    if field == '--device':
+        option = _device_word(message)[0]
+        return re.sub(r'^--device: (%s: )?' % re.escape(option), '', message)
     if field and task_field(field, translate) != field:
         message = re.sub(r'^(line \d+: )?%s: ' % re.escape(field), '', message)
     return message
@@ -152,11 +169,19 @@ def failure_message(doc, link=None, translate=True):
 
 def ignored_in_own_words(entry, translate):
     """A profile key that sets nothing, named as the task names it (without the line of the
-    module's own file)."""
+    module's own file). A device key can only come from the user's file (the task's `device`
+    is never ignored): it keeps the file's name, and the reason names the task's option."""
     key = entry.get('key') if isinstance(entry, dict) else None
-    if not key or not speaks_for(key, translate):
+    if not key:
         return entry
+    out = dict(entry)
+    reason = out.get('reason')
+    if isinstance(reason, str) and '--device NAME SERIAL' in reason:
+        out['reason'] = reason.replace('--device NAME SERIAL',
+                                       "the task's device (name and serial_no)")
+    if key in DEVICE_KEYS or not speaks_for(key, translate):
+        return out
     option = option_for_key(key)
-    out = dict(entry, key=option.path if option is not None else OTHER_KEYS.get(key, key))
+    out['key'] = option.path if option is not None else OTHER_KEYS.get(key, key)
     out.pop('line', None)
     return out

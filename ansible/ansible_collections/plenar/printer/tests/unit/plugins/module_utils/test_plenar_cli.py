@@ -102,6 +102,22 @@ def test_failure_message_says_what_to_do(error, link, has):
         assert 'device_baud' not in message
 
 
+@pytest.mark.parametrize('message, field, text', [
+    # plenar's own messages for a device name or serial number it refuses.
+    ("--device: --device NAME: 'xxxxxxxxxxxxxxxxxxxxx' is refused (at most 20 bytes in GBK)",
+     'device.name', "'xxxxxxxxxxxxxxxxxxxxx' is refused (at most 20 bytes in GBK) (device.name)"),
+    ("--device: --device SERIAL: '12a' is refused (digits only, at most 20 characters)",
+     'device.serial_no', "'12a' is refused (digits only, at most 20 characters) (device.serial_no)"),
+    ('--device: something else', 'device', 'something else (device)'),
+])
+def test_a_refused_device_is_named_by_the_tasks_option(message, field, text):
+    doc = {'error': {'kind': 'refused', 'message': message, 'detail': '', 'field': '--device'}}
+    for translate in (True, False, frozenset(['CodePage'])):
+        assert plenar_failures.own_error(doc, translate)['field'] == field
+        assert plenar_failures.failure_message(doc, None, translate).startswith(text + '; ')
+        assert '--device' not in plenar_failures.failure_message(doc, None, translate)
+
+
 def test_a_refusal_in_the_users_file_keeps_key_and_line():
     error = {'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'CodePage', 'line': 4}
     message = plenar_failures.failure_message({'error': error}, None, translate=False)
