@@ -49,13 +49,14 @@ std::string withoutNames(std::string line) {
       std::regex("plenar .*$"),
       std::regex("'[^']*'|\"[^\"]*\"|“[^”]*”|`[^`]*`"),
       std::regex("(Connecting Failed|Download Data Failed|Received Failed|Checking)[^，。；]*"),
+      // The system's words for a failed call.
+      std::regex(
+          "No such file( or directory)?|Permission denied|Connection refused|Is a directory"),
       std::regex("--?[A-Za-z][-A-Za-z0-9]*( [A-Z][-A-Za-z0-9_:.,\\[\\]|]*)?"),
       std::regex("[~./A-Za-z0-9_-]*/[^ ，。；：）]*"),
       std::regex("\\b[A-Z][A-Za-z0-9_-]*\\b"),
       std::regex("\\b(on|off|soft|hard|software|hardware|keys|raw|irda|receipt|label|normal|"
                  "reverse|printer|vcom|virtual-serial|single|dual|none|high-speed|high|static)\\b"),
-      // The system's words for a failed call.
-      std::regex("No such file( or directory)?|Permission denied|Connection refused|Is a directory"),
   };
   for (const std::regex& r : names) line = std::regex_replace(line, r, " ");
   return line;
