@@ -190,6 +190,12 @@ def run_all(work, plenar, sims, all_sites, by_name):
     expect(all(s.state()['settings']['retractionTime'] == 45 for s in all_sites),
            'check mode changes no printer')
 
+    run_busy_info_firmware(work, inventory, env, play, by_name, changed_profile)
+
+
+def run_busy_info_firmware(work, inventory, env, play, by_name, changed_profile):
+    """A busy port, plenar_info's records and plenar_firmware, on the sites the runs before
+    left."""
     # 4. A port another program holds: busy, nothing sent.
     serial = by_name['shop-serial']
     fd = os.open(serial.tty, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)

@@ -27,6 +27,7 @@ LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
 # plenar's exit codes; anything else means it did not finish on its own.
 EXIT_CODES = (0, 1, 2, 64, 65, 66, 129, 130, 143)
 
+
 class PlenarError(Exception):
     """plenar failed; `kind` is the document's error.kind, or 'output' when plenar printed no
     document it could be trusted for."""
