@@ -491,7 +491,9 @@ record:
   type: dict
   sample: {path: /var/lib/plenar/apply/serial-dev-ttyUSB0.json, existed: true, written: true}
 ignored:
-  description: Options that set nothing (C(key), as the task names it), with the reason.
+  description:
+    - Options that set nothing (C(key), as the task names it; the file's key with I(src)),
+      with the reason.
   returned: when one printer is given
   type: list
   elements: dict
