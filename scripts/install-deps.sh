@@ -12,7 +12,7 @@ packages=(
   nlohmann-json3-dev nettle-dev python3-jsonschema time
   clang libclang-rt-14-dev
   xvfb xauth x11-apps imagemagick fonts-wqy-microhei
-  help2man groff-base desktop-file-utils appstream dpkg-dev debhelper pkgconf git file lintian zsh
+  help2man groff-base desktop-file-utils appstream dpkg-dev debhelper pkgconf git file lintian zsh tmux
   ansible-core ansible-lint python3-pytest python3-pytest-xdist python3-pytest-forked
   yamllint pylint python3-pycodestyle python3-voluptuous python3-yaml python3-jinja2
 )

@@ -211,10 +211,14 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
 }  // namespace
 
 void addApplyCommand(std::vector<CliCommand>& out) {
-  out.push_back({"apply", kUsage,
-                 "make the printer match a profile; sends only the groups that differ from the "
-                 "record of the last apply (--plan, --check: send nothing)",
-                 true, applyCommand});
+  out.push_back(
+      {"apply",
+       kUsage,
+       {"make the printer match a profile; sends only the groups that differ from the "
+        "record of the last apply (--plan, --check: send nothing)",
+        "使打印机与配置文件一致；只发送与上次 apply 的记录不同的组（--plan、--check：不发送）"},
+       true,
+       applyCommand});
 }
 
 }  // namespace plenar::cli

@@ -367,11 +367,16 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
 }  // namespace
 
 void addBatchCommand(std::vector<CliCommand>& out) {
-  out.push_back({"batch", kUsage,
-                 "set up printer after printer as they arrive on the network's factory address, on "
-                 "matching serial ports or by USB: the profile plus each printer's own name and "
-                 "serial number",
-                 false, batchCommand});
+  out.push_back(
+      {"batch",
+       kUsage,
+       {"set up printer after printer as they arrive on the network's factory address, on "
+        "matching serial ports or by USB: the profile plus each printer's own name and "
+        "serial number",
+        "依次设置到达网络出厂地址、匹配串口或 USB "
+        "的打印机：配置文件，加上每台打印机自己的名称和序列号"},
+       false,
+       batchCommand});
 }
 
 }  // namespace plenar::cli

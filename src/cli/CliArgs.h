@@ -17,7 +17,7 @@ enum ExitCode : int {
   kExitFailed = 1,     // failed with a message
   kExitUndefined = 2,  // failed without one
   kExitUsage = 64,
-  kExitRefused = 65,  // a field check refused the input
+  kExitRefused = 65,     // a field check refused the input
   kExitNoInput = 66,     // an input file is missing or unreadable
   kExitCantCreate = 73,  // an output file cannot be created or replaced
   kExitIoError = 74,     // writing to stdout or stderr failed
@@ -41,10 +41,26 @@ class InputRefused : public Error {
       : Error(message, {.kind = kind, .code = std::move(code), .field = std::move(field)}) {}
 };
 
+struct OptionDecl;
+
 // The arguments left for a command once the shared options are taken out.
 class ArgList {
  public:
   explicit ArgList(std::vector<std::string> args) : args_(std::move(args)) {}
+  // The arguments of a command with a declared table (OptionTable.h): every declared option's
+  // value and every declared argument is checked at once against its declaration (UsageError
+  // "option-value", InputRefused for a window's edit limit), and `usage` is what a wrong count
+  // of arguments shows.
+  ArgList(std::vector<std::string> args, const std::vector<OptionDecl>& table, std::string usage);
+
+  // The item a declared Choice's value names; a declared Number's value as digits.
+  int choose(const std::string& name, const std::string& value) const;
+  std::string number(const std::string& name, const std::string& value) const;
+  // A declared option's value, checked as `choose` and `number` do; nullopt when not given.
+  std::optional<int> takeItem(const std::string& name);
+  std::optional<std::string> takeNumber(const std::string& name);
+  // A declared Text value held to its key's edit limits.
+  const std::string& keyText(const std::string& name, const std::string& value) const;
 
   // "--name VALUE" or "--name=VALUE"; removed from the list when found.
   std::optional<std::string> takeOption(const std::string& name);
@@ -61,8 +77,13 @@ class ArgList {
   const std::vector<std::string>& remaining() const { return args_; }
 
  private:
+  const OptionDecl& declared(const std::string& name) const;
+  void checkDeclared() const;
+
   std::vector<std::string> args_;
   std::vector<std::string> asked_;  // the options looked for so far, for a misspelt one's hint
+  const std::vector<OptionDecl>* table_ = nullptr;
+  std::string usage_;
 };
 
 class RunReport;
@@ -97,7 +118,10 @@ std::string checkedRateText(const std::string& option, const std::string& text);
 long long parseInteger(const std::string& text, const std::string& what, long long min,
                        long long max);
 
-const char* commonOptionsHelp();
+std::string commonOptionsHelp();
+// The language of the run: --lang, else the language stored by the window, else the locale's
+// (0 Chinese, 1 English).
+int commandLanguage(const CommonOptions& options);
 // The shared options' names, long and short: what a misspelt option is compared with.
 const std::vector<std::string>& commonOptionNames();
 // The candidates nearest to a misspelt `word` (nearestWords), else those it names with two

@@ -10,8 +10,10 @@
 
 #include "app/Language.h"
 #include "cli/CliSession.h"
+#include "cli/CliTexts.h"
 #include "cli/CommandDocs.h"
 #include "cli/DocumentOnce.h"
+#include "cli/OptionTable.h"
 #include "cli/RunReport.h"
 #include "cli/StderrLines.h"
 #include "cli/UsbChoiceCheck.h"
@@ -27,59 +29,56 @@
 namespace plenar::cli {
 namespace {
 
-constexpr std::size_t kHelpWidth = 80;
+// The line under a usage error.
+std::string helpPointer() {
+  return say("\n(plenar --help lists the commands and options)",
+             "\n（plenar --help 列出所有命令和选项）");
+}
 
-// `text` folded at blanks into lines of at most kHelpWidth columns, each after `indent` blanks.
+// `text` folded into lines of at most 80 columns, each after `indent` blanks.
 std::string folded(const std::string& text, std::size_t indent) {
-  std::string out, line;
-  auto flush = [&] {
-    if (!line.empty()) out += std::string(indent, ' ') + line + "\n";
-    line.clear();
-  };
-  std::size_t from = 0;
-  while (from < text.size()) {
-    std::size_t blank = text.find(' ', from);
-    if (blank == std::string::npos) blank = text.size();
-    const std::string word = text.substr(from, blank - from);
-    from = blank + 1;
-    if (!line.empty() && indent + line.size() + 1 + word.size() > kHelpWidth) flush();
-    line += (line.empty() ? "" : " ") + word;
-  }
-  flush();
-  return out;
+  return foldText(text, std::string(indent, ' '), indent);
 }
 
 void printHelp(const CommonOptions& o) {
   if (o.json) {
     Json commands = Json::array();
     for (const auto& c : cliCommands()) {
-      commands.push_back({{"name", c.name}, {"usage", c.usage}, {"summary", c.summary}});
+      commands.push_back({{"name", c.name}, {"usage", c.usage}, {"summary", say(c.summary)}});
     }
     o.report->result()["commands"] = std::move(commands);
     return;
   }
-  std::printf(
-      "plenar - Plenar Setting Tool from the command line\n\n"
-      "usage: plenar [options] COMMAND [arguments]\n"
-      "       plenar help COMMAND, plenar COMMAND --help: one command\n\n");
-  std::printf("%s\nCommands:\n", commonOptionsHelp());
+  std::printf("%s", say("plenar - Plenar Setting Tool from the command line\n\n"
+                        "usage: plenar [options] COMMAND [arguments]\n"
+                        "       plenar help COMMAND, plenar COMMAND --help: one command\n\n",
+                        "plenar - Plenar Setting Tool 命令行\n\n"
+                        "用法：plenar [选项] 命令 [参数]\n"
+                        "      plenar help 命令、plenar 命令 --help：单个命令的帮助\n\n")
+                        .c_str());
+  std::printf("%s\n%s\n", commonOptionsHelp().c_str(), say("Commands:", "命令：").c_str());
   for (const auto& c : cliCommands()) {
-    std::printf("%s%s", folded(c.usage, 2).c_str(), folded(c.summary, 6).c_str());
+    std::printf("%s%s", folded(c.usage, 2).c_str(), folded(say(c.summary), 6).c_str());
   }
-  std::printf(
-      "\nProgress and status texts go to stderr, data to stdout.\n"
-      "Exit codes: 0 done, 1 failed with a message, 2 failed without one,\n"
-      "64 usage error, 65 input refused by a field check, 66 an input file\n"
-      "missing or unreadable, 73 an output file cannot be created, 74 a write to\n"
-      "stdout or stderr failed, 128+N stopped by signal N.\n");
+  std::printf("\n%s",
+              say("Progress and status texts go to stderr, data to stdout.\n"
+                  "Exit codes: 0 done, 1 failed with a message, 2 failed without one,\n"
+                  "64 usage error, 65 input refused by a field check, 66 an input file\n"
+                  "missing or unreadable, 73 an output file cannot be created, 74 a write to\n"
+                  "stdout or stderr failed, 128+N stopped by signal N.\n",
+                  "进度和状态文字写到 stderr，数据写到 stdout。\n"
+                  "退出码：0 完成，1 失败并有说明，2 失败且无说明，64 用法错误，\n"
+                  "65 输入未通过字段检查，66 输入文件不存在或无法读取，73 无法创建输出文件，\n"
+                  "74 写 stdout 或 stderr 失败，128+N 被信号 N 终止。\n")
+                  .c_str());
 }
 
 // One command's usage, what it does, its arguments and options, and an example.
 void printCommandHelp(const CommonOptions& o, const CliCommand& c) {
-  o.report->result() = {{"name", c.name}, {"usage", c.usage}, {"summary", c.summary}};
+  o.report->result() = {{"name", c.name}, {"usage", c.usage}, {"summary", say(c.summary)}};
   if (const CommandDoc* doc = commandDoc(c.name)) o.report->result()["example"] = doc->example;
   if (o.json) return;
-  std::printf("%s", commandHelpText(c.name, c.usage, c.summary, c.needsLink).c_str());
+  std::printf("%s", commandHelpText(c.name, c.usage, say(c.summary), c.needsLink).c_str());
 }
 
 const CliCommand* findCommand(const std::string& name) {
@@ -92,8 +91,9 @@ const CliCommand* findCommand(const std::string& name) {
 [[noreturn]] void unknownCommand(const std::string& name) {
   std::vector<std::string> names;
   for (const auto& c : cliCommands()) names.push_back(c.name);
-  const std::string hint = didYouMean(nearestSpellings(name, names));
-  throw UsageError("unknown command '" + name + "'" + (hint.empty() ? "" : "; " + hint),
+  const std::string hint = suggestion(nearestSpellings(name, names));
+  throw UsageError(say("unknown command '%1'", "未知命令 '%1'", {name}) +
+                       (hint.empty() ? "" : say("; ", "；") + hint),
                    "unknown-command");
 }
 
@@ -142,8 +142,11 @@ void printPaths(const CommonOptions& o) {
 }  // namespace
 
 void addGeneralCommands(std::vector<CliCommand>& out) {
-  out.push_back({"run-code", "run-code CODE [--value1 N] [--value2 N]",
-                 "post a raw command code to the worker (diagnostics)", true,
+  out.push_back({"run-code",
+                 "run-code CODE [--value1 N] [--value2 N]",
+                 {"post a raw command code to the worker (diagnostics)",
+                  "向工作线程发送原始命令代码（诊断用）"},
+                 true,
                  [](const CommonOptions& o, ArgList& args) {
                    CommandRequest r;
                    r.value1 = static_cast<std::int32_t>(
@@ -168,6 +171,13 @@ const std::vector<CliCommand>& cliCommands() {
     addProfileCommands(all);
     addPortCommands(all);
     addGeneralCommands(all);
+    // The usage line from the declared options: what the parser takes is what it shows.
+    for (CliCommand& c : all) {
+      if (const OptionTable* table = optionTableOf(c.name)) {
+        const std::string arguments = usageArguments(*table);
+        c.usage = c.name + (arguments.empty() ? "" : " " + arguments);
+      }
+    }
     return all;
   }();
   return commands;
@@ -175,22 +185,15 @@ const std::vector<CliCommand>& cliCommands() {
 
 namespace {
 
-// --lang, else the language stored by the window, else the locale's.
-int commandLanguage(const CommonOptions& options) {
-  if (options.language) return *options.language;
-  const int stored = IniFile(options.paths.settingsFile()).readInt("MainDefault", "Language", -1);
-  if (stored >= 0) return stored;
-  return localeLanguage([](const char* name) -> const char* { return std::getenv(name); });
-}
-
 // A list, a document or a message that did not reach its stream fails the run, as it does for
 // git and coreutils: a script must not take a half-written answer for a whole one.
 int checkedOutputStatus(int rc) {
   errno = 0;
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     const int error = errno;
-    printLine(LineLevel::Error, std::string("plenar: cannot write to standard output: ") +
-                                    std::strerror(error ? error : EIO));
+    printLine(LineLevel::Error,
+              say("plenar: cannot write to standard output: %1", "plenar：无法写入标准输出：%1",
+                  {std::strerror(error ? error : EIO)}));
     return rc == kExitDone ? kExitIoError : rc;
   }
   if (std::fflush(stderr) != 0 || std::ferror(stderr)) return rc == kExitDone ? kExitIoError : rc;
@@ -199,6 +202,11 @@ int checkedOutputStatus(int rc) {
 
 int runCommand(CommonOptions& options, RunReport& report) {
   options.report = &report;
+  // The texts a command shows or refuses with, and those of the printer routines, come in
+  // the chosen language from the start; the help too.
+  const int language = commandLanguage(options);
+  options.language = language;
+  chooseChinese(language == 0);
   if (options.version) {
     report.setCommand("version");
     printVersion(options);
@@ -223,14 +231,11 @@ int runCommand(CommonOptions& options, RunReport& report) {
     report.setCommand("help");
     printHelp(options);
     if (options.help || helpCommand) return kExitDone;
-    report.setError(FailureKind::Usage, "no command given", {}, {}, 0, "missing-argument");
+    report.setError(FailureKind::Usage, say("no command given", "未给出命令"), {}, {}, 0,
+                    "missing-argument");
     return kExitUsage;
   }
   report.setCommand(options.command);
-  // The texts a command shows or refuses with, and those of the printer routines, come in
-  // the chosen language from the start.
-  const int language = commandLanguage(options);
-  options.language = language;
   applyLanguageTexts(options.paths.languageFolder(languageFileName(language)), language);
   if (const std::string why = unsafeProgramFolders(options.paths); !why.empty()) {
     throw InputRefused(why + "; nothing was written or sent", FailureKind::File, "--dir",
@@ -240,12 +245,14 @@ int runCommand(CommonOptions& options, RunReport& report) {
   for (const auto& c : cliCommands()) {
     if (c.name != options.command) continue;
     if (c.needsLink && !options.linkGiven) {
-      throw UsageError("choose a link: --serial PORT, --net ADDR[:PORT], --usb ID or --lpt N",
+      throw UsageError(say("choose a link: --serial PORT, --net ADDR[:PORT], --usb ID or --lpt N",
+                           "请选择连接：--serial PORT、--net ADDR[:PORT]、--usb ID 或 --lpt N"),
                        "missing-argument");
     }
     if (c.needsLink) report.setLink(options.link);
     if (c.needsLink) refuseAmbiguousUsbChoice(options);
-    ArgList args(options.rest);
+    const OptionTable* table = optionTableOf(c.name);
+    ArgList args = table ? ArgList(options.rest, *table, c.usage) : ArgList(options.rest);
     return c.run(options, args);
   }
   unknownCommand(options.command);
@@ -257,10 +264,9 @@ int runCommand(CommonOptions& options, RunReport& report) {
 // itself is as unexpected as any other exception.
 int reportError(const Error& e, RunReport& report) {
   if (e.kind() == FailureKind::Usage) {
-    printLine(LineLevel::Error, stderrEvents() ? std::string("plenar: ") + e.what()
-                                               : std::string("plenar: ") + e.what() +
-                                                     "\n(plenar --help lists the commands and "
-                                                     "options)");
+    printLine(LineLevel::Error, stderrEvents()
+                                    ? std::string("plenar: ") + e.what()
+                                    : std::string("plenar: ") + e.what() + helpPointer());
     report.setError(FailureKind::Usage, e.what(), {}, {}, 0, e.code());
     return kExitUsage;
   }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliArgs.h"
+#include "cli/CliTexts.h"
 
 namespace plenar::cli {
 
@@ -14,7 +15,7 @@ namespace plenar::cli {
 struct CliCommand {
   std::string name;
   std::string usage;  // e.g. "set-baud RATE"
-  std::string summary;
+  Said summary;
   bool needsLink = true;  // talks to the printer through --serial/--net/--usb/--lpt
   std::function<int(const CommonOptions&, ArgList&)> run;
 };

@@ -28,19 +28,19 @@ std::string shownText(const std::string& text, const CommandRequest& request, bo
   using enum TextId;
   const bool workMode = request.code == kBluetoothCommandsCode && request.paramList.size() == 1 &&
                         request.paramList.front().starts_with("AT+HSM=");
-  if (request.code == kWifiOffCode && text == plenar::text(sMsg5))
+  if (request.code == kWifiOffCode && text == plenar::text(WifiApSet))
     return english ? "Wi-Fi switched off" : "已关闭 WIFI";
-  if (workMode && text == plenar::text(sMsg14))
+  if (workMode && text == plenar::text(BluetoothCommandsSent))
     return english ? "Bluetooth work mode set" : "设置蓝牙工作模式成功";
   if (!english) return text;
   struct Fixed {
     TextId id;
     const char* english;
   };
-  static constexpr Fixed kFixed[] = {{sFlowCtlOK, "Flow control set"},
-                                     {sPaperSizeOK, "Print size switched"},
-                                     {sSetDoneOK, "Setting done"},
-                                     {sUpdatingPrg, "Updating the firmware, please wait..."}};
+  static constexpr Fixed kFixed[] = {{FlowControlSet, "Flow control set"},
+                                     {PaperSizeSet, "Print size switched"},
+                                     {SettingDone, "Setting done"},
+                                     {ProgramUpdating, "Updating the firmware, please wait..."}};
   for (const Fixed& f : kFixed) {
     if (text == plenar::text(f.id)) return f.english;
   }

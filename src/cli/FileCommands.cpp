@@ -13,6 +13,7 @@
 #include "app/Engine.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/CliTexts.h"
 #include "cli/FieldLimits.h"
 #include "cli/RunReport.h"
 #include "cli/StderrLines.h"
@@ -80,7 +81,8 @@ void checkOutputFile(const std::string& path) {
     why = std::strerror(errno);
   }
   if (!why.empty()) {
-    throw InputRefused("Cannot write " + path + ": " + why + "; nothing was read",
+    throw InputRefused(say("Cannot write %1: %2; nothing was read",
+                           "无法写入 %1：%2；未读取任何内容", {path, why}),
                        FailureKind::File, "OUTFILE", "output-uncreatable");
   }
 }
@@ -89,7 +91,7 @@ void warnMissing(const std::vector<std::string>& paths) {
   for (const auto& p : paths) {
     std::error_code ec;
     if (!std::filesystem::exists(p, ec)) {
-      printLine(LineLevel::Note, "File " + p + " not Exist, skipped");
+      printLine(LineLevel::Note, say("File %1 not Exist, skipped", "文件 %1 不存在，已跳过", {p}));
     }
   }
 }
@@ -97,7 +99,9 @@ void warnMissing(const std::vector<std::string>& paths) {
 int fontCommand(const CommonOptions& o, ArgList& args) {
   static const char* usage = "font FILE --address HEX";
   auto address = args.takeOption("--address");
-  if (!address) throw UsageError(std::string("missing --address: ") + usage, "missing-argument");
+  if (!address)
+    throw UsageError(say("missing --address: %1", "缺少 --address：%1", {usage}),
+                     "missing-argument");
   auto p = args.expect(1, usage);
   std::string addressText = hexAddressText(*address);
   std::optional<CommandRequest> request;
@@ -107,7 +111,7 @@ int fontCommand(const CommonOptions& o, ArgList& args) {
     throw InputRefused(e.what(), FailureKind::File, {}, e.code());
   }
   if (!request)
-    throw InputRefused(text(TextId::sMsg24) + ": " + p[0], FailureKind::File, {}, "file-missing");
+    throw InputRefused(text(TextId::FileMissing) + ": " + p[0], FailureKind::File, {}, "file-missing");
   o.report->result() = {{"file", p[0]},
                         {"address", addressText},
                         {"bytes", request->dataStream.empty() ? 0 : request->dataStream.size()}};
@@ -118,7 +122,9 @@ int logoDownloadCommand(const CommonOptions& o, ArgList& args) {
   bool raw = args.takeFlag("--raw");
   auto paths = args.positionals();
   if (paths.empty())
-    throw UsageError("usage: plenar logo-download [--raw] BMP...", "argument-count");
+    throw UsageError(say("usage: plenar logo-download [--raw] BMP...",
+                         "用法：plenar logo-download [--raw] BMP..."),
+                     "argument-count");
   warnMissing(paths);
   std::optional<CommandRequest> request;
   try {
@@ -161,9 +167,11 @@ class StdoutSpool {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/plenar-read-back.XXXXXX";
     if (!::mkdtemp(pattern.data())) {
-      throw InputRefused("Cannot create a temporary folder for standard output: " +
-                             std::string(std::strerror(errno)) + "; nothing was read",
-                         FailureKind::File, "OUTFILE", "output-uncreatable");
+      throw InputRefused(
+          say("Cannot create a temporary folder for standard output: %1; nothing "
+              "was read",
+              "无法为标准输出创建临时文件夹：%1；未读取任何内容", {std::strerror(errno)}),
+          FailureKind::File, "OUTFILE", "output-uncreatable");
     }
     folder_ = pattern;
   }
@@ -190,13 +198,13 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
   auto address = args.takeOption("--address");
   auto length = args.takeInt("--length", 0, INT32_MAX);
   if (!address || !length)
-    throw UsageError(std::string("missing option: ") + usage, "missing-argument");
+    throw UsageError(say("missing option: %1", "缺少选项：%1", {usage}), "missing-argument");
   auto p = args.expect(1, usage);
   if (o.json && isStandardStream(p[0])) {
     throw UsageError(
-        "read-back: with --json the document owns stdout; write the memory to a "
-        "file, not to " +
-        p[0]);
+        say("read-back: with --json the document owns stdout; write the memory to a "
+            "file, not to %1",
+            "read-back：使用 --json 时 stdout 归 JSON 文档；请把内存写到文件，而不是 %1", {p[0]}));
   }
   // "-": the memory's bytes on standard output, and nothing else there.
   const bool toStdout = p[0] == "-";
@@ -211,7 +219,8 @@ int readBackCommand(const CommonOptions& o, ArgList& args) {
     // over another user's file: refused before anything is read.
     if (!canSaveOutputFile(p[0])) {
       const int error = errno;
-      throw InputRefused("Cannot create file \"" + p[0] + "\". " + saveErrorText(error),
+      throw InputRefused(say("Cannot create file \"%1\". %2", "无法创建文件“%1”。%2",
+                             {p[0], saveErrorText(error)}),
                          FailureKind::File, "OUTFILE", "output-uncreatable");
     }
   }
@@ -270,7 +279,8 @@ int firmwareCommand(const CommonOptions& o, ArgList& args) {
     std::string reason = result.cause;
     if (!force && reason.find("no model tag") != std::string::npos) {
       reason += "; --force-firmware sends it anyway";
-      printLine(LineLevel::Note, "(--force-firmware sends it anyway)");
+      printLine(LineLevel::Note,
+                say("(--force-firmware sends it anyway)", "（--force-firmware 可强制发送）"));
     }
     o.report->setError(FailureKind::Refused, result.message, reason, "file", 0,
                        "firmware-mismatch");
@@ -293,30 +303,51 @@ int bootCommand(const CommonOptions& o, ArgList& args) {
     // Not a byte back: nothing reached a printer, as for any command that gets no answer.
     const FailureKind kind =
         session.lastResult().bytesReceived == 0 ? FailureKind::Link : FailureKind::Printer;
-    printLine(LineLevel::Error, "The printer did not answer the boot handshake");
-    o.report->setError(kind, "The printer did not answer the boot handshake");
+    const std::string why =
+        say("The printer did not answer the boot handshake", "打印机未应答 BOOT 握手");
+    printLine(LineLevel::Error, why);
+    o.report->setError(kind, why);
     return kExitFailed;
   }
-  printLine(LineLevel::Status, "The printer is in boot mode");
+  printLine(LineLevel::Status, say("The printer is in boot mode", "打印机已进入 BOOT 模式"));
   return kExitDone;
 }
 
 }  // namespace
 
 void addFileCommands(std::vector<CliCommand>& out) {
-  out.push_back({"font", "font FILE --address HEX",
-                 "download a font file to the hexadecimal start address", true, fontCommand});
-  out.push_back({"logo-download", "logo-download [--raw] BMP...",
-                 "store logos: builds 1.bin beside debug.log, or 2.bin with --raw", true,
+  out.push_back(
+      {"font",
+       "font FILE --address HEX",
+       {"download a font file to the hexadecimal start address", "下载字库文件到十六进制起始地址"},
+       true,
+       fontCommand});
+  out.push_back({"logo-download",
+                 "logo-download [--raw] BMP...",
+                 {"store logos: builds 1.bin beside debug.log, or 2.bin with --raw",
+                  "保存 LOGO：在 debug.log 旁生成 1.bin，用 --raw 时生成 2.bin"},
+                 true,
                  logoDownloadCommand});
-  out.push_back({"logo-print", "logo-print N[,N...]", "print stored logos by number", true,
+  out.push_back({"logo-print",
+                 "logo-print N[,N...]",
+                 {"print stored logos by number", "按编号打印已保存的 LOGO"},
+                 true,
                  logoPrintCommand});
-  out.push_back({"read-back", "read-back --address HEX --length N OUTFILE",
-                 "read printer memory into a file", true, readBackCommand});
-  out.push_back({"firmware", "firmware FILE [--wait SECONDS] [--force-firmware]",
-                 "update the printer's program", true, firmwareCommand});
-  out.push_back({"boot", "boot [--passes N]",
-                 "boot handshake until the printer answers; exit 0 when it did", true,
+  out.push_back({"read-back",
+                 "read-back --address HEX --length N OUTFILE",
+                 {"read printer memory into a file", "读取打印机内存到文件"},
+                 true,
+                 readBackCommand});
+  out.push_back({"firmware",
+                 "firmware FILE [--wait SECONDS] [--force-firmware]",
+                 {"update the printer's program", "升级打印机程序"},
+                 true,
+                 firmwareCommand});
+  out.push_back({"boot",
+                 "boot [--passes N]",
+                 {"boot handshake until the printer answers; exit 0 when it did",
+                  "BOOT 握手直到打印机应答；应答时退出码为 0"},
+                 true,
                  bootCommand});
 }
 

@@ -7,7 +7,10 @@ namespace plenar::cli {
 
 void addLinkCommands(std::vector<CliCommand>& out) {
   out.push_back(
-      {"test", "test", "check that the printer answers on the chosen link", true,
+      {"test",
+       "test",
+       {"check that the printer answers on the chosen link", "检查打印机能否在所选连接上应答"},
+       true,
        [](const CommonOptions& o, ArgList& args) {
          // The report gave the result its fields already, for whatever ends the run first.
          args.expect(0, "test");

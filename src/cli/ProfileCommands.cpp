@@ -6,6 +6,7 @@
 
 #include "app/Language.h"
 #include "cli/CliCommands.h"
+#include "cli/CliTexts.h"
 #include "cli/RunReport.h"
 #include "platform/ProgramPaths.h"
 #include "profile/KeyDocs.h"
@@ -61,7 +62,8 @@ std::string itemText(const ChoiceItem& item, bool indexAllowed) {
 
 int profileKeys(const CommonOptions& o, ArgList& args) {
   const auto p = args.expect(1, "profile keys");
-  if (p[0] != "keys") throw UsageError("usage: plenar profile keys");
+  if (p[0] != "keys")
+    throw UsageError(say("usage: plenar profile keys", "用法：plenar profile keys"));
   const std::string englishName = languageFileName(1);
   const IniDocument english =
       IniFile(pathIn(o.paths.languageFolder(englishName), englishName)).load();
@@ -117,10 +119,13 @@ int profileKeys(const CommonOptions& o, ArgList& args) {
 }  // namespace
 
 void addProfileCommands(std::vector<CliCommand>& out) {
-  out.push_back({"profile", "profile keys",
-                 "list the keys a profile may hold: their group, stage, default and the values "
-                 "each accepts",
-                 false, profileKeys});
+  out.push_back({"profile",
+                 "profile keys",
+                 {"list the keys a profile may hold: their group, stage, default and the values "
+                  "each accepts",
+                  "列出配置文件可含的键：所属组、阶段、默认值和可接受的值"},
+                 false,
+                 profileKeys});
 }
 
 }  // namespace plenar::cli

@@ -16,11 +16,13 @@
 #include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/CliTexts.h"
 #include "cli/FieldLimits.h"
 #include "cli/PasswordInput.h"
 #include "cli/RunReport.h"
 #include "commands/RequestBytes.h"
 #include "commands/Routines.h"
+#include "profile/KeyValues.h"
 #include "requests/BasicRequests.h"
 #include "requests/BlackMarkRequests.h"
 #include "requests/Choices.h"
@@ -37,41 +39,6 @@
 namespace plenar::cli {
 namespace {
 
-using Keywords = ChoiceKeywords;
-
-// A list field: a keyword of the command, the item's text (letter case ignored, as the window
-// matches stored texts) or the item's index.
-int chooseItem(const std::string& value, const std::string& what,
-               const std::vector<std::string>& items, const Keywords& keywords = {},
-               bool indexAllowed = true) {
-  const ChoiceList list = choicesOf(items, keywords, indexAllowed);
-  if (auto item = matchChoice(value, list)) return *item;
-  throw UsageError(what + ": '" + value + "' is not one of " + describeChoices(list),
-                   "option-value");
-}
-
-template <std::size_t N>
-std::vector<std::string> itemsOf(const std::array<std::string_view, N>& list) {
-  return {list.begin(), list.end()};
-}
-
-// The texts of a list that the language file may replace, in the language in force.
-std::vector<std::string> itemsOf(OptionList list) {
-  std::vector<std::string> out;
-  for (int i = 0; i < optionCount(list); ++i) out.push_back(optionEntry(list, i));
-  return out;
-}
-
-bool onOff(const std::string& value, const std::string& what) {
-  return chooseItem(value, what, {}, {{"on", 1}, {"off", 0}}, false) == 1;
-}
-
-// A spin edit's value: the box only ever holds a number within its range.
-std::string spinValue(const std::string& text, const std::string& what, long long min,
-                      long long max) {
-  return std::to_string(parseInteger(text, what, min, max));
-}
-
 // An argument that fills one of the window's edits, checked against that edit's limits. A
 // refused password is not repeated in the message.
 bool isPassword(const char* name) {
@@ -83,10 +50,15 @@ std::string edit(const std::string& value, const char* name, FieldFilter filter,
   checkFieldLimit(value, {name, filter, maxChars, isPassword(name)});
   return value;
 }
-std::optional<std::string> edit(const std::optional<std::string>& value, const char* name,
-                                FieldFilter filter, std::size_t maxChars = 0) {
-  if (value) checkFieldLimit(*value, {name, filter, maxChars, isPassword(name)});
+
+// A declared option that fills an edit: its value held to its key's limits.
+std::optional<std::string> keyText(ArgList& a, const std::string& name,
+                                   const std::optional<std::string>& value) {
+  if (value) a.keyText(name, *value);
   return value;
+}
+std::optional<std::string> keyText(ArgList& a, const std::string& name) {
+  return keyText(a, name, a.takeOption(name));
 }
 
 // Runs a built request, or stops with the window's message.
@@ -95,7 +67,8 @@ int perform(CliSession& session, BuildResult result) {
     throw InputRefused(refusal->message, FailureKind::Refused, {}, refusal->code);
   }
   if (auto* none = std::get_if<NoAction>(&result)) {
-    throw InputRefused("Nothing to do: " + none->reason, FailureKind::Refused, {}, "nothing-to-do");
+    throw InputRefused(say("Nothing to do: %1", "无需操作：%1", {none->reason}),
+                       FailureKind::Refused, {}, "nothing-to-do");
   }
   if (!session.prepareChannelsOrReport()) return kExitFailed;
   CommandRequest& request = std::get<CommandRequest>(result);
@@ -113,8 +86,12 @@ int perform(CliSession& session, BuildResult result) {
 // A command whose arguments are read once the session (and with it the language) is in place.
 using Builder = std::function<BuildResult(ArgList&)>;
 
-CliCommand command(std::string name, std::string usage, std::string summary, Builder build) {
-  return {std::move(name), std::move(usage), std::move(summary), true,
+// A settings command: its usage comes from its declared options (CommandOptions*.cpp).
+CliCommand command(std::string name, Said summary, Builder build) {
+  return {std::move(name),
+          {},
+          std::move(summary),
+          true,
           [build = std::move(build)](const CommonOptions& o, ArgList& args) {
             CliSession session(o);
             BuildResult result = build(args);
@@ -122,38 +99,26 @@ CliCommand command(std::string name, std::string usage, std::string summary, Bui
           }};
 }
 
-std::string one(ArgList& args, const std::string& usage) {
-  return args.expect(1, usage)[0];
+std::string one(ArgList& args) {
+  return args.expect(1, {})[0];
+}
+
+// The item the command's one argument, declared as `name`, names.
+int oneItem(ArgList& args, const char* name) {
+  return args.choose(name, one(args));
+}
+bool oneSwitch(ArgList& args, const char* name) {
+  return oneItem(args, name) == 1;
 }
 
 SwitchFields takeSwitches(ArgList& args) {
   SwitchFields f;
-  if (auto v = args.takeOption("--density")) {
-    f.densityItem = chooseItem(*v, "--density", itemsOf(OptionList::DarkDescription),
-                               {{"light", 0}, {"normal", 1}, {"dark", 2}, {"extra-dark", 3}});
-  }
-  if (auto v = args.takeOption("--font"))
-    f.fontItem = chooseItem(*v, "--font", itemsOf(kFontItems));
-  if (auto v = args.takeOption("--cutter")) f.cutter = onOff(*v, "--cutter");
-  if (auto v = args.takeOption("--buzzer")) f.buzzer = onOff(*v, "--buzzer");
-  if (auto v = args.takeOption("--feed")) {
-    f.feedItem =
-        chooseItem(*v, "--feed", itemsOf(kFeedItems), {{"LF", 0}, {"CR", 1}, {"0A", 0}, {"0D", 1}});
-  }
+  if (auto v = args.takeItem("--density")) f.densityItem = *v;
+  if (auto v = args.takeItem("--font")) f.fontItem = *v;
+  if (auto v = args.takeItem("--cutter")) f.cutter = *v == 1;
+  if (auto v = args.takeItem("--buzzer")) f.buzzer = *v == 1;
+  if (auto v = args.takeItem("--feed")) f.feedItem = *v;
   return f;
-}
-
-constexpr const char* kSwitchOptions =
-    "[--density light|normal|dark|extra-dark] [--font 9x17|12x24|9x24|16x18] [--cutter on|off] "
-    "[--buzzer on|off] [--feed LF|CR]";
-
-int baudItem(const std::string& v) {
-  return chooseItem(v, "rate", itemsOf(kBaudRateItems));
-}
-int codePageItem(const std::string& v) {
-  const ChoiceList list = codePageChoices();
-  if (auto item = matchChoice(v, list)) return *item;
-  throw UsageError("code page: '" + v + "' is not one of " + describeChoices(list), "option-value");
 }
 
 // The address fields check their text when the user leaves them.
@@ -183,92 +148,77 @@ void checkFourParts(const std::string& text, TextId message, const char* code) {
 }
 
 void addBasicCommands(std::vector<CliCommand>& out) {
-  out.push_back(
-      command("set-baud", "set-baud RATE", "set the printer's serial rate",
-              [](ArgList& a) { return buildSetBaudRate(baudItem(one(a, "set-baud RATE"))); }));
+  out.push_back(command("set-baud", {"set the printer's serial rate", "设置打印机的串口波特率"},
+                        [](ArgList& a) { return buildSetBaudRate(oneItem(a, "RATE")); }));
+  out.push_back(command("set-flow", {"set software or hardware flow control", "设置软件或硬件流控"},
+                        [](ArgList& a) { return buildSetFlowControl(oneItem(a, "MODE")); }));
+  out.push_back(command("set-codepage", {"set the code page", "设置代码页"},
+                        [](ArgList& a) { return buildSetCodePage(oneItem(a, "ITEM")); }));
   out.push_back(command(
-      "set-flow", "set-flow soft|hard", "set software or hardware flow control", [](ArgList& a) {
-        return buildSetFlowControl(chooseItem(
-            one(a, "set-flow soft|hard"), "flow control", itemsOf(OptionList::FlowControl),
-            {{"soft", 0}, {"hard", 1}, {"software", 0}, {"hardware", 1}}));
-      }));
-  out.push_back(command(
-      "set-codepage", "set-codepage ITEM", "set the code page: index 0..52 or the list text",
-      [](ArgList& a) { return buildSetCodePage(codePageItem(one(a, "set-codepage ITEM"))); }));
-  out.push_back(command(
-      "set-switches", "set-switches [SWITCHES]",
-      std::string("set density, font, cutter, buzzer and line feed; SWITCHES: ") + kSwitchOptions,
+      "set-switches",
+      {"set density, font, cutter, buzzer and line feed", "设置打印浓度、字体、切刀、蜂鸣器和换行"},
       [](ArgList& a) {
         SwitchFields f = takeSwitches(a);
-        a.expect(0, std::string("set-switches ") + kSwitchOptions);
+        a.expect(0, {});
         return buildSetSwitches(f);
       }));
-  out.push_back(command("set-times", "set-times SLEEP POWEROFF",
-                        "set sleep and power-off times in seconds", [](ArgList& a) {
-                          auto p = a.expect(2, "set-times SLEEP POWEROFF");
-                          return buildSetTimes(spinValue(p[0], "SLEEP", 1, 999999999),
-                                               spinValue(p[1], "POWEROFF", 1, 999999999));
-                        }));
-  out.push_back(command("set-all",
-                        "set-all [SWITCHES] [--codepage ITEM] [--baud RATE] [--sleep S] "
-                        "[--poweroff S]",
-                        "set all basic parameters at once; defaults CP437, 9600, 60 s, 7200 s "
-                        "and those of set-switches",
+  out.push_back(command("set-times",
+                        {"set sleep and power-off times in seconds", "设置休眠和关机时间（秒）"},
                         [](ArgList& a) {
-                          SwitchFields f = takeSwitches(a);
-                          int codePage = kDefaultCodePageItem;
-                          int baud = 3;
-                          std::string sleep = "60", powerOff = "7200";
-                          if (auto v = a.takeOption("--codepage")) codePage = codePageItem(*v);
-                          if (auto v = a.takeOption("--baud")) baud = baudItem(*v);
-                          if (auto v = a.takeOption("--sleep"))
-                            sleep = spinValue(*v, "--sleep", 1, 999999999);
-                          if (auto v = a.takeOption("--poweroff")) {
-                            powerOff = spinValue(*v, "--poweroff", 1, 999999999);
-                          }
-                          a.expect(0, "set-all [options]");
-                          return buildSetAllParameters(codePage, baud, f, sleep, powerOff);
+                          auto p = a.expect(2, {});
+                          return buildSetTimes(a.number("SLEEP", p[0]), a.number("POWEROFF", p[1]));
                         }));
   out.push_back(
-      command("reset-defaults", "reset-defaults", "restore the default parameters", [](ArgList& a) {
-        a.expect(0, "reset-defaults");
+      command("set-all",
+              {"set all basic parameters at once; defaults CP437, 9600, 60 s, 7200 s and those of "
+               "set-switches",
+               "一次设置全部基本参数；默认 CP437、9600、60 秒、7200 秒及 set-switches 的默认值"},
+              [](ArgList& a) {
+                SwitchFields f = takeSwitches(a);
+                const int codePage = a.takeItem("--codepage").value_or(kDefaultCodePageItem);
+                const int baud = a.takeItem("--baud").value_or(3);
+                const std::string sleep = a.takeNumber("--sleep").value_or("60");
+                const std::string powerOff = a.takeNumber("--poweroff").value_or("7200");
+                a.expect(0, {});
+                return buildSetAllParameters(codePage, baud, f, sleep, powerOff);
+              }));
+  out.push_back(
+      command("reset-defaults", {"restore the default parameters", "恢复默认参数"}, [](ArgList& a) {
+        a.expect(0, {});
         return buildRestoreDefaults();
       }));
 }
 
 BuildResult bluetoothRequest(ArgList& a) {
   BluetoothFields f;
-  using F = FieldFilter;
-  f.name = edit(a.takeOption("--name"), "--name", F::Any, field::kNameChars).value_or("");
-  f.dualName =
-      edit(a.takeOption("--dual-name"), "--dual-name", F::Any, field::kNameChars).value_or("");
-  f.password = edit(takePassword(a), "--password", F::Any, field::kBluetoothPswChars).value_or("");
-  if (auto v = edit(a.takeOption("--model"), "--model", F::Digits)) f.model = *v;
-  if (auto v = a.takeOption("--mode")) {
-    f.modeItem = chooseItem(*v, "--mode", itemsOf(OptionList::BluetoothMode),
-                            {{"none", 0}, {"single", 1}, {"dual", 2}});
-  }
-  if (auto v = a.takeOption("--auth")) {
-    f.authItem = chooseItem(*v, "--auth", itemsOf(OptionList::BluetoothPswCheck));
-  }
-  a.expect(0, "bluetooth [options]");
+  f.name = keyText(a, "--name").value_or("");
+  f.dualName = keyText(a, "--dual-name").value_or("");
+  f.password = edit(takePassword(a).value_or(""), "--password", FieldFilter::Any,
+                    keyValuesOf("BlueToolthPsw")->maxChars);
+  if (auto v = keyText(a, "--model")) f.model = *v;
+  if (auto v = a.takeItem("--mode")) f.modeItem = *v;
+  if (auto v = a.takeItem("--auth")) f.authItem = *v;
+  a.expect(0, {});
   return buildSetBluetooth(f);
 }
 
 BuildResult stationRequest(ArgList& a) {
   StationFields f;
   using F = FieldFilter;
-  f.ssid = edit(a.takeOption("--ssid"), "--ssid", F::Any, field::kWifiChars).value_or("");
-  f.password = edit(takePassword(a), "--password", F::Any, field::kWifiChars).value_or("");
+  f.ssid = keyText(a, "--ssid").value_or("");
+  f.password =
+      edit(takePassword(a).value_or(""), "--password", F::Any, keyValuesOf("StaModePsw")->maxChars);
   bool dhcp = a.takeFlag("--dhcp");
   auto ip = a.takeOption("--ip");
   auto mask = a.takeOption("--mask");
   auto gateway = a.takeOption("--gateway");
   if (dhcp && (ip || mask || gateway)) {
-    throw UsageError("wifi-sta: --dhcp takes no --ip, --mask or --gateway", "conflicting-options");
+    throw UsageError(say("wifi-sta: --dhcp takes no --ip, --mask or --gateway",
+                         "wifi-sta：--dhcp 不可与 --ip、--mask、--gateway 同用"),
+                     "conflicting-options");
   }
-  if (auto v = edit(a.takeOption("--port"), "--port", F::Digits)) f.port = *v;
-  a.expect(0, "wifi-sta [options]");
+  if (auto v = keyText(a, "--port")) f.port = *v;
+  a.expect(0, {});
   f.addressing = dhcp ? StationAddressing::Dynamic : StationAddressing::Static;
   if (ip) f.ip = *ip;
   if (mask) f.mask = *mask;
@@ -279,207 +229,161 @@ BuildResult stationRequest(ArgList& a) {
     checkField(AddressField::StationIp, f.ip);
     checkField(AddressField::StationMask, f.mask);
     checkField(AddressField::StationGateway, f.gateway);
-    edit(f.ip, "--ip", F::Dotted, field::kAddressChars);
-    edit(f.mask, "--mask", F::Dotted, field::kAddressChars);
-    edit(f.gateway, "--gateway", F::Dotted, field::kAddressChars);
-    checkFourParts(f.ip, TextId::SIPError, "ip-invalid");
-    checkFourParts(f.mask, TextId::SMaskError, "mask-invalid");
-    checkFourParts(f.gateway, TextId::sGatewayError, "gateway-invalid");
+    a.keyText("--ip", f.ip);
+    a.keyText("--mask", f.mask);
+    a.keyText("--gateway", f.gateway);
+    checkFourParts(f.ip, TextId::IpInvalid, "ip-invalid");
+    checkFourParts(f.mask, TextId::MaskInvalid, "mask-invalid");
+    checkFourParts(f.gateway, TextId::GatewayInvalid, "gateway-invalid");
   }
   return buildWifiStation(f);
 }
 
+BuildResult accessPointRequest(ArgList& a) {
+  const auto file = a.takeOption("--password-file");
+  const auto p = a.expect(file ? 1 : 2, {});
+  const std::string password =
+      file ? readPassword(*file, "--password-file") : passwordArgument(p[1], "PASSWORD");
+  return buildWifiAccessPoint(a.keyText("NAME", p[0]), a.keyText("PASSWORD", password));
+}
+
 void addWirelessCommands(std::vector<CliCommand>& out) {
-  out.push_back(command(
-      "bluetooth",
-      "bluetooth [--name N] [--dual-name N] [--password-file FILE | --password -] [--model N] "
-      "[--mode none|single|dual] [--auth 0..2]",
-      "set the Bluetooth name, password, model, mode and authentication", bluetoothRequest));
-  out.push_back(command("bt-workmode", "bt-workmode high|normal",
-                        "Bluetooth module high-speed or normal mode", [](ArgList& a) {
-                          return buildBluetoothWorkMode(
-                              chooseItem(one(a, "bt-workmode high|normal"), "work mode",
-                                         itemsOf(OptionList::BluetoothWorkMode),
-                                         {{"high", 0}, {"normal", 1}}));
-                        }));
-  out.push_back(command("bt-commands", "bt-commands LINE...", "send Bluetooth module command lines",
+  out.push_back(command("bluetooth",
+                        {"set the Bluetooth name, password, model, mode and authentication",
+                         "设置蓝牙名称、密码、型号、模式和鉴权"},
+                        bluetoothRequest));
+  out.push_back(command("bt-workmode",
+                        {"Bluetooth module high-speed or normal mode", "蓝牙模块高速或普通模式"},
+                        [](ArgList& a) { return buildBluetoothWorkMode(oneItem(a, "MODE")); }));
+  out.push_back(command("bt-commands",
+                        {"send Bluetooth module command lines", "发送蓝牙模块命令行"},
                         [](ArgList& a) { return buildBluetoothCommands(a.positionals()); }));
   out.push_back(
-      command("wifi-ap", "wifi-ap NAME (--password-file FILE | -)",
-              "Wi-Fi access-point mode: broadcast name and password (PASSWORD as an argument still "
-              "works, but others can read it while it runs)",
-              [](ArgList& a) {
-                const std::string usage = "wifi-ap NAME (--password-file FILE | - | PASSWORD)";
-                const auto file = a.takeOption("--password-file");
-                const auto p = a.expect(file ? 1 : 2, usage);
-                const std::string password = file ? readPassword(*file, "--password-file")
-                                                  : passwordArgument(p[1], "PASSWORD");
-                return buildWifiAccessPoint(
-                    edit(p[0], "NAME", FieldFilter::Any, field::kWifiChars),
-                    edit(password, "PASSWORD", FieldFilter::Any, field::kWifiChars));
-              }));
-  out.push_back(command("wifi-off", "wifi-off", "switch Wi-Fi off", [](ArgList& a) {
-    a.expect(0, "wifi-off");
+      command("wifi-ap",
+              {"Wi-Fi access-point mode: broadcast name and password (PASSWORD as an "
+               "argument still works, but others can read it while it runs)",
+               "WIFI 热点模式：广播名称和密码（仍可把 PASSWORD 作为参数，但运行期间别人能看到）"},
+              accessPointRequest));
+  out.push_back(command("wifi-off", {"switch Wi-Fi off", "关闭 WIFI"}, [](ArgList& a) {
+    a.expect(0, {});
     return buildWifiOff();
   }));
   out.push_back(command(
       "wifi-sta",
-      "wifi-sta --ssid S [--password-file FILE | --password -] (--dhcp | [--ip A] [--mask M] "
-      "[--gateway G]) [--port N]",
-      "Wi-Fi station mode with a dynamic or static address", stationRequest));
+      {"Wi-Fi station mode with a dynamic or static address", "WIFI 客户端模式，动态或静态地址"},
+      stationRequest));
+}
+
+// An address argument: the edit's limits, the check on leaving the field, four parts.
+std::string addressArgument(ArgList& a, std::optional<AddressField> field, TextId message,
+                            const char* code) {
+  std::string address = a.keyText("ADDR", one(a));
+  if (field) checkField(*field, address);
+  checkFourParts(address, message, code);
+  return address;
 }
 
 void addNetworkCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("net-ip", "net-ip ADDR", "set the Ethernet IP address", [](ArgList& a) {
-    std::string address =
-        edit(one(a, "net-ip ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
-    checkField(AddressField::NetworkIp, address);
-    checkFourParts(address, TextId::SIPError, "ip-invalid");
-    return buildNetworkAddress(address);
-  }));
   out.push_back(
-      command("net-mask", "net-mask ADDR", "set the Ethernet subnet mask", [](ArgList& a) {
-        std::string mask =
-            edit(one(a, "net-mask ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
-        checkField(AddressField::NetworkMask, mask);
-        checkFourParts(mask, TextId::SMaskError, "mask-invalid");
-        return buildNetworkMask(mask);
+      command("net-ip", {"set the Ethernet IP address", "设置以太网 IP 地址"}, [](ArgList& a) {
+        return buildNetworkAddress(
+            addressArgument(a, AddressField::NetworkIp, TextId::IpInvalid, "ip-invalid"));
       }));
   out.push_back(
-      command("net-gateway", "net-gateway ADDR", "set the Ethernet gateway", [](ArgList& a) {
-        std::string gateway =
-            edit(one(a, "net-gateway ADDR"), "ADDR", FieldFilter::Dotted, field::kAddressChars);
-        checkFourParts(gateway, TextId::sGatewayError, "gateway-invalid");
-        return buildNetworkGateway(gateway);
+      command("net-mask", {"set the Ethernet subnet mask", "设置以太网子网掩码"}, [](ArgList& a) {
+        return buildNetworkMask(
+            addressArgument(a, AddressField::NetworkMask, TextId::MaskInvalid, "mask-invalid"));
       }));
   out.push_back(
-      command("net-port", "net-port N", "set the Ethernet port (2..65535)", [](ArgList& a) {
-        // A number outside its range is a wrong value on the command line, as for every
-        // other number a settings command takes.
-        return buildNetworkPort(
-            spinValue(edit(one(a, "net-port N"), "N", FieldFilter::Digits, field::kNetPortChars),
-                      "N", 2, 65535));
+      command("net-gateway", {"set the Ethernet gateway", "设置以太网网关"}, [](ArgList& a) {
+        return buildNetworkGateway(
+            addressArgument(a, std::nullopt, TextId::GatewayInvalid, "gateway-invalid"));
       }));
-  out.push_back(command("net-mac", "net-mac XX XX XX XX",
-                        "set the last four bytes of the Ethernet MAC address", [](ArgList& a) {
-                          auto p = a.expect(4, "net-mac XX XX XX XX");
-                          for (const auto& box : p) {
-                            edit(box, "XX", FieldFilter::Any, field::kMacBoxChars);
-                            if (box.empty() || box.find_first_not_of("0123456789abcdefABCDEF") !=
-                                                   std::string::npos) {
-                              throw InputRefused("XX: '" + box + "' is not a hexadecimal byte",
-                                                 FailureKind::Refused, "XX", "hex-invalid");
-                            }
-                          }
-                          return buildNetworkMac({p[0], p[1], p[2], p[3]});
-                        }));
-  out.push_back(
-      command("ethernet", "ethernet on|off", "switch the Ethernet port on or off", [](ArgList& a) {
-        return buildEthernetSwitch(onOff(one(a, "ethernet on|off"), "ethernet"));
+  // A number outside its range is a wrong value on the command line, as for every other
+  // number a settings command takes.
+  out.push_back(command("net-port", {"set the Ethernet port", "设置以太网端口"},
+                        [](ArgList& a) { return buildNetworkPort(a.number("N", one(a))); }));
+  out.push_back(command(
+      "net-mac",
+      {"set the last four bytes of the Ethernet MAC address", "设置以太网 MAC 地址的后四个字节"},
+      [](ArgList& a) {
+        auto p = a.expect(4, {});
+        for (const auto& box : p) {
+          edit(box, "XX", FieldFilter::Any, field::kMacBoxChars);
+          if (box.empty() || box.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            throw InputRefused(
+                say("XX: '%1' is not a hexadecimal byte", "XX：'%1' 不是十六进制字节", {box}),
+                FailureKind::Refused, "XX", "hex-invalid");
+          }
+        }
+        return buildNetworkMac({p[0], p[1], p[2], p[3]});
       }));
+  out.push_back(command("ethernet", {"switch the Ethernet port on or off", "打开或关闭以太网口"},
+                        [](ArgList& a) { return buildEthernetSwitch(oneSwitch(a, "SWITCH")); }));
 }
 
 void addDeviceCommands(std::vector<CliCommand>& out) {
-  out.push_back(command("infrared", "infrared on|off [--baud RATE] [--protocol raw|irda]",
-                        "set the infrared port", [](ArgList& a) {
-                          int baud = 0, protocol = 0;
-                          if (auto v = a.takeOption("--baud")) {
-                            baud = chooseItem(*v, "--baud", itemsOf(kInfraredBaudItems));
-                          }
-                          if (auto v = a.takeOption("--protocol")) {
-                            protocol =
-                                chooseItem(*v, "--protocol", itemsOf(OptionList::IrdaProtocol),
-                                           {{"raw", 0}, {"irda", 1}});
-                          }
-                          bool on = onOff(one(a, "infrared on|off [options]"), "infrared");
-                          return buildSetInfrared(baud, on, protocol);
-                        }));
+  out.push_back(command("infrared", {"set the infrared port", "设置红外口"}, [](ArgList& a) {
+    const int baud = a.takeItem("--baud").value_or(0);
+    const int protocol = a.takeItem("--protocol").value_or(0);
+    return buildSetInfrared(baud, oneSwitch(a, "SWITCH"), protocol);
+  }));
   out.push_back(command(
-      "device", "device NAME SERIAL", "set the device name and serial number", [](ArgList& a) {
-        auto p = a.expect(2, "device NAME SERIAL");
+      "device", {"set the device name and serial number", "设置设备名称和序列号"}, [](ArgList& a) {
+        auto p = a.expect(2, {});
         return buildSetDevice(edit(p[0], "NAME", FieldFilter::Any, field::kNameChars),
                               edit(p[1], "SERIAL", FieldFilter::Digits, field::kNameChars));
       }));
-  out.push_back(command("usb-type", "usb-type vcom|printer",
-                        "USB virtual serial port or USB printer port", [](ArgList& a) {
-                          return buildSetDeviceOption(
-                              DeviceOption::UsbType,
-                              chooseItem(one(a, "usb-type vcom|printer"), "USB type",
-                                         itemsOf(OptionList::UsbDeviceType),
-                                         {{"vcom", 0}, {"printer", 1}, {"virtual-serial", 0}}));
+  out.push_back(command(
+      "usb-type", {"USB virtual serial port or USB printer port", "USB 虚拟串口或 USB 打印端口"},
+      [](ArgList& a) { return buildSetDeviceOption(DeviceOption::UsbType, oneItem(a, "TYPE")); }));
+  out.push_back(command("paper-type",
+                        {"thermal receipt or thermal label paper", "热敏小票纸或热敏标签纸"},
+                        [](ArgList& a) {
+                          return buildSetDeviceOption(DeviceOption::PaperType, oneItem(a, "TYPE"));
                         }));
-  out.push_back(command("paper-type", "paper-type receipt|label",
-                        "thermal receipt or thermal label paper", [](ArgList& a) {
-                          return buildSetDeviceOption(
-                              DeviceOption::PaperType,
-                              chooseItem(one(a, "paper-type receipt|label"), "paper type",
-                                         itemsOf(OptionList::PaperType),
-                                         {{"receipt", 0}, {"label", 1}}));
-                        }));
-  out.push_back(command("print-order", "print-order reverse|normal",
-                        "print in reverse or normal order", [](ArgList& a) {
-                          return buildSetDeviceOption(
-                              DeviceOption::PrintOrder,
-                              chooseItem(one(a, "print-order reverse|normal"), "print order",
-                                         itemsOf(OptionList::PrinterOrder),
-                                         {{"reverse", 0}, {"normal", 1}}));
-                        }));
-  out.push_back(command("retract-time", "retract-time N",
-                        "receipt retraction time in seconds (1..255)", [](ArgList& a) {
-                          return buildSetRetractionTime(
-                              spinValue(one(a, "retract-time N"), "N", 1, 255));
-                        }));
-  out.push_back(
-      command("paper-size", "paper-size 2|3|4", "switch the print size in inches", [](ArgList& a) {
-        return buildSetPaperSize(chooseItem(one(a, "paper-size 2|3|4"), "paper size",
-                                            itemsOf(OptionList::PaperSizeType),
-                                            {{"2", 0}, {"3", 1}, {"4", 2}}, false));
+  out.push_back(command(
+      "print-order", {"print in reverse or normal order", "反向或正向打印"}, [](ArgList& a) {
+        return buildSetDeviceOption(DeviceOption::PrintOrder, oneItem(a, "ORDER"));
       }));
-  out.push_back(
-      command("bt-hide", "bt-hide on|off", "turn Bluetooth hiding on or off", [](ArgList& a) {
-        bool on = onOff(one(a, "bt-hide on|off"), "bt-hide");
-        return buildBluetoothHiding(on ? 0 : 1);
-      }));
+  out.push_back(command("retract-time",
+                        {"receipt retraction time in seconds", "小票回收时间（秒）"},
+                        [](ArgList& a) { return buildSetRetractionTime(a.number("N", one(a))); }));
+  out.push_back(command("paper-size", {"switch the print size in inches", "切换打印尺寸（英寸）"},
+                        [](ArgList& a) { return buildSetPaperSize(oneItem(a, "SIZE")); }));
+  // The list's item 0 hides the printer, item 1 shows it.
+  out.push_back(command("bt-hide", {"turn Bluetooth hiding on or off", "打开或关闭蓝牙隐藏"},
+                        [](ArgList& a) { return buildBluetoothHiding(oneItem(a, "SWITCH")); }));
 }
 
 void addBlackMarkCommands(std::vector<CliCommand>& out) {
+  out.push_back(command("black-mark", {"black-mark mode on or off", "打开或关闭黑标模式"},
+                        [](ArgList& a) { return buildBlackMarkMode(oneSwitch(a, "SWITCH")); }));
+  out.push_back(command("black-mark-distance",
+                        {"black-mark search distance in mm", "黑标查找距离（毫米）"},
+                        [](ArgList& a) { return buildBlackMarkDistance(a.number("N", one(a))); }));
+  out.push_back(command("black-mark-width", {"black-mark width in mm", "黑标宽度（毫米）"},
+                        [](ArgList& a) { return buildBlackMarkWidth(a.number("N", one(a))); }));
   out.push_back(
-      command("black-mark", "black-mark on|off", "black-mark mode on or off", [](ArgList& a) {
-        return buildBlackMarkMode(onOff(one(a, "black-mark on|off"), "black-mark"));
+      command("cutter-feed",
+              {"feed before the cut after the black mark, in mm", "黑标后切纸前的走纸距离（毫米）"},
+              [](ArgList& a) { return buildCutterFeed(a.number("N", one(a))); }));
+  out.push_back(
+      command("find-mark", {"feed to the next black mark", "走纸到下一个黑标"}, [](ArgList& a) {
+        a.expect(0, {});
+        return buildFindBlackMark(false);
       }));
-  out.push_back(command("black-mark-distance", "black-mark-distance N",
-                        "black-mark search distance in mm (400..4000)", [](ArgList& a) {
-                          return buildBlackMarkDistance(
-                              spinValue(edit(one(a, "black-mark-distance N"), "N",
-                                             FieldFilter::Digits, field::kMarkDistanceChars),
-                                        "N", 0, 65535));
-                        }));
-  out.push_back(command(
-      "black-mark-width", "black-mark-width N", "black-mark width in mm (40..120)", [](ArgList& a) {
-        return buildBlackMarkWidth(spinValue(
-            edit(one(a, "black-mark-width N"), "N", FieldFilter::Digits, field::kMarkWidthChars),
-            "N", 0, 65535));
-      }));
-  out.push_back(command(
-      "cutter-feed", "cutter-feed N", "feed before the cut after the black mark, mm (0..1700)",
-      [](ArgList& a) {
-        return buildCutterFeed(spinValue(
-            edit(one(a, "cutter-feed N"), "N", FieldFilter::Digits, field::kMarkDistanceChars), "N",
-            0, 65535));
-      }));
-  out.push_back(command("find-mark", "find-mark", "feed to the next black mark", [](ArgList& a) {
-    a.expect(0, "find-mark");
-    return buildFindBlackMark(false);
-  }));
-  out.push_back(command("find-mark-cut", "find-mark-cut", "feed to the next black mark and cut",
+  out.push_back(command("find-mark-cut",
+                        {"feed to the next black mark and cut", "走纸到下一个黑标并切纸"},
                         [](ArgList& a) {
-                          a.expect(0, "find-mark-cut");
+                          a.expect(0, {});
                           return buildFindBlackMark(true);
                         }));
-  out.push_back(command("test-page", "test-page", "print the black-mark test page", [](ArgList& a) {
-    a.expect(0, "test-page");
-    return buildTestPage();
-  }));
+  out.push_back(
+      command("test-page", {"print the black-mark test page", "打印黑标测试页"}, [](ArgList& a) {
+        a.expect(0, {});
+        return buildTestPage();
+      }));
 }
 
 std::vector<std::string> splitLines(const std::string& text) {
@@ -496,14 +400,18 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 void addSendCommand(std::vector<CliCommand>& out) {
   out.push_back(command(
-      "send", "send --hex TEXT | --text TEXT | --file PATH",
-      "send your own data (hex pairs, text as GBK, or a file's bytes unchanged)", [](ArgList& a) {
+      "send",
+      {"send your own data (hex pairs, text as GBK, or a file's bytes unchanged)",
+       "发送自定义数据（十六进制数对、按 GBK 发送的文字或文件的原始字节）"},
+      [](ArgList& a) {
         auto hex = a.takeOption("--hex");
         auto text = a.takeOption("--text");
         auto file = a.takeOption("--file");
-        a.expect(0, "send --hex TEXT | --text TEXT | --file PATH");
+        a.expect(0, {});
         if ((hex ? 1 : 0) + (text ? 1 : 0) + (file ? 1 : 0) != 1) {
-          throw UsageError("send takes one of --hex, --text or --file", "conflicting-options");
+          throw UsageError(say("send takes one of --hex, --text or --file",
+                               "send 只接受 --hex、--text、--file 之一"),
+                           "conflicting-options");
         }
         if (hex) {
           BuildResult result = buildSendHexData(*hex);
@@ -517,7 +425,7 @@ void addSendCommand(std::vector<CliCommand>& out) {
           return buildSendCustomData(splitLines(edit(*text, "--text", FieldFilter::Any)), false);
         std::error_code ec;
         if (!std::filesystem::exists(*file, ec)) {
-          throw InputRefused(plenar::text(TextId::sMsg24) + ": " + *file, FailureKind::File,
+          throw InputRefused(plenar::text(TextId::FileMissing) + ": " + *file, FailureKind::File,
                              "--file", "file-missing");
         }
         BuildResult result = buildSendCustomData({}, true);

@@ -135,7 +135,7 @@ void readBack(TCommThread& worker, LinkLayer& link) {
     }
     saveAtomically(r.saveFileName, data);
     link.restoreDeviceRate();
-    worker.reportProgress(text(TextId::sUploadMsg));
+    worker.reportProgress(text(TextId::UploadDone));
   });
   closeQuietly(link);
 }

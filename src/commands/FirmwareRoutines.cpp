@@ -50,16 +50,16 @@ void updateFirmware(TCommThread& worker, LinkLayer& link) {
         // A program built for another model (or for one nobody can tell) must not reach the
         // boot loader. The tool reported this as done; it is a refusal, so the caller sees a
         // failure with the same text, and the reason under it.
-        worker.reportProgress(text(TextId::sMsg23));
+        worker.reportProgress(text(TextId::ProgramFileWrong));
         link.restoreDeviceRate();
         keepLinkOpen = true;
-        throw Error(text(TextId::sMsg23), {.code = "firmware-mismatch", .cause = *refusal});
+        throw Error(text(TextId::ProgramFileWrong), {.code = "firmware-mismatch", .cause = *refusal});
       }
     }
     link.connectHandshake();
     // The printer restarts into its boot loader: the channel is released while it does.
     link.suspendLink();
-    worker.reportProgress(text(TextId::sWaitMsg));
+    worker.reportProgress(text(TextId::WaitForRestart));
     worker.pause(std::chrono::milliseconds(std::max(0, r.value2)));
     link.resumeLink();
 
@@ -74,7 +74,7 @@ void updateFirmware(TCommThread& worker, LinkLayer& link) {
                             static_cast<long long>(program.size()));
     }
     link.framedRequest(kEndCommand, 0, 0, {}, kAttempts);
-    worker.reportProgress(text(TextId::sFinishPrg));
+    worker.reportProgress(text(TextId::ProgramUpdated));
   });
   // An update ends the quiet mode of the boot handshake, so that a later command to a printer
   // that does not answer fails instead of reporting success.

@@ -73,7 +73,7 @@ void setBaudRate(TCommThread& worker, LinkLayer& link) {
     const std::int32_t code = worker.request().value1;
     const std::uint8_t data[1] = {static_cast<std::uint8_t>(code)};
     link.framedRequest(frameOf(kBaudRateCode), 0, 0, data, kAttempts);
-    worker.reportProgress(text(TextId::sMsg18));
+    worker.reportProgress(text(TextId::BaudRateSet));
     if (auto rate = codeToRate(code)) worker.setDeviceBaud(*rate);
   });
   try {
@@ -91,7 +91,7 @@ void switchWifiOff(TCommThread& worker, LinkLayer& link) {
         link.framedRequest(frameOf(kWifiOffCode), asWord(worker.request().value1),
                            asWord(worker.request().value2), {}, kAttempts);
       },
-      text(TextId::sMsg5));
+      text(TextId::WifiApSet));
   if (worker.failureCode() == 1) {
     std::string message = worker.result().message;
     worker.mainTexts().setStatusText(message);
@@ -121,7 +121,7 @@ void sendModuleCommands(TCommThread& worker, LinkLayer& link) {
                              bytes, kAttempts);
         }
       },
-      text(TextId::sMsg14));
+      text(TextId::BluetoothCommandsSent));
 }
 
 }  // namespace
@@ -130,7 +130,7 @@ void registerSettingsRoutines(TCommThread& worker, LinkLayer& link) {
   LinkLayer* l = &link;
   worker.setRoutine(kCodePageCode, [l](TCommThread& w) {
     oneByteRoutine(w, *l, frameOf(kCodePageCode), static_cast<std::uint8_t>(w.request().value1),
-                   text(TextId::sMsg17));
+                   text(TextId::CodePageSet));
   });
   worker.setRoutine(kBaudRateCode, [l](TCommThread& w) { setBaudRate(w, *l); });
   worker.setRoutine(kRestoreDefaultsCode, [l](TCommThread& w) {
@@ -140,54 +140,54 @@ void registerSettingsRoutines(TCommThread& worker, LinkLayer& link) {
           l->framedRequest(frameOf(kRestoreDefaultsCode), asWord(w.request().value1),
                            asWord(w.request().value2), {}, kAttempts);
         },
-        text(TextId::sMsg16));
+        text(TextId::DefaultsRestored));
   });
   worker.setRoutine(kBluetoothCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kBluetoothCode), TextId::sMsg13);
+    blockRoutine(w, *l, frameOf(kBluetoothCode), TextId::BluetoothSet);
   });
   worker.setRoutine(kWifiAddressCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kWifiAddressCode), TextId::sMsg7);
+    blockRoutine(w, *l, frameOf(kWifiAddressCode), TextId::WifiIpSet);
   });
   worker.setRoutine(kWifiOffCode, [l](TCommThread& w) { switchWifiOff(w, *l); });
   worker.setRoutine(kInfraredCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kInfraredCode), TextId::sMsg8);
+    blockRoutine(w, *l, frameOf(kInfraredCode), TextId::InfraredSet);
   });
   worker.setRoutine(kDeviceParametersCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kDeviceParametersCode), TextId::sMsg9);
+    blockRoutine(w, *l, frameOf(kDeviceParametersCode), TextId::DeviceParametersSet);
   });
   worker.setRoutine(kTimesCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kTimesCode), TextId::sMsg10);
+    blockRoutine(w, *l, frameOf(kTimesCode), TextId::TimesSet);
   });
   worker.setRoutine(kAllParametersCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kAllParametersCode), TextId::sMsg11);
+    blockRoutine(w, *l, frameOf(kAllParametersCode), TextId::AllParametersSet);
   });
   // Code 9 is the same routine as 20; no window posts it.
   worker.setRoutine(kSwitchesCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kSwitchesCode), TextId::sMsg12);
+    blockRoutine(w, *l, frameOf(kSwitchesCode), TextId::SwitchesSet);
   });
   worker.setRoutine(kSwitchOptionsCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kSwitchOptionsCode), TextId::sMsg12);
+    blockRoutine(w, *l, frameOf(kSwitchOptionsCode), TextId::SwitchesSet);
   });
   worker.setRoutine(
-      kWifiCode, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(kWifiCode), TextId::sMsg6); });
+      kWifiCode, [l](TCommThread& w) { blockRoutine(w, *l, frameOf(kWifiCode), TextId::WifiSet); });
   worker.setRoutine(kBluetoothCommandsCode, [l](TCommThread& w) { sendModuleCommands(w, *l); });
   worker.setRoutine(kRetractTimeCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kRetractTimeCode), TextId::sMsg22);
+    blockRoutine(w, *l, frameOf(kRetractTimeCode), TextId::RetractTimeSet);
   });
   // Flow control: 0 software, 1 hardware, as the one data byte of 0x8D.
   worker.setRoutine(kSoftwareFlowCode, [l](TCommThread& w) {
     w.request().value1 = 0;
-    oneByteRoutine(w, *l, frameOf(kSoftwareFlowCode), 0, text(TextId::sFlowCtlOK));
+    oneByteRoutine(w, *l, frameOf(kSoftwareFlowCode), 0, text(TextId::FlowControlSet));
   });
   worker.setRoutine(kHardwareFlowCode, [l](TCommThread& w) {
     w.request().value1 = 1;
-    oneByteRoutine(w, *l, frameOf(kHardwareFlowCode), 1, text(TextId::sFlowCtlOK));
+    oneByteRoutine(w, *l, frameOf(kHardwareFlowCode), 1, text(TextId::FlowControlSet));
   });
   worker.setRoutine(47, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kPrintSizeCode), TextId::sPaperSizeOK);
+    blockRoutine(w, *l, frameOf(kPrintSizeCode), TextId::PaperSizeSet);
   });
   worker.setRoutine(kEthernetCode, [l](TCommThread& w) {
-    blockRoutine(w, *l, frameOf(kEthernetCode), TextId::sSetDoneOK);
+    blockRoutine(w, *l, frameOf(kEthernetCode), TextId::SettingDone);
   });
 }
 

@@ -107,9 +107,9 @@ void LinkLayer::restoreDeviceRate() {
 
 void LinkLayer::connectHandshake() {
   try {
-    worker_.reportProgress(text(TextId::sMsg3));
+    worker_.reportProgress(text(TextId::Connecting));
     framedRequest(kBootConnectCommand, 0, 0, {}, 3);
-    worker_.reportProgress(text(TextId::sMsg4));
+    worker_.reportProgress(text(TextId::Connected));
   } catch (...) {
     throw ESetBaudRateException("Connecting Failed",
                                 "the boot connect request: " + currentFailure());

@@ -63,7 +63,7 @@ std::string nothingToDownloadText() {
 std::string logoTooLargeText() {
   // The language file may hold any text here: only its first %d is filled, never passed to a
   // formatting function.
-  std::string message = text(TextId::sDnLogFileMsg);
+  std::string message = text(TextId::LogoFileTooLarge);
   auto at = message.find("%d");
   if (at != std::string::npos) message.replace(at, 2, std::to_string(kLogoFileLimit / 1024));
   return message;

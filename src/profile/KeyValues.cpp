@@ -42,6 +42,12 @@ KeyValues edit(const char* key, FieldFilter filter, std::size_t maxChars, bool r
   v.note = note;
   return v;
 }
+// An edit that holds a number: the window's hint gives its range.
+KeyValues ranged(KeyValues v, long long min, long long max) {
+  v.min = min;
+  v.max = max;
+  return v;
+}
 
 // cbb_Codepage's items, each also by the name before its description where that name is one
 // item's only (codePageChoices): those names are the plain words.
@@ -95,17 +101,23 @@ std::vector<KeyValues> makeTable() {
       edit("Subnetmask", FF::Dotted, field::kAddressChars, false, address),
       KeyValues{"MAC", F::Mac},
       edit("gatewayt", FF::Dotted, field::kAddressChars, true, address),
-      number("Netport", 2, 65535),
+      // The window's edit: digits only, at most five.
+      [] {
+        KeyValues v = number("Netport", 2, 65535);
+        v.filter = FieldFilter::Digits;
+        v.maxChars = field::kNetPortChars;
+        return v;
+      }(),
       flag("Ethernet"),
       choice("InfraredType", {"0", "1"}, {{"off", 0}, {"on", 1}}, false),
       choice("InfraredBaurate", textsOf(kInfraredBaudItems), {}, false),
       option("irdaProtecl", L::IrdaProtocol, {{"raw", 0}, {"irda", 1}}),
       flag("BlackMark"),
-      edit("Blacklookdistance", FF::Digits, field::kMarkDistanceChars, true,
-           "millimetres, 400..4000"),
-      edit("Blackwidth", FF::Digits, field::kMarkWidthChars, true, "millimetres, 40..120"),
-      edit("Cutteroptocoupler", FF::Digits, field::kMarkDistanceChars, true,
-           "millimetres, 0..1700"),
+      ranged(edit("Blacklookdistance", FF::Digits, field::kMarkDistanceChars, true, "millimetres"),
+             400, 4000),
+      ranged(edit("Blackwidth", FF::Digits, field::kMarkWidthChars, true, "millimetres"), 40, 120),
+      ranged(edit("Cutteroptocoupler", FF::Digits, field::kMarkDistanceChars, true, "millimetres"),
+             0, 1700),
       option("UsbDeviceTpe", L::UsbDeviceType,
              {{"vcom", 0}, {"printer", 1}, {"virtual-serial", 0}}),
       option("PaperType", L::PaperType, {{"receipt", 0}, {"label", 1}}),
@@ -236,7 +248,11 @@ std::string acceptedText(const KeyValues& v) {
                                                           : "text";
       if (v.maxChars) out += ", at most " + std::to_string(v.maxChars) + " characters";
       if (v.required) out += ", not empty";
-      if (v.note) out += std::string(" (") + v.note + ")";
+      std::string note = v.note ? v.note : "";
+      if (v.max > v.min) {
+        note += (note.empty() ? "" : ", ") + std::to_string(v.min) + ".." + std::to_string(v.max);
+      }
+      if (!note.empty()) out += " (" + note + ")";
       return out;
     }
     case ValueForm::Mac:
@@ -244,6 +260,29 @@ std::string acceptedText(const KeyValues& v) {
              "are fixed and not sent)";
   }
   return "";
+}
+
+std::vector<int> itemsNamedBy(const std::string& value, const ChoiceList& list) {
+  std::vector<int> out;
+  for (const auto& [word, item] : list.keywords) {
+    if (equalLowered(word, value)) return {item};
+  }
+  for (std::size_t i = 0; i < list.items.size(); ++i) {
+    for (const auto& text : list.items[i]) {
+      if (!text.empty() && equalLowered(text, value)) {
+        out.push_back(static_cast<int>(i));
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+std::string ambiguityRefusal(const std::string& value, const std::vector<int>& items) {
+  std::string named;
+  for (int i : items) named += (named.empty() ? "" : ", ") + std::to_string(i);
+  return "'" + value + "' names " + std::to_string(items.size()) + " items (" + named +
+         "); give the index of the one meant";
 }
 
 std::string choiceRefusal(const std::string& value, const ChoiceList& list) {

@@ -34,7 +34,7 @@ struct KeyValues {
   OptionList list = OptionList::Count;
   ChoiceKeywords plain{};  // the plain words, the same as the command's
   bool indexAllowed = true;
-  // Number
+  // Number, and an Edit that holds a number within the window's hint
   long long min = 0, max = 0;
   // Edit
   FieldFilter filter = FieldFilter::Any;
@@ -66,6 +66,12 @@ std::vector<ChoiceItem> choiceItems(const KeyValues& values, const IniDocument* 
 
 // One line for people: "1200, 2400, ...", "a number 1..255", "on or off (1/0, ...)".
 std::string acceptedText(const KeyValues& values);
+
+// The items whose texts are `value` (letter case ignored), unless a plain word names one: more
+// than one means the text cannot say which is meant.
+std::vector<int> itemsNamedBy(const std::string& value, const ChoiceList& list);
+// "'Reversed' names 4 items (15, 16, 17, 18); give the index of the one meant".
+std::string ambiguityRefusal(const std::string& value, const std::vector<int>& items);
 
 // "'x' is not one of ...; did you mean `y`?" for a value no item takes.
 std::string choiceRefusal(const std::string& value, const ChoiceList& list);

@@ -236,7 +236,7 @@ ProfileGroup fontGroup(const ProfileFiles& files) {
   g.line = file.line;
   try {
     auto request = fontDownloadRequest(file.value, hex);
-    if (!request) throw ProfileError(file.key, file.line, text(TextId::sMsg24));
+    if (!request) throw ProfileError(file.key, file.line, text(TextId::FileMissing));
     g.request = std::move(*request);
   } catch (const FileActionRefused& e) {
     throw ProfileError(file.key, file.line, e.what());

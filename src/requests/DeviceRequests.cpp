@@ -23,7 +23,7 @@ BuildResult buildSetInfrared(int baudItem, bool enabled, int protocolItem) {
 }
 
 BuildResult buildSetDevice(const std::string& name, const std::string& serialNumber) {
-  if (name.empty()) return Refusal{text(TextId::sMsg1), "edt_DeviceName", "device-name-empty"};
+  if (name.empty()) return Refusal{text(TextId::DeviceNameEmpty), "edt_DeviceName", "device-name-empty"};
   if (auto refusal = gbkRefusal(name, "edt_DeviceName")) return *refusal;
   if (auto refusal = gbkRefusal(serialNumber, "edt_DeviceSerialNo")) return *refusal;
   if (auto refusal = gbkAreaRefusal(name, kDeviceTextArea, "edt_DeviceName", "The device name")) {

@@ -177,12 +177,12 @@ CommandRequest firmwareRequest(const std::string& programPath, std::string_view 
   CommandRequest r;
   r.code = kFirmwareUpdateCode;
   r.value2 = bootWaitMs(waitSecondsText);
-  if (!isFile(programPath)) throw FileActionRefused(text(TextId::sMsg24), {}, "file-missing");
+  if (!isFile(programPath)) throw FileActionRefused(text(TextId::FileMissing), {}, "file-missing");
   r.dataStream = readUserFile(programPath, kMaxProgramFileBytes);
   // Read here so that a file the update could not check is refused before anything starts.
   (void)prgModelTag(r.dataStream);
   if (panelText) {
-    *panelText = text(TextId::sUpdatePrgFile) + ":" +
+    *panelText = text(TextId::UpdateProgram) + ":" +
                  std::filesystem::path(programPath).filename().string() +
                  " Size:" + std::to_string(r.dataStream.size());
   }
@@ -203,7 +203,7 @@ CommandRequest readBackRequest(std::string_view startAddressText, std::string_vi
   r.value1 = static_cast<std::int32_t>(static_cast<std::uint32_t>(*address));
   r.value2 = static_cast<std::int32_t>(static_cast<std::uint32_t>(*length));
   r.saveFileName = saveFileName;
-  if (panelText) *panelText = text(TextId::sUpdateFontFile) + ":" + saveFileName;
+  if (panelText) *panelText = text(TextId::UpdateFont) + ":" + saveFileName;
   return r;
 }
 

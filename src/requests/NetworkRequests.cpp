@@ -65,15 +65,15 @@ std::optional<Refusal> checkAddressField(AddressField field, const std::string& 
   if (dottedAddressAccepted(text)) return std::nullopt;
   switch (field) {
     case AddressField::StationIp:
-      return Refusal{plenar::text(TextId::SIPError), "edt_IPaddress", "ip-invalid"};
+      return Refusal{plenar::text(TextId::IpInvalid), "edt_IPaddress", "ip-invalid"};
     case AddressField::NetworkIp:
-      return Refusal{plenar::text(TextId::SIPError), "edt_NetIPAddress", "ip-invalid"};
+      return Refusal{plenar::text(TextId::IpInvalid), "edt_NetIPAddress", "ip-invalid"};
     case AddressField::StationMask:
-      return Refusal{plenar::text(TextId::SMaskError), "edt_Mask", "mask-invalid"};
+      return Refusal{plenar::text(TextId::MaskInvalid), "edt_Mask", "mask-invalid"};
     case AddressField::NetworkMask:
-      return Refusal{plenar::text(TextId::SMaskError), "edt_Subnetmask", "mask-invalid"};
+      return Refusal{plenar::text(TextId::MaskInvalid), "edt_Subnetmask", "mask-invalid"};
     case AddressField::StationGateway:
-      return Refusal{plenar::text(TextId::sGatewayError), "edt_Gateway", "gateway-invalid"};
+      return Refusal{plenar::text(TextId::GatewayInvalid), "edt_Gateway", "gateway-invalid"};
   }
   return std::nullopt;
 }

@@ -491,11 +491,11 @@ void TFrmMain::handleWorkerMessage(int msg, std::intptr_t) {
 void TFrmMain::linkTested(const CommandResult& result) {
   connected_ = result.ok;
   if (result.ok) {
-    if (waitCounter_ < 0) showMessage(QMessageBox::Information, qs(text(TextId::sConnectOKstr)));
+    if (waitCounter_ < 0) showMessage(QMessageBox::Information, qs(text(TextId::ConnectOk)));
     return;
   }
   // Why a port would not open, as the message box's detail.
-  showMessage(QMessageBox::Warning, qs(text(TextId::sConnectErrorstr)), qs(result.detail));
+  showMessage(QMessageBox::Warning, qs(text(TextId::ConnectFailed)), qs(result.detail));
 }
 
 void TFrmMain::showMessage(int icon, const QString& message, const QString& detail) {

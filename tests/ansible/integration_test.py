@@ -13,7 +13,8 @@ Checks, each printed as it is done:
     frame) and completes the faulty one, sending only what its partial record lacks;
   - check mode with a new value reports the change and its diff and sends nothing;
   - a port held by another program fails as busy and sends nothing;
-  - plenar_info reads the records; plenar_firmware sends a file once.
+  - plenar_info reads the records; plenar_firmware sends a file once;
+  - the profile misspelt in the group's variables fails every host naming it, sending nothing.
 """
 
 import argparse
@@ -71,6 +72,7 @@ def main():
     try:
         sims.start(all_sites)
         run_all(work, args.plenar, sims, all_sites, by_name)
+        check_misspelt_profile(work, args.plenar, all_sites)
     finally:
         sims.stop()
     if problems:
@@ -80,14 +82,8 @@ def main():
     return 0
 
 
-def run_all(work, plenar, sims, all_sites, by_name):
-    inventory = os.path.join(work, 'inventory.json')
-    sites.write_inventory(inventory, all_sites, plenar, group_vars={
-        'plenar_profile': sites.PROFILE,
-        'ansible_connection': 'local',
-        'ansible_python_interpreter': '/usr/bin/python3',
-    })
-    env = {
+def ansible_environment(work):
+    return {
         'ANSIBLE_COLLECTIONS_PATH': os.path.join(SOURCE, 'ansible'),
         'ANSIBLE_FORKS': '5',
         'ANSIBLE_LOCAL_TEMP': os.path.join(work, 'tmp'),
@@ -95,6 +91,43 @@ def run_all(work, plenar, sims, all_sites, by_name):
         'ANSIBLE_NOCOLOR': '1',
         'ANSIBLE_RETRY_FILES_ENABLED': '0',
     }
+
+
+def check_misspelt_profile(work, plenar, all_sites):
+    """The profile misspelt in the group's variables: the role fails every host naming the
+    variable it does not know and the one missing, and nothing reaches a printer."""
+    inventory = os.path.join(work, 'inventory-misspelt.json')
+    sites.write_inventory(inventory, all_sites, plenar, group_vars={
+        'plenar_profil': sites.PROFILE,
+        'ansible_connection': 'local',
+        'ansible_python_interpreter': '/usr/bin/python3',
+    })
+    names = [s.name for s in all_sites]
+    frames = dict((s.name, s.frames()) for s in all_sites)
+    run = sites.run_playbook('plenar.printer.fleet', inventory, os.path.join(work, 'tree'),
+                             os.path.join(work, 'misspelt.log'), ['-vvv'],
+                             ansible_environment(work), names)
+    with open(run.log, encoding='utf-8') as f:
+        log = f.read()
+    msgs = [(run.hosts[n].get('result') or {}).get('msg', '') for n in names]
+    expect(statuses(run, names) == dict((n, 'failed') for n in names) and
+           all('plenar_profil is not a variable of the role (did you mean plenar_profile?)' in m
+               and 'plenar_profile is not set' in m for m in msgs) and 'undefined' not in log,
+           'a misspelt plenar_profile fails every host, naming both variables', msgs[0])
+    sent = dict((s.name, s.frames() - frames[s.name]) for s in all_sites)
+    expect(not any(sent.values()), 'a refused variable sends nothing', sent)
+    expect(sites.PROFILE['bluetooth']['password'] not in log + json.dumps(run.hosts),
+           'the refusal shows no value of the variables, under -vvv either')
+
+
+def run_all(work, plenar, sims, all_sites, by_name):
+    inventory = os.path.join(work, 'inventory.json')
+    sites.write_inventory(inventory, all_sites, plenar, group_vars={
+        'plenar_profile': sites.PROFILE,
+        'ansible_connection': 'local',
+        'ansible_python_interpreter': '/usr/bin/python3',
+    })
+    env = ansible_environment(work)
     names = [s.name for s in all_sites]
 
     def play(label, *extra):
@@ -157,6 +190,12 @@ def run_all(work, plenar, sims, all_sites, by_name):
     expect(all(s.state()['settings']['retractionTime'] == 45 for s in all_sites),
            'check mode changes no printer')
 
+    run_busy_info_firmware(work, inventory, env, play, by_name, changed_profile)
+
+
+def run_busy_info_firmware(work, inventory, env, play, by_name, changed_profile):
+    """A busy port, plenar_info's records and plenar_firmware, on the sites the runs before
+    left."""
     # 4. A port another program holds: busy, nothing sent.
     serial = by_name['shop-serial']
     fd = os.open(serial.tty, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)

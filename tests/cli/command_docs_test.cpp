@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The help beyond the usage line (CommandDocs) and the zsh completion: both read the command
-// table, so a command or option added without its entry, or an example that no longer runs as
-// written, fails here.
+// The help beyond the usage line (CommandDocs, the declared options) and the zsh completion:
+// both read the command table, so a command added without its declarations or example, or an
+// example that no longer runs as written, fails here.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 #include "cli/CliArgs.h"
 #include "cli/CliCommands.h"
 #include "cli/CommandDocs.h"
-#include "cli/CommandWords.h"
+#include "cli/OptionTable.h"
 
 using namespace plenar::cli;
 
@@ -23,23 +23,13 @@ TEST(CommandDocs, EveryCommandHasItsOptionsAndAnExampleThatNamesIt) {
     SCOPED_TRACE(c.name);
     const CommandDoc* doc = commandDoc(c.name);
     ASSERT_NE(doc, nullptr);
-    for (const auto& [option, values] : wordsOf(c).options) {
-      const bool described =
-          std::any_of(doc->terms.begin(), doc->terms.end(), [&](const auto& term) {
-            return term.first == option || term.first.rfind(option + " ", 0) == 0;
-          });
-      EXPECT_TRUE(described) << option << " has no entry";
-    }
-    // Nor an entry for what the usage no longer names (SWITCHES: those set-switches names).
-    std::string named = c.usage + " " + c.summary;
-    if (named.find("SWITCHES") != std::string::npos) {
-      for (const CliCommand& s : cliCommands()) {
-        if (s.name == "set-switches") named += " " + s.summary;
-      }
-    }
-    for (const auto& [term, text] : doc->terms) {
-      const std::string word = term.substr(0, term.find(' '));
-      EXPECT_NE(named.find(word), std::string::npos) << word << " is stale";
+    ASSERT_NE(optionTableOf(c.name), nullptr);
+    // Every declared option and argument is listed in the help, with what it takes.
+    const std::vector<std::pair<std::string, std::string>> terms = commandTerms(c.name);
+    EXPECT_EQ(terms.size(), optionTableOf(c.name)->size());
+    for (const auto& [term, text] : terms) {
+      EXPECT_NE(c.usage.find(term.substr(0, term.find(' '))), std::string::npos) << term;
+      EXPECT_FALSE(text.empty()) << term;
     }
     // The example as the shell splits it (one quoted argument at most).
     std::vector<std::string> argv;
@@ -81,7 +71,8 @@ TEST(CommandDocs, ZshCompletionOffersWhatBashOffers) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.words);
     const std::string body = "PATH=" + std::string(PLENAR_BIN_DIR) + ":$PATH; cd " + dir.path() +
-                             "; compadd() { [[ $1 == -a ]] && print -l -- \"${(@P)2}\"; }; "
+                             "; compadd() { while (( $# )); do [[ $1 == -a ]] && print -l -- "
+                             "\"${(@P)2}\"; shift; done; }; "
                              "_files() { print -r -- \"_files $*\"; }; source " +
                              script + "; words=(" + c.words + "); CURRENT=${#words}; _plenar";
     const auto r = plenar::test::runShell("zsh -f -c " + plenar::test::shellQuoted(body));

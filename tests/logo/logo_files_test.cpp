@@ -237,7 +237,7 @@ TEST_F(LogoFilesTest, SidesBeyondTheSizeFieldsAreRefused) {
 }
 
 TEST_F(LogoFilesTest, LanguageTextIsNotAFormatString) {
-  setText(TextId::sDnLogFileMsg, "%s %n too large: %d KB, %d");
+  setText(TextId::LogoFileTooLarge, "%s %n too large: %d KB, %d");
   EXPECT_EQ(logoTooLargeText(), "%s %n too large: 256 KB, %d");
 }
 

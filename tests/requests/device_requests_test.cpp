@@ -49,7 +49,7 @@ TEST(DeviceRequest, ZeroFilledFortyBytesWithBothTexts) {
 TEST(DeviceRequest, EmptyNameIsRefusedWithTheLanguagesText) {
   resetTexts();
   EXPECT_EQ(refusalOf(buildSetDevice("", "1")), "设备名称不能为空");
-  setText(TextId::sMsg1, "Device name can not be empty");
+  setText(TextId::DeviceNameEmpty, "Device name can not be empty");
   EXPECT_EQ(refusalOf(buildSetDevice("", "1")), "Device name can not be empty");
   resetTexts();
 }

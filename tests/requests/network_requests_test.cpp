@@ -85,7 +85,7 @@ TEST(AddressFieldCheck, FollowsTheDottedAddressParser) {
   EXPECT_EQ(checkAddressField(AddressField::StationGateway, "")->message, "网关不正确");
   EXPECT_EQ(checkAddressField(AddressField::StationMask, "a.b.c.d")->message, "子网掩码不正确");
   // The message follows the language in force.
-  setText(TextId::SIPError, "IP address is not correct");
+  setText(TextId::IpInvalid, "IP address is not correct");
   EXPECT_EQ(checkAddressField(AddressField::NetworkIp, "x")->message, "IP address is not correct");
   resetTexts();
 }

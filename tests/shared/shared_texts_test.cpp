@@ -24,8 +24,8 @@ TEST(ProgressText, PermilleAndCountsIn256ByteUnits) {
 
 TEST(SharedTexts, DefaultsKeysAndLists) {
   resetTexts();
-  EXPECT_EQ(text(TextId::sMsg17), "设置代码页成功");
-  EXPECT_EQ(text(TextId::sSetDoneOK), "设置完成");
+  EXPECT_EQ(text(TextId::CodePageSet), "设置代码页成功");
+  EXPECT_EQ(text(TextId::SettingDone), "设置完成");
   EXPECT_EQ(optionEntry(OptionList::BluetoothPswCheck, 2), "不需要密码鉴权");
   EXPECT_EQ(optionEntry(OptionList::TransMode, 3), "当前选择并口");
   EXPECT_EQ(optionEntry(OptionList::TransMode, 4), "");
@@ -40,8 +40,8 @@ TEST(SharedTexts, LanguageFileReplacesKeyedTextsAndListsOnly) {
   dir.write("English.lng", utf8ToGbk("[String]\r\nsMsg17=Code page set\r\nsSetDoneOK=Done\r\n"
                                      "[Paper SizeType]\r\n1=3 inch\r\n7=ignored\r\n"));
   applyLanguageTexts(dir.path(), 1);
-  EXPECT_EQ(text(TextId::sMsg17), "Code page set");
-  EXPECT_EQ(text(TextId::sSetDoneOK), "设置完成");  // no key: never replaced
+  EXPECT_EQ(text(TextId::CodePageSet), "Code page set");
+  EXPECT_EQ(text(TextId::SettingDone), "设置完成");  // no key: never replaced
   EXPECT_EQ(optionEntry(OptionList::PaperSizeType, 1), "3 inch");
   EXPECT_EQ(optionEntry(OptionList::PaperSizeType, 0), "2寸");
 
@@ -49,9 +49,9 @@ TEST(SharedTexts, LanguageFileReplacesKeyedTextsAndListsOnly) {
   // nothing.
   dir.write("Chinese.lng", utf8ToGbk("[String]\r\nsMsg18=设置波特率成功\r\n"));
   applyLanguageTexts(dir.path(), 0);
-  EXPECT_EQ(text(TextId::sMsg17), "Code page set");
+  EXPECT_EQ(text(TextId::CodePageSet), "Code page set");
   applyLanguageTexts(dir.path() + "/nowhere", 1);
-  EXPECT_EQ(text(TextId::sMsg17), "Code page set");
+  EXPECT_EQ(text(TextId::CodePageSet), "Code page set");
   resetTexts();
 }
 
@@ -64,9 +64,9 @@ TEST(SharedTexts, LanguageFileReadsAsIniDocumentFindWould) {
                 "[Paper SizeType]\n1=3 inch\n[String]\nsMsg18=repeated section\n"
                 "[PAPER SIZETYPE]\n0=repeated too\n"));
   applyLanguageTexts(doc);
-  EXPECT_EQ(text(TextId::sMsg17), *doc.find("String", "sMsg17"));
-  EXPECT_EQ(text(TextId::sMsg17), "first");
-  EXPECT_EQ(text(TextId::sMsg18), "设置波特率成功");
+  EXPECT_EQ(text(TextId::CodePageSet), *doc.find("String", "sMsg17"));
+  EXPECT_EQ(text(TextId::CodePageSet), "first");
+  EXPECT_EQ(text(TextId::BaudRateSet), "设置波特率成功");
   EXPECT_EQ(optionEntry(OptionList::PaperSizeType, 1), "3 inch");
   EXPECT_EQ(optionEntry(OptionList::PaperSizeType, 0), "2寸");
   resetTexts();
@@ -76,11 +76,11 @@ TEST(SharedTexts, ReplacingOnOneThreadNeverTearsAReadOnAnother) {
   resetTexts();
   std::atomic<bool> stop{false};
   std::thread writer([&] {
-    for (int i = 0; i < 2000; ++i) setText(TextId::sMsg9, i % 2 ? std::string(300, 'a') : "b");
+    for (int i = 0; i < 2000; ++i) setText(TextId::DeviceParametersSet, i % 2 ? std::string(300, 'a') : "b");
     stop = true;
   });
   while (!stop) {
-    std::string t = text(TextId::sMsg9);
+    std::string t = text(TextId::DeviceParametersSet);
     ASSERT_TRUE(t == "b" || t == std::string(300, 'a') || t == "设置设备参数成功") << t;
   }
   writer.join();

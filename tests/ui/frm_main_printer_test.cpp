@@ -107,7 +107,7 @@ TEST_F(ConnectionWindowWithPrinter, SetParametersWithAnAnsweringPrinterOpensWith
   QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
   EXPECT_EQ(opened, 2);
   ASSERT_TRUE(boxes.waitForBox(20s));
-  EXPECT_EQ(boxes.texts().last(), QString::fromStdString(text(TextId::sConnectErrorstr)));
+  EXPECT_EQ(boxes.texts().last(), QString::fromStdString(text(TextId::ConnectFailed)));
   EXPECT_EQ(opened, 2);
 }
 
@@ -134,7 +134,7 @@ TEST_F(ConnectionWindowWithPrinter, APortThatWillNotOpenSaysWhyInTheBoxDetails) 
   uitest::MessageBoxWatcher boxes;
   QTest::mouseClick(child<QPushButton>("btn_Test"), Qt::LeftButton);
   ASSERT_TRUE(boxes.waitForBox(20s));
-  EXPECT_EQ(boxes.texts().last(), QString::fromStdString(text(TextId::sConnectErrorstr)));
+  EXPECT_EQ(boxes.texts().last(), QString::fromStdString(text(TextId::ConnectFailed)));
   EXPECT_TRUE(boxes.details().last().contains("does not exist"))
       << boxes.details().last().toStdString();
 }

@@ -137,7 +137,7 @@ TEST_F(ConnectionWindow, WithoutSerialPortsOffersTtyS0ToTtyS29AndSelectsNone) {
   QTest::mouseClick(child<QPushButton>("btn_Test"), Qt::LeftButton);
   EXPECT_EQ(window().rememberedLink().serialPort, "");
   ASSERT_TRUE(boxes.waitForBox(15s));
-  EXPECT_EQ(boxes.texts().last(), QString::fromStdString(text(TextId::sConnectErrorstr)));
+  EXPECT_EQ(boxes.texts().last(), QString::fromStdString(text(TextId::ConnectFailed)));
 }
 
 TEST_F(ConnectionWindow, SerialListIsRefilledEachTimeItDropsDown) {
@@ -237,7 +237,7 @@ TEST_F(ConnectionWindow, LanguageSwitchesBetweenChineseAndEnglish) {
   EXPECT_EQ(child<QGroupBox>("GroupBox1")->title(), "Communication port");
   EXPECT_EQ(child<QPushButton>("but_bootIn")->text(), "Enter BOOT mode");
   EXPECT_EQ(child<QLabel>("lbl_TranMsg")->text(), "Serial port selected");
-  EXPECT_EQ(text(TextId::sConnectErrorstr),
+  EXPECT_EQ(text(TextId::ConnectFailed),
             "Communication failed. Please choose the correct port and baud rate.");
   // Nothing Chinese is left in the window but the name of the Chinese language itself.
   for (const auto& [name, shown] : visibleTexts(window())) {
@@ -249,7 +249,7 @@ TEST_F(ConnectionWindow, LanguageSwitchesBetweenChineseAndEnglish) {
   ASSERT_EQ(language->currentIndex(), 0);
   EXPECT_EQ(child<QGroupBox>("GroupBox1")->title(), "选择通讯端口");
   EXPECT_EQ(child<QLabel>("lbl_TranMsg")->text(), "当前选择串口");
-  EXPECT_EQ(text(TextId::sConnectErrorstr), "通讯失败，请选择正确的端口和波特率");
+  EXPECT_EQ(text(TextId::ConnectFailed), "通讯失败，请选择正确的端口和波特率");
 }
 
 TEST_F(ConnectionWindow, EnglishFileWithOnlyACaptionChangesOnlyTheCaption) {
@@ -266,7 +266,7 @@ TEST_F(ConnectionWindow, EnglishFileWithOnlyACaptionChangesOnlyTheCaption) {
     before.erase(changed);
   }
   EXPECT_EQ(after, before);
-  EXPECT_EQ(text(TextId::sConnectOKstr), "连接成功");
+  EXPECT_EQ(text(TextId::ConnectOk), "连接成功");
 }
 
 TEST_F(ConnectionWindow, RateBoxWithoutANumberStopsTheTestWithAConversionError) {

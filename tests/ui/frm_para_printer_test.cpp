@@ -310,7 +310,7 @@ TEST_F(ParameterWindowWithPrinter, ProgramUpdateIsStoredByThePrinter) {
                            {"firmware"});
   EXPECT_EQ(fw.value("size").toInt(), 0x3100);
   EXPECT_EQ(fw.value("tag").toString(), "PLENAR80");
-  EXPECT_EQ(panel0(), QString::fromStdString(text(TextId::sFinishPrg)));
+  EXPECT_EQ(panel0(), QString::fromStdString(text(TextId::ProgramUpdated)));
 }
 
 TEST_F(ParameterWindowWithPrinter, ClosingHandsTheWorkerBackAndEndsBootQuiet) {

@@ -381,7 +381,7 @@ TEST_F(PrinterOnANetwork, TheConnectionWindowFollowsANewAddress) {
     uitest::MessageBoxWatcher boxes;
     QTest::mouseClick(child<QPushButton>("btn_Test"), Qt::LeftButton);
     ASSERT_TRUE(boxes.waitForBox(10s));
-    EXPECT_EQ(boxes.texts().first(), QString::fromStdString(text(TextId::sConnectOKstr)));
+    EXPECT_EQ(boxes.texts().first(), QString::fromStdString(text(TextId::ConnectOk)));
     // Back to the parameter window for the next case.
     QTest::mouseClick(child<QPushButton>("btn_SetPara"), Qt::LeftButton);
     ASSERT_TRUE(uitest::waitUntil([&] { return para_->isVisible(); }, 10s));

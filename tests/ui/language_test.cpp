@@ -150,7 +150,7 @@ TEST_F(LanguageApplierTest, MissingFileChangesNothing) {
   uitest::ProgramDir dir(false);
   applyLanguage(dir.path(), 1);
   EXPECT_EQ(window_.windowTitle(), QStringLiteral("标题"));
-  EXPECT_EQ(text(TextId::sConnectOKstr), "连接成功");
+  EXPECT_EQ(text(TextId::ConnectOk), "连接成功");
   EXPECT_EQ(optionEntry(OptionList::TransMode, 0), "当前选择串口");
 }
 
@@ -216,10 +216,10 @@ TEST(ShippedLanguageFiles, EnglishThenChineseWithoutAKeyKeepsTheEnglishText) {
   resetTexts();
   uitest::ProgramDir dir;
   applyLanguage(dir.path(), 1);
-  EXPECT_EQ(text(TextId::sMsg24), "The file does not exist.");
+  EXPECT_EQ(text(TextId::FileMissing), "The file does not exist.");
   EXPECT_EQ(optionEntry(OptionList::DarkDescription, 3), "Extra dark");
   // No key, no replacement: these stay Chinese in every language.
-  EXPECT_EQ(text(TextId::sSetDoneOK), "设置完成");
+  EXPECT_EQ(text(TextId::SettingDone), "设置完成");
 
   std::string chinese = readFile(uitest::sourceLangDir() + "/src/Chinese.lng.utf8");
   auto at = chinese.find("sMsg24=");
@@ -227,8 +227,8 @@ TEST(ShippedLanguageFiles, EnglishThenChineseWithoutAKeyKeepsTheEnglishText) {
   chinese.erase(at, chinese.find('\n', at) + 1 - at);
   dir.writeGbk("Chinese.lng", chinese);
   applyLanguage(dir.path(), 0);
-  EXPECT_EQ(text(TextId::sMsg24), "The file does not exist.");
-  EXPECT_EQ(text(TextId::sMsg23), "程序文件错误");
+  EXPECT_EQ(text(TextId::FileMissing), "The file does not exist.");
+  EXPECT_EQ(text(TextId::ProgramFileWrong), "程序文件错误");
   EXPECT_EQ(optionEntry(OptionList::DarkDescription, 3), "高浓度");
   resetTexts();
 }

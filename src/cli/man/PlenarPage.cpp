@@ -42,12 +42,12 @@ std::string optionsSection() {
 std::string commandSection(const CliCommand& c) {
   std::string out = ".SS " + quoted(c.name) + "\n";
   out += ".B " + quoted(std::string("plenar ") + (c.needsLink ? "LINK " : "") + c.usage) + "\n";
-  out += ".PP\n" + roff(c.summary) + ".\n";
-  const cli::CommandDoc* doc = cli::commandDoc(c.name);
-  if (!doc) return out;
-  for (const auto& [term, text] : doc->terms) {
+  out += ".PP\n" + roff(c.summary.en) + ".\n";
+  for (const auto& [term, text] : cli::commandTerms(c.name)) {
     out += ".TP\n.B " + quoted(term) + "\n" + roff(text) + "\n";
   }
+  const cli::CommandDoc* doc = cli::commandDoc(c.name);
+  if (!doc) return out;
   out += ".PP\nExample:\n.RS\n.B " + quoted("plenar " + doc->example) + "\n.RE\n";
   return out;
 }
@@ -78,7 +78,7 @@ std::string plenarPage(const std::string& version, const Sections& sections) {
   hand("SYNOPSIS");
   hand("DESCRIPTION");
   out += ".SH OPTIONS\n" + optionsSection();
-  out += ".SH COMMANDS\n" + roff(cli::kLinkText) + "\n";
+  out += ".SH COMMANDS\n" + roff(cli::kLinkText.en) + "\n";
   out +=
       ".B plenar help\n.I COMMAND\nand\n.B plenar\n.I COMMAND\n.B \\-\\-help\n"
       "print the same for one command.\n";

@@ -84,7 +84,7 @@ void LogoPreview::display(const QStringList& paths, int current) {
     if (const Converted* c = convert(path)) listBytes_ += c->rasterBytes;
   }
   const qint64 limit = static_cast<qint64>(kLogoFileLimit);
-  budget_->setText(shared(TextId::sLogoBudget)
+  budget_->setText(shared(TextId::LogoBudget)
                        .arg(QString::number(static_cast<double>(listBytes_) / 1024.0, 'f', 1))
                        .arg(limit / 1024));
   // Over the limit the download is refused: say so before the user tries.
@@ -103,7 +103,7 @@ void LogoPreview::display(const QStringList& paths, int current) {
   }
   picture_->setPixmap(QPixmap::fromImage(c->raster.scaled(
       kPreviewSize - 4, kPreviewSize - 4, Qt::KeepAspectRatio, Qt::FastTransformation)));
-  info_->setText(shared(TextId::sLogoInfo).arg(c->width).arg(c->height).arg(c->rasterBytes));
+  info_->setText(shared(TextId::LogoInfo).arg(c->width).arg(c->height).arg(c->rasterBytes));
 }
 
 }  // namespace plenar

@@ -15,6 +15,7 @@
 #include "shared/SharedTexts.h"
 #include "ui/para/ParaHost.h"
 #include "ui/para/ParaWidgets.h"
+#include "ui/para/TabKeyFields.h"
 
 namespace plenar {
 
@@ -108,10 +109,10 @@ void TabBasic::addSwitchRows(QWidget* basic, QGridLayout* grid) {
 
 void TabBasic::addTimeRows(QWidget* basic, QGridLayout* grid) {
   using namespace para;
-  sleepTime_ = spin("edt_sleepTime", 1, 999999999, 60, basic);
+  sleepTime_ = keySpin("sleepTime", "edt_sleepTime", 60, basic);
   auto* sleepLabel = label("lbl_sleepTime", QStringLiteral("休眠时间:"), basic, sleepTime_);
   auto* sleepUnit = label("lbl_sleepTimeUnit", QStringLiteral("秒"), basic);
-  powerOffTime_ = spin("edt_poweroffTime", 1, 999999999, 7200, basic);
+  powerOffTime_ = keySpin("poweroffTime", "edt_poweroffTime", 7200, basic);
   auto* powerOffLabel =
       label("lbl_poweroffTime", QStringLiteral("关机时间:"), basic, powerOffTime_);
   auto* powerOffUnit = label("lbl_poweroffTimeUnit", QStringLiteral("秒"), basic);

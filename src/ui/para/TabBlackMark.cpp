@@ -12,6 +12,7 @@
 #include "requests/BlackMarkRequests.h"
 #include "ui/para/ParaHost.h"
 #include "ui/para/ParaWidgets.h"
+#include "ui/para/TabKeyFields.h"
 
 namespace plenar {
 
@@ -49,15 +50,15 @@ TabBlackMark::TabBlackMark(ParaHost& host, QWidget* parent)
     }
   };
   addRow("lbl_Black_look_distance", QStringLiteral("黑标查找距离"), "edt__Black_look_distance",
-         QStringLiteral("400"), field::kMarkDistanceChars, QStringLiteral("值在400~4000"),
-         "lbl_Black_look_distanceUnit", QStringLiteral("mm"), "btn_But_Black_look_dis_set",
-         buildBlackMarkDistance);
+         QStringLiteral("400"), keyValuesOf("Blacklookdistance")->maxChars,
+         rangeHint("Blacklookdistance"), "lbl_Black_look_distanceUnit", QStringLiteral("mm"),
+         "btn_But_Black_look_dis_set", buildBlackMarkDistance);
   addRow("lbl_Black_width", QStringLiteral("黑标宽度"), "edt__Black_width", QStringLiteral("40"),
-         field::kMarkWidthChars, QStringLiteral("值在40~120"), "lbl_Black_widthUnit",
+         keyValuesOf("Blackwidth")->maxChars, rangeHint("Blackwidth"), "lbl_Black_widthUnit",
          QStringLiteral("mm"), "btn__Black_width_set", buildBlackMarkWidth);
   addRow("lbl_cutter_optocoupler", QStringLiteral("找到黑标后进纸"), "edt_cutter_optocoupler", {},
-         field::kMarkDistanceChars, QStringLiteral("值在0-1700"), "lbl_cutter_optocouplerUnit",
-         QStringLiteral("mm  切纸"), "btn_1", buildCutterFeed);
+         keyValuesOf("Cutteroptocoupler")->maxChars, rangeHint("Cutteroptocoupler", u'-'),
+         "lbl_cutter_optocouplerUnit", QStringLiteral("mm  切纸"), "btn_1", buildCutterFeed);
   addRow("lbl_2", QStringLiteral("找到黑标后进纸"), "edt_2", {}, field::kPrintFeedChars, {},
          "lbl_2Unit", QStringLiteral("mm  打印"), "btn_2", nullptr);
   grid->setColumnStretch(1, 1);

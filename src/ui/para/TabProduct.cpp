@@ -20,6 +20,7 @@
 #include "ui/para/ParaHost.h"
 #include "ui/para/ParaWidgets.h"
 #include "ui/para/TabBluetooth.h"
+#include "ui/para/TabKeyFields.h"
 
 namespace plenar {
 
@@ -90,7 +91,7 @@ QGroupBox* TabProduct::hardwareGroup() {
   order_ = list("cbb_PrinterOrder", optionTexts(OptionList::PrinterOrder), 1, hardware);
   auto* setOrder = hardwareRow(
       row(2, "lbl_PrinterOrder", QStringLiteral("打印顺序"), "btn_SetPrinterOrder"), order_);
-  retraction_ = spin("edt_RptTime", 1, 255, 30, hardware);
+  retraction_ = keySpin("RptTime", "edt_RptTime", 30, hardware);
   auto* setRetraction =
       hardwareRow(row(3, "lbl_RptTime", QStringLiteral("票据回收时间"), "btn_SetRptTime"),
                   retraction_, label("lbl_RptTimeUnit", QStringLiteral("秒"), hardware));

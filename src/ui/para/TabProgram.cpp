@@ -72,7 +72,7 @@ QGroupBox* TabProgram::programGroup() {
   describeBy(updateProgram, {programLabel});
   describeBy(browseProgram, {programLabel});
   connect(browseProgram, &QPushButton::clicked, this, [this] {
-    const QString title = shared(TextId::sOpenPrgFile);
+    const QString title = shared(TextId::ChooseProgramFile);
     const QStringList files = this->host().chooseFilesToOpen(kBinaryFilter, &title, false);
     if (!files.isEmpty()) programFile_->setText(files.first());
   });
@@ -101,7 +101,7 @@ QGroupBox* TabProgram::fontGroup() {
   describeBy(updateFont, {fontLabel});
   describeBy(browseFont, {fontLabel});
   connect(browseFont, &QPushButton::clicked, this, [this] {
-    const QString title = shared(TextId::sOpenFontFile);
+    const QString title = shared(TextId::ChooseFontFile);
     const QStringList files = this->host().chooseFilesToOpen(kBinaryFilter, &title, false);
     if (!files.isEmpty()) fontFile_->setText(files.first());
   });

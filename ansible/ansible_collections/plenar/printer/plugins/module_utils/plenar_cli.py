@@ -8,7 +8,8 @@
 Every module goes through PlenarCli: it builds the command line from the link options, runs
 plenar with the module's run_command, parses the one JSON document plenar prints on stdout
 (docs/plenar-result.schema.json in the plenar sources) and turns a failed document into a
-module failure whose message says what to do about it (error.kind).
+module failure (plenar_failures, loaded only when something failed, to keep a module run
+light: it is compiled afresh on every host) whose message says what to do about it.
 """
 
 from __future__ import (absolute_import, division, print_function)
@@ -16,51 +17,15 @@ __metaclass__ = type
 
 import json
 import os
-import re
 
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
-    CHANGED, RATES, UNCHANGED, in_own_words, is_secret_key, option_path, place_secret,
+    CHANGED, RATES, UNCHANGED, group_word, in_own_words, is_secret_key, place_secret,
     secret_paths)
 
 LINK_KINDS = ('serial', 'net', 'usb', 'lpt')
 
 # plenar's exit codes; anything else means it did not finish on its own.
 EXIT_CODES = (0, 1, 2, 64, 65, 66, 129, 130, 143)
-
-# The group a user needs on each link (the README of the collection explains them).
-LINK_GROUPS = {
-    'serial': 'dialout',
-    'usb': 'plenar',
-    'lpt': 'lp',
-}
-
-# What each error.kind means for the person running the playbook.
-ERROR_HINTS = {
-    'link': 'the printer did not answer; check the cable, that it is switched on, and the '
-            'rate (device_baud)',
-    'printer': 'the printer answered wrongly or stopped answering part-way; the steps done '
-               'are in the record, a rerun sends only the rest',
-    'refused': 'refused before anything was sent',
-    'usage': 'plenar did not accept the command line this module built; this is a fault '
-             'of the module or a plenar too old for it (plenar_path)',
-    'busy': 'another program holds the port (the till software?); close it or run again '
-            'when it is free',
-    'permission': 'this user may not open the port',
-    'file': 'a file could not be read or written',
-}
-
-# The hint of a printer that did not answer, by link kind.
-LINK_HINTS = {
-    'net': 'the printer did not answer; check that it is switched on and on the network, '
-           'and its address and port',
-    'usb': 'the printer did not answer; check that it is plugged in and switched on '
-           '(plenar_info lists the USB printers)',
-    'lpt': 'the printer did not answer; check the cable and that it is switched on and '
-           'online',
-}
-
-# A device that is not there at all, whatever the link.
-MISSING_HINT = 'there is no such port on this host (plenar_info lists the ports it has)'
 
 
 class PlenarError(Exception):
@@ -147,89 +112,6 @@ def render_profile(sections):
     return '\n'.join(lines) + '\n'
 
 
-def error_field(doc, translate=True):
-    """Where a failure lies, as the task names it: the option path of a refused key
-    (`profile.bluetooth.mode`) or of a failed group, '' when plenar named none. With
-    `translate` false (a profile file the user wrote) plenar's own name is kept."""
-    error = doc.get('error') or {}
-    field = error.get('field') or ''
-    if not field or not translate:
-        return field
-    path = option_path(field)
-    if path != field:
-        return path
-    # A group: the option its keys come from.
-    for step in (doc.get('result') or {}).get('steps') or []:
-        if step.get('group') == field and step.get('values'):
-            paths = [option_path(key) for key in step['values']]
-            if len(paths) == 1:
-                return paths[0]
-            common = set(p.rsplit('.', 1)[0] for p in paths)
-            if len(common) == 1:
-                return common.pop()
-    return field
-
-
-def own_message(error, translate=True):
-    """plenar's message of a failure; with `translate`, without the place in the profile file
-    the module wrote (plenar begins a refusal with "line N: KEY: "), which the option path
-    replaces."""
-    message = error.get('message') or 'plenar failed'
-    if translate and error.get('field'):
-        message = re.sub(r'^(line \d+: )?%s: ' % re.escape(error['field']), '', message)
-    return message
-
-
-def own_error(doc, translate=True):
-    """The document's error as the module returns it: with `translate`, the field is the
-    option path and the message and the line no longer point into the module's own file."""
-    error = dict(doc.get('error') or {})
-    if translate and error:
-        error['message'] = own_message(error)
-        error['field'] = error_field(doc)
-        error.pop('line', None)
-    return error or None
-
-
-def link_hint(kind, detail, link):
-    """What to do about a failure of `kind` on `link`, given the system's reason."""
-    lkind = link_kind(link) if link is not None else None
-    if kind in ('link', 'file', 'permission') and lkind in ('serial', 'usb', 'lpt') and \
-            'No such file or directory' in (detail or ''):
-        return MISSING_HINT
-    if kind == 'link' and lkind in LINK_HINTS:
-        return LINK_HINTS[lkind]
-    hint = ERROR_HINTS.get(kind)
-    if kind == 'permission' and lkind in LINK_GROUPS:
-        group = LINK_GROUPS[lkind]
-        hint += ': add the user to the %s group (usermod -aG %s USER) and log in again' % (
-            group, group)
-    return hint
-
-
-def failure_message(doc, link=None, translate=True):
-    """A person's message for a failed document: what plenar said, the system's reason, where,
-    and what to do about it. With `translate` (the module wrote the profile file) the place is
-    the option path; otherwise the key and line of the user's file."""
-    error = doc.get('error') or {}
-    kind = error.get('kind', 'printer')
-    parts = [own_message(error, translate)]
-    where = error_field(doc, translate)
-    if where and not translate and re.match(r'^(line \d+: )?%s: ' % re.escape(where), parts[0]):
-        where = ''  # plenar's message begins with the place already
-    if where:
-        if error.get('line') and not translate:
-            where = 'line %d, %s' % (error['line'], where)
-        parts[0] = '%s (%s)' % (parts[0], where)
-    if error.get('detail'):
-        parts.append(error['detail'])
-    hint = link_hint(kind, error.get('detail'), link)
-    if hint:
-        parts.append(hint)
-    prefix = describe_link(link) + ': ' if link is not None and link_kind(link) else ''
-    return prefix + '; '.join(parts)
-
-
 def parse_document(rc, out, err):
     """The result document of one run; PlenarError when there is none to trust."""
     tail = err.strip().splitlines()[-3:]
@@ -301,6 +183,8 @@ def _step_in_own_words(step, sent, translate):
     words; a secret as CHANGED (after only, so that a diff shows it) or UNCHANGED (before and
     after), left out when nothing tells; no hash or request bytes of a group with a secret."""
     out = dict(step)
+    if step.get('group'):
+        out['group'] = group_word(step['group'])
     values = step.get('values')
     previous = step.get('previous')
     if values is not None:
@@ -321,6 +205,21 @@ def _step_in_own_words(step, sent, translate):
         for field in ('sha256', 'previous_sha256', 'bytes', 'request', 'requests'):
             out.pop(field, None)
     return out
+
+
+def own_error(doc, translate=True):
+    """The document's error as the module returns it (see plenar_failures, loaded only for
+    one)."""
+    from ansible_collections.plenar.printer.plugins.module_utils import plenar_failures
+    return plenar_failures.own_error(doc, translate)
+
+
+def ignored_in_own_words(entries, translate):
+    """The profile keys that set nothing, named as the task names them."""
+    if not entries:
+        return []
+    from ansible_collections.plenar.printer.plugins.module_utils import plenar_failures
+    return [plenar_failures.ignored_in_own_words(e, translate) for e in entries]
 
 
 def _merge(into, values):
@@ -362,14 +261,14 @@ def summarize_apply(doc, check, translate=True):
         link_after=result.get('link_after'),
         link_redirected=bool(result.get('link_redirected', False)),
         record=record,
-        ignored=result.get('ignored', []),
+        ignored=ignored_in_own_words(result.get('ignored', []), translate),
         notes=result.get('notes', []),
         diff=dict(before=before, after=after),
-        error=own_error(doc, translate),
+        error=own_error(doc, translate) if doc.get('error') else None,
     )
     # The profile file: its path when it is the user's (never its hash: it may hold
     # passwords); nothing when the module wrote it.
-    if not translate and isinstance(profile, dict) and profile.get('path'):
+    if translate is not True and isinstance(profile, dict) and profile.get('path'):
         out['profile'] = dict(path=profile['path'])
     return out
 
@@ -411,6 +310,8 @@ class PlenarCli(object):
         """The document of a run that must succeed; PlenarError with the document otherwise."""
         doc = self.run(args, link)
         if not doc.get('ok'):
+            from ansible_collections.plenar.printer.plugins.module_utils.plenar_failures import (
+                failure_message)
             raise PlenarError(failure_message(doc, link), doc['error']['kind'], doc=doc,
                               rc=doc.get('exit_code'))
         return doc

@@ -34,11 +34,14 @@ class Option(object):
     """One profile option: `path` under `profile` ('switches.font'), its profile file `key`,
     the argument spec's `type`, and `values`, pairs of the option's value and the text the
     file takes for it (their first items are the option's choices unless `choices` says
-    otherwise)."""
+    otherwise). `group` is plenar's settings group where it is not the top-level option."""
 
     def __init__(self, path, key, type='str', values=None, choices=None, required=False,
-                 default=None, secret=False, elements=None, section='ParaDefault'):
+                 default=None, secret=False, elements=None, section='ParaDefault', group=None):
         self.path = path
+        # The settings group plenar sends it in (one button of the parameter window): by
+        # default the top-level option's name as plenar spells it.
+        self.plenar_group = group or self.group.replace('_', '-')
         self.key = key
         self.type = type
         self.values = values
@@ -138,20 +141,20 @@ OPTIONS = [
     Option('wifi_sta.mask', 'Maskaddress'),
     Option('wifi_sta.gateway', 'Gatewayaddress'),
     Option('wifi_sta.port', 'Port', 'int', required=True),
-    Option('ethernet.ip', 'NetIPAddress'),
-    Option('ethernet.mask', 'Subnetmask'),
-    Option('ethernet.gateway', 'gatewayt'),
-    Option('ethernet.mac', 'MAC'),
-    Option('ethernet.port', 'Netport', 'int'),
-    Option('ethernet.enabled', 'Ethernet', 'bool', values=_BOOL_01),
+    Option('ethernet.ip', 'NetIPAddress', group='net-ip'),
+    Option('ethernet.mask', 'Subnetmask', group='net-mask'),
+    Option('ethernet.gateway', 'gatewayt', group='net-gateway'),
+    Option('ethernet.mac', 'MAC', group='net-mac'),
+    Option('ethernet.port', 'Netport', 'int', group='net-port'),
+    Option('ethernet.enabled', 'Ethernet', 'bool', values=_BOOL_01, group='ethernet'),
     Option('infrared.enabled', 'InfraredType', 'bool', required=True, values=_BOOL_ON),
     Option('infrared.baud', 'InfraredBaurate', 'int', default=9600,
            choices=[9600, 19200, 38400, 57600, 115200]),
     Option('infrared.protocol', 'irdaProtecl', default='raw',
            values=(('raw', 'raw'), ('irda', 'irda'))),
-    Option('black_mark.enabled', 'BlackMark', 'bool', values=_BOOL_01),
-    Option('black_mark.distance', 'Blacklookdistance', 'int'),
-    Option('black_mark.width', 'Blackwidth', 'int'),
+    Option('black_mark.enabled', 'BlackMark', 'bool', values=_BOOL_01, group='black-mark'),
+    Option('black_mark.distance', 'Blacklookdistance', 'int', group='black-mark-distance'),
+    Option('black_mark.width', 'Blackwidth', 'int', group='black-mark-width'),
     Option('cutter_feed', 'Cutteroptocoupler', 'int'),
     Option('usb_type', 'UsbDeviceTpe',
            values=(('virtual-serial', 'vcom'), ('printer', 'printer'))),
@@ -159,11 +162,12 @@ OPTIONS = [
     Option('print_order', 'PrinterOrder', values=(('normal', 'normal'), ('reverse', 'reverse'))),
     Option('retract_time', 'RptTime', 'int'),
     Option('paper_size', 'PaperSizeType', 'int', choices=[2, 3, 4]),
-    Option('files.font', 'Font', 'path', section='Files'),
-    Option('files.font_address', 'FontAddress', section='Files'),
+    Option('files.font', 'Font', 'path', section='Files', group='font'),
+    Option('files.font_address', 'FontAddress', section='Files', group='font'),
     # Logo1, Logo2, ... one per image.
-    Option('files.logos', 'Logo', 'list', elements='path', section='Files'),
-    Option('files.logo_raw', 'LogoRaw', 'bool', default=False, values=_BOOL_01, section='Files'),
+    Option('files.logos', 'Logo', 'list', elements='path', section='Files', group='logos'),
+    Option('files.logo_raw', 'LogoRaw', 'bool', default=False, values=_BOOL_01, section='Files',
+           group='logos'),
 ]
 
 # What a dictionary option checks across its suboptions.
@@ -172,16 +176,43 @@ GROUP_RULES = {
 }
 PROFILE_RULES = dict(mutually_exclusive=[('wifi_ap', 'wifi_sta')])
 
-# The keys plenar reports that no option writes: the device name and serial number (given
-# with `device`) and the firmware (plenar_firmware).
+# The keys plenar reports that no profile option writes, and the task's option for each: the
+# device name and serial number (plenar_profile's `device`) and the firmware file
+# (plenar_firmware's `file` and `wait`). The device keys are always the task's, also beside a
+# src file: plenar takes them from `device`, never from the file.
 OTHER_KEYS = {
     'DeviceName': 'device.name',
-    'SerialNo': 'device.serial_no',
-    'Firmware': 'firmware',
+    'DeviceSerialNo': 'device.serial_no',
+    'Firmware': 'file',
     'FirmwareWait': 'wait',
 }
+DEVICE_KEYS = ('DeviceName', 'DeviceSerialNo')
 
 BY_KEY = dict((o.key.lower(), o) for o in OPTIONS)
+
+
+def _group_words():
+    """plenar's settings group names and the task's name of each: the top-level option when
+    the group sets all of it (`switches`, `wifi_ap`), else the option it sets (`ethernet.ip`,
+    `files.font`)."""
+    # The plenar groups each top-level option's keys go to.
+    spread = {}
+    for option in OPTIONS:
+        spread.setdefault(option.group, set()).add(option.plenar_group)
+    words = {'device': 'device', 'firmware': 'firmware'}
+    for option in OPTIONS:
+        if option.plenar_group not in words:
+            whole = len(spread[option.group]) == 1
+            words[option.plenar_group] = option.group if whole else option.path
+    return words
+
+
+GROUP_WORDS = _group_words()
+
+
+def group_word(name):
+    """The task's name of one of plenar's settings groups (`net-ip` is `ethernet.ip`)."""
+    return GROUP_WORDS.get(name, name)
 
 
 def option_for_key(key):
@@ -272,16 +303,27 @@ def is_secret_key(key):
     return option is not None and option.secret
 
 
-def in_own_words(values, translate=True):
+def speaks_for(key, translate):
+    """Whether a result names profile file key `key` by the task's option. `translate` is
+    True when the module wrote the whole profile file from the task's options; with a src
+    file, the keys the task set over it (a collection of them, or nothing): the file's own keys
+    keep the user's names. The device's keys always come from the task."""
+    return translate is True or key in DEVICE_KEYS or key in (translate or ())
+
+
+def in_own_words(values, translate=True, secret=None):
     """A step's values ({profile file key: text}) as a nested dictionary of the task's
-    options ({'bluetooth': {'mode': 'single'}}). Secrets are left out (see secrets_of). With
-    `translate` false (a profile file the user wrote), the file's keys are kept."""
+    options ({'bluetooth': {'mode': 'single'}}). A secret is left out (see secret_paths), or
+    with `secret` given shows as that when it is set. With `translate` false (a profile file
+    the user wrote), the file's keys are kept, but for the device's, which the task gives."""
     out = {}
     for key, text in (values or {}).items():
         option = option_for_key(key)
         if option is not None and option.secret:
-            continue
-        if not translate:
+            if secret is None:
+                continue
+            text = secret if text else ''
+        if not speaks_for(key, translate):
             out[key] = text
             continue
         if option is None:
@@ -316,7 +358,7 @@ def secret_paths(values, translate=True):
     for key in values or {}:
         option = option_for_key(key)
         if option is not None and option.secret:
-            found.append((key, option.path if translate else key))
+            found.append((key, option.path if speaks_for(key, translate) else key))
     return found
 
 
@@ -343,3 +385,17 @@ def command_line_settings(profile):
         if any(c in text for c in '\r\n\x00'):
             raise ValueError('%s: a value cannot hold a line break' % option_for_key(key).path)
     return sections['ParaDefault']
+
+
+def record_in_own_words(record):
+    """An apply record as plenar_info returns it: each group under the task's name for it,
+    its values in the task's words, a password as MASKED when one is set (never a value)."""
+    out = dict(record)
+    groups = record.get('groups')
+    if isinstance(groups, dict):
+        out['groups'] = {}
+        for name, group in groups.items():
+            if isinstance(group, dict) and isinstance(group.get('values'), dict):
+                group = dict(group, values=in_own_words(group['values'], secret=MASKED))
+            out['groups'][group_word(name)] = group
+    return out

@@ -121,8 +121,10 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
-    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, failure_message, link_options,
+    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, link_options,
     program_options, summarize_apply)
+from ansible_collections.plenar.printer.plugins.module_utils.plenar_failures import (
+    failure_message)
 
 # Where a firmware file names the model it is for: 8 bytes, NUL-padded.
 MODEL_TAG_OFFSET = 0x3000

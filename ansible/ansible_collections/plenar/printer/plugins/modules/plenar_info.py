@@ -86,8 +86,12 @@ printer:
   sample: {found: true, model_tag: PLENAR80}
 records:
   description:
-    - Every apply record in the record folder, as plenar writes them, with the file's C(path).
-      C(groups) holds each settings group's values (passwords masked) and when it was applied.
+    - Every apply record in the record folder, with the file's C(path), in the words of
+      M(plenar.printer.plenar_profile)'s options (the file itself keeps plenar's own).
+      C(device) holds the C(name) and C(serial_no) set; C(groups) holds each settings group
+      under the option it sets (C(switches), C(ethernet.ip)), with its C(values) named as the
+      task names them (C(bluetooth.password_check)), a password as C(********) when one is
+      set, and when it was C(applied).
     - A file that cannot be read is listed with C(error).
   returned: when gathered
   type: list
@@ -106,6 +110,8 @@ import os
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
     LINK_KINDS, PlenarCli, PlenarError, link_kind, link_options, program_options)
+from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
+    record_in_own_words)
 
 GATHER = ['version', 'paths', 'ports', 'usb', 'lpt', 'identify', 'records']
 
@@ -127,6 +133,7 @@ def read_records(folder):
         except (OSError, ValueError) as e:
             records.append(dict(path=path, error=str(e)))
             continue
+        record = record_in_own_words(record)
         record['path'] = path
         records.append(record)
     return records

@@ -448,10 +448,12 @@ commands:
   sample: [set-codepage, set-times]
 steps:
   description:
-    - Every group of the profile in the order it is sent, with its C(status) (C(done),
-      C(skipped) because the record matches, C(failed), C(not-run)), its C(values) and the
-      C(previous) values from the record, named as the task names them (the profile file's
-      keys with I(src)), and its hash (not for a group with a password).
+    - Every group of the profile in the order it is sent, named by the option it sets
+      (C(group), for example C(switches), C(ethernet.ip), C(device)), with its C(status)
+      (C(done), C(skipped) because the record matches, C(failed), C(not-run)), its C(values)
+      and the C(previous) values from the record, named as the task names them (the profile
+      file's keys with I(src), but for the device's and those a printer's I(profile) sets over
+      the file), and its hash (not for a group with a password).
     - On failure, the steps done before it.
   returned: when one printer is given and plenar printed a result
   type: list
@@ -489,7 +491,9 @@ record:
   type: dict
   sample: {path: /var/lib/plenar/apply/serial-dev-ttyUSB0.json, existed: true, written: true}
 ignored:
-  description: Profile keys that set nothing, with the reason.
+  description:
+    - Options that set nothing (C(key), as the task names it; the file's key with I(src)),
+      with the reason.
   returned: when one printer is given
   type: list
   elements: dict
@@ -534,8 +538,8 @@ import os
 
 from ansible.module_utils.basic import AnsibleModule
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_cli import (
-    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, failure_message,
-    link_options, program_options, summarize_apply)
+    LINK_KINDS, PlenarCli, PlenarError, apply_arguments, describe_link, link_options,
+    program_options, summarize_apply)
 from ansible_collections.plenar.printer.plugins.module_utils.plenar_options import (
     PROFILE_RULES, command_line_settings, merge_profiles, profile_sections, profile_spec)
 
@@ -599,8 +603,11 @@ class ProfileFiles(object):
 
 def apply_one(module, cli, profile_path, printer, translate, settings=()):
     """Applies a profile to one printer (with `settings` over the file's values): its
-    summary, with `failed` and `msg` on failure."""
+    summary, with `failed` and `msg` on failure. The values the task set over a src file are
+    named in the task's words, as are all of a profile the module wrote."""
     check = module.check_mode
+    if translate is not True:
+        translate = frozenset(key for key, text in settings)
     args = apply_arguments(profile_path, check=check, force=module.params['force'],
                            device=printer.get('device'), record_dir=module.params['record_dir'],
                            verify=module.params['verify'], settings=settings)
@@ -612,6 +619,9 @@ def apply_one(module, cli, profile_path, printer, translate, settings=()):
                     rc=e.rc, diff=dict(before={}, after={}))
     out = summarize_apply(doc, check, translate)
     if not doc['ok']:
+        # Loaded only now: a run that went well does without it.
+        from ansible_collections.plenar.printer.plugins.module_utils.plenar_failures import (
+            failure_message)
         out.update(failed=True, msg=failure_message(doc, printer, translate),
                    rc=doc['exit_code'])
     elif out['link_redirected']:

@@ -41,7 +41,7 @@ def readme_role_table():
 
 def test_readme_lists_the_role_variables_of_the_argument_spec():
     options = read_yaml('roles', 'fleet', 'meta', 'argument_specs.yml')[
-        'argument_specs']['main']['options']
+        'argument_specs']['fleet']['options']
     defaults = read_yaml('roles', 'fleet', 'defaults', 'main.yml')
     table = readme_role_table()
     assert sorted(table) == sorted(options)

@@ -10,7 +10,7 @@ import json
 
 import pytest
 
-from ansible_collections.plenar.printer.plugins.module_utils import plenar_cli
+from ansible_collections.plenar.printer.plugins.module_utils import plenar_cli, plenar_failures
 
 
 @pytest.mark.parametrize('record_dir, tail', [
@@ -93,7 +93,7 @@ def test_ini_value_refuses_what_would_start_a_line(value):
      ['lpt 2: unknown option --new', 'a fault of the module']),
 ])
 def test_failure_message_says_what_to_do(error, link, has):
-    message = plenar_cli.failure_message({'error': error}, link)
+    message = plenar_failures.failure_message({'error': error}, link)
     for text in has:
         assert text in message
     if error['kind'] != 'permission':
@@ -102,9 +102,25 @@ def test_failure_message_says_what_to_do(error, link, has):
         assert 'device_baud' not in message
 
 
+@pytest.mark.parametrize('message, field, text', [
+    # plenar's own messages for a device name or serial number it refuses.
+    ("--device: --device NAME: 'xxxxxxxxxxxxxxxxxxxxx' is refused (at most 20 bytes in GBK)",
+     'device.name', "'xxxxxxxxxxxxxxxxxxxxx' is refused (at most 20 bytes in GBK) (device.name)"),
+    ("--device: --device SERIAL: '12a' is refused (digits only, at most 20 characters)",
+     'device.serial_no', "'12a' is refused (digits only, at most 20 characters) (device.serial_no)"),
+    ('--device: something else', 'device', 'something else (device)'),
+])
+def test_a_refused_device_is_named_by_the_tasks_option(message, field, text):
+    doc = {'error': {'kind': 'refused', 'message': message, 'detail': '', 'field': '--device'}}
+    for translate in (True, False, frozenset(['CodePage'])):
+        assert plenar_failures.own_error(doc, translate)['field'] == field
+        assert plenar_failures.failure_message(doc, None, translate).startswith(text + '; ')
+        assert '--device' not in plenar_failures.failure_message(doc, None, translate)
+
+
 def test_a_refusal_in_the_users_file_keeps_key_and_line():
     error = {'kind': 'refused', 'message': 'bad', 'detail': '', 'field': 'CodePage', 'line': 4}
-    message = plenar_cli.failure_message({'error': error}, None, translate=False)
+    message = plenar_failures.failure_message({'error': error}, None, translate=False)
     assert message.startswith('bad (line 4, CodePage); ')
 
 
@@ -113,16 +129,23 @@ def test_a_refusal_in_the_users_file_keeps_key_and_line():
      'profile.times'),
     ('net-ip', [{'group': 'net-ip', 'values': {'NetIPAddress': '10.0.0.9'}}],
      'profile.ethernet.ip'),
-    ('firmware', [], 'firmware'),
+    ('firmware', [], 'file'),
+    ('device', [], 'device'),
+    # Named by plenar's group alone, without the values of a step.
+    ('black-mark-distance', [], 'profile.black_mark.distance'),
+    ('wifi-ap', [], 'profile.wifi_ap'),
+    ('font', [], 'profile.files.font'),
+    ('DeviceSerialNo', [], 'device.serial_no'),
+    ('FirmwareWait', [], 'wait'),
     ('', [], ''),
 ])
 def test_error_field_names_the_option_of_a_failed_group(field, steps, path):
     doc = {'error': {'field': field}, 'result': {'steps': steps}}
-    assert plenar_cli.error_field(doc) == path
+    assert plenar_failures.error_field(doc) == path
 
 
 def test_every_error_kind_of_the_schema_has_a_hint():
-    assert set(plenar_cli.ERROR_HINTS) == {
+    assert set(plenar_failures.ERROR_HINTS) == {
         'link', 'printer', 'refused', 'usage', 'busy', 'permission', 'file'}
 
 
