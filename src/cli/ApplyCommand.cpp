@@ -14,6 +14,7 @@
 #include "cli/ApplyJson.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/CliTexts.h"
 #include "cli/RunReport.h"
 #include "cli/StderrLines.h"
 #include "platform/IniFile.h"
@@ -37,10 +38,13 @@ constexpr double kDefaultLockWaitSeconds = 5;
 // stream (/dev/stdout) would take ten documents and keep none.
 std::string recordOption(const std::optional<std::string>& record) {
   if (!record) return {};
-  if (record->empty()) throw UsageError("--record needs a file name", "option-value");
+  if (record->empty()) {
+    throw UsageError(say("--record needs a file name", "--record 需要文件名"), "option-value");
+  }
   struct stat st {};
   if (::stat(record->c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    throw UsageError("--record " + *record + ": not a regular file", "option-value");
+    throw UsageError(say("--record %1: not a regular file", "--record %1：不是普通文件", {*record}),
+                     "option-value");
   }
   return *record;
 }
@@ -107,7 +111,9 @@ double waitOption(const std::optional<std::string>& w) {
   char* end = nullptr;
   const double wait = std::strtod(w->c_str(), &end);
   if (w->empty() || *end != '\0' || !std::isfinite(wait) || wait < 0 || wait > 86400) {
-    throw UsageError("--wait takes seconds from 0 to 86400, not '" + *w + "'", "option-value");
+    throw UsageError(say("--wait takes seconds from 0 to 86400, not '%1'",
+                         "--wait 取 0 到 86400 秒，不能是“%1”", {*w}),
+                     "option-value");
   }
   return wait;
 }
@@ -119,7 +125,9 @@ std::string recordPathOption(const CommonOptions& o, ArgList& args, bool& named)
   const std::string record = recordOption(args.takeOption("--record"));
   const auto recordDir = args.takeOption("--record-dir");
   if (recordDir && (recordDir->empty() || !record.empty())) {
-    throw UsageError("--record-dir takes a folder, and not with --record", "option-value");
+    throw UsageError(say("--record-dir takes a folder, and not with --record",
+                         "--record-dir 需要文件夹，且不能与 --record 同用"),
+                     "option-value");
   }
   named = !record.empty() || recordDir;
   const std::string path = record.empty() ? defaultRecordPath(o.paths.stateDir, o.link) : record;
@@ -181,7 +189,10 @@ int applyCommand(const CommonOptions& o, ArgList& args) {
   std::vector<std::string> overrides;
   while (auto set = args.takeOption("--set")) overrides.push_back(*set);
   const auto p = args.expect(1, kUsage);
-  if (plan && check) throw UsageError("--plan and --check: choose one", "conflicting-options");
+  if (plan && check) {
+    throw UsageError(say("--plan and --check: choose one", "--plan 与 --check 只能选一个"),
+                     "conflicting-options");
+  }
   if (!plan && !check) options.lockWaitSeconds = wait;
 
   Profile profile = loadProfile(p[0]);

@@ -12,6 +12,7 @@
 #include "cli/BatchArrivals.h"
 #include "cli/CliCommands.h"
 #include "cli/CliSession.h"
+#include "cli/CliTexts.h"
 #include "cli/RunReport.h"
 #include "cli/StderrLines.h"
 #include "cli/UsbArrivalWatch.h"
@@ -94,9 +95,11 @@ BatchOptions batchOptions(const CommonOptions& o, const std::optional<std::strin
   BatchOptions options;
   options.statePath = state ? *state : pathIn(pathIn(o.paths.stateDir, "batch"), "state.json");
   if (!from && !std::filesystem::exists(options.statePath)) {
-    throw UsageError("batch needs --serial-from N to start " + options.statePath +
-                         " (the file keeps the counter from then on)",
-                     "missing-argument");
+    throw UsageError(
+        say("batch needs --serial-from N to start %1 (the file keeps the counter "
+            "from then on)",
+            "batch 需要 --serial-from N 来新建 %1（此后计数保存在该文件中）", {options.statePath}),
+        "missing-argument");
   }
   const std::filesystem::path statePath(options.statePath);
   options.recordDir = (statePath.parent_path() / (statePath.stem().string() + ".records")).string();
@@ -307,10 +310,11 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
 
   const bool net = o.linkGiven && o.link.kind == LinkKind::Network;
   if ((o.linkGiven && !net) || int(net) + int(bool(glob)) + int(usb) != 1) {
-    throw UsageError(
-        "batch watches one kind of link: --net ADDR (the factory address), "
-        "--serial-glob GLOB or --usb-watch",
-        "conflicting-options");
+    throw UsageError(say("batch watches one kind of link: --net ADDR (the factory address), "
+                         "--serial-glob GLOB or --usb-watch",
+                         "batch 只监视一种连接：--net ADDR（出厂地址）、--serial-glob GLOB 或 "
+                         "--usb-watch"),
+                     "conflicting-options");
   }
   // USB printers are those the connection window lists: the filter texts of sysconfig.ini when
   // none are given (and without those, the ones with 811E).
@@ -318,10 +322,15 @@ int batchCommand(const CommonOptions& o, ArgList& args) {
     usbFilters = readMainDefault(IniFile(o.paths.settingsFile())).usbFilterList;
   }
   if (!namePattern)
-    throw UsageError("batch needs --name PATTERN (e.g. \"Till {n}\")", "missing-argument");
-  if (state && state->empty()) throw UsageError("--state needs a file name", "option-value");
-  if (reportPath && reportPath->empty())
-    throw UsageError("--report needs a file name", "option-value");
+    throw UsageError(say("batch needs --name PATTERN (e.g. \"Till {n}\")",
+                         "batch 需要 --name PATTERN（例如 \"Till {n}\"）"),
+                     "missing-argument");
+  if (state && state->empty()) {
+    throw UsageError(say("--state needs a file name", "--state 需要文件名"), "option-value");
+  }
+  if (reportPath && reportPath->empty()) {
+    throw UsageError(say("--report needs a file name", "--report 需要文件名"), "option-value");
+  }
 
   const BatchOptions options =
       batchOptions(o, state, reportPath, from, step, count, reuseFailed, *namePattern);

@@ -20,6 +20,7 @@
 #include "platform/BuildInfo.h"
 #include "platform/FolderOwners.h"
 #include "platform/IniFile.h"
+#include "platform/Notes.h"
 #include "platform/ProgramPaths.h"
 #include "platform/TerminationSignals.h"
 #include "profile/ApplyRecord.h"
@@ -296,6 +297,8 @@ int runCli(const std::vector<std::string>& argv) {
   try {
     options = parseCommonOptions(argv);
     setStderrEvents(options.events, options.command);
+    // Notes from below the command line are lines of its own (a JSON event under --events).
+    setNoteSink([](const std::string& text) { printLine(LineLevel::Note, text); });
     if (options.json) armInterruptedDocument(options.command, options.pretty);
     rc = runCommand(options, report);
   } catch (const Error& e) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "app/Engine.h"
+#include "cli/CliTexts.h"
 #include "cli/RunReport.h"
 #include "cli/StderrLines.h"
 #include "commands/Routines.h"
@@ -199,8 +200,10 @@ int CliSession::runAfterLinkCheck(CommandRequest request) {
   const int rc = run(std::move(request));
   if (rc == kExitDone) {
     printLine(LineLevel::Note,
-              "The printer answered the link test; it does not confirm this command itself: "
-              "check the setting on the printer (its self-test page shows it).");
+              say("The printer answered the link test; it does not confirm this command itself: "
+                  "check the setting on the printer (its self-test page shows it).",
+                  "打印机已应答连接测试，但不会确认此命令本身：请在打印机上核对该设置"
+                  "（自检页会显示）。"));
   }
   return rc;
 }

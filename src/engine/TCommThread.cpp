@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/Notes.h"
 #include "platform/OwnerDispatcher.h"
 #include "platform/ProgramPaths.h"
 #include "platform/ReportWindow.h"
@@ -227,7 +228,7 @@ void TCommThread::runCommand() {
 
   if (!trace_.save(pathIn(programDir_, "debug.log")) && !traceSaveWarned_) {
     traceSaveWarned_ = true;
-    std::fprintf(stderr, "debug.log cannot be written in %s\n", programDir_.c_str());
+    note("debug.log cannot be written in " + programDir_);
   }
   finishResult();
   {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/IniFile.h"
 
+#include "platform/Notes.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include <sstream>
 
 #include "platform/Gbk.h"
+#include "platform/Notes.h"
 
 namespace plenar {
 namespace {
@@ -228,7 +231,7 @@ IniDocument IniFile::load() const {
   } catch (const InputFileError& e) {
     // A FIFO or a device in place of the file must not block or flood every start; it reads
     // as a missing file, which gives the defaults.
-    if (e.problem() != InputFileError::Kind::Missing) std::fprintf(stderr, "%s, ignored\n", e.what());
+    if (e.problem() != InputFileError::Kind::Missing) note(std::string(e.what()) + ", ignored");
     return IniDocument{};
   }
 }

@@ -62,10 +62,9 @@ std::string withoutNames(std::string line) {
   return line;
 }
 
-// Texts made below the command line, still English in both languages: the session's note on
-// unconfirmed settings, the logo builder's and the file reader's refusals.
+// Texts made below the command line, still English in both languages: the logo builder's and
+// the file reader's refusals.
 const std::vector<std::string> kStillEnglish{
-    "The printer answered the link test; it does not confirm",
     "BMP: nothing to download",
     "Cannot open file",
 };

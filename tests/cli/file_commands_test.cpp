@@ -89,7 +89,7 @@ TEST(FileCommands, LogoDownloadBuildsTheFileInTheProgramFolder) {
   CommandRun raw = plenarCommand(common + "logo-download --raw " + dir.file("logo.bmp") + " " +
                                  dir.file("gone.bmp"));
   ASSERT_EQ(raw.exitCode, 0) << raw.out;
-  EXPECT_TRUE(contains(raw.out, "gone.bmp not Exist, skipped")) << raw.out;
+  EXPECT_TRUE(contains(raw.out, "gone.bmp 不存在，已跳过")) << raw.out;
   EXPECT_EQ(readFile(dir.file("2.bin")).size(), 3u + 4 + 48);
   QJsonObject state = sim.waitForState([](const QJsonObject& s) {
     return s.value("nvLogos").toObject().value("count").toInt() == 1;

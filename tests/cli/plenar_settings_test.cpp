@@ -213,7 +213,7 @@ TEST(PlenarSettings, RefusedInputExits65WithoutTouchingThePrinter) {
       {{"net-mask", "255.255.256.0"}, "子网掩码不正确"},
       {{"wifi-sta", "--ssid", "s", "--gateway", "1.2.3.x"}, "网关不正确"},
       {{"device", "", "1"}, "设备名称不能为空"},
-      {{"net-mac", "65", "zz", "67", "68"}, "'zz' is not a hexadecimal byte"},
+      {{"net-mac", "65", "zz", "67", "68"}, "'zz' 不是十六进制字节"},
       // The model box takes digits only: the key filter refuses before any conversion.
       {{"bluetooth", "--name", "P", "--model", "x"}, "--model: 'x' is refused (digits only)"},
   };

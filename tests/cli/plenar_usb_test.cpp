@@ -74,7 +74,7 @@ TEST(PlenarOverUsb, ListUsbFollowsPlugAndUnplug) {
   sim.waitForRecords([](const std::vector<QJsonObject>& r) {
     return !r.empty() && r.back().value("meaning").toString() == "USB device unplugged";
   });
-  EXPECT_EQ(plenar(sim, dir, "list-usb").out, "no USB printer found\n");
+  EXPECT_EQ(plenar(sim, dir, "list-usb").out, "未找到 USB 打印机\n");
   ::kill(sim.pid(), SIGUSR1);
   sim.waitForRecords([](const std::vector<QJsonObject>& r) {
     return !r.empty() && r.back().value("meaning").toString() == "USB device plugged in";
@@ -93,7 +93,7 @@ TEST(PlenarOverUsb, LinkTestFindsThePrinterWithoutProgressTexts) {
   // An entry without a product code is a wrong command line: nothing is opened.
   CommandRun none = plenar(sim, dir, "--usb '' test");
   EXPECT_EQ(none.exitCode, 64) << none.out;
-  EXPECT_NE(none.out.find("is not a USB printer entry"), std::string::npos) << none.out;
+  EXPECT_NE(none.out.find("不是 USB 打印机的写法"), std::string::npos) << none.out;
 }
 
 TEST(PlenarOverUsb, SettingsCommandReachesThePrinter) {
