@@ -111,6 +111,7 @@ BatchOptions batchOptions(const CommonOptions& o, const std::optional<std::strin
   try {
     options.name = NamePattern::parse(namePattern);
     options.numbering = parseNumbering(from.value_or("0"), step);
+    options.firstGiven = from.has_value();
   } catch (const BatchError& e) {
     throw InputRefused(e.what(), e.kind(), e.field(), e.code());
   }

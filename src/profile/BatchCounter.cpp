@@ -81,7 +81,7 @@ const char* batchDeviceName(BatchCounter::Device device) {
 }
 
 BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& numbering,
-                                const std::string& recordDir) {
+                                const std::string& recordDir, bool firstGiven) {
   const std::string folder = std::filesystem::path(path).parent_path().string();
   if (!folder.empty() && !makePrivateFolder(folder)) {
     throw fileError("batch state " + path + ": " + std::strerror(errno), "batch-state-unwritable");
@@ -127,6 +127,7 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
                     "); fix or move it away, nothing was sent");
   }
   c.checkRecords(false);
+  if (firstGiven) c.checkFirstGiven(numbering);
   // A reservation left by a run that ended part-way: its printer may hold the number.
   bool stale = false;
   for (Entry& e : c.entries_) {
@@ -137,6 +138,25 @@ BatchCounter BatchCounter::open(const std::string& path, const BatchNumbering& n
   }
   if (stale) c.save();
   return c;
+}
+
+// A first number the user gave to a counter that already exists: it started there (a restart
+// with the same options) or goes on there, else it would be ignored without a word.
+void BatchCounter::checkFirstGiven(const BatchNumbering& given) const {
+  const std::string asked = serialText(given.first, given.width);
+  const long long first = entries_.empty() ? next_ : entries_.front().number;
+  const int width = numbering_.width;
+  if (asked == serialText(first, width) || (next_ != -1 && asked == serialText(next_, width))) {
+    return;
+  }
+  const std::string next = next_ == -1 ? "none left" : "next " + serialText(next_, width);
+  throw BatchError(FailureKind::Refused,
+                   "batch state " + path_ + " counts from " + serialText(first, width) + " (" +
+                       next + "): --serial-from " + asked +
+                       " would be ignored; nothing was sent. Leave it out to go on with this "
+                       "counter, or give another --state to start a new one at " +
+                       asked,
+                   "batch-serial-from-differs", "--serial-from");
 }
 
 // Only what this program writes is taken: a file edited by hand, or by another user of a shared

@@ -58,8 +58,10 @@ class BatchCounter {
   // regular file), or contradicts itself or its record folder ("batch-state-contradicts",
   // "batch-records-ahead"); refused ("batch-records-ahead") when a new counter would start at or
   // before a number its record folder holds. Nothing is written before these checks.
+  // `firstGiven`: the user named the first number; an existing file that neither started there
+  // nor goes on there is refused ("batch-serial-from-differs") rather than silently kept.
   static BatchCounter open(const std::string& path, const BatchNumbering& numbering,
-                           const std::string& recordDir = {});
+                           const std::string& recordDir = {}, bool firstGiven = false);
 
   // Hands out the next number (the lowest reusable failed one first with reuseFailed) and writes
   // it as reserved before returning, with `link`, where the printer arrived. nullopt when the
@@ -99,6 +101,8 @@ class BatchCounter {
   std::string path_;
   std::string recordDir_;
   FileLock lock_;
+  void checkFirstGiven(const BatchNumbering& given) const;
+
   BatchNumbering numbering_;
   long long next_ = 0;
   std::vector<Entry> entries_;

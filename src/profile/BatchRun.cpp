@@ -17,7 +17,8 @@ constexpr const char* kDeviceGroup = "device";
 
 BatchRun::BatchRun(const Profile& profile, ProfileGroups groups, BatchOptions options)
     : profile_(profile), groups_(std::move(groups)), options_(std::move(options)) {
-  counter_.emplace(BatchCounter::open(options_.statePath, options_.numbering, options_.recordDir));
+  counter_.emplace(BatchCounter::open(options_.statePath, options_.numbering, options_.recordDir,
+                                      options_.firstGiven));
   const BatchNumbering& n = counter_->numbering();
   const auto first = counter_->peekNext();
   if (!first) {

@@ -36,6 +36,9 @@ struct BatchOptions {
   std::string stateDir;    // as ApplyOptions::stateDir
   NamePattern name = NamePattern::parse("{n}");
   BatchNumbering numbering;
+  // The user named the first number (plenar batch's --serial-from, the dialog's field): an
+  // existing counter that neither starts nor goes on there is refused.
+  bool firstGiven = true;
   std::optional<long long> count;  // stop after this many printers
   bool reuseFailed = false;
   double lockWaitSeconds = 5;

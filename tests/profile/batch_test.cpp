@@ -85,6 +85,41 @@ std::vector<std::string> outcomes(const BatchCounter& c) {
   return out;
 }
 
+// A first number given to a counter that exists is taken only where the counter started or goes
+// on; any other would be ignored without a word.
+TEST(BatchCounter, AGivenFirstNumberThatTheCounterWouldIgnoreIsRefused) {
+  TempDir dir;
+  const std::string path = dir.file("b.json");
+  {
+    auto c = BatchCounter::open(path, parseNumbering("1000", 5), {}, true);
+    c.complete(c.reserve(false, NamePattern::parse("T{n}"))->serial, BatchCounter::Outcome::Done);
+  }
+  struct Case {
+    const char* from;
+    bool given;
+    const char* refusal;  // empty: opened
+  } const cases[] = {
+      {"1000", true, ""},  // a restart with the same options
+      {"1005", true, ""},  // where it goes on
+      {"7000", true, "counts from 1000 (next 1005): --serial-from 7000 would be ignored"},
+      {"01000", true, "--serial-from 01000 would be ignored"},  // another width: other serials
+      {"7000", false, ""},  // not given: the counter's own numbers
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.from) + (c.given ? " given" : ""));
+    try {
+      auto counter = BatchCounter::open(path, parseNumbering(c.from, 5), {}, c.given);
+      EXPECT_STREQ(c.refusal, "");
+      EXPECT_EQ(counter.peekNext(), 1005);
+    } catch (const BatchError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.refusal), std::string::npos) << e.what();
+      EXPECT_NE(std::string(c.refusal), "") << e.what();
+      EXPECT_EQ(e.code(), "batch-serial-from-differs");
+      EXPECT_EQ(e.field(), "--serial-from");
+    }
+  }
+}
+
 TEST(BatchCounter, ReservedNumbersSurviveEveryEndAndAreNeverHandedOutAgain) {
   TempDir dir;
   const std::string path = dir.file("state/batch.json");

@@ -79,6 +79,11 @@ TEST_F(BatchDialogTest, PrinterAfterPrinterGetsTheProfileAndItsOwnNumberUntilSto
   std::filesystem::create_symlink("/dev/null", dir.file("ttyOLD"));
   QTest::mouseClick(in<QPushButton>("btn_BatchStart"), Qt::LeftButton);
   EXPECT_FALSE(in<QPushButton>("btn_BatchStart")->isEnabled());
+  // A running bench stays on screen: Close is disabled, Escape and the window's close refused.
+  EXPECT_FALSE(in<QPushButton>("btn_BatchClose")->isEnabled());
+  QTest::keyClick(dialog(), Qt::Key_Escape);
+  dialog()->close();
+  EXPECT_TRUE(dialog()->isVisible());
   // The bench says so once it has looked at what is attached; the printers come after that.
   ASSERT_TRUE(waitUntil(
       [&] { return in<QLabel>("lbl_BatchActivity")->text().startsWith("已连接的打印机不作配置"); },
@@ -111,6 +116,7 @@ TEST_F(BatchDialogTest, PrinterAfterPrinterGetsTheProfileAndItsOwnNumberUntilSto
   // Waiting for a third that never comes: Stop ends the bench and the window is free again.
   QTest::mouseClick(in<QPushButton>("btn_BatchStop"), Qt::LeftButton);
   EXPECT_TRUE(in<QPushButton>("btn_BatchStart")->isEnabled());
+  EXPECT_TRUE(in<QPushButton>("btn_BatchClose")->isEnabled());
   EXPECT_TRUE(field<QAbstractButton>("btn_ApplyProfile")->isEnabled());
   const std::string report = dir_->file("batch/report.jsonl");
   std::ifstream lines(report);

@@ -2,6 +2,7 @@
 #include "ui/para/BatchDialog.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -91,7 +92,7 @@ BatchDialog::BatchDialog(QWidget* parent, TFrmMain& main, WorkerExecutor& execut
   stop_ = named<QPushButton>("btn_BatchStop", this);
   stop_->setText(QStringLiteral("停止"));
   stop_->setEnabled(false);
-  auto* close = named<QPushButton>("btn_BatchClose", this);
+  auto* close = close_ = named<QPushButton>("btn_BatchClose", this);
   close->setText(QStringLiteral("关闭"));
 
   auto* grid = new QGridLayout;
@@ -187,6 +188,7 @@ void BatchDialog::start() {
       return;
     }
     options.numbering = parseNumbering(from.empty() ? "0" : from, 1);
+    options.firstGiven = !from.empty();
     const Profile profile = loadProfile(profile_->text().toStdString());
     ProfileGroups groups = buildProfileGroups(profile, profileVocabulary(paths), std::nullopt);
     run_ = std::make_unique<BatchRun>(profile, std::move(groups), std::move(options));
@@ -205,6 +207,7 @@ void BatchDialog::start() {
   ++generation_;
   start_->setEnabled(false);
   stop_->setEnabled(true);
+  close_->setEnabled(false);
   if (onRunning) onRunning(true);
   drive();
 }
@@ -260,6 +263,23 @@ void BatchDialog::stopBench() {
   finish();
 }
 
+void BatchDialog::closeEvent(QCloseEvent* event) {
+  if (running()) {
+    QApplication::beep();
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void BatchDialog::reject() {
+  if (running()) {
+    QApplication::beep();
+    return;
+  }
+  QDialog::reject();
+}
+
 void BatchDialog::showEvent(QShowEvent* event) {
   setColumnTitles();
   QDialog::showEvent(event);
@@ -294,6 +314,7 @@ void BatchDialog::finish() {
   looker_.reset();
   start_->setEnabled(true);
   stop_->setEnabled(false);
+  close_->setEnabled(true);
   if (const auto& e = run_->error()) say(qs(e->what()));
   // The driver may be the caller (its finished hook): it goes at the next start or with the
   // dialog, never from inside its own call.

@@ -47,6 +47,10 @@ class BatchDialog : public QDialog {
  protected:
   // The column titles follow the language in force when the dialog opens.
   void showEvent(QShowEvent* event) override;
+  // A running bench keeps the dialog on screen: Close is disabled and the window's close and
+  // Escape are refused until Stop (a hidden bench would go on setting up printers unseen).
+  void closeEvent(QCloseEvent* event) override;
+  void reject() override;
 
  private:
   void start();
@@ -71,6 +75,7 @@ class BatchDialog : public QDialog {
   QLabel* activity_ = nullptr;
   QPushButton* start_ = nullptr;
   QPushButton* stop_ = nullptr;
+  QPushButton* close_ = nullptr;
   // Words the language file gives: column titles, statuses, the count, the links it runs on.
   QLabel* columnWords_ = nullptr;
   QLabel* statusWords_ = nullptr;
