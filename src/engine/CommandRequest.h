@@ -49,6 +49,9 @@ struct CommandRequest {
   // An apply that keeps the link's own record itself: the engine does not make that record
   // forget what the request changes (the apply holds its lock and rewrites it).
   bool recordKept = false;
+  // A new device rate (code 8) shows in the connection window's rate box for the next command.
+  // Not for a bench's printers: the bench keeps watching the factory link its technician chose.
+  bool windowFollows = true;
   LinkSnapshot link;
 };
 

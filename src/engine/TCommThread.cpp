@@ -162,6 +162,7 @@ TCommThread::PostedProgress TCommThread::takePostedProgressEntry() {
 
 void TCommThread::setDeviceBaud(int rate) {
   deviceBaud_ = rate;
+  if (!request_.windowFollows) return;
   std::function<void(int)> listener;
   {
     std::lock_guard lock(listenersMutex_);

@@ -100,6 +100,8 @@ RunAction BatchRun::next() {
         return next();
       }
       current_->line.step = a.kind == RunAction::Kind::Send ? a.group : kLinkTestStep;
+      // A printer of the bench moves only itself: the window keeps the factory link.
+      a.request.windowFollows = false;
       a.description = current_->line.serial + " " + current_->line.name + ": " + a.description;
       return a;
     }

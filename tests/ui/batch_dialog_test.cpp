@@ -42,7 +42,11 @@ class BatchDialogTest : public FrmParaFixture {
 
 TEST_F(BatchDialogTest, PrinterAfterPrinterGetsTheProfileAndItsOwnNumberUntilStopped) {
   TempDir dir;
-  { std::ofstream(dir.file("shop.ini")) << "[ParaDefault]\nCodePage=CP437\nRptTime=20\n"; }
+  // Each printer leaves at 115200 bit/s; the next bench still watches at the rate chosen.
+  {
+    std::ofstream(dir.file("shop.ini")) << "[ParaDefault]\nCodePage=CP437\nRptTime=20\n"
+                                           "BaudRate=115200\n";
+  }
   test::SimProcess::Options o;
   o.serial = false;
   o.udp = false;
@@ -61,6 +65,7 @@ TEST_F(BatchDialogTest, PrinterAfterPrinterGetsTheProfileAndItsOwnNumberUntilSto
     ASSERT_TRUE(boxes.waitForBox(20s));
   }
   openPara();
+  const QString rateBefore = child<QComboBox>("cbb_DevBauRate")->currentText();
 
   QTest::mouseClick(field<QAbstractButton>("btn_Batch"), Qt::LeftButton);
   ASSERT_NE(dialog(), nullptr);
@@ -117,6 +122,7 @@ TEST_F(BatchDialogTest, PrinterAfterPrinterGetsTheProfileAndItsOwnNumberUntilSto
   QTest::mouseClick(in<QPushButton>("btn_BatchStop"), Qt::LeftButton);
   EXPECT_TRUE(in<QPushButton>("btn_BatchStart")->isEnabled());
   EXPECT_TRUE(in<QPushButton>("btn_BatchClose")->isEnabled());
+  EXPECT_EQ(child<QComboBox>("cbb_DevBauRate")->currentText(), rateBefore);
   EXPECT_TRUE(field<QAbstractButton>("btn_ApplyProfile")->isEnabled());
   const std::string report = dir_->file("batch/report.jsonl");
   std::ifstream lines(report);
