@@ -286,10 +286,13 @@ void ApplyRun::report(const Outcome& outcome) {
       if (!outcome.ok) {
         step.status = StepStatus::Failed;
         step.error = outcome.message;
-        fail(ApplyError{.kind = outcome.kind,
-                        .message = outcome.message,
-                        .detail = outcome.shownDetail(),
-                        .group = groups_[current_].name});
+        // The printer answered this run's link test: one that goes quiet part-way through the
+        // groups is the printer's failure, not the link's.
+        fail(ApplyError{
+            .kind = outcome.kind == FailureKind::Link ? FailureKind::Printer : outcome.kind,
+            .message = outcome.message,
+            .detail = outcome.shownDetail(),
+            .group = groups_[current_].name});
         return;
       }
       step.status = StepStatus::Done;

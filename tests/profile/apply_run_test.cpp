@@ -192,12 +192,13 @@ TEST(ApplyRun, EachRecordAndAnswerLeadsToItsActions) {
        true,
        "PLENAR80",
        {N::NoAnswerOnRecordedLink, N::RecordStale}},
+      // The printer answered the link test: a group it then leaves unanswered is its failure.
       {"a group fails: the rest is not sent",
        nullptr,
        none,
        {{true}, {true}, {false}},
        all,
-       "link",
+       "printer",
        false,
        "PLENAR80"},
   };
