@@ -7,13 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <future>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "RunProgram.h"
+#include "SideBySide.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 #include "cli/CliCommands.h"
@@ -137,22 +137,17 @@ TEST(CliLanguage, EveryCommandSpeaksTheChosenLanguageOnly) {
       }
     }
   }
-  // Several at a time, each with a folder of its own (a run may wait out a reply); in the test's
-  // folder, so that the examples' files (none there) are looked for in it.
+  // Each in a folder of its own (a run may wait out a reply), in the test's folder, so that the
+  // examples' files (none there) are looked for in it.
   std::vector<TempDir> dirs(runs.size());
-  std::vector<std::string> outs(runs.size());
-  constexpr std::size_t kSideBySide = 8;
-  for (std::size_t first = 0; first < runs.size(); first += kSideBySide) {
-    std::vector<std::future<std::string>> wave;
-    for (std::size_t k = first; k < std::min(runs.size(), first + kSideBySide); ++k) {
-      const std::string line = "cd " + shellQuoted(dir.path()) + " && timeout 60 " +
-                               plenarCommandLine("--dir " + dirs[k].path() + " --lang " +
-                                                 (runs[k].chinese ? "zh " : "en ") + runs[k].args) +
-                               " 2>&1 </dev/null";
-      wave.push_back(std::async(std::launch::async, [line] { return runShell(line).output; }));
-    }
-    for (std::size_t k = 0; k < wave.size(); ++k) outs[first + k] = wave[k].get();
-  }
+  const std::vector<std::string> outs =
+      plenar::test::sideBySide<std::string>(runs.size(), 8, [&](std::size_t k) {
+        return runShell("cd " + shellQuoted(dir.path()) + " && timeout 60 " +
+                        plenarCommandLine("--dir " + dirs[k].path() + " --lang " +
+                                          (runs[k].chinese ? "zh " : "en ") + runs[k].args) +
+                        " 2>&1 </dev/null")
+            .output;
+      });
   for (std::size_t k = 0; k < runs.size(); ++k) {
     EXPECT_EQ(offendingLines(outs[k], runs[k].chinese), "")
         << (runs[k].chinese ? "zh: " : "en: ") << runs[k].args << "\n"

@@ -5,14 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <future>
 #include <string>
 #include <vector>
 
 #include "BmpWriter.h"
 #include "PlenarJson.h"
 #include "RunProgram.h"
+#include "SideBySide.h"
 #include "SimProcess.h"
 #include "TempDir.h"
 
@@ -112,22 +111,15 @@ TEST(FailureKinds, EveryCommandNamesTheSameFailureTheSameWay) {
       {"nobody", "127.0.0.1:9", false},
       {"silent printer", "127.0.0.1:" + std::to_string(silent.udpPort()), false},
       {"refusing printer", "127.0.0.1:" + std::to_string(refusing.udpPort()), true}};
-  // Most runs wait out a reply time: they run side by side, a few at a time (a sanitizer's
-  // process is large), each with its own folder.
+  // Each run in a folder of its own; most wait out a reply time.
   const std::size_t total = cases.size() * targets.size();
   std::vector<TempDir> dirs(total);
-  std::vector<JsonRun> results(total);
-  constexpr std::size_t kSideBySide = 12;
-  for (std::size_t first = 0; first < total; first += kSideBySide) {
-    std::vector<std::future<JsonRun>> wave;
-    for (std::size_t k = first; k < std::min(total, first + kSideBySide); ++k) {
-      const std::string args = "--dir " + dirs[k].path() + " --net " +
-                               targets[k % targets.size()].address + " " +
-                               cases[k / targets.size()].args;
-      wave.push_back(std::async(std::launch::async, [args] { return runPlenarJson(args); }));
-    }
-    for (std::size_t k = 0; k < wave.size(); ++k) results[first + k] = wave[k].get();
-  }
+  const std::vector<JsonRun> results =
+      plenar::test::sideBySide<JsonRun>(total, 12, [&](std::size_t k) {
+        return runPlenarJson("--dir " + dirs[k].path() + " --net " +
+                             targets[k % targets.size()].address + " " +
+                             cases[k / targets.size()].args);
+      });
   for (std::size_t i = 0; i < cases.size(); ++i) {
     for (std::size_t t = 0; t < targets.size(); ++t) {
       const JsonRun& r = results[i * targets.size() + t];
