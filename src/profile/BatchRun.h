@@ -60,7 +60,7 @@ class BatchRun : public ActionSource {
   BatchRun(const Profile& profile, ProfileGroups groups, BatchOptions options);
   ~BatchRun() override;
 
-  // The description reads "1000 Till 1000: [3/12] codepage (set-codepage)" for a request.
+  // An action's `description` reads "1000 Till 1000: [3/12] codepage (set-codepage)" for a request.
   RunAction next() override;
   // The outcome of a TestLink or Send.
   void report(const RunOutcome& outcome) override;
